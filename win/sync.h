@@ -1,0 +1,27 @@
+// Critical sections: recursive mutexes with the Windows call names.
+#pragma once
+
+#include <mutex>
+
+struct CRITICAL_SECTION {
+  std::recursive_mutex mutex;
+};
+
+inline void InitializeCriticalSection(CRITICAL_SECTION*) {}
+// The mutex lives as long as its owner object, so a late user never touches freed memory.
+inline void DeleteCriticalSection(CRITICAL_SECTION*) {}
+inline void EnterCriticalSection(CRITICAL_SECTION* cs) { cs->mutex.lock(); }
+inline void LeaveCriticalSection(CRITICAL_SECTION* cs) { cs->mutex.unlock(); }
+inline bool TryEnterCriticalSection(CRITICAL_SECTION* cs) { return cs->mutex.try_lock(); }
+
+// Holds a critical section for a scope.
+class CriticalSectionGuard {
+ public:
+  explicit CriticalSectionGuard(CRITICAL_SECTION& cs) : cs_(cs) { EnterCriticalSection(&cs_); }
+  ~CriticalSectionGuard() { LeaveCriticalSection(&cs_); }
+  CriticalSectionGuard(const CriticalSectionGuard&) = delete;
+  CriticalSectionGuard& operator=(const CriticalSectionGuard&) = delete;
+
+ private:
+  CRITICAL_SECTION& cs_;
+};
