@@ -1,0 +1,287 @@
+#include "win/window.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "win/message_queue.h"
+#include "win/os_thread.h"
+#include "win/window_registry.h"
+
+namespace win::detail {
+
+struct WindowAccess {
+  static void Forget(CWnd& window) { window.m_hWnd = 0; }
+  static void PostNcDestroy(CWnd& window) { window.PostNcDestroy(); }
+};
+
+namespace {
+
+bool IsAlive(const WindowSlot& slot) {
+  std::lock_guard state(slot.stateMutex);
+  return slot.window != nullptr;
+}
+
+bool CalledInPlace(const WindowSlot& slot) { return slot.threadSafe || slot.ownerThread == GetCurrentThreadId(); }
+
+// A state change notice: run at once where that cannot wait on another
+// thread, posted otherwise so a worker never blocks on the UI thread.
+void Notify(const SlotPtr& slot, UINT message, WPARAM wParam) {
+  if (CalledInPlace(*slot)) {
+    CallWindowProcedure(slot, message, wParam, 0);
+  } else {
+    PostToQueue(*slot->owner, slot->hwnd, message, wParam, 0);
+  }
+}
+
+int CopyText(const std::string& text, char* buffer, std::size_t size) {
+  if (buffer == nullptr || size == 0) return 0;
+  const std::size_t n = std::min(text.size(), size - 1);
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+  return static_cast<int>(n);
+}
+
+}  // namespace
+}  // namespace win::detail
+
+using namespace win::detail;
+
+CWnd::~CWnd() {
+  if (m_hWnd != 0) ::DestroyWindow(m_hWnd);
+}
+
+BOOL CWnd::CreateHandle(const WindowCreateParams& params) {
+  if (m_hWnd != 0) return FALSE;
+  HWND parent = 0;
+  if (params.parent != nullptr) {
+    parent = params.parent->m_hWnd;
+    if (!IsWindow(parent)) return FALSE;
+  }
+  auto slot = std::make_shared<WindowSlot>();
+  slot->parent = parent;
+  slot->controlId = params.controlId;
+  slot->templateId = params.templateId;
+  slot->ownerThread = GetCurrentThreadId();
+  slot->threadSafe = IsThreadSafeControl();
+  slot->kind = std::string(Kind());
+  slot->owner = CurrentQueue();
+  slot->window = this;
+  slot->visible = (params.style & WS_VISIBLE) != 0;
+  slot->enabled = (params.style & WS_DISABLED) == 0;
+  slot->hwnd = AllocateHandle();
+  if (slot->hwnd == 0) return FALSE;
+  slot_ = slot;
+  m_hWnd = slot->hwnd;
+  RegisterSlot(slot);
+  if (CallWindowProcedure(slot, WM_CREATE, 0, 0) == -1) {
+    DestroyWindow();
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CWnd::DestroyWindow() { return m_hWnd != 0 ? ::DestroyWindow(m_hWnd) : FALSE; }
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SETTEXT:
+      if (slot_) {
+        std::lock_guard state(slot_->stateMutex);
+        slot_->caption = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
+      }
+      return TRUE;
+    case WM_GETTEXT:
+      if (slot_) {
+        std::lock_guard state(slot_->stateMutex);
+        return CopyText(slot_->caption, reinterpret_cast<char*>(lParam), wParam);
+      }
+      return 0;
+    case WM_GETTEXTLENGTH:
+      if (slot_) {
+        std::lock_guard state(slot_->stateMutex);
+        return static_cast<LRESULT>(slot_->caption.size());
+      }
+      return 0;
+    case WM_COMMAND:
+      OnCommand(wParam, lParam);
+      return 0;
+    case WM_CLOSE:
+      DestroyWindow();
+      return 0;
+    default:
+      // WM_SHOWWINDOW and WM_ENABLE are notices: ShowWindow and EnableWindow
+      // keep the state, so a late posted notice cannot undo a newer change.
+      return 0;
+  }
+}
+
+BOOL CWnd::OnCommand(WPARAM, LPARAM) { return FALSE; }
+
+BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+
+std::string CWnd::TextSnapshot() const {
+  if (std::optional<std::string> content = ContentText()) return *content;
+  if (!slot_) return {};
+  std::lock_guard state(slot_->stateMutex);
+  return slot_->caption;
+}
+
+CWnd* CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+int CWnd::GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
+CWnd* CWnd::GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  return ::SendMessageA(m_hWnd, message, wParam, lParam);
+}
+
+BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  return m_hWnd != 0 ? ::PostMessageA(m_hWnd, message, wParam, lParam) : FALSE;
+}
+
+BOOL CWnd::ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
+BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
+BOOL CWnd::EnableWindow(BOOL enable) { return ::EnableWindow(m_hWnd, enable); }
+BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
+
+void CWnd::SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
+
+int CWnd::GetWindowText(char* buffer, int maxCount) const { return ::GetWindowTextA(m_hWnd, buffer, maxCount); }
+
+void CWnd::GetWindowText(std::string& text) const {
+  const int length = GetWindowTextLength();
+  std::string buffer(static_cast<std::size_t>(length) + 1, '\0');
+  const int copied = GetWindowTextA(m_hWnd, buffer.data(), length + 1);
+  buffer.resize(static_cast<std::size_t>(std::max(copied, 0)));
+  text = std::move(buffer);
+}
+
+int CWnd::GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
+
+UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT elapseMs, TIMERPROC proc) {
+  // Without a handle ::SetTimer would make a thread timer instead.
+  return m_hWnd != 0 ? ::SetTimer(m_hWnd, id, elapseMs, proc) : 0;
+}
+
+BOOL CWnd::KillTimer(UINT_PTR id) { return m_hWnd != 0 ? ::KillTimer(m_hWnd, id) : FALSE; }
+
+CWnd* CWnd::FromHandle(HWND hwnd) {
+  SlotPtr slot = FindSlot(hwnd);
+  if (!slot) return nullptr;
+  std::lock_guard state(slot->stateMutex);
+  return slot->window;
+}
+
+BOOL IsWindow(HWND hwnd) {
+  SlotPtr slot = FindSlot(hwnd);
+  return slot && IsAlive(*slot) ? TRUE : FALSE;
+}
+
+BOOL DestroyWindow(HWND hwnd) {
+  SlotPtr slot = FindSlot(hwnd);
+  if (!slot) return FALSE;
+  for (HWND child : ChildrenOf(hwnd)) DestroyWindow(child);
+  CWnd* window = nullptr;
+  {
+    std::lock_guard call(slot->callMutex);  // waits for a procedure running on another thread
+    if (slot->destroying || slot->window == nullptr) return FALSE;
+    slot->destroying = true;
+    slot->window->WindowProc(WM_DESTROY, 0, 0);
+    std::lock_guard state(slot->stateMutex);
+    window = slot->window;
+    slot->window = nullptr;
+    slot->visible = false;
+    WindowAccess::Forget(*window);
+  }
+  UnregisterSlot(hwnd);
+  ForgetWindow(*slot->owner, hwnd);
+  WindowAccess::PostNcDestroy(*window);
+  return TRUE;
+}
+
+DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
+  SlotPtr slot = FindSlot(hwnd);
+  if (!slot) return 0;
+  if (processId != nullptr) *processId = static_cast<DWORD>(getpid());
+  return slot->ownerThread;
+}
+
+HWND GetParent(HWND hwnd) {
+  SlotPtr slot = FindSlot(hwnd);
+  return slot ? slot->parent : 0;
+}
+
+int GetDlgCtrlID(HWND hwnd) {
+  SlotPtr slot = FindSlot(hwnd);
+  return slot ? slot->controlId : 0;
+}
+
+HWND GetDlgItem(HWND dialog, int id) { return FindChild(dialog, id); }
+
+BOOL ShowWindow(HWND hwnd, int command) {
+  SlotPtr slot = FindSlot(hwnd);
+  if (!slot || !IsAlive(*slot)) return FALSE;
+  const bool show = command != SW_HIDE;
+  const bool was = slot->visible.exchange(show);
+  if (was != show) Notify(slot, WM_SHOWWINDOW, show ? TRUE : FALSE);
+  return was ? TRUE : FALSE;
+}
+
+BOOL IsWindowVisible(HWND hwnd) {
+  if (hwnd == 0) return FALSE;
+  for (HWND h = hwnd; h != 0;) {
+    SlotPtr slot = FindSlot(h);
+    if (!slot || !slot->visible) return FALSE;
+    h = slot->parent;
+  }
+  return TRUE;
+}
+
+BOOL EnableWindow(HWND hwnd, BOOL enable) {
+  SlotPtr slot = FindSlot(hwnd);
+  if (!slot || !IsAlive(*slot)) return FALSE;
+  const bool on = enable != FALSE;
+  const bool was = slot->enabled.exchange(on);
+  if (was != on) Notify(slot, WM_ENABLE, on ? TRUE : FALSE);
+  return was ? FALSE : TRUE;
+}
+
+BOOL IsWindowEnabled(HWND hwnd) {
+  SlotPtr slot = FindSlot(hwnd);
+  return slot && IsAlive(*slot) && slot->enabled ? TRUE : FALSE;
+}
+
+BOOL SetWindowTextA(HWND hwnd, const char* text) {
+  return SendMessageA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) != 0 ? TRUE : FALSE;
+}
+
+int GetWindowTextA(HWND hwnd, char* buffer, int maxCount) {
+  if (buffer == nullptr || maxCount <= 0) return 0;
+  buffer[0] = '\0';  // stays empty when the owner cannot answer
+  return static_cast<int>(
+      SendMessageA(hwnd, WM_GETTEXT, static_cast<WPARAM>(maxCount), reinterpret_cast<LPARAM>(buffer)));
+}
+
+int GetWindowTextLengthA(HWND hwnd) { return static_cast<int>(SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0)); }
+
+std::vector<WindowInfo> EnumerateWindows() {
+  std::vector<WindowInfo> list;
+  for (const SlotPtr& slot : AllSlots()) {
+    std::lock_guard state(slot->stateMutex);
+    if (slot->window == nullptr) continue;
+    WindowInfo info;
+    info.hwnd = slot->hwnd;
+    info.parent = slot->parent;
+    info.templateId = slot->templateId;
+    info.controlId = slot->controlId;
+    info.ownerThread = slot->ownerThread;
+    info.kind = slot->kind;
+    info.visible = slot->visible;
+    info.enabled = slot->enabled;
+    std::optional<std::string> content = slot->window->ContentText();
+    info.text = content ? std::move(*content) : slot->caption;
+    list.push_back(std::move(info));
+  }
+  return list;
+}

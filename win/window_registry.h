@@ -1,0 +1,62 @@
+// The window registry: one slot per live handle. Internal to win/.
+//
+// Lock order: registry lock, then a slot's state lock, then a control's own
+// data lock. A slot's call lock is taken before its state lock and never while
+// the registry lock is held.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "win/messages.h"
+
+class CWnd;
+
+namespace win::detail {
+
+struct ThreadQueue;
+
+struct WindowSlot {
+  HWND hwnd = 0;
+  HWND parent = 0;
+  int controlId = 0;
+  UINT templateId = 0;
+  DWORD ownerThread = 0;
+  bool threadSafe = false;
+  std::string kind;
+  std::shared_ptr<ThreadQueue> owner;
+
+  // Held while the window procedure runs: a control's own lock, and what
+  // destruction waits for so no call runs into a freed object.
+  std::recursive_mutex callMutex;
+  bool destroying = false;  // guarded by callMutex
+
+  // Guards `window` for readers that must not wait on a running procedure.
+  mutable std::mutex stateMutex;
+  CWnd* window = nullptr;  // null once destroyed; written under both locks
+  std::string caption;
+
+  std::atomic<bool> visible{false};
+  std::atomic<bool> enabled{true};
+};
+
+using SlotPtr = std::shared_ptr<WindowSlot>;
+
+// A new handle: never 0, never reused during the run; 0 when the range is spent.
+HWND AllocateHandle();
+// Lists a slot whose handle is set; from here other threads can reach it.
+void RegisterSlot(const SlotPtr& slot);
+void UnregisterSlot(HWND hwnd);
+SlotPtr FindSlot(HWND hwnd);
+std::vector<HWND> ChildrenOf(HWND parent);
+HWND FindChild(HWND parent, int controlId);
+std::vector<SlotPtr> AllSlots();
+
+// Runs the window procedure under the slot's call lock; 0 when the window is gone.
+LRESULT CallWindowProcedure(const SlotPtr& slot, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CallWindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace win::detail
