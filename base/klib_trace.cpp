@@ -3,11 +3,21 @@
 #include <cstdarg>
 #include <cstdio>
 
-void KlibMainTraceLine(COLORREF, const char* format, ...) {
+#include "base/klib_settings.h"
+#include "base/main_thread.h"
+
+void KlibMainTraceLine(COLORREF colour, const char* format, ...) {
+  if (Klib().Exiting()) return;
   char text[1024];
   va_list args;
   va_start(args, format);
   std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
-  std::fprintf(stderr, "%s\n", text);
+  CMainThread* main = Klib().mainThread;
+  if (main == nullptr) {
+    if (TraceConsole()) std::printf("\r\n%s", text);
+    return;
+  }
+  main->SetTraceColour(colour);
+  main->TraceLine("%s", text);
 }

@@ -1,1 +1,7 @@
-int main() { return 0; }
+#include "app/client_app.h"
+
+namespace {
+CxTKexeApp theApp;
+}
+
+int main() { return AfxWinMain(theApp); }

@@ -1,0 +1,11 @@
+#include "app/app_globals.h"
+
+#include "win/window.h"
+
+std::atomic<std::uint32_t> g_ownSimulatorCode{0};
+std::atomic<std::int32_t> g_inactivityCountdown{kInactivitySeconds};
+
+UINT TavelkorMessageId() {
+  static const UINT id = RegisterWindowMessageA("TAVELKOR_MSG");
+  return id;
+}

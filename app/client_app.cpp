@@ -1,0 +1,74 @@
+#include "app/client_app.h"
+
+#include <new>
+#include <string>
+
+#include "app/app_globals.h"
+#include "app/app_paths.h"
+#include "app/main_dialog.h"
+#include "base/file_utils.h"
+#include "base/message_box.h"
+#include "win/messages.h"
+#include "win/paths.h"
+#include "win/winsock.h"
+
+namespace {
+constexpr UINT kMainDialogTemplate = 7055;
+}
+
+int InitWinsock() {
+  WSADATA data{};
+  const int error = WSAStartup(MAKEWORD(2, 2), &data);
+  if (error != 0) {
+    ShowMessage("WSAStartup Error", "Error code = %d", error);
+    return -30;
+  }
+  if (LOBYTE(data.wVersion) != 2 || HIBYTE(data.wVersion) != 2) {
+    ShowMessage("WSAStartup Error", "Windows Sockets implementation v%d.%d\r\nYou need to upgrade to v2.2",
+                HIBYTE(data.wVersion), LOBYTE(data.wVersion));
+    return -10;
+  }
+  return 0;
+}
+
+CxTKexeApp::CxTKexeApp() = default;
+CxTKexeApp::~CxTKexeApp() = default;
+
+BOOL CxTKexeApp::InitInstance() {
+  AfxInitRichEdit2();
+
+  const std::string folder = CurrentFolder();
+  AppPaths& paths = g_appPaths();
+  switch (BuildAppPaths(folder, paths)) {
+    case PathResult::NoResourcesFolder:
+      ShowMessage("Tavelkor", "X-Plane Resources path not found !");
+      return FALSE;
+    case PathResult::FolderTooLong:
+      ShowMessage("Tavelkor", "Program folder path is too long (%zu characters) !", folder.size());
+      return FALSE;
+    case PathResult::Ok:
+      break;
+  }
+  if (FileExists(paths.xplaneExe.c_str()) == 0) {
+    ShowMessage("Tavelkor", "X-Plane.exe file not found !");
+    return FALSE;
+  }
+  g_ownSimulatorCode = 9000;
+  if (InitWinsock() != 0) return FALSE;
+
+  mainDialog_.reset(new (std::nothrow) CFSClientDlg());
+  if (mainDialog_ == nullptr) return FALSE;
+  m_pMainWnd = mainDialog_.get();
+  mainDialog_->Create(kMainDialogTemplate, nullptr);
+  mainDialog_->ShowWindow(SW_SHOW);
+  mainDialog_->MarkShown();
+  return TRUE;
+}
+
+int CxTKexeApp::ExitInstance() { return CWinApp::ExitInstance(); }
+
+BOOL CxTKexeApp::PreTranslateMessage(MSG* message) {
+  if (message != nullptr && (message->message == WM_KEYDOWN || message->message == WM_MOUSEMOVE))
+    g_inactivityCountdown = kInactivitySeconds;
+  return CWinApp::PreTranslateMessage(message);
+}

@@ -1,0 +1,150 @@
+// Every worker of the program: one OS thread with a name and a queue of
+// thread messages, with virtual operations that subclasses override.
+// Other threads never call into a worker; they post it a message.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+#include "base/byte_ring.h"
+#include "base/thread_messages.h"
+#include "win/os_thread.h"
+#include "win/types.h"
+
+constexpr std::uint32_t kDefaultQueueSize = 0x300000;
+constexpr std::size_t kThreadNameSize = 512;
+constexpr std::size_t kTraceBufferSize = 30'720;
+
+class CBaseThread {
+ public:
+  // ownerSlot: the global that refers to this object, reported when the thread ends.
+  CBaseThread(void* ownerSlot, const char* name, DWORD kind);
+  virtual ~CBaseThread();
+  CBaseThread(const CBaseThread&) = delete;
+  CBaseThread& operator=(const CBaseThread&) = delete;
+
+  // Slot 1: 1 when handled, 0 when not.
+  virtual DWORD ProcessMessage(const DMessage& message);
+  // Slot 2: the thread body.
+  virtual DWORD VTFX(DWORD argument);
+  // Slot 3.
+  virtual void OnIdle();
+
+  std::int32_t StartThread(DWORD noFirstDelay, DWORD queueSize);
+  void Resume(DWORD resumeOsThread);
+  void Suspend(DWORD suspendOsThread);
+  void SetSleepCountdown(std::uint16_t seconds);
+  std::uint16_t SetStopCountdown(std::uint16_t seconds);
+  std::uint32_t QueueFree();
+  std::uint32_t QueueCapacity() const { return queue_.capacity; }
+
+  // Posting: sender may be null for callers that are not library threads.
+  static std::int32_t Post(CBaseThread* sender, CBaseThread* target, std::uint32_t id, std::uint32_t param,
+                           std::uint32_t word3, const char* callerTag);
+  static std::int32_t PostData(CBaseThread* sender, CBaseThread* target, std::uint32_t id, std::uint32_t param,
+                               std::uint32_t length, const void* data, const char* callerTag);
+
+  // Receiving, on the thread itself.
+  DWORD PopMessage(DMessage& out);
+  DWORD PopData(void* destination, std::uint32_t n);
+  // Payload bytes of the current message that have not been popped yet.
+  std::uint32_t PendingPayload();
+  // Drops whatever payload of the current message a handler left unread.
+  void DropPendingPayload();
+  // Waits until a message arrives or the timeout passes (no busy wait).
+  bool WaitForMessage(int timeoutMs);
+  // The owner slot carried by a THRDMSG_THREAD_ENDED message (pops its payload).
+  void* PopOwnerSlot();
+  int QueueWakeFd() const { return wake_.Fd(); }
+
+  // Trace writers (any thread; nothing once the library is exiting).
+  void Trace(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void TraceQuiet(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void TraceLine(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void TraceLineQuiet(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void TraceText(std::string_view text, bool notify);
+  void SetTraceFormat(DWORD effects, COLORREF colour);
+  void SetTraceEffects(DWORD effects);
+  void SetTraceColour(COLORREF colour);
+  void TraceRemoveDelimiters(char start, char end);
+  void TraceRemoveDelimitedText(char start, char end);
+  void TraceClear();
+
+  // State.
+  const char* Name() const { return name_.data(); }
+  void SetName(std::string_view name);
+  void RestoreName();
+  DWORD Kind() const { return kind_; }
+  void* OwnerSlot() const { return ownerSlot_; }
+  bool StopRequested() const { return stopRequested_.load(std::memory_order_acquire); }
+  void RequestStop(DWORD exitCode);
+  bool Closed() const { return closed_.load(std::memory_order_acquire); }
+  bool Ended() const { return ended_.load(std::memory_order_acquire); }
+  bool NotStarted() const { return notStarted_.load(std::memory_order_acquire) != 0; }
+  bool Started() const { return osThread_ != nullptr; }
+  DWORD ExitCode() const { return exitCode_.load(); }
+  bool IsOwnThread() const { return osThread_ != nullptr && osThread_->IsCurrent(); }
+  // Waits for the OS thread to finish (tests and orderly shutdown); false on timeout.
+  bool WaitForEnd(DWORD timeoutMs);
+
+  std::uint16_t SleepCountdown() const { return sleepCountdown_; }
+  std::uint16_t StopCountdown() const { return stopCountdown_; }
+  void SetMarker(char marker) { marker_ = marker; }
+  char Marker() const { return marker_; }
+
+ protected:
+  void SetExitCode(DWORD code) { exitCode_.store(code); }
+  void SetNotStarted(bool value) { notStarted_.store(value ? 1 : 0, std::memory_order_release); }
+  void SetSleepCountdownRaw(std::uint16_t value) { sleepCountdown_ = value; }
+  void SetStopCountdownRaw(std::uint16_t value) { stopCountdown_ = value; }
+
+  DWORD idleCounter_ = 0;
+  DWORD sleepTime_ = 1;
+  DWORD configuredSleepTime_ = 1;
+
+ private:
+  static unsigned ThreadProc(void* argument);
+  static std::int32_t Deliver(CBaseThread* sender, CBaseThread* target, std::uint32_t id, std::uint32_t param,
+                              std::uint32_t word3, const std::uint8_t* payload, std::uint32_t length,
+                              const char* callerTag);
+  // Under the target's queue lock: 1 written whole, 0 refused.
+  std::int32_t Push(std::uint32_t id, std::uint32_t param, std::uint32_t word3, const std::uint8_t* payload,
+                    std::uint32_t payloadLength, const char* callerTag);
+  bool HasRoomFor(std::uint32_t entryBytes);
+  bool AcceptsPosts() const { return !Closed() && !Ended(); }
+  void NotifyEndToMainThread();
+  void TraceFormatted(bool notify, bool lineBreak, const char* format, va_list args);
+
+  int threadPriority_ = 0;
+  std::atomic<bool> ended_{false};
+  std::array<char, kThreadNameSize> workingName_{};
+  std::array<char, kThreadNameSize> name_{};
+  std::atomic<DWORD> exitCode_{0};
+  void* ownerSlot_ = nullptr;
+  DWORD kind_ = 0;
+  std::uint16_t sleepCountdown_ = 0;
+  char marker_ = 0;
+  std::atomic<bool> stopRequested_{false};
+  std::atomic<bool> closed_{false};
+  std::unique_ptr<OsThread> osThread_;
+
+  // The queue: its lock, its ring and the storage behind it. The storage lives
+  // as long as the object, so a late post never writes into freed memory.
+  std::mutex queueLock_;
+  std::condition_variable queueRoom_;
+  std::uint16_t stopCountdown_ = 0;
+  std::atomic<std::int32_t> notStarted_{1};
+  ByteRing queue_;
+  std::unique_ptr<std::uint8_t[]> queueStorage_;
+  std::uint32_t pendingPayload_ = 0;
+  WakeEvent wake_;
+
+  std::mutex traceBufferLock_;
+  std::unique_ptr<char[]> traceBuffer_;
+};
