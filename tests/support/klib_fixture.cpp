@@ -7,7 +7,7 @@
 DWORD TestMainThread::VTFX(DWORD) {
   while (!StopRequested() && !Klib().Exiting()) {
     DMessage message;
-    while (PopMessage(message) != 0) {
+    while (!hold.load() && PopMessage(message) != 0) {
       ProcessMessage(message);
       DropPendingPayload();
     }

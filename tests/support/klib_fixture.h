@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "base/klib_settings.h"
 #include "base/main_thread.h"
@@ -16,6 +19,8 @@ class TestMainThread : public CMainThread {
   // THRDMSG_THREAD_ENDED notices received, by owner slot.
   std::vector<void*> EndedSlots();
   DWORD ProcessMessage(const DMessage& message) override;
+  // While set, messages wait in the queue.
+  std::atomic<bool> hold{false};
 
  private:
   std::mutex mutex_;

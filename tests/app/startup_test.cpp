@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <filesystem>
+
+#include "app/app_paths.h"
+#include "support/child_process.h"
+
+namespace fs = std::filesystem;
+
+TEST(AppPaths, RootIsCutAtTheFirstResources) {
+  AppPaths paths;
+  ASSERT_EQ(BuildAppPaths("/games/X-Plane 10/Resources/plugins/Resources/x", paths), PathResult::Ok);
+  EXPECT_EQ(paths.xplaneRoot, "/games/X-Plane 10/");
+  EXPECT_EQ(paths.xplaneExe, "/games/X-Plane 10/X-Plane.exe");
+  EXPECT_EQ(paths.xplaneModelsFolder, "/games/X-Plane 10/Aircraft");
+  EXPECT_EQ(paths.settingsFile, "/games/X-Plane 10/Resources/plugins/Resources/x/Tavelkor.ini");
+}
+
+TEST(AppPaths, EveryFileLiesInTheProgramFolder) {
+  AppPaths paths;
+  ASSERT_EQ(BuildAppPaths("/xp/Resources/plugins/x", paths), PathResult::Ok);
+  const struct {
+    const std::string& path;
+    const char* expected;
+  } cases[] = {
+      {paths.flightPlansFolder, "/xp/Resources/plugins/x/FlightPlans"},
+      {paths.crossSimOffsetsFile, "/xp/Resources/plugins/x/CrossSimOffsets.ini"},
+      {paths.splashImage, "/xp/Resources/plugins/x/Splash.bmp"},
+      {paths.rulesFile, "/xp/Resources/plugins/x/Rules.txt"},
+      {paths.aircraftTypesFile, "/xp/Resources/plugins/x/tk_aircrafts.txt"},
+      {paths.airlinesFile, "/xp/Resources/plugins/x/tk_airlines.txt"},
+      {paths.notifySound, "/xp/Resources/plugins/x/NOTIFY.WAV"},
+      {paths.bellSound, "/xp/Resources/plugins/x/DING.WAV"},
+      {paths.iataTable, "/xp/Resources/plugins/x/IATA_ICAO.txt"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.path, c.expected);
+}
+
+TEST(AppPaths, RefusesFoldersItCannotUse) {
+  AppPaths paths;
+  EXPECT_EQ(BuildAppPaths("/home/pilot/tavelkor", paths), PathResult::NoResourcesFolder);
+  const std::string deep = "/xp/Resources/" + std::string(kMaxProgramFolderLength, 'd');
+  EXPECT_EQ(BuildAppPaths(deep, paths), PathResult::FolderTooLong);
+}
+
+TEST(Startup, OutsideAnXPlaneTreeTheProgramRefusesAndWritesNothing) {
+  TempFolder folder;
+  ChildProcess client(TK_BINARY, folder.Path());
+  ASSERT_TRUE(client.Started());
+  EXPECT_NE(client.WaitForExit(20'000), 0);
+  EXPECT_NE(client.Stderr().find("Tavelkor: X-Plane Resources path not found !"), std::string::npos)
+      << client.Stderr();
+  EXPECT_TRUE(fs::is_empty(folder.Path()));
+}
+
+TEST(Startup, MissingXPlaneExeIsRefused) {
+  TempFolder folder;
+  const std::string program = MakeXPlaneTree(folder.Path(), false);
+  ChildProcess client(TK_BINARY, program);
+  EXPECT_NE(client.WaitForExit(20'000), 0);
+  EXPECT_NE(client.Stderr().find("Tavelkor: X-Plane.exe file not found !"), std::string::npos) << client.Stderr();
+  EXPECT_TRUE(fs::is_empty(program));
+}
+
+TEST(Startup, InsideTheTreeItRunsUntilInterrupted) {
+  for (int signal : {SIGINT, SIGTERM}) {
+    TempFolder folder;
+    const std::string program = MakeXPlaneTree(folder.Path());
+    ChildProcess client(TK_BINARY, program);
+    EXPECT_EQ(client.WaitForExit(1500), -1) << client.Stderr();  // still running
+    client.Signal(signal);
+    EXPECT_EQ(client.WaitForExit(20'000), 0) << client.Stderr();
+  }
+}
