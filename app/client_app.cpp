@@ -12,10 +12,6 @@
 #include "win/paths.h"
 #include "win/winsock.h"
 
-namespace {
-constexpr UINT kMainDialogTemplate = 7055;
-}
-
 int InitWinsock() {
   WSADATA data{};
   const int error = WSAStartup(MAKEWORD(2, 2), &data);

@@ -1,10 +1,372 @@
 #include "app/main_dialog.h"
 
-CFSClientDlg::CFSClientDlg() : CDialogEx(7055) {}
+#include <cstdio>
+#include <cstring>
 
-CFSClientDlg::~CFSClientDlg() = default;
+#include "app/app_globals.h"
+#include "app/main_class.h"
+#include "app/main_dialog_state.h"
+#include "app/ui_messages.h"
+#include "app/utilities.h"
+#include "base/klib_settings.h"
+#include "base/message_box.h"
+#include "base/trusted_addresses.h"
+#include "dialogs/chat_dialog.h"
+#include "net/way_table_lock.h"
+#include "win/clock.h"
+#include "win/messages.h"
+#include "win/richedit.h"
+#include "win/timers.h"
+
+std::atomic<CFSClientDlg*> g_pMainDlg{nullptr};
+
+namespace {
+std::atomic<bool> g_startupPauses{true};
+
+constexpr std::array<UINT_PTR, 4> kTimerIds = {kTimerOneSecond, kTimerHalfSecond, kTimerTenth, kTimerFast};
+constexpr std::array<UINT, 4> kTimerPeriods = {1000, 500, 100, 49};
+constexpr std::uint32_t kTickWrapFrom = 0xFFFF0000u;
+constexpr std::uint32_t kTickWrapTo = 1000;
+
+void Pause(DWORD milliseconds) {
+  if (g_startupPauses.load()) Sleep(milliseconds);
+}
+
+void PutU32(std::uint8_t* out, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+std::uint32_t GetU32(const std::uint8_t* in) {
+  std::uint32_t value = 0;
+  for (int i = 0; i < 4; ++i) value |= static_cast<std::uint32_t>(in[i]) << (8 * i);
+  return value;
+}
+
+void FillLibrarySettings(CCchatDlg& chat) {
+  KlibSettings& k = Klib();
+  k.reserved0 = k.reserved1 = k.reserved5 = 0;
+  k.logTag = "app_TK";
+  k.mainThread = nullptr;
+  k.traceOutput = &chat;
+  k.traceMask = g_traceMask.load();
+  k.exitFlag = 0;
+  k.suspendAll = 0;
+  k.rxByteCount = 0;
+  k.txByteCount = 0;
+  k.trustedListSize = 1000;
+  k.remoteTraceSocket = nullptr;
+  k.frameSync = FRAME_SYNC_NETWORK;
+  k.autoShowFlag = &chat.AutoShowFlag();
+  k.autoShowCountdown = &chat.AutoHideCountdown();
+  k.autoShowSeconds = 8;
+  const COLORREF colours[] = {0xA4A99C, 0,        0x14A7F5, 0x1010E6, 0xD06FE6, 0xFB4339, 0x5A725A,
+                              0xFA9D52, 0x8CF004, 0x1EF0FB, 0xAAC2AA, 0x9B5BFB, 0x76D8D0};
+  for (int i = 0; i < 13; ++i) k.SetColour(kColourNormal + i, colours[i]);
+  k.logFileSwitch = nullptr;
+  k.logFilePath = nullptr;
+  k.appTag = static_cast<std::uint32_t>('O') | ('R' << 8) | ('V' << 16) | (static_cast<std::uint32_t>('0') << 24);
+  k.maxZipInput = KLIB_MAX_ZIP_INPUT;
+}
+}  // namespace
+
+void CFSClientDlg::SetStartupPausesForTest(bool enabled) { g_startupPauses = enabled; }
+
+CFSClientDlg::CFSClientDlg() : CDialogEx(kMainDialogTemplate) {}
+
+CFSClientDlg::~CFSClientDlg() {
+  if (g_pMainDlg.load() == this) g_pMainDlg = nullptr;
+  CCircBuf::Delete();
+  DestroyWindow();
+}
 
 BOOL CFSClientDlg::OnInitDialog() {
   CDialogEx::OnInitDialog();
+
+  chat_ = std::make_unique<CCchatDlg>();
+  if (chat_->Create(kChatTemplate, this) == FALSE) {
+    chat_.reset();
+    ShowMessage("Tavelkor", "System Error TCHT1001");
+    return TRUE;
+  }
+  g_pChatDlg = chat_.get();
+
+  FillLibrarySettings(*chat_);
+  auto* mainThread = new (std::nothrow) MainClass(&g_pMainThread);
+  if (mainThread == nullptr) {
+    ShowMessage("Warning", "Error creating pMainThrd.");
+    return TRUE;
+  }
+  g_pMainThread = mainThread;
+  mainThread->StartThread(0, 0);
+  Klib().mainThread = mainThread;
+  const std::int32_t started = KlibInit(KlibGetSettings());
+  if (started < 0) {
+    ShowMessage("Tavelkor Error", "OPL %d", started);
+    StopTimersAndQuit();
+    return TRUE;
+  }
+  mainThread->Resume(0);
+
+  if (InitMainDialog() != 0) return TRUE;
+  initialised_ = true;
+  Pause(2000);
   return TRUE;
+}
+
+int CFSClientDlg::InitMainDialog() {
+  g_networkState = 0;
+  g_startupDone = false;
+  g_quitting = false;
+  timerIds_.fill(0);
+  delayedStorage_.reset(new std::uint8_t[kDelayedEventRingSize + 16]);
+  {
+    CCircBuf::Init();
+    CCircBuf::Enter();
+    RingInit(delayedRing_, std::span<std::uint8_t>(delayedStorage_.get(), kDelayedEventRingSize));
+    CCircBuf::Leave();
+  }
+  g_pMainDlg = this;
+  tickCounter_ = 0;
+  autoWeatherCounter_ = 0;
+  g_secondsCounter = 0;
+  g_reconnectCountdown = 0;
+  g_hubListCountdown = 0;
+  g_autoConnectCountdown = 0;
+  g_hubRefreshCounter = 0;
+  ClearTrustedAddresses();
+  Pause(100);
+  return 0;
+}
+
+bool CFSClientDlg::TimersRunning() const {
+  for (UINT_PTR id : timerIds_)
+    if (id != 0) return true;
+  return false;
+}
+
+int CFSClientDlg::StartTimers() {
+  for (std::size_t i = 0; i < kTimerIds.size(); ++i) {
+    if (timerIds_[i] != 0) continue;
+    if (i == 0) tickCounter_ = 0;
+    timerIds_[i] = SetTimer(kTimerIds[i], kTimerPeriods[i]);
+    if (timerIds_[i] == 0) {
+      ShowMessage("TK Error", "Can't set internal timer%zu.", i + 1);
+      StopTimersAndQuit();
+      return 0;
+    }
+  }
+  return 1;
+}
+
+void CFSClientDlg::KillTimers() {
+  for (std::size_t i = 0; i < kTimerIds.size(); ++i) {
+    if (timerIds_[i] != 0) KillTimer(kTimerIds[i]);
+    timerIds_[i] = 0;
+  }
+}
+
+void CFSClientDlg::StopTimersAndQuit() {
+  KillTimers();
+  PostQuitMessage(0);
+}
+
+void CFSClientDlg::OnShowWindow(BOOL show) {
+  if (show != FALSE && !timersStarted_) {
+    timersStarted_ = true;
+    StartTimers();
+  }
+}
+
+LRESULT CFSClientDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SHOWWINDOW: {
+      const LRESULT result = CDialogEx::WindowProc(message, wParam, lParam);
+      OnShowWindow(static_cast<BOOL>(wParam));
+      return result;
+    }
+    case WM_TIMER:
+      OnTimer(wParam);
+      return 0;
+    case WM_CLOSE:
+      OnCancel();
+      return 0;
+    default:
+      if (message >= 0x8000 && message <= 0xBFFF) {
+        OnPrivateMessage(message);
+        return 0;
+      }
+      return CDialogEx::WindowProc(message, wParam, lParam);
+  }
+}
+
+void CFSClientDlg::OnCancel() {
+  // Closing the panel never ends the program; it hides while the simulator link is up.
+}
+
+void CFSClientDlg::OnTimer(UINT_PTR id) {
+  switch (id) {
+    case kTimerOneSecond: OneSecondTick(); break;
+    case kTimerHalfSecond: HalfSecondTick(); break;
+    case kTimerTenth: TenthTick(); break;
+    default: break;  // 558 has no duty
+  }
+}
+
+void CFSClientDlg::OneSecondTick() {
+  ++tickCounter_;
+  if (tickCounter_ > kTickWrapFrom) tickCounter_ = kTickWrapTo;
+  g_secondsCounter.fetch_add(1);
+
+  if (g_quitting.load()) {
+    if (g_quitCountdown.load() == 0) return;
+    g_quitCountdown.fetch_sub(1);
+    RunQuitSequence();
+    return;
+  }
+  if (tickCounter_ == 1) {
+    RunStagedStartup();
+    return;
+  }
+  if (!g_startupDone.load()) return;
+
+  if (chat_ != nullptr && chat_->IsWindowVisible() && chat_->AutoShowFlag().load() != 0) {
+    if (chat_->AutoHideCountdown().load() > 0 && chat_->AutoHideCountdown().fetch_sub(1) == 1)
+      chat_->ShowWindow(SW_HIDE);
+  }
+  if (const std::uint16_t c = g_atcListRebuildCountdown.load(); c != 0) g_atcListRebuildCountdown = c - 1;
+  if (const std::uint16_t c = g_reconnectCountdown.load(); c != 0) g_reconnectCountdown = c - 1;
+  if (const std::uint16_t c = g_voiceStartCountdown.load(); c != 0) g_voiceStartCountdown = c - 1;
+  if (const std::uint16_t c = g_hubListCountdown.load(); c != 0) g_hubListCountdown = c - 1;
+  if (const std::uint16_t c = g_autoConnectCountdown.load(); c != 0) g_autoConnectCountdown = c - 1;
+
+  if (g_networkState.load() != 0) {
+    if (g_inactivityCountdown.load() > 0) g_inactivityCountdown.fetch_sub(1);
+    if (g_reportCounter.fetch_add(1) + 1 > 30) g_reportCounter = 0;
+    if (g_hubRefreshCounter.fetch_add(1) + 1 > 150) {
+      g_hubRefreshCounter = 0;
+      g_hubListCountdown = 2;
+    }
+  }
+}
+
+void CFSClientDlg::HalfSecondTick() {
+  if (const std::uint16_t c = g_dashBlinkCountdown.load(); c != 0) g_dashBlinkCountdown = c - 1;
+}
+
+void CFSClientDlg::TenthTick() {
+  ProcessDelayedEvents();
+  if (const std::uint16_t c = g_transmitLampCountdown.load(); c != 0) g_transmitLampCountdown = c - 1;
+}
+
+int CFSClientDlg::RunStagedStartup() {
+  if (chat_ != nullptr) chat_->ShowWindow(SW_SHOW);
+  WayTableLock().Init();
+  if (int r = StartupStep1(); r != 0) {
+    KillTimers();
+    Pause(50);
+    return r;
+  }
+  StartupStep2();
+  if (int r = StartupStep3(); r != 0) return r;
+  if (int r = StartupStep4(); r != 0) return r;
+  g_startupDone = true;
+  g_voiceStartCountdown = 2;
+  return 0;
+}
+
+int CFSClientDlg::StartupStep1() {
+  if (g_pMainThread != nullptr) {
+    g_pMainThread->SetTraceColour(Klib().Colour(kColourNormal));
+    g_pMainThread->Trace("%c Init Step 1 OK. %c", '{', '}');
+  }
+  return 0;
+}
+
+int CFSClientDlg::StartupStep2() {
+  if (g_pMainThread != nullptr) {
+    g_pMainThread->SetTraceColour(Klib().Colour(kColourNormal));
+    g_pMainThread->Trace("%c Scanning available aircrafts, please wait a few seconds... %c", '{', '}');
+  }
+  return 0;
+}
+
+int CFSClientDlg::StartupStep3() { return 0; }
+
+int CFSClientDlg::StartupStep4() {
+  if (g_pMainThread != nullptr) {
+    g_pMainThread->TraceRemoveDelimitedText('{', '}');
+    g_pMainThread->TraceRemoveDelimiters('{', '}');
+  }
+  return 0;
+}
+
+void CFSClientDlg::RunQuitSequence() {
+  Pause(200);
+  KlibShutdown();
+  StopTimersAndQuit();
+  Klib().exitFlag = 1;
+}
+
+void CFSClientDlg::OnPrivateMessage(UINT message) {
+  if (message == UIMSG_TEST && g_pMainThread != nullptr) g_pMainThread->TraceLine("\tMain dialog : Test OK.");
+}
+
+BOOL CFSClientDlg::PreTranslateMessage(MSG* msg) {
+  if (msg != nullptr && msg->hwnd == m_hWnd && msg->message >= 0x8000 && msg->message <= 0xBFFF) {
+    OnPrivateMessage(msg->message);
+    return TRUE;
+  }
+  return CDialogEx::PreTranslateMessage(msg);
+}
+
+void CFSClientDlg::PostDelayedEvent(std::uint32_t code, std::uint32_t, std::uint32_t) {
+  if (delayedStorage_ == nullptr) return;  // the ring does not exist yet
+  std::array<std::uint8_t, 1 + kDelayedEventRecordSize> event{};
+  event[0] = kDelayedEventTag;
+  PutU32(&event[1], m_hWnd);
+  PutU32(&event[5], code);
+  PutU32(&event[17], TscMilliseconds());
+  CCircBuf::Enter();
+  // Written whole or not at all, so the drain never reads a record out of step.
+  if (RingFree(delayedRing_) >= event.size()) CCircBuf::Write(delayedRing_, event.data(), event.size());
+  CCircBuf::Leave();
+}
+
+void CFSClientDlg::DrainDelayedEvents(std::vector<MSG>& out) {
+  std::uint32_t n = RingUsed(delayedRing_);
+  while (n > 0) {
+    const DWORD tag = CCircBuf::ReadByte(delayedRing_);
+    if (tag == RING_EMPTY) break;
+    --n;
+    if (tag != kDelayedEventTag) {
+      if (g_pMainThread != nullptr) g_pMainThread->TraceLine("SYSERR_M9900 : %u.", tag);
+      continue;
+    }
+    std::array<std::uint8_t, kDelayedEventRecordSize> record{};
+    if (RingRead(delayedRing_, record.data(), kDelayedEventRecordSize) != RING_OK) break;
+    n = n >= kDelayedEventRecordSize ? n - kDelayedEventRecordSize : 0;
+    MSG msg{};
+    msg.hwnd = GetU32(&record[0]);
+    msg.message = GetU32(&record[4]);
+    msg.wParam = GetU32(&record[8]);
+    msg.lParam = static_cast<LPARAM>(GetU32(&record[12]));
+    msg.time = GetU32(&record[16]);
+    out.push_back(msg);
+  }
+}
+
+void CFSClientDlg::ProcessDelayedEvents() {
+  if (tickCounter_ < 2 || delayedStorage_ == nullptr) return;
+  // A box inside a replayed event must neither re-enter the drain nor block posters.
+  if (draining_.exchange(true)) return;
+  std::vector<MSG> events;
+  CCircBuf::Enter();
+  DrainDelayedEvents(events);
+  CCircBuf::Leave();
+  for (MSG& msg : events) PreTranslateMessage(&msg);
+  draining_ = false;
+}
+
+void PostDelayedEvent(std::uint32_t code) {
+  if (CFSClientDlg* dialog = g_pMainDlg.load()) dialog->PostDelayedEvent(code);
 }

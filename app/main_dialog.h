@@ -1,10 +1,25 @@
-// The main dialog: the program's hub on the UI thread.
+// The main dialog: the program's hub on the UI thread. Its initialisation makes
+// the trace sink, fills the library settings and starts the main worker; its
+// four timers drive everything periodic.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <memory>
 
 #include "base/circ_buf.h"
 #include "win/dialog.h"
+
+class CCchatDlg;
+
+constexpr UINT kMainDialogTemplate = 7055;
+constexpr UINT_PTR kTimerOneSecond = 555;
+constexpr UINT_PTR kTimerHalfSecond = 556;
+constexpr UINT_PTR kTimerTenth = 557;
+constexpr UINT_PTR kTimerFast = 558;
+constexpr std::uint32_t kDelayedEventRingSize = 0x177000;
+constexpr std::uint8_t kDelayedEventTag = 'd';
+constexpr std::uint32_t kDelayedEventRecordSize = 28;
 
 class CFSClientDlg : public CDialogEx, public CCircBuf {
  public:
@@ -12,10 +27,61 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   ~CFSClientDlg() override;
 
   BOOL OnInitDialog() override;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  BOOL PreTranslateMessage(MSG* msg) override;
+  void OnOK() override {}
+  void OnCancel() override;
+
+  int InitMainDialog();
+  int StartTimers();
+  void KillTimers();
+  void StopTimersAndQuit();
+  void OnTimer(UINT_PTR id);
+  void OneSecondTick();
+  void HalfSecondTick();
+  void TenthTick();
+  void RunQuitSequence();
+  int RunStagedStartup();
+  int StartupStep1();
+  int StartupStep2();
+  int StartupStep3();
+  int StartupStep4();
+
+  // Delayed events: any thread posts, the 100-ms timer replays them on the UI thread.
+  void PostDelayedEvent(std::uint32_t code, std::uint32_t unused1 = 0, std::uint32_t unused2 = 0);
+  void ProcessDelayedEvents();
+  // Private messages replayed from the queue or posted directly.
+  virtual void OnPrivateMessage(UINT message);
 
   void MarkShown() { shown_ = true; }
   bool Shown() const { return shown_; }
+  bool Initialised() const { return initialised_; }
+  bool TimersRunning() const;
+  std::uint32_t TickCount() const { return tickCounter_; }
+  CCchatDlg* Chat() const { return chat_.get(); }
+  ByteRing& DelayedEventRing() { return delayedRing_; }
+  // Milliseconds the start-up pauses (2 s splash, 100 ms settle); tests set them to 0.
+  static void SetStartupPausesForTest(bool enabled);
 
  private:
+  void OnShowWindow(BOOL show);
+  void DrainDelayedEvents(std::vector<MSG>& out);
+
+  std::array<UINT_PTR, 4> timerIds_{};
+  std::uint32_t tickCounter_ = 0;
+  std::uint32_t autoWeatherCounter_ = 0;
+  bool timersStarted_ = false;
+  bool initialised_ = false;
+  bool connectEnabledOnce_ = false;
   std::atomic<bool> shown_{false};
+  std::atomic<bool> draining_{false};
+  std::unique_ptr<std::uint8_t[]> delayedStorage_;
+  ByteRing delayedRing_;
+  std::unique_ptr<CCchatDlg> chat_;
 };
+
+// The main dialog, once it exists (any thread reads it).
+extern std::atomic<CFSClientDlg*> g_pMainDlg;
+
+// From any thread: queue a private message for the main dialog; dropped while there is none.
+void PostDelayedEvent(std::uint32_t code);

@@ -1,5 +1,7 @@
 #include "win/timers.h"
 
+#include <atomic>
+
 #include <algorithm>
 
 #include "win/clock.h"
@@ -59,7 +61,14 @@ std::shared_ptr<ThreadQueue> TimerQueueFor(HWND hwnd) {
 
 using namespace win::detail;
 
+namespace {
+std::atomic<UINT_PTR> g_failingTimerId{0};
+}
+
+void SetTimerFailureForTest(UINT_PTR id) { g_failingTimerId.store(id); }
+
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc) {
+  if (id != 0 && id == g_failingTimerId.load()) return 0;
   std::shared_ptr<ThreadQueue> queue = TimerQueueFor(hwnd);
   if (!queue) return 0;
   const UINT elapse = std::clamp(elapseMs, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);

@@ -15,3 +15,6 @@ constexpr UINT USER_TIMER_MAXIMUM = 0x7FFFFFFF;
 // unless `id` names a thread timer that already exists. 0 for an unknown window.
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc);
 BOOL KillTimer(HWND hwnd, UINT_PTR id);
+
+// Tests: every SetTimer with this id fails (0 = none).
+void SetTimerFailureForTest(UINT_PTR id);

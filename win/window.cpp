@@ -233,7 +233,8 @@ BOOL IsWindowVisible(HWND hwnd) {
   for (HWND h = hwnd; h != 0;) {
     SlotPtr slot = FindSlot(h);
     if (!slot || !slot->visible) return FALSE;
-    h = slot->parent;
+    // A dialog is an owned window, not a child: its owner's state does not hide it.
+    h = slot->templateId != 0 ? 0 : slot->parent;
   }
   return TRUE;
 }

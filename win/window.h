@@ -121,7 +121,7 @@ HWND GetDlgItem(HWND dialog, int id);
 // WM_SHOWWINDOW notice is posted, so a worker never waits on the UI thread
 // to show a window. Returns whether the window was visible before.
 BOOL ShowWindow(HWND hwnd, int command);
-// Visible when the window and all its parents are.
+// Visible when the window and all its parents are; a dialog does not inherit its owner's state.
 BOOL IsWindowVisible(HWND hwnd);
 // Returns whether the window was disabled before.
 BOOL EnableWindow(HWND hwnd, BOOL enable);

@@ -1,0 +1,97 @@
+#include "app/main_class.h"
+
+#include <atomic>
+
+#include "app/ui_messages.h"
+#include "base/klib_settings.h"
+#include "net/way_table_lock.h"
+#include "win/clock.h"
+
+MainClass* g_pMainThread = nullptr;
+
+namespace {
+constexpr DWORD kIdleSleepMs = 10;
+std::atomic<void*> g_nodeOwnerSlot{nullptr};
+std::atomic<NodeWayDeleter> g_nodeDeleter{nullptr};
+std::atomic<ControllerRelay> g_controllerRelay{nullptr};
+}  // namespace
+
+void SetNodeWayEndHandler(void* nodeOwnerSlot, NodeWayDeleter deleter) {
+  g_nodeOwnerSlot = nodeOwnerSlot;
+  g_nodeDeleter = deleter;
+}
+
+void SetControllerRelay(ControllerRelay relay) { g_controllerRelay = relay; }
+
+MainClass::MainClass(void* ownerSlot) : CMainThread(ownerSlot, "n_MNCL") {}
+
+DWORD MainClass::VTFX(DWORD) {
+  while (!StopRequested() && !Klib().Exiting()) {
+    DMessage message;
+    bool any = false;
+    while (PopMessage(message) != 0) {
+      any = true;
+      ProcessMessage(message);
+      DropPendingPayload();
+    }
+    // Waits for the next message instead of polling every 10 ms.
+    if (!any) WaitForMessage(static_cast<int>(kIdleSleepMs * 50));
+  }
+  return 0;
+}
+
+DWORD MainClass::ProcessMessage(const DMessage& message) {
+  if (CMainThread::ProcessMessage(message) != 0) return 1;
+  switch (message.id) {
+    case THRDMSG_THREAD_ENDED:
+      OnThreadEnded(PopOwnerSlot());
+      return 1;
+    case THRDMSG_MAIN_TEST:
+      TraceLine("\tMainClass : Test OK.");
+      return 1;
+    default:
+      break;
+  }
+  WayTableGuard guard;
+  try {
+    return ProcessLockedMessage(message);
+  } catch (...) {
+    return 0;
+  }
+}
+
+DWORD MainClass::ProcessLockedMessage(const DMessage& message) {
+  switch (message.id) {
+    case THRDMSG_SHUTDOWN:
+      if (!Started()) return 1;
+      RequestStop(kMainClassShutdownExitCode);
+      Resume(0);
+      return 1;
+    case UIMSG_SIMULATOR_CLOSING:
+      if (ControllerRelay relay = g_controllerRelay.load()) relay(this, UIMSG_SIMULATOR_CLOSING);
+      return 1;
+    default:
+      SetTraceColour(Klib().Colour(kColourEmphasis));
+      TraceLine("\tError PM on MainClass, message %u.", message.id - THRDMSG_BASE);
+      return 0;
+  }
+}
+
+void MainClass::OnThreadEnded(void* ownerSlot) {
+  if (ownerSlot == nullptr) return;
+  auto** slot = static_cast<CBaseThread**>(ownerSlot);
+  CBaseThread* thread = *slot;
+  if (thread == nullptr) return;
+  if (Klib().TraceBit(30)) {
+    SetTraceColour(Klib().Colour(kColour24));
+    TraceLine(" <   Ending thread %s, exit values 0x%X vs %d.  > ", thread->Name(), thread->ExitCode(),
+              static_cast<int>(thread->ExitCode()));
+  }
+  if (ownerSlot == g_nodeOwnerSlot.load()) {
+    // The node way is created anew at the next connect: its object goes with its thread.
+    *slot = nullptr;
+    if (NodeWayDeleter deleter = g_nodeDeleter.load()) deleter(thread);
+    return;
+  }
+  *slot = nullptr;
+}

@@ -1,0 +1,33 @@
+// The main worker thread "n_MNCL": the library's main thread. It drains the
+// trace ring, collects the ends of threads and relays a few messages to the
+// controller ways.
+#pragma once
+
+#include "base/main_thread.h"
+
+constexpr DWORD kMainClassShutdownExitCode = 37118;
+
+class MainClass : public CMainThread {
+ public:
+  explicit MainClass(void* ownerSlot);
+
+  DWORD ProcessMessage(const DMessage& message) override;
+  DWORD VTFX(DWORD argument) override;
+
+  // Clears the global that referred to an ended thread (and deletes the node way).
+  void OnThreadEnded(void* ownerSlot);
+
+ private:
+  DWORD ProcessLockedMessage(const DMessage& message);
+};
+
+// The owner slot of the main worker.
+extern MainClass* g_pMainThread;
+
+// Whoever owns the node way registers how its object is deleted when its thread ends.
+using NodeWayDeleter = void (*)(CBaseThread* nodeWay);
+void SetNodeWayEndHandler(void* nodeOwnerSlot, NodeWayDeleter deleter);
+
+// Relay of UIMSG_SIMULATOR_CLOSING to every allocated controller way; set by the way table.
+using ControllerRelay = void (*)(CBaseThread* sender, std::uint32_t id);
+void SetControllerRelay(ControllerRelay relay);

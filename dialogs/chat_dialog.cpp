@@ -1,0 +1,24 @@
+#include "dialogs/chat_dialog.h"
+
+#include "win/richedit.h"
+
+std::atomic<CCchatDlg*> g_pChatDlg{nullptr};
+
+CCchatDlg::CCchatDlg() : CDialogEx(kChatTemplate) {}
+
+CCchatDlg::~CCchatDlg() {
+  if (g_pChatDlg.load() == this) g_pChatDlg = nullptr;
+  DestroyWindow();
+}
+
+BOOL CCchatDlg::OnInitDialog() {
+  CDialogEx::OnInitDialog();
+  auto* output = dynamic_cast<CRichEditCtrl*>(GetDlgItem(kChatOutputId));
+  if (output == nullptr) {
+    // Without a template the window still gets its text area.
+    auto created = std::make_unique<CRichEditCtrl>();
+    output = static_cast<CRichEditCtrl*>(AddControl(std::move(created), kChatOutputId));
+  }
+  AttachRichEdit(output, this);
+  return TRUE;
+}

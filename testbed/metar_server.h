@@ -1,0 +1,89 @@
+// A stand-in for the public weather server, for tests and the demo: HTTP/1.1
+// on 127.0.0.1 (ephemeral port) serving "<base path>/<ICAO>.TXT" from a
+// scripted table. A station without a report answers 200 with the
+// "NO METAR FOR <ICAO>" text, as the real server does; any other path is 404.
+// One connection at a time, one request per connection; every wait is bounded
+// and ends at once when the server stops.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "win/os_thread.h"
+#include "win/winsock.h"
+
+class MetarServer {
+ public:
+  static constexpr std::size_t kMaxRequestBytes = 8192;  // a longer head is answered 400
+  static constexpr int kIoTimeoutMs = 5000;              // per request read and per reply
+  static constexpr std::size_t kMaxLoggedRequests = 1000;
+
+  struct Request {
+    std::string line;                  // "GET /metar/LFPG.TXT HTTP/1.1"
+    std::vector<std::string> headers;  // the lines after it, without line ends
+  };
+
+  // basePath: "" or starting with '/', without a trailing '/'.
+  explicit MetarServer(std::string basePath = "/metar");
+  ~MetarServer();
+  MetarServer(const MetarServer&) = delete;
+  MetarServer& operator=(const MetarServer&) = delete;
+
+  bool Ok() const { return listening_ != INVALID_SOCKET; }
+  std::uint16_t Port() const { return port_; }
+  const std::string& BasePath() const { return basePath_; }
+  // "http://127.0.0.1:<port><base path>", to which "/<ICAO>.TXT" is appended.
+  std::string BaseUrl() const;
+
+  void SetStation(std::string_view icao, std::string_view report);
+  void RemoveStation(std::string_view icao);
+  static std::string NoMetarText(std::string_view icao);
+
+  // Faults. Drop: read the request, then reset the connection without an
+  // answer. Delay: wait before answering. Forced status: answer every request
+  // with that status and a one-line body (0 restores normal answers).
+  void SetDropConnections(bool drop);
+  void SetReplyDelayMs(int delayMs);
+  void SetForcedStatus(int status);
+
+  std::vector<Request> Requests() const;
+  std::vector<std::string> RequestLines() const;
+  std::size_t RequestCount() const;
+  bool WaitForRequests(std::size_t count, int timeoutMs) const;
+
+ private:
+  struct Reply {
+    int status = 200;
+    std::string body;
+  };
+
+  void Run();
+  void Serve(SOCKET s);
+  bool ReadHead(SOCKET s, std::string& head);
+  Reply Answer(std::string_view line);
+  bool SendAll(SOCKET s, std::string_view bytes);
+  bool Stopping() const;
+
+  const std::string basePath_;
+  SOCKET listening_ = INVALID_SOCKET;
+  std::uint16_t port_ = 0;
+  WakeEvent stop_;  // signalled once, never cleared
+
+  mutable std::mutex mutex_;
+  mutable std::condition_variable logged_;
+  std::map<std::string, std::string, std::less<>> stations_;
+  std::vector<Request> requests_;
+  std::size_t requestCount_ = 0;
+  bool drop_ = false;
+  int delayMs_ = 0;
+  int forcedStatus_ = 0;
+  bool stopping_ = false;
+  std::thread thread_;
+};

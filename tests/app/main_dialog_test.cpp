@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_class.h"
+#include "app/main_dialog.h"
+#include "app/main_dialog_state.h"
+#include "app/ui_messages.h"
+#include "base/klib_settings.h"
+#include "dialogs/chat_dialog.h"
+#include "support/klib_fixture.h"
+#include "win/msgbox.h"
+#include "win/richedit.h"
+#include "win/timers.h"
+
+namespace {
+// Records the private messages that reach the dialog.
+class RecordingMainDialog : public CFSClientDlg {
+ public:
+  void OnPrivateMessage(UINT message) override { seen.push_back(message); }
+  std::vector<UINT> seen;
+};
+
+class MainDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetKlibForTest();
+    CFSClientDlg::SetStartupPausesForTest(false);
+    SetMessageBoxEcho(false);
+    ClearShownMessageBoxes();
+    dialog_ = std::make_unique<RecordingMainDialog>();
+    ASSERT_EQ(dialog_->Create(kMainDialogTemplate, nullptr), TRUE);
+    ASSERT_TRUE(dialog_->Initialised());
+  }
+
+  void TearDown() override {
+    SetTimerFailureForTest(0);
+    if (g_pMainThread != nullptr) {
+      g_pMainThread->RequestStop(0);
+      g_pMainThread->WaitForEnd(5000);
+    }
+    KlibShutdown();
+    dialog_.reset();
+    delete g_pMainThread;
+    g_pMainThread = nullptr;
+    ResetKlibForTest();
+    SetMessageBoxEcho(true);
+    g_quitting = false;
+    g_quitCountdown = 0;
+  }
+
+  // Runs one-second ticks until the tick counter reaches n.
+  void TickTo(std::uint32_t n) {
+    while (dialog_->TickCount() < n) dialog_->OneSecondTick();
+  }
+
+  std::unique_ptr<RecordingMainDialog> dialog_;
+};
+}  // namespace
+
+TEST_F(MainDialogTest, InitialisationFillsTheLibraryAndMakesTheChatTheTraceOutput) {
+  EXPECT_STREQ(Klib().logTag, "app_TK");
+  EXPECT_EQ(Klib().trustedListSize, 1000u);
+  EXPECT_EQ(Klib().frameSync, 0xA1B2C317u);
+  EXPECT_EQ(Klib().Colour(20), 0x1010E6u);
+  EXPECT_EQ(Klib().Colour(18), 0u);
+  EXPECT_EQ(Klib().maxZipInput, 0xF00000u);
+  EXPECT_EQ(Klib().autoShowSeconds, 8u);
+  ASSERT_NE(dialog_->Chat(), nullptr);
+  EXPECT_EQ(Klib().traceOutput, static_cast<CPrintDlg*>(dialog_->Chat()));
+  EXPECT_EQ(Klib().mainThread, g_pMainThread);
+  EXPECT_EQ(g_pChatDlg.load(), dialog_->Chat());
+  EXPECT_STREQ(VersionText(), "v11.0.4.B");
+}
+
+TEST_F(MainDialogTest, FirstShowStartsTheTimersOnce) {
+  EXPECT_FALSE(dialog_->TimersRunning());
+  dialog_->ShowWindow(SW_SHOW);
+  EXPECT_TRUE(dialog_->TimersRunning());
+  dialog_->KillTimers();
+  dialog_->ShowWindow(SW_HIDE);
+  dialog_->ShowWindow(SW_SHOW);
+  EXPECT_FALSE(dialog_->TimersRunning());  // a second show never restarts them
+}
+
+TEST_F(MainDialogTest, FailingThirdTimerKillsTheOthersAndQuits) {
+  SetTimerFailureForTest(kTimerTenth);
+  dialog_->ShowWindow(SW_SHOW);
+  EXPECT_FALSE(dialog_->TimersRunning());
+  const auto boxes = ShownMessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "TK Error");
+  EXPECT_EQ(boxes[0].text, "Can't set internal timer3.");
+  MSG msg{};
+  bool quit = false;
+  while (PeekMessageA(&msg, 0, 0, 0, PM_REMOVE) != 0)
+    if (msg.message == WM_QUIT) quit = true;
+  EXPECT_TRUE(quit);
+}
+
+TEST_F(MainDialogTest, DelayedEventsWaitForTheSecondTickAndComeInOrder) {
+  PostDelayedEvent(UIMSG_LOGIN_ACCEPTED);
+  PostDelayedEvent(UIMSG_SERVER_MESSAGE);
+  PostDelayedEvent(UIMSG_LOGOUT);
+  dialog_->TenthTick();
+  EXPECT_TRUE(dialog_->seen.empty());  // before tick 2 nothing is replayed
+  TickTo(2);
+  dialog_->TenthTick();
+  EXPECT_EQ(dialog_->seen, (std::vector<UINT>{UIMSG_LOGIN_ACCEPTED, UIMSG_SERVER_MESSAGE, UIMSG_LOGOUT}));
+  dialog_->TenthTick();
+  EXPECT_EQ(dialog_->seen.size(), 3u);
+}
+
+TEST_F(MainDialogTest, EventWithoutRoomIsDroppedWhole) {
+  TickTo(2);
+  ByteRing& ring = dialog_->DelayedEventRing();
+  PostDelayedEvent(UIMSG_LOGIN_ACCEPTED);
+  // Fill the ring with other events and a few stray bytes so that exactly 28 bytes stay free.
+  while (RingFree(ring) - 28 >= 29) PostDelayedEvent(UIMSG_TEST);
+  std::vector<std::uint8_t> stray(RingFree(ring) - 28, 0x7A);
+  dialog_->Enter();
+  if (!stray.empty()) CCircBuf::Write(ring, stray.data(), static_cast<std::uint32_t>(stray.size()));
+  dialog_->Leave();
+  ASSERT_EQ(RingFree(ring), 28u);
+  PostDelayedEvent(UIMSG_SERVER_MESSAGE);
+  EXPECT_EQ(RingFree(ring), 28u);  // nothing half written
+  dialog_->TenthTick();  // stray bytes are reported and skipped
+  PostDelayedEvent(UIMSG_LOGOUT);
+  dialog_->TenthTick();
+  std::vector<UINT> others;
+  for (UINT m : dialog_->seen)
+    if (m != UIMSG_TEST) others.push_back(m);
+  EXPECT_EQ(others, (std::vector<UINT>{UIMSG_LOGIN_ACCEPTED, UIMSG_LOGOUT}));
+  EXPECT_GT(dialog_->seen.size(), 50'000u);
+}
+
+TEST_F(MainDialogTest, StagedStartupRunsOnTheFirstTickAndCleansItsLines) {
+  TickTo(1);
+  EXPECT_TRUE(g_startupDone.load());
+  EXPECT_EQ(g_voiceStartCountdown.load(), 2);
+  EXPECT_TRUE(dialog_->Chat()->IsWindowVisible());
+  const std::string text = dialog_->Chat()->Output()->Text();
+  EXPECT_EQ(text.find("Init Step 1 OK."), std::string::npos) << text;
+  EXPECT_EQ(text.find('{'), std::string::npos);
+}
+
+TEST_F(MainDialogTest, QuitFlagMakesTheNextTickRunOnlyTheQuitSequence) {
+  TickTo(3);
+  g_quitting = true;
+  g_quitCountdown = 1;
+  const std::uint32_t seconds = g_secondsCounter.load();
+  dialog_->OneSecondTick();
+  EXPECT_TRUE(Klib().Exiting());
+  EXPECT_FALSE(KlibInitialised());
+  EXPECT_EQ(g_secondsCounter.load(), seconds + 1);
+  dialog_->OneSecondTick();  // later ticks only count
+  EXPECT_EQ(g_quitCountdown.load(), 0u);
+}

@@ -1,0 +1,93 @@
+// Window, dialog, static, edit and button style bits (WS_CHILD, WS_VISIBLE and
+// WS_DISABLED come with win/window.h).
+#pragma once
+
+#include "win/types.h"
+#include "win/window.h"
+
+constexpr DWORD WS_OVERLAPPED = 0x00000000;
+constexpr DWORD WS_POPUP = 0x80000000;
+constexpr DWORD WS_MINIMIZE = 0x20000000;
+constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
+constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+constexpr DWORD WS_MAXIMIZE = 0x01000000;
+constexpr DWORD WS_CAPTION = 0x00C00000;
+constexpr DWORD WS_BORDER = 0x00800000;
+constexpr DWORD WS_DLGFRAME = 0x00400000;
+constexpr DWORD WS_VSCROLL = 0x00200000;
+constexpr DWORD WS_HSCROLL = 0x00100000;
+constexpr DWORD WS_SYSMENU = 0x00080000;
+constexpr DWORD WS_THICKFRAME = 0x00040000;
+constexpr DWORD WS_GROUP = 0x00020000;
+constexpr DWORD WS_TABSTOP = 0x00010000;
+constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
+constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
+
+constexpr DWORD DS_3DLOOK = 0x0004;
+constexpr DWORD DS_FIXEDSYS = 0x0008;
+constexpr DWORD DS_SETFONT = 0x0040;
+constexpr DWORD DS_MODALFRAME = 0x0080;
+constexpr DWORD DS_SETFOREGROUND = 0x0200;
+constexpr DWORD DS_CONTROL = 0x0400;
+constexpr DWORD DS_CENTER = 0x0800;
+
+constexpr DWORD SS_LEFT = 0x0000;
+constexpr DWORD SS_CENTER = 0x0001;
+constexpr DWORD SS_RIGHT = 0x0002;
+constexpr DWORD SS_ICON = 0x0003;
+constexpr DWORD SS_BLACKRECT = 0x0004;
+constexpr DWORD SS_GRAYRECT = 0x0005;
+constexpr DWORD SS_WHITERECT = 0x0006;
+constexpr DWORD SS_BLACKFRAME = 0x0007;
+constexpr DWORD SS_SIMPLE = 0x000B;
+constexpr DWORD SS_LEFTNOWORDWRAP = 0x000C;
+constexpr DWORD SS_OWNERDRAW = 0x000D;
+constexpr DWORD SS_BITMAP = 0x000E;
+constexpr DWORD SS_ETCHEDFRAME = 0x0012;
+constexpr DWORD SS_TYPEMASK = 0x001F;
+constexpr DWORD SS_NOPREFIX = 0x0080;
+constexpr DWORD SS_NOTIFY = 0x0100;
+constexpr DWORD SS_CENTERIMAGE = 0x0200;
+constexpr DWORD SS_REALSIZEIMAGE = 0x0800;
+constexpr DWORD SS_SUNKEN = 0x1000;
+
+constexpr DWORD ES_LEFT = 0x0000;
+constexpr DWORD ES_CENTER = 0x0001;
+constexpr DWORD ES_RIGHT = 0x0002;
+constexpr DWORD ES_MULTILINE = 0x0004;
+constexpr DWORD ES_UPPERCASE = 0x0008;
+constexpr DWORD ES_LOWERCASE = 0x0010;
+constexpr DWORD ES_PASSWORD = 0x0020;
+constexpr DWORD ES_AUTOVSCROLL = 0x0040;
+constexpr DWORD ES_AUTOHSCROLL = 0x0080;
+constexpr DWORD ES_NOHIDESEL = 0x0100;
+constexpr DWORD ES_OEMCONVERT = 0x0400;
+constexpr DWORD ES_READONLY = 0x0800;
+constexpr DWORD ES_WANTRETURN = 0x1000;
+constexpr DWORD ES_NUMBER = 0x2000;
+
+constexpr DWORD BS_PUSHBUTTON = 0x0000;
+constexpr DWORD BS_DEFPUSHBUTTON = 0x0001;
+constexpr DWORD BS_CHECKBOX = 0x0002;
+constexpr DWORD BS_AUTOCHECKBOX = 0x0003;
+constexpr DWORD BS_RADIOBUTTON = 0x0004;
+constexpr DWORD BS_3STATE = 0x0005;
+constexpr DWORD BS_AUTO3STATE = 0x0006;
+constexpr DWORD BS_GROUPBOX = 0x0007;
+constexpr DWORD BS_AUTORADIOBUTTON = 0x0009;
+constexpr DWORD BS_OWNERDRAW = 0x000B;
+constexpr DWORD BS_TYPEMASK = 0x000F;
+constexpr DWORD BS_LEFTTEXT = 0x0020;
+constexpr DWORD BS_TEXT = 0x0000;
+constexpr DWORD BS_ICON = 0x0040;
+constexpr DWORD BS_BITMAP = 0x0080;
+constexpr DWORD BS_LEFT = 0x0100;
+constexpr DWORD BS_RIGHT = 0x0200;
+constexpr DWORD BS_CENTER = 0x0300;
+constexpr DWORD BS_TOP = 0x0400;
+constexpr DWORD BS_BOTTOM = 0x0800;
+constexpr DWORD BS_VCENTER = 0x0C00;
+constexpr DWORD BS_PUSHLIKE = 0x1000;
+constexpr DWORD BS_MULTILINE = 0x2000;
+constexpr DWORD BS_NOTIFY = 0x4000;
+constexpr DWORD BS_FLAT = 0x8000;
