@@ -6,8 +6,11 @@
 #include "app/app_globals.h"
 #include "app/app_paths.h"
 #include "app/main_dialog.h"
+#include "app/quit_steps.h"
 #include "base/file_utils.h"
 #include "base/message_box.h"
+#include "win/automation.h"
+#include "win/dialog_template.h"
 #include "win/messages.h"
 #include "win/paths.h"
 #include "win/winsock.h"
@@ -52,19 +55,33 @@ BOOL CxTKexeApp::InitInstance() {
   g_ownSimulatorCode = 9000;
   if (InitWinsock() != 0) return FALSE;
 
+  InstallDialogTemplates();
   mainDialog_.reset(new (std::nothrow) CFSClientDlg());
   if (mainDialog_ == nullptr) return FALSE;
   m_pMainWnd = mainDialog_.get();
   mainDialog_->Create(kMainDialogTemplate, nullptr);
   mainDialog_->ShowWindow(SW_SHOW);
   mainDialog_->MarkShown();
+  StartAutomationFromEnvironment();
   return TRUE;
 }
 
-int CxTKexeApp::ExitInstance() { return CWinApp::ExitInstance(); }
+int CxTKexeApp::ExitInstance() {
+  StopAutomation();
+  return CWinApp::ExitInstance();
+}
 
 BOOL CxTKexeApp::PreTranslateMessage(MSG* message) {
   if (message != nullptr && (message->message == WM_KEYDOWN || message->message == WM_MOUSEMOVE))
     g_inactivityCountdown = kInactivitySeconds;
   return CWinApp::PreTranslateMessage(message);
+}
+
+void CxTKexeApp::OnQuitRequest() {
+  // Without running timers nothing would act on the quit flag: end the loop at once.
+  if (mainDialog_ != nullptr && mainDialog_->TimersRunning()) {
+    OnQuitAndCloseSimulator();
+  } else {
+    PostQuitMessage(0);
+  }
 }

@@ -18,6 +18,8 @@ class CxTKexeApp : public CWinApp {
   BOOL InitInstance() override;
   int ExitInstance() override;
   BOOL PreTranslateMessage(MSG* message) override;
+  // Ctrl-C and termination signals run the ordered quit sequence.
+  void OnQuitRequest() override;
 
   CFSClientDlg* MainDialog() const { return mainDialog_.get(); }
 

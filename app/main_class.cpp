@@ -14,6 +14,8 @@ constexpr DWORD kIdleSleepMs = 10;
 std::atomic<void*> g_nodeOwnerSlot{nullptr};
 std::atomic<NodeWayDeleter> g_nodeDeleter{nullptr};
 std::atomic<ControllerRelay> g_controllerRelay{nullptr};
+std::atomic<void*> g_weatherOwnerSlot{nullptr};
+std::atomic<WeatherWorkerEndHandler> g_weatherEndHandler{nullptr};
 }  // namespace
 
 void SetNodeWayEndHandler(void* nodeOwnerSlot, NodeWayDeleter deleter) {
@@ -22,6 +24,11 @@ void SetNodeWayEndHandler(void* nodeOwnerSlot, NodeWayDeleter deleter) {
 }
 
 void SetControllerRelay(ControllerRelay relay) { g_controllerRelay = relay; }
+
+void SetWeatherWorkerEndHandler(void* ownerSlot, WeatherWorkerEndHandler handler) {
+  g_weatherEndHandler = handler;
+  g_weatherOwnerSlot = ownerSlot;
+}
 
 MainClass::MainClass(void* ownerSlot) : CMainThread(ownerSlot, "n_MNCL") {}
 
@@ -77,16 +84,25 @@ DWORD MainClass::ProcessLockedMessage(const DMessage& message) {
   }
 }
 
+void MainClass::TraceThreadEnd(CBaseThread* thread) {
+  if (thread == nullptr || !Klib().TraceBit(30)) return;
+  SetTraceColour(Klib().Colour(kColour24));
+  TraceLine(" <   Ending thread %s, exit values 0x%X vs %d.  > ", thread->Name(), thread->ExitCode(),
+            static_cast<int>(thread->ExitCode()));
+}
+
 void MainClass::OnThreadEnded(void* ownerSlot) {
   if (ownerSlot == nullptr) return;
+  if (ownerSlot == g_weatherOwnerSlot.load()) {
+    if (WeatherWorkerEndHandler handler = g_weatherEndHandler.load()) {
+      handler(*this);
+      return;
+    }
+  }
   auto** slot = static_cast<CBaseThread**>(ownerSlot);
   CBaseThread* thread = *slot;
   if (thread == nullptr) return;
-  if (Klib().TraceBit(30)) {
-    SetTraceColour(Klib().Colour(kColour24));
-    TraceLine(" <   Ending thread %s, exit values 0x%X vs %d.  > ", thread->Name(), thread->ExitCode(),
-              static_cast<int>(thread->ExitCode()));
-  }
+  TraceThreadEnd(thread);
   if (ownerSlot == g_nodeOwnerSlot.load()) {
     // The node way is created anew at the next connect: its object goes with its thread.
     *slot = nullptr;

@@ -16,6 +16,8 @@ class MainClass : public CMainThread {
 
   // Clears the global that referred to an ended thread (and deletes the node way).
   void OnThreadEnded(void* ownerSlot);
+  // The trace line of a collected thread end (trace bit 30).
+  void TraceThreadEnd(CBaseThread* thread);
 
  private:
   DWORD ProcessLockedMessage(const DMessage& message);
@@ -27,6 +29,12 @@ extern MainClass* g_pMainThread;
 // Whoever owns the node way registers how its object is deleted when its thread ends.
 using NodeWayDeleter = void (*)(CBaseThread* nodeWay);
 void SetNodeWayEndHandler(void* nodeOwnerSlot, NodeWayDeleter deleter);
+
+// The weather-worker global may already hold a newer worker when an older one's
+// end arrives: its owner registers the handler that clears it only when the worker
+// it holds has ended, instead of the clearing every other slot gets.
+using WeatherWorkerEndHandler = void (*)(MainClass& collector);
+void SetWeatherWorkerEndHandler(void* ownerSlot, WeatherWorkerEndHandler handler);
 
 // Relay of UIMSG_SIMULATOR_CLOSING to every allocated controller way; set by the way table.
 using ControllerRelay = void (*)(CBaseThread* sender, std::uint32_t id);

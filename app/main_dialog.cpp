@@ -1,5 +1,7 @@
 #include "app/main_dialog.h"
 
+#include "base/byte_order.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -7,18 +9,31 @@
 #include "app/main_class.h"
 #include "app/main_dialog_state.h"
 #include "app/ui_messages.h"
+#include "app/metar_banner.h"
+#include "app/nearest_airport.h"
+#include "app/settings.h"
+#include "app/weather_worker.h"
 #include "app/utilities.h"
 #include "base/klib_settings.h"
 #include "base/message_box.h"
 #include "base/trusted_addresses.h"
 #include "dialogs/chat_dialog.h"
+#include "sim/aircraft_type_db.h"
+#include "sim/big_tables.h"
+#include "sim/iata_table.h"
+#include "sim/icao_data.h"
 #include "net/way_table_lock.h"
+#include "win/brush.h"
 #include "win/clock.h"
+#include "win/joystick.h"
+#include "win/machine_id.h"
 #include "win/messages.h"
 #include "win/richedit.h"
 #include "win/timers.h"
 
 std::atomic<CFSClientDlg*> g_pMainDlg{nullptr};
+std::array<HBRUSH, kBrushCount> g_brushes{};
+std::atomic<std::uint32_t> g_joystickButtons{0};
 
 namespace {
 std::atomic<bool> g_startupPauses{true};
@@ -32,15 +47,7 @@ void Pause(DWORD milliseconds) {
   if (g_startupPauses.load()) Sleep(milliseconds);
 }
 
-void PutU32(std::uint8_t* out, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 
-std::uint32_t GetU32(const std::uint8_t* in) {
-  std::uint32_t value = 0;
-  for (int i = 0; i < 4; ++i) value |= static_cast<std::uint32_t>(in[i]) << (8 * i);
-  return value;
-}
 
 void FillLibrarySettings(CCchatDlg& chat) {
   KlibSettings& k = Klib();
@@ -81,6 +88,7 @@ CFSClientDlg::~CFSClientDlg() {
 
 BOOL CFSClientDlg::OnInitDialog() {
   CDialogEx::OnInitDialog();
+  ReadScreenMetrics();
 
   chat_ = std::make_unique<CCchatDlg>();
   if (chat_->Create(kChatTemplate, this) == FALSE) {
@@ -133,6 +141,18 @@ int CFSClientDlg::InitMainDialog() {
   g_hubListCountdown = 0;
   g_autoConnectCountdown = 0;
   g_hubRefreshCounter = 0;
+  g_reportCounter = 30;
+
+  const COLORREF brushColours[kBrushCount] = {0x60777F, 0x3D2F28, 0xEBEEEF, 0x34261E,
+                                             Klib().Colour(kColourEmphasis), 0x066293, 0x302020};
+  for (int k = 0; k < kBrushCount; ++k) {
+    g_brushes[k] = CreateSolidBrush(brushColours[k]);
+    if (g_brushes[k] == 0) {
+      StopTimersAndQuit();
+      return -10 * (k + 1);
+    }
+  }
+  LoadSetup();
   ClearTrustedAddresses();
   Pause(100);
   return 0;
@@ -228,6 +248,7 @@ void CFSClientDlg::OneSecondTick() {
     return;
   }
   if (!g_startupDone.load()) return;
+  if (TscCalibrationCount() < kTscCalibrationCalls) CalibrateTsc();
 
   if (chat_ != nullptr && chat_->IsWindowVisible() && chat_->AutoShowFlag().load() != 0) {
     if (chat_->AutoHideCountdown().load() > 0 && chat_->AutoHideCountdown().fetch_sub(1) == 1)
@@ -239,8 +260,19 @@ void CFSClientDlg::OneSecondTick() {
   if (const std::uint16_t c = g_hubListCountdown.load(); c != 0) g_hubListCountdown = c - 1;
   if (const std::uint16_t c = g_autoConnectCountdown.load(); c != 0) g_autoConnectCountdown = c - 1;
 
+  if (chat_ != nullptr) {
+    const NearestAirport nearest = CurrentNearestAirport();
+    char text[64];
+    std::snprintf(text, sizeof text, "%s:%d Nm", nearest.icao.data(), nearest.distanceNm);
+    if (CWnd* field = chat_->GetDlgItem(kChatNearestAirportId)) field->SetWindowText(text);
+  }
+
   if (g_networkState.load() != 0) {
     if (g_inactivityCountdown.load() > 0) g_inactivityCountdown.fetch_sub(1);
+    if (g_setupSettings.enableWeather != 0 && ++autoWeatherCounter_ > 60) {
+      autoWeatherCounter_ = 0;
+      OnUpdateWeather();
+    }
     if (g_reportCounter.fetch_add(1) + 1 > 30) g_reportCounter = 0;
     if (g_hubRefreshCounter.fetch_add(1) + 1 > 150) {
       g_hubRefreshCounter = 0;
@@ -255,12 +287,24 @@ void CFSClientDlg::HalfSecondTick() {
 
 void CFSClientDlg::TenthTick() {
   ProcessDelayedEvents();
+  JOYINFOEX joystick{};
+  joystick.dwSize = sizeof joystick;
+  joystick.dwFlags = JOY_RETURNBUTTONS;
+  const int number = ReadSettingInt("SETUP", "VoiceJoystickNumber", 0);
+  if (number >= 1 && joyGetPosEx(static_cast<UINT>(number - 1), &joystick) == JOYERR_NOERROR)
+    g_joystickButtons = joystick.dwButtons;
   if (const std::uint16_t c = g_transmitLampCountdown.load(); c != 0) g_transmitLampCountdown = c - 1;
 }
 
 int CFSClientDlg::RunStagedStartup() {
   if (chat_ != nullptr) chat_->ShowWindow(SW_SHOW);
   WayTableLock().Init();
+  if (AllocateTables() == 0) {
+    ShowMessage("TK Error", "Memory allocation MEMSTEP00.");
+    KillTimers();
+    Pause(50);
+    return -1;
+  }
   if (int r = StartupStep1(); r != 0) {
     KillTimers();
     Pause(50);
@@ -279,6 +323,13 @@ int CFSClientDlg::StartupStep1() {
     g_pMainThread->SetTraceColour(Klib().Colour(kColourNormal));
     g_pMainThread->Trace("%c Init Step 1 OK. %c", '{', '}');
   }
+  if (LoadIcaoData() == 0) {
+    ShowMessage("TK Error", "Could not load ICAO data.");
+    return -200;
+  }
+  if (!g_aircraftTypeDb().loaded && LoadAircraftTypes() < 1) return -300;
+  LoadIataIcao();
+  Pause(2);
   return 0;
 }
 
@@ -293,6 +344,13 @@ int CFSClientDlg::StartupStep2() {
 int CFSClientDlg::StartupStep3() { return 0; }
 
 int CFSClientDlg::StartupStep4() {
+  DWORD serial = 0;
+  if (GetVolumeInformationA("/", nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) == FALSE) {
+    StopTimersAndQuit();
+    return -20;
+  }
+  g_machineId = serial ^ kMachineIdMask;
+  SetMetarLabel(nullptr, false);
   if (g_pMainThread != nullptr) {
     g_pMainThread->TraceRemoveDelimitedText('{', '}');
     g_pMainThread->TraceRemoveDelimiters('{', '}');

@@ -9,6 +9,7 @@
 
 #include "base/circ_buf.h"
 #include "win/dialog.h"
+#include "win/gdi_handles.h"
 
 class CCchatDlg;
 
@@ -82,6 +83,14 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
 
 // The main dialog, once it exists (any thread reads it).
 extern std::atomic<CFSClientDlg*> g_pMainDlg;
+
+// The seven solid brushes of the dialogs' colour handlers.
+constexpr int kBrushCount = 7;
+extern std::array<HBRUSH, kBrushCount> g_brushes;
+// Mixed into the volume serial to give the machine identifier.
+constexpr std::uint32_t kMachineIdMask = 0x5A3C96E1;
+// Buttons of the push-to-talk joystick, polled every 100 ms (the voice thread reads them).
+extern std::atomic<std::uint32_t> g_joystickButtons;
 
 // From any thread: queue a private message for the main dialog; dropped while there is none.
 void PostDelayedEvent(std::uint32_t code);

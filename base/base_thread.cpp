@@ -1,5 +1,7 @@
 #include "base/base_thread.h"
 
+#include "base/byte_order.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -19,14 +21,18 @@ constexpr std::uint32_t kEntryHeader = kEntryPrefix + kDMessageSize;
 constexpr DWORD kNotStartedSleepMs = 500;
 constexpr DWORD kRoomWaitStepMs = 100;
 
-void PutU32(std::uint8_t* out, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 
-std::uint32_t GetU32(const std::uint8_t* in) {
-  std::uint32_t value = 0;
-  for (int i = 0; i < 4; ++i) value |= static_cast<std::uint32_t>(in[i]) << (8 * i);
-  return value;
+
+// Bodies still running, so the program can wait for them before static destruction.
+struct RunningBodies {
+  std::mutex mutex;
+  std::condition_variable ended;
+  int count = 0;
+};
+
+RunningBodies& Running() {
+  static auto* running = new RunningBodies();
+  return *running;
 }
 
 void CopyName(std::array<char, kThreadNameSize>& to, std::string_view from) {
@@ -89,8 +95,16 @@ std::int32_t CBaseThread::StartThread(DWORD noFirstDelay, DWORD queueSize) {
   }
   if (noFirstDelay != 0) SetNotStarted(false);
   int error = 0;
+  {
+    std::lock_guard lock(Running().mutex);
+    ++Running().count;
+  }
   osThread_ = OsThread::Start(&CBaseThread::ThreadProc, this, &error);
   if (osThread_ == nullptr) {
+    {
+      std::lock_guard lock(Running().mutex);
+      --Running().count;
+    }
     ShowMessage("Attention", "%s %s System Error SYSERR_0002: Errno %d", Klib().logTag != nullptr ? Klib().logTag : "",
                 Name(), error);
     return -2;
@@ -283,6 +297,13 @@ void CBaseThread::NotifyEndToMainThread() {
 unsigned CBaseThread::ThreadProc(void* argument) {
   auto* self = static_cast<CBaseThread*>(argument);
   self->VTFX(0);
+  struct BodyEnd {
+    ~BodyEnd() {
+      std::lock_guard lock(Running().mutex);
+      --Running().count;
+      Running().ended.notify_all();
+    }
+  } bodyEnd;
   {
     std::lock_guard lock(self->queueLock_);
     self->closed_.store(true, std::memory_order_release);
@@ -299,4 +320,14 @@ void* CBaseThread::PopOwnerSlot() {
   std::uint64_t slot = 0;
   for (int i = 0; i < 8; ++i) slot |= static_cast<std::uint64_t>(payload[i]) << (8 * i);
   return reinterpret_cast<void*>(static_cast<std::uintptr_t>(slot));
+}
+
+bool CBaseThread::WaitForAllThreads(DWORD timeoutMs) {
+  std::unique_lock lock(Running().mutex);
+  return Running().ended.wait_for(lock, std::chrono::milliseconds(timeoutMs), [] { return Running().count == 0; });
+}
+
+int CBaseThread::RunningThreadCount() {
+  std::lock_guard lock(Running().mutex);
+  return Running().count;
 }

@@ -92,6 +92,9 @@ class CBaseThread {
   bool IsOwnThread() const { return osThread_ != nullptr && osThread_->IsCurrent(); }
   // Waits for the OS thread to finish (tests and orderly shutdown); false on timeout.
   bool WaitForEnd(DWORD timeoutMs);
+  // Waits until no thread body is running; false when some still are after the time.
+  static bool WaitForAllThreads(DWORD timeoutMs);
+  static int RunningThreadCount();
 
   std::uint16_t SleepCountdown() const { return sleepCountdown_; }
   std::uint16_t StopCountdown() const { return stopCountdown_; }

@@ -1,5 +1,7 @@
 #include "base/main_thread.h"
 
+#include "base/byte_order.h"
+
 #include <atomic>
 #include <cstdio>
 #include <ctime>
@@ -16,11 +18,6 @@ namespace {
 std::atomic<bool> g_traceConsole{false};
 constexpr DWORD kMainStopExitCode = 33641;
 
-std::uint32_t GetU32(const std::uint8_t* in) {
-  std::uint32_t value = 0;
-  for (int i = 0; i < 4; ++i) value |= static_cast<std::uint32_t>(in[i]) << (8 * i);
-  return value;
-}
 }  // namespace
 
 void SetTraceConsole(bool enabled) { g_traceConsole.store(enabled); }

@@ -1,5 +1,7 @@
 #include "base/remote_trace.h"
 
+#include "base/byte_order.h"
+
 #include <algorithm>
 #include <ctime>
 
@@ -8,9 +10,6 @@
 #include "base/socket_thread.h"
 
 namespace {
-void PutU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
 
 void ReportUnknownTag(std::uint8_t tag) {
   CMainThread* main = Klib().mainThread;

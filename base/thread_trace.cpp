@@ -1,6 +1,8 @@
 // The trace writers of every thread: straight into the trace output when there
 // is one, otherwise as records in the main thread's trace ring.
 #include <algorithm>
+
+#include "base/byte_order.h"
 #include <array>
 #include <cstdio>
 #include <string>
@@ -16,9 +18,6 @@ namespace {
 constexpr DWORD kRingRoomWaitMs = 100;
 constexpr DWORD kRingRoomLimitMs = 10'000;
 
-void PutU32(std::uint8_t* out, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 
 // Writes one record whole or not at all. The room test and the copy happen under
 // the trace-ring lock; the wait for room happens outside it.

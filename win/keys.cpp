@@ -4,6 +4,8 @@
 #include <charconv>
 #include <mutex>
 
+#include "win/ascii_case.h"
+
 namespace {
 
 struct KeyState {
@@ -82,16 +84,6 @@ constexpr std::array<KeyName, 40> kNames = {{
     {"APPS", VK_APPS},       {"LWIN", VK_LWIN},       {"RWIN", VK_RWIN},       {"CLEAR", VK_CLEAR},
 }};
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameWithoutCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  }
-  return true;
-}
-
 std::optional<int> ParseNumber(std::string_view text) {
   int base = 10;
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
@@ -162,15 +154,15 @@ std::optional<int> VirtualKeyFromName(std::string_view name) {
     return std::nullopt;
   }
   if (name.size() == 1) {
-    const char c = Upper(name[0]);
+    const char c = AsciiToUpper(name[0]);
     if (c >= 'A' && c <= 'Z') return static_cast<int>(c);
     return std::nullopt;
   }
-  if (name.size() > 3 && SameWithoutCase(name.substr(0, 3), "VK_")) name.remove_prefix(3);
+  if (name.size() > 3 && AsciiEqualNoCase(name.substr(0, 3), "VK_")) name.remove_prefix(3);
   for (const KeyName& entry : kNames) {
-    if (SameWithoutCase(entry.name, name)) return entry.vk;
+    if (AsciiEqualNoCase(entry.name, name)) return entry.vk;
   }
-  if (Upper(name[0]) == 'F' && name.size() <= 3) {
+  if (AsciiToUpper(name[0]) == 'F' && name.size() <= 3) {
     std::optional<int> n = ParseNumber(name.substr(1));
     if (n && *n >= 1 && *n <= 12) return VK_F1 + *n - 1;
   }

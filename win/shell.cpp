@@ -13,6 +13,8 @@
 #include <optional>
 #include <string_view>
 
+#include "win/ascii_case.h"
+
 namespace {
 
 struct ShellLog {
@@ -30,15 +32,6 @@ std::atomic<bool> g_launchEnabled{true};
 HINSTANCE Result(std::intptr_t code) { return reinterpret_cast<HINSTANCE>(code); }
 
 std::string Text(const char* s) { return s != nullptr ? std::string(s) : std::string(); }
-
-bool SameWithoutCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 std::optional<std::string> FindOnPath(std::string_view program) {
   const char* path = std::getenv("PATH");
@@ -115,7 +108,7 @@ HINSTANCE ShellExecuteA(HWND, const char* verb, const char* file, const char* pa
   ShellRequest request{Text(verb), Text(file), Text(parameters), Text(folder), show, false};
   std::intptr_t code = 42;
   // A null verb is the default verb, which is "open" for the files the client opens.
-  if (!request.verb.empty() && !SameWithoutCase(request.verb, "open")) {
+  if (!request.verb.empty() && !AsciiEqualNoCase(request.verb, "open")) {
     code = SE_ERR_NOASSOC;
   } else if (request.file.empty() || (!IsUrl(request.file) && ::access(request.file.c_str(), F_OK) != 0)) {
     code = SE_ERR_FNF;

@@ -1,7 +1,6 @@
 #include "win/window_pos.h"
 
 #include <algorithm>
-#include <atomic>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -29,9 +28,6 @@ PlacementTable& Table() {
   return *table;
 }
 
-std::atomic<int> g_screenWidth{1920};
-std::atomic<int> g_screenHeight{1080};
-
 // Handles are never reused, so a dead window's entry is only memory: dropped now and then.
 void PruneDeadWindows(PlacementTable& t) {
   std::vector<HWND> handles;
@@ -56,6 +52,13 @@ Placement Read(HWND hwnd) {
   return it == t.placements.end() ? Placement{} : it->second;
 }
 
+// A control lies in its parent's client area; a dialog, even one with an
+// owner, and a window without a parent lie on the screen.
+bool IsChild(HWND hwnd) {
+  win::detail::SlotPtr slot = win::detail::FindSlot(hwnd);
+  return slot && slot->parent != 0 && slot->templateId == 0;
+}
+
 // Where the window's own client area starts on the screen.
 POINT ScreenOrigin(HWND hwnd) {
   POINT origin;
@@ -64,7 +67,7 @@ POINT ScreenOrigin(HWND hwnd) {
     const RECT r = Read(hwnd).rect;
     origin.x += r.left;
     origin.y += r.top;
-    hwnd = GetParent(hwnd);
+    hwnd = IsChild(hwnd) ? GetParent(hwnd) : 0;
   }
   return origin;
 }
@@ -131,7 +134,7 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL) {
 BOOL GetWindowRect(HWND hwnd, RECT* rect) {
   if (rect == nullptr || !IsWindow(hwnd)) return FALSE;
   const RECT own = Read(hwnd).rect;
-  const POINT parentOrigin = ScreenOrigin(GetParent(hwnd));
+  const POINT parentOrigin = IsChild(hwnd) ? ScreenOrigin(GetParent(hwnd)) : POINT{};
   *rect = RECT{own.left + parentOrigin.x, own.top + parentOrigin.y, own.right + parentOrigin.x,
                own.bottom + parentOrigin.y};
   return TRUE;
@@ -161,19 +164,6 @@ BOOL ScreenToClient(HWND hwnd, POINT* point) {
 }
 
 bool IsWindowTopmost(HWND hwnd) { return IsWindow(hwnd) && Read(hwnd).topmost; }
-
-int GetSystemMetrics(int index) {
-  switch (index) {
-    case SM_CXSCREEN: return g_screenWidth.load();
-    case SM_CYSCREEN: return g_screenHeight.load();
-    default: return 0;
-  }
-}
-
-void SetScreenSizeForTest(int width, int height) {
-  g_screenWidth = width;
-  g_screenHeight = height;
-}
 
 namespace win::detail {
 

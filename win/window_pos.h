@@ -1,5 +1,5 @@
-// Window rectangles and z-order. A window's rectangle is kept relative to its
-// parent's client area (to the screen for a top-level window); windows have
+// Window rectangles and z-order. A control's rectangle is kept relative to its
+// parent's client area, a dialog's (owned or not) to the screen; windows have
 // no frame, so the client area is the whole window.
 //
 // A change of position sends WM_MOVE, a change of size WM_SIZE, at once on the
@@ -40,12 +40,6 @@ BOOL ClientToScreen(HWND hwnd, POINT* point);
 BOOL ScreenToClient(HWND hwnd, POINT* point);
 // Set by SetWindowPos with HWND_TOPMOST, cleared with HWND_NOTOPMOST.
 bool IsWindowTopmost(HWND hwnd);
-
-constexpr int SM_CXSCREEN = 0;
-constexpr int SM_CYSCREEN = 1;
-// The screen is 1920 by 1080 unless a test says otherwise.
-int GetSystemMetrics(int index);
-void SetScreenSizeForTest(int width, int height);
 
 namespace win::detail {
 // The rectangle a window is made with: no messages.

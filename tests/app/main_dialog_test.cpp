@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "app/ui_messages.h"
 #include "base/klib_settings.h"
 #include "dialogs/chat_dialog.h"
+#include "app/app_paths.h"
+#include "support/child_process.h"
 #include "support/klib_fixture.h"
 #include "win/msgbox.h"
 #include "win/richedit.h"
@@ -30,6 +33,7 @@ class MainDialogTest : public ::testing::Test {
     CFSClientDlg::SetStartupPausesForTest(false);
     SetMessageBoxEcho(false);
     ClearShownMessageBoxes();
+    ASSERT_EQ(BuildAppPaths(MakeXPlaneTreeWithData(tree_.Path()), g_appPaths()), PathResult::Ok);
     dialog_ = std::make_unique<RecordingMainDialog>();
     ASSERT_EQ(dialog_->Create(kMainDialogTemplate, nullptr), TRUE);
     ASSERT_TRUE(dialog_->Initialised());
@@ -56,6 +60,7 @@ class MainDialogTest : public ::testing::Test {
     while (dialog_->TickCount() < n) dialog_->OneSecondTick();
   }
 
+  TempFolder tree_;
   std::unique_ptr<RecordingMainDialog> dialog_;
 };
 }  // namespace
@@ -144,6 +149,20 @@ TEST_F(MainDialogTest, StagedStartupRunsOnTheFirstTickAndCleansItsLines) {
   const std::string text = dialog_->Chat()->Output()->Text();
   EXPECT_EQ(text.find("Init Step 1 OK."), std::string::npos) << text;
   EXPECT_EQ(text.find('{'), std::string::npos);
+}
+
+TEST_F(MainDialogTest, MissingDataStopsTheStartupAndKillsTheTimers) {
+  std::filesystem::remove(g_appPaths().programFolder + "/data.xtk");
+  dialog_->ShowWindow(SW_SHOW);
+  ASSERT_TRUE(dialog_->TimersRunning());
+  TickTo(1);
+  EXPECT_FALSE(g_startupDone.load());
+  EXPECT_FALSE(dialog_->TimersRunning());
+  bool reported = false;
+  for (const auto& box : ShownMessageBoxes())
+    if (box.title == "TK Error" && box.text == "Could not load ICAO data.") reported = true;
+  EXPECT_TRUE(reported);
+  EXPECT_TRUE(dialog_->Chat()->IsWindowVisible());  // the program stays alive with its windows
 }
 
 TEST_F(MainDialogTest, QuitFlagMakesTheNextTickRunOnlyTheQuitSequence) {

@@ -96,3 +96,13 @@ std::string MakeXPlaneTree(const std::string& root, bool withExe) {
   if (withExe) std::ofstream(fs::path(root) / "X-Plane.exe").put('\0');
   return program.string();
 }
+
+std::string MakeXPlaneTreeWithData(const std::string& root) {
+  namespace fs = std::filesystem;
+  const std::string program = MakeXPlaneTree(root);
+  const fs::path data = fs::path(TK_SOURCE_DIR) / "res" / "data";
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(data, ignored))
+    fs::copy_file(entry.path(), fs::path(program) / entry.path().filename(), ignored);
+  return program;
+}

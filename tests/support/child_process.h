@@ -42,3 +42,6 @@ class TempFolder {
 
 // The demo layout: <root>/X-Plane.exe, <root>/Aircraft, <root>/Resources/plugins/Tavelkor (returned).
 std::string MakeXPlaneTree(const std::string& root, bool withExe = true);
+
+// The demo layout with the shipped sample data copied into the program folder.
+std::string MakeXPlaneTreeWithData(const std::string& root);

@@ -1,0 +1,348 @@
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <fstream>
+#include <future>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "win/app.h"
+#include "win/automation.h"
+#include "win/controls.h"
+#include "win/dialog_template.h"
+#include "win/keys.h"
+#include "win/msgbox.h"
+#include "win/os_thread.h"
+
+namespace {
+
+struct Seen {
+  UINT message;
+  WPARAM wParam;
+  DWORD thread;
+  bool operator==(const Seen&) const = default;
+};
+
+// A dialog that records its commands and keys, and shows a box for one command.
+class RecordingDialog : public CDialog {
+ public:
+  explicit RecordingDialog(UINT templateId) : CDialog(templateId) {}
+  ~RecordingDialog() override { DestroyWindow(); }
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_COMMAND || message == WM_KEYDOWN || message == WM_KEYUP) {
+      {
+        std::lock_guard lock(mutex_);
+        seen_.push_back(Seen{message, wParam, GetCurrentThreadId()});
+        cv_.notify_all();
+      }
+      if (message == WM_COMMAND && LOWORD(wParam) == 7201) {
+        MessageBoxA(m_hWnd, "line one\nline two\\end", "Chat\ttitle", MB_OK);
+      }
+      if (message == WM_COMMAND) return 0;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+  }
+  std::vector<Seen> Seen_() {
+    std::lock_guard lock(mutex_);
+    return seen_;
+  }
+  std::vector<Seen> WaitFor(std::size_t count) {
+    std::unique_lock lock(mutex_);
+    cv_.wait_for(lock, std::chrono::seconds(10), [&] { return seen_.size() >= count; });
+    return seen_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::vector<Seen> seen_;
+};
+
+// A line client of the automation socket.
+class Client {
+ public:
+  explicit Client(const std::string& path) {
+    fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    connected_ = ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~Client() { ::close(fd_); }
+  bool Connected() const { return connected_; }
+  bool Readable(int timeoutMs) {
+    pollfd p{fd_, POLLIN, 0};
+    return !pending_.empty() || ::poll(&p, 1, timeoutMs) > 0;
+  }
+
+  void SendRaw(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+      if (n <= 0) return;
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+  }
+
+  // Every line of the answer, up to and with the closing "ok" or "error ...".
+  std::vector<std::string> Ask(const std::string& request) {
+    SendRaw(request + "\n");
+    return Answer();
+  }
+
+  std::vector<std::string> Answer() {
+    std::vector<std::string> lines;
+    for (;;) {
+      const std::size_t end = pending_.find('\n');
+      if (end != std::string::npos) {
+        lines.push_back(pending_.substr(0, end));
+        pending_.erase(0, end + 1);
+        if (lines.back() == "ok" || lines.back().rfind("error ", 0) == 0) return lines;
+        continue;
+      }
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, 10'000) <= 0) return lines;  // the test fails on what is missing
+      char buffer[4096];
+      const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+      if (n <= 0) return lines;
+      pending_.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+
+ private:
+  int fd_ = -1;
+  bool connected_ = false;
+  std::string pending_;
+};
+
+using Lines = std::vector<std::string>;
+
+bool Has(const Lines& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The program as automation sees it: a UI thread with its loop, the main
+// panel from its template, the chat window, and the server.
+class AutomationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InstallDialogTemplates();
+    ClearShownMessageBoxes();
+    SetMessageBoxEcho(false);
+    ResetKeyStates();
+    path_ = folder_.Path() + "/automation.sock";
+    app_.m_pMainWnd = &panel;
+    std::promise<bool> started;
+    ui_ = std::thread([this, &started] {
+      panel.Create(7055, nullptr);
+      chat.Create(7057, &panel);
+      panel.ShowWindow(SW_SHOW);
+      app_.m_nThreadID = GetCurrentThreadId();
+      uiThread_ = GetCurrentThreadId();
+      started.set_value(StartAutomation(path_) != FALSE);
+      app_.Run();
+      loopEnded_ = true;
+    });
+    ASSERT_TRUE(started.get_future().get());
+  }
+
+  void TearDown() override {
+    if (ui_.joinable()) {
+      RequestApplicationQuit();
+      ui_.join();
+    }
+    StopAutomation();
+    panel.DestroyWindow();
+    chat.DestroyWindow();
+    SetDialogTemplateLoader(nullptr);
+    SetMessageBoxEcho(true);
+    ResetKeyStates();
+  }
+
+  void WaitForLoopEnd() { ui_.join(); }
+
+  TempFolder folder_;
+  std::string path_;
+  CWinApp app_;
+  RecordingDialog panel{7055};
+  RecordingDialog chat{7057};
+  std::thread ui_;
+  DWORD uiThread_ = 0;
+  std::atomic<bool> loopEnded_{false};
+};
+
+TEST_F(AutomationTest, DumpListsEveryDialogAndItsControls) {
+  Client client(path_);
+  ASSERT_TRUE(client.Connected());
+  const Lines dump = client.Ask("dump");
+  ASSERT_FALSE(dump.empty());
+  EXPECT_EQ(dump.back(), "ok");
+  EXPECT_TRUE(Has(dump, "window 7055 visible=1 text=Tavelkor"));
+  EXPECT_TRUE(Has(dump, "control 7055 7106 kind=static visible=1 enabled=1 text=-- --"));
+  EXPECT_TRUE(Has(dump, "control 7055 7111 kind=static visible=1 enabled=1 text="));
+  EXPECT_TRUE(Has(dump, "control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF"));
+  EXPECT_TRUE(Has(dump, "control 7055 7248 kind=picture visible=1 enabled=1 text=#7801"));
+  EXPECT_TRUE(Has(dump, "window 7057 visible=0 text=Chat"));
+  EXPECT_TRUE(Has(dump, "control 7057 7159 kind=checkbox visible=1 enabled=1 text=AutoClose"));
+  EXPECT_TRUE(Has(dump, "control 7057 7021 kind=combo visible=1 enabled=1 text="));
+  // Each window line comes before its controls, which follow in template order.
+  const auto window = std::find(dump.begin(), dump.end(), "window 7055 visible=1 text=Tavelkor");
+  EXPECT_EQ(*(window + 1), "control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF");
+  EXPECT_EQ(std::count_if(dump.begin(), dump.end(), [](const std::string& l) { return l.rfind("control 7055 ", 0) == 0; }),
+            14);
+}
+
+TEST_F(AutomationTest, TextAndSettextCarryEscapesAndTheCodePage) {
+  Client client(path_);
+  EXPECT_EQ(client.Ask("text 7055 7107"), (Lines{"Callsign", "ok"}));
+  // Tab, newline, backslash and a non-ASCII letter, escaped and in UTF-8.
+  EXPECT_EQ(client.Ask("settext 7055 7107 A\\tB\\\\C\\nenvoy\xc3\xa9"), (Lines{"ok"}));
+  EXPECT_EQ(panel.GetDlgItem(7107)->TextSnapshot(), "A\tB\\C\nenvoy\xe9");
+  EXPECT_EQ(client.Ask("text 7055 7107"), (Lines{"A\\tB\\\\C\\nenvoy\xc3\xa9", "ok"}));
+  EXPECT_EQ(client.Ask("settext 7055 7107 "), (Lines{"ok"}));
+  EXPECT_EQ(client.Ask("text 7055 7107"), (Lines{"", "ok"}));
+  EXPECT_EQ(client.Ask("settext 7055 7107 bad\\q"), (Lines{"error bad escape in the text"}));
+}
+
+TEST_F(AutomationTest, TypingIntoAnEditTellsItsDialog) {
+  Client client(path_);
+  EXPECT_EQ(client.Ask("settext 7057 7003 hello there"), (Lines{"ok"}));
+  EXPECT_EQ(chat.GetDlgItem(7003)->TextSnapshot(), "hello there");
+  EXPECT_TRUE(Has(client.Ask("dump"), "control 7057 7003 kind=edit visible=1 enabled=1 text=hello there"));
+  const std::vector<Seen> seen = chat.Seen_();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], (Seen{WM_COMMAND, MAKELONG(7003, EN_CHANGE), uiThread_}));
+
+  EnableWindow(GetDlgItem(chat.m_hWnd, 7003), FALSE);
+  EXPECT_EQ(client.Ask("settext 7057 7003 no"), (Lines{"error disabled"}));
+  EXPECT_EQ(client.Ask("settext 7057 7217 shown"), (Lines{"error read-only"}));
+}
+
+TEST_F(AutomationTest, ClicksAndCommandsRunOnTheUiThreadBeforeTheAnswer) {
+  Client client(path_);
+  EXPECT_EQ(client.Ask("click 7055 7201"), (Lines{"ok"}));
+  EXPECT_EQ(client.Ask("click 7055 7106"), (Lines{"ok"}));
+  EXPECT_EQ(client.Ask("click 7055 7112"), (Lines{"error not clickable"}));
+  EXPECT_EQ(client.Ask("command 7055 32789"), (Lines{"ok"}));
+  EXPECT_EQ(panel.Seen_(), (std::vector<Seen>{{WM_COMMAND, MAKELONG(7201, BN_CLICKED), uiThread_},
+                                              {WM_COMMAND, MAKELONG(7106, STN_CLICKED), uiThread_},
+                                              {WM_COMMAND, 32789, uiThread_}}));
+  // The box the click showed, with its tab and newline escaped.
+  EXPECT_EQ(client.Ask("boxes"), (Lines{"box Chat\\ttitle\tline one\\nline two\\\\end", "ok"}));
+
+  EnableWindow(GetDlgItem(panel.m_hWnd, 7212), FALSE);
+  EXPECT_EQ(client.Ask("click 7055 7212"), (Lines{"error disabled"}));
+}
+
+TEST_F(AutomationTest, CheckAndSelectActAsTheUserWould) {
+  Client client(path_);
+  EXPECT_EQ(client.Ask("check 7057 7159 1"), (Lines{"ok"}));
+  EXPECT_EQ(IsDlgButtonChecked(chat.m_hWnd, 7159), BST_CHECKED);
+  EXPECT_EQ(client.Ask("check 7057 7159 1"), (Lines{"ok"}));  // already: no click
+  EXPECT_EQ(chat.Seen_(), (std::vector<Seen>{{WM_COMMAND, MAKELONG(7159, BN_CLICKED), uiThread_}}));
+  EXPECT_EQ(client.Ask("check 7057 7159 0"), (Lines{"ok"}));
+  EXPECT_EQ(IsDlgButtonChecked(chat.m_hWnd, 7159), BST_UNCHECKED);
+  EXPECT_EQ(client.Ask("check 7057 7200 1"), (Lines{"error not a check box"}));
+  EXPECT_EQ(client.Ask("check 7057 7159 2"), (Lines{"error usage: check <template> <id> <0|1>"}));
+  // The recipient list has no model yet: it cannot be chosen from.
+  EXPECT_EQ(client.Ask("select 7057 7021 0"), (Lines{"error cannot select that"}));
+  EXPECT_EQ(client.Ask("select 7057 7021 -1"), (Lines{"error bad index"}));
+}
+
+TEST_F(AutomationTest, UnknownTargetsAndMalformedRequestsAreErrors) {
+  Client client(path_);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"text 7055 9999", "error no control 9999 in window 7055"},
+      {"click 7054 7201", "error no window 7054"},
+      {"text 7055", "error usage: text <template> <id>"},
+      {"text 7055 71x6", "error bad template or control id"},
+      {"command 7099 1", "error no window 7099"},
+      {"key NOPE down", "error unknown key NOPE"},
+      {"key SHIFT sideways", "error usage: key <virtual-key> <down|up>"},
+      {"dump now", "error usage: dump"},
+      {"fly away", "error unknown command fly"},
+      {"", "error empty request"},
+  };
+  for (const auto& [request, answer] : cases) EXPECT_EQ(client.Ask(request), (Lines{answer})) << request;
+  // One over-long line is answered and the connection goes on.
+  client.SendRaw(std::string(70'000, 'x'));
+  EXPECT_EQ(client.Ask(""), (Lines{"error line too long"}));
+  EXPECT_EQ(client.Ask("text 7055 7108"), (Lines{"CKPIT", "ok"}));
+}
+
+TEST_F(AutomationTest, KeysFeedTheTableAndTheMainWindow) {
+  Client client(path_);
+  EXPECT_EQ(client.Ask("key SHIFT down"), (Lines{"ok"}));
+  EXPECT_NE(GetAsyncKeyState(VK_SHIFT) & 0x8000, 0);
+  EXPECT_EQ(client.Ask("key 9 down"), (Lines{"ok"}));
+  EXPECT_EQ(client.Ask("key SHIFT up"), (Lines{"ok"}));
+  EXPECT_EQ(GetAsyncKeyState(VK_SHIFT) & 0x8000, 0);
+  // The key messages pass through the application's loop, as typed keys do.
+  EXPECT_EQ(panel.WaitFor(3), (std::vector<Seen>{{WM_KEYDOWN, VK_SHIFT, uiThread_},
+                                                 {WM_KEYDOWN, VK_TAB, uiThread_},
+                                                 {WM_KEYUP, VK_SHIFT, uiThread_}}));
+}
+
+TEST_F(AutomationTest, QuitEndsTheLoopAndLaterActsFailCleanly) {
+  Client client(path_);
+  EXPECT_EQ(client.Ask("quit"), (Lines{"ok"}));
+  WaitForLoopEnd();
+  EXPECT_TRUE(loopEnded_);
+  EXPECT_EQ(client.Ask("click 7055 7201"), (Lines{"error the UI thread is not running"}));
+  EXPECT_EQ(client.Ask("text 7055 7106"), (Lines{"-- --", "ok"}));  // reads need no UI thread
+}
+
+TEST_F(AutomationTest, ClientsAreServedOneAfterAnother) {
+  {
+    Client leaving(path_);
+    leaving.SendRaw("dum");  // and gone in the middle of the line
+  }
+  auto first = std::make_unique<Client>(path_);
+  Client second(path_);
+  EXPECT_EQ(first->Ask("text 7055 7121"), (Lines{"+", "ok"}));
+  second.SendRaw("text 7055 7101\n");
+  EXPECT_FALSE(second.Readable(100));  // waits while the first is served
+  first.reset();
+  EXPECT_EQ(second.Answer(), (Lines{"--", "ok"}));
+}
+
+TEST_F(AutomationTest, OnlyOneServerAndOnlyOnAFreeSocketPath) {
+  EXPECT_FALSE(StartAutomation(path_));  // already serving
+  StopAutomation();
+  EXPECT_FALSE(AutomationRunning());
+  struct stat info {};
+  EXPECT_NE(::stat(path_.c_str(), &info), 0);  // the socket went with the server
+
+  const std::string file = folder_.Path() + "/not-a-socket";
+  std::ofstream(file) << "keep me";
+  std::promise<std::vector<bool>> results;
+  // The server is made on the UI thread's behalf.
+  std::thread([&] {
+    std::vector<bool> r;
+    r.push_back(StartAutomation(file) != FALSE);
+    r.push_back(StartAutomation(folder_.Path() + "/" + std::string(120, 's')) != FALSE);
+    ::setenv("TK_AUTOMATION", "", 1);
+    r.push_back(StartAutomationFromEnvironment() != FALSE && !AutomationRunning());
+    ::unsetenv("TK_AUTOMATION");
+    results.set_value(r);
+  }).join();
+  EXPECT_EQ(results.get_future().get(), (std::vector<bool>{false, false, true}));
+  std::ifstream kept(file);
+  std::string text;
+  std::getline(kept, text);
+  EXPECT_EQ(text, "keep me");
+}
+
+}  // namespace

@@ -1,0 +1,270 @@
+#include "win/automation_commands.h"
+
+#include <charconv>
+#include <optional>
+
+#include "win/app.h"
+#include "win/automation_protocol.h"
+#include "win/button_ctrl.h"
+#include "win/control_base.h"
+#include "win/edit_ctrl.h"
+#include "win/keys.h"
+#include "win/msgbox.h"
+#include "win/window.h"
+
+namespace win::detail {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr UINT kSendTimeoutMs = 1000;
+
+std::vector<std::string_view> Words(std::string_view text) {
+  std::vector<std::string_view> words;
+  while (!text.empty()) {
+    const std::size_t start = text.find_first_not_of(' ');
+    if (start == std::string_view::npos) break;
+    text.remove_prefix(start);
+    const std::size_t end = text.find(' ');
+    words.push_back(text.substr(0, end));
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end);
+  }
+  return words;
+}
+
+std::optional<long long> Number(std::string_view text, long long low, long long high) {
+  long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+Lines Error(const std::string& reason) { return Lines{"error " + reason}; }
+
+bool HasItems(std::string_view kind) { return kind == "listbox" || kind == "combo" || kind == "listview"; }
+
+// The dialogs are the windows made from a template; their controls are their children.
+std::optional<WindowInfo> FindDialog(const std::vector<WindowInfo>& windows, UINT templateId) {
+  for (const WindowInfo& w : windows) {
+    if (w.templateId == templateId) return w;
+  }
+  return std::nullopt;
+}
+
+struct Target {
+  WindowInfo dialog;
+  WindowInfo control;
+};
+
+// A control by template and id, or the error to answer.
+std::optional<Target> FindTarget(std::string_view templateText, std::string_view idText, std::string& error) {
+  std::optional<long long> templateId = Number(templateText, 1, 0xFFFF);
+  std::optional<long long> id = Number(idText, 0, 0xFFFF);
+  if (!templateId || !id) {
+    error = "bad template or control id";
+    return std::nullopt;
+  }
+  const std::vector<WindowInfo> windows = EnumerateWindows();
+  std::optional<WindowInfo> dialog = FindDialog(windows, static_cast<UINT>(*templateId));
+  if (!dialog) {
+    error = "no window " + std::string(templateText);
+    return std::nullopt;
+  }
+  for (const WindowInfo& w : windows) {
+    if (w.parent == dialog->hwnd && w.templateId == 0 && w.controlId == static_cast<int>(*id)) {
+      return Target{*dialog, w};
+    }
+  }
+  error = "no control " + std::string(idText) + " in window " + std::string(templateText);
+  return std::nullopt;
+}
+
+Lines Dump() {
+  Lines lines;
+  const std::vector<WindowInfo> windows = EnumerateWindows();
+  for (const WindowInfo& w : windows) {
+    if (w.templateId == 0) continue;
+    lines.push_back("window " + std::to_string(w.templateId) + " visible=" + (w.visible ? "1" : "0") +
+                    " text=" + AutomationField(w.text));
+    for (const WindowInfo& c : windows) {
+      if (c.parent != w.hwnd || c.templateId != 0) continue;
+      lines.push_back("control " + std::to_string(w.templateId) + " " + std::to_string(c.controlId) +
+                      " kind=" + c.kind + " visible=" + (c.visible ? "1" : "0") + " enabled=" +
+                      (c.enabled ? "1" : "0") + " text=" + AutomationField(c.text));
+      if (!HasItems(c.kind)) continue;
+      std::vector<std::string> items;
+      UINT_PTR answered = 0;
+      if (SendMessageTimeoutA(c.hwnd, ControlItemsMessage(), 0, reinterpret_cast<LPARAM>(&items), SMTO_NORMAL,
+                              kSendTimeoutMs, &answered) != 0 &&
+          answered != 0) {
+        for (std::size_t i = 0; i < items.size(); ++i) {
+          lines.push_back("item " + std::to_string(i) + " " + AutomationField(items[i]));
+        }
+      }
+    }
+  }
+  lines.emplace_back("ok");
+  return lines;
+}
+
+Lines Text(const std::vector<std::string_view>& args) {
+  if (args.size() != 2) return Error("usage: text <template> <id>");
+  std::string error;
+  std::optional<Target> target = FindTarget(args[0], args[1], error);
+  if (!target) return Error(error);
+  return Lines{AutomationField(target->control.text), "ok"};
+}
+
+// Runs `act` on the UI thread; its answer is "ok" or the error it sets.
+Lines Act(const RunOnUiThread& runOnUi, const std::function<std::string()>& act) {
+  std::string error;
+  if (!runOnUi([&] { error = act(); })) return Error("the UI thread is not running");
+  return error.empty() ? Lines{"ok"} : Error(error);
+}
+
+Lines Click(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi) {
+  if (args.size() != 2) return Error("usage: click <template> <id>");
+  std::string error;
+  std::optional<Target> target = FindTarget(args[0], args[1], error);
+  if (!target) return Error(error);
+  const HWND control = target->control.hwnd;
+  return Act(runOnUi, [control]() -> std::string {
+    if (!IsWindow(control)) return "the control has gone";
+    if (!IsWindowEnabled(control)) return "disabled";
+    return SendMessageA(control, ControlClickMessage(), 0, 0) != 0 ? "" : "not clickable";
+  });
+}
+
+Lines SetText(std::string_view rest, const RunOnUiThread& runOnUi) {
+  // settext <template> <id> <text>: the text is everything after the id's blank.
+  const std::size_t first = rest.find(' ');
+  const std::size_t second = first == std::string_view::npos ? first : rest.find(' ', first + 1);
+  if (first == std::string_view::npos) return Error("usage: settext <template> <id> <text>");
+  const std::string_view idText =
+      second == std::string_view::npos ? rest.substr(first + 1) : rest.substr(first + 1, second - first - 1);
+  const std::string_view field = second == std::string_view::npos ? std::string_view() : rest.substr(second + 1);
+  std::optional<std::string> text = AutomationText(field);
+  if (!text) return Error("bad escape in the text");
+  std::string error;
+  std::optional<Target> target = FindTarget(rest.substr(0, first), idText, error);
+  if (!target) return Error(error);
+  const HWND control = target->control.hwnd;
+  const bool typed = target->control.kind == "edit";
+  return Act(runOnUi, [control, typed, &text]() -> std::string {
+    if (!IsWindow(control)) return "the control has gone";
+    if (!typed) {
+      SetWindowTextA(control, text->c_str());
+      return "";
+    }
+    // Typed as a user would: all replaced, within the limit, with EN_CHANGE.
+    if (!IsWindowEnabled(control)) return "disabled";
+    if ((SendMessageA(control, ControlStyleMessage(), 0, 0) & ES_READONLY) != 0) return "read-only";
+    SendMessageA(control, EM_SETSEL, 0, -1);
+    SendMessageA(control, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text->c_str()));
+    return "";
+  });
+}
+
+Lines Select(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi) {
+  if (args.size() != 3) return Error("usage: select <template> <id> <index>");
+  std::optional<long long> index = Number(args[2], 0, 0x7FFFFFFF);
+  if (!index) return Error("bad index");
+  std::string error;
+  std::optional<Target> target = FindTarget(args[0], args[1], error);
+  if (!target) return Error(error);
+  const HWND control = target->control.hwnd;
+  const auto wanted = static_cast<WPARAM>(*index);
+  return Act(runOnUi, [control, wanted]() -> std::string {
+    if (!IsWindow(control)) return "the control has gone";
+    if (!IsWindowEnabled(control)) return "disabled";
+    return SendMessageA(control, ControlSelectMessage(), wanted, 0) != 0 ? "" : "cannot select that";
+  });
+}
+
+Lines Check(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi) {
+  if (args.size() != 3 || (args[2] != "0" && args[2] != "1")) return Error("usage: check <template> <id> <0|1>");
+  std::string error;
+  std::optional<Target> target = FindTarget(args[0], args[1], error);
+  if (!target) return Error(error);
+  if (target->control.kind != "checkbox" && target->control.kind != "radio") return Error("not a check box");
+  const HWND control = target->control.hwnd;
+  const bool wanted = args[2] == "1";
+  return Act(runOnUi, [control, wanted]() -> std::string {
+    if (!IsWindow(control)) return "the control has gone";
+    if (!IsWindowEnabled(control)) return "disabled";
+    const bool checked = SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    // A user changes the state only by clicking.
+    if (checked != wanted) SendMessageA(control, ControlClickMessage(), 0, 0);
+    return "";
+  });
+}
+
+Lines Command(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi) {
+  if (args.size() != 2) return Error("usage: command <template> <command-id>");
+  std::optional<long long> templateId = Number(args[0], 1, 0xFFFF);
+  std::optional<long long> command = Number(args[1], 0, 0xFFFF);
+  if (!templateId || !command) return Error("bad template or command id");
+  std::optional<WindowInfo> dialog = FindDialog(EnumerateWindows(), static_cast<UINT>(*templateId));
+  if (!dialog) return Error("no window " + std::string(args[0]));
+  const HWND hwnd = dialog->hwnd;
+  const auto wParam = static_cast<WPARAM>(*command);
+  return Act(runOnUi, [hwnd, wParam]() -> std::string {
+    if (!IsWindow(hwnd)) return "the window has gone";
+    SendMessageA(hwnd, WM_COMMAND, wParam, 0);
+    return "";
+  });
+}
+
+Lines Key(const std::vector<std::string_view>& args) {
+  if (args.size() != 2 || (args[1] != "down" && args[1] != "up")) return Error("usage: key <virtual-key> <down|up>");
+  std::optional<int> vk = VirtualKeyFromName(args[0]);
+  if (!vk) return Error("unknown key " + std::string(args[0]));
+  const bool down = args[1] == "down";
+  SetKeyState(*vk, down);
+  // The key message goes where the application's loop shows it to the main window first.
+  if (CWnd* main = AfxGetMainWnd(); main != nullptr && main->m_hWnd != 0) {
+    PostMessageA(main->m_hWnd, down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(*vk), down ? 0x00000001 : 0xC0000001);
+  }
+  return Lines{"ok"};
+}
+
+Lines Boxes() {
+  Lines lines;
+  for (const MessageBoxRecord& box : ShownMessageBoxes()) {
+    lines.push_back("box " + AutomationField(box.title) + "\t" + AutomationField(box.text));
+  }
+  lines.emplace_back("ok");
+  return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> AnswerAutomationRequest(std::string_view line, const RunOnUiThread& runOnUi) {
+  const std::size_t blank = line.find(' ');
+  const std::string_view command = line.substr(0, blank);
+  const std::string_view rest = blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
+  const std::vector<std::string_view> args = Words(rest);
+  if (command == "dump") return args.empty() ? Dump() : Error("usage: dump");
+  if (command == "text") return Text(args);
+  if (command == "click") return Click(args, runOnUi);
+  if (command == "settext") return SetText(rest, runOnUi);
+  if (command == "select") return Select(args, runOnUi);
+  if (command == "check") return Check(args, runOnUi);
+  if (command == "command") return Command(args, runOnUi);
+  if (command == "key") return Key(args);
+  if (command == "boxes") return args.empty() ? Boxes() : Error("usage: boxes");
+  if (command == "quit") {
+    if (!args.empty()) return Error("usage: quit");
+    return RequestApplicationQuit() ? Lines{"ok"} : Error("no application to quit");
+  }
+  if (command.empty()) return Error("empty request");
+  std::string shown(command.substr(0, 64));
+  for (char& c : shown) {
+    if (c < 0x21 || c > 0x7E) c = '?';  // the client's bytes, shown safely
+  }
+  return Error("unknown command " + shown);
+}
+
+}  // namespace win::detail

@@ -1,0 +1,72 @@
+// The base of the dialog control models. Every message runs at once, on the
+// calling thread, under the control's own lock. What a user does (a click, a
+// selection) runs on the control's owner thread: asked from another thread it
+// is posted there. Notifications reach the parent as WM_COMMAND
+// (MAKELONG(id, code), control): sent at once on the parent's thread, posted
+// from any other, so a worker never waits on the UI thread.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "win/geometry.h"
+#include "win/gdi_handles.h"
+#include "win/styles.h"
+#include "win/window.h"
+
+// Private messages automation (and tests) send to any control. They come from
+// RegisterWindowMessage, so no application message can clash with them.
+// lParam: std::vector<std::string>* to fill; TRUE when the control has items.
+UINT ControlItemsMessage();
+// wParam: index; selects it as the user would (with the notification); TRUE when done.
+UINT ControlSelectMessage();
+// Clicks as the user would; TRUE when the control takes clicks and is enabled.
+UINT ControlClickMessage();
+// Answers the control's style bits (0 from windows that are not controls).
+UINT ControlStyleMessage();
+
+// The state every control model shares: its style and its text.
+class CControlBase : public CWnd {
+ public:
+  explicit CControlBase(DWORD style = 0, std::string text = {});
+  ~CControlBase() override;
+
+  // The class library's shape: a child of `parent` with this id, text and
+  // rectangle. WS_CHILD is implied. FALSE when it already exists or the
+  // parent has no window.
+  BOOL Create(const char* text, DWORD style, const RECT& rect, CWnd* parent, UINT id);
+
+  bool IsThreadSafeControl() const override { return true; }
+  std::optional<std::string> ContentText() const override { return Text(); }
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  DWORD Style() const { return style_.load(); }
+  std::string Text() const;
+
+ protected:
+  // WM_COMMAND with `code` to the parent, as the header says.
+  void NotifyParent(WORD code);
+  // True on the thread that owns the window.
+  bool OnOwnerThread() const;
+  // Hands a user action made on another thread to the owner's queue.
+  void RepostToOwner(UINT message, WPARAM wParam, LPARAM lParam);
+
+  mutable std::mutex mutex_;
+  std::string text_;  // guarded by mutex_
+  std::atomic<DWORD> style_;
+};
+
+// A known control kind that has no model of its own yet: it keeps its text.
+class CPlaceholderCtrl : public CControlBase {
+ public:
+  CPlaceholderCtrl(std::string kind, DWORD style, std::string text);
+  ~CPlaceholderCtrl() override;
+  std::string_view Kind() const override { return kind_; }
+
+ private:
+  const std::string kind_;
+};
