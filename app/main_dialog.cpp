@@ -30,6 +30,7 @@
 #include "win/messages.h"
 #include "win/richedit.h"
 #include "win/timers.h"
+#include "win/window_pos.h"
 
 std::atomic<CFSClientDlg*> g_pMainDlg{nullptr};
 std::array<HBRUSH, kBrushCount> g_brushes{};
@@ -202,6 +203,11 @@ LRESULT CFSClientDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SHOWWINDOW: {
       const LRESULT result = CDialogEx::WindowProc(message, wParam, lParam);
       OnShowWindow(static_cast<BOOL>(wParam));
+      return result;
+    }
+    case WM_CREATE: {
+      const LRESULT result = CDialogEx::WindowProc(message, wParam, lParam);
+      SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
       return result;
     }
     case WM_TIMER:

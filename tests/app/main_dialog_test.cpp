@@ -13,10 +13,13 @@
 #include "dialogs/chat_dialog.h"
 #include "app/app_paths.h"
 #include "support/child_process.h"
+#include "net/way_table_lock.h"
 #include "support/klib_fixture.h"
 #include "win/msgbox.h"
 #include "win/richedit.h"
 #include "win/timers.h"
+#include "win/brush.h"
+#include "win/window_pos.h"
 
 namespace {
 // Records the private messages that reach the dialog.
@@ -41,6 +44,9 @@ class MainDialogTest : public ::testing::Test {
 
   void TearDown() override {
     SetTimerFailureForTest(0);
+    MSG pending{};
+    while (PeekMessageA(&pending, 0, 0, 0, PM_REMOVE) != 0) {
+    }
     if (g_pMainThread != nullptr) {
       g_pMainThread->RequestStop(0);
       g_pMainThread->WaitForEnd(5000);
@@ -78,6 +84,25 @@ TEST_F(MainDialogTest, InitialisationFillsTheLibraryAndMakesTheChatTheTraceOutpu
   EXPECT_EQ(Klib().mainThread, g_pMainThread);
   EXPECT_EQ(g_pChatDlg.load(), dialog_->Chat());
   EXPECT_STREQ(VersionText(), "v11.0.4.B");
+  EXPECT_TRUE(IsWindowTopmost(dialog_->m_hWnd));
+  for (HBRUSH brush : g_brushes) EXPECT_NE(brush, 0u);
+  EXPECT_EQ(BrushColour(g_brushes[1]), std::optional<COLORREF>(0x3D2F28));
+}
+
+TEST_F(MainDialogTest, FailingBrushEndsInitialisationWithItsCode) {
+  dialog_.reset();
+  g_pMainThread->RequestStop(0);
+  g_pMainThread->WaitForEnd(5000);
+  KlibShutdown();
+  delete g_pMainThread;
+  g_pMainThread = nullptr;
+  ResetKlibForTest();
+  FailBrushCreationForTest(4);
+  RecordingMainDialog dialog;
+  dialog.Create(kMainDialogTemplate, nullptr);
+  FailBrushCreationForTest(0);
+  EXPECT_FALSE(dialog.Initialised());
+  EXPECT_EQ(dialog.InitMainDialog(), 0);  // a later run without the fault succeeds
 }
 
 TEST_F(MainDialogTest, FirstShowStartsTheTimersOnce) {
@@ -149,6 +174,19 @@ TEST_F(MainDialogTest, StagedStartupRunsOnTheFirstTickAndCleansItsLines) {
   const std::string text = dialog_->Chat()->Output()->Text();
   EXPECT_EQ(text.find("Init Step 1 OK."), std::string::npos) << text;
   EXPECT_EQ(text.find('{'), std::string::npos);
+}
+
+TEST_F(MainDialogTest, ProgressLinesArePrintedThenRemovedByTheLastStep) {
+  WayTableLock().Init();
+  ASSERT_EQ(dialog_->StartupStep1(), 0);
+  dialog_->StartupStep2();
+  const std::string during = dialog_->Chat()->Output()->Text();
+  EXPECT_NE(during.find("{ Init Step 1 OK. }"), std::string::npos) << during;
+  EXPECT_NE(during.find("{ Scanning available aircrafts, please wait a few seconds... }"), std::string::npos);
+  ASSERT_EQ(dialog_->StartupStep4(), 0);
+  EXPECT_EQ(dialog_->Chat()->Output()->Text().find("Init Step 1"), std::string::npos);
+  EXPECT_EQ(dialog_->Chat()->GetWindowTextLength(), 0 + static_cast<int>(std::string(
+      "No METAR available yet.     Tavelkor v11.0.4.B      ").size()));
 }
 
 TEST_F(MainDialogTest, MissingDataStopsTheStartupAndKillsTheTimers) {
