@@ -1,4 +1,4 @@
-// The aircraft type table (Part 4.130) from tk_aircrafts.txt:
+// The aircraft type table from tk_aircrafts.txt:
 // "Manufacturer<TAB>Model<TAB>TYPE<TAB>CLASS<TAB>W" lines, and the list of
 // distinct ICAO types built from it for the local-aircraft rules dialog.
 #pragma once

@@ -1,4 +1,4 @@
-// The airline table (Part 4.130) from tk_airlines.txt: "CODE<TAB>NAME" lines,
+// The airline table from tk_airlines.txt: "CODE<TAB>NAME" lines,
 // three-letter code and a name of at most 31 characters, both upper-case.
 #pragma once
 

@@ -1,7 +1,7 @@
-// The airport table (Part 4.130) from data.xtk in the program folder: 16-byte
+// The airport table from data.xtk in the program folder: 16-byte
 // little-endian file records {ICAO 4 chars, latitude, longitude, elevation in
 // metres}, kept in 32-byte slots with elevations in feet. Read by the nearest
-// airport and METAR-station searches (Part 2.106).
+// airport and METAR-station searches.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-// The big fixed tables (Part 4.130), allocated once on the main dialog's first
+// The big fixed tables, allocated once on the main dialog's first
 // timer tick and kept until the process ends.
 #pragma once
 
@@ -12,7 +12,7 @@
 constexpr std::size_t kModelEightByteSlots = 43'001;
 constexpr std::size_t kBridgeExchangeBufferSize = 102'400;
 
-// The two buffers of the simulator-side module's bridge channel (Part 4.109).
+// The two buffers of the simulator-side module's bridge channel.
 struct BridgeExchangeBuffers {
   std::uint8_t* buffer1 = nullptr;  // text from the module
   std::uint8_t* buffer2 = nullptr;

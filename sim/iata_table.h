@@ -1,4 +1,4 @@
-// The IATA-to-ICAO table (Part 4.130) from IATA_ICAO.txt: "IATA:ICAO:Name" lines.
+// The IATA-to-ICAO table from IATA_ICAO.txt: "IATA:ICAO:Name" lines.
 // Loaded and kept; nothing else reads it.
 #pragma once
 

@@ -1,4 +1,4 @@
-// The ICAO data files and tables (Part 4.130): airports (data.xtk), airlines
+// The ICAO data files and tables: airports (data.xtk), airlines
 // (tk_airlines.txt), aircraft types (tk_aircrafts.txt), IATA codes
 // (IATA_ICAO.txt), and the big fixed tables. Every box is titled "Tavelkor Error".
 #pragma once

@@ -1,4 +1,4 @@
-// Storage of the installed-model table (Part 4.131). The record's fields belong
+// Storage of the installed-model table. The record's fields belong
 // to the model scan; until it defines them this is an opaque 488-byte block of
 // the exact size, so the tables can be allocated and copied as a whole.
 #pragma once

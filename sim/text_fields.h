@@ -1,5 +1,5 @@
 // Fixed-width text fields: bounded copies, blank trimming and the ':' splitter
-// of the website command parser (Part 3.104). Every field is terminated inside
+// of the website command parser. Every field is terminated inside
 // its width and never read past it.
 #pragma once
 
