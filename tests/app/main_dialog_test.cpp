@@ -14,6 +14,7 @@
 #include "app/app_paths.h"
 #include "support/child_process.h"
 #include "net/way_table_lock.h"
+#include "sim/big_tables.h"
 #include "support/klib_fixture.h"
 #include "win/msgbox.h"
 #include "win/richedit.h"
@@ -178,6 +179,7 @@ TEST_F(MainDialogTest, StagedStartupRunsOnTheFirstTickAndCleansItsLines) {
 
 TEST_F(MainDialogTest, ProgressLinesArePrintedThenRemovedByTheLastStep) {
   WayTableLock().Init();
+  ASSERT_EQ(AllocateTables(), 1);
   ASSERT_EQ(dialog_->StartupStep1(), 0);
   dialog_->StartupStep2();
   const std::string during = dialog_->Chat()->Output()->Text();
