@@ -5,7 +5,7 @@ void CopyCut(char* dest, std::size_t width, std::string_view text) {
   const std::size_t nul = text.find('\0');
   if (nul != std::string_view::npos) text = text.substr(0, nul);
   const std::size_t n = text.size() < width - 1 ? text.size() : width - 1;
-  std::memcpy(dest, text.data(), n);
+  if (n > 0) std::memcpy(dest, text.data(), n);
   dest[n] = '\0';
 }
 
@@ -36,7 +36,7 @@ int SplitColonFields(std::string_view text, ColonFields& fields) {
       for (std::size_t i = 0; i < count; ++i) fields[i][0] = '\0';
       return 0;
     }
-    std::memcpy(fields[count].data(), text.data() + position, length);
+    if (length > 0) std::memcpy(fields[count].data(), text.data() + position, length);
     fields[count][length] = '\0';
     ++count;
     position = end + 1;  // past the ':' (or past the end: the text is consumed)

@@ -8,22 +8,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr std::size_t kMaxLoggedLine = 1024;
 constexpr std::size_t kMaxLoggedHeaders = 64;
 constexpr std::size_t kMaxStationName = 8;
-
-int MillisecondsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return static_cast<int>(std::clamp<decltype(left)>(left, 0, 60'000));
-}
-
-void ResetAndClose(SOCKET s) {
-  linger hard{1, 0};
-  setsockopt(s, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-  closesocket(s);
-}
 
 const char* ReasonPhrase(int status) {
   switch (status) {
@@ -61,23 +48,11 @@ bool IsStationName(std::string_view name) {
 }  // namespace
 
 MetarServer::MetarServer(std::string basePath) : basePath_(std::move(basePath)) {
-  const SOCKET s = WsSocket(AF_INET, SOCK_STREAM, 0);
-  if (s == INVALID_SOCKET) return;
-  sockaddr_in bound{};
-  const bool ready = stop_.Fd() >= 0 && WsSetReuseAddr(s, true) == 0 &&
-                     WsBind(s, MakeSockAddrIPv4(INADDR_LOOPBACK, 0)) == 0 && WsListen(s, SOMAXCONN) == 0 &&
-                     WsSetNonBlocking(s, true) == 0 && WsGetSockName(s, &bound) == 0;
-  if (!ready) {
-    closesocket(s);
-    return;
-  }
-  listening_ = s;
-  port_ = ntohs(bound.sin_port);
+  if (!listener_.Ok() || stop_.Fd() < 0) return;
   try {
     thread_ = std::thread(&MetarServer::Run, this);
   } catch (const std::system_error&) {
-    closesocket(s);
-    listening_ = INVALID_SOCKET;
+    // Ok() stays false: no thread serves the port.
   }
 }
 
@@ -88,10 +63,9 @@ MetarServer::~MetarServer() {
   }
   stop_.Signal();
   if (thread_.joinable()) thread_.join();
-  if (listening_ != INVALID_SOCKET) closesocket(listening_);
 }
 
-std::string MetarServer::BaseUrl() const { return "http://127.0.0.1:" + std::to_string(port_) + basePath_; }
+std::string MetarServer::BaseUrl() const { return "http://127.0.0.1:" + std::to_string(Port()) + basePath_; }
 
 void MetarServer::SetStation(std::string_view icao, std::string_view report) {
   std::lock_guard lock(mutex_);
@@ -153,18 +127,17 @@ bool MetarServer::Stopping() const {
 
 void MetarServer::Run() {
   while (!Stopping()) {
-    std::array<pollfd, 2> fds{pollfd{stop_.Fd(), POLLIN, 0}, pollfd{listening_, POLLIN, 0}};
+    bool stopped = false;
     // The stop event ends the wait at once; the timeout only bounds it.
-    if (WsPoll(fds, 1000) < 0 || fds[0].revents != 0) return;
-    if ((fds[1].revents & POLLIN) == 0) continue;
-    const SOCKET s = WsAccept(listening_, nullptr);
+    const SOCKET s = listener_.Accept(stop_.Fd(), 1000, &stopped);
+    if (stopped) return;
     if (s != INVALID_SOCKET) Serve(s);
   }
 }
 
 void MetarServer::Serve(SOCKET s) {
   std::string head;
-  const bool complete = ReadHead(s, head);
+  const bool complete = tcp_io::ReadHead(s, head, kMaxRequestBytes, kIoTimeoutMs, stop_.Fd());
   if (Stopping() || head.empty()) {
     closesocket(s);
     return;
@@ -187,7 +160,7 @@ void MetarServer::Serve(SOCKET s) {
   }
   logged_.notify_all();
   if (drop) {
-    ResetAndClose(s);
+    tcp_io::ResetAndClose(s);
     return;
   }
   if (delayMs > 0 && stop_.Wait(delayMs)) {
@@ -199,30 +172,9 @@ void MetarServer::Serve(SOCKET s) {
   std::snprintf(top.data(), top.size(),
                 "HTTP/1.1 %d %s\r\nContent-Type: text/plain\r\nContent-Length: %zu\r\nConnection: close\r\n\r\n",
                 reply.status, ReasonPhrase(reply.status), reply.body.size());
-  if (SendAll(s, top.data()) && SendAll(s, reply.body)) WsShutdown(s, SD_SEND);
+  if (tcp_io::SendAll(s, top.data(), kIoTimeoutMs, stop_.Fd()) && tcp_io::SendAll(s, reply.body, kIoTimeoutMs, stop_.Fd()))
+    WsShutdown(s, SD_SEND);
   closesocket(s);
-}
-
-bool MetarServer::ReadHead(SOCKET s, std::string& head) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(kIoTimeoutMs);
-  std::array<char, 1024> chunk{};
-  while (head.size() <= kMaxRequestBytes) {
-    const int ready = WsWaitReadable(s, stop_.Fd(), MillisecondsLeft(deadline));
-    if (ready <= 0 || (ready & WS_WAIT_WAKE) != 0) return false;
-    const int n = WsRecv(s, chunk.data(), chunk.size(), MSG_DONTWAIT);
-    if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) continue;
-    if (n <= 0) return false;
-    const std::size_t searchFrom = head.size() < 3 ? 0 : head.size() - 3;
-    head.append(chunk.data(), static_cast<std::size_t>(n));
-    for (const std::string_view end : {std::string_view("\r\n\r\n"), std::string_view("\n\n")}) {
-      const auto at = head.find(end, searchFrom);
-      if (at != std::string::npos) {
-        head.resize(at + end.size());
-        return true;
-      }
-    }
-  }
-  return false;
 }
 
 MetarServer::Reply MetarServer::Answer(std::string_view line) {
@@ -247,20 +199,4 @@ MetarServer::Reply MetarServer::Answer(std::string_view line) {
   if (!IsStationName(name)) return {404, "Not found\n"};
   const auto it = stations_.find(name);
   return {200, it != stations_.end() ? it->second : NoMetarText(name)};
-}
-
-bool MetarServer::SendAll(SOCKET s, std::string_view bytes) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(kIoTimeoutMs);
-  while (!bytes.empty()) {
-    const int n = WsSend(s, bytes.data(), bytes.size(), MSG_DONTWAIT);
-    if (n > 0) {
-      bytes.remove_prefix(static_cast<std::size_t>(n));
-      continue;
-    }
-    if (n == 0 || WSAGetLastError() != WSAEWOULDBLOCK) return false;
-    std::array<pollfd, 2> fds{pollfd{s, POLLOUT, 0}, pollfd{stop_.Fd(), POLLIN, 0}};
-    const int left = MillisecondsLeft(deadline);
-    if (left == 0 || WsPoll(fds, left) <= 0 || fds[1].revents != 0) return false;
-  }
-  return true;
 }

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "testbed/tcp_listener.h"
 #include "win/os_thread.h"
 #include "win/winsock.h"
 
@@ -36,8 +37,8 @@ class MetarServer {
   MetarServer(const MetarServer&) = delete;
   MetarServer& operator=(const MetarServer&) = delete;
 
-  bool Ok() const { return listening_ != INVALID_SOCKET; }
-  std::uint16_t Port() const { return port_; }
+  bool Ok() const { return listener_.Ok() && thread_.joinable(); }
+  std::uint16_t Port() const { return listener_.Port(); }
   const std::string& BasePath() const { return basePath_; }
   // "http://127.0.0.1:<port><base path>", to which "/<ICAO>.TXT" is appended.
   std::string BaseUrl() const;
@@ -66,14 +67,11 @@ class MetarServer {
 
   void Run();
   void Serve(SOCKET s);
-  bool ReadHead(SOCKET s, std::string& head);
   Reply Answer(std::string_view line);
-  bool SendAll(SOCKET s, std::string_view bytes);
   bool Stopping() const;
 
   const std::string basePath_;
-  SOCKET listening_ = INVALID_SOCKET;
-  std::uint16_t port_ = 0;
+  TcpListener listener_;
   WakeEvent stop_;  // signalled once, never cleared
 
   mutable std::mutex mutex_;
