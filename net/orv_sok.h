@@ -1,0 +1,211 @@
+// The connection object: one object and one worker thread per way (peer ways
+// 0..49, the node way, the web-task way, the simulator link). Only the way's
+// own thread touches its socket; other threads post it messages and write its
+// WayRecord under WayTableLock before they post.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/base_socket.h"
+#include "net/frame_format.h"
+#include "net/frame_hunter.h"
+#include "net/way_ids.h"
+#include "net/way_record.h"
+
+inline constexpr std::size_t kWayChunkSize = 204'800;
+inline constexpr DWORD kWayRxRingSize = 215'040;
+inline constexpr DWORD kWayTxRingSize = 102'400;
+inline constexpr DWORD kWaySoRcvBuf = 98'304;
+inline constexpr DWORD kWaySoSndBuf = 8'192;
+inline constexpr std::uint32_t kDisconnectionTextPiece = 10'240;
+inline constexpr std::size_t kWayTextLineSize = 4'096;
+inline constexpr std::size_t kWayHostTextSize = 64;
+inline constexpr std::size_t kTunnelBodySize = 48;
+inline constexpr std::size_t kNeighbourLinkSize = 32;
+inline constexpr std::uint16_t kDisconnectionSleepSeconds = 3;
+// Passes after work during which the loop does not wait.
+inline constexpr DWORD kWayBusyPasses = 100;
+// The longest idle wait; a byte on the socket or a post ends it at once.
+inline constexpr int kWayIdleWaitMs = 50;
+inline constexpr DWORD kProtocolErrorPauseMs = 1'000;
+inline constexpr DWORD kDisconnectionPauseMs = 500;
+
+// Exit flags of the loop.
+inline constexpr DWORD kWayExitStopped = 0x1;
+inline constexpr DWORD kWayExitEnded = 0x4;
+
+// Logged-in bits of a way.
+inline constexpr DWORD kWayLoggedIn = 0x1;
+inline constexpr DWORD kWayLoggedInPeer = 0x2;
+
+struct SimulatorPairOffsets {
+  double latitude = 0.0;
+  double longitude = 0.0;
+  float altitude = 0.0F;
+  float heading = 0.0F;
+  std::uint32_t lookups = 0;
+};
+
+// Base-from-member: the chunk buffer exists before CBaseSoc is given it.
+struct WayChunkStorage {
+  WayChunkStorage() : chunk(kWayChunkSize) {}
+  std::vector<std::uint8_t> chunk;
+};
+
+// Two address texts name the same host only when they are equal (never a
+// substring test: 10.1.2.3 is not 10.1.2.30); an empty text names none.
+bool SameHostAddress(std::string_view a, std::string_view b);
+
+class COrvSok : private WayChunkStorage, public CBaseSoc {
+ public:
+  // Pauses of the error paths; a test replaces it so that nothing sleeps for real.
+  using PauseFunction = void (*)(DWORD milliseconds);
+
+  COrvSok(void* ownerSlot, std::int32_t wayId, const char* name, DWORD flags);
+  ~COrvSok() override;
+
+  DWORD ProcessMessage(const DMessage& message) override;
+  DWORD VTFX(DWORD argument) override;
+  void OnIdle() override;
+  DWORD ProcessReceivedBytes() override;
+  void ThreadTaskEachSecond() override;
+
+  void ResetWay(const char* callerTag);
+  void OnDisconnection(const char* reason);
+
+  // Connect made by this way (a call accepted from the listener is checked
+  // against the trusted addresses instead).
+  std::int32_t ConnectWay(const char* host, WORD port);
+  std::int32_t AcceptCall(SOCKET listening);
+
+  // ---- Sending, into the send ring (the idle step flushes it) ----
+  // Sync word, header (its length set from the body), body; 1 when all went into the ring.
+  std::int32_t SendFrame(FrameHeader header, std::span<const std::uint8_t> body);
+  // A compressed record: 1 sent, else the codec's negative result and nothing sent.
+  std::int32_t SendCompressedRecord(FrameHeader header, std::span<const std::uint8_t> record);
+  std::int32_t SendTextOnAir();
+  std::int32_t SendTextPrivate();
+
+  // Any thread: asks the way to accept the call pending on the listening
+  // socket, on its own thread, and waits for its answer: 1 accepted, -1 failed,
+  // 0 no answer in time.
+  std::int32_t AcceptPendingCall(SOCKET listening, DWORD timeoutMs);
+
+  // Any thread: AllocatePeerWay wakes a sleeping free way.
+  void WakeForAllocation();
+
+  // ---- State ----
+  WayRecord* Record() const { return record_; }
+  char PeerKind() const { return peerKind_.load(std::memory_order_acquire); }
+  void SetPeerKind(char kind) { peerKind_.store(kind, std::memory_order_release); }
+  std::int32_t SimObjectId() const { return simObjectId_; }
+  bool TextLineMode() const { return textLineMode_; }
+  DWORD WebTaskCode() const { return webTaskCode_; }
+  std::uint32_t SecondsSnapshot() const { return secondsSnapshot_; }
+  std::uint32_t SimLinkSeconds() const { return simLinkSeconds_; }
+  DWORD LoggedInBits() const { return loggedIn_; }
+  void SetLoggedInBits(DWORD bits) { loggedIn_ = bits; }
+  DWORD ExitFlags() const { return exitFlags_.load(); }
+  bool AcceptedCall() const { return accepted_; }
+  const SimulatorPairOffsets& PairOffsets() const { return pairOffsets_; }
+  const FrameHunter& Hunter() const { return hunter_; }
+  const FrameHeader& ReceivedHeader() const { return receivedHeader_; }
+  const char* HostText() const { return hostText_.data(); }
+  const char* LastSenderText() const { return lastSenderText_.data(); }
+  const std::array<std::uint8_t, kTunnelBodySize>& TunnelBody() const { return tunnelBody_; }
+  const char* PeerName() const { return peerName_.data(); }
+  // The way's passes that waited (for tests of the idle cost).
+  std::uint64_t WaitingPasses() const { return waitingPasses_.load(); }
+  std::uint64_t Passes() const { return passes_.load(); }
+
+  static void SetPauseFunction(PauseFunction pause);
+  static PauseFunction CurrentPauseFunction();
+
+ protected:
+  // ---- Hooks of the way kinds: non-zero when handled ----
+  virtual DWORD HandleSimLinkMessage(const DMessage&) { return 0; }
+  virtual DWORD HandleNodeMessage(const DMessage&) { return 0; }
+  virtual DWORD HandlePilotMessage(const DMessage&) { return 0; }
+  virtual DWORD HandleControllerMessage(const DMessage&) { return 0; }
+  virtual DWORD HandleSimPilotMessage(const DMessage&) { return 1; }
+  virtual DWORD RunWebTask(const DMessage&) { return 0; }
+  // Text-line mode: consumes the receive ring; non-zero when it used bytes.
+  virtual DWORD FeedTextLines();
+  // Frame handlers by way kind: 1 served, 0 the link was closed.
+  virtual DWORD HandleSimLinkFrame(const Frame&) { return 1; }
+  virtual DWORD HandleNodeFrame(const Frame&) { return 1; }
+  virtual DWORD HandlePilotFrame(const Frame&) { return 1; }
+  virtual DWORD HandleControllerFrame(const Frame&) { return 1; }
+  virtual DWORD HandleAddonFrame(const Frame&) { return 1; }
+  virtual void PilotTaskEachSecond() {}
+  virtual void ResetPeerState() {}
+  virtual const char* PilotCallsign() const { return ""; }
+  // Where a neighbour link starts from: the node way, the own public address
+  // learnt from the web page, the NCS server's LAN address setting.
+  virtual const COrvSok* NodeWay() const { return nullptr; }
+  virtual std::string OwnPublicAddress() const { return {}; }
+  virtual std::string LanAddressSetting() const { return {}; }
+
+  // Hands one frame to the handler of its way (the kind is learnt from the first frame).
+  virtual DWORD DispatchFrame(const Frame& frame);
+
+  // The answer to a protocol error: SYSERR line, header dump, pause, receive
+  // ring emptied, disconnection with the tag.
+  void ProtocolError(const char* errorLine, const FrameHeader& header, const char* tag);
+
+  void Pause(DWORD milliseconds) const;
+
+ private:
+  void ServeAllMessages();
+  bool ServeOneMessage();
+  void HandleDisconnectionMessage(const DMessage& message);
+  void TraceUnknownMessage(const DMessage& message);
+  void TraceTestMessage(const DMessage& message);
+  // Waits on the socket and the queue together: 1 readable, 0 nothing, -1 poll failed.
+  int WaitReadable(int timeoutMs);
+  // One receive into the ring as far as it has room: false when the link was lost.
+  bool ReceiveIntoRing();
+  void DrainFullRing();
+  void GoToSleep();
+  // The node's neighbour messages: the block comes as the message payload.
+  void ConnectNeighbour(const DMessage& message);
+  void ConnectTunnelled(const DMessage& message);
+  void TakePeerKind(char kind);
+  void NameAfterCallsign();
+  const char* LogTag() const;
+
+  WayRecord* record_ = nullptr;
+  std::int32_t simObjectId_ = -1;
+  std::atomic<char> peerKind_{0};
+  bool textLineMode_ = false;
+  std::array<char, kWayTextLineSize> textLine_{};
+  std::size_t textLineLength_ = 0;
+  FrameHunter hunter_{kWayChunkSize};
+  FrameHeader outgoingHeader_;
+  FrameHeader receivedHeader_;
+  sockaddr_in lastSender_{};
+  std::array<char, 64> lastSenderText_{};
+  std::array<char, kWayHostTextSize> hostText_{};
+  std::array<char, kWayNameSize> peerName_{};
+  std::array<std::uint8_t, kNeighbourLinkSize> neighbourBlock_{};
+  std::array<std::uint8_t, kTunnelBodySize> tunnelRequestBlock_{};
+  std::array<std::uint8_t, kTunnelBodySize> tunnelBody_{};
+  DWORD webTaskCode_ = 0;
+  std::uint32_t secondsSnapshot_ = 0;
+  std::uint32_t simLinkSeconds_ = 0;
+  SimulatorPairOffsets pairOffsets_;
+  DWORD loggedIn_ = 0;
+  DWORD busyPasses_ = 0;
+  bool accepted_ = false;
+  bool ringFullTraced_ = false;
+  std::atomic<DWORD> exitFlags_{0};
+  std::atomic<std::int32_t> acceptAnswer_{0};
+  std::atomic<std::uint64_t> waitingPasses_{0};
+  std::atomic<std::uint64_t> passes_{0};
+};

@@ -1,0 +1,27 @@
+// Way ids and the thread messages that other threads post to a way.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr std::int32_t kPeerWayCount = 50;  // peer ways 0..49
+inline constexpr std::int32_t WAYID_NODE = -2;
+inline constexpr std::int32_t WAYID_WEBTASK = -3;
+inline constexpr std::int32_t WAYID_XPLANE_LINK = -40;
+
+constexpr bool IsPeerWay(std::int32_t wayId) { return wayId >= 0 && wayId < kPeerWayCount; }
+
+// WayMessageId values.
+inline constexpr std::uint32_t THRDMSG_SIMPILOT = 0x83C0;
+inline constexpr std::uint32_t THRDMSG_WEBTASK = 0x89C8;
+inline constexpr std::uint32_t THRDMSG_TEXT_ON_AIR = 0x9388;
+inline constexpr std::uint32_t THRDMSG_TEXT_PRIVATE = 0x9389;
+inline constexpr std::uint32_t THRDMSG_REQ_TUNNCONNECT = 0x939D;
+inline constexpr std::uint32_t THRDMSG_ACK_TUNNCONNECTME = 0x939E;
+inline constexpr std::uint32_t THRDMSG_CONNECT_NEIGHBOUR = 0x939F;
+inline constexpr std::uint32_t THRDMSG_CONNECT_TUNNELLED = 0x93A0;
+inline constexpr std::uint32_t THRDMSG_CONNECT = 38268;
+inline constexpr std::uint32_t THRDMSG_WAY_TEST = 0xAEE0;
+// Posted by AllocatePeerWay so that the way resets its own sleep state on its own thread.
+inline constexpr std::uint32_t THRDMSG_WAY_ALLOCATED = 0xAEE1;
+// Posted by the Listener: the way accepts the pending call (param: the listening socket).
+inline constexpr std::uint32_t THRDMSG_WAY_ACCEPT = 0xAEE2;

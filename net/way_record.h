@@ -1,0 +1,123 @@
+// The table of the 50 peer ways: one record per way, its allocation and its
+// clearing. Every scan, look-up, allocation or clearing holds WayTableLock.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "net/way_ids.h"
+#include "net/way_table_lock.h"
+
+class COrvSok;
+
+inline constexpr std::uint32_t kWayAllocated = 0x40;
+inline constexpr std::uint32_t kWayInvisible = 0x80;
+inline constexpr std::uint32_t kWayRecreateAi = 0x100;
+inline constexpr std::uint32_t kWayAiRemovalRequested = 0x200;
+inline constexpr std::uint32_t kWayRequest81 = 0x800;
+inline constexpr std::uint32_t kWayAiAddPending = 0x2000;
+// The flag bits that survive a clear.
+inline constexpr std::uint32_t kWayFlagsKeptOnClear = kWayRecreateAi | kWayAiRemovalRequested;
+
+inline constexpr std::size_t kWayNameSize = 16;
+inline constexpr std::size_t kWayPersonNameSize = 32;
+inline constexpr std::size_t kWayTitleSize = 112;
+inline constexpr std::size_t kWayIcaoTypeSize = 8;
+inline constexpr std::size_t kWayClassCodeSize = 16;
+inline constexpr std::size_t kWayModelRequestSize = 140;
+inline constexpr std::size_t kWayFrequencySize = 8;
+inline constexpr std::size_t kWayAtisSize = 1024;
+inline constexpr std::size_t kWayFlightStripSize = 256;
+inline constexpr std::size_t kWayWeatherSize = 256;
+inline constexpr std::size_t kWayOutgoingTextSize = 512;
+inline constexpr std::size_t kWayHistorySize = 8;
+inline constexpr std::size_t kWayChosenModelSize = 8;
+inline constexpr std::size_t kWaySimObjectBlockSize = 672;
+
+struct WayPosition {
+  double latitude = 0.0;
+  double longitude = 0.0;
+  double altitude = 0.0;
+  float pitch = 0.0F;
+  float bank = 0.0F;
+  float heading = 0.0F;
+};
+
+struct WayAircraft {
+  std::uint8_t category = 0;
+  std::array<char, kWayTitleSize> title{};
+  std::array<char, kWayIcaoTypeSize> icaoType{};
+  std::array<char, kWayClassCodeSize> classCode{};
+};
+
+// A memory record only: nothing copies it onto a wire or into a file.
+struct WayRecord {
+  COrvSok* way = nullptr;  // set at start-up, survives every clear
+  std::uint32_t peerAddress = 0;  // network order
+  std::uint16_t peerPort = 0;
+  char peerKind = 0;  // 'P' pilot, 'A' controller
+  std::array<char, kWayNameSize> peerLogin{};
+  std::array<char, kWayNameSize> callsign{};
+  std::array<char, kWayNameSize> serverName{};
+  std::array<char, kWayPersonNameSize> firstName{};
+  std::array<char, kWayPersonNameSize> lastName{};
+  std::uint32_t voiceFlags = 0;
+  std::uint32_t lastPositionSentMs = 0;
+  std::int32_t simulatorCode = 0;
+  WayAircraft current;    // what the model choice works with
+  WayAircraft announced;  // as the peer's identity record gave it
+  std::array<std::uint8_t, kWayModelRequestSize> storedModelRequest{};
+  std::array<char, kWayFrequencySize> frequencyA{};
+  std::array<char, kWayFrequencySize> frequencyB{};
+  std::array<char, kWayAtisSize> atisText{};
+  std::array<char, kWayFlightStripSize> flightStrip{};
+  std::array<char, kWayClassCodeSize> controllerClassCode{};
+  std::uint32_t controllerRate = 0;
+  std::array<char, kWayWeatherSize> localWeather{};
+  std::array<char, kWayNameSize> privateTextCallsign{};
+  std::array<char, kWayOutgoingTextSize> outgoingText{};
+  double onAirFrequencyMhz = 0.0;
+  WayPosition position;
+  std::uint32_t stateFlags = 0;
+  std::array<WayPosition, kWayHistorySize> positionHistory{};
+  std::array<std::uint32_t, kWayHistorySize> historyTimesMs{};
+  std::uint32_t historyCount = 0;
+  double distanceMetres = 0.0;
+  std::array<char, kWayChosenModelSize> chosenModel{};
+  std::int32_t aiObjectId = 0;
+  std::array<std::uint8_t, kWaySimObjectBlockSize> simObjectBlock{};  // survives every clear
+};
+
+using WayTableArray = std::array<WayRecord, kPeerWayCount>;
+
+// The table; zeroed once before the way objects exist.
+WayTableArray& WayTable();
+// The record of a peer way, null for any other way id.
+WayRecord* PeerWayRecord(std::int32_t wayId);
+
+// The caller holds WayTableLock. The first free record, marked allocated
+// (callsign copied when given, cut to its field), its way woken; -1 when all
+// 50 are allocated.
+std::int32_t AllocatePeerWay(const char* callsign);
+// Zeroes a record but for its way object, the 0x100/0x200 flags and the
+// simulator-object block. A way outside 0..49 only takes and leaves the lock.
+void ClearWayRecord(std::int32_t wayId, const char* callerTag);
+// Under the lock: the allocated way whose callsign is exactly this one, or -1.
+std::int32_t LookupWayByCallsign(std::string_view callsign);
+
+// Copies text into a fixed field, cut to the field and terminated.
+template <std::size_t N>
+void CopyToField(std::array<char, N>& field, std::string_view text) {
+  const std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
+  field.fill('\0');
+  text.copy(field.data(), n);
+}
+
+// The text of a fixed field, up to its first zero or its end.
+template <std::size_t N>
+std::string_view FieldText(const std::array<char, N>& field) {
+  std::size_t n = 0;
+  while (n < N && field[n] != '\0') ++n;
+  return {field.data(), n};
+}

@@ -1,0 +1,137 @@
+#include "test_way.h"
+
+#include "app/main_dialog_state.h"
+#include "base/klib_locks.h"
+#include "base/lz77.h"
+#include "base/main_thread.h"
+#include "base/trusted_addresses.h"
+#include "support/klib_fixture.h"
+#include "win/clock.h"
+#include "win/msgbox.h"
+
+namespace {
+std::mutex g_pauseMutex;
+std::vector<DWORD> g_pauses;
+
+void RecordPause(DWORD milliseconds) {
+  std::lock_guard lock(g_pauseMutex);
+  g_pauses.push_back(milliseconds);
+}
+}  // namespace
+
+std::vector<DWORD> RecordedPauses() {
+  std::lock_guard lock(g_pauseMutex);
+  return g_pauses;
+}
+
+void WayTest::SetUp() {
+  ResetKlibForTest();
+  for (int id = 0; id < static_cast<int>(KlibLockId::Count); ++id) GetKlibLock(static_cast<KlibLockId>(id)).Create();
+  AllocTrustedAddresses(Klib().trustedListSize);
+  AllocLzBuffers(4096);
+  SetTraceConsole(false);
+  SetMessageBoxEcho(false);
+  ClearShownMessageBoxes();
+  if (!WayTableLock().Initialised()) WayTableLock().Init();
+  {
+    WayTableGuard guard;
+    WayTable() = WayTableArray{};
+  }
+  {
+    std::lock_guard lock(g_pauseMutex);
+    g_pauses.clear();
+  }
+  COrvSok::SetPauseFunction(&RecordPause);
+}
+
+void WayTest::TearDown() {
+  COrvSok::SetPauseFunction(nullptr);
+  SetTraceConsole(false);
+  FreeLzBuffers();
+  FreeTrustedAddresses();
+  ResetKlibForTest();
+}
+
+TestWay::TestWay(std::int32_t wayId, const char* name) : COrvSok(nullptr, wayId, name, 1) {
+  if (WayRecord* record = PeerWayRecord(wayId)) {
+    WayTableGuard guard;
+    record->way = this;
+  }
+}
+
+TestWay::~TestWay() { Stop(); }
+
+bool TestWay::Start() {
+  if (InitBuffers(nullptr, SOCK_MODE_TCP, kWayRxRingSize, kWayTxRingSize, kWaySoRcvBuf, kWaySoSndBuf) != 0) {
+    return false;
+  }
+  return StartThread(1, kQueueSize) == 1;
+}
+
+void TestWay::Stop() {
+  if (!Started()) return;
+  RequestStop(ExitCode());
+  WaitForEnd(10'000);
+}
+
+DWORD TestWay::ProcessMessage(const DMessage& message) {
+  if (message.id != kRunCall) return COrvSok::ProcessMessage(message);
+  std::function<void()> call;
+  {
+    std::lock_guard lock(mutex_);
+    if (calls_.empty()) return 1;
+    call = std::move(calls_.front());
+    calls_.pop_front();
+  }
+  call();
+  return 1;
+}
+
+void TestWay::ThreadTaskEachSecond() {
+  COrvSok::ThreadTaskEachSecond();
+  secondTasks_.fetch_add(1);
+}
+
+DWORD TestWay::Record(char handler, const Frame& frame) {
+  std::lock_guard lock(mutex_);
+  frames_.push_back(Received{handler, frame.header.type, frame.header.subCode,
+                             std::string(frame.body.begin(), frame.body.end())});
+  return 1;
+}
+
+std::vector<TestWay::Received> TestWay::Frames() {
+  std::lock_guard lock(mutex_);
+  return frames_;
+}
+
+bool TestWay::WaitForFrames(std::size_t count, int timeoutMs) {
+  return WaitFor(timeoutMs, [&] { return Frames().size() >= count; });
+}
+
+bool TestWay::WaitFor(int timeoutMs, const std::function<bool()>& predicate) {
+  const DWORD start = GetTickCount();
+  while (!predicate()) {
+    if (GetTickCount() - start >= static_cast<DWORD>(timeoutMs)) return predicate();
+    Sleep(5);
+  }
+  return true;
+}
+
+void TestWay::SetNeighbourContext(const COrvSok* node, std::string publicAddress, std::string lanAddress) {
+  std::lock_guard lock(mutex_);
+  node_ = node;
+  publicAddress_ = std::move(publicAddress);
+  lanAddress_ = std::move(lanAddress);
+}
+
+DWORD TestWay::TakeKindMessage(const DMessage& message) {
+  if (message.id != THRDMSG_CONNECT) return 0;
+  std::lock_guard lock(mutex_);
+  kindMessages_.push_back(message.id);
+  return 1;
+}
+
+std::vector<std::uint32_t> TestWay::KindMessages() {
+  std::lock_guard lock(mutex_);
+  return kindMessages_;
+}

@@ -1,0 +1,96 @@
+// A way for tests: it records the frames its handlers get and the per-second
+// passes, runs calls on its own thread, and never pauses for real.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "net/orv_sok.h"
+
+class WayTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+};
+
+// The pauses the error paths asked for, in order.
+std::vector<DWORD> RecordedPauses();
+
+class TestWay : public COrvSok {
+ public:
+  static constexpr std::uint32_t kRunCall = 0xAEF0;
+  static constexpr DWORD kQueueSize = 256 * 1024;
+
+  struct Received {
+    char handler = 0;  // 'N' node, 'P' pilot, 'A' controller
+    std::uint8_t type = 0;
+    std::uint8_t subCode = 0;
+    std::string body;
+  };
+
+  explicit TestWay(std::int32_t wayId, const char* name = "[TEST WAY]");
+  ~TestWay() override;
+
+  // Buffers as the peer ways have them, and the thread.
+  bool Start();
+  void Stop();
+
+  template <typename Call>
+  auto RunOnThread(Call call) -> decltype(call()) {
+    using Result = decltype(call());
+    auto task = std::make_shared<std::packaged_task<Result()>>(std::move(call));
+    std::future<Result> result = task->get_future();
+    {
+      std::lock_guard lock(mutex_);
+      calls_.emplace_back([task] { (*task)(); });
+    }
+    Post(nullptr, this, kRunCall, 0, 0, "TESTCALL");
+    return result.get();
+  }
+
+  // Set before the way is told to connect a neighbour.
+  void SetNeighbourContext(const COrvSok* node, std::string publicAddress, std::string lanAddress);
+  // Ids the pilot and controller message hooks took.
+  std::vector<std::uint32_t> KindMessages();
+
+  std::vector<Received> Frames();
+  bool WaitForFrames(std::size_t count, int timeoutMs);
+  unsigned SecondTasks() const { return secondTasks_.load(); }
+  // Waits until the predicate, read on the test's thread, holds.
+  static bool WaitFor(int timeoutMs, const std::function<bool()>& predicate);
+
+ protected:
+  DWORD ProcessMessage(const DMessage& message) override;
+  void ThreadTaskEachSecond() override;
+  DWORD HandleNodeFrame(const Frame& frame) override { return Record('N', frame); }
+  DWORD HandlePilotFrame(const Frame& frame) override { return Record('P', frame); }
+  DWORD HandleControllerFrame(const Frame& frame) override { return Record('A', frame); }
+  const char* PilotCallsign() const override { return "OWN001"; }
+  const COrvSok* NodeWay() const override { return node_; }
+  std::string OwnPublicAddress() const override { return publicAddress_; }
+  std::string LanAddressSetting() const override { return lanAddress_; }
+  DWORD HandlePilotMessage(const DMessage& message) override { return TakeKindMessage(message); }
+  DWORD HandleControllerMessage(const DMessage& message) override { return TakeKindMessage(message); }
+
+ private:
+  DWORD Record(char handler, const Frame& frame);
+  DWORD TakeKindMessage(const DMessage& message);
+
+  const COrvSok* node_ = nullptr;
+  std::string publicAddress_;
+  std::string lanAddress_;
+  std::vector<std::uint32_t> kindMessages_;
+
+  std::mutex mutex_;
+  std::deque<std::function<void()>> calls_;
+  std::vector<Received> frames_;
+  std::atomic<unsigned> secondTasks_{0};
+};

@@ -1,0 +1,98 @@
+// The way table: allocation, clearing and look-ups under the lock.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "net/way_record.h"
+#include "test_way.h"
+
+namespace {
+
+class WayTableTest : public WayTest {};
+
+TEST_F(WayTableTest, AllocatesFromWayZeroUpAndRefusesTheFiftyFirst) {
+  WayTableGuard guard;
+  for (std::int32_t expected = 0; expected < kPeerWayCount; ++expected) {
+    ASSERT_EQ(AllocatePeerWay(nullptr), expected);
+    EXPECT_NE(WayTable()[static_cast<std::size_t>(expected)].stateFlags & kWayAllocated, 0u);
+  }
+  EXPECT_EQ(AllocatePeerWay("LATE"), -1);
+  for (const WayRecord& record : WayTable()) EXPECT_EQ(FieldText(record.callsign), "");
+  EXPECT_EQ(WayTableLock().Nesting(), 1);
+}
+
+TEST_F(WayTableTest, AllocationTakesTheFirstFreedRecordAndCutsTheCallsign) {
+  WayTableGuard guard;
+  for (int i = 0; i < 5; ++i) ASSERT_EQ(AllocatePeerWay(nullptr), i);
+  ClearWayRecord(2, "TEST");
+  EXPECT_EQ(AllocatePeerWay("ABCDEFGHIJKLMNOPQRST"), 2);
+  EXPECT_EQ(FieldText(WayTable()[2].callsign), "ABCDEFGHIJKLMNO") << "15 characters and the terminator";
+  EXPECT_EQ(AllocatePeerWay("NEXT"), 5);
+}
+
+TEST_F(WayTableTest, ClearKeepsTheWayObjectTheAiFlagsAndTheSimulatorBlock) {
+  auto* fakeWay = reinterpret_cast<COrvSok*>(0x1000);
+  WayRecord& record = WayTable()[7];
+  {
+    WayTableGuard guard;
+    record.way = fakeWay;
+    record.stateFlags = kWayAllocated | kWayInvisible | kWayRecreateAi | kWayAiRemovalRequested | kWayAiAddPending;
+    CopyToField(record.callsign, "PEER7");
+    CopyToField(record.outgoingText, "hello");
+    record.peerKind = 'P';
+    record.peerAddress = 0x0100007F;
+    record.position.latitude = 48.5;
+    record.aiObjectId = 12;
+    record.simObjectBlock.fill(0x5A);
+  }
+  ClearWayRecord(7, "TEST");
+  WayTableGuard guard;
+  WayRecord expected{};
+  expected.way = fakeWay;
+  expected.stateFlags = kWayRecreateAi | kWayAiRemovalRequested;
+  expected.simObjectBlock.fill(0x5A);
+  // Field by field: a struct compare would also compare padding.
+  EXPECT_EQ(record.way, expected.way);
+  EXPECT_EQ(record.stateFlags, expected.stateFlags);
+  EXPECT_EQ(record.simObjectBlock, expected.simObjectBlock);
+  EXPECT_EQ(FieldText(record.callsign), "");
+  EXPECT_EQ(FieldText(record.outgoingText), "");
+  EXPECT_EQ(record.peerKind, 0);
+  EXPECT_EQ(record.peerAddress, 0u);
+  EXPECT_EQ(record.position.latitude, 0.0);
+  EXPECT_EQ(record.aiObjectId, 0);
+}
+
+TEST_F(WayTableTest, WaysOutsideTheTableOnlyTakeTheLock) {
+  {
+    WayTableGuard guard;
+    for (int i = 0; i < kPeerWayCount; ++i) ASSERT_EQ(AllocatePeerWay("X"), i);
+  }
+  for (const std::int32_t way : {kPeerWayCount, kPeerWayCount + 1, -1, WAYID_NODE, WAYID_XPLANE_LINK}) {
+    ClearWayRecord(way, "TEST");
+    EXPECT_EQ(WayTableLock().Nesting(), 0) << way;
+    EXPECT_EQ(PeerWayRecord(way), nullptr) << way;
+  }
+  WayTableGuard guard;
+  for (const WayRecord& record : WayTable()) EXPECT_NE(record.stateFlags & kWayAllocated, 0u);
+}
+
+TEST_F(WayTableTest, CallsignLookupIsExactAndSeesOnlyAllocatedRecords) {
+  {
+    WayTableGuard guard;
+    ASSERT_EQ(AllocatePeerWay("ABC"), 0);
+    ASSERT_EQ(AllocatePeerWay("ABCD"), 1);
+    CopyToField(WayTable()[2].callsign, "FREE");  // not allocated
+  }
+  struct Case {
+    const char* callsign;
+    std::int32_t way;
+  };
+  for (const Case& c : {Case{"ABC", 0}, Case{"ABCD", 1}, Case{"AB", -1}, Case{"ABCDE", -1}, Case{"abc", -1},
+                        Case{"FREE", -1}, Case{"", -1}}) {
+    EXPECT_EQ(LookupWayByCallsign(c.callsign), c.way) << c.callsign;
+  }
+  EXPECT_EQ(WayTableLock().Nesting(), 0);
+}
+
+}  // namespace
