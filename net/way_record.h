@@ -8,6 +8,7 @@
 
 #include "net/way_ids.h"
 #include "net/way_table_lock.h"
+#include "sim/text_fields.h"  // FieldText
 
 class COrvSok;
 
@@ -114,10 +115,3 @@ void CopyToField(std::array<char, N>& field, std::string_view text) {
   text.copy(field.data(), n);
 }
 
-// The text of a fixed field, up to its first zero or its end.
-template <std::size_t N>
-std::string_view FieldText(const std::array<char, N>& field) {
-  std::size_t n = 0;
-  while (n < N && field[n] != '\0') ++n;
-  return {field.data(), n};
-}
