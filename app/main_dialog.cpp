@@ -22,6 +22,8 @@
 #include "sim/big_tables.h"
 #include "sim/iata_table.h"
 #include "sim/icao_data.h"
+#include "net/listener.h"
+#include "net/peer_ways.h"
 #include "net/way_table_lock.h"
 #include "win/brush.h"
 #include "win/clock.h"
@@ -347,9 +349,25 @@ int CFSClientDlg::StartupStep2() {
   return 0;
 }
 
-int CFSClientDlg::StartupStep3() { return 0; }
+int CFSClientDlg::StartupStep3() {
+  if (const std::int32_t r = CreateSocketThreads(); r < 0) {
+    ShowMessage("TK Error", "Can't create threads.\rError code %d", static_cast<int>(r));
+    CloseAllPeerLinks();
+    Pause(50);
+    return -210;
+  }
+  return 0;
+}
 
 int CFSClientDlg::StartupStep4() {
+  if (const std::int32_t r = CreateListeningSocket(g_networkSettings.orvenaPort.load()); r != 0) {
+    KillTimers();
+    ShowWindow(SW_SHOW);
+    ShowMessage("TK Error", "Failed initializing TCP sockets.\r\nError code = %d", static_cast<int>(r));
+    CloseAllPeerLinks();
+    Pause(50);
+    return -10;
+  }
   DWORD serial = 0;
   if (GetVolumeInformationA("/", nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) == FALSE) {
     StopTimersAndQuit();
@@ -365,6 +383,10 @@ int CFSClientDlg::StartupStep4() {
 }
 
 void CFSClientDlg::RunQuitSequence() {
+  CloseAllPeerLinks();
+  g_networkState = 0;
+  g_reportCounter = 0;
+  CloseListeningSocket();
   Pause(200);
   KlibShutdown();
   StopTimersAndQuit();

@@ -31,7 +31,8 @@ std::int32_t AcceptIncomingConnection();
 
 class Listener : public CBaseThread {
  public:
-  explicit Listener(void* ownerSlot = nullptr) : CBaseThread(ownerSlot, "Listener", 0) {}
+  explicit Listener(void* ownerSlot = nullptr, const char* name = "Listener", DWORD kind = 0)
+      : CBaseThread(ownerSlot, name, kind) {}
   ~Listener() override;
   DWORD VTFX(DWORD argument) override;
   DWORD ProcessMessage(const DMessage&) override { return 1; }

@@ -1,12 +1,38 @@
 // The real program in a demo tree, driven through its automation socket.
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
 
 #include "support/automation_client.h"
 #include "support/child_process.h"
 
 namespace {
+// A port the system just handed out and took back: free for the child to bind.
+int FreeTcpPort() {
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  if (s < 0) return 0;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  int port = 0;
+  if (bind(s, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+      getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+    port = ntohs(address.sin_port);
+  close(s);
+  return port;
+}
+
+// The fixed ports of the program, moved to free ones: tests run in parallel.
+std::string PortMap() {
+  return "TK_PORTMAP=55009=" + std::to_string(FreeTcpPort()) + ",55007=" + std::to_string(FreeTcpPort());
+}
+
 std::string DumpUntil(AutomationClient& client, const std::string& text, int timeoutMs) {
   std::vector<std::string> lines;
   for (int waited = 0; waited < timeoutMs; waited += 200) {
@@ -24,7 +50,7 @@ TEST(EndToEnd, DemoStartupShowsTheWindowsAndTracesIntoTheChat) {
   TempFolder tree;
   const std::string program = MakeXPlaneTreeWithData(tree.Path());
   const std::string socketPath = tree.Path() + "/automation.sock";
-  ChildProcess client(TK_BINARY, program, {"TK_AUTOMATION=" + socketPath});
+  ChildProcess client(TK_BINARY, program, {"TK_AUTOMATION=" + socketPath, PortMap()});
   AutomationClient automation;
   ASSERT_TRUE(automation.Connect(socketPath, 20'000)) << client.Stderr();
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -12,6 +14,13 @@
 #include "base/klib_settings.h"
 #include "dialogs/chat_dialog.h"
 #include "app/app_paths.h"
+#include "app/login_fields.h"
+#include "app/settings.h"
+#include "net/listener.h"
+#include "net/orv_sok.h"
+#include "net/peer_ways.h"
+#include "net/way_record.h"
+#include "testbed/loopback_peer.h"
 #include "support/child_process.h"
 #include "net/way_table_lock.h"
 #include "sim/big_tables.h"
@@ -20,6 +29,7 @@
 #include "win/richedit.h"
 #include "win/timers.h"
 #include "win/brush.h"
+#include "win/clock.h"
 #include "win/window_pos.h"
 
 namespace {
@@ -41,6 +51,8 @@ class MainDialogTest : public ::testing::Test {
     dialog_ = std::make_unique<RecordingMainDialog>();
     ASSERT_EQ(dialog_->Create(kMainDialogTemplate, nullptr), TRUE);
     ASSERT_TRUE(dialog_->Initialised());
+    // Tests run in parallel: never the fixed port of the settings' default.
+    g_networkSettings.orvenaPort = 0;
   }
 
   void TearDown() override {
@@ -48,10 +60,12 @@ class MainDialogTest : public ::testing::Test {
     MSG pending{};
     while (PeekMessageA(&pending, 0, 0, 0, PM_REMOVE) != 0) {
     }
+    CloseListeningSocket();
     if (g_pMainThread != nullptr) {
       g_pMainThread->RequestStop(0);
       g_pMainThread->WaitForEnd(5000);
     }
+    DestroySocketThreads();
     KlibShutdown();
     dialog_.reset();
     delete g_pMainThread;
@@ -216,4 +230,167 @@ TEST_F(MainDialogTest, QuitFlagMakesTheNextTickRunOnlyTheQuitSequence) {
   EXPECT_EQ(g_secondsCounter.load(), seconds + 1);
   dialog_->OneSecondTick();  // later ticks only count
   EXPECT_EQ(g_quitCountdown.load(), 0u);
+}
+
+namespace {
+// Process CPU seconds, all threads.
+double ProcessCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+bool BoxShown(const std::string& title, const std::string& text) {
+  for (const auto& box : ShownMessageBoxes())
+    if (box.title == title && box.text == text) return true;
+  return false;
+}
+}  // namespace
+
+TEST_F(MainDialogTest, StartupCreatesFiftyLinkedWaysAndTheListenerThatHandsOverACall) {
+  TickTo(1);
+  ASSERT_TRUE(g_startupDone.load());
+  for (std::int32_t i = 0; i < kPeerWayCount; ++i) {
+    SCOPED_TRACE(i);
+    COrvSok* way = PeerWayObject(i);
+    ASSERT_NE(way, nullptr);
+    EXPECT_EQ(g_peerWayObjects()[static_cast<std::size_t>(i)], static_cast<CBaseThread*>(way));
+    EXPECT_EQ(WayTable()[static_cast<std::size_t>(i)].way, way);
+    EXPECT_EQ(way->Record(), &WayTable()[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(way->WayId(), i);
+    EXPECT_STREQ(way->Name(), ("[* " + std::to_string(i) + "]").c_str());
+    EXPECT_TRUE(way->Started());
+  }
+  ASSERT_NE(g_pListener, nullptr);
+  EXPECT_STREQ(g_pListener->Name(), "n_LSTN");
+  ASSERT_TRUE(IsListening());
+  ASSERT_NE(ListeningPort(), 0);
+
+  // A second run keeps the same objects.
+  COrvSok* first = PeerWayObject(0);
+  EXPECT_EQ(CreatePeerWays(), 1);
+  EXPECT_EQ(PeerWayObject(0), first);
+
+  LoopbackClient call;
+  ASSERT_TRUE(call.Connect(ListeningPort()));
+  COrvSok* way = PeerWayObject(0);
+  for (int waited = 0; waited < 5000 && !way->IsConnected(); waited += 10) Sleep(10);
+  EXPECT_TRUE(way->IsConnected());
+
+  // The quit step's disconnect reaches the connected way, which closes the call.
+  CloseAllPeerLinks();
+  call.Receive(1, 5000);
+  EXPECT_TRUE(call.PeerClosed());
+}
+
+TEST_F(MainDialogTest, FiftyIdleWaysLeaveTheProcessNearlyIdle) {
+  TickTo(1);
+  ASSERT_TRUE(g_startupDone.load());
+  Sleep(200);  // let every way reach its idle wait
+  const double cpuBefore = ProcessCpuSeconds();
+  const auto start = std::chrono::steady_clock::now();
+  Sleep(1000);
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double used = ProcessCpuSeconds() - cpuBefore;
+  EXPECT_LT(used, 0.25 * wall) << used << " s of CPU in " << wall << " s";
+}
+
+TEST_F(MainDialogTest, BusyPortFailsStepFourWithBothBoxesAndKillsTheTimers) {
+  LoopbackServer holder;
+  ASSERT_TRUE(holder.Ok());
+  g_networkSettings.orvenaPort = holder.Port();
+  dialog_->ShowWindow(SW_SHOW);
+  ASSERT_TRUE(dialog_->TimersRunning());
+  TickTo(1);
+  EXPECT_FALSE(g_startupDone.load());
+  EXPECT_FALSE(dialog_->TimersRunning());
+  EXPECT_FALSE(IsListening());
+  EXPECT_TRUE(dialog_->IsWindowVisible());
+  EXPECT_TRUE(BoxShown("TK", "binding TCP port " + std::to_string(holder.Port()) + " : Error WSAEADDRINUSE"));
+  EXPECT_TRUE(BoxShown("TK Error", "Failed initializing TCP sockets.\r\nError code = -330"));
+  // The step's own result.
+  EXPECT_EQ(dialog_->StartupStep4(), -10);
+}
+
+TEST_F(MainDialogTest, QuitSequenceClosesThePeerLinksAndTheListeningSocket) {
+  TickTo(1);
+  ASSERT_TRUE(IsListening());
+  LoopbackClient call;
+  ASSERT_TRUE(call.Connect(ListeningPort()));
+  COrvSok* way = PeerWayObject(0);
+  for (int waited = 0; waited < 5000 && !way->IsConnected(); waited += 10) Sleep(10);
+  ASSERT_TRUE(way->IsConnected());
+  g_networkState = 1;
+  g_quitting = true;
+  g_quitCountdown = 1;
+  dialog_->OneSecondTick();
+  EXPECT_FALSE(IsListening());
+  EXPECT_EQ(g_networkState.load(), 0u);
+  call.Receive(1, 5000);
+  EXPECT_TRUE(call.PeerClosed());
+}
+
+TEST(CallsignCharacters, OnlyLettersDigitsHyphenAndUnderscorePass) {
+  struct Case {
+    const char* callsign;
+    bool invalid;
+  };
+  for (const Case& c : {Case{"AB-12_cd", false}, Case{"AB 12", true}, Case{"F.GHIJ", true},
+                        Case{"\xC9TE", true}, Case{"", false}}) {
+    EXPECT_EQ(HasInvalidCallsignChars(c.callsign), c.invalid) << c.callsign;
+  }
+}
+
+TEST_F(MainDialogTest, LoginFieldsAreCheckedInOrderAndOnlyTheFirstFailureIsPrinted) {
+  struct Case {
+    const char* callsign;
+    const char* login;
+    const char* password;
+    int result;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"", "", "", 0, "Can not connect you because : Pilot callsign field should be filled."},
+      {"AB 12", "", "", 0, "Can not connect you because : Invalid characters in Pilot's callsign."},
+      {"AB-12_X", "", "", 0, "Can not connect you because : Your login for this network is empty."},
+      {"AB-12_X", "pilot", "", 0, "Can not connect you because : Your password for this network is empty."},
+      {"AB-12_X", "pilot", "secret", 1, nullptr},
+  };
+  CWnd callsignDialog;
+  ASSERT_TRUE(callsignDialog.CreateHandle({}));
+  CWnd box;
+  ASSERT_TRUE(box.CreateHandle({&callsignDialog, kCallsignBoxId}));
+  const char* const lines[] = {"Pilot callsign field", "Invalid characters", "login for this network",
+                               "password for this network"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.callsign);
+    dialog_->Chat()->Output()->SetWindowText("");
+    box.SetWindowText(c.callsign);
+    {
+      std::lock_guard guard(SettingsTextLock());
+      CopyToField(g_networkSettings.current.pilotId, c.login);
+      CopyToField(g_networkSettings.current.pilotPassword, c.password);
+    }
+    std::array<char, kCallSignSize> callsign{};
+    EXPECT_EQ(CheckLoginFields(&callsignDialog, callsign), c.result);
+    EXPECT_STREQ(callsign.data(), c.callsign);
+    std::string text;
+    for (int waited = 0; waited < 2000; waited += 10) {
+      text = dialog_->Chat()->Output()->Text();
+      if (c.line == nullptr || text.find(c.line) != std::string::npos) break;
+      Sleep(10);
+    }
+    if (c.line != nullptr) {
+      EXPECT_NE(text.find(c.line), std::string::npos) << text;
+    }
+    int printed = 0;
+    for (const char* line : lines) printed += text.find(line) != std::string::npos ? 1 : 0;
+    EXPECT_EQ(printed, c.line != nullptr ? 1 : 0) << text;
+  }
+  std::array<char, kCallSignSize> callsign{};
+  EXPECT_EQ(CheckLoginFields(nullptr, callsign), 0);
+  {
+    std::lock_guard guard(SettingsTextLock());
+    g_networkSettings.current = NetworkSlot{};
+  }
 }
