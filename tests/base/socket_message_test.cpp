@@ -15,14 +15,6 @@ using Notice = TestSocket::Notice;
 constexpr int kWaitMs = 5'000;
 
 class SocketMessageTest : public SocketTest {
- protected:
-  void Connect(TestSocket& sock, LoopbackServer& server) {
-    ASSERT_TRUE(server.Ok());
-    ASSERT_TRUE(sock.Start());
-    ASSERT_EQ(sock.ConnectTo(server.Port()), 0);
-    ASSERT_TRUE(sock.WaitForNotices(1, kWaitMs));
-    ASSERT_TRUE(server.WaitForConnections(1, kWaitMs));
-  }
 };
 
 struct AnswerCase {

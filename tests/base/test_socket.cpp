@@ -1,4 +1,5 @@
 #include "test_socket.h"
+#include "testbed/loopback_peer.h"
 
 #include <algorithm>
 
@@ -176,4 +177,13 @@ std::string TestPattern(std::size_t length, unsigned seed) {
     byte = static_cast<char>(state >> 16);
   }
   return bytes;
+}
+
+void SocketTest::Connect(TestSocket& sock, LoopbackServer& server) {
+  constexpr int kConnectWaitMs = 5'000;
+  ASSERT_TRUE(server.Ok());
+  ASSERT_TRUE(sock.Start());
+  ASSERT_EQ(sock.ConnectTo(server.Port()), 0);
+  ASSERT_TRUE(sock.WaitForNotices(1, kConnectWaitMs));
+  ASSERT_TRUE(server.WaitForConnections(1, kConnectWaitMs));
 }

@@ -20,10 +20,15 @@
 
 // Library state for socket tests: no main thread, so traces are written at once
 // (to the standard output when the console is on) and can be captured.
+class TestSocket;
+class LoopbackServer;
+
 class SocketTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+  // Starts the socket thread and connects it to the server; fails the test when either side does not see it.
+  void Connect(TestSocket& sock, LoopbackServer& server);
 };
 
 // Base-from-member: the chunk buffer must exist before CBaseSoc is given it.
