@@ -1,11 +1,11 @@
 #include "test_socket.h"
-#include "testbed/loopback_peer.h"
 
 #include <algorithm>
 
 #include "base/klib_locks.h"
 #include "base/main_thread.h"
 #include "support/klib_fixture.h"
+#include "testbed/loopback_peer.h"
 
 namespace {
 constexpr std::uint32_t kWantedPerPass = 1;
