@@ -20,6 +20,7 @@ inline constexpr std::uint32_t THRDMSG_ACK_TUNNCONNECTME = 0x939E;
 inline constexpr std::uint32_t THRDMSG_CONNECT_NEIGHBOUR = 0x939F;
 inline constexpr std::uint32_t THRDMSG_CONNECT_TUNNELLED = 0x93A0;
 inline constexpr std::uint32_t THRDMSG_CONNECT = 38268;
+inline constexpr std::uint32_t THRDMSG_HEARTBEAT = 38298;
 inline constexpr std::uint32_t THRDMSG_WAY_TEST = 0xAEE0;
 // Posted by AllocatePeerWay so that the way resets its own sleep state on its own thread.
 inline constexpr std::uint32_t THRDMSG_WAY_ALLOCATED = 0xAEE1;
