@@ -63,14 +63,7 @@ DWORD TestSocket::VTFX(DWORD) {
 
 DWORD TestSocket::ProcessMessage(const DMessage& message) {
   if (message.id == kRunCall) {
-    std::function<void()> call;
-    {
-      std::lock_guard lock(mutex_);
-      if (calls_.empty()) return 1;
-      call = std::move(calls_.front());
-      calls_.pop_front();
-    }
-    call();
+    calls_.RunNext();
     return 1;
   }
   if (message.id == THRDMSG_DISCONNECTION) {

@@ -3,6 +3,7 @@
 // records what the owner of a real way would see.
 #pragma once
 
+#include "support/thread_calls.h"
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -71,13 +72,7 @@ class TestSocket : private TestChunkStorage, public CBaseSoc {
   // Runs `call` on the socket's own thread and gives its result.
   template <typename Call>
   auto RunOnThread(Call call) -> decltype(call()) {
-    using Result = decltype(call());
-    auto task = std::make_shared<std::packaged_task<Result()>>(std::move(call));
-    std::future<Result> result = task->get_future();
-    {
-      std::lock_guard lock(mutex_);
-      calls_.emplace_back([task] { (*task)(); });
-    }
+    auto result = calls_.Add(std::move(call));
     Post(nullptr, this, kRunCall, 0, 0, "TESTCALL");
     return result.get();
   }
@@ -122,7 +117,7 @@ class TestSocket : private TestChunkStorage, public CBaseSoc {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<std::function<void()>> calls_;
+  ThreadCalls calls_;
   std::vector<Notice> notices_;
   std::vector<SendCall> sends_;
   std::vector<SendCall> directSends_;

@@ -76,14 +76,7 @@ void TestWay::Stop() {
 
 DWORD TestWay::ProcessMessage(const DMessage& message) {
   if (message.id != kRunCall) return COrvSok::ProcessMessage(message);
-  std::function<void()> call;
-  {
-    std::lock_guard lock(mutex_);
-    if (calls_.empty()) return 1;
-    call = std::move(calls_.front());
-    calls_.pop_front();
-  }
-  call();
+  calls_.RunNext();
   return 1;
 }
 

@@ -2,6 +2,7 @@
 // passes, runs calls on its own thread, and never pauses for real.
 #pragma once
 
+#include "support/thread_calls.h"
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -45,13 +46,7 @@ class TestWay : public COrvSok {
 
   template <typename Call>
   auto RunOnThread(Call call) -> decltype(call()) {
-    using Result = decltype(call());
-    auto task = std::make_shared<std::packaged_task<Result()>>(std::move(call));
-    std::future<Result> result = task->get_future();
-    {
-      std::lock_guard lock(mutex_);
-      calls_.emplace_back([task] { (*task)(); });
-    }
+    auto result = calls_.Add(std::move(call));
     Post(nullptr, this, kRunCall, 0, 0, "TESTCALL");
     return result.get();
   }
@@ -90,7 +85,7 @@ class TestWay : public COrvSok {
   std::vector<std::uint32_t> kindMessages_;
 
   std::mutex mutex_;
-  std::deque<std::function<void()>> calls_;
+  ThreadCalls calls_;
   std::vector<Received> frames_;
   std::atomic<unsigned> secondTasks_{0};
 };
