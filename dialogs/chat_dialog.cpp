@@ -20,5 +20,15 @@ BOOL CCchatDlg::OnInitDialog() {
     output = static_cast<CRichEditCtrl*>(AddControl(std::move(created), kChatOutputId));
   }
   AttachRichEdit(output, this);
+  // Enabled when the program joins the network.
+  if (CWnd* input = GetDlgItem(kChatInputId)) input->EnableWindow(FALSE);
   return TRUE;
+}
+
+BOOL CCchatDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+  if (LOWORD(wParam) == kChatEnableInputCommand) {
+    if (CWnd* input = GetDlgItem(kChatInputId)) input->EnableWindow(lParam == 1 ? TRUE : FALSE);
+    return TRUE;
+  }
+  return CDialogEx::OnCommand(wParam, lParam);
 }

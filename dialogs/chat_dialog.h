@@ -13,6 +13,9 @@ constexpr UINT kChatTemplate = 7057;
 constexpr int kChatOutputId = 7005;
 constexpr int kChatInputId = 7003;
 constexpr int kChatNearestAirportId = 7219;
+constexpr int kChatSiteId = 7217;
+// CMD_CHAT_ENABLE_INPUT: lParam 1 enables the input line, 0 disables it.
+constexpr UINT kChatEnableInputCommand = 33725;
 
 class CCchatDlg : public CDialogEx, public CPrintDlg {
  public:
@@ -20,6 +23,7 @@ class CCchatDlg : public CDialogEx, public CPrintDlg {
   ~CCchatDlg() override;
 
   BOOL OnInitDialog() override;
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
   CRichEditCtrl* Output() const { return RichEdit(); }
   // The AutoClose flag and the countdown that hides the window again (library settings point at both).
