@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "app/app_globals.h"
+#include "app/connect_flow.h"
+#include "app/quit_steps.h"
 #include "app/main_class.h"
 #include "app/main_dialog_state.h"
 #include "app/ui_messages.h"
@@ -17,18 +19,25 @@
 #include "base/klib_settings.h"
 #include "base/message_box.h"
 #include "base/trusted_addresses.h"
+#include "dialogs/callsign_dialog.h"
 #include "dialogs/chat_dialog.h"
 #include "sim/aircraft_type_db.h"
 #include "sim/big_tables.h"
 #include "sim/iata_table.h"
 #include "sim/icao_data.h"
+#include "sim/plugin_link.h"
 #include "net/listener.h"
+#include "net/node_connect.h"
+#include "net/node_way.h"
 #include "net/peer_ways.h"
 #include "net/way_table_lock.h"
+#include "win/bitmap_resource.h"
 #include "win/brush.h"
+#include "win/button_ctrl.h"
 #include "win/clock.h"
 #include "win/joystick.h"
 #include "win/machine_id.h"
+#include "win/msgbox.h"
 #include "win/messages.h"
 #include "win/richedit.h"
 #include "win/timers.h"
@@ -45,6 +54,29 @@ constexpr std::array<UINT_PTR, 4> kTimerIds = {kTimerOneSecond, kTimerHalfSecond
 constexpr std::array<UINT, 4> kTimerPeriods = {1000, 500, 100, 49};
 constexpr std::uint32_t kTickWrapFrom = 0xFFFF0000u;
 constexpr std::uint32_t kTickWrapTo = 1000;
+constexpr int kConnectButtonId = 7212;
+constexpr int kCallsignFieldId = 7107;
+constexpr UINT kServersFirstCommand = 33000;
+constexpr UINT kServersLastCommand = 33005;
+constexpr UINT kDisconnectCommand = 32778;
+constexpr UINT kQuitCommand = 32831;
+constexpr UINT kQuitProgramCommand = 32835;
+constexpr WORD kButtonDoubleClicked = 5;
+constexpr std::uint32_t kReportEverySeconds = 30;
+constexpr std::uint32_t kHubRefreshSeconds = 150;
+constexpr std::uint16_t kHubRefreshCountdown = 2;
+constexpr std::uint32_t kNodePilotShortInfo = 82;
+constexpr std::uint32_t THRDMSG_NODE_PILOT_ID = 33724;
+constexpr std::uint32_t THRDMSG_SERVER_ANSWER_ID = 33696;
+
+// Counts a countdown down by one: true when this step reached 0.
+bool CountDown(std::atomic<std::uint16_t>& countdown) {
+  std::uint16_t value = countdown.load();
+  while (value != 0) {
+    if (countdown.compare_exchange_weak(value, static_cast<std::uint16_t>(value - 1))) return value == 1;
+  }
+  return false;
+}
 
 void Pause(DWORD milliseconds) {
   if (g_startupPauses.load()) Sleep(milliseconds);
@@ -155,6 +187,7 @@ int CFSClientDlg::InitMainDialog() {
       return -10 * (k + 1);
     }
   }
+  ShowConnectionBitmap(kBitmapOffline);
   LoadSetup();
   ClearTrustedAddresses();
   Pause(100);
@@ -262,11 +295,15 @@ void CFSClientDlg::OneSecondTick() {
     if (chat_->AutoHideCountdown().load() > 0 && chat_->AutoHideCountdown().fetch_sub(1) == 1)
       chat_->ShowWindow(SW_HIDE);
   }
-  if (const std::uint16_t c = g_atcListRebuildCountdown.load(); c != 0) g_atcListRebuildCountdown = c - 1;
-  if (const std::uint16_t c = g_reconnectCountdown.load(); c != 0) g_reconnectCountdown = c - 1;
-  if (const std::uint16_t c = g_voiceStartCountdown.load(); c != 0) g_voiceStartCountdown = c - 1;
-  if (const std::uint16_t c = g_hubListCountdown.load(); c != 0) g_hubListCountdown = c - 1;
-  if (const std::uint16_t c = g_autoConnectCountdown.load(); c != 0) g_autoConnectCountdown = c - 1;
+  CountDown(g_atcListRebuildCountdown);
+  if (!connectEnabledOnce_ && g_sessionOpen.load()) {
+    connectEnabledOnce_ = true;
+    if (CWnd* button = GetDlgItem(kConnectButtonId)) button->EnableWindow(TRUE);
+  }
+  if (CountDown(g_reconnectCountdown)) ConnectToNode();
+  CountDown(g_voiceStartCountdown);
+  if (CountDown(g_hubListCountdown)) RequestHubsList();
+  if (CountDown(g_autoConnectCountdown)) OnConnectButton();
 
   if (chat_ != nullptr) {
     const NearestAirport nearest = CurrentNearestAirport();
@@ -281,10 +318,15 @@ void CFSClientDlg::OneSecondTick() {
       autoWeatherCounter_ = 0;
       OnUpdateWeather();
     }
-    if (g_reportCounter.fetch_add(1) + 1 > 30) g_reportCounter = 0;
-    if (g_hubRefreshCounter.fetch_add(1) + 1 > 150) {
+    CNodeWay* node = NodeWayObject();
+    if (node != nullptr && node->LoginAccepted() && g_reportCounter.fetch_add(1) + 1 > kReportEverySeconds) {
+      g_reportCounter = 0;
+      CBaseThread::Post(Klib().mainThread, node, THRDMSG_HEARTBEAT, 0, 0, "PZGN1030");
+      CBaseThread::Post(Klib().mainThread, node, THRDMSG_NODE_PILOT_ID, kNodePilotShortInfo, 0, "PZGN1031");
+    }
+    if (g_hubRefreshCounter.fetch_add(1) + 1 > kHubRefreshSeconds) {
       g_hubRefreshCounter = 0;
-      g_hubListCountdown = 2;
+      g_hubListCountdown = kHubRefreshCountdown;
     }
   }
 }
@@ -319,6 +361,7 @@ int CFSClientDlg::RunStagedStartup() {
     return r;
   }
   StartupStep2();
+  CreateXPlaneLink();
   if (int r = StartupStep3(); r != 0) return r;
   if (int r = StartupStep4(); r != 0) return r;
   g_startupDone = true;
@@ -326,7 +369,30 @@ int CFSClientDlg::RunStagedStartup() {
   return 0;
 }
 
+int CFSClientDlg::CreateDialogBoxes() {
+  if (callsignDialog_ == nullptr) {
+    callsignDialog_.reset(new (std::nothrow) CPilotsInfoDlg());
+    if (callsignDialog_ == nullptr) return -10;
+    if (callsignDialog_->Create(kCallsignTemplate, this) == FALSE) {
+      callsignDialog_.reset();
+      return -11;
+    }
+    g_pPilotsInfoDlg = callsignDialog_.get();
+  }
+  return 1;
+}
+
+void CFSClientDlg::ShowConnectionBitmap(unsigned bitmap) {
+  if (auto* button = dynamic_cast<CButton*>(GetDlgItem(kConnectButtonId))) {
+    button->SetBitmap(LoadBitmap(nullptr, MAKEINTRESOURCEA(static_cast<WORD>(bitmap))));
+  }
+}
+
 int CFSClientDlg::StartupStep1() {
+  if (const int r = CreateDialogBoxes(); r < 0) {
+    ShowMessage("TK Error", "Can't create the Dialog Boxes.\rError code %d", r);
+    return -10;
+  }
   if (g_pMainThread != nullptr) {
     g_pMainThread->SetTraceColour(Klib().Colour(kColourNormal));
     g_pMainThread->Trace("%c Init Step 1 OK. %c", '{', '}');
@@ -375,6 +441,7 @@ int CFSClientDlg::StartupStep4() {
   }
   g_machineId = serial ^ kMachineIdMask;
   SetMetarLabel(nullptr, false);
+  ShowConnectionBitmap(kBitmapOffline);
   if (g_pMainThread != nullptr) {
     g_pMainThread->TraceRemoveDelimitedText('{', '}');
     g_pMainThread->TraceRemoveDelimiters('{', '}');
@@ -384,8 +451,6 @@ int CFSClientDlg::StartupStep4() {
 
 void CFSClientDlg::RunQuitSequence() {
   CloseAllPeerLinks();
-  g_networkState = 0;
-  g_reportCounter = 0;
   CloseListeningSocket();
   Pause(200);
   KlibShutdown();
@@ -394,7 +459,68 @@ void CFSClientDlg::RunQuitSequence() {
 }
 
 void CFSClientDlg::OnPrivateMessage(UINT message) {
-  if (message == UIMSG_TEST && g_pMainThread != nullptr) g_pMainThread->TraceLine("\tMain dialog : Test OK.");
+  switch (message) {
+    case UIMSG_LOGIN_ACCEPTED:
+      OnLoginAccepted();
+      break;
+    case UIMSG_LOGOUT:
+      Pause(100);
+      DisconnectQuietly();
+      break;
+    case UIMSG_SERVER_MESSAGE:
+      ShowServerMessage();
+      break;
+    case UIMSG_SIMULATOR_CLOSING:
+      OnDisconnectFromNetwork();
+      OnQuitAndCloseSimulator();
+      break;
+    case UIMSG_TEST:
+      if (g_pMainThread != nullptr) g_pMainThread->TraceLine("\tMain dialog : Test OK.");
+      break;
+    default:
+      break;
+  }
+}
+
+void CFSClientDlg::ShowServerMessage() {
+  CNodeWay* node = NodeWayObject();
+  if (node == nullptr) return;
+  const ServerTextRecord record = node->ServerMessage();
+  const int answer = ShowMessageWnd(MB_SYSTEMMODAL | MB_ICONHAND, 0, m_hWnd, "Tavelkor : Message from ORVENA", "%s",
+                                    record.text.c_str());
+  if (node->IsConnected()) {
+    CBaseThread::Post(Klib().mainThread, node, THRDMSG_SERVER_ANSWER_ID, static_cast<std::uint32_t>(answer), 0,
+                      "PZGN1033");
+  }
+}
+
+BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+  const UINT id = LOWORD(wParam);
+  const WORD code = HIWORD(wParam);
+  if (id == kConnectButtonId) {
+    if (code != kButtonDoubleClicked) OnConnectButton();
+    return TRUE;
+  }
+  if (id >= kServersFirstCommand && id <= kServersLastCommand) {
+    ConnectToNetwork(static_cast<int>(id - kServersFirstCommand));
+    return TRUE;
+  }
+  switch (id) {
+    case kDisconnectCommand:
+      OnDisconnectFromNetwork();
+      return TRUE;
+    case kQuitCommand:
+    case kQuitProgramCommand:
+      OnQuitAndCloseSimulator();
+      return TRUE;
+    case kCallsignFieldId:
+      if (g_networkState.load() == 0 && !g_connecting.load() && callsignDialog_ != nullptr) {
+        callsignDialog_->ShowWindow(SW_SHOW);
+      }
+      return TRUE;
+    default:
+      return CDialogEx::OnCommand(wParam, lParam);
+  }
 }
 
 BOOL CFSClientDlg::PreTranslateMessage(MSG* msg) {

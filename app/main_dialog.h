@@ -12,6 +12,7 @@
 #include "win/gdi_handles.h"
 
 class CCchatDlg;
+class CPilotsInfoDlg;
 
 constexpr UINT kMainDialogTemplate = 7055;
 constexpr UINT_PTR kTimerOneSecond = 555;
@@ -30,6 +31,7 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   BOOL OnInitDialog() override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   BOOL PreTranslateMessage(MSG* msg) override;
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
   void OnOK() override {}
   void OnCancel() override;
 
@@ -47,6 +49,10 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   int StartupStep2();
   int StartupStep3();
   int StartupStep4();
+  // The secondary dialogs, created once: 1, or the code of the first failure.
+  int CreateDialogBoxes();
+  // Any thread: the Connect button shows this bitmap resource.
+  void ShowConnectionBitmap(unsigned bitmap);
 
   // Delayed events: any thread posts, the 100-ms timer replays them on the UI thread.
   void PostDelayedEvent(std::uint32_t code, std::uint32_t unused1 = 0, std::uint32_t unused2 = 0);
@@ -66,6 +72,8 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
 
  private:
   void OnShowWindow(BOOL show);
+  // The node's last server message in a system-modal box; the answer goes back to the node.
+  void ShowServerMessage();
   void DrainDelayedEvents(std::vector<MSG>& out);
 
   std::array<UINT_PTR, 4> timerIds_{};
@@ -79,6 +87,7 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   std::unique_ptr<std::uint8_t[]> delayedStorage_;
   ByteRing delayedRing_;
   std::unique_ptr<CCchatDlg> chat_;
+  std::unique_ptr<CPilotsInfoDlg> callsignDialog_;
 };
 
 // The main dialog, once it exists (any thread reads it).

@@ -135,7 +135,7 @@ void CBaseThread::Suspend(DWORD suspendOsThread) {
 }
 
 void CBaseThread::SetSleepCountdown(std::uint16_t seconds) {
-  sleepCountdown_ = stopCountdown_ != 0 ? static_cast<std::uint16_t>(stopCountdown_ + 3) : seconds;
+  sleepCountdown_ = stopCountdown_ != 0 ? static_cast<std::uint16_t>(stopCountdown_.load() + 3) : seconds;
 }
 
 std::uint16_t CBaseThread::SetStopCountdown(std::uint16_t seconds) {

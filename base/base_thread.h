@@ -98,6 +98,8 @@ class CBaseThread {
 
   std::uint16_t SleepCountdown() const { return sleepCountdown_; }
   std::uint16_t StopCountdown() const { return stopCountdown_; }
+  // Any thread, before a resume: the way must not put itself back to sleep.
+  void ClearSleepCountdown() { sleepCountdown_ = 0; }
   void SetMarker(char marker) { marker_ = marker; }
   char Marker() const { return marker_; }
 
@@ -131,7 +133,7 @@ class CBaseThread {
   std::atomic<DWORD> exitCode_{0};
   void* ownerSlot_ = nullptr;
   DWORD kind_ = 0;
-  std::uint16_t sleepCountdown_ = 0;
+  std::atomic<std::uint16_t> sleepCountdown_{0};  // other threads zero it before a resume
   char marker_ = 0;
   std::atomic<bool> stopRequested_{false};
   std::atomic<bool> closed_{false};
@@ -141,7 +143,7 @@ class CBaseThread {
   // as long as the object, so a late post never writes into freed memory.
   std::mutex queueLock_;
   std::condition_variable queueRoom_;
-  std::uint16_t stopCountdown_ = 0;
+  std::atomic<std::uint16_t> stopCountdown_{0};
   std::atomic<std::int32_t> notStarted_{1};
   ByteRing queue_;
   std::unique_ptr<std::uint8_t[]> queueStorage_;

@@ -68,6 +68,11 @@ std::string CNodeWay::LastName() const {
   return lastName_;
 }
 
+ServerTextRecord CNodeWay::ServerMessage() const {
+  std::lock_guard lock(mutex_);
+  return serverMessage_;
+}
+
 std::string CNodeWay::OwnPublicAddress() const { return ::OwnPublicAddress(); }
 
 void CNodeWay::NodeTrace(int colourField, bool newLine, const char* text) {

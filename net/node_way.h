@@ -11,7 +11,7 @@
 #include "net/node_records.h"
 #include "net/orv_sok.h"
 
-inline constexpr char kNodeWayName[] = "socNode";
+inline constexpr char kNodeWayName[] = "g_porvNode";
 // Without an acknowledgement the link is closed after this.
 inline constexpr std::uint16_t kLoginAckWaitSeconds = 50;
 inline constexpr std::uint16_t kHubListRetrySeconds = 65;
@@ -38,6 +38,8 @@ class CNodeWay : public COrvSok {
   std::string ServerName() const;
   std::string FirstName() const;
   std::string LastName() const;
+  // The last server message (NCSMSG_STANDARD 56) the node sent.
+  ServerTextRecord ServerMessage() const;
 
  protected:
   DWORD HandleNodeMessage(const DMessage& message) override;
@@ -63,6 +65,7 @@ class CNodeWay : public COrvSok {
   std::string serverName_;
   std::string firstName_;
   std::string lastName_;
+  ServerTextRecord serverMessage_;
   std::atomic<bool> loginAccepted_{false};
   std::atomic<bool> connectInProgress_{false};
   std::atomic<std::uint16_t> hubPort_{0};

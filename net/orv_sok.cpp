@@ -8,12 +8,18 @@
 #include <string_view>
 
 #include "app/main_dialog_state.h"
+#include "app/settings.h"
+#include "net/node_connect.h"
+#include "net/node_way.h"
+#include "net/web_task_way.h"
 #include "base/klib_settings.h"
 #include "base/message_box.h"
 #include "base/trusted_addresses.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
+#include "net/text_display.h"
 #include "net/text_records.h"
+#include "base/byte_order.h"
 #include "win/clock.h"
 
 namespace {
@@ -36,7 +42,6 @@ constexpr std::size_t kBlockFlagsOffset = 14;
 constexpr std::size_t kBlockKindOffset = 15;
 constexpr std::size_t kTunnelOwnCallsignOffset = 16;
 constexpr std::size_t kTunnelRequestNameOffset = 32;
-constexpr std::uint8_t kNeighbourTunnelled = 0x01;
 constexpr char kLoopbackText[] = "127.0.0.1";
 
 std::uint32_t GetU32At(std::span<const std::uint8_t> block, std::size_t offset) {
@@ -154,10 +159,28 @@ void COrvSok::OnDisconnection(const char* reason) {
 
 std::int32_t COrvSok::ConnectWay(const char* host, WORD port) {
   const std::string_view text = host != nullptr ? std::string_view(host) : std::string_view();
-  hostText_.fill('\0');
-  text.substr(0, std::min(text.size(), hostText_.size() - 1)).copy(hostText_.data(), hostText_.size() - 1);
+  {
+    std::lock_guard lock(hostMutex_);
+    hostText_.fill('\0');
+    text.substr(0, std::min(text.size(), hostText_.size() - 1)).copy(hostText_.data(), hostText_.size() - 1);
+  }
+  connectedPort_.store(port, std::memory_order_release);
   accepted_ = false;
   return Connect(hostText_.data(), port, nullptr);
+}
+
+std::string COrvSok::ConnectedHost() const {
+  std::lock_guard lock(hostMutex_);
+  return hostText_.data();
+}
+
+const COrvSok* COrvSok::NodeWay() const { return NodeWayObject(); }
+
+std::string COrvSok::OwnPublicAddress() const { return ::OwnPublicAddress(); }
+
+std::string COrvSok::LanAddressSetting() const {
+  std::lock_guard guard(SettingsTextLock());
+  return g_networkSettings.ncssLanIpAddress.data();
 }
 
 std::int32_t COrvSok::AcceptCall(SOCKET listening) {
@@ -426,6 +449,15 @@ DWORD COrvSok::DispatchFrame(const Frame& frame) {
   lastSenderText_.fill('\0');
   inet_ntop(AF_INET, &lastSender_.sin_addr, lastSenderText_.data(), static_cast<socklen_t>(lastSenderText_.size()));
   if (frame.sync == AddonFrameMagic) return HandleAddonFrame(frame);
+  switch (frame.header.type) {
+    case NCSMSG_TEXT_ON_AIR:
+    case NCSMSG_TEXT_PRIVATE:
+      return DispatchText(frame);
+    case NCSMSG_ANY_PEER:
+      return DispatchAnyPeer(frame);
+    default:
+      break;
+  }
   if (WayId() == WAYID_XPLANE_LINK) return HandleSimLinkFrame(frame);
   switch (PeerKind()) {
     case 'P':
@@ -449,6 +481,75 @@ DWORD COrvSok::DispatchFrame(const Frame& frame) {
     return HandlePilotFrame(frame);
   }
   return HandleNodeFrame(frame);
+}
+
+DWORD COrvSok::DispatchText(const Frame& frame) {
+  const FrameHeader& header = frame.header;
+  if ((loggedIn_ & kWayLoggedIn) == 0) {
+    TraceLine("\t\t %s %s Rx?1NL %d / %d", LogTag(), Name(), header.type, header.subCode);
+    Pause(kProtocolErrorPauseMs);
+    SetStopCountdown(0);
+    Disconnect("HRUN_1");
+    return 0;
+  }
+  if (header.type == NCSMSG_TEXT_ON_AIR) {
+    if (Klib().TraceBit(20)) TraceLine("\t%s %s Rx NCSMSG_TEXT_ON_AIR", LogTag(), Name());
+    TextOnAirRecordBytes bytes{};
+    if (ReadCompressedRecord(frame, bytes) == kRecordOk) DisplayTextOnAir(*this, ReadTextOnAirRecord(bytes));
+    return 1;
+  }
+  if (Klib().TraceBit(20)) TraceLine("\t%s %s Rx NCSMSG_TEXT_PRIVATE", LogTag(), Name());
+  PrivateTextRecordBytes bytes{};
+  if (ReadCompressedRecord(frame, bytes) == kRecordOk) DisplayTextPrivate(*this, ReadPrivateTextRecord(bytes));
+  return 1;
+}
+
+DWORD COrvSok::DispatchAnyPeer(const Frame& frame) {
+  const FrameHeader& header = frame.header;
+  if (Klib().TraceBit(20)) {
+    TraceLine("\t%s %s Rx NCSMSG_ANY_PEER ( %d )", LogTag(), Name(), header.subCode);
+    if (header.subCode == NCSUB_START_TUNNEL) {
+      TraceLine("\t%s %s Rx NCSMSG_ANY_PEER ( NCSUB_START_TUNNEL )", LogTag(), Name());
+    } else {
+      TraceLine("\t%s %s Rx NCSMSG_ANY_PEER = ( %d )", LogTag(), Name(), header.subCode);
+    }
+  }
+  if (IsTrustedAddress(lastSender_.sin_addr.s_addr, 0) == 0) {
+    TraceLine("\t\t %s %s Rx?0NL %d / %d", LogTag(), Name(), header.type, header.subCode);
+    SetStopCountdown(0);
+    Disconnect("HRUN_0");
+    return 0;
+  }
+  if (header.subCode == NCSUB_START_TUNNEL) Post(this, this, THRDMSG_CONNECT, 0, 0, "PZGN1007");
+  return 1;
+}
+
+std::int32_t COrvSok::ReadCompressedRecord(const Frame& frame, std::span<std::uint8_t> record) {
+  const std::int32_t result = frame.bodySkipped ? kRecordShortSize : UnpackCompressedRecord(frame.body, record);
+  const auto asked = static_cast<int>(record.size());
+  switch (result) {
+    case kRecordOk:
+      break;
+    case kRecordWrongSize: {
+      const auto announced = static_cast<int>(GetU32(frame.body.data()));
+      TraceLine("%s %s System Error SYSERR_11030 : %d / %d ", LogTag(), Name(), asked, announced);
+      break;
+    }
+    case kRecordPackedTooLong:
+    case kRecordLengthMismatch:
+      // The packed length is refused before anything is allocated for it.
+      TraceLine("%s %s System Error SYSERR_11020 : %d ", LogTag(), Name(),
+                static_cast<int>(GetU32(frame.body.data() + 4)));
+      break;
+    case kRecordBadStream:
+      TraceLine("%s %s System Error SYSERR_11010 : %d ", LogTag(), Name(), static_cast<int>(result));
+      break;
+    default:
+      TraceLine("%s %s System Error SYSERR_11000 : %d / %d ", LogTag(), Name(), asked,
+                static_cast<int>(frame.body.size()));
+      break;
+  }
+  return result;
 }
 
 // ---- Per-second task ----
@@ -491,7 +592,10 @@ void COrvSok::GoToSleep() {
     SetName(name.data());
   }
   SetPeerKind(0);
-  hostText_.fill('\0');
+  {
+    std::lock_guard lock(hostMutex_);
+    hostText_.fill('\0');
+  }
   tunnelBody_.fill(0);
   tunnelRequestBlock_.fill(0);
   neighbourBlock_.fill(0);
@@ -574,27 +678,32 @@ DWORD COrvSok::ProcessMessage(const DMessage& message) {
   }
 }
 
-void COrvSok::HandleDisconnectionMessage(const DMessage& message) {
-  if (Klib().TraceBit(2)) {
-    TraceLine("\t%s XSocket connection %d (length %d).", Name(), static_cast<int>(message.param),
-              static_cast<int>(message.word3));
-  }
+std::string COrvSok::PopReasonText(const DMessage& message, const char* boxName) {
   // The third word is only a claim; the queue knows what really follows.
   std::uint32_t remaining = std::min(message.word3, PendingPayload());
   std::array<char, kDisconnectionTextPiece + 1> text{};
   const bool pieces = remaining > kDisconnectionTextPiece;
   while (remaining > kDisconnectionTextPiece) {
-    ShowMessage("Warning", "_%s_PULTXTa ( %d )", "nada", static_cast<int>(remaining));
+    ShowMessage("Warning", "_%s_PULTXTa ( %d )", boxName, static_cast<int>(remaining));
     PopData(text.data(), kDisconnectionTextPiece);
     remaining -= kDisconnectionTextPiece;
   }
-  if (pieces) ShowMessage("Warning", "_%s_PULTXTb ( %d )", "nada", static_cast<int>(remaining));
+  if (pieces) ShowMessage("Warning", "_%s_PULTXTb ( %d )", boxName, static_cast<int>(remaining));
   text.fill('\0');
   if (remaining > 0) PopData(text.data(), remaining);
+  return std::string(text.data(), ::strnlen(text.data(), remaining));
+}
+
+void COrvSok::HandleDisconnectionMessage(const DMessage& message) {
+  if (Klib().TraceBit(2)) {
+    TraceLine("\t%s XSocket connection %d (length %d).", Name(), static_cast<int>(message.param),
+              static_cast<int>(message.word3));
+  }
+  const std::string text = PopReasonText(message, "nada");
 
   if (message.param == 0) {
     std::array<char, kReasonTextSize> reason{};
-    std::snprintf(reason.data(), reason.size(), "XWTSC: %s.", text.data());
+    std::snprintf(reason.data(), reason.size(), "XWTSC: %s.", text.c_str());
     OnDisconnection(reason.data());
     ResetWay("DISCONNECTION");
     SetSleepCountdown(kDisconnectionSleepSeconds);
@@ -773,8 +882,8 @@ void COrvSok::ConnectNeighbour(const DMessage& message) {
       ClearWayRecord(WayId(), "PCB0");
       return;
     }
-    host = node->HostText();
-    port = node->Port();
+    host = node->ConnectedHost();
+    port = node->ConnectedPort();
     const std::string lan = LanAddressSetting();
     if (!lan.empty() && SameHostAddress(publicAddress, host)) host = lan;
   }
@@ -823,8 +932,8 @@ void COrvSok::ConnectTunnelled(const DMessage& message) {
     Disconnect("PCB4");
     return;
   }
-  std::string host = node->HostText();
-  const WORD port = node->Port();
+  std::string host = node->ConnectedHost();
+  const WORD port = node->ConnectedPort();
   if (SameHostAddress(OwnPublicAddress(), host)) {
     const std::string lan = LanAddressSetting();
     host = lan.empty() ? std::string(kLoopbackText) : lan;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <mutex>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -116,7 +117,11 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   const SimulatorPairOffsets& PairOffsets() const { return pairOffsets_; }
   const FrameHunter& Hunter() const { return hunter_; }
   const FrameHeader& ReceivedHeader() const { return receivedHeader_; }
+  // The way's own thread only.
   const char* HostText() const { return hostText_.data(); }
+  // Any thread: the host and port this way last connected to.
+  std::string ConnectedHost() const;
+  WORD ConnectedPort() const { return connectedPort_.load(std::memory_order_acquire); }
   const char* LastSenderText() const { return lastSenderText_.data(); }
   const std::array<std::uint8_t, kTunnelBodySize>& TunnelBody() const { return tunnelBody_; }
   const char* PeerName() const { return peerName_.data(); }
@@ -148,12 +153,15 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   virtual const char* PilotCallsign() const { return ""; }
   // Where a neighbour link starts from: the node way, the own public address
   // learnt from the web page, the NCS server's LAN address setting.
-  virtual const COrvSok* NodeWay() const { return nullptr; }
-  virtual std::string OwnPublicAddress() const { return {}; }
-  virtual std::string LanAddressSetting() const { return {}; }
+  virtual const COrvSok* NodeWay() const;
+  virtual std::string OwnPublicAddress() const;
+  virtual std::string LanAddressSetting() const;
 
   // Hands one frame to the handler of its way (the kind is learnt from the first frame).
   virtual DWORD DispatchFrame(const Frame& frame);
+  // The fixed-size record a compressed frame carries: kRecordOk, or the
+  // negative code of net/compressed_record.h after its SYSERR trace line.
+  std::int32_t ReadCompressedRecord(const Frame& frame, std::span<std::uint8_t> record);
 
   // The answer to a protocol error: SYSERR line, header dump, pause, receive
   // ring emptied, disconnection with the tag.
@@ -161,10 +169,18 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
 
   void Pause(DWORD milliseconds) const;
 
+  // The reason text of a THRDMSG_DISCONNECTION, popped from its payload: at
+  // most 10,240 bytes are kept; a longer payload is drained in pieces, each
+  // announced by a "Warning" box naming boxName.
+  std::string PopReasonText(const DMessage& message, const char* boxName);
+
  private:
   void ServeAllMessages();
   bool ServeOneMessage();
   void HandleDisconnectionMessage(const DMessage& message);
+  // Texts need a logged-in way, NCSMSG_ANY_PEER a trusted sender.
+  DWORD DispatchText(const Frame& frame);
+  DWORD DispatchAnyPeer(const Frame& frame);
   void TraceUnknownMessage(const DMessage& message);
   void TraceTestMessage(const DMessage& message);
   // Waits on the socket and the queue together: 1 readable, 0 nothing, -1 poll failed.
@@ -192,6 +208,8 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   sockaddr_in lastSender_{};
   std::array<char, 64> lastSenderText_{};
   std::array<char, kWayHostTextSize> hostText_{};
+  mutable std::mutex hostMutex_;  // hostText_ is read by other ways
+  std::atomic<WORD> connectedPort_{0};
   std::array<char, kWayNameSize> peerName_{};
   std::array<std::uint8_t, kNeighbourLinkSize> neighbourBlock_{};
   std::array<std::uint8_t, kTunnelBodySize> tunnelRequestBlock_{};

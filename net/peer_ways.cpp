@@ -6,6 +6,7 @@
 
 #include "base/klib_settings.h"
 #include "base/klib_trace.h"
+#include "base/main_thread.h"
 #include "base/thread_messages.h"
 #include "net/listener.h"
 #include "net/orv_sok.h"
@@ -93,10 +94,10 @@ std::int32_t CreateSocketThreads() {
   return 0;
 }
 
-void CloseAllPeerLinks() {
+void DisconnectPeerWays() {
   for (COrvSok* way : CreatedWays()) {
     if (way != nullptr && way->IsConnected())
-      CBaseThread::Post(nullptr, way, THRDMSG_DISCONNECT, 0, 0, "PZGN1037");
+      CBaseThread::Post(Klib().mainThread, way, THRDMSG_DISCONNECT, 0, 0, "PZGN1037");
   }
 }
 

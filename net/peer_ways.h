@@ -26,7 +26,7 @@ extern Listener* g_pListener;
 std::int32_t CreatePeerWays();
 // 0, a negative code of CreatePeerWays, or -510 (no Listener).
 std::int32_t CreateSocketThreads();
-// The quit step: every connected peer way is posted its disconnect.
-void CloseAllPeerLinks();
+// Every connected peer way is posted its disconnect.
+void DisconnectPeerWays();
 // Stops and deletes the ways and the Listener (tests; the program never joins them).
 void DestroySocketThreads();

@@ -5,11 +5,13 @@
 
 #include "win/app.h"
 #include "win/automation_protocol.h"
+#include "win/bitmap_resource.h"
 #include "win/button_ctrl.h"
 #include "win/control_base.h"
 #include "win/edit_ctrl.h"
 #include "win/keys.h"
 #include "win/msgbox.h"
+#include "win/static_ctrl.h"
 #include "win/window.h"
 
 namespace win::detail {
@@ -42,6 +44,24 @@ std::optional<long long> Number(std::string_view text, long long low, long long 
 }
 
 Lines Error(const std::string& reason) { return Lines{"error " + reason}; }
+
+// The bitmap resource a button or picture shows, when it shows one.
+std::optional<UINT> ShownBitmap(const WindowInfo& control) {
+  UINT message = 0;
+  if (control.kind == "button" || control.kind == "ownerdraw" || control.kind == "checkbox" ||
+      control.kind == "radio") {
+    message = BM_GETIMAGE;
+  } else if (control.kind == "picture" || control.kind == "static") {
+    message = STM_GETIMAGE;
+  } else {
+    return std::nullopt;
+  }
+  UINT_PTR answered = 0;
+  if (SendMessageTimeoutA(control.hwnd, message, IMAGE_BITMAP, 0, SMTO_NORMAL, kSendTimeoutMs, &answered) == 0) {
+    return std::nullopt;
+  }
+  return BitmapResourceId(static_cast<HBITMAP>(answered));
+}
 
 bool HasItems(std::string_view kind) { return kind == "listbox" || kind == "combo" || kind == "listview"; }
 
@@ -93,6 +113,7 @@ Lines Dump() {
       lines.push_back("control " + std::to_string(w.templateId) + " " + std::to_string(c.controlId) +
                       " kind=" + c.kind + " visible=" + (c.visible ? "1" : "0") + " enabled=" +
                       (c.enabled ? "1" : "0") + " text=" + AutomationField(c.text));
+      if (const std::optional<UINT> image = ShownBitmap(c)) lines.push_back("image " + std::to_string(*image));
       if (!HasItems(c.kind)) continue;
       std::vector<std::string> items;
       UINT_PTR answered = 0;

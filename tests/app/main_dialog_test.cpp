@@ -278,7 +278,7 @@ TEST_F(MainDialogTest, StartupCreatesFiftyLinkedWaysAndTheListenerThatHandsOverA
   EXPECT_TRUE(way->IsConnected());
 
   // The quit step's disconnect reaches the connected way, which closes the call.
-  CloseAllPeerLinks();
+  DisconnectPeerWays();
   call.Receive(1, 5000);
   EXPECT_TRUE(call.PeerClosed());
 }

@@ -1,0 +1,65 @@
+#include "net/node_connect.h"
+
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "app/connect_flow.h"
+#include "app/main_class.h"
+#include "app/settings.h"
+#include "base/klib_settings.h"
+#include "base/klib_trace.h"
+#include "net/node_way.h"
+#include "net/web_task_way.h"
+
+CBaseThread* g_porvNode = nullptr;
+
+namespace {
+std::mutex& NodeCreationLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+// Other threads may still hold the object when its thread ends (the program
+// is closing then): it is kept, never freed under them.
+void RetireNodeWay(CBaseThread* way) {
+  static auto* retired = new std::vector<CBaseThread*>();
+  static std::mutex lock;
+  std::lock_guard guard(lock);
+  retired->push_back(way);
+}
+}  // namespace
+
+CNodeWay* NodeWayObject() { return dynamic_cast<CNodeWay*>(g_porvNode); }
+
+void ConnectToNode() {
+  const bool direct = g_networkSettings.directAddress.load();
+  if (!direct && HubListText().empty()) {
+    SetConnectionBitmap(kConnectionOffline);
+    return;
+  }
+  CNodeWay* node = nullptr;
+  {
+    std::lock_guard guard(NodeCreationLock());
+    node = NodeWayObject();
+    if (node == nullptr) {
+      SetNodeWayEndHandler(&g_porvNode, &RetireNodeWay);
+      node = new (std::nothrow) CNodeWay(&g_porvNode, kNodeWayName);
+      if (node == nullptr) {
+        KlibMainTraceLine(Klib().Colour(kColourError), "%s",
+                          "Error code SCTH : Could not create Main socket g_porvNode.");
+        return;
+      }
+      if (!node->StartWay()) {
+        delete node;
+        return;
+      }
+      g_porvNode = node;
+    } else if (Klib().TraceBit(16)) {
+      KlibMainTraceLine(Klib().Colour(kColourNormal), "%s", "Restarting node connection...");
+    }
+  }
+  node->ClearSleepCountdown();
+  node->Resume(0);
+  CBaseThread::Post(Klib().mainThread, node, THRDMSG_CONNECT, 0, 0, "PZGN1013");
+}
