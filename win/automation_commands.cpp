@@ -20,6 +20,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 constexpr UINT kSendTimeoutMs = 1000;
+constexpr long long kMaxTimerBurst = 100'000;
 
 std::vector<std::string_view> Words(std::string_view text) {
   std::vector<std::string_view> words;
@@ -238,6 +239,28 @@ Lines Command(const std::vector<std::string_view>& args, const RunOnUiThread& ru
   });
 }
 
+// Delivers a dialog's timer as if that many periods had passed, so that a test
+// runs long countdowns without waiting for them.
+Lines Timer(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi) {
+  if (args.size() != 3) return Error("usage: timer <template> <timer-id> <count>");
+  std::optional<long long> templateId = Number(args[0], 1, 0xFFFF);
+  std::optional<long long> timerId = Number(args[1], 1, 0xFFFF);
+  std::optional<long long> count = Number(args[2], 1, kMaxTimerBurst);
+  if (!templateId || !timerId || !count) return Error("bad template, timer id or count");
+  std::optional<WindowInfo> dialog = FindDialog(EnumerateWindows(), static_cast<UINT>(*templateId));
+  if (!dialog) return Error("no window " + std::string(args[0]));
+  const HWND hwnd = dialog->hwnd;
+  const auto id = static_cast<WPARAM>(*timerId);
+  const auto times = *count;
+  return Act(runOnUi, [hwnd, id, times]() -> std::string {
+    for (long long i = 0; i < times; ++i) {
+      if (!IsWindow(hwnd)) return "the window has gone";
+      SendMessageA(hwnd, WM_TIMER, id, 0);
+    }
+    return "";
+  });
+}
+
 Lines Key(const std::vector<std::string_view>& args) {
   if (args.size() != 2 || (args[1] != "down" && args[1] != "up")) return Error("usage: key <virtual-key> <down|up>");
   std::optional<int> vk = VirtualKeyFromName(args[0]);
@@ -275,6 +298,7 @@ std::vector<std::string> AnswerAutomationRequest(std::string_view line, const Ru
   if (command == "check") return Check(args, runOnUi);
   if (command == "command") return Command(args, runOnUi);
   if (command == "key") return Key(args);
+  if (command == "timer") return Timer(args, runOnUi);
   if (command == "boxes") return args.empty() ? Boxes() : Error("usage: boxes");
   if (command == "quit") {
     if (!args.empty()) return Error("usage: quit");

@@ -1,0 +1,225 @@
+// The real program in a demo tree, logging in to the stand-in network: web
+// page, hub and node, and a plug-in link that opens the session.
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/frame_codes.h"
+#include "net/node_records.h"
+#include "support/automation_client.h"
+#include "support/child_process.h"
+#include "testbed/loopback_peer.h"
+#include "testbed/node_server.h"
+#include "testbed/web_page_server.h"
+
+namespace {
+
+constexpr int kStartMs = 30'000;
+constexpr int kWaitMs = 20'000;
+constexpr char kExpectedRequest[] =
+    "GET /h.php?TAVELKORVERSION=11.0.4 HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
+// XTK_CMD_HELLO with the version word 0x0B000401.
+const std::string kHelloFrame("\xA1\xB2\xC3\x17\x6B\x0A\x00\x00\x04\x00\x00\x00\x01\x04\x00\x0B", 16);
+
+int FreeTcpPort() {
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  if (s < 0) return 0;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  int port = 0;
+  if (bind(s, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+      getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+    port = ntohs(address.sin_port);
+  close(s);
+  return port;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const auto& line : lines) all += line + "\n";
+  return all;
+}
+
+std::string FieldAt(const std::vector<std::uint8_t>& body, std::size_t offset, std::size_t size) {
+  std::string text(reinterpret_cast<const char*>(body.data() + offset), size);
+  return text.substr(0, text.find('\0'));
+}
+
+class NetworkEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(web_.Ok() && node_.Ok() && plugin_.Ok());
+    web_.SetLines(WebPageServer::HubListLines("203.0.113.7", "127.0.0.1:" + std::to_string(node_.Port())));
+    program_ = MakeXPlaneTreeWithData(tree_.Path());
+    std::ofstream ini(program_ + "/Tavelkor.ini", std::ios::binary);
+    ini << "[NETWORK.0]\r\nWebsite=localhost\r\nPagePath=/h.php\r\nPilotID=pilot7\r\nPilotPW=secret\r\n"
+           "[FLIGHT PLAN]\r\nCallSign=TEST01\r\n";
+  }
+
+  void StartClient(const std::string& listeningPort = std::to_string(FreeTcpPort())) {
+    const std::string socketPath = tree_.Path() + "/automation.sock";
+    const std::string portMap = "TK_PORTMAP=55009=" + listeningPort + ",55007=" + std::to_string(plugin_.Port()) +
+                                ",80=" + std::to_string(web_.Port());
+    client_ = std::make_unique<ChildProcess>(TK_BINARY, program_, std::vector<std::string>{"TK_AUTOMATION=" + socketPath, portMap});
+    ASSERT_TRUE(automation_.Connect(socketPath, kStartMs)) << client_->Stderr();
+  }
+
+  // Waits until the dump holds the text; the last dump is returned either way.
+  std::string DumpUntil(const std::string& text, int timeoutMs = kWaitMs) {
+    std::string dump;
+    for (int waited = 0; waited <= timeoutMs; waited += 100) {
+      dump = Joined(automation_.Request("dump"));
+      if (dump.find(text) != std::string::npos) break;
+      usleep(100'000);
+    }
+    return dump;
+  }
+
+  static bool WaitFor(int timeoutMs, const std::function<bool()>& done) {
+    for (int waited = 0; waited <= timeoutMs; waited += 50) {
+      if (done()) return true;
+      usleep(50'000);
+    }
+    return false;
+  }
+
+  // The session opens once the plug-in link is up and the client said hello.
+  void WaitForSession() {
+    ASSERT_TRUE(plugin_.WaitForBytes(kHelloFrame.size(), kStartMs)) << client_->Stderr();
+    EXPECT_EQ(plugin_.Received().substr(0, kHelloFrame.size()), kHelloFrame);
+    ASSERT_NE(DumpUntil("No METAR available yet.").find("No METAR available yet."), std::string::npos);
+  }
+
+  std::vector<std::string> Ask(const std::string& line) {
+    auto answer = automation_.Request(line);
+    EXPECT_FALSE(answer.empty());
+    if (!answer.empty()) {
+      EXPECT_EQ(answer.back(), "ok") << line;
+    }
+    return answer;
+  }
+
+  void PressConnect() {
+    Ask("command 7055 33000");  // "Servers ..." slot 0
+    Ask("click 7055 7212");
+  }
+
+  void Quit() {
+    Ask("quit");
+    EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
+  }
+
+  TempFolder tree_;
+  WebPageServer web_;
+  NodeServer node_;
+  LoopbackServer plugin_;
+  std::string program_;
+  std::unique_ptr<ChildProcess> client_;
+  AutomationClient automation_;
+};
+
+TEST_F(NetworkEndToEnd, ConnectLogsInReconnectsAfterALossAndQuitsInOrder) {
+  StartClient();
+  WaitForSession();
+  PressConnect();
+
+  ASSERT_TRUE(web_.WaitForRequests(1, kWaitMs)) << client_->Stderr();
+  EXPECT_EQ(web_.Requests().front(), kExpectedRequest);
+  ASSERT_TRUE(node_.WaitForFrames(1, kWaitMs));
+  const Frame login = node_.Frames().front();
+  EXPECT_EQ(login.header.type, NCSMSG_LOGIN);
+  ASSERT_EQ(login.body.size(), kLoginRecordSize);
+  EXPECT_EQ(FieldAt(login.body, 48, 16), "pilot7");
+  EXPECT_EQ(FieldAt(login.body, 64, 16), "secret");
+  EXPECT_EQ(FieldAt(login.body, 80, 16), "TEST01");
+
+  // Logged in: the Connect button shows the connected bitmap, the callsign field the callsign.
+  std::string dump = DumpUntil("control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF\nimage 7096");
+  EXPECT_NE(dump.find("control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF\nimage 7096"), std::string::npos)
+      << dump;
+  EXPECT_NE(dump.find("control 7055 7107 kind=static visible=1 enabled=1 text=TEST01"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("Your server is : "), std::string::npos) << dump;
+
+  // Orders of the node are obeyed.
+  ASSERT_TRUE(node_.SendInCockpit(65));
+  dump = DumpUntil("control 7055 7108 kind=static visible=1 enabled=1 text=01:05");
+  EXPECT_NE(dump.find("text=01:05"), std::string::npos) << dump;
+  ASSERT_TRUE(node_.SendSetAttrib("A line from the node with 100% of %s"));
+  dump = DumpUntil("A line from the node with 100% of %s");
+  EXPECT_NE(dump.find("A line from the node with 100% of %s"), std::string::npos) << dump;
+
+  // The node drops the link: the client counts 65 s down, asks the page again and logs in again.
+  ASSERT_TRUE(node_.DropLink());
+  dump = DumpUntil("Connection to node lost. Reconnecting in 65 seconds...");
+  EXPECT_NE(dump.find("Connection to node lost. Reconnecting in 65 seconds..."), std::string::npos) << dump;
+  Ask("timer 7055 555 60");
+  EXPECT_EQ(web_.RequestCount(), 1u);
+  Ask("timer 7055 555 5");
+  ASSERT_TRUE(web_.WaitForRequests(2, kWaitMs)) << Joined(automation_.Request("dump"));
+  EXPECT_EQ(web_.Requests().back(), kExpectedRequest);
+  ASSERT_TRUE(node_.WaitForLink(2, kWaitMs));
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return node_.LoginsAnswered() >= 2; }));
+
+  // Quitting leaves the network: the node link and the plug-in link end.
+  Quit();
+  EXPECT_TRUE(node_.WaitForLinkEnd(kWaitMs));
+  EXPECT_TRUE(plugin_.WaitForPeerClose(kWaitMs));
+}
+
+TEST_F(NetworkEndToEnd, AnOldServerIsRefusedWithoutReconnecting) {
+  node_.SetServerVersion(11, 0, 3, 'Z');
+  StartClient();
+  WaitForSession();
+  PressConnect();
+
+  const std::string refusal =
+      "Sorry, this server's version (v 11.0.3.Z ) is too old to connect to ! Check with your webmaster.";
+  std::string dump = DumpUntil(refusal);
+  EXPECT_NE(dump.find(refusal), std::string::npos) << dump;
+  EXPECT_TRUE(node_.WaitForLinkEnd(kWaitMs));
+  dump = DumpUntil("image 7095");
+  EXPECT_NE(dump.find("control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF\nimage 7095"), std::string::npos)
+      << dump;
+
+  Ask("timer 7055 555 200");
+  usleep(500'000);
+  EXPECT_EQ(node_.LinksAccepted(), 1u);
+  EXPECT_EQ(web_.RequestCount(), 1u);
+  Quit();
+}
+
+TEST_F(NetworkEndToEnd, AHeldListeningPortIsReportedWithItsSettingNumber) {
+  const int held = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(held, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(bind(held, reinterpret_cast<sockaddr*>(&address), size), 0);
+  ASSERT_EQ(listen(held, 1), 0);
+  ASSERT_EQ(getsockname(held, reinterpret_cast<sockaddr*>(&address), &size), 0);
+
+  StartClient(std::to_string(ntohs(address.sin_port)));
+  std::string boxes;
+  WaitFor(kStartMs, [&] {
+    boxes = Joined(automation_.Request("boxes"));
+    return boxes.find("Error code = -330") != std::string::npos;
+  });
+  EXPECT_NE(boxes.find("box TK\tbinding TCP port 55009 : Error WSAEADDRINUSE"), std::string::npos) << boxes;
+  EXPECT_NE(boxes.find("box TK Error\tFailed initializing TCP sockets.\\r\\nError code = -330"), std::string::npos)
+      << boxes;
+  Quit();
+  close(held);
+}
+
+}  // namespace
