@@ -339,3 +339,22 @@ int DetectOtherClient() {
   // program always runs with an X-Plane code.
   return 1;
 }
+
+void DestroyConnectionWays() {
+  {
+    std::lock_guard guard(WebTaskLock());
+    delete WebTaskWay();
+    g_pWebTask = nullptr;
+  }
+  delete NodeWayObject();
+  g_porvNode = nullptr;
+  delete XPlaneLinkObject();
+  g_porvDll = nullptr;
+  XPlaneLinkUp = false;
+  g_sessionOpen = false;
+  g_sessionFlagSent = false;
+  g_connecting = false;
+  g_logoutSent = false;
+  g_selectedNetworkSlot = -1;
+  g_connectionBitmap = kBitmapOffline;
+}

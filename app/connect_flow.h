@@ -47,3 +47,7 @@ unsigned ConnectionBitmap();
 void ShowCountdown(std::uint32_t seconds);
 // 1 when no other pilot client is found (always for X-Plane codes).
 int DetectOtherClient();
+
+// Stops and deletes the node way, the web-task way and the plug-in link
+// (tests; the program never joins them).
+void DestroyConnectionWays();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/connect_flow.h"
 #include "app/main_class.h"
 #include "app/main_dialog.h"
 #include "app/main_dialog_state.h"
@@ -66,6 +67,7 @@ class MainDialogTest : public ::testing::Test {
       g_pMainThread->WaitForEnd(5000);
     }
     DestroySocketThreads();
+    DestroyConnectionWays();
     KlibShutdown();
     dialog_.reset();
     delete g_pMainThread;

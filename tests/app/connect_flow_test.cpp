@@ -1,0 +1,203 @@
+// The Connect flow inside one process: the main dialog after its start-up,
+// the network slot, the login fields, a direct node address served by the
+// hub stand-in, leaving the session and the quit step.
+#include "app/connect_flow.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/app_paths.h"
+#include "app/main_class.h"
+#include "app/main_dialog.h"
+#include "app/main_dialog_state.h"
+#include "app/quit_steps.h"
+#include "app/settings.h"
+#include "dialogs/chat_dialog.h"
+#include "net/frame_codes.h"
+#include "net/listener.h"
+#include "net/node_connect.h"
+#include "net/node_way.h"
+#include "net/orv_sok.h"
+#include "net/peer_ways.h"
+#include "support/child_process.h"
+#include "support/klib_fixture.h"
+#include "testbed/node_server.h"
+#include "win/clock.h"
+#include "win/dialog_template.h"
+#include "win/msgbox.h"
+#include "win/richedit.h"
+
+namespace {
+
+constexpr int kWaitMs = 10'000;
+
+bool WaitFor(int timeoutMs, const std::function<bool()>& done) {
+  for (int waited = 0; waited <= timeoutMs; waited += 10) {
+    if (done()) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+bool BoxShown(const std::string& title, const std::string& text) {
+  for (const auto& box : ShownMessageBoxes())
+    if (box.title == title && box.text == text) return true;
+  return false;
+}
+
+class ConnectFlowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetKlibForTest();
+    CFSClientDlg::SetStartupPausesForTest(false);
+    COrvSok::SetPauseFunction([](DWORD) {});
+    SetMessageBoxEcho(false);
+    ClearShownMessageBoxes();
+    InstallDialogTemplates();
+    ASSERT_EQ(BuildAppPaths(MakeXPlaneTreeWithData(tree_.Path()), g_appPaths()), PathResult::Ok);
+    dialog_ = std::make_unique<CFSClientDlg>();
+    ASSERT_EQ(dialog_->Create(kMainDialogTemplate, nullptr), TRUE);
+    g_networkSettings.orvenaPort = 0;
+    g_networkSettings.xplaneDllPort = 1;  // nothing answers there: the session is opened by hand
+    TickTo(1);
+    ASSERT_TRUE(g_startupDone.load());
+  }
+
+  void TearDown() override {
+    CloseListeningSocket();
+    if (g_pMainThread != nullptr) {
+      g_pMainThread->RequestStop(0);
+      g_pMainThread->WaitForEnd(5000);
+    }
+    DestroySocketThreads();
+    DestroyConnectionWays();
+    KlibShutdown();
+    dialog_.reset();
+    delete g_pMainThread;
+    g_pMainThread = nullptr;
+    ResetKlibForTest();
+    COrvSok::SetPauseFunction(nullptr);
+    SetDialogTemplateLoader(nullptr);
+    SetMessageBoxEcho(true);
+    g_networkState = 0;
+    g_hubListCountdown = 0;
+    g_reconnectCountdown = 0;
+    g_networkSettings.xplaneDllPort = setting_default::kXplaneDllPortNumber;
+  }
+
+  void TickTo(std::uint32_t n) {
+    while (dialog_->TickCount() < n) dialog_->OneSecondTick();
+  }
+  void Tick() { dialog_->OneSecondTick(); }
+
+  // Slot 0 of the settings file, loaded as the start-up would.
+  void WriteSlot(const std::string& website, const std::string& callsign = "TEST01") {
+    const char* file = g_appPaths().settingsFile.c_str();
+    WriteSettingString("NETWORK.0", "Website", website.c_str(), file);
+    WriteSettingString("NETWORK.0", "PagePath", "/h.php", file);
+    WriteSettingString("NETWORK.0", "PilotID", "pilot7", file);
+    WriteSettingString("NETWORK.0", "PilotPW", "secret", file);
+    WriteSettingString("FLIGHT PLAN", "CallSign", callsign.c_str(), file);
+    LoadNetworkSettings(file);
+  }
+
+  std::string ChatText() {
+    CCchatDlg* chat = dialog_->Chat();
+    return chat != nullptr && chat->Output() != nullptr ? chat->Output()->Text() : std::string();
+  }
+
+  TempFolder tree_;
+  std::unique_ptr<CFSClientDlg> dialog_;
+};
+
+TEST_F(ConnectFlowTest, RefusedAttemptsLeaveNothingInProgress) {
+  // No slot chosen yet.
+  OnConnectButton();
+  EXPECT_FALSE(g_connecting.load());
+  EXPECT_EQ(ConnectionBitmap(), kBitmapOffline);
+
+  EXPECT_EQ(ConnectToNetwork(-1), -10);
+  EXPECT_EQ(ConnectToNetwork(6), -10);
+
+  WriteSlot("localhost");
+  EXPECT_EQ(ConnectToNetwork(0), -20);
+  EXPECT_TRUE(BoxShown("Tavelkor Information",
+                       "You must be connected to multiplayer session before joining the network."));
+  OnConnectButton();
+  EXPECT_FALSE(g_connecting.load()) << "a refused press never leaves the next one to disconnect";
+
+  g_sessionOpen = true;
+  WriteSlot(" ");
+  EXPECT_EQ(ConnectToNetwork(0), -30);
+  EXPECT_TRUE(BoxShown("Tavelkor Information", "You must fill and setup your network informations before connecting."));
+
+  WriteSlot("localhost", "");
+  ASSERT_EQ(ConnectToNetwork(0), 0);
+  OnConnectButton();
+  EXPECT_NE(ChatText().find("Can not connect you because : Pilot callsign field should be filled."), std::string::npos);
+  EXPECT_FALSE(g_connecting.load());
+  EXPECT_EQ(ConnectionBitmap(), kBitmapOffline);
+  EXPECT_EQ(NodeWayObject(), nullptr);
+}
+
+TEST_F(ConnectFlowTest, ADirectNodeAddressLogsInWithoutTheWebPageAndLeavesWithOneLogout) {
+  NodeServer node;
+  ASSERT_TRUE(node.Ok());
+  g_sessionOpen = true;
+  WriteSlot("127.0.0.1:" + std::to_string(node.Port()));
+  ASSERT_EQ(ConnectToNetwork(0), 0);
+  OnConnectButton();
+  EXPECT_TRUE(g_connecting.load()) << ChatText();
+  EXPECT_EQ(ConnectionBitmap(), kBitmapConnecting);
+  EXPECT_EQ(g_reconnectCountdown.load(), 1);
+  EXPECT_EQ(g_hubListCountdown.load(), 0) << "no hub list is fetched for a direct node";
+
+  Tick();  // the reconnect countdown reaches 0: the node way connects
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return node.LoginsAnswered() == 1; }));
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] {
+    dialog_->ProcessDelayedEvents();
+    return g_networkState.load() == 2;
+  }));
+  EXPECT_EQ(ConnectionBitmap(), kBitmapConnected);
+  EXPECT_FALSE(g_connecting.load());
+
+  // A second press while logged in disconnects: one logout reaches the node.
+  OnConnectButton();
+  EXPECT_EQ(g_networkState.load(), 0u);
+  LeaveMultiplayerSession();
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] {
+    for (const Frame& frame : node.Frames())
+      if (frame.header.type == NCSMSG_LOGOUT) return true;
+    return false;
+  }));
+  ASSERT_TRUE(node.WaitForLinkEnd(kWaitMs));
+  std::size_t logouts = 0;
+  for (const Frame& frame : node.Frames()) logouts += frame.header.type == NCSMSG_LOGOUT ? 1 : 0;
+  EXPECT_EQ(logouts, 1u);
+}
+
+TEST_F(ConnectFlowTest, TheQuitStepDisconnectsTheNodeWithoutALogout) {
+  NodeServer node;
+  ASSERT_TRUE(node.Ok());
+  g_sessionOpen = true;
+  WriteSlot("127.0.0.1:" + std::to_string(node.Port()));
+  ASSERT_EQ(ConnectToNetwork(0), 0);
+  OnConnectButton();
+  Tick();
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] {
+    dialog_->ProcessDelayedEvents();
+    return g_networkState.load() == 2;
+  }));
+
+  CloseAllPeerLinks();
+  EXPECT_EQ(g_networkState.load(), 0u);
+  ASSERT_TRUE(node.WaitForLinkEnd(kWaitMs));
+  LeaveMultiplayerSession();
+  Sleep(100);
+  for (const Frame& frame : node.Frames()) EXPECT_NE(frame.header.type, NCSMSG_LOGOUT);
+}
+
+}  // namespace
