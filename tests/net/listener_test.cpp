@@ -5,9 +5,11 @@
 #include <string>
 
 #include "net/frame_codes.h"
+#include "base/main_thread.h"
 #include "net/listener.h"
 #include "test_way.h"
 #include "testbed/loopback_peer.h"
+#include "win/clock.h"
 #include "win/msgbox.h"
 
 namespace {
@@ -79,10 +81,20 @@ TEST_F(ListenerTest, CallIsAcceptedAndClosedWhenEveryWayIsTaken) {
     for (int i = 0; i < kPeerWayCount; ++i) ASSERT_EQ(AllocatePeerWay("X"), i);
   }
   StartListening();
+  SetTraceConsole(true);
+  testing::internal::CaptureStdout();
   LoopbackClient client;
-  ASSERT_TRUE(client.Connect(ListeningPort()));
+  const bool connected = client.Connect(ListeningPort());
   client.Receive(1, kWaitMs);
-  EXPECT_TRUE(client.PeerClosed());
+  const bool closed = client.PeerClosed();
+  Sleep(100);
+  const std::string traced = testing::internal::GetCapturedStdout();
+  SetTraceConsole(false);
+  ASSERT_TRUE(connected);
+  EXPECT_TRUE(closed);
+  const std::size_t warning = traced.find("Warning (-1) : Can't accept more connections. Maximum reached !");
+  ASSERT_NE(warning, std::string::npos) << traced;
+  EXPECT_NE(traced.find("CAN'T ACCEPT MORE CONNECTIONS !", warning), std::string::npos) << traced;
   WayTableGuard guard;
   EXPECT_EQ(AllocatePeerWay(nullptr), -1);
 }
