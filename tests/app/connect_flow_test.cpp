@@ -27,6 +27,7 @@
 #include "testbed/node_server.h"
 #include "win/clock.h"
 #include "win/dialog_template.h"
+#include "main_dialog_fixture.h"
 #include "win/msgbox.h"
 #include "win/richedit.h"
 
@@ -51,13 +52,8 @@ bool BoxShown(const std::string& title, const std::string& text) {
 class ConnectFlowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetKlibForTest();
-    CFSClientDlg::SetStartupPausesForTest(false);
-    COrvSok::SetPauseFunction([](DWORD) {});
-    SetMessageBoxEcho(false);
-    ClearShownMessageBoxes();
+    ASSERT_TRUE(BeginMainDialogTest(tree_));
     InstallDialogTemplates();
-    ASSERT_EQ(BuildAppPaths(MakeXPlaneTreeWithData(tree_.Path()), g_appPaths()), PathResult::Ok);
     dialog_ = std::make_unique<CFSClientDlg>();
     ASSERT_EQ(dialog_->Create(kMainDialogTemplate, nullptr), TRUE);
     g_networkSettings.orvenaPort = 0;
@@ -67,25 +63,8 @@ class ConnectFlowTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    CloseListeningSocket();
-    if (g_pMainThread != nullptr) {
-      g_pMainThread->RequestStop(0);
-      g_pMainThread->WaitForEnd(5000);
-    }
-    DestroySocketThreads();
-    DestroyConnectionWays();
-    KlibShutdown();
-    dialog_.reset();
-    delete g_pMainThread;
-    g_pMainThread = nullptr;
-    ResetKlibForTest();
-    COrvSok::SetPauseFunction(nullptr);
+    FinishMainDialogTest(dialog_);
     SetDialogTemplateLoader(nullptr);
-    SetMessageBoxEcho(true);
-    g_networkState = 0;
-    g_hubListCountdown = 0;
-    g_reconnectCountdown = 0;
-    g_networkSettings.xplaneDllPort = setting_default::kXplaneDllPortNumber;
   }
 
   void TickTo(std::uint32_t n) {

@@ -16,6 +16,7 @@
 #include "net/node_records.h"
 #include "support/automation_client.h"
 #include "support/child_process.h"
+#include "support/free_port.h"
 #include "testbed/loopback_peer.h"
 #include "testbed/node_server.h"
 #include "testbed/web_page_server.h"
@@ -29,20 +30,6 @@ constexpr char kExpectedRequest[] =
 // XTK_CMD_HELLO with the version word 0x0B000401.
 const std::string kHelloFrame("\xA1\xB2\xC3\x17\x6B\x0A\x00\x00\x04\x00\x00\x00\x01\x04\x00\x0B", 16);
 
-int FreeTcpPort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  if (s < 0) return 0;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  int port = 0;
-  if (bind(s, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-      getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-    port = ntohs(address.sin_port);
-  close(s);
-  return port;
-}
 
 std::string Joined(const std::vector<std::string>& lines) {
   std::string all;

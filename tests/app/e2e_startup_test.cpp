@@ -10,23 +10,9 @@
 
 #include "support/automation_client.h"
 #include "support/child_process.h"
+#include "support/free_port.h"
 
 namespace {
-// A port the system just handed out and took back: free for the child to bind.
-int FreeTcpPort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  if (s < 0) return 0;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  int port = 0;
-  if (bind(s, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-      getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-    port = ntohs(address.sin_port);
-  close(s);
-  return port;
-}
 
 // The fixed ports of the program, moved to free ones: tests run in parallel.
 std::string PortMap() {

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/connect_flow.h"
 #include "app/main_class.h"
 #include "app/main_dialog.h"
 #include "app/main_dialog_state.h"
@@ -32,6 +31,7 @@
 #include "win/brush.h"
 #include "win/clock.h"
 #include "win/window_pos.h"
+#include "main_dialog_fixture.h"
 
 namespace {
 // Records the private messages that reach the dialog.
@@ -44,11 +44,7 @@ class RecordingMainDialog : public CFSClientDlg {
 class MainDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetKlibForTest();
-    CFSClientDlg::SetStartupPausesForTest(false);
-    SetMessageBoxEcho(false);
-    ClearShownMessageBoxes();
-    ASSERT_EQ(BuildAppPaths(MakeXPlaneTreeWithData(tree_.Path()), g_appPaths()), PathResult::Ok);
+    ASSERT_TRUE(BeginMainDialogTest(tree_));
     dialog_ = std::make_unique<RecordingMainDialog>();
     ASSERT_EQ(dialog_->Create(kMainDialogTemplate, nullptr), TRUE);
     ASSERT_TRUE(dialog_->Initialised());
@@ -56,27 +52,7 @@ class MainDialogTest : public ::testing::Test {
     g_networkSettings.orvenaPort = 0;
   }
 
-  void TearDown() override {
-    SetTimerFailureForTest(0);
-    MSG pending{};
-    while (PeekMessageA(&pending, 0, 0, 0, PM_REMOVE) != 0) {
-    }
-    CloseListeningSocket();
-    if (g_pMainThread != nullptr) {
-      g_pMainThread->RequestStop(0);
-      g_pMainThread->WaitForEnd(5000);
-    }
-    DestroySocketThreads();
-    DestroyConnectionWays();
-    KlibShutdown();
-    dialog_.reset();
-    delete g_pMainThread;
-    g_pMainThread = nullptr;
-    ResetKlibForTest();
-    SetMessageBoxEcho(true);
-    g_quitting = false;
-    g_quitCountdown = 0;
-  }
+  void TearDown() override { FinishMainDialogTest(dialog_); }
 
   // Runs one-second ticks until the tick counter reaches n.
   void TickTo(std::uint32_t n) {
