@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/main_dialog_state.h"
+#include "app/own_callsign.h"
 #include "app/settings.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
@@ -175,6 +176,8 @@ std::string COrvSok::ConnectedHost() const {
 }
 
 const COrvSok* COrvSok::NodeWay() const { return NodeWayObject(); }
+
+std::string COrvSok::PilotCallsign() const { return OwnCallsign(); }
 
 std::string COrvSok::OwnPublicAddress() const { return ::OwnPublicAddress(); }
 

@@ -150,7 +150,7 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   virtual DWORD HandleAddonFrame(const Frame&) { return 1; }
   virtual void PilotTaskEachSecond() {}
   virtual void ResetPeerState() {}
-  virtual const char* PilotCallsign() const { return ""; }
+  virtual std::string PilotCallsign() const;
   // Where a neighbour link starts from: the node way, the own public address
   // learnt from the web page, the NCS server's LAN address setting.
   virtual const COrvSok* NodeWay() const;

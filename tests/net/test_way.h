@@ -68,7 +68,7 @@ class TestWay : public COrvSok {
   DWORD HandleNodeFrame(const Frame& frame) override { return Record('N', frame); }
   DWORD HandlePilotFrame(const Frame& frame) override { return Record('P', frame); }
   DWORD HandleControllerFrame(const Frame& frame) override { return Record('A', frame); }
-  const char* PilotCallsign() const override { return "OWN001"; }
+  std::string PilotCallsign() const override { return "OWN001"; }
   const COrvSok* NodeWay() const override { return node_; }
   std::string OwnPublicAddress() const override { return publicAddress_; }
   std::string LanAddressSetting() const override { return lanAddress_; }
