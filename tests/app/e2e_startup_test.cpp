@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "support/automation_client.h"
+#include "testbed/automation_client.h"
 #include "support/child_process.h"
 
 namespace {

@@ -2,16 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "support/free_port.h"
 #include "testbed/loopback_peer.h"
 #include "testbed/plugin_codes.h"
 #include "testbed/plugin_records.h"
@@ -70,22 +67,6 @@ Bytes Filled(std::size_t size, std::uint8_t first) {
   Bytes b(size);
   for (std::size_t i = 0; i < size; ++i) b[i] = static_cast<std::uint8_t>(first + i);
   return b;
-}
-
-// A port the system just handed out and took back.
-std::uint16_t FreePort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  if (s < 0) return 0;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  std::uint16_t port = 0;
-  if (bind(s, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-      getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-    port = ntohs(address.sin_port);
-  close(s);
-  return port;
 }
 
 // A client linked to the stand-in, its greeting (if any) read off the wire.
@@ -271,7 +252,7 @@ TEST(PluginServer, DropLinkEndsTheLinkAndTakesTheNext) {
 }
 
 TEST(PluginServer, ListensOnAGivenPort) {
-  const std::uint16_t port = FreePort();
+  const std::uint16_t port = FreeLoopbackPort();
   ASSERT_NE(port, 0);
   PluginServer server(port);
   ASSERT_TRUE(server.Ok());
