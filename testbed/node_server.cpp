@@ -1,6 +1,5 @@
 #include "testbed/node_server.h"
 
-#include <cstdio>
 #include <string>
 
 #include "base/klib_settings.h"
