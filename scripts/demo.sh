@@ -1,12 +1,86 @@
 #!/usr/bin/env bash
 # Builds the client and runs it inside a generated demo X-Plane tree. Ctrl-C quits it.
+#
+# Next to it run the stand-ins of the network's web page, a node and the X-Plane
+# plug-in (tk_standins, lines marked "[stand-ins ...]"); the client reaches them
+# through TK_PORTMAP (port 80 to the web page, 55007 to the plug-in). A few seconds
+# after start the Connect button is clicked through the automation socket (tk_auto).
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$top/scripts/setup.sh"
 build="$top/build/demo"
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTK_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target tavelkor
-prog="$(bash "$top/scripts/make_demo_tree.sh" "$top/build/demo-xplane")"
+cmake --build "$build" -j "$(nproc)" --target tavelkor tk_standins tk_auto
+tree="$top/build/demo-xplane"
+prog="$(bash "$top/scripts/make_demo_tree.sh" "$tree")"
+
+# The demo's network login, written once; the ports stay the program's defaults.
+ini="$prog/Tavelkor.ini"
+crlf() { printf '%s\r\n' "$@"; }
+if ! grep -qi '^\[NETWORK\.0\]' "$ini" 2>/dev/null; then
+  crlf "[NETWORK.0]" "Website=localhost" "PagePath=/h.php" "PilotID=demo" "PilotPW=demo" >> "$ini"
+fi
+if ! grep -qi '^\[FLIGHT PLAN\]' "$ini" 2>/dev/null; then
+  crlf "[FLIGHT PLAN]" "CallSign=DEMO01" >> "$ini"
+fi
+
+ports_file="$build/standins.ports"
+rm -f "$ports_file"
+standins_pid=""
+clicker_pid=""
+cleanup() {
+  if [ -n "$clicker_pid" ]; then
+    pkill -P "$clicker_pid" 2>/dev/null || true
+    kill "$clicker_pid" 2>/dev/null || true
+  fi
+  if [ -n "$standins_pid" ] && kill -0 "$standins_pid" 2>/dev/null; then
+    kill -TERM "$standins_pid" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$standins_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$standins_pid" 2>/dev/null || true
+  fi
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+# Ctrl-C is the client's to act on (its ordered quit); the script then cleans up.
+trap ':' INT
+
+# In a session of its own, so that Ctrl-C reaches the client only and the
+# stand-ins stay up until the client has quit.
+if command -v setsid >/dev/null; then
+  setsid "$build/tk_standins" --ports-file "$ports_file" &
+else
+  "$build/tk_standins" --ports-file "$ports_file" &
+fi
+standins_pid=$!
+for _ in $(seq 200); do
+  [ -s "$ports_file" ] && break
+  kill -0 "$standins_pid" 2>/dev/null || { echo "[demo] tk_standins did not start" >&2; exit 1; }
+  sleep 0.1
+done
+[ -s "$ports_file" ] || { echo "[demo] tk_standins wrote no ports file" >&2; exit 1; }
+read -r web_field node_field plugin_field < "$ports_file"
+web_port="${web_field#web=}"
+plugin_port="${plugin_field#plugin=}"
+
+export TK_AUTOMATION="${TK_AUTOMATION:-$tree/automation.sock}"
+# Ours first: the first pair for a port wins.
+export TK_PORTMAP="80=$web_port,55007=$plugin_port${TK_PORTMAP:+,$TK_PORTMAP}"
+auto="$build/tk_auto"
+
+(
+  sleep 5
+  if "$auto" "$TK_AUTOMATION" --wait-ms 20000 "click 7055 7212" >/dev/null 2>&1; then
+    echo "[demo] Connect clicked"
+  else
+    echo "[demo] could not click Connect" >&2
+  fi
+) &
+clicker_pid=$!
+
+echo "[demo] stand-ins: $web_field $node_field $plugin_field (TK_PORTMAP=$TK_PORTMAP)"
+echo "[demo] automation: $auto $TK_AUTOMATION dump   (or \"boxes\", \"quit\")"
+echo "[demo] Running tavelkor in $prog (Ctrl-C to quit)"
 cd "$prog"
-echo "Running tavelkor in $prog (Ctrl-C to quit)"
-exec "$build/tavelkor"
+status=0
+"$build/tavelkor" || status=$?
+exit "$status"

@@ -1,19 +1,12 @@
 #include "testbed/node_server.h"
 
-#include <algorithm>
-#include <array>
-#include <chrono>
 #include <string>
-#include <system_error>
-#include <utility>
 
 #include "base/klib_settings.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
 
 namespace {
-
-constexpr int kPollMs = 200;  // bounds each wait; stop and drop wake it at once
 
 LoginAckRecord DefaultAck() {
   LoginAckRecord ack;
@@ -32,33 +25,41 @@ LoginAckRecord DefaultAck() {
 }
 
 // The plain 560-byte login, or one packed as a compressed record.
-bool IsLoginBody(const Frame& frame) {
-  if (!frame.header.Compressed()) return frame.body.size() == kLoginRecordSize;
+bool ReadLogin(const Frame& frame, LoginRecord& out) {
+  if (frame.header.type != NCSMSG_LOGIN || frame.header.subCode != NCSUB_LOGIN) return false;
+  if (!frame.header.Compressed()) {
+    return frame.body.size() == kLoginRecordSize && ReadLoginRecord(frame.body, out) == kNodeRecordOk;
+  }
   LoginRecordBytes record{};
-  return UnpackCompressedRecord(frame.body, record) == kRecordOk;
+  return UnpackCompressedRecord(frame.body, record) == kRecordOk && ReadLoginRecord(record, out) == kNodeRecordOk;
+}
+
+std::string FrameText(const Frame& frame) {
+  const char* type = NcsMsgName(frame.header.type);
+  std::string text = "received ";
+  text += type != nullptr ? type : "type " + std::to_string(frame.header.type);
+  text += " sub-code " + std::to_string(frame.header.subCode);
+  text += " (" + std::to_string(frame.header.length) + " bytes" + (frame.header.Compressed() ? ", compressed)" : ")");
+  return text;
+}
+
+std::string VersionText(const IdentityBlock& id) {
+  return std::to_string(id.versionMajor) + "." + std::to_string(id.versionMinor) + "." +
+         std::to_string(id.versionBuild) + "." + std::string(1, id.versionLetter);
 }
 
 std::span<const std::uint8_t> AsBytes(const std::vector<std::uint8_t>& v) { return v; }
 
 }  // namespace
 
-NodeServer::NodeServer() : ack_(DefaultAck()) {
-  if (!listener_.Ok() || wake_.Fd() < 0) return;
-  try {
-    thread_ = std::thread(&NodeServer::Run, this);
-  } catch (const std::system_error&) {
-    // Ok() stays false.
-  }
+NodeServer::NodeServer(std::uint16_t port) : ack_(DefaultAck()), link_(port, kDefaultMaxFrameBody) {
+  FrameLinkServer::Hooks hooks;
+  hooks.frame = [this](SOCKET s, const Frame& frame) { OnFrame(s, frame); };
+  hooks.tick = [this](SOCKET s) { OnTick(s); };
+  link_.Start(std::move(hooks));
 }
 
-NodeServer::~NodeServer() {
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.Signal();
-  if (thread_.joinable()) thread_.join();
-}
+NodeServer::~NodeServer() { link_.Stop(); }
 
 void NodeServer::SetLoginAck(const LoginAckRecord& ack) {
   std::lock_guard lock(mutex_);
@@ -84,66 +85,16 @@ void NodeServer::SetAnswerLogins(bool answer) {
   answerLogins_ = answer;
 }
 
-std::vector<Frame> NodeServer::Frames() const {
-  std::lock_guard lock(mutex_);
-  return frames_;
-}
-
-std::size_t NodeServer::FrameCount() const {
-  std::lock_guard lock(mutex_);
-  return frameCount_;
-}
-
-bool NodeServer::WaitForFrames(std::size_t count, int timeoutMs) const {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
-                           [&] { return frameCount_ >= count; });
-}
+void NodeServer::SetHeartbeatInterval(int milliseconds) { link_.SetTickInterval(milliseconds); }
 
 std::size_t NodeServer::LoginsAnswered() const {
   std::lock_guard lock(mutex_);
   return loginsAnswered_;
 }
 
-std::size_t NodeServer::LinksAccepted() const {
+std::size_t NodeServer::HeartbeatsSent() const {
   std::lock_guard lock(mutex_);
-  return linksAccepted_;
-}
-
-bool NodeServer::WaitForLink(std::size_t count, int timeoutMs) const {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
-                           [&] { return linksAccepted_ >= count && linked_; });
-}
-
-bool NodeServer::Linked() const {
-  std::lock_guard lock(mutex_);
-  return linked_;
-}
-
-bool NodeServer::WaitForLinkEnd(int timeoutMs) const {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
-                           [&] { return !linked_; });
-}
-
-std::size_t NodeServer::ProtocolErrors() const {
-  std::lock_guard lock(mutex_);
-  return protocolErrors_;
-}
-
-bool NodeServer::SendRaw(std::span<const std::uint8_t> bytes) {
-  std::lock_guard lock(sendMutex_);
-  return link_ != INVALID_SOCKET && SendOn(link_, bytes);
-}
-
-bool NodeServer::SendFrame(std::uint8_t type, std::uint8_t subCode,
-                           std::span<const std::uint8_t> body) {
-  FrameHeader header;
-  header.type = type;
-  header.subCode = subCode;
-  const std::vector<std::uint8_t> frame = BuildFrame(FRAME_SYNC_NETWORK, header, body);
-  return !frame.empty() && SendRaw(frame);
+  return heartbeatsSent_;
 }
 
 bool NodeServer::SendCompressed(std::uint8_t type, std::uint8_t subCode,
@@ -153,7 +104,7 @@ bool NodeServer::SendCompressed(std::uint8_t type, std::uint8_t subCode,
   header.subCode = subCode;
   std::vector<std::uint8_t> frame;
   if (BuildCompressedFrame(FRAME_SYNC_NETWORK, header, record, frame) != 0) return false;
-  return SendRaw(frame);
+  return link_.SendRaw(frame);
 }
 
 bool NodeServer::SendHeartbeat() { return SendFrame(kNcsMsgHeaderOnly, 0); }
@@ -209,109 +160,24 @@ bool NodeServer::SendVoiceBlock(std::span<const std::uint8_t> voiceFrame) {
   return SendFrame(NCSMSG_BLOCK, 0, AsBytes(WriteVoiceBlock(voiceFrame)));
 }
 
-bool NodeServer::DropLink() {
+void NodeServer::OnFrame(SOCKET s, const Frame& frame) {
+  LoginRecord login;
+  const bool isLogin = ReadLogin(frame, login);
+  bool answer = false;
   {
     std::lock_guard lock(mutex_);
-    if (!linked_) return false;
-    dropRequested_ = true;
+    answer = isLogin && answerLogins_;
   }
-  wake_.Signal();
-  return true;
-}
-
-bool NodeServer::SendOn(SOCKET s, std::span<const std::uint8_t> bytes) {
-  const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  return tcp_io::SendAll(s, view, kSendTimeoutMs, -1);
-}
-
-void NodeServer::Run() {
-  for (;;) {
-    {
-      std::lock_guard lock(mutex_);
-      if (stopping_) return;
-    }
-    bool stopped = false;
-    const SOCKET s = listener_.Accept(wake_.Fd(), kPollMs, &stopped);
-    if (stopped) {
-      // A drop asked for between links wakes the accept too: forget it.
-      wake_.Clear();
-      bool dropOnly = false;
-      {
-        std::lock_guard lock(mutex_);
-        if (stopping_) return;
-        dropOnly = dropRequested_;
-        dropRequested_ = false;
-      }
-      // A failing poll must not spin.
-      if (!dropOnly) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      continue;
-    }
-    if (s != INVALID_SOCKET) Serve(s);
+  if (!isLogin) {
+    link_.Log(FrameText(frame));
+  } else if (!answer) {
+    link_.Log("login of " + login.identity.callsign + " left unanswered");
+  } else {
+    AnswerLogin(s, login);
   }
 }
 
-void NodeServer::Serve(SOCKET s) {
-  WsSetNonBlocking(s, true);
-  {
-    std::lock_guard lock(sendMutex_);
-    link_ = s;
-  }
-  {
-    std::lock_guard lock(mutex_);
-    ++linksAccepted_;
-    linked_ = true;
-    dropRequested_ = false;
-  }
-  changed_.notify_all();
-
-  FrameHunter hunter;
-  std::array<std::uint8_t, 16384> chunk{};
-  for (;;) {
-    const int ready = WsWaitReadable(s, wake_.Fd(), kPollMs);
-    if (ready < 0) break;
-    if ((ready & WS_WAIT_WAKE) != 0) {
-      wake_.Clear();
-      std::lock_guard lock(mutex_);
-      if (stopping_ || dropRequested_) break;
-    }
-    if ((ready & WS_WAIT_SOCKET) == 0) continue;
-    const int n = WsRecv(s, chunk.data(), chunk.size(), MSG_DONTWAIT);
-    if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) continue;
-    if (n <= 0) break;
-    hunter.Feed(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(n)));
-    if (!TakeFrames(s, hunter)) break;
-  }
-  EndLink(s);
-}
-
-bool NodeServer::TakeFrames(SOCKET s, FrameHunter& hunter) {
-  for (;;) {
-    Frame frame;
-    const HuntResult result = hunter.NextFrame(frame);
-    if (result == HuntResult::NeedMore) return true;
-    if (result == HuntResult::Error) {
-      {
-        std::lock_guard lock(mutex_);
-        ++protocolErrors_;
-      }
-      changed_.notify_all();
-      return false;
-    }
-    const bool isLogin = frame.header.type == NCSMSG_LOGIN && frame.header.subCode == NCSUB_LOGIN &&
-                         IsLoginBody(frame);
-    bool answer = false;
-    {
-      std::lock_guard lock(mutex_);
-      ++frameCount_;
-      if (frames_.size() < kMaxRecordedFrames) frames_.push_back(std::move(frame));
-      answer = isLogin && answerLogins_;
-    }
-    changed_.notify_all();
-    if (answer) AnswerLogin(s);
-  }
-}
-
-void NodeServer::AnswerLogin(SOCKET s) {
+void NodeServer::AnswerLogin(SOCKET s, const LoginRecord& login) {
   LoginAckRecord ack;
   {
     std::lock_guard lock(mutex_);
@@ -327,28 +193,28 @@ void NodeServer::AnswerLogin(SOCKET s) {
     std::lock_guard lock(mutex_);
     ++loginsAnswered_;
   }
-  bool sent = false;
-  {
-    std::lock_guard lock(sendMutex_);
-    sent = SendOn(s, frame);
+  if (!link_.SendOn(s, frame)) {
+    {
+      std::lock_guard lock(mutex_);
+      --loginsAnswered_;
+    }
+    link_.Log("login of " + login.identity.callsign + ": the acknowledgement could not be sent");
+    return;
   }
-  if (!sent) {
-    std::lock_guard lock(mutex_);
-    --loginsAnswered_;
-  }
-  changed_.notify_all();
+  link_.Log("login of " + login.identity.callsign + " (user " + login.identity.login + ", client " +
+            VersionText(login.identity) + ") answered as server " + VersionText(ack.identity));
 }
 
-void NodeServer::EndLink(SOCKET s) {
-  {
-    std::lock_guard lock(sendMutex_);
-    link_ = INVALID_SOCKET;
-    tcp_io::ResetAndClose(s);
+void NodeServer::OnTick(SOCKET s) {
+  FrameHeader header;
+  header.type = kNcsMsgHeaderOnly;
+  if (!link_.SendOn(s, BuildFrame(FRAME_SYNC_NETWORK, header, {}))) {
+    link_.Log("heartbeat could not be sent");
+    return;
   }
   {
     std::lock_guard lock(mutex_);
-    linked_ = false;
-    dropRequested_ = false;
+    ++heartbeatsSent_;
   }
-  changed_.notify_all();
+  link_.Log("heartbeat sent");
 }

@@ -1,39 +1,41 @@
-// A stand-in for the network's hub and node, for tests: TCP on 127.0.0.1
-// (ephemeral port), one client link at a time. Every frame the client sends
-// is recorded; a login (type 1, sub-code 0, 560 bytes, plain or as a
-// compressed record) is answered with the scripted acknowledgement. The node's orders, heartbeats and drops are sent
-// on demand from the test's thread. Every wait is bounded; the server stops
-// at the latest in its destructor.
+// A stand-in for the network's hub and node, for tests and the demo: TCP on
+// 127.0.0.1 (ephemeral port by default), one client link at a time. Every
+// frame the client sends is recorded; a login (type 1, sub-code 0, 560 bytes,
+// plain or as a compressed record) is answered with the scripted
+// acknowledgement (server 11.0.4.A unless set). The node's orders, heartbeats
+// and drops are sent on demand from the test's thread, and heartbeats also
+// periodically when asked. Every wait is bounded; the server stops at the
+// latest in its destructor.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <span>
 #include <string_view>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "net/frame_hunter.h"
 #include "net/node_records.h"
 #include "net/text_records.h"
-#include "testbed/tcp_listener.h"
-#include "win/os_thread.h"
+#include "testbed/frame_link_server.h"
 #include "win/winsock.h"
 
 class NodeServer {
  public:
-  static constexpr std::size_t kMaxRecordedFrames = 10000;
-  static constexpr int kSendTimeoutMs = 5000;
+  static constexpr std::size_t kMaxRecordedFrames = FrameLinkServer::kMaxRecordedFrames;
+  static constexpr int kSendTimeoutMs = FrameLinkServer::kSendTimeoutMs;
+  using EventLog = FrameLinkServer::EventLog;
 
-  NodeServer();
+  // port 0: an ephemeral one.
+  explicit NodeServer(std::uint16_t port = 0);
   ~NodeServer();
   NodeServer(const NodeServer&) = delete;
   NodeServer& operator=(const NodeServer&) = delete;
 
-  bool Ok() const { return listener_.Ok() && thread_.joinable(); }
-  std::uint16_t Port() const { return listener_.Port(); }
+  bool Ok() const { return link_.Ok(); }
+  std::uint16_t Port() const { return link_.Port(); }
 
   // The acknowledgement's template. A public address of 0 is filled with
   // the address the client's link comes from.
@@ -42,23 +44,31 @@ class NodeServer {
   void SetRatings(std::uint32_t ratingBits);
   // Off: logins are recorded and left unanswered.
   void SetAnswerLogins(bool answer);
+  // A heartbeat every interval while a client is linked, the first one
+  // interval after the link (or the change); 0, the default, sends none.
+  void SetHeartbeatInterval(int milliseconds);
+  // One line per event: link, frame received, login answered, heartbeat, end.
+  void SetEventLog(EventLog log) { link_.SetEventLog(std::move(log)); }
 
   // Frames received, in order (across links).
-  std::vector<Frame> Frames() const;
-  std::size_t FrameCount() const;
-  bool WaitForFrames(std::size_t count, int timeoutMs) const;
+  std::vector<Frame> Frames() const { return link_.Frames(); }
+  std::size_t FrameCount() const { return link_.FrameCount(); }
+  bool WaitForFrames(std::size_t count, int timeoutMs) const { return link_.WaitForFrames(count, timeoutMs); }
   std::size_t LoginsAnswered() const;
-  std::size_t LinksAccepted() const;
-  bool WaitForLink(std::size_t count, int timeoutMs) const;
-  bool Linked() const;
+  std::size_t HeartbeatsSent() const;
+  std::size_t LinksAccepted() const { return link_.LinksAccepted(); }
+  bool WaitForLink(std::size_t count, int timeoutMs) const { return link_.WaitForLink(count, timeoutMs); }
+  bool Linked() const { return link_.Linked(); }
   // True once the current link ended (the client closed, or a drop).
-  bool WaitForLinkEnd(int timeoutMs) const;
+  bool WaitForLinkEnd(int timeoutMs) const { return link_.WaitForLinkEnd(timeoutMs); }
   // The frame hunter refused a header (a body past its bound).
-  std::size_t ProtocolErrors() const;
+  std::size_t ProtocolErrors() const { return link_.ProtocolErrors(); }
 
   // Each send goes to the current link; false without one or on failure.
-  bool SendRaw(std::span<const std::uint8_t> bytes);
-  bool SendFrame(std::uint8_t type, std::uint8_t subCode, std::span<const std::uint8_t> body = {});
+  bool SendRaw(std::span<const std::uint8_t> bytes) { return link_.SendRaw(bytes); }
+  bool SendFrame(std::uint8_t type, std::uint8_t subCode, std::span<const std::uint8_t> body = {}) {
+    return link_.SendFrame(type, subCode, body);
+  }
   // Compressed sends need the started library (the codec's shared buffers).
   bool SendCompressed(std::uint8_t type, std::uint8_t subCode, std::span<const std::uint8_t> record);
 
@@ -82,34 +92,18 @@ class NodeServer {
   bool SendVoiceBlock(std::span<const std::uint8_t> voiceFrame);
 
   // Resets the current link (linger 0); the server then waits for the next.
-  bool DropLink();
+  bool DropLink() { return link_.DropLink(); }
 
  private:
-  void Run();
-  void Serve(SOCKET s);
-  // Handles the frames found so far; false once the link is to end.
-  bool TakeFrames(SOCKET s, FrameHunter& hunter);
-  void AnswerLogin(SOCKET s);
-  bool SendOn(SOCKET s, std::span<const std::uint8_t> bytes);
-  void EndLink(SOCKET s);
-
-  TcpListener listener_;
-  WakeEvent wake_;  // stop or drop; cleared by the serving thread
+  void OnFrame(SOCKET s, const Frame& frame);
+  void AnswerLogin(SOCKET s, const LoginRecord& login);
+  void OnTick(SOCKET s);
 
   mutable std::mutex mutex_;
-  mutable std::condition_variable changed_;
   LoginAckRecord ack_;
   bool answerLogins_ = true;
-  std::vector<Frame> frames_;
-  std::size_t frameCount_ = 0;
   std::size_t loginsAnswered_ = 0;
-  std::size_t linksAccepted_ = 0;
-  std::size_t protocolErrors_ = 0;
-  SOCKET link_ = INVALID_SOCKET;  // guarded by sendMutex_ for writes and the close
-  bool linked_ = false;
-  bool dropRequested_ = false;
-  bool stopping_ = false;
+  std::size_t heartbeatsSent_ = 0;
 
-  std::mutex sendMutex_;
-  std::thread thread_;
+  FrameLinkServer link_;  // last: its thread stops before the members above go
 };

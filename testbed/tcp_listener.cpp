@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 
-TcpListener::TcpListener() {
+TcpListener::TcpListener(std::uint16_t port) {
   const SOCKET s = WsSocket(AF_INET, SOCK_STREAM, 0);
   if (s == INVALID_SOCKET) return;
   sockaddr_in bound{};
-  const bool ready = WsSetReuseAddr(s, true) == 0 && WsBind(s, MakeSockAddrIPv4(INADDR_LOOPBACK, 0)) == 0 &&
+  const bool ready = WsSetReuseAddr(s, true) == 0 && WsBind(s, MakeSockAddrIPv4(INADDR_LOOPBACK, port)) == 0 &&
                      WsListen(s, SOMAXCONN) == 0 && WsSetNonBlocking(s, true) == 0 && WsGetSockName(s, &bound) == 0;
   if (!ready) {
     closesocket(s);

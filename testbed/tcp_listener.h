@@ -1,6 +1,6 @@
-// The listening side shared by the HTTP stand-ins: a non-blocking socket on
-// 127.0.0.1 (ephemeral port), accepts that a stop event ends at once, and
-// bounded reads and writes of one connection.
+// The listening side shared by the stand-ins: a non-blocking socket on
+// 127.0.0.1 (an ephemeral port unless one is given), accepts that a stop
+// event ends at once, and bounded reads and writes of one connection.
 #pragma once
 
 #include <chrono>
@@ -13,7 +13,8 @@
 
 class TcpListener {
  public:
-  TcpListener();
+  // Port 0: one the system picks. A given port goes through TK_PORTMAP, as every bind.
+  explicit TcpListener(std::uint16_t port = 0);
   ~TcpListener();
   TcpListener(const TcpListener&) = delete;
   TcpListener& operator=(const TcpListener&) = delete;

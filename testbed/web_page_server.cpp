@@ -25,6 +25,13 @@ std::string StatusReply(int status, const char* reason) {
          "\r\nConnection: close\r\n\r\n" + body;
 }
 
+// "200 OK" from "HTTP/1.1 200 OK\r\n...".
+std::string_view StatusText(std::string_view reply) {
+  const std::string_view line = reply.substr(0, reply.find("\r\n"));
+  const auto space = line.find(' ');
+  return space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
+}
+
 }  // namespace
 
 WebPageServer::WebPageServer(std::string page) : page_(std::move(page)) {
@@ -85,6 +92,23 @@ void WebPageServer::SetAbruptEnd(bool abrupt) {
   script_.abrupt = abrupt;
 }
 
+void WebPageServer::SetEventLog(EventLog log) {
+  std::lock_guard lock(mutex_);
+  log_ = std::move(log);
+}
+
+void WebPageServer::Log(std::string_view head, std::string_view outcome) const {
+  EventLog log;
+  {
+    std::lock_guard lock(mutex_);
+    log = log_;
+  }
+  if (!log) return;
+  std::string line(head.substr(0, std::min(head.find_first_of("\r\n"), std::size_t{200})));
+  line.append(" -> ").append(outcome);
+  log(line);
+}
+
 std::vector<std::string> WebPageServer::Requests() const {
   std::lock_guard lock(mutex_);
   return requests_;
@@ -137,11 +161,19 @@ void WebPageServer::Serve(SOCKET s) {
   }
   logged_.notify_all();
   if (script.drop) {
+    Log(head, "dropped without an answer");
     tcp_io::ResetAndClose(s);
     return;
   }
   const std::string reply = Reply(head, complete, script);
   const bool sent = SendReply(s, reply, script);
+  if (!sent) {
+    Log(head, "the answer could not be sent");
+  } else if (script.useRaw) {
+    Log(head, "answered with " + std::to_string(reply.size()) + " raw bytes");
+  } else {
+    Log(head, "answered " + std::string(StatusText(reply)));
+  }
   if (sent && script.abrupt) {
     tcp_io::ResetAndClose(s);
     return;

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -53,6 +54,11 @@ class WebPageServer {
   void SetDropConnections(bool drop);
   void SetAbruptEnd(bool abrupt);
 
+  // One line per request: its first line and how it was answered. Called
+  // from the serving thread.
+  using EventLog = std::function<void(std::string_view line)>;
+  void SetEventLog(EventLog log);
+
   // Request heads byte for byte, up to and including the blank line.
   std::vector<std::string> Requests() const;
   std::size_t RequestCount() const;
@@ -76,6 +82,7 @@ class WebPageServer {
   std::string Reply(std::string_view head, bool complete, const Script& script) const;
   bool SendReply(SOCKET s, std::string_view reply, const Script& script);
   bool Stopping() const;
+  void Log(std::string_view head, std::string_view outcome) const;
 
   const std::string page_;
   TcpListener listener_;
@@ -84,6 +91,7 @@ class WebPageServer {
   mutable std::mutex mutex_;
   mutable std::condition_variable logged_;
   Script script_;
+  EventLog log_;
   std::vector<std::string> requests_;
   std::size_t requestCount_ = 0;
   std::string lastReply_;

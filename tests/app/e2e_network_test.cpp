@@ -14,10 +14,10 @@
 
 #include "net/frame_codes.h"
 #include "net/node_records.h"
-#include "support/automation_client.h"
+#include "testbed/automation_client.h"
 #include "support/child_process.h"
 #include "support/free_port.h"
-#include "testbed/loopback_peer.h"
+#include "testbed/plugin_server.h"
 #include "testbed/node_server.h"
 #include "testbed/web_page_server.h"
 
@@ -27,8 +27,7 @@ constexpr int kStartMs = 30'000;
 constexpr int kWaitMs = 20'000;
 constexpr char kExpectedRequest[] =
     "GET /h.php?TAVELKORVERSION=11.0.4 HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
-// XTK_CMD_HELLO with the version word 0x0B000401.
-const std::string kHelloFrame("\xA1\xB2\xC3\x17\x6B\x0A\x00\x00\x04\x00\x00\x00\x01\x04\x00\x0B", 16);
+constexpr std::uint8_t kXtkHello = 10;
 
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -53,7 +52,7 @@ class NetworkEndToEnd : public ::testing::Test {
            "[FLIGHT PLAN]\r\nCallSign=TEST01\r\n";
   }
 
-  void StartClient(const std::string& listeningPort = std::to_string(FreeTcpPort())) {
+  void StartClient(const std::string& listeningPort = std::to_string(FreeLoopbackPort())) {
     const std::string socketPath = tree_.Path() + "/automation.sock";
     const std::string portMap = "TK_PORTMAP=55009=" + listeningPort + ",55007=" + std::to_string(plugin_.Port()) +
                                 ",80=" + std::to_string(web_.Port());
@@ -82,8 +81,10 @@ class NetworkEndToEnd : public ::testing::Test {
 
   // The session opens once the plug-in link is up and the client said hello.
   void WaitForSession() {
-    ASSERT_TRUE(plugin_.WaitForBytes(kHelloFrame.size(), kStartMs)) << client_->Stderr();
-    EXPECT_EQ(plugin_.Received().substr(0, kHelloFrame.size()), kHelloFrame);
+    ASSERT_TRUE(plugin_.WaitForRecord(kXtkHello, 1, kStartMs)) << client_->Stderr();
+    const PluginServer::Record hello = plugin_.Records().front();
+    EXPECT_EQ(hello.code, kXtkHello);
+    EXPECT_EQ(hello.body, (std::vector<std::uint8_t>{0x01, 0x04, 0x00, 0x0B})) << "the version word 0x0B000401";
     ASSERT_NE(DumpUntil("No METAR available yet.").find("No METAR available yet."), std::string::npos);
   }
 
@@ -109,7 +110,7 @@ class NetworkEndToEnd : public ::testing::Test {
   TempFolder tree_;
   WebPageServer web_;
   NodeServer node_;
-  LoopbackServer plugin_;
+  PluginServer plugin_;
   std::string program_;
   std::unique_ptr<ChildProcess> client_;
   AutomationClient automation_;
@@ -160,7 +161,7 @@ TEST_F(NetworkEndToEnd, ConnectLogsInReconnectsAfterALossAndQuitsInOrder) {
   // Quitting leaves the network: the node link and the plug-in link end.
   Quit();
   EXPECT_TRUE(node_.WaitForLinkEnd(kWaitMs));
-  EXPECT_TRUE(plugin_.WaitForPeerClose(kWaitMs));
+  EXPECT_TRUE(plugin_.WaitForLinkEnd(kWaitMs));
 }
 
 TEST_F(NetworkEndToEnd, AnOldServerIsRefusedWithoutReconnecting) {

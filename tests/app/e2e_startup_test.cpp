@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "support/automation_client.h"
+#include "testbed/automation_client.h"
 #include "support/child_process.h"
 #include "support/free_port.h"
 
@@ -16,7 +16,7 @@ namespace {
 
 // The fixed ports of the program, moved to free ones: tests run in parallel.
 std::string PortMap() {
-  return "TK_PORTMAP=55009=" + std::to_string(FreeTcpPort()) + ",55007=" + std::to_string(FreeTcpPort());
+  return "TK_PORTMAP=55009=" + std::to_string(FreeLoopbackPort()) + ",55007=" + std::to_string(FreeLoopbackPort());
 }
 
 std::string DumpUntil(AutomationClient& client, const std::string& text, int timeoutMs) {

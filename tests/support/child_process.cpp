@@ -22,7 +22,12 @@ std::string ReadAll(const std::string& path) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::string& folder,
-                           const std::vector<std::string>& env) {
+                           const std::vector<std::string>& env, const std::vector<std::string>& args) {
+  // Built before the fork: the child only execs.
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
   char outTemplate[] = "/tmp/tk_child_out_XXXXXX";
   char errTemplate[] = "/tmp/tk_child_err_XXXXXX";
   const int out = mkstemp(outTemplate);
@@ -37,7 +42,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::string& folder
     dup2(null, STDIN_FILENO);
     if (chdir(folder.c_str()) != 0) _exit(126);
     for (const std::string& pair : env) putenv(const_cast<char*>(pair.c_str()));
-    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    execv(program.c_str(), argv.data());
     _exit(127);
   }
   close(out);

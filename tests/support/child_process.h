@@ -8,8 +8,10 @@
 
 class ChildProcess {
  public:
-  // Starts `program` with its current folder set to `folder`; stdout and stderr are captured.
-  ChildProcess(const std::string& program, const std::string& folder, const std::vector<std::string>& env = {});
+  // Starts `program` with its arguments and its current folder set to
+  // `folder`; stdout and stderr are captured.
+  ChildProcess(const std::string& program, const std::string& folder, const std::vector<std::string>& env = {},
+               const std::vector<std::string>& args = {});
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

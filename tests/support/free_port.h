@@ -1,5 +1,8 @@
-// A TCP port the system just handed out and took back: free for a child
-// process to bind (tests run in parallel, so fixed ports are remapped to these).
+// A loopback TCP port the system just handed out and took back: free for a
+// server or a child process to bind right after.
 #pragma once
 
-int FreeTcpPort();
+#include <cstdint>
+
+// 0 when none could be had.
+std::uint16_t FreeLoopbackPort();

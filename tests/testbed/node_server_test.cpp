@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,23 @@ TEST(NodeServer, AnswersTheLoginWithTheScriptedAck) {
   EXPECT_EQ(frames[0].header.length, kLoginRecordSize);
   EXPECT_EQ(frames[0].body, Bytes(login.begin() + 12, login.end()));
   EXPECT_EQ(server.LoginsAnswered(), 1u);
+}
+
+TEST(NodeServer, AnswersByDefaultAsAServerTheClientAccepts) {
+  NodeServer server;
+  ASSERT_TRUE(server.Ok());
+  LoopbackClient client;
+  ASSERT_TRUE(client.Connect(server.Port()));
+  ASSERT_TRUE(client.Send(AsString(BuildLoginFrame(TestLogin()))));
+  const Bytes reply = AsBytes(client.Receive(12 + kLoginAckRecordSize, kWaitMs));
+  ASSERT_EQ(reply.size(), 12 + kLoginAckRecordSize);
+  LoginAckRecord ack;
+  ASSERT_EQ(ReadLoginAckRecord(std::span(reply).subspan(12), ack), kNodeRecordOk);
+  EXPECT_EQ(ack.identity.versionMajor, 11);
+  EXPECT_EQ(ack.identity.versionMinor, 0);
+  EXPECT_EQ(ack.identity.versionBuild, 4);
+  EXPECT_EQ(ack.identity.versionLetter, 'A');
+  EXPECT_TRUE(IsServerVersionAccepted(ack.identity));
 }
 
 TEST(NodeServer, LeavesOtherLoginsUnanswered) {
@@ -269,6 +287,53 @@ TEST(NodeServer, DropLinkEndsTheLinkAndTakesTheNext) {
   EXPECT_EQ(server.LoginsAnswered(), 2u);
   ASSERT_TRUE(server.SendHeartbeat());
   EXPECT_EQ(AsBytes(second.client.Receive(12, kWaitMs)), Header(52, 0, 0, 0));
+}
+
+TEST(NodeServer, SendsHeartbeatsPeriodicallyUntilTurnedOff) {
+  NodeServer server;
+  ASSERT_TRUE(server.Ok());
+  LinkedClient linked;
+  ASSERT_TRUE(linked.Link(server));
+  EXPECT_TRUE(linked.client.Receive(1, 100).empty());  // off by default
+
+  server.SetHeartbeatInterval(20);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(AsBytes(linked.client.Receive(12, kWaitMs)), Header(52, 0, 0, 0)) << i;
+
+  // Once turned off, nothing follows a marker but silence.
+  server.SetHeartbeatInterval(0);
+  ASSERT_TRUE(server.SendTest(1));
+  for (;;) {
+    const Bytes got = AsBytes(linked.client.Receive(12, kWaitMs));
+    ASSERT_EQ(got.size(), 12u);
+    if (got == Header(0, 1, 0, 0)) break;
+    ASSERT_EQ(got, Header(52, 0, 0, 0));
+  }
+  EXPECT_TRUE(linked.client.Receive(1, 200).empty());
+  EXPECT_GE(server.HeartbeatsSent(), 3u);
+}
+
+TEST(NodeServer, LogsOneLinePerEvent) {
+  NodeServer server;
+  ASSERT_TRUE(server.Ok());
+  std::mutex mutex;
+  std::vector<std::string> lines;
+  server.SetEventLog([&](std::string_view line) {
+    std::lock_guard lock(mutex);
+    lines.emplace_back(line);
+  });
+  LinkedClient linked;
+  ASSERT_TRUE(linked.Link(server));
+  ASSERT_TRUE(linked.client.Send(AsString(Header(kNcsMsgHeaderOnly, 0, 0, 0))));
+  ASSERT_TRUE(server.WaitForFrames(2, kWaitMs));
+  ASSERT_TRUE(server.DropLink());
+  ASSERT_TRUE(server.WaitForLinkEnd(kWaitMs));
+
+  std::lock_guard lock(mutex);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].rfind("linked from 127.0.0.1:", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1], "login of F-TEST (user jdoe, client 11.0.4.B) answered as server 11.0.4.A");
+  EXPECT_EQ(lines[2], "received type 52 sub-code 0 (0 bytes)");
+  EXPECT_EQ(lines[3], "link ended: dropped");
 }
 
 TEST(NodeServer, OversizedHeaderEndsTheLink) {

@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -128,6 +130,38 @@ TEST_F(WebPageServerTest, FaultsRawReplyAndDrop) {
   server_.SetAbruptEnd(true);
   EXPECT_EQ(Body(Exchange("GET /h.php HTTP/1.1\r\n\r\n")), "FROMWEBSITE_START\r\n");
   EXPECT_TRUE(server_.WaitForRequests(3, kWaitMs));
+}
+
+TEST_F(WebPageServerTest, LogsOneLinePerRequest) {
+  std::mutex mutex;
+  std::vector<std::string> lines;
+  server_.SetEventLog([&](std::string_view line) {
+    std::lock_guard lock(mutex);
+    lines.emplace_back(line);
+  });
+  server_.SetLines(WebPageServer::HubListLines("203.0.113.9", "127.0.0.1:6809"));
+  struct Case {
+    std::function<void()> script;
+    const char* request;
+    const char* line;
+  };
+  const Case cases[] = {
+      {[] {}, "GET /h.php?TAVELKORVERSION=11.0.4 HTTP/1.1\r\nHost: localhost\r\n\r\n",
+       "GET /h.php?TAVELKORVERSION=11.0.4 HTTP/1.1 -> answered 200 OK"},
+      {[] {}, "GET /other HTTP/1.1\r\n\r\n", "GET /other HTTP/1.1 -> answered 404 Not Found"},
+      {[&] { server_.SetRawReply("junk"); }, "GET /h.php HTTP/1.1\r\n\r\n",
+       "GET /h.php HTTP/1.1 -> answered with 4 raw bytes"},
+      {[&] { server_.SetDropConnections(true); }, "GET /h.php HTTP/1.1\r\n\r\n",
+       "GET /h.php HTTP/1.1 -> dropped without an answer"},
+  };
+  std::vector<std::string> expected;
+  for (const Case& c : cases) {
+    c.script();
+    Exchange(c.request);
+    expected.emplace_back(c.line);
+  }
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(lines, expected);
 }
 
 TEST(WebPageServerLifetime, StopsPromptlyWithAClientThatNeverSends) {
