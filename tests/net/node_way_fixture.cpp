@@ -219,6 +219,9 @@ void NodeWayTest::Connect() { Post(THRDMSG_CONNECT); }
 void NodeWayTest::LogIn() {
   Connect();
   ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return way_->LoginAccepted(); }));
+  // The acknowledgement's handling has ended: what it posts (the flight
+  // plan) is queued before anything the test posts next.
+  way_->RunOnThread([] { return 0; });
 }
 
 std::vector<Frame> NodeWayTest::FramesAfter(std::size_t skip, std::size_t count) {

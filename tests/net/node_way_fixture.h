@@ -103,7 +103,7 @@ class NodeWayTest : public WayTest {
 
   void Post(std::uint32_t id, std::uint32_t param = 0, std::uint32_t word3 = 0);
   void Connect();
-  // Connects and waits for the accepted acknowledgement.
+  // Connects and waits until the accepted acknowledgement was handled.
   void LogIn();
   // The frames the server got after the first `skip`, once there are `count` more.
   std::vector<Frame> FramesAfter(std::size_t skip, std::size_t count);
