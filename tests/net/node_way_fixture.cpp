@@ -231,6 +231,13 @@ std::vector<Frame> NodeWayTest::FramesAfter(std::size_t skip, std::size_t count)
   return std::vector<Frame>(frames.begin() + static_cast<std::ptrdiff_t>(skip), frames.end());
 }
 
+void NodeWayTest::Settle() {
+  g_hubRefreshCounter.store(99);
+  ASSERT_TRUE(server_->SendHeartbeat());
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [] { return g_hubRefreshCounter.load() == 0; }));
+  EXPECT_TRUE(server_->Linked());
+}
+
 bool NodeWayTest::WaitTraced(const std::string& part) {
   return TestWay::WaitFor(kWaitMs, [&] { return way_->Traced(part); });
 }

@@ -107,6 +107,8 @@ class NodeWayTest : public WayTest {
   void LogIn();
   // The frames the server got after the first `skip`, once there are `count` more.
   std::vector<Frame> FramesAfter(std::size_t skip, std::size_t count);
+  // The link is alive and every frame the server sent before was handled.
+  void Settle();
   bool WaitTraced(const std::string& part);
   bool WaitDid(const std::string& action);
   // Frames the server got of this type (and sub-code, when given).

@@ -22,13 +22,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 class NodeWayFramesTest : public NodeWayTest {
  protected:
-  // The link is alive and every frame sent before was handled.
-  void Settle() {
-    g_hubRefreshCounter.store(99);
-    ASSERT_TRUE(server_->SendHeartbeat());
-    ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [] { return g_hubRefreshCounter.load() == 0; }));
-    EXPECT_TRUE(server_->Linked());
-  }
   // The link ended and the way has handled its loss.
   void WaitClosed() {
     ASSERT_TRUE(server_->WaitForLinkEnd(kWaitMs));
