@@ -25,8 +25,8 @@ constexpr int kSyserrTextStyleSub = 4230;
 constexpr int kSyserrTestSub = 4290;
 constexpr int kSyserrUnknownType = 4900;
 constexpr std::uint8_t kSystemTestSub = 1;
-// The newest login-gated frame: types from NCSMSG_LOGOUT on, but for the
-// standard sub-codes up to this one.
+// Before the login, types from NCSMSG_LOGOUT on are refused, except the
+// standard sub-codes up to this one (0: stop reconnecting).
 constexpr std::uint8_t kLastUngatedStandardSub = 50;
 
 char Printable(char letter) { return letter >= 0x20 && letter < 0x7F ? letter : '?'; }
