@@ -43,9 +43,8 @@ constexpr int kCallsignFieldId = 7107;
 constexpr int kCountdownFieldId = 7108;
 constexpr int kLinkStatusId = 7111;
 
-constexpr std::uint32_t kThreadCancel = 33730;
-constexpr std::uint32_t kThreadLogout = 38278;
-constexpr std::uint32_t kThreadLeave = 32928;
+// The pilot ways' leave message (the pilot way handles it).
+constexpr std::uint32_t THRDMSG_LEAVE = 32928;
 
 constexpr std::uint16_t kHubListAnswerSeconds = 50;
 constexpr std::uint32_t kFirstReportCounter = 28;
@@ -144,12 +143,12 @@ void OnConnectButton() {
     ShowUnicomReminder();
   }
   if (g_hubListCountdown.load() != 0) {
-    PostToNode(kThreadCancel, "PZGN1041");
+    PostToNode(THRDMSG_CANCEL, "PZGN1041");
     SetConnectionBitmap(kConnectionOffline);
     return;
   }
   if (g_reconnectCountdown.load() != 0) {
-    PostToNode(kThreadCancel, "PZGN1042");
+    PostToNode(THRDMSG_CANCEL, "PZGN1042");
     SetConnectionBitmap(kConnectionOffline);
     return;
   }
@@ -247,7 +246,7 @@ void LeaveMultiplayerSession() {
   g_networkState = 0;
   g_reportCounter = 0;
   if (CNodeWay* node = ConnectedNodeWay(); node != nullptr && !g_logoutSent.exchange(true)) {
-    CBaseThread::Post(Klib().mainThread, node, kThreadLogout, 0, 0, "PZGN1044");
+    CBaseThread::Post(Klib().mainThread, node, THRDMSG_LOGOUT, 0, 0, "PZGN1044");
   }
   {
     WayTableGuard guard;
@@ -255,9 +254,9 @@ void LeaveMultiplayerSession() {
       COrvSok* way = record.way;
       if (way == nullptr) continue;
       if (record.peerKind == 'A' && way->IsConnected()) {
-        CBaseThread::Post(Klib().mainThread, way, kThreadLogout, 0, 0, "PZGN1046");
+        CBaseThread::Post(Klib().mainThread, way, THRDMSG_LOGOUT, 0, 0, "PZGN1046");
       } else if (record.peerKind == 'P' && (way->LoggedInBits() & kWayLoggedIn) != 0) {
-        CBaseThread::Post(Klib().mainThread, way, kThreadLeave, 0, 0, "PZGN1045");
+        CBaseThread::Post(Klib().mainThread, way, THRDMSG_LEAVE, 0, 0, "PZGN1045");
       }
     }
   }

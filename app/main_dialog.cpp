@@ -66,8 +66,6 @@ constexpr std::uint32_t kReportEverySeconds = 30;
 constexpr std::uint32_t kHubRefreshSeconds = 150;
 constexpr std::uint16_t kHubRefreshCountdown = 2;
 constexpr std::uint32_t kNodePilotShortInfo = 82;
-constexpr std::uint32_t THRDMSG_NODE_PILOT_ID = 33724;
-constexpr std::uint32_t THRDMSG_SERVER_ANSWER_ID = 33696;
 
 // Counts a countdown down by one: true when this step reached 0.
 bool CountDown(std::atomic<std::uint16_t>& countdown) {
@@ -322,7 +320,7 @@ void CFSClientDlg::OneSecondTick() {
     if (node != nullptr && node->LoginAccepted() && g_reportCounter.fetch_add(1) + 1 > kReportEverySeconds) {
       g_reportCounter = 0;
       CBaseThread::Post(Klib().mainThread, node, THRDMSG_HEARTBEAT, 0, 0, "PZGN1030");
-      CBaseThread::Post(Klib().mainThread, node, THRDMSG_NODE_PILOT_ID, kNodePilotShortInfo, 0, "PZGN1031");
+      CBaseThread::Post(Klib().mainThread, node, THRDMSG_NODE_PILOT, kNodePilotShortInfo, 0, "PZGN1031");
     }
     if (g_hubRefreshCounter.fetch_add(1) + 1 > kHubRefreshSeconds) {
       g_hubRefreshCounter = 0;
@@ -489,7 +487,7 @@ void CFSClientDlg::ShowServerMessage() {
   const int answer = ShowMessageWnd(MB_SYSTEMMODAL | MB_ICONHAND, 0, m_hWnd, "Tavelkor : Message from ORVENA", "%s",
                                     record.text.c_str());
   if (node->IsConnected()) {
-    CBaseThread::Post(Klib().mainThread, node, THRDMSG_SERVER_ANSWER_ID, static_cast<std::uint32_t>(answer), 0,
+    CBaseThread::Post(Klib().mainThread, node, THRDMSG_SERVER_ANSWER, static_cast<std::uint32_t>(answer), 0,
                       "PZGN1033");
   }
 }

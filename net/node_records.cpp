@@ -87,6 +87,10 @@ constexpr std::size_t kTrustedAddress = 8;
 constexpr std::size_t kServerTextSender = 8;
 constexpr std::size_t kServerTextText = 24;
 
+constexpr std::size_t kFlightPlanCallsign = 8;
+constexpr std::size_t kFlightPlanRecordAt = 24;
+static_assert(kFlightPlanRecordAt + kFlightPlanRecordSize == kFlightPlanPacketSize);
+
 constexpr std::size_t kVoiceAnnounced = 16;
 constexpr std::size_t kVoiceMarkerAt = 20;
 
@@ -340,9 +344,9 @@ std::int32_t ReadNeighbourLinkRecord(std::span<const std::uint8_t> body, Neighbo
   record.flags = body[kLinkFlags];
   record.peerKind = static_cast<char>(body[kLinkKind]);
   record.callsign = GetText(body.subspan(kLinkCallsign, kRecordCallsignSize));
-  if (record.port == 0) return kNodeRecordBadPort;
+  const bool noPort = record.port == 0;
   out = std::move(record);
-  return kNodeRecordOk;
+  return noPort ? kNodeRecordBadPort : kNodeRecordOk;
 }
 
 TunnelRequestRecordBytes WriteTunnelRequestRecord(const TunnelRequestRecord& record) {
@@ -361,9 +365,9 @@ std::int32_t ReadTunnelRequestRecord(std::span<const std::uint8_t> body, TunnelR
   record.peerKind = static_cast<char>(body[kLinkKind]);
   record.peerCallsign = GetText(body.subspan(kLinkCallsign, kRecordCallsignSize));
   record.requesterName = GetText(body.subspan(kTunnelRequester, kRecordCallsignSize));
-  if (record.port == 0) return kNodeRecordBadPort;
+  const bool noPort = record.port == 0;
   out = std::move(record);
-  return kNodeRecordOk;
+  return noPort ? kNodeRecordBadPort : kNodeRecordOk;
 }
 
 TrustedIpRecordBytes WriteTrustedIpRecord(std::uint32_t address) {
@@ -422,6 +426,14 @@ std::int32_t ReadInCockpitBody(std::span<const std::uint8_t> body, std::uint16_t
 std::array<std::uint8_t, kInCockpitBodySize> WriteInCockpitBody(std::uint16_t seconds) {
   std::array<std::uint8_t, kInCockpitBodySize> bytes{};
   PutU16(bytes, 0, seconds);
+  return bytes;
+}
+
+FlightPlanPacketBytes WriteFlightPlanPacket(std::string_view callsign, const FlightPlanRecordBytes& plan) {
+  FlightPlanPacketBytes bytes{};
+  const Out all(bytes);
+  PutText(all.subspan(kFlightPlanCallsign, kRecordCallsignSize), callsign);
+  std::copy(plan.begin(), plan.end(), all.subspan(kFlightPlanRecordAt).begin());
   return bytes;
 }
 

@@ -17,7 +17,7 @@
 // Results of the readers: a short body is refused, surplus bytes are skipped.
 inline constexpr std::int32_t kNodeRecordOk = 0;
 inline constexpr std::int32_t kNodeRecordShort = -1;     // fewer bytes than the record
-inline constexpr std::int32_t kNodeRecordBadPort = -2;   // port 0: nothing to connect to
+inline constexpr std::int32_t kNodeRecordBadPort = -2;   // port 0 (the record is read all the same)
 inline constexpr std::int32_t kNodeRecordTooLong = -3;   // a length past its bound
 inline constexpr std::int32_t kNodeRecordNotVoice = -4;  // block without the voice marker
 
@@ -36,6 +36,10 @@ inline constexpr std::size_t kTextStylePairSize = 8;
 inline constexpr std::size_t kInCockpitBodySize = 2;
 inline constexpr std::size_t kServerAnswerPrefixSize = 4;
 inline constexpr std::size_t kVoiceBlockLeadSize = 21;  // the voice frame starts here
+inline constexpr std::size_t kFlightPlanRecordSize = 2328;
+inline constexpr std::size_t kFlightPlanPacketSize = 2352;
+// The flight rules ("Flight_Type") of a flight-plan record: empty = not valid, not sent.
+inline constexpr std::size_t kFlightPlanTypeOffset = 20;
 
 static_assert(kIdentityBlockSize + kLoginPartSize == kLoginRecordSize);
 static_assert(kIdentityBlockSize + kServerInfoBlockSize == kLoginAckRecordSize);
@@ -182,6 +186,8 @@ using TunnelRequestRecordBytes = std::array<std::uint8_t, kTunnelRequestRecordSi
 using TrustedIpRecordBytes = std::array<std::uint8_t, kTrustedIpRecordSize>;
 using ServerTextRecordBytes = std::array<std::uint8_t, kServerTextRecordSize>;
 using OpenPortTestReply = std::array<std::uint8_t, kOpenPortTestReplySize>;
+using FlightPlanRecordBytes = std::array<std::uint8_t, kFlightPlanRecordSize>;
+using FlightPlanPacketBytes = std::array<std::uint8_t, kFlightPlanPacketSize>;
 
 IdentityBlockBytes WriteIdentityBlock(const IdentityBlock& block);
 std::int32_t ReadIdentityBlock(std::span<const std::uint8_t> body, IdentityBlock& out);
@@ -225,6 +231,12 @@ std::int32_t ReadServerAnswerBody(std::span<const std::uint8_t> body, std::uint3
 
 std::int32_t ReadInCockpitBody(std::span<const std::uint8_t> body, std::uint16_t& seconds);
 std::array<std::uint8_t, kInCockpitBodySize> WriteInCockpitBody(std::uint16_t seconds);
+
+// NCSMSG_PILOT / NCSUB_FLIGHT_PLAN before packing: the own callsign at 8 and
+// the flight-plan record, as it stands, at 24.
+FlightPlanPacketBytes WriteFlightPlanPacket(std::string_view callsign, const FlightPlanRecordBytes& plan);
+// True when the record's flight rules are set (a plan without them is not sent).
+inline bool FlightPlanHasType(const FlightPlanRecordBytes& plan) { return plan[kFlightPlanTypeOffset] != 0; }
 
 // The answer to an open-port test: the bytes 0, 1, ... 127.
 OpenPortTestReply MakeOpenPortTestReply();

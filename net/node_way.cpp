@@ -1,33 +1,69 @@
 #include "net/node_way.h"
 
-#include <arpa/inet.h>
-
-#include <array>
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <memory>
+#include <new>
+#include <string_view>
+#include <vector>
 
+#include "app/app_paths.h"
+#include "app/connect_flow.h"
 #include "app/main_dialog.h"
 #include "app/main_dialog_state.h"
-#include "app/ui_messages.h"
+#include "app/main_window_actions.h"
+#include "app/nearest_airport.h"
+#include "app/own_position.h"
+#include "app/settings.h"
 #include "base/klib_settings.h"
+#include "base/main_thread.h"
+#include "base/message_box.h"
+#include "base/print_dlg.h"
+#include "base/trusted_addresses.h"
 #include "net/frame_codes.h"
+#include "net/peer_ways.h"
+#include "net/text_display.h"
 #include "net/web_task_way.h"
+#include "win/richedit.h"
+#include "win/sound.h"
+#include "win/window.h"
 
 namespace {
-constexpr char kLogTag[] = "app_TK";
+constexpr char kLoopbackHost[] = "127.0.0.1";
+constexpr char kDirectLabel[] = " (DIRECT) ";
+constexpr int kLogoutFlushPoint = 3131;
 
-std::string DottedAddress(std::uint32_t networkOrder) {
-  in_addr address{};
-  address.s_addr = networkOrder;
-  std::array<char, INET_ADDRSTRLEN> text{};
-  if (inet_ntop(AF_INET, &address, text.data(), static_cast<socklen_t>(text.size())) == nullptr) return {};
-  return text.data();
+std::string VFormat(const char* format, va_list args) {
+  va_list measure;
+  va_copy(measure, args);
+  const int length = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  if (length <= 0) return {};
+  std::vector<char> text(static_cast<std::size_t>(length) + 1);
+  std::vsnprintf(text.data(), text.size(), format, args);
+  return std::string(text.data(), static_cast<std::size_t>(length));
 }
 
-char Printable(char letter) { return letter >= 0x20 && letter < 0x7F ? letter : '?'; }
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = VFormat(format, args);
+  va_end(args);
+  return text;
+}
+
+std::string NcssLanHost() {
+  std::lock_guard guard(SettingsTextLock());
+  const std::string_view lan = FieldText(g_networkSettings.ncssLanIpAddress);
+  return lan.empty() ? std::string(kLoopbackHost) : std::string(lan);
+}
 }  // namespace
 
-CNodeWay::CNodeWay(void* ownerSlot, const char* name) : COrvSok(ownerSlot, WAYID_NODE, name, 1) {}
+CNodeWay::CNodeWay(void* ownerSlot, const char* name) : COrvSok(ownerSlot, WAYID_NODE, name, 1) {
+  SetPeerKind('N');
+}
 
 CNodeWay::~CNodeWay() {
   if (Started()) {
@@ -43,14 +79,16 @@ bool CNodeWay::StartWay(DWORD queueSize) {
   return StartThread(1, queueSize) == 1;
 }
 
-void CNodeWay::SetLoginRecord(const LoginRecord& record) {
-  std::lock_guard lock(mutex_);
-  login_ = record;
-}
+// ---- State read by other threads ----
 
 std::string CNodeWay::CurrentHubAddress() const {
   std::lock_guard lock(mutex_);
   return currentHub_;
+}
+
+std::string CNodeWay::HubEntryText() const {
+  std::lock_guard lock(mutex_);
+  return hubEntry_;
 }
 
 std::string CNodeWay::ServerName() const {
@@ -75,9 +113,15 @@ ServerTextRecord CNodeWay::ServerMessage() const {
 
 std::string CNodeWay::OwnPublicAddress() const { return ::OwnPublicAddress(); }
 
-void CNodeWay::NodeTrace(int colourField, bool newLine, const char* text) {
-  SetTraceColour(Klib().Colour(colourField));
-  if (newLine) {
+// ---- Hooks ----
+
+void CNodeWay::NodeTrace(int colourField, unsigned flags, const char* text) {
+  if (colourField == kNodeHiddenColour) {
+    SetTraceFormat(0, kTraceBackground);
+  } else if (colourField != kNodeKeepFormat) {
+    SetTraceFormat((flags & kNodeBold) != 0 ? CFE_BOLD : 0, Klib().Colour(colourField));
+  }
+  if ((flags & kNodeNewLine) != 0) {
     TraceLine("%s", text);
   } else {
     Trace("%s", text);
@@ -86,159 +130,287 @@ void CNodeWay::NodeTrace(int colourField, bool newLine, const char* text) {
 
 void CNodeWay::PostUiEvent(std::uint32_t code) { PostDelayedEvent(code); }
 
-void CNodeWay::NodeTracef(int colourField, bool newLine, const char* format, ...) {
-  std::array<char, 1024> text{};
+void CNodeWay::NodeProtocolError(const char* line, const FrameHeader& header, const char* tag) {
+  ProtocolError(line, header, tag);
+}
+
+OwnAircraftReport CNodeWay::OwnAircraftForNode() const {
+  OwnAircraftReport own;
+  const OwnPositionFix fix = OwnPosition();
+  own.latitude = fix.latitude;
+  own.longitude = fix.longitude;
+  own.altitudeFeet = fix.altitudeFeet;
+  const NearestAirport airport = CurrentNearestAirport();
+  own.nearestAirport = std::string(FieldText(airport.icao));
+  own.airportDistanceNm = airport.distanceNm;
+  return own;
+}
+
+std::optional<FlightPlanRecordBytes> CNodeWay::FlightPlanForNode() const { return std::nullopt; }
+
+void CNodeWay::SearchNearestAirport() { FindNearestAirport(); }
+
+void CNodeWay::SetConnectionState(int state) { SetConnectionBitmap(state); }
+
+void CNodeWay::ShowNodeCountdown(std::uint32_t seconds) { ShowCountdown(seconds); }
+
+void CNodeWay::ShowMainWindow() { ShowMainWindowIfHidden(); }
+
+void CNodeWay::ShowChat() { ShowChatWindow(); }
+
+void CNodeWay::EnableChat(bool enable) { EnableChatInput(enable); }
+
+void CNodeWay::CloseMainWindow() { PostCloseToMainWindow(); }
+
+void CNodeWay::LeaveQuietly() { DisconnectQuietly(); }
+
+void CNodeWay::Beep() { PlayDefaultBeep(); }
+
+void CNodeWay::PlayDisconnectionSound() {
+  const std::string& path = g_appPaths().notifySound;
+  PlaySoundA(path.empty() ? kDisconnectionSound : path.c_str(), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
+}
+
+void CNodeWay::SetMainDialogText(int controlId, const char* text) {
+  CFSClientDlg* dialog = g_pMainDlg.load();
+  if (dialog == nullptr) return;
+  if (CWnd* field = dialog->GetDlgItem(controlId)) field->SetWindowText(text);
+}
+
+void CNodeWay::SetTextFormat(DWORD effects, COLORREF colour) { SetTraceFormat(effects, colour); }
+
+void CNodeWay::RemoveDelimiters(char first, char second) { TraceRemoveDelimiters(first, second); }
+
+void CNodeWay::RemoveDelimitedText(char first, char second) { TraceRemoveDelimitedText(first, second); }
+
+void CNodeWay::DisplayLongHaulText(const PrivateTextRecord& record) { DisplayTextPrivate(*this, record); }
+
+void CNodeWay::PlayReceivedVoice(std::span<const std::uint8_t>) {}
+
+COrvSok* CNodeWay::PeerWayFor(std::int32_t way) const { return PeerWayObject(way); }
+
+// ---- Helpers ----
+
+bool CNodeWay::Verbose() const { return Klib().TraceBit(16); }
+
+void CNodeWay::NodeTracef(int colourField, unsigned flags, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text.data(), text.size(), format, args);
+  const std::string text = VFormat(format, args);
   va_end(args);
-  NodeTrace(colourField, newLine, text.data());
+  NodeTrace(colourField, flags, text.c_str());
 }
+
+void CNodeWay::NotifyTrace(const char* tag) {
+  if (CMainThread* main = Klib().mainThread) Post(this, main, THRDMSG_TRACE, 0, 0, tag);
+}
+
+// The braces are written in the text window's background colour, so that the
+// next attempt can remove the whole line when no trace flags are set.
+void CNodeWay::TraceProgress(const char* text) {
+  NodeTrace(kNodeHiddenColour, kNodeNewLine, "{");
+  NodeTrace(kColourNormal, 0, text);
+  NodeTrace(kNodeHiddenColour, 0, "}");
+}
+
+// ---- Messages ----
 
 DWORD CNodeWay::HandleNodeMessage(const DMessage& message) {
   switch (message.id) {
     case THRDMSG_CONNECT:
       ConnectAndLogin();
       return 1;
+    case THRDMSG_DISCONNECTION:
+      Disconnection(message);
+      return 1;
+    case THRDMSG_CANCEL:
+      Cancel();
+      return 1;
+    case THRDMSG_LOGOUT:
+      Logout();
+      return 1;
     case THRDMSG_HEARTBEAT:
-      SendHeartbeat();
+      SendToNode(kNcsMsgHeaderOnly, 0);
+      return 1;
+    case THRDMSG_NODE_PILOT:
+      SendToNode(NCSMSG_PILOT, static_cast<std::uint8_t>(message.param & 0xFF), {}, message.word3);
+      return 1;
+    case THRDMSG_FLIGHT_PLAN:
+      SendToNode(NCSMSG_PILOT, NCSUB_FLIGHT_PLAN);
+      return 1;
+    case THRDMSG_SERVER_ANSWER:
+      SendToNode(NCSMSG_STANDARD, kStandardServerAnswer, {}, message.param);
+      return 1;
+    case THRDMSG_KICKOUT:
+      SendToNode(NCSMSG_KICKOUT, 0);
+      return 1;
+    case THRDMSG_TEXT_LONGHAUL:
+      SendToNode(NCSMSG_TEXT_LONGHAUL, 0);
+      return 1;
+    case THRDMSG_RAW_BLOCK:
+      SendRawBlock(message);
+      return 1;
+    case THRDMSG_WAY_TEST:
       return 1;
     default:
       return 0;
   }
 }
 
-void CNodeWay::ConnectAndLogin() {
-  loginAccepted_.store(false, std::memory_order_release);
-  {
-    std::lock_guard lock(mutex_);
-    currentHub_.clear();
+std::string CNodeWay::ChooseHost(const std::string& entry, bool& looping, const char*& label) const {
+  looping = false;
+  label = "";
+  if (g_networkSettings.directAddress.load()) {
+    label = kDirectLabel;
+    return entry;
   }
+  const std::string publicAddress = OwnPublicAddress();
+  if (publicAddress.empty()) return NcssLanHost();
+  // The hub behind the own public address is reached on the LAN: only an
+  // equal address counts (10.1.2.3 is not inside 10.1.2.30).
+  if (SameHostAddress(publicAddress, entry)) {
+    looping = true;
+    return NcssLanHost();
+  }
+  return entry;
+}
+
+void CNodeWay::ConnectAndLogin() {
+  // A reconnect soon after a loss must not be put to sleep by the loss's countdown.
+  SetSleepCountdownRaw(0);
+  if (Klib().traceMask.load() == 0) RemoveDelimitedText('{', '}');
+  loginAccepted_.store(false, std::memory_order_release);
   std::uint16_t port = hubPort_.load(std::memory_order_acquire);
   const HubEntry entry = ParseHubEntry(HubListText(), port);
   hubPort_.store(port, std::memory_order_release);
-  // The hub entry is taken as the host as it stands; the choice between
-  // the LAN host and a looping hub is made by the connect flow.
-  const std::string host = entry.host.empty() ? std::string("127.0.0.1") : entry.host;
-  NodeTracef(kColourNormal, true, " Connecting to Hub %s...", host.c_str());
+  {
+    std::lock_guard lock(mutex_);
+    currentHub_.clear();
+    hubEntry_ = entry.host;
+  }
+
+  bool looping = false;
+  const char* label = "";
+  const std::string host = ChooseHost(entry.host, looping, label);
+  if (looping) {
+    TraceProgress(Verbose() ? Format(" Connect looping at %s:%d ...", host.c_str(), port).c_str()
+                            : " Connecting to Hub ...");
+  } else {
+    TraceProgress(Verbose() ? Format(" Connecting to Hub %s at %s:%d ...", label, host.c_str(), port).c_str()
+                            : Format(" Connecting to Hub %s...", label).c_str());
+  }
+
   connectInProgress_.store(true, std::memory_order_release);
   SetPeerKind('N');
   if (ConnectWay(host.c_str(), port) != 0) {
-    // Nothing is in progress any more: a later connect must not be taken for this one.
+    // No link, so no disconnection notice follows: nothing is in progress any more.
     connectInProgress_.store(false, std::memory_order_release);
-    NodeTrace(kColourError, false, " Failed.");
+    NodeTrace(kColourError, 0, " Failed.");
     g_hubListCountdown.store(kHubListRetrySeconds);
-    NodeTracef(kColourNormal, false, "  Retrying in %d seconds...", kHubListRetrySeconds);
+    TraceProgress(Format("  Retrying in %d seconds...", kHubListRetrySeconds).c_str());
+    SetConnectionState(kConnectionConnecting);
     return;
+  }
+  AddTrustedAddressText(host.c_str());
+  if (Verbose()) {
+    NodeTrace(kColourNormal, 0, "OK.");
+  } else {
+    RemoveDelimitedText('{', '}');
   }
   {
     std::lock_guard lock(mutex_);
     currentHub_ = host;
   }
+  SearchNearestAirport();
   SetStopCountdown(kLoginAckWaitSeconds);
-  NodeTrace(kColourNormal, false, " Getting nodes list from hub ...");
-  SendLogin();
+  TraceProgress(Verbose() ? Format("Getting nodes list from hub %s ...", entry.host.c_str()).c_str()
+                          : " Getting nodes list from hub ...");
+  SendToNode(NCSMSG_LOGIN, NCSUB_LOGIN);
 }
 
-void CNodeWay::SendLogin() {
-  LoginRecord record;
+void CNodeWay::Disconnection(const DMessage& message) {
+  // The third word is only a claim; the queue knows what really follows.
+  std::uint32_t remaining = std::min(message.word3, PendingPayload());
+  std::vector<char> text(kDisconnectionTextPiece + 1, '\0');
+  const bool pieces = remaining > kDisconnectionTextPiece;
+  while (remaining > kDisconnectionTextPiece) {
+    ShowMessage("Warning", "_%s_PULTXTa ( %d )", "node", static_cast<int>(remaining));
+    PopData(text.data(), kDisconnectionTextPiece);
+    remaining -= kDisconnectionTextPiece;
+  }
+  if (pieces) ShowMessage("Warning", "_%s_PULTXTb ( %d )", "node", static_cast<int>(remaining));
+  std::fill(text.begin(), text.end(), '\0');
+  if (remaining > 0) PopData(text.data(), remaining);
+  const std::string reason(text.data());
+  if (message.param != 0) return;
+
+  const bool sessionOpen = g_networkState.load() != 0;
+  if (sessionOpen && LoginAccepted()) {
+    g_hubListCountdown.store(kHubListRetrySeconds);
+    NodeTracef(kColourError, kNodeNewLine, "Connection to node lost. Reconnecting in %d seconds...",
+               kHubListRetrySeconds);
+  } else if (!sessionOpen && g_networkSettings.directAddress.load()) {
+    SetOwnPublicAddress("");
+  }
   {
     std::lock_guard lock(mutex_);
-    record = login_;
+    serverName_.clear();
   }
-  record.identity.serverToken = serverToken_.load(std::memory_order_acquire);
-  const LoginRecordBytes bytes = WriteLoginRecord(record);
-  FrameHeader header;
-  header.type = NCSMSG_LOGIN;
-  SendFrame(header, bytes);
-  if ((Klib().traceMask & 0x10000) != 0) {
-    NodeTracef(kColourNormal, true, "\t%s %s Tx NCSMSG_LOGIN ( %d )", kLogTag, Name(), static_cast<int>(bytes.size()));
+  loginAccepted_.store(false, std::memory_order_release);
+  SetMainDialogText(kNodeStatusFieldId, "-- --");
+
+  if (!ConnectInProgress()) {
+    Pause(kDisconnectionNoticePauseMs);
+    WayTableTraceGate gate;
+    if (Verbose()) {
+      NodeTracef(kColourError, kNodeNewLine, " **** Disconnected from network ( %s ). **** \r\n", reason.c_str());
+    } else {
+      NodeTrace(kColourError, kNodeNewLine, " **** Disconnected from network. **** \r\n");
+    }
+  } else {
+    connectInProgress_.store(false, std::memory_order_release);
   }
+  SetConnectionState(g_hubListCountdown.load() != 0 ? kConnectionConnecting : kConnectionOffline);
+  if (g_setupSettings.enableSoundOnPrivateMsg.load() != 0) PlayDisconnectionSound();
+  EnableChat(false);
+
+  OnDisconnection(Format("NWTSC: %s.", reason.c_str()).c_str());
+  ResetWay("DISCONNECTION");
+  SetSleepCountdown(kDisconnectionSleepSeconds);
 }
 
-void CNodeWay::SendHeartbeat() {
-  if (!IsConnected()) return;
-  FrameHeader header;
-  header.type = kNcsMsgHeaderOnly;
-  SendFrame(header, {});
-}
-
-DWORD CNodeWay::HandleNodeFrame(const Frame& frame) {
-  if (WayId() != WAYID_NODE) return 1;
-  const FrameHeader& header = frame.header;
-  const bool gated = header.type >= NCSMSG_LOGOUT && !(header.type == NCSMSG_STANDARD && header.subCode <= 50);
-  if (gated && (LoggedInBits() & kWayLoggedIn) == 0) {
-    NodeTracef(kColour28, true, "\t\t %s %s RxNL %d / %d", kLogTag, Name(), header.type, header.subCode);
-    Pause(kNodeShortPauseMs);
-    SetStopCountdown(0);
-    Disconnect("HRFN_0");
-    return 0;
-  }
-  switch (header.type) {
-    case NCSMSG_LOGIN:
-      return header.subCode == 0 ? 1 : TakeLoginAck(frame);
-    case kNcsMsgHeaderOnly:
-      g_hubRefreshCounter.store(0);
-      return 1;
-    default:
-      return 1;
-  }
-}
-
-DWORD CNodeWay::TakeLoginAck(const Frame& frame) {
-  LoginAckRecord ack;
-  if (frame.bodySkipped || ReadLoginAckRecord(frame.body, ack) != kNodeRecordOk) {
-    // A short acknowledgement is a failed body read: the link goes.
-    Disconnect("WID40");
-    return 0;
-  }
-  const IdentityBlock& server = ack.identity;
-  if (!IsServerVersionAccepted(server)) {
-    NodeTracef(kColourEmphasis, true,
-               "Sorry, this server's version (v %d.%d.%d.%c ) is too old to connect to ! Check with your webmaster.",
-               server.versionMajor, server.versionMinor, server.versionBuild, Printable(server.versionLetter));
-    Pause(kNodeShortPauseMs);
-    ResetRx();
-    Disconnect("BDVR_0");
-    ResetRx();
-    PostUiEvent(UIMSG_LOGOUT);
-    return 0;
-  }
-  SetLoggedInBits(LoggedInBits() | kWayLoggedIn);
+void CNodeWay::Cancel() {
+  g_networkState.store(0);
   g_hubListCountdown.store(0);
-  loginAccepted_.store(true, std::memory_order_release);
-  SetStopCountdown(0);
-  connectInProgress_.store(false, std::memory_order_release);
-  if (OwnPublicAddress().empty()) SetOwnPublicAddress(DottedAddress(server.publicAddress));
-  {
-    std::lock_guard lock(mutex_);
-    currentHub_ = HostText();
-    firstName_ = server.firstName;
-    lastName_ = server.lastName;
-    serverName_ = ack.serverName;
-  }
-  serverToken_.store(server.serverToken, std::memory_order_release);
-  PostUiEvent(UIMSG_LOGIN_ACCEPTED);
-  TraceAccepted(ack);
-  return 1;
+  g_hubRefreshCounter.store(0);
+  g_reconnectCountdown.store(0);
+  if (Klib().traceMask.load() == 0) RemoveDelimitedText('{', '}');
+  NodeTrace(kColourEmphasis, 0, " Canceled.");
 }
 
-void CNodeWay::TraceAccepted(const LoginAckRecord& ack) {
-  const IdentityBlock& server = ack.identity;
-  NodeTrace(kColourNormal, true, "Your server is : ");
-  NodeTrace(kColour24, false, ack.serverName.c_str());
-  NodeTracef(kColourNormal, true, "  %s v%d.%d.%d.%c", ServerPlatformName(ack.platformBits), server.versionMajor,
-             server.versionMinor, server.versionBuild, Printable(server.versionLetter));
-  NodeTrace(kColourNormal, true, "Server comments : ");
-  NodeTrace(kColour24, false, ack.serverComments.c_str());
-  NodeTrace(kColourNormal, true, "Your Licenses & skills :");
-  const auto names = PilotRatingNames(server.ratingBits);
-  if (names.empty()) {
-    NodeTrace(kColourEmphasis, false, "None.");
+void CNodeWay::Logout() {
+  const bool linked = IsConnected();
+  if (linked) SendToNode(NCSMSG_LOGOUT, 0);
+  Flush(kLogoutFlushPoint);
+  Pause(kNodeShortPauseMs);
+  SetLoggedInBits(LoggedInBits() & ~(kWayLoggedIn | kWayLoggedInPeer));
+  if (!linked) return;  // no link: no loss to announce
+  Pause(kNodeLogoutSettleMs);
+  ResetRx();
+  Disconnect("o_PMN");
+}
+
+void CNodeWay::SendRawBlock(const DMessage& message) {
+  // A non-zero parameter drops the data (the loop discards what is left unread).
+  if (message.param != 0) return;
+  const std::uint32_t length = std::min(message.word3, PendingPayload());
+  if (length == 0) return;
+  std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[length]);
+  if (buffer == nullptr) {
+    NodeTracef(kColourError, kNodeNewLine, "\t%s %s ERR_TOUR_SEND RAM = %d", kNodeLogTag, Name(),
+               static_cast<int>(length));
     return;
   }
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (i != 0) NodeTrace(kColour25, false, " - ");
-    NodeTrace(kColourEmphasis, false, names[i]);
-  }
+  PopData(buffer.get(), length);
+  SendToNode(kNcsMsgVoiceBlock, 0, std::span<const std::uint8_t>(buffer.get(), length));
 }

@@ -1,21 +1,48 @@
-// The node way: the client's one link to the network's server side. This
-// first slice connects to the hub, logs in, reads the acknowledgement and
-// keeps the link alive with heartbeats.
+// The node way: the client's one link to the network's server side. It
+// connects to a hub and logs in, keeps the link alive, sends the own reports,
+// flight plan, long-haul texts and voice towards the node, and obeys the
+// node's orders (neighbour and tunnel links, trusted addresses, server texts,
+// shutdown). When the link drops it announces the loss and arms the countdown
+// after which the main dialog fetches a fresh hub list and connects again.
+//
+// Everything here runs on the way's own thread; other threads post it
+// messages (way_ids.h). Every effect on the program's windows goes through a
+// virtual hook whose default acts on the program, so that tests can record it.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "net/node_records.h"
 #include "net/orv_sok.h"
+#include "net/own_aircraft_report.h"
+#include "net/text_records.h"
 
 inline constexpr char kNodeWayName[] = "g_porvNode";
 // Without an acknowledgement the link is closed after this.
 inline constexpr std::uint16_t kLoginAckWaitSeconds = 50;
 inline constexpr std::uint16_t kHubListRetrySeconds = 65;
 inline constexpr DWORD kNodeShortPauseMs = 100;
+inline constexpr DWORD kNodeLogoutSettleMs = 500;
+inline constexpr DWORD kOpenPortTestPauseMs = 300;
+inline constexpr DWORD kDisconnectionNoticePauseMs = 2'000;
+inline constexpr DWORD kVoiceBlockFailurePauseMs = 5'000;
+inline constexpr char kNodeLogTag[] = "app_TK";
+// Played on a lost link when sounds are on.
+inline constexpr char kDisconnectionSound[] = "NOTIFY.WAV";
+// The main dialog's field that shows "-- --" while off line.
+inline constexpr int kNodeStatusFieldId = 7106;
+
+// A node text's colour: a trace colour field 17..29, or one of these.
+inline constexpr int kNodeHiddenColour = 0;  // the text window's background: removable progress text
+inline constexpr int kNodeKeepFormat = -1;   // the format the node set last (its own texts)
+// Flags of a node text.
+inline constexpr unsigned kNodeNewLine = 0x1;
+inline constexpr unsigned kNodeBold = 0x2;
 
 class CNodeWay : public COrvSok {
  public:
@@ -25,20 +52,26 @@ class CNodeWay : public COrvSok {
   // Buffers and the thread: true when it runs.
   bool StartWay(DWORD queueSize = 0);
 
-  // Any thread: the login the next connect sends (its token byte is replaced
-  // by the one the last acknowledgement carried).
-  void SetLoginRecord(const LoginRecord& record);
+  // Way thread: writes one frame towards the node (Algorithms of the send
+  // table). `data` is the raw block of type 108; `word` is the answer of
+  // NCSMSG_STANDARD 57 and the item mask of NCSUB_PILOT_CHANGES. 1 written
+  // into the send ring, 0 the link is down or there was nothing to send,
+  // negative: refused (unknown type or sub-code) or the codec failed.
+  std::int32_t SendToNode(std::uint8_t type, std::uint8_t subCode, std::span<const std::uint8_t> data = {},
+                          std::uint32_t word = 0);
 
   // Read from any thread.
   bool LoginAccepted() const { return loginAccepted_.load(std::memory_order_acquire); }
   bool ConnectInProgress() const { return connectInProgress_.load(std::memory_order_acquire); }
   std::uint16_t HubPort() const { return hubPort_.load(std::memory_order_acquire); }
   std::uint8_t ServerToken() const { return serverToken_.load(std::memory_order_acquire); }
+  std::uint32_t InCockpitSeconds() const { return inCockpitSeconds_.load(std::memory_order_acquire); }
   std::string CurrentHubAddress() const;
+  std::string HubEntryText() const;
   std::string ServerName() const;
   std::string FirstName() const;
   std::string LastName() const;
-  // The last server message (NCSMSG_STANDARD 56) the node sent.
+  // The last NCSMSG_STANDARD 56 record, which the main dialog shows.
   ServerTextRecord ServerMessage() const;
 
  protected:
@@ -46,21 +79,88 @@ class CNodeWay : public COrvSok {
   DWORD HandleNodeFrame(const Frame& frame) override;
   std::string OwnPublicAddress() const override;
 
-  // Every line the way prints passes here (colour: a trace colour field 17..29).
-  virtual void NodeTrace(int colourField, bool newLine, const char* text);
-  // The main dialog's events; dropped while there is no dialog.
+  // ---- Hooks: the defaults act on the program ----
+  // Every line the way prints (colour: see kNodeHiddenColour; flags kNode*).
+  virtual void NodeTrace(int colourField, unsigned flags, const char* text);
+  // The main dialog's delayed events; dropped while there is no dialog.
   virtual void PostUiEvent(std::uint32_t code);
+  // SYSERR line, header dump, pause, receive ring emptied, disconnection.
+  virtual void NodeProtocolError(const char* line, const FrameHeader& header, const char* tag);
+  // The own aircraft as it stands now (position and nearest airport included).
+  virtual OwnAircraftReport OwnAircraftForNode() const;
+  // The current flight-plan record; nothing while no flight-plan form made one.
+  virtual std::optional<FlightPlanRecordBytes> FlightPlanForNode() const;
+  virtual void SearchNearestAirport();
+  virtual void SetConnectionState(int state);
+  virtual void ShowNodeCountdown(std::uint32_t seconds);
+  virtual void ShowMainWindow();
+  virtual void ShowChat();
+  virtual void EnableChat(bool enable);
+  virtual void CloseMainWindow();
+  virtual void LeaveQuietly();
+  virtual void Beep();
+  virtual void PlayDisconnectionSound();
+  virtual void SetMainDialogText(int controlId, const char* text);
+  // The node's text formatting of the text window.
+  virtual void SetTextFormat(DWORD effects, COLORREF colour);
+  virtual void RemoveDelimiters(char first, char second);
+  virtual void RemoveDelimitedText(char first, char second);
+  virtual void DisplayLongHaulText(const PrivateTextRecord& record);
+  // Voice is not built yet: the default drops the frame.
+  virtual void PlayReceivedVoice(std::span<const std::uint8_t> frame);
+  // The way object of a peer way, null when none exists.
+  virtual COrvSok* PeerWayFor(std::int32_t way) const;
 
  private:
+  // ---- Messages (node_way.cpp) ----
   void ConnectAndLogin();
-  void SendLogin();
-  void SendHeartbeat();
+  std::string ChooseHost(const std::string& entry, bool& looping, const char*& label) const;
+  void TraceProgress(const char* text);
+  void Disconnection(const DMessage& message);
+  void Cancel();
+  void Logout();
+  void SendRawBlock(const DMessage& message);
+
+  // ---- Sending (node_way_send.cpp) ----
+  LoginRecord BuildLoginRecord() const;
+  IdentityBlock BuildIdentity() const;
+  std::int32_t SendPlain(std::uint8_t type, std::uint8_t subCode, std::span<const std::uint8_t> body);
+  std::int32_t SendPacked(std::uint8_t type, std::uint8_t subCode, std::span<const std::uint8_t> record);
+  std::int32_t SendPilot(std::uint8_t subCode, std::uint32_t mask);
+  std::int32_t SendFlightPlan();
+  std::int32_t SendLongHaul();
+  std::int32_t SendKickout();
+  std::int32_t RefuseSend(int code, std::uint8_t type, std::uint8_t subCode);
+
+  // ---- Frames (node_way_frames.cpp) ----
+  void TraceReceived(const FrameHeader& header);
   DWORD TakeLoginAck(const Frame& frame);
   void TraceAccepted(const LoginAckRecord& ack);
-  void NodeTracef(int colourField, bool newLine, const char* format, ...) __attribute__((format(printf, 4, 5)));
+  DWORD OpenPortTest(const FrameHeader& header);
+  DWORD TextStyle(const Frame& frame);
+  DWORD Standard(const Frame& frame);
+  DWORD InCockpit(const Frame& frame);
+  DWORD TakeLongHaulText(const Frame& frame);
+  DWORD VoiceBlock(const Frame& frame);
+  // A body shorter than its record closes the link; false then.
+  bool BodyHolds(const Frame& frame, std::size_t size);
+  void ShortBody(const FrameHeader& header);
+  // Unpacks a compressed record; a failure is traced and, for a cut body, closes the link.
+  bool UnpackBody(const Frame& frame, std::span<std::uint8_t> record);
+  // "SYSERR_<code> : type / sub-code", then the protocol error's close.
+  DWORD FrameError(int code, const FrameHeader& header, const char* tag);
+
+  // ---- Orders (node_way_orders.cpp) ----
+  DWORD ConnectNeighbourOrder(const Frame& frame);
+  DWORD TunnelOrder(const Frame& frame);
+  DWORD TrustedAddressOrder(const Frame& frame);
+
+  bool Verbose() const;
+  void NodeTracef(int colourField, unsigned flags, const char* format, ...) __attribute__((format(printf, 4, 5)));
+  void NotifyTrace(const char* tag);
 
   mutable std::mutex mutex_;
-  LoginRecord login_;
+  std::string hubEntry_;
   std::string currentHub_;
   std::string serverName_;
   std::string firstName_;
@@ -70,4 +170,7 @@ class CNodeWay : public COrvSok {
   std::atomic<bool> connectInProgress_{false};
   std::atomic<std::uint16_t> hubPort_{0};
   std::atomic<std::uint8_t> serverToken_{0};
+  std::atomic<std::uint32_t> inCockpitSeconds_{0};
+  // The type and sub-code of the last frame sent (the open-port test answer carries them).
+  FrameHeader lastSent_;
 };

@@ -21,6 +21,15 @@ inline constexpr std::uint32_t THRDMSG_CONNECT_NEIGHBOUR = 0x939F;
 inline constexpr std::uint32_t THRDMSG_CONNECT_TUNNELLED = 0x93A0;
 inline constexpr std::uint32_t THRDMSG_CONNECT = 38268;
 inline constexpr std::uint32_t THRDMSG_HEARTBEAT = 38298;
+// The node way's own messages.
+inline constexpr std::uint32_t THRDMSG_SERVER_ANSWER = 0x83A0;  // param: the user's answer
+inline constexpr std::uint32_t THRDMSG_NODE_PILOT = 0x83BC;     // param: sub-code, word 3: item mask
+inline constexpr std::uint32_t THRDMSG_CANCEL = 0x83C2;
+inline constexpr std::uint32_t THRDMSG_FLIGHT_PLAN = 0x8CE4;
+inline constexpr std::uint32_t THRDMSG_TEXT_LONGHAUL = 0x938A;
+inline constexpr std::uint32_t THRDMSG_KICKOUT = 0x938B;
+inline constexpr std::uint32_t THRDMSG_LOGOUT = 0x9586;
+inline constexpr std::uint32_t THRDMSG_RAW_BLOCK = 0xAAF8;  // param 0: send the payload as it stands
 inline constexpr std::uint32_t THRDMSG_WAY_TEST = 0xAEE0;
 // Posted by AllocatePeerWay so that the way resets its own sleep state on its own thread.
 inline constexpr std::uint32_t THRDMSG_WAY_ALLOCATED = 0xAEE1;

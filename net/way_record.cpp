@@ -61,3 +61,14 @@ std::int32_t LookupWayByCallsign(std::string_view callsign) {
   }
   return -1;
 }
+
+std::int32_t LookupWayByPeerName(std::string_view peerName) {
+  if (peerName.empty()) return -1;
+  WayTableGuard guard;
+  const WayTableArray& table = WayTable();
+  for (std::int32_t way = 0; way < kPeerWayCount; ++way) {
+    const WayRecord& record = table[static_cast<std::size_t>(way)];
+    if ((record.stateFlags & kWayAllocated) != 0 && FieldText(record.tunnelPeerName) == peerName) return way;
+  }
+  return -1;
+}

@@ -60,6 +60,10 @@ struct WayRecord {
   char peerKind = 0;  // 'P' pilot, 'A' controller
   std::array<char, kWayNameSize> peerLogin{};
   std::array<char, kWayNameSize> callsign{};
+  // The name of the peer that asked the node for a tunnel to this way. The
+  // node way writes it under the lock when it allocates the way (the way
+  // itself learns the same name from the block, on its own thread).
+  std::array<char, kWayNameSize> tunnelPeerName{};
   std::array<char, kWayNameSize> serverName{};
   std::array<char, kWayPersonNameSize> firstName{};
   std::array<char, kWayPersonNameSize> lastName{};
@@ -106,6 +110,9 @@ std::int32_t AllocatePeerWay(const char* callsign);
 void ClearWayRecord(std::int32_t wayId, const char* callerTag);
 // Under the lock: the allocated way whose callsign is exactly this one, or -1.
 std::int32_t LookupWayByCallsign(std::string_view callsign);
+// Under the lock: the allocated way that a tunnel was opened for on this
+// peer's request (its tunnel peer name is exactly this one), or -1.
+std::int32_t LookupWayByPeerName(std::string_view peerName);
 
 // Copies text into a fixed field, cut to the field and terminated.
 template <std::size_t N>

@@ -1,5 +1,7 @@
 #include "net/way_table_lock.h"
 
+#include "win/clock.h"
+
 void WayTableLockType::Init() {
   InitializeCriticalSection(&section_);
   nesting_.store(0);
@@ -20,4 +22,11 @@ WayTableLockType& WayTableLock() {
   // Never destroyed: way threads are not joined at exit.
   static auto* lock = new WayTableLockType();
   return *lock;
+}
+
+WayTableTraceGate::WayTableTraceGate() {
+  for (unsigned waited = 0; WayTableLock().Nesting() != 0 && waited < kTraceGateLimitMs; waited += kTraceGateStepMs) {
+    Sleep(kTraceGateStepMs);
+  }
+  WayTableLock().CountIn();
 }

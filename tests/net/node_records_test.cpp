@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -302,14 +303,34 @@ TEST(NodeRecordBodies, TunnelRequestFields) {
   EXPECT_EQ(out.peerCallsign, "D-EFGH");
 }
 
-TEST(NodeRecordBodies, PortZeroIsRefused) {
+TEST(NodeRecordBodies, PortZeroIsToldButTheRecordIsRead) {
+  // A tunnelled neighbour is reached on the node's port: its own may be 0.
   NeighbourLinkRecord link;
   link.callsign = "F-ZERO";
+  link.flags = kNeighbourTunnelled;
   NeighbourLinkRecord linkOut;
   EXPECT_EQ(ReadNeighbourLinkRecord(WriteNeighbourLinkRecord(link), linkOut), kNodeRecordBadPort);
+  EXPECT_EQ(linkOut.callsign, "F-ZERO");
+  EXPECT_TRUE(linkOut.Tunnelled());
   TunnelRequestRecord tunnel;
+  tunnel.requesterName = "ASKER";
   TunnelRequestRecord tunnelOut;
   EXPECT_EQ(ReadTunnelRequestRecord(WriteTunnelRequestRecord(tunnel), tunnelOut), kNodeRecordBadPort);
+  EXPECT_EQ(tunnelOut.requesterName, "ASKER");
+}
+
+TEST(NodeRecordBodies, FlightPlanPacketCarriesTheRecordAsItStands) {
+  FlightPlanRecordBytes plan{};
+  for (std::size_t i = 0; i < plan.size(); ++i) plan[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  EXPECT_TRUE(FlightPlanHasType(plan));
+  const FlightPlanPacketBytes packet = WriteFlightPlanPacket("F-GHIJKLMNOPQRSTU", plan);
+  EXPECT_EQ(packet.size(), 2352u);
+  for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(packet[i], 0) << i;
+  EXPECT_EQ(FieldText(std::vector<std::uint8_t>(packet.begin(), packet.end()), 8, 16), "F-GHIJKLMNOPQRS");
+  EXPECT_EQ(packet[23], 0);
+  EXPECT_TRUE(std::equal(plan.begin(), plan.end(), packet.begin() + 24));
+  plan[kFlightPlanTypeOffset] = 0;
+  EXPECT_FALSE(FlightPlanHasType(plan)) << "no flight rules: not valid";
 }
 
 TEST(NodeRecordBodies, SmallFixedBodies) {

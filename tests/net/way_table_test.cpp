@@ -1,7 +1,9 @@
 // The way table: allocation, clearing and look-ups under the lock.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "net/way_record.h"
 #include "test_way.h"
@@ -93,6 +95,43 @@ TEST_F(WayTableTest, CallsignLookupIsExactAndSeesOnlyAllocatedRecords) {
     EXPECT_EQ(LookupWayByCallsign(c.callsign), c.way) << c.callsign;
   }
   EXPECT_EQ(WayTableLock().Nesting(), 0);
+}
+
+TEST_F(WayTableTest, PeerNameLookupSeesOnlyAllocatedTunnels) {
+  {
+    WayTableGuard guard;
+    ASSERT_EQ(AllocatePeerWay(nullptr), 0);
+    ASSERT_EQ(AllocatePeerWay(nullptr), 1);
+    CopyToField(WayTable()[1].tunnelPeerName, "REQ1");
+    CopyToField(WayTable()[3].tunnelPeerName, "OLD");  // not allocated
+  }
+  EXPECT_EQ(LookupWayByPeerName("REQ1"), 1);
+  EXPECT_EQ(LookupWayByPeerName("REQ"), -1);
+  EXPECT_EQ(LookupWayByPeerName("OLD"), -1);
+  EXPECT_EQ(LookupWayByPeerName(""), -1) << "an empty name names no tunnel";
+  ClearWayRecord(1, "TEST");
+  EXPECT_EQ(LookupWayByPeerName("REQ1"), -1) << "a cleared way forgets its tunnel";
+  EXPECT_EQ(WayTableLock().Nesting(), 0);
+}
+
+TEST_F(WayTableTest, TheTraceGateWaitsForTheHolderAndCountsItself) {
+  std::atomic<bool> inside{false};
+  std::atomic<int> nestingInside{0};
+  std::thread writer;
+  {
+    WayTableGuard guard;
+    writer = std::thread([&] {
+      WayTableTraceGate gate;
+      nestingInside = WayTableLock().Nesting();
+      inside = true;
+    });
+    TestWay::WaitFor(100, [] { return false; });
+    EXPECT_FALSE(inside.load()) << "the gate waits while the lock is held";
+  }
+  writer.join();
+  EXPECT_TRUE(inside.load());
+  EXPECT_EQ(nestingInside.load(), 1) << "counted in, without the critical section";
+  EXPECT_EQ(WayTableLock().Nesting(), 0) << "and out again";
 }
 
 }  // namespace
