@@ -68,8 +68,14 @@ export TK_PORTMAP="80=$web_port,55007=$plugin_port${TK_PORTMAP:+,$TK_PORTMAP}"
 auto="$build/tk_auto"
 
 (
-  sleep 5
-  if "$auto" "$TK_AUTOMATION" --wait-ms 20000 "click 7055 7212" >/dev/null 2>&1; then
+  # The session opens once the plug-in link is up; then "Servers ..." slot 0 and Connect.
+  for _ in $(seq 60); do
+    if "$auto" "$TK_AUTOMATION" --wait-ms 20000 dump 2>/dev/null | grep -q 'Connecting to XPlane ...Ok'; then
+      break
+    fi
+    sleep 0.5
+  done
+  if "$auto" "$TK_AUTOMATION" --wait-ms 20000 "command 7055 33000" "click 7055 7212" >/dev/null 2>&1; then
     echo "[demo] Connect clicked"
   else
     echo "[demo] could not click Connect" >&2
