@@ -111,8 +111,6 @@ ServerTextRecord CNodeWay::ServerMessage() const {
   return serverMessage_;
 }
 
-std::string CNodeWay::OwnPublicAddress() const { return ::OwnPublicAddress(); }
-
 // ---- Hooks ----
 
 void CNodeWay::NodeTrace(int colourField, unsigned flags, const char* text) {
@@ -329,19 +327,7 @@ void CNodeWay::ConnectAndLogin() {
 }
 
 void CNodeWay::Disconnection(const DMessage& message) {
-  // The third word is only a claim; the queue knows what really follows.
-  std::uint32_t remaining = std::min(message.word3, PendingPayload());
-  std::vector<char> text(kDisconnectionTextPiece + 1, '\0');
-  const bool pieces = remaining > kDisconnectionTextPiece;
-  while (remaining > kDisconnectionTextPiece) {
-    ShowMessage("Warning", "_%s_PULTXTa ( %d )", "node", static_cast<int>(remaining));
-    PopData(text.data(), kDisconnectionTextPiece);
-    remaining -= kDisconnectionTextPiece;
-  }
-  if (pieces) ShowMessage("Warning", "_%s_PULTXTb ( %d )", "node", static_cast<int>(remaining));
-  std::fill(text.begin(), text.end(), '\0');
-  if (remaining > 0) PopData(text.data(), remaining);
-  const std::string reason(text.data());
+  const std::string reason = PopReasonText(message, "node");
   if (message.param != 0) return;
 
   const bool sessionOpen = g_networkState.load() != 0;

@@ -77,7 +77,6 @@ class CNodeWay : public COrvSok {
  protected:
   DWORD HandleNodeMessage(const DMessage& message) override;
   DWORD HandleNodeFrame(const Frame& frame) override;
-  std::string OwnPublicAddress() const override;
 
   // ---- Hooks: the defaults act on the program ----
   // Every line the way prints (colour: see kNodeHiddenColour; flags kNode*).

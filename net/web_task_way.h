@@ -44,7 +44,6 @@ class CWebTaskWay : public COrvSok {
  protected:
   DWORD RunWebTask(const DMessage& message) override;
   DWORD FeedTextLines() override;
-  std::string OwnPublicAddress() const override { return ::OwnPublicAddress(); }
 
   // Every text the page makes the way print passes here.
   virtual void WebTrace(WebTraceStyle style, bool lineBreak, std::string_view text);
