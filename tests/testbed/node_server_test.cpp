@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/frame_bytes.h"
+
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -19,30 +21,6 @@ namespace {
 
 constexpr int kWaitMs = 5000;
 
-using Bytes = std::vector<std::uint8_t>;
-
-std::string AsString(const Bytes& b) { return std::string(b.begin(), b.end()); }
-Bytes AsBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
-
-Bytes Header(std::uint8_t type, std::uint8_t sub, std::uint8_t flags, std::uint32_t length) {
-  return {0xA1,
-          0xB2,
-          0xC3,
-          0x17,
-          type,
-          sub,
-          0,
-          flags,
-          static_cast<std::uint8_t>(length),
-          static_cast<std::uint8_t>(length >> 8),
-          static_cast<std::uint8_t>(length >> 16),
-          static_cast<std::uint8_t>(length >> 24)};
-}
-
-Bytes Concat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
 
 LoginRecord TestLogin() {
   LoginRecord login;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/frame_bytes.h"
+
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -19,33 +21,9 @@ namespace {
 
 constexpr int kWaitMs = 5000;
 
-using Bytes = std::vector<std::uint8_t>;
-
-std::string AsString(const Bytes& b) { return std::string(b.begin(), b.end()); }
-Bytes AsBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
-
-Bytes Header(std::uint8_t type, std::uint8_t sub, std::uint32_t length) {
-  return {0xA1,
-          0xB2,
-          0xC3,
-          0x17,
-          type,
-          sub,
-          0,
-          0,
-          static_cast<std::uint8_t>(length),
-          static_cast<std::uint8_t>(length >> 8),
-          static_cast<std::uint8_t>(length >> 16),
-          static_cast<std::uint8_t>(length >> 24)};
-}
-
-Bytes Concat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
 
 Bytes Record(std::uint8_t code, const Bytes& body) {
-  return Concat(Header(kXtkRecordType, code, static_cast<std::uint32_t>(body.size())), body);
+  return Concat(Header(kXtkRecordType, code, 0, static_cast<std::uint32_t>(body.size())), body);
 }
 
 // The handshake body as the client reads it, built here byte by byte.
@@ -130,7 +108,7 @@ TEST(PluginServer, RecordsTheClientsFramesInOrder) {
   const Bytes hello = Record(XTK_CMD_HELLO, {0x01, 0x04, 0x00, 0x0B});
   const Bytes tick = Record(XTK_CMD_TICK, {1, 0});
   const Bytes ack = Record(XTK_CMD_DLL_INFOS_ACK, {});
-  const Bytes trace = Concat(Header(kTraceRecordType, 1, 4), {2, 0, 'h', 'i'});
+  const Bytes trace = Concat(Header(kTraceRecordType, 1, 0, 4), {2, 0, 'h', 'i'});
   const Bytes all = Concat(Concat(Concat(hello, tick), Concat(trace, ack)), tick);
   // Cut inside a header and inside a body: the stand-in hunts across receives.
   for (const auto& [from, to] : {std::pair{0, 7}, std::pair{7, 15}, std::pair{15, static_cast<int>(all.size())}}) {
@@ -190,7 +168,7 @@ TEST(PluginServer, SendsRecordsAndDataSetsByteForByte) {
       {"add peer callback", [&] { return server.SendRecord(XTK_MSG_ADDPEER_CALLBACK, Bytes{3, 0, 1, 0}); },
        Record(20, {3, 0, 1, 0})},
       {"closing", [&] { return server.SendRecord(XTK_MSG_XPLANE_CLOSING); }, Record(162, {})},
-      {"trace line", [&] { return server.SendFrame(kTraceRecordType, 0); }, Header(10, 0, 0)},
+      {"trace line", [&] { return server.SendFrame(kTraceRecordType, 0); }, Header(10, 0, 0, 0)},
       {"garbage", [&] { return server.SendRaw(garbage); }, garbage},
   };
   for (const Case& c : cases) {
@@ -215,7 +193,7 @@ TEST(PluginServer, BodyBoundOfTheClientsFrames) {
   EXPECT_EQ(server.Records().back().body, largest);
 
   // One byte more ends the link before any body is read.
-  ASSERT_TRUE(linked.client.Send(AsString(Header(kXtkRecordType, XTK_CMD_ADD_PEER, kMaxClientFrameBody + 1))));
+  ASSERT_TRUE(linked.client.Send(AsString(Header(kXtkRecordType, XTK_CMD_ADD_PEER, 0, kMaxClientFrameBody + 1))));
   EXPECT_TRUE(linked.client.Receive(1, kWaitMs).empty());
   EXPECT_TRUE(linked.client.PeerClosed());
   ASSERT_TRUE(server.WaitForLinkEnd(kWaitMs));
@@ -274,7 +252,7 @@ TEST(PluginServer, LogsOneLinePerEvent) {
   LinkedClient linked;
   ASSERT_TRUE(linked.Link(server));
   const Bytes frames = Concat(Concat(Record(XTK_CMD_HELLO, {1, 4, 0, 11}), Record(99, {})),
-                              Concat(Header(kTraceRecordType, 0, 0), Record(XTK_CMD_DLL_INFOS_ACK, {})));
+                              Concat(Header(kTraceRecordType, 0, 0, 0), Record(XTK_CMD_DLL_INFOS_ACK, {})));
   ASSERT_TRUE(linked.client.Send(AsString(frames)));
   ASSERT_TRUE(server.WaitForFrames(4, kWaitMs));
   linked.client.Close();
