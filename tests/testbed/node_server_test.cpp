@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "support/frame_bytes.h"
-
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -14,6 +12,7 @@
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
 #include "net/node_records.h"
+#include "support/frame_bytes.h"
 #include "support/klib_fixture.h"
 #include "testbed/loopback_peer.h"
 

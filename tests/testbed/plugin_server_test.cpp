@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "support/frame_bytes.h"
-
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "support/frame_bytes.h"
 #include "support/free_port.h"
 #include "testbed/loopback_peer.h"
 #include "testbed/plugin_codes.h"
