@@ -79,8 +79,23 @@ CNodeWay* ConnectedNodeWay() {
   return node != nullptr && node->IsConnected() ? node : nullptr;
 }
 
-void PostToNode(std::uint32_t id, const char* tag) {
-  if (CNodeWay* node = NodeWayObject()) CBaseThread::Post(Klib().mainThread, node, id, 0, 0, tag);
+// Stops a hub-list fetch or a reconnection that is counting down. The node
+// way cancels on its own thread; before the first connect there is none, and
+// the countdowns are stopped here so that the cancel is never lost.
+void CancelCountdown(const char* tag) {
+  if (CNodeWay* node = NodeWayObject()) {
+    CBaseThread::Post(Klib().mainThread, node, THRDMSG_CANCEL, 0, 0, tag);
+  } else {
+    g_networkState = 0;
+    g_hubListCountdown = 0;
+    g_hubRefreshCounter = 0;
+    g_reconnectCountdown = 0;
+    if (g_pMainThread != nullptr && Klib().traceMask.load() == 0) g_pMainThread->TraceRemoveDelimitedText('{', '}');
+    PrintLine(kColourEmphasis, " Canceled.");
+  }
+  // Nothing is in progress any more: the next press connects again.
+  g_connecting = false;
+  SetConnectionBitmap(kConnectionOffline);
 }
 
 void PlayNotify() {
@@ -143,13 +158,11 @@ void OnConnectButton() {
     ShowUnicomReminder();
   }
   if (g_hubListCountdown.load() != 0) {
-    PostToNode(THRDMSG_CANCEL, "PZGN1041");
-    SetConnectionBitmap(kConnectionOffline);
+    CancelCountdown("PZGN1041");
     return;
   }
   if (g_reconnectCountdown.load() != 0) {
-    PostToNode(THRDMSG_CANCEL, "PZGN1042");
-    SetConnectionBitmap(kConnectionOffline);
+    CancelCountdown("PZGN1042");
     return;
   }
   SetConnectionBitmap(1);

@@ -122,6 +122,24 @@ TEST_F(ConnectFlowTest, RefusedAttemptsLeaveNothingInProgress) {
   EXPECT_EQ(NodeWayObject(), nullptr);
 }
 
+TEST_F(ConnectFlowTest, PressingConnectDuringTheHubListFetchCancelsIt) {
+  g_sessionOpen = true;
+  WriteSlot("localhost");
+  ASSERT_EQ(ConnectToNetwork(0), 0);
+  OnConnectButton();
+  EXPECT_TRUE(g_connecting.load());
+  EXPECT_EQ(g_hubListCountdown.load(), 50) << "a retry in 50 s when the page does not answer";
+
+  OnConnectButton();
+  EXPECT_EQ(g_hubListCountdown.load(), 0);
+  EXPECT_FALSE(g_connecting.load());
+  EXPECT_EQ(ConnectionBitmap(), kBitmapOffline);
+  EXPECT_NE(ChatText().find(" Canceled."), std::string::npos);
+  for (int second = 0; second < 60; ++second) Tick();
+  EXPECT_EQ(g_hubListCountdown.load(), 0);
+  EXPECT_EQ(NodeWayObject(), nullptr);
+}
+
 TEST_F(ConnectFlowTest, ADirectNodeAddressLogsInWithoutTheWebPageAndLeavesWithOneLogout) {
   NodeServer node;
   ASSERT_TRUE(node.Ok());
