@@ -12,6 +12,7 @@
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
 #include "net/node_records.h"
+#include "support/recorded_lines.h"
 #include "support/frame_bytes.h"
 #include "support/klib_fixture.h"
 #include "testbed/loopback_peer.h"
@@ -292,12 +293,8 @@ TEST(NodeServer, SendsHeartbeatsPeriodicallyUntilTurnedOff) {
 TEST(NodeServer, LogsOneLinePerEvent) {
   NodeServer server;
   ASSERT_TRUE(server.Ok());
-  std::mutex mutex;
-  std::vector<std::string> lines;
-  server.SetEventLog([&](std::string_view line) {
-    std::lock_guard lock(mutex);
-    lines.emplace_back(line);
-  });
+  RecordedLines log;
+  server.SetEventLog(log.Sink());
   LinkedClient linked;
   ASSERT_TRUE(linked.Link(server));
   ASSERT_TRUE(linked.client.Send(AsString(Header(kNcsMsgHeaderOnly, 0, 0, 0))));
@@ -305,7 +302,7 @@ TEST(NodeServer, LogsOneLinePerEvent) {
   ASSERT_TRUE(server.DropLink());
   ASSERT_TRUE(server.WaitForLinkEnd(kWaitMs));
 
-  std::lock_guard lock(mutex);
+  const std::vector<std::string> lines = log.Lines();
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0].rfind("linked from 127.0.0.1:", 0), 0u) << lines[0];
   EXPECT_EQ(lines[1], "login of F-TEST (user jdoe, client 11.0.4.B) answered as server 11.0.4.A");

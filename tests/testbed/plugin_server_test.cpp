@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/recorded_lines.h"
 #include "support/frame_bytes.h"
 #include "support/free_port.h"
 #include "testbed/loopback_peer.h"
@@ -242,12 +243,8 @@ TEST(PluginServer, ListensOnAGivenPort) {
 TEST(PluginServer, LogsOneLinePerEvent) {
   PluginServer server;
   ASSERT_TRUE(server.Ok());
-  std::mutex mutex;
-  std::vector<std::string> lines;
-  server.SetEventLog([&](std::string_view line) {
-    std::lock_guard lock(mutex);
-    lines.emplace_back(line);
-  });
+  RecordedLines log;
+  server.SetEventLog(log.Sink());
   LinkedClient linked;
   ASSERT_TRUE(linked.Link(server));
   const Bytes frames = Concat(Concat(Record(XTK_CMD_HELLO, {1, 4, 0, 11}), Record(99, {})),
@@ -257,7 +254,7 @@ TEST(PluginServer, LogsOneLinePerEvent) {
   linked.client.Close();
   ASSERT_TRUE(server.WaitForLinkEnd(kWaitMs));
 
-  std::lock_guard lock(mutex);
+  const std::vector<std::string> lines = log.Lines();
   ASSERT_EQ(lines.size(), 7u);
   EXPECT_EQ(lines[0].rfind("linked from 127.0.0.1:", 0), 0u) << lines[0];
   const std::vector<std::string> rest(lines.begin() + 1, lines.end());

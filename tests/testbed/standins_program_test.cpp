@@ -17,6 +17,7 @@
 #include "net/frame_codes.h"
 #include "net/node_records.h"
 #include "net/web_page_parser.h"
+#include "support/collecting_web_sink.h"
 #include "support/child_process.h"
 #include "testbed/loopback_peer.h"
 #include "testbed/plugin_codes.h"
@@ -51,19 +52,6 @@ bool WaitForPortsFile(const std::string& path, ChildProcess& child, Ports& ports
   }
   return false;
 }
-
-class CollectingSink : public WebPageSink {
- public:
-  void Trace(WebTraceStyle, bool, std::string_view text) override { traces.emplace_back(text); }
-  void SetTraceColour(WebTraceColour) override {}
-  void ChangeTraceEffects(std::uint32_t, bool) override {}
-  void ShowBox(std::string_view, std::string_view) override {}
-  void OwnAddressChanged(std::string_view) override {}
-  void HubTextChanged(std::string_view) override {}
-  void BlockEnded(WebBlockEnd action) override { ends.push_back(action); }
-  std::vector<std::string> traces;
-  std::vector<WebBlockEnd> ends;
-};
 
 LoginRecord DemoLogin() {
   LoginRecord login;

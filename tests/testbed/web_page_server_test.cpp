@@ -10,6 +10,8 @@
 
 #include "net/web_page_parser.h"
 #include "net/web_request.h"
+#include "support/recorded_lines.h"
+#include "support/collecting_web_sink.h"
 #include "testbed/loopback_peer.h"
 #include "testbed/web_page_server.h"
 
@@ -40,19 +42,6 @@ std::string Body(const std::string& reply) {
   const auto at = reply.find("\r\n\r\n");
   return at == std::string::npos ? std::string() : reply.substr(at + 4);
 }
-
-class CollectingSink : public WebPageSink {
- public:
-  void Trace(WebTraceStyle, bool, std::string_view text) override { traces.emplace_back(text); }
-  void SetTraceColour(WebTraceColour) override {}
-  void ChangeTraceEffects(std::uint32_t, bool) override {}
-  void ShowBox(std::string_view, std::string_view) override {}
-  void OwnAddressChanged(std::string_view) override {}
-  void HubTextChanged(std::string_view) override {}
-  void BlockEnded(WebBlockEnd action) override { ends.push_back(action); }
-  std::vector<std::string> traces;
-  std::vector<WebBlockEnd> ends;
-};
 
 class WebPageServerTest : public testing::Test {
  protected:
@@ -133,12 +122,8 @@ TEST_F(WebPageServerTest, FaultsRawReplyAndDrop) {
 }
 
 TEST_F(WebPageServerTest, LogsOneLinePerRequest) {
-  std::mutex mutex;
-  std::vector<std::string> lines;
-  server_.SetEventLog([&](std::string_view line) {
-    std::lock_guard lock(mutex);
-    lines.emplace_back(line);
-  });
+  RecordedLines log;
+  server_.SetEventLog(log.Sink());
   server_.SetLines(WebPageServer::HubListLines("203.0.113.9", "127.0.0.1:6809"));
   struct Case {
     std::function<void()> script;
@@ -160,8 +145,7 @@ TEST_F(WebPageServerTest, LogsOneLinePerRequest) {
     Exchange(c.request);
     expected.emplace_back(c.line);
   }
-  std::lock_guard lock(mutex);
-  EXPECT_EQ(lines, expected);
+  EXPECT_EQ(log.Lines(), expected);
 }
 
 TEST(WebPageServerLifetime, StopsPromptlyWithAClientThatNeverSends) {
