@@ -158,7 +158,7 @@ int CFSClientDlg::InitMainDialog() {
   g_networkState = 0;
   g_startupDone = false;
   g_quitting = false;
-  timerIds_.fill(0);
+  KillTimers();  // a running timer whose id is forgotten could never be killed
   delayedStorage_.reset(new std::uint8_t[kDelayedEventRingSize + 16]);
   {
     CCircBuf::Init();
