@@ -488,10 +488,10 @@ std::int32_t ReadVoiceBlock(std::span<const std::uint8_t> body, VoiceBlockView& 
 }
 
 std::vector<std::uint8_t> WriteVoiceBlock(std::span<const std::uint8_t> voiceFrame) {
-  std::vector<std::uint8_t> body(kVoiceBlockLeadSize);
+  std::vector<std::uint8_t> body(kVoiceBlockLeadSize + voiceFrame.size());
   PutU32At(body, kVoiceAnnounced, static_cast<std::uint32_t>(voiceFrame.size() + 1));
   body[kVoiceMarkerAt] = kVoiceMarker;
-  body.insert(body.end(), voiceFrame.begin(), voiceFrame.end());
+  std::copy(voiceFrame.begin(), voiceFrame.end(), body.begin() + kVoiceBlockLeadSize);
   return body;
 }
 

@@ -173,9 +173,8 @@ std::vector<std::uint8_t> RingBytes(ByteRing& ring) {
 TEST_F(TraceTest, RingRecordIsWrittenWholeOrNotAtAll) {
   const std::string big(kTraceBufferSize - 100, 'z');
   const std::uint32_t recordSize = static_cast<std::uint32_t>(big.size()) + 2;  // tag, text, terminator
-  std::vector<std::uint8_t> record{kTraceText};
-  record.insert(record.end(), big.begin(), big.end());
-  record.push_back(0);
+  const std::string recordText = std::string(1, static_cast<char>(kTraceText)) + big + '\0';
+  const std::vector<std::uint8_t> record(recordText.begin(), recordText.end());
 
   struct Case {
     const char* name;
