@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "sim/text_fields.h"
+#include "core/text_fields.h"
 #include "sim/title_rules.h"
 #include "win/ascii_case.h"
 
