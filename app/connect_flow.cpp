@@ -165,6 +165,7 @@ void OnConnectButton() {
     CancelCountdown("PZGN1042");
     return;
   }
+  if (CCchatDlg* chat = g_pChatDlg.load(); chat != nullptr && chat->IsWindowVisible()) chat->ScrollToEnd();
   SetConnectionBitmap(1);
   if (g_networkState.load() != 0 || g_connecting.load()) {
     OnDisconnectFromNetwork();

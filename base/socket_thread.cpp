@@ -374,12 +374,12 @@ DWORD CSoketK::FillRxBuf(const std::uint8_t* data, std::uint32_t n) {
 }
 
 void CSoketK::CountReceived(std::uint32_t n) {
-  bytesReceived_ += n;
+  bytesReceived_.fetch_add(n, std::memory_order_relaxed);
   Klib().rxByteCount.fetch_add(n, std::memory_order_relaxed);
 }
 
 void CSoketK::CountSent(std::uint32_t n) {
-  bytesSent_ += n;
+  bytesSent_.fetch_add(n, std::memory_order_relaxed);
   Klib().txByteCount.fetch_add(n, std::memory_order_relaxed);
 }
 

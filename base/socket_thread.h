@@ -101,8 +101,12 @@ class CSoketK : public CBaseThread {
   WORD Port() const { return port_; }
   DWORD SendBlockSize() const { return sendBlockSize_; }
   DWORD RecvBlockSize() const { return recvBlockSize_; }
-  DWORD BytesSent() const { return bytesSent_; }
-  DWORD BytesReceived() const { return bytesReceived_; }
+  // The byte counters may be read, and taken, from any thread.
+  DWORD BytesSent() const { return bytesSent_.load(std::memory_order_relaxed); }
+  DWORD BytesReceived() const { return bytesReceived_.load(std::memory_order_relaxed); }
+  // The count so far, the counter starting again from 0 (no byte counted in between is lost).
+  DWORD TakeBytesSent() { return bytesSent_.exchange(0, std::memory_order_relaxed); }
+  DWORD TakeBytesReceived() { return bytesReceived_.exchange(0, std::memory_order_relaxed); }
   DWORD PendingReads() const { return pendingReads_; }
   const char* LostReason() const { return reason_.data(); }
   bool SentAll() const { return sentAll_; }
@@ -157,8 +161,8 @@ class CSoketK : public CBaseThread {
   DWORD sendBufferSize_ = kDefaultSendBufferSize;
   DWORD sendBlockSize_ = kInitialBlockSize;
   DWORD recvBlockSize_ = kInitialBlockSize;
-  DWORD bytesSent_ = 0;
-  DWORD bytesReceived_ = 0;
+  std::atomic<DWORD> bytesSent_{0};
+  std::atomic<DWORD> bytesReceived_{0};
   DWORD pendingReads_ = 0;
   std::array<char, kSocketReasonSize> reason_{};
   bool sentAll_ = false;

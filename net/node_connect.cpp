@@ -9,8 +9,10 @@
 #include "app/settings.h"
 #include "base/klib_settings.h"
 #include "base/klib_trace.h"
+#include "base/print_dlg.h"
 #include "net/node_way.h"
 #include "net/web_task_way.h"
+#include "win/richedit.h"
 
 CBaseThread* g_porvNode = nullptr;
 
@@ -58,6 +60,10 @@ void ConnectToNode() {
     } else if (Klib().TraceBit(16)) {
       KlibMainTraceLine(Klib().Colour(kColourNormal), "%s", "Restarting node connection...");
     }
+  }
+  // The way's lines are appended at the end of the text window, whatever the user selected there.
+  if (CPrintDlg* output = Klib().traceOutput; output != nullptr && output->RichEdit() != nullptr) {
+    output->RichEdit()->SetSel(-1, -1);
   }
   node->ClearSleepCountdown();
   node->Resume(0);
