@@ -87,6 +87,9 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   bool Initialised() const { return initialised_; }
   bool TimersRunning() const;
   std::uint32_t TickCount() const { return tickCounter_; }
+  std::uint32_t AutoWeatherCounter() const { return autoWeatherCounter_; }
+  // Tests start the tick counter near its wrap.
+  void SetTickCountForTest(std::uint32_t ticks) { tickCounter_ = ticks; }
   CCchatDlg* Chat() const { return chat_.get(); }
   ByteRing& DelayedEventRing() { return delayedRing_; }
   // Milliseconds the start-up pauses (2 s splash, 100 ms settle); tests set them to 0.
