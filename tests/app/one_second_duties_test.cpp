@@ -17,13 +17,13 @@
 #include <vector>
 
 #include "app/app_globals.h"
-#include "app/app_paths.h"
+#include "core/app_paths.h"
 #include "app/connect_flow.h"
 #include "app/main_class.h"
 #include "app/main_dialog.h"
-#include "app/main_dialog_state.h"
-#include "app/own_position.h"
-#include "app/settings.h"
+#include "core/main_dialog_state.h"
+#include "core/own_position.h"
+#include "core/settings.h"
 #include "base/klib_settings.h"
 #include "base/trusted_addresses.h"
 #include "dialogs/chat_dialog.h"
