@@ -10,6 +10,7 @@
 #include "base/klib_settings.h"
 #include "base/klib_trace.h"
 #include "net/node_way.h"
+#include "net/owner_slot.h"
 #include "net/web_task_way.h"
 
 CBaseThread* g_porvNode = nullptr;
@@ -30,7 +31,7 @@ void RetireNodeWay(CBaseThread* way) {
 }
 }  // namespace
 
-CNodeWay* NodeWayObject() { return dynamic_cast<CNodeWay*>(g_porvNode); }
+CNodeWay* NodeWayObject() { return dynamic_cast<CNodeWay*>(LoadOwnerSlot(g_porvNode)); }
 
 void ConnectToNode() {
   const bool direct = g_networkSettings.directAddress.load();
@@ -54,7 +55,7 @@ void ConnectToNode() {
         delete node;
         return;
       }
-      g_porvNode = node;
+      StoreOwnerSlot(g_porvNode, node);
     } else if (Klib().TraceBit(16)) {
       KlibMainTraceLine(Klib().Colour(kColourNormal), "%s", "Restarting node connection...");
     }
