@@ -199,10 +199,27 @@ TEST_P(OrvSokProtocolErrorTest, IsAnsweredByDumpPauseAndDisconnection) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrvSokProtocolErrorTest,
-    ::testing::Values(BadHeaderCase{"Garbage", 0xFFFFFFFF, "iT[00][00][FF][FF][FF][FF]"},
+    ::testing::Values(BadHeaderCase{"Garbage", 0xFFFFFFFF, "iT[00][00][FF][FF][FF][FF]xyz }"},
                       BadHeaderCase{"OneOverTheChunk", static_cast<std::uint32_t>(kWayChunkSize + 1),
-                                    "iT[00][00][01] [03][00]"}),
+                                    "iT[00][00][01] [03][00]xyz }"}),
     [](const auto& testInfo) { return std::string(testInfo.param.label); });
+
+TEST_F(OrvSokTest, AThreadThatEndsAfterALossReportsItWithTheKeptReason) {
+  LoopbackServer server;
+  TestWay way(4);
+  Connect(way, server);
+  ASSERT_TRUE(server.CloseAbruptly());
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return way.IsLost() && !way.IsConnected(); }));
+  // The disconnection notice has been served: the kept reason is its text.
+  way.RunOnThread([] { return 0; });
+  const std::string kept = way.RunOnThread([&] { return std::string(way.LostReason()); });
+  ASSERT_FALSE(kept.empty());
+  const std::size_t before = way.LossReasons().size();
+  way.Stop();
+  const std::vector<std::string> reasons = way.LossReasons();
+  ASSERT_EQ(reasons.size(), before + 1) << "one loss at the end, the socket being closed already";
+  EXPECT_EQ(reasons.back(), kept);
+}
 
 TEST_F(OrvSokTest, PerSecondTaskRunsOncePerCounterStep) {
   TestWay way(WAYID_NODE, "g_porvNode");
