@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "base/thread_messages.h"
+#include "net/way_ids.h"
 #include "net/way_record.h"
 #include "test_way.h"
 
@@ -146,7 +148,10 @@ void FillQueue(TestWay& way) {
   while (way.QueueFree() > 512 + 128) {
     ASSERT_EQ(CBaseThread::PostData(nullptr, &way, THRDMSG_WAY_TEST, 0, 512, payload.data(), "FILL"), 1);
   }
-  while (way.QueueFree() > 64) ASSERT_EQ(CBaseThread::Post(nullptr, &way, THRDMSG_WAY_TEST, 0, 0, "FILL"), 1);
+  // A bare message takes its prefix word and the message words.
+  while (way.QueueFree() >= kDMessageSize + 4) {
+    ASSERT_EQ(CBaseThread::Post(nullptr, &way, THRDMSG_WAY_TEST, 0, 0, "FILL"), 1);
+  }
 }
 
 // A way whose thread is held, with a full queue: whoever posts to it waits.
@@ -155,13 +160,15 @@ TEST_F(WayTableTest, AllocationUnderTheLockNeverWaitsForRoomInTheWaysQueue) {
   ASSERT_TRUE(way.Start(4096));
   std::promise<void> release;
   std::shared_future<void> held = release.get_future().share();
+  std::promise<void> entered;
   auto busy = std::async(std::launch::async, [&] {
-    return way.RunOnThread([held] {
+    return way.RunOnThread([&entered, held] {
+      entered.set_value();
       held.wait();
       return 0;
     });
   });
-  ASSERT_TRUE(TestWay::WaitFor(5'000, [&] { return way.QueueFree() == way.QueueCapacity(); }));
+  entered.get_future().wait();
   FillQueue(way);
   auto allocation = std::async(std::launch::async, [] {
     WayTableGuard guard;
