@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_dialog_state.h"
+#include "core/main_dialog_state.h"
 #include "base/main_thread.h"
 #include "base/trusted_addresses.h"
 #include "net/frame_codes.h"
