@@ -51,6 +51,9 @@ class CSoketK : public CBaseThread {
   // ---- Connections ----
   std::int32_t Connect(const char* host, WORD port, const char* service);
   std::int32_t Accept(SOCKET listening);
+  // The rest of Accept, for a call another thread accepted and handed over:
+  // the socket is this object's from the call on (closed on failure).
+  std::int32_t AdoptAcceptedSocket(SOCKET s);
   void OnConnected();
   void Disconnect(const char* reason);
   // The only operation meant for other threads: it posts, the disconnect runs on the socket's thread.

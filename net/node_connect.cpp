@@ -13,6 +13,7 @@
 #include "base/klib_trace.h"
 #include "base/print_dlg.h"
 #include "net/node_way.h"
+#include "net/owner_slot.h"
 #include "net/web_task_way.h"
 #include "win/richedit.h"
 
@@ -34,7 +35,7 @@ void RetireNodeWay(CBaseThread* way) {
 }
 }  // namespace
 
-CNodeWay* NodeWayObject() { return dynamic_cast<CNodeWay*>(g_porvNode); }
+CNodeWay* NodeWayObject() { return dynamic_cast<CNodeWay*>(LoadOwnerSlot(g_porvNode)); }
 
 void ConnectToNode() {
   const bool direct = g_networkSettings.directAddress.load();
@@ -58,7 +59,7 @@ void ConnectToNode() {
         delete node;
         return;
       }
-      g_porvNode = node;
+      StoreOwnerSlot(g_porvNode, node);
     } else if (Klib().TraceBit(16)) {
       KlibMainTraceLine(Klib().Colour(kColourNormal), "%s", "Restarting node connection...");
     }
