@@ -103,8 +103,11 @@ bool CFlightPlanForm::SavePlanFile(const std::string& path, const FlightPlanReco
 }
 
 void CFlightPlanForm::OnClearFlightPlan() {
+  // The aircraft stays: its type, and its line (the own aircraft's, when known, replaces it).
+  const FlightPlanRecord current = CurrentFlightPlan();
   FlightPlanRecord cleared{};
-  cleared.aircraftType = CurrentFlightPlan().aircraftType;
+  cleared.aircraftType = current.aircraftType;
+  cleared.aircraftIndex = current.aircraftIndex;
   RecordToForm(cleared);
 }
 
