@@ -21,10 +21,13 @@
 #include "base/trusted_addresses.h"
 #include "dialogs/callsign_dialog.h"
 #include "dialogs/chat_dialog.h"
+#include "sim/ai_lock.h"
 #include "sim/aircraft_type_db.h"
 #include "sim/big_tables.h"
 #include "sim/iata_table.h"
 #include "sim/icao_data.h"
+#include "sim/model_scan.h"
+#include "sim/rule_appliers.h"
 #include "sim/plugin_link.h"
 #include "net/listener.h"
 #include "net/node_connect.h"
@@ -347,6 +350,7 @@ void CFSClientDlg::TenthTick() {
 int CFSClientDlg::RunStagedStartup() {
   if (chat_ != nullptr) chat_->ShowWindow(SW_SHOW);
   WayTableLock().Init();
+  AiLock().Init();
   if (AllocateTables() == 0) {
     ShowMessage("TK Error", "Memory allocation MEMSTEP00.");
     KillTimers();
@@ -410,6 +414,9 @@ int CFSClientDlg::StartupStep2() {
     g_pMainThread->SetTraceColour(Klib().Colour(kColourNormal));
     g_pMainThread->Trace("%c Scanning available aircrafts, please wait a few seconds... %c", '{', '}');
   }
+  ScanXPlaneAircraft();
+  Pause(2);
+  ApplyTypeTranslationRules();
   return 0;
 }
 
