@@ -8,16 +8,16 @@
 #include <string>
 
 #include "app/app_globals.h"
-#include "app/app_paths.h"
+#include "core/app_paths.h"
 #include "app/login_fields.h"
 #include "app/main_class.h"
 #include "app/main_window_actions.h"
 #include "app/main_dialog.h"
-#include "app/main_dialog_state.h"
+#include "core/main_dialog_state.h"
 #include "app/metar_banner.h"
-#include "app/nearest_airport.h"
-#include "app/own_callsign.h"
-#include "app/settings.h"
+#include "core/nearest_airport.h"
+#include "core/own_callsign.h"
+#include "core/settings.h"
 #include "base/byte_order.h"
 #include "base/klib_settings.h"
 #include "base/klib_trace.h"
@@ -34,14 +34,9 @@
 #include "win/sound.h"
 #include "win/window.h"
 
-std::atomic<bool> g_connecting{false};
-std::atomic<int> g_selectedNetworkSlot{-1};
-std::atomic<bool> g_logoutSent{false};
-
 namespace {
 constexpr int kCallsignFieldId = 7107;
 constexpr int kCountdownFieldId = 7108;
-constexpr int kLinkStatusId = 7111;
 
 // The pilot ways' leave message (the pilot way handles it).
 constexpr std::uint32_t THRDMSG_LEAVE = 32928;
@@ -59,8 +54,6 @@ constexpr DWORD kWebSoSndBuf = 0x2000;
 constexpr char kUnicomFrequency[] = "123.000";
 
 std::atomic<unsigned> g_connectionBitmap{kBitmapOffline};
-// The session flag as it was last given to the plug-in.
-std::atomic<bool> g_sessionFlagSent{false};
 CBaseThread* g_pWebTask = nullptr;  // owner slot of the web-task way
 std::mutex& WebTaskLock() {
   static std::mutex lock;
@@ -301,32 +294,6 @@ void OnMultiplayerConnected() {
 void OnMultiplayerSessionClosed() {
   PrintLine(kColourError, "Disconnected from multiplayer session !");
   g_sessionOpen = false;
-}
-
-void SyncSessionFlagToPlugin() {
-  const bool open = XPlaneLinkUp.load();
-  g_sessionOpen = open;
-  if (open == g_sessionFlagSent.load()) return;
-  if (open) {
-    std::array<std::uint8_t, 4> version{};
-    PutU32(version.data(), kVersionWord);
-    if (SendToXPlane(Klib().mainThread, XTK_CMD_HELLO, version, "TTCX3") == 0) {
-      if (Klib().TraceBit(21)) KlibMainTraceLine(Klib().Colour(kColourError), "Error %s", "TTCX3");
-      return;  // not remembered: the next call tries again
-    }
-    if (CWnd* status = MainDialogItem(kLinkStatusId)) status->SetWindowText("X");
-    CXPlaneLink* link = XPlaneLinkObject();
-    if (g_setupSettings.enableAutomaticSyncDateTime.load() != 0 && link != nullptr) {
-      CBaseThread::Post(Klib().mainThread, link, THRDMSG_XPL_SYNC_DATE_TIME, 0, 0, "TTCX4");
-    }
-    if (link != nullptr && link->IsConnected()) {
-      CBaseThread::Post(Klib().mainThread, link, THRDMSG_XPL_SET_SQUAWK,
-                        static_cast<std::uint32_t>(g_setupSettings.defaultVfrSquawk.load()), 0, "TTCX5");
-    }
-  } else if (CWnd* status = MainDialogItem(kLinkStatusId)) {
-    status->SetWindowText("X");
-  }
-  g_sessionFlagSent = open;
 }
 
 void SetConnectionBitmap(int state) {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "app/main_dialog_state.h"
+#include "core/main_dialog_state.h"
 #include "dialogs/chat_dialog.h"
 #include "win/messages.h"
 #include "win/window.h"

@@ -4,10 +4,12 @@
 #include <new>
 #include <vector>
 
-#include "app/connect_flow.h"
-#include "app/main_class.h"
-#include "app/settings.h"
+#include "core/connection_state.h"
+#include "core/settings.h"
+#include "core/thread_end_hooks.h"
+#include "core/ui_hooks.h"
 #include "base/klib_settings.h"
+#include "base/main_thread.h"
 #include "base/klib_trace.h"
 #include "net/node_way.h"
 #include "net/web_task_way.h"
@@ -35,7 +37,7 @@ CNodeWay* NodeWayObject() { return dynamic_cast<CNodeWay*>(g_porvNode); }
 void ConnectToNode() {
   const bool direct = g_networkSettings.directAddress.load();
   if (!direct && HubListText().empty()) {
-    SetConnectionBitmap(kConnectionOffline);
+    ui_hook::SetConnectionState(kConnectionOffline);
     return;
   }
   CNodeWay* node = nullptr;

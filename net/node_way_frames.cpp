@@ -9,10 +9,9 @@
 #include <ctime>
 #include <string>
 
-#include "app/connect_flow.h"
-#include "app/main_dialog_state.h"
-#include "app/main_window_actions.h"
-#include "app/ui_messages.h"
+#include "core/connection_state.h"
+#include "core/main_dialog_state.h"
+#include "core/ui_messages.h"
 #include "base/klib_settings.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"

@@ -5,15 +5,15 @@
 
 #include <string_view>
 
-#include "app/main_dialog_state.h"
-#include "app/own_callsign.h"
-#include "app/settings.h"
+#include "core/main_dialog_state.h"
+#include "core/own_callsign.h"
+#include "core/settings.h"
 #include "base/klib_settings.h"
 #include "net/frame_codes.h"
 #include "net/long_haul.h"
 #include "net/node_way.h"
 #include "net/sim_info_items.h"
-#include "sim/aircraft_type_db.h"
+#include "core/aircraft_type_db.h"
 
 namespace {
 constexpr int kSyserrUnknownPilotSub = 4700;

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "app/main_dialog_state.h"
-#include "app/own_callsign.h"
-#include "app/settings.h"
+#include "core/main_dialog_state.h"
+#include "core/own_callsign.h"
+#include "core/settings.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
 #include "net/web_task_way.h"

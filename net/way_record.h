@@ -8,7 +8,7 @@
 
 #include "net/way_ids.h"
 #include "net/way_table_lock.h"
-#include "sim/text_fields.h"  // FieldText
+#include "core/text_fields.h"  // FieldText
 
 class COrvSok;
 

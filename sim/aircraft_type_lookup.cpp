@@ -1,6 +1,6 @@
 #include "sim/aircraft_type_lookup.h"
 
-#include "sim/text_fields.h"
+#include "core/text_fields.h"
 #include "win/ascii_case.h"
 
 AircraftTypeLookup::AircraftTypeLookup(const AircraftTypeDb& db) : usable_(db.loaded && db.Allocated()) {

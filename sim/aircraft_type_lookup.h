@@ -7,7 +7,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "sim/aircraft_type_db.h"
+#include "core/aircraft_type_db.h"
 
 class AircraftTypeLookup {
  public:

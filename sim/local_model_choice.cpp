@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "sim/text_fields.h"
+#include "core/text_fields.h"
 #include "win/ascii_case.h"
 
 namespace {

@@ -3,8 +3,8 @@
 // takes a result above 50 as a match.
 #pragma once
 
-#include "sim/airline_table.h"
-#include "sim/local_model_record.h"
+#include "core/airline_table.h"
+#include "core/local_model_record.h"
 
 // Title scorer
 inline constexpr int kChoiceSameTitle = 800;

@@ -1,7 +1,7 @@
 // The model choice on the program's working table, airline table and setting.
-#include "app/settings.h"
+#include "core/settings.h"
 #include "sim/ai_lock.h"
-#include "sim/big_tables.h"
+#include "core/big_tables.h"
 #include "sim/local_model_choice.h"
 
 int ChooseLocalModel(ModelQuery& query) {

@@ -9,7 +9,7 @@
 #include "sim/ai_lock.h"
 #include "sim/aircraft_type_lookup.h"
 #include "sim/directory_walker.h"
-#include "sim/text_fields.h"
+#include "core/text_fields.h"
 #include "sim/title_matcher.h"
 #include "sim/title_type_scorer.h"
 #include "win/ascii_case.h"

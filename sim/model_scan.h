@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "sim/aircraft_type_db.h"
-#include "sim/local_model_record.h"
+#include "core/aircraft_type_db.h"
+#include "core/local_model_record.h"
 #include "sim/model_log.h"
 
 class CBaseThread;

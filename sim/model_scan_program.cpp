@@ -1,8 +1,8 @@
 // The program's scan: its folders, tables and log, and the plug-in's notice.
-#include "app/app_paths.h"
+#include "core/app_paths.h"
 #include "base/klib_settings.h"
 #include "base/main_thread.h"
-#include "sim/big_tables.h"
+#include "core/big_tables.h"
 #include "sim/model_scan.h"
 #include "sim/plugin_link.h"
 

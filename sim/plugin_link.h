@@ -37,6 +37,8 @@ inline constexpr std::uint16_t kXPlaneLostSleepSeconds = 6;
 extern std::atomic<bool> XPlaneLinkUp;
 // The owner slot of the link object.
 extern CBaseThread* g_porvDll;
+// The session flag as it was last given to the plug-in.
+extern std::atomic<bool> g_sessionFlagSent;
 
 class CXPlaneLink : public COrvSok {
  public:
@@ -67,3 +69,5 @@ void CreateXPlaneLink();
 // Nonzero when posted; 0 (and a SYSERR_3900 line) when body + 8 exceeds 20,480.
 int SendToXPlane(CBaseThread* sender, std::uint8_t command, std::span<const std::uint8_t> body,
                  const char* callerTag);
+// The session flag follows the plug-in link; called whenever it may have changed.
+void SyncSessionFlagToPlugin();

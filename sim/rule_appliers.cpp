@@ -9,7 +9,7 @@
 #include "base/klib_settings.h"
 #include "sim/model_scan.h"
 #include "sim/rules_file.h"
-#include "sim/text_fields.h"
+#include "core/text_fields.h"
 #include "win/ascii_case.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "sim/local_model_record.h"
+#include "core/local_model_record.h"
 #include "sim/model_log.h"
 
 inline constexpr char kLocalAircraftsSection[] = "LOCAL_AIRCRAFTS";

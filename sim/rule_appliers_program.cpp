@@ -2,12 +2,12 @@
 #include <mutex>
 #include <string>
 
-#include "app/app_paths.h"
-#include "app/settings.h"
+#include "core/app_paths.h"
+#include "core/settings.h"
 #include "sim/ai_lock.h"
-#include "sim/big_tables.h"
+#include "core/big_tables.h"
 #include "sim/rule_appliers.h"
-#include "sim/text_fields.h"
+#include "core/text_fields.h"
 
 void ApplyTypeTranslationRules() {
   std::string excluded;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "base/klib_settings.h"
-#include "sim/table_memory.h"
+#include "core/table_memory.h"
 #include "win/ascii_case.h"
 
 namespace {

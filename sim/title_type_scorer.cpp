@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "sim/text_fields.h"
+#include "core/text_fields.h"
 #include "sim/title_rules.h"
 #include "win/ascii_case.h"
 
@@ -37,10 +37,15 @@ class TitleWords {
   std::string_view rest_;
 };
 
+// Runs once per word and record: the first character sifts the places.
 bool ContainsNoCase(std::string_view text, std::string_view word) {
+  if (word.empty()) return true;
   if (word.size() > text.size()) return false;
+  const char first = AsciiToUpper(word[0]);
   for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
-    if (AsciiEqualNoCase(text.substr(at, word.size()), word)) return true;
+    if (AsciiToUpper(text[at]) == first && AsciiEqualNoCase(text.substr(at + 1, word.size() - 1), word.substr(1))) {
+      return true;
+    }
   }
   return false;
 }

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "sim/aircraft_type_db.h"
+#include "core/aircraft_type_db.h"
 
 constexpr int kTitleGuessAiPackage = 9'999;  // an AI package's title: its second word is the type
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "sim/aircraft_type_db.h"
-#include "sim/table_memory.h"
+#include "core/aircraft_type_db.h"
+#include "core/table_memory.h"
 #include "sim/title_matcher.h"
 #include "sim/title_type_scorer.h"
 

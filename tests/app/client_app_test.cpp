@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "app/app_globals.h"
-#include "app/app_paths.h"
+#include "core/app_paths.h"
 #include "app/client_app.h"
 #include "app/main_dialog.h"
 #include "support/child_process.h"

@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "app/main_dialog_state.h"
-#include "app/settings.h"
-#include "app/ui_messages.h"
+#include "core/main_dialog_state.h"
+#include "core/settings.h"
+#include "core/ui_messages.h"
 #include "base/klib_settings.h"
 #include "net/frame_codes.h"
 #include "net/web_task_way.h"
 #include "node_way_fixture.h"
-#include "sim/aircraft_type_db.h"
+#include "core/aircraft_type_db.h"
 #include "win/msgbox.h"
 #include "win/sound.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_dialog_state.h"
+#include "core/main_dialog_state.h"
 #include "base/main_thread.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"

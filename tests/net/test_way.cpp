@@ -1,6 +1,6 @@
 #include "test_way.h"
 
-#include "app/main_dialog_state.h"
+#include "core/main_dialog_state.h"
 #include "base/klib_locks.h"
 #include "base/lz77.h"
 #include "base/main_thread.h"

@@ -9,7 +9,7 @@
 #include "model_test_support.h"
 #include "sim/ai_lock.h"
 #include "sim/model_scan.h"
-#include "sim/text_fields.h"
+#include "core/text_fields.h"
 #include "testbed/aircraft_tree.h"
 #include "win/paths.h"
 

@@ -2,9 +2,9 @@
 
 #include <fstream>
 
-#include "sim/aircraft_type_db.h"
-#include "sim/big_tables.h"
-#include "sim/text_fields.h"
+#include "core/aircraft_type_db.h"
+#include "core/big_tables.h"
+#include "core/text_fields.h"
 #include "win/msgbox.h"
 #include "win/paths.h"
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "sim/local_model_record.h"
+#include "core/local_model_record.h"
 #include "sim/model_log.h"
 #include "support/child_process.h"
 

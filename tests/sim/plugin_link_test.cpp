@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/connect_flow.h"
-#include "app/main_dialog_state.h"
-#include "app/settings.h"
+#include "core/main_dialog_state.h"
+#include "core/settings.h"
 #include "base/main_thread.h"
 #include "support/klib_fixture.h"
 #include "testbed/loopback_peer.h"

@@ -156,6 +156,24 @@ TEST(TitleRules, The643RulesParse) {
   for (const std::string& keyword : Rules().keywords) EXPECT_EQ(keyword, AsciiUpper(keyword));
 }
 
+// Writes a parsed rule back in the list's own notation.
+std::string Written(const TitleRuleSet& set, const TitleRuleNode& node, bool braced) {
+  std::string text;
+  for (const std::uint32_t k : set.KeywordsOf(node)) text += (text.empty() ? "\"" : " / \"") + set.keywords[k] + "\"";
+  if (!node.hasList) return text + " -> " + AnswerText(node.answer);
+  text += braced ? ": { " : ": ";
+  for (const TitleRuleNode& entry : set.EntriesOf(node)) text += Written(set, entry, true) + "; ";
+  return text + "otherwise " + AnswerText(node.answer) + (braced ? " }" : "");
+}
+
+TEST(TitleRules, EveryRuleReadsBackAsWritten) {
+  const auto texts = TitleRuleTexts();
+  ASSERT_EQ(Rules().rules.size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    EXPECT_EQ(Written(Rules(), Rules().rules[i], false), texts[i]) << "rule " << i + 1;
+  }
+}
+
 TEST(TitleRules, ParsedShapes) {
   const auto& rules = Rules().rules;
   // 1. "VIGGEN": "VARI" -> VVIG; otherwise SB37 (M)

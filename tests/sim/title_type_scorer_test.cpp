@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/text_fields.h"
+#include "core/text_fields.h"
 #include "sim/title_type_scorer.h"
 
 namespace {

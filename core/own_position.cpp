@@ -1,0 +1,22 @@
+#include "core/own_position.h"
+
+#include <mutex>
+
+namespace {
+std::mutex& PositionLock() {
+  static auto* lock = new std::mutex();
+  return *lock;
+}
+
+OwnPositionFix g_ownPosition;
+}  // namespace
+
+OwnPositionFix OwnPosition() {
+  std::lock_guard lock(PositionLock());
+  return g_ownPosition;
+}
+
+void SetOwnPosition(const OwnPositionFix& fix) {
+  std::lock_guard lock(PositionLock());
+  g_ownPosition = fix;
+}

@@ -1,0 +1,33 @@
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+
+#include "core/app_paths.h"
+#include "core/settings.h"
+#include "win/profile.h"
+
+const char* SettingsFilePath(const char* path) { return path != nullptr ? path : g_appPaths().settingsFile.c_str(); }
+
+std::int32_t ReadSettingInt(const char* section, const char* key, std::int32_t defaultValue, const char* path) {
+  return static_cast<std::int32_t>(GetPrivateProfileIntA(section, key, defaultValue, SettingsFilePath(path)));
+}
+
+DWORD ReadSettingString(const char* section, const char* key, const char* defaultValue, std::span<char> buffer,
+                        const char* path) {
+  if (buffer.empty()) return 0;
+  const auto size = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), std::numeric_limits<DWORD>::max()));
+  const DWORD copied =
+      GetPrivateProfileStringA(section, key, defaultValue, buffer.data(), size, SettingsFilePath(path));
+  buffer.back() = '\0';
+  return copied;
+}
+
+BOOL WriteSettingInt(const char* section, const char* key, std::int32_t value, const char* path) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
+  return WritePrivateProfileStringA(section, key, text, SettingsFilePath(path));
+}
+
+BOOL WriteSettingString(const char* section, const char* key, const char* value, const char* path) {
+  return WritePrivateProfileStringA(section, key, value, SettingsFilePath(path));
+}
