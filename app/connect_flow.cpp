@@ -26,6 +26,7 @@
 #include "dialogs/chat_dialog.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
+#include "net/owner_slot.h"
 #include "net/way_record.h"
 #include "net/web_task_way.h"
 #include "sim/plugin_link.h"
@@ -122,7 +123,7 @@ void OnWebTaskReport(WebTaskReport report) {
   }
 }
 
-CWebTaskWay* WebTaskWay() { return dynamic_cast<CWebTaskWay*>(g_pWebTask); }
+CWebTaskWay* WebTaskWay() { return dynamic_cast<CWebTaskWay*>(LoadOwnerSlot(g_pWebTask)); }
 
 // Creates the web-task way once; null when it cannot be had (the next request tries again).
 CWebTaskWay* EnsureWebTaskWay() {
@@ -136,7 +137,7 @@ CWebTaskWay* EnsureWebTaskWay() {
     delete way;
     return nullptr;
   }
-  g_pWebTask = way;
+  StoreOwnerSlot(g_pWebTask, way);
   return way;
 }
 }  // namespace
@@ -158,6 +159,7 @@ void OnConnectButton() {
     CancelCountdown("PZGN1042");
     return;
   }
+  if (CCchatDlg* chat = g_pChatDlg.load(); chat != nullptr && chat->IsWindowVisible()) chat->ScrollToEnd();
   SetConnectionBitmap(1);
   if (g_networkState.load() != 0 || g_connecting.load()) {
     OnDisconnectFromNetwork();
@@ -254,17 +256,29 @@ void LeaveMultiplayerSession() {
   if (CNodeWay* node = ConnectedNodeWay(); node != nullptr && !g_logoutSent.exchange(true)) {
     CBaseThread::Post(Klib().mainThread, node, THRDMSG_LOGOUT, 0, 0, "PZGN1044");
   }
+  // The targets are chosen under the lock and told after it: a post may wait
+  // for room in a way's queue, and that way may be waiting for the lock.
+  struct Leave {
+    COrvSok* way = nullptr;
+    std::uint32_t id = 0;
+    const char* tag = "";
+  };
+  std::array<Leave, kPeerWayCount> leaves{};
+  std::size_t count = 0;
   {
     WayTableGuard guard;
     for (WayRecord& record : WayTable()) {
       COrvSok* way = record.way;
       if (way == nullptr) continue;
       if (record.peerKind == 'A' && way->IsConnected()) {
-        CBaseThread::Post(Klib().mainThread, way, THRDMSG_LOGOUT, 0, 0, "PZGN1046");
+        leaves[count++] = Leave{way, THRDMSG_LOGOUT, "PZGN1046"};
       } else if (record.peerKind == 'P' && (way->LoggedInBits() & kWayLoggedIn) != 0) {
-        CBaseThread::Post(Klib().mainThread, way, THRDMSG_LEAVE, 0, 0, "PZGN1045");
+        leaves[count++] = Leave{way, THRDMSG_LEAVE, "PZGN1045"};
       }
     }
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    CBaseThread::Post(Klib().mainThread, leaves[i].way, leaves[i].id, 0, 0, leaves[i].tag);
   }
   Sleep(kLeavePauseMs);
   if (g_networkSettings.directAddress.load()) SetOwnPublicAddress("");
@@ -323,10 +337,10 @@ void DestroyConnectionWays() {
   {
     std::lock_guard guard(WebTaskLock());
     delete WebTaskWay();
-    g_pWebTask = nullptr;
+    StoreOwnerSlot(g_pWebTask, nullptr);
   }
   delete NodeWayObject();
-  g_porvNode = nullptr;
+  StoreOwnerSlot(g_porvNode, nullptr);
   delete XPlaneLinkObject();
   g_porvDll = nullptr;
   XPlaneLinkUp = false;

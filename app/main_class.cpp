@@ -4,6 +4,7 @@
 
 #include "core/ui_messages.h"
 #include "base/klib_settings.h"
+#include "net/owner_slot.h"
 #include "net/way_table_lock.h"
 #include "win/clock.h"
 
@@ -90,14 +91,14 @@ void MainClass::OnThreadEnded(void* ownerSlot) {
     }
   }
   auto** slot = static_cast<CBaseThread**>(ownerSlot);
-  CBaseThread* thread = *slot;
+  CBaseThread* thread = LoadOwnerSlot(*slot);
   if (thread == nullptr) return;
   TraceThreadEnd(thread);
   if (ownerSlot == NodeWayOwnerSlot()) {
     // The node way is created anew at the next connect: its object goes with its thread.
-    *slot = nullptr;
+    StoreOwnerSlot(*slot, nullptr);
     if (NodeWayDeleter deleter = NodeWayEndDeleter()) deleter(thread);
     return;
   }
-  *slot = nullptr;
+  StoreOwnerSlot(*slot, nullptr);
 }

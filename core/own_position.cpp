@@ -1,5 +1,6 @@
 #include "core/own_position.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -9,6 +10,7 @@ std::mutex& PositionLock() {
 }
 
 OwnPositionFix g_ownPosition;
+std::atomic<bool> g_ownOnGround{true};
 }  // namespace
 
 OwnPositionFix OwnPosition() {
@@ -20,3 +22,7 @@ void SetOwnPosition(const OwnPositionFix& fix) {
   std::lock_guard lock(PositionLock());
   g_ownPosition = fix;
 }
+
+bool OwnOnGround() { return g_ownOnGround.load(); }
+
+void SetOwnOnGround(bool onGround) { g_ownOnGround = onGround; }

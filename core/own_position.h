@@ -12,3 +12,8 @@ struct OwnPositionFix {
 OwnPositionFix OwnPosition();
 // Written by the simulator link (and by tests).
 void SetOwnPosition(const OwnPositionFix& fix);
+
+// The working copy of the own aircraft's on-ground flag: on the ground until
+// the plug-in reports otherwise. The inactivity countdown runs only in the air.
+bool OwnOnGround();
+void SetOwnOnGround(bool onGround);

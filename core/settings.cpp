@@ -79,5 +79,6 @@ int LoadSetup(const char* path) {
   const std::int32_t quality = ReadSettingInt(kSetup, kAiQuality, d::kAiQuality, file);
   s.aiQuality = quality;
   s.aiQualityTenth = quality / 10.0;
+  ReloadVoiceJoystickNumber(file);
   return 1;
 }

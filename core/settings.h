@@ -156,8 +156,15 @@ int LoadSetup(const char* path = nullptr);
 // trusted addresses), then makes slot 0 the active one.
 void LoadNetworkSettings(const char* path = nullptr);
 // Copies the slot (0..5, else nothing happens) into the active site and sets the
-// direct-address flag and the hub text from its host.
+// direct-address flag from its host: a numeric host becomes the hub text, any
+// other host empties it (no hub list is known for that site yet).
 void ActivateNetworkSlot(int slot);
+
+// [SETUP] "VoiceJoystickNumber" (1-based, 0 none): read by LoadSetup and again by every
+// writer below that changes it, so that the 100-ms joystick poll never reads the file.
+std::int32_t VoiceJoystickNumber();
+// Reads it again from the file (null: the program's settings file).
+void ReloadVoiceJoystickNumber(const char* path = nullptr);
 
 // Window positions in [POSITIONS]: "<prefix>PositionLeft" and so on.
 constexpr std::int32_t kNoWindowPosition = 10000;

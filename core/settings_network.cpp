@@ -62,6 +62,10 @@ void ActivateNetworkSlot(int slot) {
   if (direct) {
     const std::size_t length = strnlen(n.current.website.data(), n.current.website.size());
     n.hubText = SettingText<kHubTextSize>(std::string_view(n.current.website.data(), length));
+  } else {
+    // The hub text doubles as "a hub list is known": a site chosen after a
+    // numeric node must fetch its own list, never reach the previous node.
+    n.hubText.fill('\0');
   }
   n.directAddress = direct;
 }

@@ -11,8 +11,11 @@
 #include "base/klib_settings.h"
 #include "base/main_thread.h"
 #include "base/klib_trace.h"
+#include "base/print_dlg.h"
 #include "net/node_way.h"
+#include "net/owner_slot.h"
 #include "net/web_task_way.h"
+#include "win/richedit.h"
 
 CBaseThread* g_porvNode = nullptr;
 
@@ -32,7 +35,7 @@ void RetireNodeWay(CBaseThread* way) {
 }
 }  // namespace
 
-CNodeWay* NodeWayObject() { return dynamic_cast<CNodeWay*>(g_porvNode); }
+CNodeWay* NodeWayObject() { return dynamic_cast<CNodeWay*>(LoadOwnerSlot(g_porvNode)); }
 
 void ConnectToNode() {
   const bool direct = g_networkSettings.directAddress.load();
@@ -56,10 +59,14 @@ void ConnectToNode() {
         delete node;
         return;
       }
-      g_porvNode = node;
+      StoreOwnerSlot(g_porvNode, node);
     } else if (Klib().TraceBit(16)) {
       KlibMainTraceLine(Klib().Colour(kColourNormal), "%s", "Restarting node connection...");
     }
+  }
+  // The way's lines are appended at the end of the text window, whatever the user selected there.
+  if (CPrintDlg* output = Klib().traceOutput; output != nullptr && output->RichEdit() != nullptr) {
+    output->RichEdit()->SetSel(-1, -1);
   }
   node->ClearSleepCountdown();
   node->Resume(0);

@@ -112,24 +112,7 @@ ServerTextRecord CNodeWay::ServerMessage() const {
 
 // ---- Hooks ----
 
-void CNodeWay::NodeTrace(int colourField, unsigned flags, const char* text) {
-  if (colourField == kNodeHiddenColour) {
-    SetTraceFormat(0, kTraceBackground);
-  } else if (colourField != kNodeKeepFormat) {
-    SetTraceFormat((flags & kNodeBold) != 0 ? CFE_BOLD : 0, Klib().Colour(colourField));
-  }
-  if ((flags & kNodeNewLine) != 0) {
-    TraceLine("%s", text);
-  } else {
-    Trace("%s", text);
-  }
-}
-
 void CNodeWay::PostUiEvent(std::uint32_t code) { ui_hook::PostUiEvent(code); }
-
-void CNodeWay::NodeProtocolError(const char* line, const FrameHeader& header, const char* tag) {
-  ProtocolError(line, header, tag);
-}
 
 OwnAircraftReport CNodeWay::OwnAircraftForNode() const {
   OwnAircraftReport own;
@@ -170,12 +153,6 @@ void CNodeWay::PlayDisconnectionSound() {
 
 void CNodeWay::SetMainDialogText(int controlId, const char* text) { ui_hook::SetMainDialogText(controlId, text); }
 
-void CNodeWay::SetTextFormat(DWORD effects, COLORREF colour) { SetTraceFormat(effects, colour); }
-
-void CNodeWay::RemoveDelimiters(char first, char second) { TraceRemoveDelimiters(first, second); }
-
-void CNodeWay::RemoveDelimitedText(char first, char second) { TraceRemoveDelimitedText(first, second); }
-
 void CNodeWay::DisplayLongHaulText(const PrivateTextRecord& record) { DisplayTextPrivate(*this, record); }
 
 void CNodeWay::PlayReceivedVoice(std::span<const std::uint8_t>) {}
@@ -183,16 +160,6 @@ void CNodeWay::PlayReceivedVoice(std::span<const std::uint8_t>) {}
 COrvSok* CNodeWay::PeerWayFor(std::int32_t way) const { return PeerWayObject(way); }
 
 // ---- Helpers ----
-
-bool CNodeWay::Verbose() const { return Klib().TraceBit(16); }
-
-void CNodeWay::NodeTracef(int colourField, unsigned flags, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  const std::string text = VFormat(format, args);
-  va_end(args);
-  NodeTrace(colourField, flags, text.c_str());
-}
 
 void CNodeWay::NotifyTrace(const char* tag) {
   if (CMainThread* main = Klib().mainThread) Post(this, main, THRDMSG_TRACE, 0, 0, tag);

@@ -247,6 +247,10 @@ TEST_F(SettingsFile, SlotZeroBecomesTheActiveSite) {
   ActivateNetworkSlot(6);
   ActivateNetworkSlot(-1);
   EXPECT_EQ(Text(g_networkSettings.current.website), "10.0.0.9");
+  // A website slot after the numeric one keeps nothing of its node.
+  ActivateNetworkSlot(0);
+  EXPECT_FALSE(g_networkSettings.directAddress.load());
+  EXPECT_EQ(Text(g_networkSettings.hubText), "") << "no hub list is known for the new site";
 }
 
 TEST_F(SettingsFile, PositionOfTenThousandCountsAsMissing) {

@@ -199,10 +199,29 @@ TEST_P(OrvSokProtocolErrorTest, IsAnsweredByDumpPauseAndDisconnection) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrvSokProtocolErrorTest,
-    ::testing::Values(BadHeaderCase{"Garbage", 0xFFFFFFFF, "iT[00][00][FF][FF][FF][FF]"},
+    ::testing::Values(BadHeaderCase{"Garbage", 0xFFFFFFFF, "iT[00][00][FF][FF][FF][FF]xyz }"},
                       BadHeaderCase{"OneOverTheChunk", static_cast<std::uint32_t>(kWayChunkSize + 1),
-                                    "iT[00][00][01] [03][00]"}),
+                                    "iT[00][00][01] [03][00]xyz }"}),
     [](const auto& testInfo) { return std::string(testInfo.param.label); });
+
+TEST_F(OrvSokTest, AThreadThatEndsAfterALossReportsItWithTheKeptReason) {
+  LoopbackServer server;
+  TestWay way(4);
+  Connect(way, server);
+  ASSERT_TRUE(server.CloseAbruptly());
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return way.IsLost() && !way.IsConnected(); }));
+  // Once the disconnection notice is served, the kept reason is its text.
+  std::string kept;
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] {
+    kept = way.RunOnThread([&] { return std::string(way.LostReason()); });
+    return kept.rfind("XWTSC: ", 0) == 0;
+  })) << kept;
+  const std::size_t before = way.LossReasons().size();
+  way.Stop();
+  const std::vector<std::string> reasons = way.LossReasons();
+  ASSERT_EQ(reasons.size(), before + 1) << "one loss at the end, the socket being closed already";
+  EXPECT_EQ(reasons.back(), kept);
+}
 
 TEST_F(OrvSokTest, PerSecondTaskRunsOncePerCounterStep) {
   TestWay way(WAYID_NODE, "g_porvNode");
@@ -230,8 +249,13 @@ TEST_F(OrvSokTest, StopCountdownDisconnectsWithItsTagAfterItsSeconds) {
   ASSERT_TRUE(StepSecond(way));
   ASSERT_TRUE(server.WaitForPeerClose(kWaitMs));
   ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return !way.IsConnected(); }));
-  const std::string reason = way.RunOnThread([&] { return std::string(way.LostReason()); });
-  EXPECT_NE(reason.find("o_TTES 0."), std::string::npos) << reason;
+  // The reason is kept when the way serves its disconnection notice, which
+  // may still be queued when the link is seen down.
+  std::string reason;
+  EXPECT_TRUE(TestWay::WaitFor(kWaitMs, [&] {
+    reason = way.RunOnThread([&] { return std::string(way.LostReason()); });
+    return reason.find("o_TTES 0.") != std::string::npos;
+  })) << reason;
 }
 
 TEST_F(OrvSokTest, FreePeerWaySleepsAfterItsCountdownAndAllocationWakesIt) {
