@@ -2,8 +2,9 @@
 
 #include <atomic>
 
-#include "app/ui_messages.h"
+#include "core/ui_messages.h"
 #include "base/klib_settings.h"
+#include "net/owner_slot.h"
 #include "net/way_table_lock.h"
 #include "win/clock.h"
 
@@ -11,19 +12,9 @@ MainClass* g_pMainThread = nullptr;
 
 namespace {
 constexpr DWORD kIdleSleepMs = 10;
-std::atomic<void*> g_nodeOwnerSlot{nullptr};
-std::atomic<NodeWayDeleter> g_nodeDeleter{nullptr};
-std::atomic<ControllerRelay> g_controllerRelay{nullptr};
 std::atomic<void*> g_weatherOwnerSlot{nullptr};
 std::atomic<WeatherWorkerEndHandler> g_weatherEndHandler{nullptr};
 }  // namespace
-
-void SetNodeWayEndHandler(void* nodeOwnerSlot, NodeWayDeleter deleter) {
-  g_nodeOwnerSlot = nodeOwnerSlot;
-  g_nodeDeleter = deleter;
-}
-
-void SetControllerRelay(ControllerRelay relay) { g_controllerRelay = relay; }
 
 void SetWeatherWorkerEndHandler(void* ownerSlot, WeatherWorkerEndHandler handler) {
   g_weatherEndHandler = handler;
@@ -75,7 +66,7 @@ DWORD MainClass::ProcessLockedMessage(const DMessage& message) {
       Resume(0);
       return 1;
     case UIMSG_SIMULATOR_CLOSING:
-      if (ControllerRelay relay = g_controllerRelay.load()) relay(this, UIMSG_SIMULATOR_CLOSING);
+      if (ControllerRelay relay = CurrentControllerRelay()) relay(this, UIMSG_SIMULATOR_CLOSING);
       return 1;
     default:
       SetTraceColour(Klib().Colour(kColourEmphasis));
@@ -100,14 +91,14 @@ void MainClass::OnThreadEnded(void* ownerSlot) {
     }
   }
   auto** slot = static_cast<CBaseThread**>(ownerSlot);
-  CBaseThread* thread = *slot;
+  CBaseThread* thread = LoadOwnerSlot(*slot);
   if (thread == nullptr) return;
   TraceThreadEnd(thread);
-  if (ownerSlot == g_nodeOwnerSlot.load()) {
+  if (ownerSlot == NodeWayOwnerSlot()) {
     // The node way is created anew at the next connect: its object goes with its thread.
-    *slot = nullptr;
-    if (NodeWayDeleter deleter = g_nodeDeleter.load()) deleter(thread);
+    StoreOwnerSlot(*slot, nullptr);
+    if (NodeWayDeleter deleter = NodeWayEndDeleter()) deleter(thread);
     return;
   }
-  *slot = nullptr;
+  StoreOwnerSlot(*slot, nullptr);
 }
