@@ -4,7 +4,6 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <functional>
 #include <optional>
 
 #include "base/lz77.h"
@@ -294,9 +293,8 @@ Match MatchIndex::FindInRuns(std::uint32_t p, std::uint32_t r) const {
     pick(exact, std::max(lo, exact), std::min(hi, exact));
     // Below it the length is min(z, r, p - c): the nearest that reaches min(z, r).
     pick(static_cast<std::int64_t>(p) - std::min(z, r), lo, std::min(hi, exact - 1));
-    std::sort(picks.begin(), picks.begin() + static_cast<std::ptrdiff_t>(count), std::greater<>());
+    // The picks came nearest first: above `exact`, `exact`, below it.
     for (std::size_t k = 0; k < count; ++k) {
-      if (k > 0 && picks[k] == picks[k - 1]) continue;
       const auto candidate = static_cast<std::uint32_t>(picks[k]);
       const std::uint32_t d = p - candidate;
       const std::uint32_t limit = std::min(r, d);

@@ -63,7 +63,7 @@ ByteVector LoginRecordInput(unsigned variant) {
   record.icaoType = "A320";
   record.title = "Airbus A320 Neo Lufthansa";
   record.classCode = "L2J";
-  record.shortCode = "M";
+  record.shortCode.assign(1, 'M');
   const LoginRecordBytes bytes = WriteLoginRecord(record);
   return ByteVector(bytes.begin(), bytes.end());
 }
