@@ -32,6 +32,9 @@
 #include "core/big_tables.h"
 #include "core/iata_table.h"
 #include "core/icao_data.h"
+#include "sim/ai_lock.h"
+#include "sim/model_scan.h"
+#include "sim/rule_appliers.h"
 #include "sim/plugin_link.h"
 #include "net/listener.h"
 #include "net/node_connect.h"
@@ -463,6 +466,7 @@ void CFSClientDlg::TenthTick() {
 int CFSClientDlg::RunStagedStartup() {
   if (chat_ != nullptr) chat_->ShowWindow(SW_SHOW);
   WayTableLock().Init();
+  AiLock().Init();
   if (AllocateTables() == 0) {
     ShowMessage("TK Error", "Memory allocation MEMSTEP00.");
     KillTimers();
@@ -546,6 +550,9 @@ int CFSClientDlg::StartupStep2() {
     g_pMainThread->SetTraceColour(Klib().Colour(kColourNormal));
     g_pMainThread->Trace("%c Scanning available aircrafts, please wait a few seconds... %c", '{', '}');
   }
+  ScanXPlaneAircraft();
+  Pause(2);
+  ApplyTypeTranslationRules();
   return 0;
 }
 

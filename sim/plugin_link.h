@@ -16,11 +16,13 @@ inline constexpr std::uint8_t kXtkFrameType = 0x6B;
 inline constexpr std::uint32_t kXtkMaxFrameCount = 20'480;
 
 inline constexpr std::uint8_t XTK_CMD_HELLO = 10;
+inline constexpr std::uint8_t XTK_CMD_MODELS_SCANNED = 106;
 inline constexpr std::uint8_t XTK_CMD_SET_SQUAWK = 122;
 inline constexpr std::uint8_t XTK_CMD_SYNC_DATE_TIME = 120;
 
 // Thread messages of the link.
 inline constexpr std::uint32_t THRDMSG_XPL_SYNC_DATE_TIME = 38078;
+inline constexpr std::uint32_t THRDMSG_XPL_MODELS_SCANNED = 38098;
 inline constexpr std::uint32_t THRDMSG_XPL_SET_SQUAWK = 38088;
 inline constexpr std::uint32_t THRDMSG_XPL_DISCONNECT = 38108;
 inline constexpr std::uint32_t THRDMSG_XPL_WRITE = 38128;

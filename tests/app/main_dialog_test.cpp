@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/text_fields.h"
+#include "sim/model_scan.h"
+#include "testbed/aircraft_tree.h"
 #include "app/main_class.h"
 #include "app/main_dialog.h"
 #include "core/main_dialog_state.h"
@@ -201,6 +204,22 @@ TEST_F(MainDialogTest, StagedStartupRunsOnTheFirstTickAndCleansItsLines) {
   const std::string text = dialog_->Chat()->Output()->Text();
   EXPECT_EQ(text.find("Init Step 1 OK."), std::string::npos) << text;
   EXPECT_EQ(text.find('{'), std::string::npos);
+}
+
+TEST_F(MainDialogTest, StepTwoScansTheInstalledModelsAndPrintsWhatItFound) {
+  ASSERT_TRUE(MakeEmptyFile(g_appPaths().xplaneModelsFolder, "Heavy Metal/B738/B738.acf"));
+  ASSERT_TRUE(MakeEmptyFile(g_appPaths().xplaneModelsFolder, "Heavy Metal/B738/_Old.acf"));
+  WayTableLock().Init();
+  ASSERT_EQ(AllocateTables(), 1);
+  ASSERT_EQ(dialog_->StartupStep1(), 0);
+  SetModelScanDone(false);
+  dialog_->StartupStep2();
+  const std::string text = dialog_->Chat()->Output()->Text();
+  EXPECT_NE(text.find("Read: 2 files, 1 liveries available for multiplayer session."), std::string::npos) << text;
+  EXPECT_TRUE(ModelScanDone());
+  ASSERT_EQ(g_localModelTables().working.count, 1);
+  EXPECT_EQ(FieldText(g_localModelTables().working.records[0].title), "Heavy Metal\\B738\\B738.acf");
+  SetModelScanDone(false);
 }
 
 TEST_F(MainDialogTest, ProgressLinesArePrintedThenRemovedByTheLastStep) {
