@@ -33,6 +33,7 @@
 #include "sim/model_scan.h"
 #include "sim/rule_appliers.h"
 #include "sim/plugin_link.h"
+#include "voice/voice_system.h"
 #include "net/listener.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
@@ -56,7 +57,6 @@
 
 std::atomic<CFSClientDlg*> g_pMainDlg{nullptr};
 std::array<HBRUSH, kBrushCount> g_brushes{};
-std::atomic<std::uint32_t> g_joystickButtons{0};
 
 namespace {
 std::atomic<bool> g_startupPauses{true};
@@ -344,7 +344,7 @@ void CFSClientDlg::OneSecondTick() {
   const bool loggedIn = g_networkState.load() != 0;
   if (loggedIn) UpdatePilotAtcCount();
   if (CountDown(g_reconnectCountdown)) ConnectToNode();
-  CountDown(g_voiceStartCountdown);
+  if (CountDown(g_voiceStartCountdown)) StartVoiceSystem();
   if (CountDown(g_hubListCountdown)) RequestHubsList();
   if (CountDown(g_autoConnectCountdown)) OnConnectButton();
 

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev
   libcurl4-openssl-dev
+  libopencore-amrnb-dev portaudio19-dev
 )
 
 missing=()
