@@ -26,11 +26,17 @@
 #include "base/trusted_addresses.h"
 #include "dialogs/callsign_dialog.h"
 #include "dialogs/chat_dialog.h"
+#include "dialogs/flight_plan_form.h"
+#include "core/flight_plan.h"
+#include "net/flight_plan_send.h"
 #include "core/aircraft_type_db.h"
 #include "core/big_tables.h"
 #include "core/iata_table.h"
 #include "core/icao_data.h"
+#include "sim/ai_lock.h"
+#include "sim/model_scan.h"
 #include "sim/own_aircraft_poll.h"
+#include "sim/rule_appliers.h"
 #include "sim/plugin_link.h"
 #include "net/listener.h"
 #include "net/node_connect.h"
@@ -73,6 +79,8 @@ constexpr UINT kServersLastCommand = 33005;
 constexpr UINT kDisconnectCommand = 32778;
 constexpr UINT kQuitCommand = 32831;
 constexpr UINT kQuitProgramCommand = 32835;
+constexpr UINT kFillFlightPlanCommand = 32788;
+constexpr UINT kSendFlightPlanCommand = 32790;
 constexpr WORD kButtonDoubleClicked = 5;
 constexpr std::uint32_t kReportEverySeconds = 30;
 constexpr std::uint32_t kHubRefreshSeconds = 150;
@@ -184,7 +192,7 @@ int CFSClientDlg::InitMainDialog() {
   g_networkState = 0;
   g_startupDone = false;
   g_quitting = false;
-  timerIds_.fill(0);
+  KillTimers();  // a running timer whose id is forgotten could never be killed
   delayedStorage_.reset(new std::uint8_t[kDelayedEventRingSize + 16]);
   {
     CCircBuf::Init();
@@ -193,6 +201,7 @@ int CFSClientDlg::InitMainDialog() {
     CCircBuf::Leave();
   }
   g_pMainDlg = this;
+  ResetCurrentFlightPlan();
   tickCounter_ = 0;
   autoWeatherCounter_ = 0;
   g_secondsCounter = 0;
@@ -463,6 +472,7 @@ void CFSClientDlg::TenthTick() {
 int CFSClientDlg::RunStagedStartup() {
   if (chat_ != nullptr) chat_->ShowWindow(SW_SHOW);
   WayTableLock().Init();
+  AiLock().Init();
   if (AllocateTables() == 0) {
     ShowMessage("TK Error", "Memory allocation MEMSTEP00.");
     KillTimers();
@@ -493,6 +503,25 @@ int CFSClientDlg::CreateDialogBoxes() {
     }
     g_pPilotsInfoDlg = callsignDialog_.get();
   }
+  if (flightPlanUs_ == nullptr) {
+    flightPlanUs_.reset(new (std::nothrow) CFlightPlanUS());
+    if (flightPlanUs_ == nullptr) return -70;
+    if (flightPlanUs_->Create(kFlightPlanUsTemplate, this) == FALSE) {
+      flightPlanUs_.reset();
+      return -71;
+    }
+    g_pFlightPlanUS = flightPlanUs_.get();
+  }
+  if (flightPlanIcao_ == nullptr) {
+    flightPlanIcao_.reset(new (std::nothrow) CFlightPlanICAO());
+    if (flightPlanIcao_ == nullptr) return -80;
+    if (flightPlanIcao_->Create(kFlightPlanIcaoTemplate, this) == FALSE) {
+      flightPlanIcao_.reset();
+      return -81;
+    }
+    g_pFlightPlanICAO = flightPlanIcao_.get();
+  }
+  SetFlightPlanAmendmentNotifier(&NotifyFormOfAmendment);
   return 1;
 }
 
@@ -528,7 +557,9 @@ int CFSClientDlg::StartupStep2() {
     g_pMainThread->Trace("%c Scanning available aircrafts, please wait a few seconds... %c", '{', '}');
   }
   // The link does not exist yet: it tells the plug-in once its handshake completes.
-  OnModelScanFinished();
+  ScanXPlaneAircraft();
+  Pause(2);
+  ApplyTypeTranslationRules();
   return 0;
 }
 
@@ -649,6 +680,12 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     case kSimulatorStatusId:
       OnSimulatorStatusClick();
       return TRUE;
+    case kFillFlightPlanCommand:
+      if (CFlightPlanForm* form = FlightPlanFormInUse()) form->ShowWindow(form->IsWindowVisible() ? SW_HIDE : SW_SHOW);
+      return TRUE;
+    case kSendFlightPlanCommand:
+      SendFlightPlanFromMenu();
+      return TRUE;
     case kCallsignFieldId:
       if (g_networkState.load() == 0 && !g_connecting.load() && callsignDialog_ != nullptr) {
         callsignDialog_->ShowWindow(SW_SHOW);
@@ -656,6 +693,19 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
       return TRUE;
     default:
       return CDialogEx::OnCommand(wParam, lParam);
+  }
+}
+
+void CFSClientDlg::SendFlightPlanFromMenu() {
+  if (!FlightPlanHasRules(CurrentFlightPlan())) return;
+  // "sent." only for a plan that went to a way whose link is up.
+  if (!SendFlightPlanToNetwork().Sent()) return;
+  ResetUnknownLanguage();
+  if (CCchatDlg* chat = g_pChatDlg.load()) {
+    chat->SetFormat(0, Klib().Colour(kColourNormal));
+    chat->PrintLineText(PickLanguage("Flight Plan ", "Plan de vol ", "Plan de vuelo "));
+    chat->SetFormat(0, Klib().Colour(kColour25));
+    chat->PrintText(PickLanguage("sent.", "envoy\xE9.", "enviado."));
   }
 }
 

@@ -13,6 +13,8 @@
 
 class CCchatDlg;
 class CPilotsInfoDlg;
+class CFlightPlanICAO;
+class CFlightPlanUS;
 class MainClass;
 
 constexpr UINT kMainDialogTemplate = 7055;
@@ -103,6 +105,8 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
 
  private:
   void OnShowWindow(BOOL show);
+  // "&Send flight Plan": a plan with flight rules goes to the network.
+  void SendFlightPlanFromMenu();
   // The node's last server message in a system-modal box; the answer goes back to the node.
   void ShowServerMessage();
   void DrainDelayedEvents(std::vector<MSG>& out);
@@ -123,6 +127,8 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   ByteRing delayedRing_;
   std::unique_ptr<CCchatDlg> chat_;
   std::unique_ptr<CPilotsInfoDlg> callsignDialog_;
+  std::unique_ptr<CFlightPlanUS> flightPlanUs_;
+  std::unique_ptr<CFlightPlanICAO> flightPlanIcao_;
 };
 
 // The main dialog, once it exists (any thread reads it).

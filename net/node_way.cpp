@@ -10,6 +10,7 @@
 
 #include "core/app_paths.h"
 #include "core/connection_state.h"
+#include "core/flight_plan.h"
 #include "core/main_dialog_state.h"
 #include "core/nearest_airport.h"
 #include "core/own_aircraft_state.h"
@@ -119,7 +120,9 @@ OwnAircraftReport CNodeWay::OwnAircraftForNode() const {
   return ReportOwnAircraft(g_ownAircraft().Snapshot(), CurrentNearestAirport());
 }
 
-std::optional<FlightPlanRecordBytes> CNodeWay::FlightPlanForNode() const { return std::nullopt; }
+std::optional<FlightPlanRecordBytes> CNodeWay::FlightPlanForNode() const {
+  return WriteFlightPlanRecord(CurrentFlightPlan());
+}
 
 void CNodeWay::SearchNearestAirport() { FindNearestAirport(); }
 

@@ -78,7 +78,7 @@ class CNodeWay : public COrvSok {
   virtual void PostUiEvent(std::uint32_t code);
   // The own aircraft as it stands now (position and nearest airport included).
   virtual OwnAircraftReport OwnAircraftForNode() const;
-  // The current flight-plan record; nothing while no flight-plan form made one.
+  // The current flight-plan record, as it stands (the program's one plan by default).
   virtual std::optional<FlightPlanRecordBytes> FlightPlanForNode() const;
   virtual void SearchNearestAirport();
   virtual void SetConnectionState(int state);

@@ -1,13 +1,18 @@
 #include "sim/ai_lock.h"
 
+void AiLockType::Init() {
+  InitializeCriticalSection(&section_);
+  nesting_.store(0);
+}
+
 void AiLockType::Enter() {
-  mutex_.lock();
+  EnterCriticalSection(&section_);
   nesting_.fetch_add(1, std::memory_order_acq_rel);
 }
 
 void AiLockType::Leave() {
   nesting_.fetch_sub(1, std::memory_order_acq_rel);
-  mutex_.unlock();
+  LeaveCriticalSection(&section_);
 }
 
 AiLockType& AiLock() {

@@ -1,28 +1,32 @@
-// The lock of the AI traffic: held around every add of an AI aircraft, with a
-// nesting counter as the way-table lock has. Whoever holds both takes this one
-// first, then the way-table lock.
+// The lock of the AI traffic code: held by the remote pilots' model choice,
+// the remote rule appliers, the plug-in link's model-slot handling and the
+// swap of a rebuilt model table. Where the way-table lock is needed too,
+// AiLock is taken first.
 #pragma once
 
 #include <atomic>
-#include <mutex>
+
+#include "win/sync.h"
 
 class AiLockType {
  public:
+  void Init();
   void Enter();
   void Leave();
   int Nesting() const { return nesting_.load(std::memory_order_acquire); }
 
  private:
-  std::recursive_mutex mutex_;
+  CRITICAL_SECTION section_;
   std::atomic<int> nesting_{0};
 };
 
 AiLockType& AiLock();
 
-class AiLockGuard {
+// Holds AiLock for a scope.
+class AiGuard {
  public:
-  AiLockGuard() { AiLock().Enter(); }
-  ~AiLockGuard() { AiLock().Leave(); }
-  AiLockGuard(const AiLockGuard&) = delete;
-  AiLockGuard& operator=(const AiLockGuard&) = delete;
+  AiGuard() { AiLock().Enter(); }
+  ~AiGuard() { AiLock().Leave(); }
+  AiGuard(const AiGuard&) = delete;
+  AiGuard& operator=(const AiGuard&) = delete;
 };

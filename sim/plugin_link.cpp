@@ -285,11 +285,3 @@ void SyncSessionFlagToPlugin() {
   }
   g_sessionFlagSent = open;
 }
-
-void OnModelScanFinished() {
-  g_modelScanFinished = true;
-  CXPlaneLink* link = XPlaneLinkObject();
-  if (link != nullptr && link->Started()) {
-    CBaseThread::Post(Klib().mainThread, link, THRDMSG_XPL_MODELS_SCANNED, 0, 0, "WTSPD0");
-  }
-}

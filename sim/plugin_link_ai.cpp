@@ -95,7 +95,7 @@ void CXPlaneLink::OnAcfTable(const Frame& frame) {
     return;
   }
   // The add runs under the AI lock; it is taken before the way-table lock.
-  std::optional<AiLockGuard> aiLock;
+  std::optional<AiGuard> aiLock;
   if (table.mode == kAcfModeAdd) aiLock.emplace();
 
   std::string wanted;
