@@ -146,7 +146,8 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   virtual DWORD HandleNodeMessage(const DMessage&) { return 0; }
   virtual DWORD HandlePilotMessage(const DMessage&) { return 0; }
   virtual DWORD HandleControllerMessage(const DMessage&) { return 0; }
-  virtual DWORD HandleSimPilotMessage(const DMessage&) { return 1; }
+  // THRDMSG_SIMPILOT: the handler the simulator side registered (net/sim_pilot_hook.h).
+  virtual DWORD HandleSimPilotMessage(const DMessage& message);
   virtual DWORD RunWebTask(const DMessage&) { return 0; }
   // Text-line mode: consumes the receive ring; non-zero when it used bytes.
   virtual DWORD FeedTextLines();
