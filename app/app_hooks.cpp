@@ -25,5 +25,6 @@ void InstallAppHooks() {
   hooks.showChatWindow = &ShowChatWindow;
   hooks.enableChatInput = &EnableChatInput;
   hooks.disconnectQuietly = &DisconnectQuietly;
+  hooks.multiplayerSessionClosed = &OnMultiplayerSessionClosed;
   SetUiHooks(hooks);
 }
