@@ -1,9 +1,10 @@
 #include "net/own_broadcasts.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "core/main_dialog_state.h"
-#include "core/own_position.h"
+#include "core/own_aircraft_state.h"
 #include "net/multiplayer_session.h"
 #include "net/session_senders.h"
 
@@ -14,16 +15,41 @@ RecordStamp NextStamp() { return RecordStamp{NextRecordSequence(), SessionMillis
 }  // namespace
 
 OwnPositionValues CurrentOwnPositionValues() {
+  const OwnAircraftSnapshot state = g_ownAircraft().Snapshot();
+  const OwnFlightData& flight = state.flight;
   OwnPositionValues own;
-  const OwnPositionFix fix = OwnPosition();
-  own.latitude = fix.latitude;
-  own.longitude = fix.longitude;
-  own.altitudeFeet = fix.altitudeFeet;
-  own.onGround = OwnOnGround();
+  own.latitude = flight.latitude;
+  own.longitude = flight.longitude;
+  own.altitudeFeet = flight.altitudeFeet;
+  own.pitch = flight.pitch;
+  own.bank = flight.bank;
+  own.trueHeading = flight.trueHeading;
+  own.magneticHeading = flight.heading2;
+  own.groundSpeedKnots = flight.speed1Knots;
+  own.groundSpeedWhole = static_cast<std::uint16_t>(std::clamp(flight.speed1Rounded, 0, 0xFFFF));
+  // Feet per second up, as feet per minute.
+  own.verticalSpeed = flight.velocityY * 60.0;
+  own.velocityX = flight.velocityX;
+  own.velocityZ = flight.velocityZ;
+  own.velocityY = flight.velocityY;
+  own.onGround = flight.onGround != 0;
+  // The plug-in's control word carries the lights and flags the older family shows.
+  own.lightsAndFlags = state.controls.controlWord;
   return own;
 }
 
-OwnStateValues CurrentOwnStateValues() { return OwnStateValues{}; }
+OwnStateValues CurrentOwnStateValues() {
+  const OwnAircraftSnapshot state = g_ownAircraft().Snapshot();
+  OwnStateValues own;
+  own.controls = state.controls.values;
+  own.selector = state.controls.value4Scaled;
+  own.controlWord = state.controls.controlWord;
+  own.switches = state.controls.switches;
+  own.engines = state.controls.engines;
+  own.movingFlag = state.shortState.moving;
+  own.shortValue = state.shortState.shortValue;
+  return own;
+}
 
 BroadcastResult BroadcastOwnState(const OwnPositionValues& own) {
   BroadcastResult result;

@@ -79,15 +79,14 @@ FixedSplit SplitFixed(double value) {
 }
 
 FixedSplit SplitLongitude(double degrees) {
-  const double value = degrees * kOlderLongitudeUnitsPerDegree;
-  if (!std::isfinite(value)) return {};
-  const double whole = std::floor(value + 0.5);
-  constexpr double kCircle = 4'294'967'296.0;
-  constexpr double kHalfCircle = 2'147'483'648.0;
-  double wrapped = std::fmod(whole, kCircle);
-  if (wrapped >= kHalfCircle) wrapped -= kCircle;
-  if (wrapped < -kHalfCircle) wrapped += kCircle;
-  return {static_cast<std::int32_t>(wrapped), Truncated<std::int16_t>((value - whole) * 65'536.0)};
+  if (!std::isfinite(degrees)) return {};
+  // 180 degrees is 2,147,483,214 units: within [-180, 180) every longitude
+  // fits the signed word, so +180 (and anything east of it) is written as the
+  // same meridian counted westward.
+  double normalised = std::fmod(degrees, 360.0);
+  if (normalised >= 180.0) normalised -= 360.0;
+  if (normalised < -180.0) normalised += 360.0;
+  return SplitFixed(normalised * kOlderLongitudeUnitsPerDegree);
 }
 
 OwnFlagBytes DecodeOwnFlagBits(std::uint32_t lightsAndFlags) {

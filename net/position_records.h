@@ -34,7 +34,9 @@ static_assert(sizeof(ShortStateRecord) == 8);
 
 // Fixed-point scales of the older family.
 inline constexpr double kOlderLatitudeUnitsPerDegree = 111'130.85863021713;
-inline constexpr double kOlderLongitudeUnitsPerDegree = 11'930'462.302561596;  // 2^32 / 360
+// Near 2^32 / 360, as the older family has it: 180 degrees fill all but 433
+// units of the signed 32-bit word.
+inline constexpr double kOlderLongitudeUnitsPerDegree = 11'930'462.302561596;
 inline constexpr double kFeetPerMetre = 3.2808001041412354;
 inline constexpr double kOlderSpeedUnitsPerKnot = 33'715.0;
 
@@ -88,9 +90,9 @@ struct FixedSplit {
 // below 0.5) always fits its signed 16 bits; a value that is not a number or
 // lies outside the 32-bit range is held at that range's end (0 for NaN).
 FixedSplit SplitFixed(double value);
-// The longitude in the older family's units: 2^32 of them make the full
-// circle, so a whole part beyond the signed 32-bit range is the same meridian
-// counted from the other side (+180 degrees is written as -180).
+// The longitude in the older family's units, taken into [-180, 180) first so
+// that the whole part always fits its signed 32 bits (+180 degrees is written
+// as -180, the same meridian).
 FixedSplit SplitLongitude(double degrees);
 
 // The two state bytes of the 60-byte record: bits 1, 3, 5 ... 15 of the word
