@@ -4,6 +4,7 @@
 #include "app/main_dialog.h"
 #include "app/main_window_actions.h"
 #include "core/ui_hooks.h"
+#include "net/own_broadcasts.h"
 #include "win/window.h"
 
 namespace {
@@ -27,4 +28,5 @@ void InstallAppHooks() {
   hooks.disconnectQuietly = &DisconnectQuietly;
   hooks.multiplayerSessionClosed = &OnMultiplayerSessionClosed;
   SetUiHooks(hooks);
+  InstallOwnAircraftBroadcasters();
 }

@@ -30,7 +30,9 @@
 #include "core/iata_table.h"
 #include "core/icao_data.h"
 #include "sim/plugin_link.h"
+#include "sim/session_command.h"
 #include "net/listener.h"
+#include "net/multiplayer_session.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
 #include "net/orv_sok.h"
@@ -68,6 +70,7 @@ constexpr UINT kServersFirstCommand = 33000;
 constexpr UINT kServersLastCommand = 33005;
 constexpr UINT kDisconnectCommand = 32778;
 constexpr UINT kQuitCommand = 32831;
+constexpr UINT kMultiplayerConnectCommand = 32795;
 constexpr UINT kQuitProgramCommand = 32835;
 constexpr WORD kButtonDoubleClicked = 5;
 constexpr std::uint32_t kReportEverySeconds = 30;
@@ -369,6 +372,7 @@ void CFSClientDlg::OneSecondTick() {
       g_hubListCountdown = kHubRefreshCountdown;
     }
   }
+  CountSessionPeers();
 }
 
 void CFSClientDlg::UpdateTrafficFigures() {
@@ -560,6 +564,7 @@ int CFSClientDlg::StartupStep4() {
 
 void CFSClientDlg::RunQuitSequence() {
   CloseAllPeerLinks();
+  if (g_sessionOpen.load()) CloseMultiplayerSession("Quit2");
   CloseListeningSocket();
   Pause(200);
   KlibShutdown();
@@ -617,6 +622,9 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
   switch (id) {
     case kDisconnectCommand:
       OnDisconnectFromNetwork();
+      return TRUE;
+    case kMultiplayerConnectCommand:
+      TryFsMpConnect();
       return TRUE;
     case kQuitCommand:
     case kQuitProgramCommand:

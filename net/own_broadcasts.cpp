@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "core/main_dialog_state.h"
+#include "core/own_aircraft_events.h"
 #include "core/own_aircraft_state.h"
 #include "net/multiplayer_session.h"
 #include "net/session_senders.h"
@@ -107,3 +108,11 @@ BroadcastResult BroadcastOwnShortState(const OwnStateValues& own) {
 }
 
 BroadcastResult BroadcastOwnShortState() { return BroadcastOwnShortState(CurrentOwnStateValues()); }
+
+void InstallOwnAircraftBroadcasters() {
+  OwnAircraftBroadcasters broadcasters;
+  broadcasters.ownPosition = [] { BroadcastOwnStateCounted(); };
+  broadcasters.ownAircraftState = [] { BroadcastOwnAircraftState(); };
+  broadcasters.ownShortState = [] { BroadcastOwnShortState(); };
+  SetOwnAircraftBroadcasters(broadcasters);
+}

@@ -28,3 +28,7 @@ BroadcastResult BroadcastOwnAircraftState(const OwnStateValues& own);
 BroadcastResult BroadcastOwnAircraftState();
 BroadcastResult BroadcastOwnShortState(const OwnStateValues& own);
 BroadcastResult BroadcastOwnShortState();
+
+// Registers the broadcasts that follow the simulator link's data sets
+// (core/own_aircraft_events.h). Start-up.
+void InstallOwnAircraftBroadcasters();
