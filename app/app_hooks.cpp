@@ -22,6 +22,7 @@ void InstallAppHooks() {
   hooks.showCountdown = &ShowCountdown;
   hooks.setMainDialogText = &SetMainDialogText;
   hooks.showMainWindowIfHidden = &ShowMainWindowIfHidden;
+  hooks.toggleMainWindow = &ToggleMainWindow;
   hooks.postCloseToMainWindow = &PostCloseToMainWindow;
   hooks.showChatWindow = &ShowChatWindow;
   hooks.enableChatInput = &EnableChatInput;

@@ -21,6 +21,7 @@
 #include "app/weather_worker.h"
 #include "app/utilities.h"
 #include "base/klib_settings.h"
+#include "base/klib_trace.h"
 #include "base/message_box.h"
 #include "base/trusted_addresses.h"
 #include "dialogs/callsign_dialog.h"
@@ -29,6 +30,7 @@
 #include "core/big_tables.h"
 #include "core/iata_table.h"
 #include "core/icao_data.h"
+#include "sim/own_aircraft_poll.h"
 #include "sim/plugin_link.h"
 #include "sim/session_command.h"
 #include "net/listener.h"
@@ -44,6 +46,7 @@
 #include "win/button_ctrl.h"
 #include "win/clock.h"
 #include "win/joystick.h"
+#include "win/keys.h"
 #include "win/machine_id.h"
 #include "win/msgbox.h"
 #include "win/messages.h"
@@ -66,6 +69,7 @@ constexpr std::uint32_t kTickWrapFrom = 0xFFFF0000u;
 constexpr std::uint32_t kTickWrapTo = 1000;
 constexpr int kConnectButtonId = 7212;
 constexpr int kCallsignFieldId = 7107;
+constexpr int kSimulatorStatusId = 7111;
 constexpr UINT kServersFirstCommand = 33000;
 constexpr UINT kServersLastCommand = 33005;
 constexpr UINT kDisconnectCommand = 32778;
@@ -355,6 +359,8 @@ void CFSClientDlg::OneSecondTick() {
     if (CWnd* field = chat_->GetDlgItem(kChatNearestAirportId)) field->SetWindowText(text);
   }
 
+  PollOwnAircraftState();
+
   if (g_networkState.load() != 0) {
     RunBellAndInactivity();
     if (g_setupSettings.enableWeather != 0 && ++autoWeatherCounter_ > kAutoWeatherSeconds) {
@@ -525,6 +531,8 @@ int CFSClientDlg::StartupStep2() {
     g_pMainThread->SetTraceColour(Klib().Colour(kColourNormal));
     g_pMainThread->Trace("%c Scanning available aircrafts, please wait a few seconds... %c", '{', '}');
   }
+  // The link does not exist yet: it tells the plug-in once its handshake completes.
+  OnModelScanFinished();
   return 0;
 }
 
@@ -608,6 +616,22 @@ void CFSClientDlg::ShowServerMessage() {
   }
 }
 
+// The link status: with CTRL its state is printed, with SHIFT the program
+// quits with the simulator, otherwise the link is made (again).
+void CFSClientDlg::OnSimulatorStatusClick() {
+  if ((GetKeyState(VK_CONTROL) & 0x8000) != 0) {
+    const CXPlaneLink* link = XPlaneLinkObject();
+    const bool connected = link != nullptr && link->IsConnected();
+    KlibMainTraceLine(Klib().Colour(connected ? kColour25 : kColourError), "%s", connected ? "\tDLL ON" : "\tDLL OFF");
+    return;
+  }
+  if ((GetKeyState(VK_SHIFT) & 0x8000) != 0) {
+    OnQuitAndCloseSimulator();
+    return;
+  }
+  CreateXPlaneLink();
+}
+
 BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
   const UINT id = LOWORD(wParam);
   const WORD code = HIWORD(wParam);
@@ -629,6 +653,9 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     case kQuitCommand:
     case kQuitProgramCommand:
       OnQuitAndCloseSimulator();
+      return TRUE;
+    case kSimulatorStatusId:
+      OnSimulatorStatusClick();
       return TRUE;
     case kCallsignFieldId:
       if (g_networkState.load() == 0 && !g_connecting.load() && callsignDialog_ != nullptr) {

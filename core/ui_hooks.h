@@ -15,6 +15,8 @@ struct UiHooks {
   // The text of one control of the main dialog.
   void (*setMainDialogText)(int controlId, const char* text) = nullptr;
   void (*showMainWindowIfHidden)() = nullptr;
+  // Hidden when visible, shown otherwise (the simulator's show/hide key).
+  void (*toggleMainWindow)() = nullptr;
   void (*postCloseToMainWindow)() = nullptr;
   void (*showChatWindow)() = nullptr;
   void (*enableChatInput)(bool enable) = nullptr;
@@ -33,6 +35,7 @@ void SetConnectionState(int state);
 void ShowCountdown(std::uint32_t seconds);
 void SetMainDialogText(int controlId, const char* text);
 void ShowMainWindowIfHidden();
+void ToggleMainWindow();
 void PostCloseToMainWindow();
 void ShowChatWindow();
 void EnableChatInput(bool enable);

@@ -148,8 +148,9 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   virtual DWORD HandleNodeMessage(const DMessage&) { return 0; }
   virtual DWORD HandlePilotMessage(const DMessage&) { return 0; }
   virtual DWORD HandleControllerMessage(const DMessage&) { return 0; }
-  // THRDMSG_SIMPILOT on a pilot way: the session's records (sub-codes 83 and
-  // 84) go out to the peer once he is admitted (orv_sok_sim_packets.cpp).
+  // THRDMSG_SIMPILOT: the session's records (sub-codes 83 and 84) go out to
+  // a pilot once he is admitted (orv_sok_sim_packets.cpp); the rest goes to
+  // the handler the simulator side registered (net/sim_pilot_hook.h).
   virtual DWORD HandleSimPilotMessage(const DMessage& message);
   virtual DWORD RunWebTask(const DMessage&) { return 0; }
   // Text-line mode: consumes the receive ring; non-zero when it used bytes.

@@ -7,8 +7,13 @@
 #include "net/frame_codes.h"
 #include "net/multiplayer_session.h"
 #include "net/orv_sok.h"
+#include "net/sim_pilot_hook.h"
 
 DWORD COrvSok::HandleSimPilotMessage(const DMessage& message) {
+  if (message.param != kSimPilotSendFsPacket && message.param != kSimPilotSendFsxPacket) {
+    if (const SimPilotHandler handler = CurrentSimPilotHandler()) handler(*this, message);
+    return 1;
+  }
   if (PeerKind() != 'P') {
     SetTraceColour(Klib().Colour(kColourError));
     TraceLine("\t%s %s THRDMSG_SIMPILOT_YYY = %d / %d", LogTag(), Name(), static_cast<int>(message.param),
@@ -16,15 +21,8 @@ DWORD COrvSok::HandleSimPilotMessage(const DMessage& message) {
     SetTraceColour(Klib().Colour(kColourNormal));
     return 1;
   }
-  switch (message.param) {
-    case kSimPilotSendFsPacket:
-    case kSimPilotSendFsxPacket:
-      SendSimPacket(message);
-      return 1;
-    default:
-      // The other sub-commands belong to the pilot protocol's own handler.
-      return 1;
-  }
+  SendSimPacket(message);
+  return 1;
 }
 
 void COrvSok::SendSimPacket(const DMessage& message) {
