@@ -30,7 +30,10 @@
 #include "core/big_tables.h"
 #include "core/iata_table.h"
 #include "core/icao_data.h"
+#include "sim/ai_lock.h"
+#include "sim/model_scan.h"
 #include "sim/own_aircraft_poll.h"
+#include "sim/rule_appliers.h"
 #include "sim/plugin_link.h"
 #include "sim/session_command.h"
 #include "net/listener.h"
@@ -187,7 +190,7 @@ int CFSClientDlg::InitMainDialog() {
   g_networkState = 0;
   g_startupDone = false;
   g_quitting = false;
-  timerIds_.fill(0);
+  KillTimers();  // a running timer whose id is forgotten could never be killed
   delayedStorage_.reset(new std::uint8_t[kDelayedEventRingSize + 16]);
   {
     CCircBuf::Init();
@@ -467,6 +470,7 @@ void CFSClientDlg::TenthTick() {
 int CFSClientDlg::RunStagedStartup() {
   if (chat_ != nullptr) chat_->ShowWindow(SW_SHOW);
   WayTableLock().Init();
+  AiLock().Init();
   if (AllocateTables() == 0) {
     ShowMessage("TK Error", "Memory allocation MEMSTEP00.");
     KillTimers();
@@ -531,6 +535,9 @@ int CFSClientDlg::StartupStep2() {
     g_pMainThread->SetTraceColour(Klib().Colour(kColourNormal));
     g_pMainThread->Trace("%c Scanning available aircrafts, please wait a few seconds... %c", '{', '}');
   }
+  ScanXPlaneAircraft();
+  Pause(2);
+  ApplyTypeTranslationRules();
   // The link does not exist yet: it tells the plug-in once its handshake completes.
   OnModelScanFinished();
   return 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdarg>
 #include <memory>
 
@@ -35,6 +36,10 @@ class CMainThread : public CBaseThread {
   ByteRing& LockTraceRing();
   void UnlockTraceRing();
   ByteRing& TraceRing() { return traceRing_; }
+  // How a writer waits for room in a full trace ring; tests replace it so that
+  // the 10 s limit costs no real time.
+  void SetTraceRingWaiter(RingWaiter& waiter) { traceRingWaiter_.store(&waiter); }
+  RingWaiter& TraceRingWaiter() const { return *traceRingWaiter_.load(); }
 
   void Output(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void TraceLine(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -58,6 +63,7 @@ class CMainThread : public CBaseThread {
   std::unique_ptr<std::uint8_t[]> traceStorage_;
   ByteRing traceRing_;
   bool traceLockEntered_ = false;
+  std::atomic<RingWaiter*> traceRingWaiter_{&DefaultRingWaiter()};
   DWORD effects_ = 0;
   COLORREF colour_ = 0;
   std::unique_ptr<char[]> text_;

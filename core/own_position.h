@@ -16,4 +16,6 @@ void SetOwnPosition(const OwnPositionFix& fix);
 // The working copy of the own aircraft's on-ground flag: on the ground until
 // the plug-in reports otherwise. The inactivity countdown runs only in the air.
 bool OwnOnGround();
+// As the plug-in reports it: the link's value and the working copy, so that
+// the next poll keeps it.
 void SetOwnOnGround(bool onGround);

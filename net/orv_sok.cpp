@@ -456,7 +456,7 @@ DWORD COrvSok::ProcessReceivedBytes() {
         if (result == HuntResult::NeedMore) break;
         if (result == HuntResult::Error) {
           const FrameHeader& header = hunter_.ErrorHeader();
-          std::array<char, 160> line{};
+          std::array<char, 160 + kThreadNameSize> line{};  // any thread name fits
           std::snprintf(line.data(), line.size(), "%s %s System Error SYSERR_3102 : %d / %d ( length %u )", LogTag(),
                         Name(), header.type, header.subCode, static_cast<unsigned>(header.length));
           ProtocolError(line.data(), header, "PRBB_2");

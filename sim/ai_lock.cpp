@@ -1,5 +1,7 @@
 #include "sim/ai_lock.h"
 
+void AiLockType::Init() { nesting_.store(0); }
+
 void AiLockType::Enter() {
   mutex_.lock();
   nesting_.fetch_add(1, std::memory_order_acq_rel);

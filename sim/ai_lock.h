@@ -1,6 +1,8 @@
-// The lock of the AI traffic: held around every add of an AI aircraft, with a
-// nesting counter as the way-table lock has. Whoever holds both takes this one
-// first, then the way-table lock.
+// The lock of the AI traffic code: held around every add of an AI aircraft,
+// by the remote pilots' model choice, the remote rule appliers, the plug-in
+// link's model-slot handling and the swap of a rebuilt model table, with a
+// nesting counter as the way-table lock has. Where the way-table lock is
+// needed too, AiLock is taken first.
 #pragma once
 
 #include <atomic>
@@ -8,6 +10,9 @@
 
 class AiLockType {
  public:
+  // The staged start-up's reset of the nesting counter; the lock itself is
+  // usable from its construction, so that no early caller meets it unmade.
+  void Init();
   void Enter();
   void Leave();
   int Nesting() const { return nesting_.load(std::memory_order_acquire); }
@@ -19,10 +24,12 @@ class AiLockType {
 
 AiLockType& AiLock();
 
-class AiLockGuard {
+// Holds AiLock for a scope.
+class AiGuard {
  public:
-  AiLockGuard() { AiLock().Enter(); }
-  ~AiLockGuard() { AiLock().Leave(); }
-  AiLockGuard(const AiLockGuard&) = delete;
-  AiLockGuard& operator=(const AiLockGuard&) = delete;
+  AiGuard() { AiLock().Enter(); }
+  ~AiGuard() { AiLock().Leave(); }
+  AiGuard(const AiGuard&) = delete;
+  AiGuard& operator=(const AiGuard&) = delete;
 };
+using AiLockGuard = AiGuard;

@@ -80,7 +80,7 @@ std::vector<std::string> FetchedStations(const MetarServer& server) {
   return codes;
 }
 
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20'000) {
   for (int waited = 0; waited < timeoutMs; waited += 5) {
     if (done()) return true;
     Sleep(5);
@@ -623,12 +623,18 @@ TEST_F(WeatherWorkerLifeTest, OnUpdateWeatherStartsAWorkerThatDoesOneJobAndIsCol
   g_sessionOpen = true;
   g_ownSimulatorCode = 1000;
 
+  // The server holds its answer, so the worker is certainly still in its fetch
+  // (and the global's) while the test looks at it.
+  server_.HoldReplies();
   OnUpdateWeather();
   CAllPurposeThread* worker = g_pWeatherWorker.load();
   ASSERT_NE(worker, nullptr);
   EXPECT_STREQ(worker->Name(), "APTWUP1");
   EXPECT_EQ(worker->OwnerSlot(), static_cast<void*>(&g_pWeatherWorker));
-  ASSERT_TRUE(worker->WaitForEnd(10'000));
+  ASSERT_TRUE(server_.WaitForRequests(1, 20'000));
+  EXPECT_FALSE(worker->Ended());
+  server_.ReleaseReplies();
+  ASSERT_TRUE(worker->WaitForEnd(20'000));
   EXPECT_EQ(worker->ExitCode(), kWeatherJobDoneExitCode);
   EXPECT_EQ(FetchedStations(server_), std::vector<std::string>{"LFPG"});
   EXPECT_EQ(MetarBanner(), std::string(kLfpgMetar) + kSixBlanks);
@@ -638,10 +644,13 @@ TEST_F(WeatherWorkerLifeTest, OnUpdateWeatherStartsAWorkerThatDoesOneJobAndIsCol
   EXPECT_EQ(ReapEndedWeatherWorkers(), 1);
 
   // The next duty makes a new worker.
+  server_.HoldReplies();
   OnUpdateWeather();
   CAllPurposeThread* next = g_pWeatherWorker.load();
   ASSERT_NE(next, nullptr);
-  ASSERT_TRUE(next->WaitForEnd(10'000));
+  ASSERT_TRUE(server_.WaitForRequests(2, 20'000));
+  server_.ReleaseReplies();
+  ASSERT_TRUE(next->WaitForEnd(20'000));
   EXPECT_TRUE(WaitUntil([] { return g_pWeatherWorker.load() == nullptr; }));
   EXPECT_EQ(server_.RequestCount(), 2u);
 }

@@ -209,7 +209,7 @@ TEST_F(SettingsFile, LongStringsAreCutAndTerminated) {
   Load("[SETUP]\r\nBase=ABCDEFG\r\nPackageOrder=" + std::string(3000, 'P') +
        "\r\nExcludedPlanes=" + std::string(1020, 'E') + "\r\n[NETWORK.0]\r\nWebsite=" + std::string(400, 'w') +
        "\r\nPilotID=" + std::string(40, 'i') + "\r\nPilotPW=" + std::string(40, 'p') +
-       "\r\n[WEATHER]\r\nurl=" + std::string(2000, 'u') + "\r\n[TRUSTED]\r\nIP0=" + std::string(500, '1') + "\r\n");
+       "\r\n[WEATHER]\r\nurl=" + std::string(2000, 'u') + "\r\n");
   EXPECT_EQ(Text(g_setupSettings.base), "ABCD");
   EXPECT_EQ(Text(g_setupSettings.packageOrder), std::string(1019, 'P'));
   EXPECT_EQ(g_setupSettings.packageOrder[1019], '\0');
@@ -330,4 +330,19 @@ TEST_F(TrustedSettings, EntriesReachTheTrustedList) {
   std::size_t stored = 0;
   for (const auto& slot : TrustedAddressSlots()) stored += slot.first != 0 ? 1 : 0;
   EXPECT_EQ(stored, 3u);
+}
+
+TEST_F(TrustedSettings, OverlongEntriesAreCutAndNeverTrusted) {
+  // Each is cut to the address field (63 characters); what is left is no address,
+  // even where its first characters are one.
+  PutFile(path_, "[TRUSTED]\r\nIP0=" + std::string(500, '1') + "\r\nIP1=203.0.113.7" + std::string(489, 'x') +
+                     "\r\nIP2=198.51.100.2" + std::string(488, '0') + "\r\nIP3=192.0.2.1\r\n");
+  EXPECT_EQ(LoadSetup(path_.c_str()), 1);
+  EXPECT_EQ(IsTrustedAddress(Address("203.0.113.7"), 0), 0);
+  EXPECT_EQ(IsTrustedAddress(Address("198.51.100.2"), 0), 0);
+  EXPECT_EQ(IsTrustedAddress(Address("192.0.2.1"), 0), 1);  // the short entry beside them counts
+  std::vector<std::uint32_t> stored;
+  for (const auto& slot : TrustedAddressSlots())
+    if (slot.first != 0) stored.push_back(slot.first);
+  EXPECT_EQ(stored, std::vector<std::uint32_t>{Address("192.0.2.1")});
 }

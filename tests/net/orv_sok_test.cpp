@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int kWaitMs = 5'000;
+constexpr int kWaitMs = 20'000;
 
 std::span<const std::uint8_t> Bytes(const std::string& text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -45,6 +45,14 @@ bool StepSecond(TestWay& way) {
   const unsigned before = way.SecondTasks();
   g_secondsCounter.fetch_add(1);
   return TestWay::WaitFor(kWaitMs, [&] { return way.SecondTasks() > before; });
+}
+
+// Returns once the way has gone round its whole loop (its messages, its socket,
+// its per-second check) at least `rounds` times after this call began: what it
+// would have done by then, it has done. A posted call wakes it, so no time is guessed.
+bool GoRound(TestWay& way, std::uint64_t rounds = 2) {
+  const std::uint64_t start = way.RunOnThread([&] { return way.Passes(); });
+  return TestWay::WaitFor(kWaitMs, [&] { return way.RunOnThread([&] { return way.Passes(); }) > start + rounds; });
 }
 
 class OrvSokTest : public WayTest {
@@ -119,7 +127,7 @@ TEST_F(OrvSokTest, FramesSplitAcrossSegmentsAreFoundAndTheKindIsLearnt) {
   for (const std::size_t to : cuts) {
     ASSERT_TRUE(server.Send(stream.substr(from, to - from)));
     from = to;
-    Sleep(20);  // separate segments
+    ASSERT_TRUE(GoRound(way));  // read before the next piece is sent: separate segments
   }
   ASSERT_TRUE(way.WaitForFrames(3, kWaitMs));
   const auto frames = way.Frames();
@@ -226,14 +234,14 @@ TEST_F(OrvSokTest, AThreadThatEndsAfterALossReportsItWithTheKeptReason) {
 TEST_F(OrvSokTest, PerSecondTaskRunsOncePerCounterStep) {
   TestWay way(WAYID_NODE, "g_porvNode");
   ASSERT_TRUE(way.Start());
-  Sleep(150);
+  ASSERT_TRUE(GoRound(way, 3));
   EXPECT_EQ(way.SecondTasks(), 0u);
   ASSERT_TRUE(StepSecond(way));
-  Sleep(200);  // several idle passes
+  ASSERT_TRUE(GoRound(way, 3));  // several idle passes
   EXPECT_EQ(way.SecondTasks(), 1u);
   g_secondsCounter.fetch_add(5);  // one change seen, one task
   ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return way.SecondTasks() == 2u; }));
-  Sleep(200);
+  ASSERT_TRUE(GoRound(way, 3));
   EXPECT_EQ(way.SecondTasks(), 2u);
 }
 
@@ -243,7 +251,7 @@ TEST_F(OrvSokTest, StopCountdownDisconnectsWithItsTagAfterItsSeconds) {
   Connect(way, server);
   way.RunOnThread([&] { return way.SetStopCountdown(2); });
   ASSERT_TRUE(StepSecond(way));
-  Sleep(100);
+  ASSERT_TRUE(GoRound(way));
   EXPECT_TRUE(way.IsConnected());
   EXPECT_FALSE(server.PeerClosed());
   ASSERT_TRUE(StepSecond(way));
@@ -355,7 +363,7 @@ TEST_F(OrvSokTest, AFullReceiveRingLeavesTheBytesInTheSocketAndLosesNone) {
   const std::string stream = Pattern(kWayRxRingSize + 90'000);
   std::thread sender([&] { server.Send(stream, 0, 20'000); });
   ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return way.RunOnThread([&] { return way.RxFree(); }) == 0; }));
-  Sleep(100);  // passes with a full ring
+  ASSERT_TRUE(GoRound(way, 3));  // passes with a full ring
   EXPECT_TRUE(way.IsConnected()) << "a full ring is no reason to drop the link";
   way.hold.store(false);
   const bool all = TestWay::WaitFor(kWaitMs, [&] { return way.Taken().size() >= stream.size(); });
@@ -379,7 +387,7 @@ TEST_F(OrvSokTest, FiftyIdleConnectedWaysCostNextToNoCpu) {
     ways.push_back(std::make_unique<TestWay>(id));
     Connect(*ways.back(), server, static_cast<std::size_t>(id + 1));
   }
-  Sleep(300);  // let the connect notices settle
+  for (const auto& way : ways) ASSERT_TRUE(GoRound(*way));  // the connect notices are served
   std::vector<std::uint64_t> before;
   for (const auto& way : ways) before.push_back(way->Passes());
   const double cpuStart = ProcessCpuSeconds();

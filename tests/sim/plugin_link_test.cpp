@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int kWaitMs = 5'000;
+constexpr int kWaitMs = 20'000;
 
 std::string Frame(std::uint8_t command, const std::string& body) {
   std::string frame("\xA1\xB2\xC3\x17", 4);
@@ -59,11 +59,15 @@ class PluginLinkTest : public KlibFixture {
     COrvSok::SetPauseFunction(nullptr);
     KlibFixture::TearDown();
   }
-  // The link connects on the second change of the seconds counter it sees.
+  // The link connects on the second change of the seconds counter it sees: each
+  // change is kept until the link has gone round its loop, and so seen it.
   void LetTheLinkConnect() {
+    CXPlaneLink* link = XPlaneLinkObject();
+    ASSERT_NE(link, nullptr);
     for (int second = 0; second < 2; ++second) {
+      const std::uint64_t before = link->Passes();
       g_secondsCounter.fetch_add(1);
-      Sleep(120);
+      ASSERT_TRUE(WaitFor(kWaitMs, [&] { return link->Passes() >= before + 2 || XPlaneLinkUp.load(); }));
     }
     ASSERT_TRUE(plugin_.WaitForConnections(1, kWaitMs));
     ASSERT_TRUE(WaitFor(kWaitMs, [] { return XPlaneLinkUp.load(); }));
