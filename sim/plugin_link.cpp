@@ -123,6 +123,9 @@ DWORD CXPlaneLink::HandleSimLinkMessage(const DMessage& message) {
 }
 
 void CXPlaneLink::ConnectToPlugin() {
+  // A link that is up is kept: a second connect (the link's own in its second
+  // second, a status click just before) must not replace it.
+  if (IsConnected()) return;
   SetTraceColour(Klib().Colour(kColourNormal));
   TraceLine("Connecting to XPlane ...");
   const WORD port = g_networkSettings.xplaneDllPort.load();
