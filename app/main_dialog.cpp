@@ -39,7 +39,9 @@
 #include "sim/rule_appliers.h"
 #include "sim/plugin_link.h"
 #include "voice/voice_system.h"
+#include "sim/session_command.h"
 #include "net/listener.h"
+#include "net/multiplayer_session.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
 #include "net/orv_sok.h"
@@ -78,6 +80,7 @@ constexpr UINT kServersFirstCommand = 33000;
 constexpr UINT kServersLastCommand = 33005;
 constexpr UINT kDisconnectCommand = 32778;
 constexpr UINT kQuitCommand = 32831;
+constexpr UINT kMultiplayerConnectCommand = 32795;
 constexpr UINT kQuitProgramCommand = 32835;
 constexpr UINT kFillFlightPlanCommand = 32788;
 constexpr UINT kSendFlightPlanCommand = 32790;
@@ -384,6 +387,7 @@ void CFSClientDlg::OneSecondTick() {
       g_hubListCountdown = kHubRefreshCountdown;
     }
   }
+  CountSessionPeers();
 }
 
 void CFSClientDlg::UpdateTrafficFigures() {
@@ -599,6 +603,7 @@ int CFSClientDlg::StartupStep4() {
 
 void CFSClientDlg::RunQuitSequence() {
   CloseAllPeerLinks();
+  if (g_sessionOpen.load()) CloseMultiplayerSession("Quit2");
   CloseListeningSocket();
   Pause(200);
   KlibShutdown();
@@ -672,6 +677,9 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
   switch (id) {
     case kDisconnectCommand:
       OnDisconnectFromNetwork();
+      return TRUE;
+    case kMultiplayerConnectCommand:
+      TryFsMpConnect();
       return TRUE;
     case kQuitCommand:
     case kQuitProgramCommand:
