@@ -4,6 +4,7 @@
 #include "app/main_dialog.h"
 #include "app/main_window_actions.h"
 #include "core/ui_hooks.h"
+#include "net/own_broadcasts.h"
 #include "win/window.h"
 
 namespace {
@@ -25,5 +26,7 @@ void InstallAppHooks() {
   hooks.showChatWindow = &ShowChatWindow;
   hooks.enableChatInput = &EnableChatInput;
   hooks.disconnectQuietly = &DisconnectQuietly;
+  hooks.multiplayerSessionClosed = &OnMultiplayerSessionClosed;
   SetUiHooks(hooks);
+  InstallOwnAircraftBroadcasters();
 }

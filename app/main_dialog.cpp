@@ -33,7 +33,9 @@
 #include "sim/model_scan.h"
 #include "sim/rule_appliers.h"
 #include "sim/plugin_link.h"
+#include "sim/session_command.h"
 #include "net/listener.h"
+#include "net/multiplayer_session.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
 #include "net/orv_sok.h"
@@ -71,6 +73,7 @@ constexpr UINT kServersFirstCommand = 33000;
 constexpr UINT kServersLastCommand = 33005;
 constexpr UINT kDisconnectCommand = 32778;
 constexpr UINT kQuitCommand = 32831;
+constexpr UINT kMultiplayerConnectCommand = 32795;
 constexpr UINT kQuitProgramCommand = 32835;
 constexpr WORD kButtonDoubleClicked = 5;
 constexpr std::uint32_t kReportEverySeconds = 30;
@@ -372,6 +375,7 @@ void CFSClientDlg::OneSecondTick() {
       g_hubListCountdown = kHubRefreshCountdown;
     }
   }
+  CountSessionPeers();
 }
 
 void CFSClientDlg::UpdateTrafficFigures() {
@@ -567,6 +571,7 @@ int CFSClientDlg::StartupStep4() {
 
 void CFSClientDlg::RunQuitSequence() {
   CloseAllPeerLinks();
+  if (g_sessionOpen.load()) CloseMultiplayerSession("Quit2");
   CloseListeningSocket();
   Pause(200);
   KlibShutdown();
@@ -624,6 +629,9 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
   switch (id) {
     case kDisconnectCommand:
       OnDisconnectFromNetwork();
+      return TRUE;
+    case kMultiplayerConnectCommand:
+      TryFsMpConnect();
       return TRUE;
     case kQuitCommand:
     case kQuitProgramCommand:

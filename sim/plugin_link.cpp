@@ -15,6 +15,7 @@
 #include "core/settings.h"
 #include "core/ui_hooks.h"
 #include "net/frame_format.h"
+#include "net/multiplayer_session.h"
 #include "win/window.h"
 
 std::atomic<bool> XPlaneLinkUp{false};
@@ -198,6 +199,8 @@ int SendToXPlane(CBaseThread* sender, std::uint8_t command, std::span<const std:
 
 void SyncSessionFlagToPlugin() {
   const bool open = XPlaneLinkUp.load();
+  // A lost link closes the session (the link itself is gone: nothing to tell it).
+  if (!open && g_sessionOpen.load()) CloseMultiplayerSession("XDLL", nullptr);
   g_sessionOpen = open;
   if (open == g_sessionFlagSent.load()) return;
   if (open) {
@@ -216,6 +219,7 @@ void SyncSessionFlagToPlugin() {
       CBaseThread::Post(Klib().mainThread, link, THRDMSG_XPL_SET_SQUAWK,
                         static_cast<std::uint32_t>(g_setupSettings.defaultVfrSquawk.load()), 0, "TTCX5");
     }
+    AnnounceSessionJoin(true);
   } else {
     ui_hook::SetMainDialogText(kLinkStatusId, "X");
   }
