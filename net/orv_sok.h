@@ -18,7 +18,6 @@
 #include "net/frame_hunter.h"
 #include "net/way_ids.h"
 #include "net/pilot_link.h"
-#include "net/pilot_records.h"
 #include "net/way_record.h"
 
 inline constexpr std::size_t kWayChunkSize = 204'800;
@@ -68,6 +67,8 @@ struct WayChunkStorage {
 // Two address texts name the same host only when they are equal (never a
 // substring test: 10.1.2.3 is not 10.1.2.30); an empty text names none.
 bool SameHostAddress(std::string_view a, std::string_view b);
+
+struct PilotLoginRecord;
 
 class COrvSok : private WayChunkStorage, public CBaseSoc {
  public:

@@ -9,6 +9,7 @@
 #include "net/frame_codes.h"
 #include "net/multiplayer_session.h"
 #include "net/orv_sok.h"
+#include "net/pilot_records.h"
 #include "net/peer_traffic_hooks.h"
 
 namespace {

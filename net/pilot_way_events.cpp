@@ -13,6 +13,7 @@
 #include "core/text_fields.h"
 #include "net/frame_codes.h"
 #include "net/orv_sok.h"
+#include "net/pilot_records.h"
 #include "net/own_broadcasts.h"
 #include "net/peer_traffic_hooks.h"
 #include "win/sound.h"

@@ -14,6 +14,7 @@
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
 #include "net/orv_sok.h"
+#include "net/pilot_records.h"
 #include "net/peer_traffic_hooks.h"
 
 namespace {

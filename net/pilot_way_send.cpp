@@ -24,6 +24,7 @@
 #include "net/node_trace.h"
 #include "net/node_way.h"
 #include "net/orv_sok.h"
+#include "net/pilot_records.h"
 #include "net/own_aircraft_report.h"
 #include "net/own_broadcasts.h"
 #include "net/text_display.h"
