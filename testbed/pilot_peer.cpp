@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <numbers>
 
+#include "base/byte_order.h"
+#include "base/lz77.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
 #include "net/frame_format.h"
@@ -27,13 +29,22 @@ std::vector<std::uint8_t> PilotFrame(std::uint8_t subCode, std::span<const std::
   return BuildFrame(FRAME_SYNC_NETWORK, header, body);
 }
 
+// Packed with the codec's own encoder and buffers of its own: the stand-in
+// does not share the program's compression buffers.
 std::vector<std::uint8_t> PackedPilotFrame(std::uint8_t subCode, std::span<const std::uint8_t> record) {
+  std::vector<std::uint8_t> packed(LzMaxPackedSize(static_cast<std::uint32_t>(record.size())));
+  std::vector<std::uint32_t> work(LzWorkAreaWords(record.size()));
+  const std::size_t n = LzEncode(record, packed, work);
+  if (n == 0) return {};
+  std::vector<std::uint8_t> body(kCompressedRecordPrefixSize + n);
+  PutU32(body.data(), static_cast<std::uint32_t>(record.size()));
+  PutU32(body.data() + 4, static_cast<std::uint32_t>(n));
+  std::copy_n(packed.begin(), n, body.begin() + kCompressedRecordPrefixSize);
   FrameHeader header;
   header.type = NCSMSG_PILOT;
   header.subCode = subCode;
-  std::vector<std::uint8_t> frame;
-  if (BuildCompressedFrame(FRAME_SYNC_NETWORK, header, record, frame) != 0) frame.clear();
-  return frame;
+  header.flags = kFrameFlagCompressed;
+  return BuildFrame(FRAME_SYNC_NETWORK, header, body);
 }
 }  // namespace
 
