@@ -17,6 +17,7 @@
 #include "net/frame_format.h"
 #include "net/frame_hunter.h"
 #include "net/way_ids.h"
+#include "net/pilot_link.h"
 #include "net/way_record.h"
 
 inline constexpr std::size_t kWayChunkSize = 204'800;
@@ -67,6 +68,8 @@ struct WayChunkStorage {
 // substring test: 10.1.2.3 is not 10.1.2.30); an empty text names none.
 bool SameHostAddress(std::string_view a, std::string_view b);
 
+struct PilotLoginRecord;
+
 class COrvSok : private WayChunkStorage, public CBaseSoc {
  public:
   // Pauses of the error paths; a test replaces it so that nothing sleeps for real.
@@ -96,6 +99,29 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   std::int32_t SendCompressedRecord(FrameHeader header, std::span<const std::uint8_t> record);
   std::int32_t SendTextOnAir();
   std::int32_t SendTextPrivate();
+
+  // ---- The pilot link (pilot_way_*.cpp) ----
+  // Way thread: one NCSMSG_PILOT frame with the body of its sub-code (value:
+  // the cancel reason or the changes value; data: a packet, at most 1,024
+  // bytes). 1 written, 0 the link is down, negative: refused or not packed.
+  // From another thread nothing is written: the frame is posted to the way.
+  std::int32_t SendToPilot(std::uint8_t subCode, std::uint32_t value = 0, std::span<const std::uint8_t> data = {});
+  // Any thread: asks the way to write a header-only or value frame itself.
+  std::int32_t PostToPilot(std::uint8_t subCode, std::uint32_t value = 0);
+  DWORD PilotWayProcessMessage(const DMessage& message);
+  // 1 served, 0 the link was closed.
+  DWORD ProcessPilotFrame(const Frame& frame);
+  // The admission of the peer (sub-code NCSUB_LOGIN or NCSUB_LOGIN_ACK).
+  std::int32_t OnPeerAdded(std::uint8_t subCode);
+  void CancelPeerLink();
+  void OnPilotOutOfRange(std::uint8_t subCode, std::span<const std::uint8_t> body);
+  void OnPilotDropped();
+  void MarkPeerLeft();
+  void OnPilotInRange();
+  // The simulator created the peer's AI aircraft: the login exchange goes on.
+  void OnPeerObjectCreated();
+  // Way thread (tests read it once the way is idle).
+  const PilotLinkState& PilotLink() const { return pilot_; }
 
   // Any thread (the Listener): hands the way a call already accepted from the
   // listening socket, for the way to take on its own thread, and waits for its
@@ -146,7 +172,7 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   // ---- Hooks of the way kinds: non-zero when handled ----
   virtual DWORD HandleSimLinkMessage(const DMessage&) { return 0; }
   virtual DWORD HandleNodeMessage(const DMessage&) { return 0; }
-  virtual DWORD HandlePilotMessage(const DMessage&) { return 0; }
+  virtual DWORD HandlePilotMessage(const DMessage& message) { return PilotWayProcessMessage(message); }
   virtual DWORD HandleControllerMessage(const DMessage&) { return 0; }
   // THRDMSG_SIMPILOT: the session's records (sub-codes 83 and 84) go out to
   // a pilot once he is admitted (orv_sok_sim_packets.cpp); the rest goes to
@@ -157,11 +183,20 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   virtual DWORD FeedTextLines();
   // Frame handlers by way kind: 1 served, 0 the link was closed.
   virtual DWORD HandleSimLinkFrame(const Frame&) { return 1; }
-  virtual DWORD HandlePilotFrame(const Frame&) { return 1; }
+  virtual DWORD HandlePilotFrame(const Frame& frame) { return ProcessPilotFrame(frame); }
   virtual DWORD HandleControllerFrame(const Frame&) { return 1; }
   virtual DWORD HandleAddonFrame(const Frame&) { return 1; }
-  virtual void PilotTaskEachSecond() {}
-  virtual void ResetPeerState() {}
+  virtual void PilotTaskEachSecond();
+  virtual void ResetPeerState();
+  // ---- Hooks of the pilot link: the defaults act on the program ----
+  // Every line the pilot link prints (colour field 17..29; kPilot* flags).
+  virtual void PilotText(int colourField, unsigned flags, const char* text);
+  // The login this client sends to a pilot, as things stand.
+  virtual PilotLoginRecord BuildPilotLogin() const;
+  virtual bool SessionOpen() const;
+  virtual void PlayInRangeSound();
+  void PilotTextf(int colourField, unsigned flags, const char* format, ...) __attribute__((format(printf, 4, 5)));
+  void SetPeerAdded(bool added) { pilot_.peerAdded = added; }
   virtual std::string PilotCallsign() const;
   // Where a neighbour link starts from: the node way, the own public address
   // learnt from the web page, the NCS server's LAN address setting.
@@ -244,6 +279,25 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   void ConnectTunnelled(const DMessage& message);
   void TakePeerKind(char kind);
   void SendSimPacket(const DMessage& message);
+  // ---- The pilot link's pieces ----
+  bool PilotVerbose() const;
+  void PilotLogoutAndClose();
+  void PilotDisconnection(const DMessage& message);
+  DWORD PilotLoginReceived(const Frame& frame);
+  DWORD PilotCancelReceived(const Frame& frame);
+  DWORD PilotPeerAddedReceived();
+  DWORD PilotCommReceived(const Frame& frame);
+  DWORD PilotChanges2Received(const Frame& frame);
+  DWORD PilotPacketReceived(const Frame& frame);
+  void TracePilotFrame(const FrameHeader& header);
+  DWORD RefusePilotFrame(const FrameHeader& header);
+  void FillRecordFromLogin(const PilotLoginRecord& login, std::uint8_t subCode);
+  void TakePilotRadios(std::uint8_t selection, std::string_view com1, std::string_view com2);
+  std::int32_t SendPilotPacked(std::uint8_t subCode, std::span<const std::uint8_t> record);
+  void TracePilotSend(std::uint8_t subCode);
+  // Forgets the frames fed to the reader and not yet served.
+  void DropFramesFed() { hunter_.Reset(); }
+  bool PilotRecordCallsign(std::array<char, kWayNameSize + 1>& callsign) const;
   void NameAfterCallsign();
   const char* LogTag() const;
 
@@ -266,6 +320,7 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   std::array<std::uint8_t, kTunnelBodySize> tunnelRequestBlock_{};
   std::array<std::uint8_t, kTunnelBodySize> tunnelBody_{};
   std::array<std::uint8_t, kSimPacketLimit> simPacket_{};
+  PilotLinkState pilot_;
   DWORD webTaskCode_ = 0;
   std::uint32_t secondsSnapshot_ = 0;
   std::uint32_t simLinkSeconds_ = 0;

@@ -16,3 +16,13 @@ void DisplayTextPrivate(CBaseThread& way, const PrivateTextRecord& record) {
   way.SetTraceColour(Klib().Colour(kColourNormal));
   way.Trace(" -> %s : %s", record.recipient.c_str(), record.text.c_str());
 }
+
+void DisplayPilotText(CBaseThread& way, COLORREF colour, DWORD effects, bool newLine, const char* text) {
+  way.SetTraceFormat(effects, colour);
+  if (newLine) {
+    way.TraceLine("%s", text != nullptr ? text : "");
+  } else {
+    way.Trace("%s", text != nullptr ? text : "");
+  }
+  way.SetTraceFormat(0, Klib().Colour(kColourNormal));
+}

@@ -63,6 +63,7 @@ class SessionLoopbackTest : public WayTest {
       record.simulatorCode = code;
     }
     way_->SetLoggedInBits(bits);
+    way_->MarkPeerAdded((bits & kWayLoggedInPeer) != 0);
   }
   // One frame: its 12 head bytes and the body they announce.
   std::string ReceiveFrame(std::size_t bodySize) { return client_.Receive(kFrameHeadSize + bodySize, kWaitMs); }
@@ -121,6 +122,7 @@ TEST_F(SessionLoopbackTest, APeerNotYetAdmittedHearsNothing) {
   way_->Drain();
   // Admitted later, the peer's first frame is the next record, not the one held back.
   way_->SetLoggedInBits(kWayLoggedIn | kWayLoggedInPeer);
+  way_->MarkPeerAdded(true);
   g_now += 1'000;
   BroadcastOwnState(own);
   const std::string frame = ReceiveFrame(kPositionRecordSize);

@@ -76,6 +76,13 @@ class TestWay : public COrvSok {
   };
   void RecordSimPilotPosts() { recordSimPilot_ = true; }
   std::vector<SimPilotPost> SimPilotPosts();
+  // The peer has added us to his session (or not), as his NCSUB_PEER_ADDED says.
+  void MarkPeerAdded(bool added) {
+    RunOnThread([this, added] {
+      SetPeerAdded(added);
+      return 0;
+    });
+  }
   // Every message posted before the call has been served when it returns.
   void Drain() { RunOnThread([] { return 0; }); }
 
