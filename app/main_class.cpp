@@ -10,7 +10,6 @@
 MainClass* g_pMainThread = nullptr;
 
 namespace {
-constexpr DWORD kIdleSleepMs = 10;
 std::atomic<void*> g_nodeOwnerSlot{nullptr};
 std::atomic<NodeWayDeleter> g_nodeDeleter{nullptr};
 std::atomic<ControllerRelay> g_controllerRelay{nullptr};
@@ -41,8 +40,8 @@ DWORD MainClass::VTFX(DWORD) {
       ProcessMessage(message);
       DropPendingPayload();
     }
-    // Waits for the next message instead of polling every 10 ms.
-    if (!any) WaitForMessage(static_cast<int>(kIdleSleepMs * 50));
+    // Waits for the next message (a stop and the exit wake it too), never polls.
+    if (!any) WaitForMessage(-1);
   }
   return 0;
 }

@@ -276,8 +276,8 @@ std::int32_t CSoketK::Accept(SOCKET listening) {
 void CSoketK::OnConnected() {
   peerKnown_ = false;
   if (mode_ != SOCK_MODE_MULTICAST) GetPeer();
-  bytesSent_ = 0;
-  bytesReceived_ = 0;
+  bytesSent_.store(0, std::memory_order_relaxed);
+  bytesReceived_.store(0, std::memory_order_relaxed);
   SetLost(false);
   SetConnected(true);
   Post(this, this, THRDMSG_DISCONNECTION, 1, 0, "CONNECT");
@@ -374,12 +374,12 @@ DWORD CSoketK::FillRxBuf(const std::uint8_t* data, std::uint32_t n) {
 }
 
 void CSoketK::CountReceived(std::uint32_t n) {
-  bytesReceived_ += n;
+  bytesReceived_.fetch_add(n, std::memory_order_relaxed);
   Klib().rxByteCount.fetch_add(n, std::memory_order_relaxed);
 }
 
 void CSoketK::CountSent(std::uint32_t n) {
-  bytesSent_ += n;
+  bytesSent_.fetch_add(n, std::memory_order_relaxed);
   Klib().txByteCount.fetch_add(n, std::memory_order_relaxed);
 }
 

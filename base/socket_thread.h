@@ -86,7 +86,7 @@ class CSoketK : public CBaseThread {
   std::uint32_t TxFree() const { return RingFree(tx_); }
 
   // ---- State ----
-  // IsConnected and IsLost may be read from any thread; the rest belongs to the socket's thread.
+  // IsConnected, IsLost and the byte counters may be read from any thread; the rest belongs to the socket's thread.
   DWORD Mode() const { return mode_; }
   SOCKET Socket() const { return socket_; }
   SOCKET SecondSocket() const { return secondSocket_; }
@@ -101,8 +101,12 @@ class CSoketK : public CBaseThread {
   WORD Port() const { return port_; }
   DWORD SendBlockSize() const { return sendBlockSize_; }
   DWORD RecvBlockSize() const { return recvBlockSize_; }
-  DWORD BytesSent() const { return bytesSent_; }
-  DWORD BytesReceived() const { return bytesReceived_; }
+  // Any thread: the byte counters of the connection. The Take forms read and
+  // zero them in one step, so that no byte counted in between is lost.
+  DWORD BytesSent() const { return bytesSent_.load(std::memory_order_relaxed); }
+  DWORD BytesReceived() const { return bytesReceived_.load(std::memory_order_relaxed); }
+  DWORD TakeBytesSent() { return bytesSent_.exchange(0, std::memory_order_relaxed); }
+  DWORD TakeBytesReceived() { return bytesReceived_.exchange(0, std::memory_order_relaxed); }
   DWORD PendingReads() const { return pendingReads_; }
   const char* LostReason() const { return reason_.data(); }
   bool SentAll() const { return sentAll_; }
@@ -157,8 +161,8 @@ class CSoketK : public CBaseThread {
   DWORD sendBufferSize_ = kDefaultSendBufferSize;
   DWORD sendBlockSize_ = kInitialBlockSize;
   DWORD recvBlockSize_ = kInitialBlockSize;
-  DWORD bytesSent_ = 0;
-  DWORD bytesReceived_ = 0;
+  std::atomic<DWORD> bytesSent_{0};
+  std::atomic<DWORD> bytesReceived_{0};
   DWORD pendingReads_ = 0;
   std::array<char, kSocketReasonSize> reason_{};
   bool sentAll_ = false;
