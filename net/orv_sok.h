@@ -101,6 +101,15 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   // Any thread: AllocatePeerWay wakes a sleeping free way.
   void WakeForAllocation();
 
+  // ---- Idle wait (the way's own thread) ----
+  // A deadline (GetTickCount time) that must end an idle wait, for a step that
+  // times out between bytes; 0 clears it. Without one an idle way waits for a
+  // byte, a post or the next second.
+  void SetIdleDeadline(DWORD tickMs) { idleDeadline_ = tickMs; }
+  // The wait of one idle pass in milliseconds: 0 after work, with bytes to send,
+  // when a new second is due or when the deadline has passed; -1 for no limit.
+  int IdleWaitMs() const;
+
   // ---- State ----
   WayRecord* Record() const { return record_; }
   char PeerKind() const { return peerKind_.load(std::memory_order_acquire); }
@@ -169,13 +178,6 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
 
   void Pause(DWORD milliseconds) const;
 
-  // A deadline of the way's own thread (GetTickCount time) that must end an
-  // idle wait, for a step that times out between bytes; 0 clears it. Without
-  // one an idle way waits for a byte, a post or the next second.
-  void SetIdleDeadline(DWORD tickMs) { idleDeadline_ = tickMs; }
-  // The wait of one idle pass in milliseconds: 0 after work, with bytes to send,
-  // when a new second is due or when the deadline has passed; -1 for no limit.
-  int IdleWaitMs() const;
   // Paused: woken for a new second only while a countdown runs (or the simulator
   // link still counts towards its connect).
   bool PausedWaitOver() override;
