@@ -4,7 +4,8 @@
 #include <string>
 
 #include "app/app_globals.h"
-#include "app/app_paths.h"
+#include "app/app_hooks.h"
+#include "core/app_paths.h"
 #include "app/main_dialog.h"
 #include "app/quit_steps.h"
 #include "base/file_utils.h"
@@ -34,6 +35,7 @@ CxTKexeApp::CxTKexeApp() = default;
 CxTKexeApp::~CxTKexeApp() = default;
 
 BOOL CxTKexeApp::InitInstance() {
+  InstallAppHooks();
   AfxInitRichEdit2();
 
   const std::string folder = CurrentFolder();

@@ -8,16 +8,16 @@
 #include <string>
 
 #include "app/app_globals.h"
-#include "app/app_paths.h"
+#include "core/app_paths.h"
 #include "app/login_fields.h"
 #include "app/main_class.h"
 #include "app/main_window_actions.h"
 #include "app/main_dialog.h"
-#include "app/main_dialog_state.h"
+#include "core/main_dialog_state.h"
 #include "app/metar_banner.h"
-#include "app/nearest_airport.h"
-#include "app/own_callsign.h"
-#include "app/settings.h"
+#include "core/nearest_airport.h"
+#include "core/own_callsign.h"
+#include "core/settings.h"
 #include "base/byte_order.h"
 #include "base/klib_settings.h"
 #include "base/klib_trace.h"
@@ -26,6 +26,7 @@
 #include "dialogs/chat_dialog.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
+#include "net/owner_slot.h"
 #include "net/way_record.h"
 #include "net/web_task_way.h"
 #include "sim/plugin_link.h"
@@ -34,14 +35,9 @@
 #include "win/sound.h"
 #include "win/window.h"
 
-std::atomic<bool> g_connecting{false};
-std::atomic<int> g_selectedNetworkSlot{-1};
-std::atomic<bool> g_logoutSent{false};
-
 namespace {
 constexpr int kCallsignFieldId = 7107;
 constexpr int kCountdownFieldId = 7108;
-constexpr int kLinkStatusId = 7111;
 
 // The pilot ways' leave message (the pilot way handles it).
 constexpr std::uint32_t THRDMSG_LEAVE = 32928;
@@ -59,8 +55,6 @@ constexpr DWORD kWebSoSndBuf = 0x2000;
 constexpr char kUnicomFrequency[] = "123.000";
 
 std::atomic<unsigned> g_connectionBitmap{kBitmapOffline};
-// The session flag as it was last given to the plug-in.
-std::atomic<bool> g_sessionFlagSent{false};
 CBaseThread* g_pWebTask = nullptr;  // owner slot of the web-task way
 std::mutex& WebTaskLock() {
   static std::mutex lock;
@@ -129,7 +123,7 @@ void OnWebTaskReport(WebTaskReport report) {
   }
 }
 
-CWebTaskWay* WebTaskWay() { return dynamic_cast<CWebTaskWay*>(g_pWebTask); }
+CWebTaskWay* WebTaskWay() { return dynamic_cast<CWebTaskWay*>(LoadOwnerSlot(g_pWebTask)); }
 
 // Creates the web-task way once; null when it cannot be had (the next request tries again).
 CWebTaskWay* EnsureWebTaskWay() {
@@ -143,7 +137,7 @@ CWebTaskWay* EnsureWebTaskWay() {
     delete way;
     return nullptr;
   }
-  g_pWebTask = way;
+  StoreOwnerSlot(g_pWebTask, way);
   return way;
 }
 }  // namespace
@@ -165,6 +159,7 @@ void OnConnectButton() {
     CancelCountdown("PZGN1042");
     return;
   }
+  if (CCchatDlg* chat = g_pChatDlg.load(); chat != nullptr && chat->IsWindowVisible()) chat->ScrollToEnd();
   SetConnectionBitmap(1);
   if (g_networkState.load() != 0 || g_connecting.load()) {
     OnDisconnectFromNetwork();
@@ -261,17 +256,29 @@ void LeaveMultiplayerSession() {
   if (CNodeWay* node = ConnectedNodeWay(); node != nullptr && !g_logoutSent.exchange(true)) {
     CBaseThread::Post(Klib().mainThread, node, THRDMSG_LOGOUT, 0, 0, "PZGN1044");
   }
+  // The targets are chosen under the lock and told after it: a post may wait
+  // for room in a way's queue, and that way may be waiting for the lock.
+  struct Leave {
+    COrvSok* way = nullptr;
+    std::uint32_t id = 0;
+    const char* tag = "";
+  };
+  std::array<Leave, kPeerWayCount> leaves{};
+  std::size_t count = 0;
   {
     WayTableGuard guard;
     for (WayRecord& record : WayTable()) {
       COrvSok* way = record.way;
       if (way == nullptr) continue;
       if (record.peerKind == 'A' && way->IsConnected()) {
-        CBaseThread::Post(Klib().mainThread, way, THRDMSG_LOGOUT, 0, 0, "PZGN1046");
+        leaves[count++] = Leave{way, THRDMSG_LOGOUT, "PZGN1046"};
       } else if (record.peerKind == 'P' && (way->LoggedInBits() & kWayLoggedIn) != 0) {
-        CBaseThread::Post(Klib().mainThread, way, THRDMSG_LEAVE, 0, 0, "PZGN1045");
+        leaves[count++] = Leave{way, THRDMSG_LEAVE, "PZGN1045"};
       }
     }
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    CBaseThread::Post(Klib().mainThread, leaves[i].way, leaves[i].id, 0, 0, leaves[i].tag);
   }
   Sleep(kLeavePauseMs);
   if (g_networkSettings.directAddress.load()) SetOwnPublicAddress("");
@@ -303,32 +310,6 @@ void OnMultiplayerSessionClosed() {
   g_sessionOpen = false;
 }
 
-void SyncSessionFlagToPlugin() {
-  const bool open = XPlaneLinkUp.load();
-  g_sessionOpen = open;
-  if (open == g_sessionFlagSent.load()) return;
-  if (open) {
-    std::array<std::uint8_t, 4> version{};
-    PutU32(version.data(), kVersionWord);
-    if (SendToXPlane(Klib().mainThread, XTK_CMD_HELLO, version, "TTCX3") == 0) {
-      if (Klib().TraceBit(21)) KlibMainTraceLine(Klib().Colour(kColourError), "Error %s", "TTCX3");
-      return;  // not remembered: the next call tries again
-    }
-    if (CWnd* status = MainDialogItem(kLinkStatusId)) status->SetWindowText("X");
-    CXPlaneLink* link = XPlaneLinkObject();
-    if (g_setupSettings.enableAutomaticSyncDateTime.load() != 0 && link != nullptr) {
-      CBaseThread::Post(Klib().mainThread, link, THRDMSG_XPL_SYNC_DATE_TIME, 0, 0, "TTCX4");
-    }
-    if (link != nullptr && link->IsConnected()) {
-      CBaseThread::Post(Klib().mainThread, link, THRDMSG_XPL_SET_SQUAWK,
-                        static_cast<std::uint32_t>(g_setupSettings.defaultVfrSquawk.load()), 0, "TTCX5");
-    }
-  } else if (CWnd* status = MainDialogItem(kLinkStatusId)) {
-    status->SetWindowText("X");
-  }
-  g_sessionFlagSent = open;
-}
-
 void SetConnectionBitmap(int state) {
   unsigned bitmap = kBitmapOffline;
   if (state == 1 || state == kConnectionConnecting) bitmap = kBitmapConnecting;
@@ -356,10 +337,10 @@ void DestroyConnectionWays() {
   {
     std::lock_guard guard(WebTaskLock());
     delete WebTaskWay();
-    g_pWebTask = nullptr;
+    StoreOwnerSlot(g_pWebTask, nullptr);
   }
   delete NodeWayObject();
-  g_porvNode = nullptr;
+  StoreOwnerSlot(g_porvNode, nullptr);
   delete XPlaneLinkObject();
   g_porvDll = nullptr;
   XPlaneLinkUp = false;

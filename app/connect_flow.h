@@ -5,23 +5,14 @@
 // the node way's thread.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
-// Connect-button states (SetConnectionBitmap) and their bitmaps.
-constexpr int kConnectionOffline = 0;
-constexpr int kConnectionConnecting = 2;
-constexpr int kConnectionConnected = 3;
+#include "core/connection_state.h"
+
+// The Connect button's bitmaps (SetConnectionBitmap).
 constexpr unsigned kBitmapOffline = 7095;
 constexpr unsigned kBitmapConnected = 7096;
 constexpr unsigned kBitmapConnecting = 7097;
-
-// A connection attempt started; cleared by a disconnect.
-extern std::atomic<bool> g_connecting;
-// 0..5, or -1 when no slot was chosen.
-extern std::atomic<int> g_selectedNetworkSlot;
-// A logout was already posted to the node way.
-extern std::atomic<bool> g_logoutSent;
 
 // Button 7212 and the auto-connect countdown.
 void OnConnectButton();
@@ -36,8 +27,6 @@ void LeaveMultiplayerSession();
 void OnLoginAccepted();
 void OnMultiplayerConnected();
 void OnMultiplayerSessionClosed();
-// The session flag follows the plug-in link; called whenever it may have changed.
-void SyncSessionFlagToPlugin();
 
 // Any thread. 0 offline, 1 and 2 connecting, 3 connected.
 void SetConnectionBitmap(int state);

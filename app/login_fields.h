@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 class CWnd;
 

@@ -2,27 +2,18 @@
 
 #include <atomic>
 
-#include "app/ui_messages.h"
+#include "core/ui_messages.h"
 #include "base/klib_settings.h"
+#include "net/owner_slot.h"
 #include "net/way_table_lock.h"
 #include "win/clock.h"
 
 MainClass* g_pMainThread = nullptr;
 
 namespace {
-std::atomic<void*> g_nodeOwnerSlot{nullptr};
-std::atomic<NodeWayDeleter> g_nodeDeleter{nullptr};
-std::atomic<ControllerRelay> g_controllerRelay{nullptr};
 std::atomic<void*> g_weatherOwnerSlot{nullptr};
 std::atomic<WeatherWorkerEndHandler> g_weatherEndHandler{nullptr};
 }  // namespace
-
-void SetNodeWayEndHandler(void* nodeOwnerSlot, NodeWayDeleter deleter) {
-  g_nodeOwnerSlot = nodeOwnerSlot;
-  g_nodeDeleter = deleter;
-}
-
-void SetControllerRelay(ControllerRelay relay) { g_controllerRelay = relay; }
 
 void SetWeatherWorkerEndHandler(void* ownerSlot, WeatherWorkerEndHandler handler) {
   g_weatherEndHandler = handler;
@@ -74,7 +65,7 @@ DWORD MainClass::ProcessLockedMessage(const DMessage& message) {
       Resume(0);
       return 1;
     case UIMSG_SIMULATOR_CLOSING:
-      if (ControllerRelay relay = g_controllerRelay.load()) relay(this, UIMSG_SIMULATOR_CLOSING);
+      if (ControllerRelay relay = CurrentControllerRelay()) relay(this, UIMSG_SIMULATOR_CLOSING);
       return 1;
     default:
       SetTraceColour(Klib().Colour(kColourEmphasis));
@@ -99,14 +90,14 @@ void MainClass::OnThreadEnded(void* ownerSlot) {
     }
   }
   auto** slot = static_cast<CBaseThread**>(ownerSlot);
-  CBaseThread* thread = *slot;
+  CBaseThread* thread = LoadOwnerSlot(*slot);
   if (thread == nullptr) return;
   TraceThreadEnd(thread);
-  if (ownerSlot == g_nodeOwnerSlot.load()) {
+  if (ownerSlot == NodeWayOwnerSlot()) {
     // The node way is created anew at the next connect: its object goes with its thread.
-    *slot = nullptr;
-    if (NodeWayDeleter deleter = g_nodeDeleter.load()) deleter(thread);
+    StoreOwnerSlot(*slot, nullptr);
+    if (NodeWayDeleter deleter = NodeWayEndDeleter()) deleter(thread);
     return;
   }
-  *slot = nullptr;
+  StoreOwnerSlot(*slot, nullptr);
 }

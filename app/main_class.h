@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/main_thread.h"
+#include "core/thread_end_hooks.h"
 
 constexpr DWORD kMainClassShutdownExitCode = 37118;
 
@@ -26,16 +27,8 @@ class MainClass : public CMainThread {
 // The owner slot of the main worker.
 extern MainClass* g_pMainThread;
 
-// Whoever owns the node way registers how its object is deleted when its thread ends.
-using NodeWayDeleter = void (*)(CBaseThread* nodeWay);
-void SetNodeWayEndHandler(void* nodeOwnerSlot, NodeWayDeleter deleter);
-
 // The weather-worker global may already hold a newer worker when an older one's
 // end arrives: its owner registers the handler that clears it only when the worker
 // it holds has ended, instead of the clearing every other slot gets.
 using WeatherWorkerEndHandler = void (*)(MainClass& collector);
 void SetWeatherWorkerEndHandler(void* ownerSlot, WeatherWorkerEndHandler handler);
-
-// Relay of UIMSG_SIMULATOR_CLOSING to every allocated controller way; set by the way table.
-using ControllerRelay = void (*)(CBaseThread* sender, std::uint32_t id);
-void SetControllerRelay(ControllerRelay relay);

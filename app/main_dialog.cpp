@@ -2,18 +2,22 @@
 
 #include "base/byte_order.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "app/app_globals.h"
+#include "core/app_paths.h"
 #include "app/connect_flow.h"
 #include "app/quit_steps.h"
 #include "app/main_class.h"
-#include "app/main_dialog_state.h"
-#include "app/ui_messages.h"
+#include "core/main_dialog_state.h"
+#include "core/ui_messages.h"
 #include "app/metar_banner.h"
-#include "app/nearest_airport.h"
-#include "app/settings.h"
+#include "app/program_bitmaps.h"
+#include "core/nearest_airport.h"
+#include "core/own_position.h"
+#include "core/settings.h"
 #include "app/weather_worker.h"
 #include "app/utilities.h"
 #include "base/klib_settings.h"
@@ -21,15 +25,20 @@
 #include "base/trusted_addresses.h"
 #include "dialogs/callsign_dialog.h"
 #include "dialogs/chat_dialog.h"
-#include "sim/aircraft_type_db.h"
-#include "sim/big_tables.h"
-#include "sim/iata_table.h"
-#include "sim/icao_data.h"
+#include "core/aircraft_type_db.h"
+#include "core/big_tables.h"
+#include "core/iata_table.h"
+#include "core/icao_data.h"
+#include "sim/ai_lock.h"
+#include "sim/model_scan.h"
+#include "sim/rule_appliers.h"
 #include "sim/plugin_link.h"
 #include "net/listener.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
+#include "net/orv_sok.h"
 #include "net/peer_ways.h"
+#include "net/way_record.h"
 #include "net/way_table_lock.h"
 #include "win/bitmap_resource.h"
 #include "win/brush.h"
@@ -40,6 +49,8 @@
 #include "win/msgbox.h"
 #include "win/messages.h"
 #include "win/richedit.h"
+#include "win/sound.h"
+#include "win/static_ctrl.h"
 #include "win/timers.h"
 #include "win/window_pos.h"
 
@@ -66,6 +77,10 @@ constexpr std::uint32_t kReportEverySeconds = 30;
 constexpr std::uint32_t kHubRefreshSeconds = 150;
 constexpr std::uint16_t kHubRefreshCountdown = 2;
 constexpr std::uint32_t kNodePilotShortInfo = 82;
+constexpr std::uint32_t kNodePilotInCockpit = 83;
+constexpr int kPilotAtcCountId = 7106;
+constexpr std::uint32_t kTrafficEveryTicks = 5;
+constexpr std::uint32_t kAutoWeatherSeconds = 60;
 
 // Counts a countdown down by one: true when this step reached 0.
 bool CountDown(std::atomic<std::uint16_t>& countdown) {
@@ -123,19 +138,23 @@ BOOL CFSClientDlg::OnInitDialog() {
   CDialogEx::OnInitDialog();
   ReadScreenMetrics();
 
-  chat_ = std::make_unique<CCchatDlg>();
+  chat_ = MakeChatDialog();
+  if (chat_ == nullptr) {
+    ShowMessage("Tavelkor", "System Error TCHT1000");
+    return FALSE;
+  }
   if (chat_->Create(kChatTemplate, this) == FALSE) {
     chat_.reset();
     ShowMessage("Tavelkor", "System Error TCHT1001");
-    return TRUE;
+    return FALSE;
   }
   g_pChatDlg = chat_.get();
 
   FillLibrarySettings(*chat_);
-  auto* mainThread = new (std::nothrow) MainClass(&g_pMainThread);
+  MainClass* mainThread = MakeMainThread();
   if (mainThread == nullptr) {
     ShowMessage("Warning", "Error creating pMainThrd.");
-    return TRUE;
+    return FALSE;
   }
   g_pMainThread = mainThread;
   mainThread->StartThread(0, 0);
@@ -144,21 +163,27 @@ BOOL CFSClientDlg::OnInitDialog() {
   if (started < 0) {
     ShowMessage("Tavelkor Error", "OPL %d", started);
     StopTimersAndQuit();
-    return TRUE;
+    return FALSE;
   }
   mainThread->Resume(0);
 
-  if (InitMainDialog() != 0) return TRUE;
+  if (InitMainDialog() != 0) return FALSE;
   initialised_ = true;
   Pause(2000);
   return TRUE;
 }
 
+std::unique_ptr<CCchatDlg> CFSClientDlg::MakeChatDialog() {
+  return std::unique_ptr<CCchatDlg>(new (std::nothrow) CCchatDlg());
+}
+
+MainClass* CFSClientDlg::MakeMainThread() { return new (std::nothrow) MainClass(&g_pMainThread); }
+
 int CFSClientDlg::InitMainDialog() {
   g_networkState = 0;
   g_startupDone = false;
   g_quitting = false;
-  timerIds_.fill(0);
+  KillTimers();  // a running timer whose id is forgotten could never be killed
   delayedStorage_.reset(new std::uint8_t[kDelayedEventRingSize + 16]);
   {
     CCircBuf::Init();
@@ -185,9 +210,27 @@ int CFSClientDlg::InitMainDialog() {
       return -10 * (k + 1);
     }
   }
-  ShowConnectionBitmap(kBitmapOffline);
-  LoadSetup();
+  ShowConnectionBitmap(kBitmapOffline, kConnectFirstTransparent);
+  if (CWnd* button = GetDlgItem(kConnectButtonId)) {
+    if (const std::optional<SIZE> size = ProgramBitmapSize(kBitmapOffline)) {
+      SetWindowPos(button->m_hWnd, 0, 0, 0, size->cx, size->cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
+    }
+  }
+  // Emptied before the settings are read: the [TRUSTED] addresses they add must stay.
   ClearTrustedAddresses();
+  LoadSetup();
+
+  g_peerWayObjects().fill(nullptr);
+  {
+    WayTableGuard guard;
+    for (WayRecord& record : WayTable()) {
+      record = WayRecord{};
+      record.simulatorCode = kWayInitialSimulatorCode;
+      record.controllerReportInterval = kWayInitialReportInterval;
+      record.aiObjectId = kWayNoAiObject;
+    }
+  }
   Pause(100);
   return 0;
 }
@@ -288,16 +331,18 @@ void CFSClientDlg::OneSecondTick() {
   }
   if (!g_startupDone.load()) return;
   if (TscCalibrationCount() < kTscCalibrationCalls) CalibrateTsc();
-
+  CountDown(g_atcListRebuildCountdown);
   if (chat_ != nullptr && chat_->IsWindowVisible() && chat_->AutoShowFlag().load() != 0) {
     if (chat_->AutoHideCountdown().load() > 0 && chat_->AutoHideCountdown().fetch_sub(1) == 1)
       chat_->ShowWindow(SW_HIDE);
   }
-  CountDown(g_atcListRebuildCountdown);
   if (!connectEnabledOnce_ && g_sessionOpen.load()) {
     connectEnabledOnce_ = true;
     if (CWnd* button = GetDlgItem(kConnectButtonId)) button->EnableWindow(TRUE);
   }
+  if (tickCounter_ % kTrafficEveryTicks == 0) UpdateTrafficFigures();
+  const bool loggedIn = g_networkState.load() != 0;
+  if (loggedIn) UpdatePilotAtcCount();
   if (CountDown(g_reconnectCountdown)) ConnectToNode();
   CountDown(g_voiceStartCountdown);
   if (CountDown(g_hubListCountdown)) RequestHubsList();
@@ -311,8 +356,8 @@ void CFSClientDlg::OneSecondTick() {
   }
 
   if (g_networkState.load() != 0) {
-    if (g_inactivityCountdown.load() > 0) g_inactivityCountdown.fetch_sub(1);
-    if (g_setupSettings.enableWeather != 0 && ++autoWeatherCounter_ > 60) {
+    RunBellAndInactivity();
+    if (g_setupSettings.enableWeather != 0 && ++autoWeatherCounter_ > kAutoWeatherSeconds) {
       autoWeatherCounter_ = 0;
       OnUpdateWeather();
     }
@@ -329,6 +374,64 @@ void CFSClientDlg::OneSecondTick() {
   }
 }
 
+void CFSClientDlg::UpdateTrafficFigures() {
+  TrafficFigures sums;
+  auto take = [&sums](CSoketK& way) {
+    sums.sent += static_cast<std::uint64_t>(way.TakeBytesSent()) * 10 / 5;
+    sums.received += static_cast<std::uint64_t>(way.TakeBytesReceived()) * 10 / 5;
+  };
+  {
+    WayTableGuard guard;
+    for (const WayRecord& record : WayTable()) {
+      if ((record.peerKind == 'P' || record.peerKind == 'A') && record.way != nullptr && record.way->IsConnected())
+        take(*record.way);
+    }
+  }
+  if (CNodeWay* node = NodeWayObject()) take(*node);
+  traffic_ = sums;
+  // The dashboard that shows sums / 1024 in its fields 7112 and 7113 is not built yet.
+}
+
+void CFSClientDlg::UpdatePilotAtcCount() {
+  int pilots = 0;
+  int controllers = 0;
+  {
+    WayTableGuard guard;
+    for (const WayRecord& record : WayTable()) {
+      const COrvSok* way = record.way;
+      if (way == nullptr) continue;
+      if (record.peerKind == 'P' && (way->LoggedInBits() & kWayLoggedIn) != 0 &&
+          (record.stateFlags & kWayInvisible) == 0) {
+        ++pilots;
+      } else if (record.peerKind == 'A' && way->IsConnected()) {
+        ++controllers;
+      }
+    }
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%dp  %da", pilots, controllers);
+  if (CWnd* field = GetDlgItem(kPilotAtcCountId)) field->SetWindowText(text);
+}
+
+void CFSClientDlg::RunBellAndInactivity() {
+  if (OwnOnGround()) return;
+  if (g_inactivityCountdown.load() > 0) g_inactivityCountdown.fetch_sub(1);
+  ShowCountdown(static_cast<std::uint32_t>(std::max(g_inactivityCountdown.load(), 0)));
+  std::uint32_t bell = g_bellCountdown.load();
+  if (bell == 0) return;
+  --bell;
+  g_bellCountdown = bell;
+  if (bell % 2 == 0 && g_setupSettings.enableSoundOnPrivateMsg.load() != 0) {
+    PlaySoundA(g_appPaths().bellSound.c_str(), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
+  }
+  if (g_inCockpitReporting.load()) {
+    if (CNodeWay* node = NodeWayObject()) {
+      CBaseThread::Post(Klib().mainThread, node, THRDMSG_NODE_PILOT, kNodePilotInCockpit, 0, "PZGN1029");
+    }
+    g_reportCounter = kReportEverySeconds;
+  }
+}
+
 void CFSClientDlg::HalfSecondTick() {
   if (const std::uint16_t c = g_dashBlinkCountdown.load(); c != 0) g_dashBlinkCountdown = c - 1;
 }
@@ -338,15 +441,26 @@ void CFSClientDlg::TenthTick() {
   JOYINFOEX joystick{};
   joystick.dwSize = sizeof joystick;
   joystick.dwFlags = JOY_RETURNBUTTONS;
-  const int number = ReadSettingInt("SETUP", "VoiceJoystickNumber", 0);
+  const std::int32_t number = VoiceJoystickNumber();
   if (number >= 1 && joyGetPosEx(static_cast<UINT>(number - 1), &joystick) == JOYERR_NOERROR)
     g_joystickButtons = joystick.dwButtons;
-  if (const std::uint16_t c = g_transmitLampCountdown.load(); c != 0) g_transmitLampCountdown = c - 1;
+  if (const std::uint16_t c = g_transmitLampCountdown.load(); c != 0) {
+    g_transmitLampCountdown = static_cast<std::uint16_t>(c - 1);
+    const unsigned lamp = c - 1 != 0 ? kBitmapTransmitOn : kBitmapTransmitOff;
+    if (lamp != transmitLampShown_) {
+      transmitLampShown_ = lamp;
+      if (CWnd* picture = GetDlgItem(kTransmitLampId)) {
+        picture->SendMessage(STM_SETIMAGE, IMAGE_BITMAP,
+                             static_cast<LPARAM>(LoadBitmap(nullptr, MAKEINTRESOURCEA(static_cast<WORD>(lamp)))));
+      }
+    }
+  }
 }
 
 int CFSClientDlg::RunStagedStartup() {
   if (chat_ != nullptr) chat_->ShowWindow(SW_SHOW);
   WayTableLock().Init();
+  AiLock().Init();
   if (AllocateTables() == 0) {
     ShowMessage("TK Error", "Memory allocation MEMSTEP00.");
     KillTimers();
@@ -380,7 +494,8 @@ int CFSClientDlg::CreateDialogBoxes() {
   return 1;
 }
 
-void CFSClientDlg::ShowConnectionBitmap(unsigned bitmap) {
+void CFSClientDlg::ShowConnectionBitmap(unsigned bitmap, COLORREF transparent) {
+  connectTransparent_ = transparent;
   if (auto* button = dynamic_cast<CButton*>(GetDlgItem(kConnectButtonId))) {
     button->SetBitmap(LoadBitmap(nullptr, MAKEINTRESOURCEA(static_cast<WORD>(bitmap))));
   }
@@ -410,6 +525,9 @@ int CFSClientDlg::StartupStep2() {
     g_pMainThread->SetTraceColour(Klib().Colour(kColourNormal));
     g_pMainThread->Trace("%c Scanning available aircrafts, please wait a few seconds... %c", '{', '}');
   }
+  ScanXPlaneAircraft();
+  Pause(2);
+  ApplyTypeTranslationRules();
   return 0;
 }
 

@@ -13,6 +13,7 @@
 
 class CCchatDlg;
 class CPilotsInfoDlg;
+class MainClass;
 
 constexpr UINT kMainDialogTemplate = 7055;
 constexpr UINT_PTR kTimerOneSecond = 555;
@@ -22,6 +23,20 @@ constexpr UINT_PTR kTimerFast = 558;
 constexpr std::uint32_t kDelayedEventRingSize = 0x177000;
 constexpr std::uint8_t kDelayedEventTag = 'd';
 constexpr std::uint32_t kDelayedEventRecordSize = 28;
+// The transmit lamp: static 7248 shows the first while the countdown runs, the second otherwise.
+constexpr int kTransmitLampId = 7248;
+constexpr unsigned kBitmapTransmitOn = 7800;
+constexpr unsigned kBitmapTransmitOff = 7801;
+// The Connect button's first picture keeps this colour transparent (RGB 254, 87, 11);
+// every later change of picture uses white.
+constexpr COLORREF kConnectFirstTransparent = 0x0B57FE;
+constexpr COLORREF kConnectTransparent = 0xFFFFFF;
+
+// Sent and received bytes over the last five seconds, x 10 / 5 per way (tenths of a byte per second).
+struct TrafficFigures {
+  std::uint64_t sent = 0;
+  std::uint64_t received = 0;
+};
 
 class CFSClientDlg : public CDialogEx, public CCircBuf {
  public:
@@ -51,8 +66,15 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   int StartupStep4();
   // The secondary dialogs, created once: 1, or the code of the first failure.
   int CreateDialogBoxes();
-  // Any thread: the Connect button shows this bitmap resource.
-  void ShowConnectionBitmap(unsigned bitmap);
+  // Any thread: the Connect button shows this bitmap resource, with this colour transparent.
+  void ShowConnectionBitmap(unsigned bitmap, COLORREF transparent = kConnectTransparent);
+  // The colour the Connect button's picture keeps transparent.
+  COLORREF ConnectionBitmapTransparent() const { return connectTransparent_.load(); }
+  // One-second duties, each also called by tests.
+  void UpdateTrafficFigures();
+  void UpdatePilotAtcCount();
+  void RunBellAndInactivity();
+  TrafficFigures LastTrafficFigures() const { return traffic_; }
 
   // Delayed events: any thread posts, the 100-ms timer replays them on the UI thread.
   void PostDelayedEvent(std::uint32_t code, std::uint32_t unused1 = 0, std::uint32_t unused2 = 0);
@@ -65,10 +87,18 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   bool Initialised() const { return initialised_; }
   bool TimersRunning() const;
   std::uint32_t TickCount() const { return tickCounter_; }
+  std::uint32_t AutoWeatherCounter() const { return autoWeatherCounter_; }
+  // Tests start the tick counter near its wrap.
+  void SetTickCountForTest(std::uint32_t ticks) { tickCounter_ = ticks; }
   CCchatDlg* Chat() const { return chat_.get(); }
   ByteRing& DelayedEventRing() { return delayedRing_; }
   // Milliseconds the start-up pauses (2 s splash, 100 ms settle); tests set them to 0.
   static void SetStartupPausesForTest(bool enabled);
+
+ protected:
+  // The chat dialog and the main worker; null when they cannot be allocated.
+  virtual std::unique_ptr<CCchatDlg> MakeChatDialog();
+  virtual MainClass* MakeMainThread();
 
  private:
   void OnShowWindow(BOOL show);
@@ -82,6 +112,10 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   bool timersStarted_ = false;
   bool initialised_ = false;
   bool connectEnabledOnce_ = false;
+  // The bitmap static 7248 shows now (0 before the first change).
+  unsigned transmitLampShown_ = 0;
+  std::atomic<COLORREF> connectTransparent_{kConnectFirstTransparent};
+  TrafficFigures traffic_;
   std::atomic<bool> shown_{false};
   std::atomic<bool> draining_{false};
   std::unique_ptr<std::uint8_t[]> delayedStorage_;

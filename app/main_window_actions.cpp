@@ -5,8 +5,6 @@
 #include "win/messages.h"
 #include "win/window.h"
 
-std::atomic<bool> g_inCockpitOverride{false};
-
 void ShowChatWindow() {
   if (CCchatDlg* chat = g_pChatDlg.load()) chat->ShowWindow(SW_SHOW);
 }

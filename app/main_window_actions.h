@@ -2,12 +2,6 @@
 // safe from any thread and does nothing while its window does not exist.
 #pragma once
 
-#include <atomic>
-
-// Set by the in-cockpit key sequence of the main dialog: the node's in-cockpit
-// check then does not bring the main window up.
-extern std::atomic<bool> g_inCockpitOverride;
-
 void ShowChatWindow();
 // CMD_CHAT_ENABLE_INPUT to the chat window: its input line on or off.
 void EnableChatInput(bool enable);

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "app/main_dialog_state.h"
+#include "core/main_dialog_state.h"
 #include "dialogs/chat_dialog.h"
 #include "win/messages.h"
 #include "win/window.h"
@@ -22,7 +22,9 @@ Banner& TheBanner() {
 }  // namespace
 
 void SetMetarLabel(const char* text, bool flagged) {
-  std::array<char, kMetarBannerSize> label{};
+  // Room for the six blanks the banner adds, so that they are never cut.
+  constexpr std::size_t kBannerBlanks = 6;
+  std::array<char, kMetarBannerSize - kBannerBlanks> label{};
   if (text == nullptr) {
     std::snprintf(label.data(), label.size(), "No METAR available yet.     Tavelkor v%d.%d.%d.%c", kVersionMajor,
                   kVersionMinor, kVersionBuild, kVersionLetter);

@@ -3,7 +3,7 @@
 #include "app/connect_flow.h"
 #include "app/main_class.h"
 #include "app/main_dialog.h"
-#include "app/main_dialog_state.h"
+#include "core/main_dialog_state.h"
 #include "base/klib_settings.h"
 #include "base/thread_messages.h"
 #include "net/node_connect.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/flight_plan_airports.h"
+#include "core/flight_plan_airports.h"
 #include "app/metar_banner.h"
 #include "base/base_thread.h"
 

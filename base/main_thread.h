@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdarg>
 #include <memory>
 
@@ -36,6 +37,10 @@ class CMainThread : public CBaseThread {
   ByteRing& LockTraceRing();
   void UnlockTraceRing();
   ByteRing& TraceRing() { return traceRing_; }
+  // How a writer waits for room in a full trace ring; tests replace it so that
+  // the 10 s limit costs no real time.
+  void SetTraceRingWaiter(RingWaiter& waiter) { traceRingWaiter_.store(&waiter); }
+  RingWaiter& TraceRingWaiter() const { return *traceRingWaiter_.load(); }
 
   void Output(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void TraceLine(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -60,6 +65,7 @@ class CMainThread : public CBaseThread {
   ByteRing traceRing_;
   // Per writer: the trace-ring lock is entered by many threads.
   LockHolder traceLockHolder_;
+  std::atomic<RingWaiter*> traceRingWaiter_{&DefaultRingWaiter()};
   DWORD effects_ = 0;
   COLORREF colour_ = 0;
   std::unique_ptr<char[]> text_;

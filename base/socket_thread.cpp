@@ -254,12 +254,22 @@ std::int32_t CSoketK::OpenAndConnect() {
 }
 
 std::int32_t CSoketK::Accept(SOCKET listening) {
+  if (mode_ != SOCK_MODE_TCP) return AdoptAcceptedSocket(INVALID_SOCKET);
+  const SOCKET s = WsAccept(listening, nullptr);
+  if (s == INVALID_SOCKET) {
+    EmptyRings();
+    return -10;
+  }
+  return AdoptAcceptedSocket(s);
+}
+
+std::int32_t CSoketK::AdoptAcceptedSocket(SOCKET s) {
   EmptyRings();
   if (mode_ != SOCK_MODE_TCP) {
     TraceLine("%s %s System Error SOKERR_1010 ", kSocketTraceTag, Name());
+    if (s != INVALID_SOCKET) closesocket(s);
     return -35;
   }
-  const SOCKET s = WsAccept(listening, nullptr);
   if (s == INVALID_SOCKET) return -10;
   CloseQuietly(socket_);
   socket_ = s;

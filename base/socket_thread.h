@@ -51,6 +51,9 @@ class CSoketK : public CBaseThread {
   // ---- Connections ----
   std::int32_t Connect(const char* host, WORD port, const char* service);
   std::int32_t Accept(SOCKET listening);
+  // The rest of Accept, for a call another thread accepted and handed over:
+  // the socket is this object's from the call on (closed on failure).
+  std::int32_t AdoptAcceptedSocket(SOCKET s);
   void OnConnected();
   void Disconnect(const char* reason);
   // The only operation meant for other threads: it posts, the disconnect runs on the socket's thread.
@@ -101,10 +104,10 @@ class CSoketK : public CBaseThread {
   WORD Port() const { return port_; }
   DWORD SendBlockSize() const { return sendBlockSize_; }
   DWORD RecvBlockSize() const { return recvBlockSize_; }
-  // Any thread: the byte counters of the connection. The Take forms read and
-  // zero them in one step, so that no byte counted in between is lost.
+  // The byte counters may be read, and taken, from any thread.
   DWORD BytesSent() const { return bytesSent_.load(std::memory_order_relaxed); }
   DWORD BytesReceived() const { return bytesReceived_.load(std::memory_order_relaxed); }
+  // The count so far, the counter starting again from 0 (no byte counted in between is lost).
   DWORD TakeBytesSent() { return bytesSent_.exchange(0, std::memory_order_relaxed); }
   DWORD TakeBytesReceived() { return bytesReceived_.exchange(0, std::memory_order_relaxed); }
   DWORD PendingReads() const { return pendingReads_; }

@@ -12,7 +12,6 @@
 #include "base/klib_settings.h"
 #include "base/main_thread.h"
 #include "base/print_dlg.h"
-#include "win/clock.h"
 
 namespace {
 constexpr DWORD kRingRoomWaitMs = 100;
@@ -37,7 +36,7 @@ bool WriteTraceRecord(CMainThread& main, std::uint8_t tag, const std::uint8_t* d
       if (total > ring.capacity) return false;
     }
     if (waited >= kRingRoomLimitMs) return false;
-    Sleep(kRingRoomWaitMs);
+    main.TraceRingWaiter().Wait(kRingRoomWaitMs);
   }
 }
 

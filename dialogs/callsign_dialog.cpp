@@ -3,9 +3,9 @@
 #include <array>
 #include <string>
 
-#include "app/main_dialog_state.h"
-#include "app/own_callsign.h"
-#include "app/settings.h"
+#include "core/main_dialog_state.h"
+#include "core/own_callsign.h"
+#include "core/settings.h"
 #include "win/edit_ctrl.h"
 #include "win/messages.h"
 

@@ -25,6 +25,10 @@ BOOL CCchatDlg::OnInitDialog() {
   return TRUE;
 }
 
+void CCchatDlg::ScrollToEnd() {
+  if (CRichEditCtrl* output = Output()) output->SetSel(-1, -1);
+}
+
 BOOL CCchatDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
   if (LOWORD(wParam) == kChatEnableInputCommand) {
     if (CWnd* input = GetDlgItem(kChatInputId)) input->EnableWindow(lParam == 1 ? TRUE : FALSE);

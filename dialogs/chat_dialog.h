@@ -26,6 +26,8 @@ class CCchatDlg : public CDialogEx, public CPrintDlg {
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
   CRichEditCtrl* Output() const { return RichEdit(); }
+  // The output's selection dropped, its caret at the end of the text.
+  void ScrollToEnd();
   // The AutoClose flag and the countdown that hides the window again (library settings point at both).
   std::atomic<std::uint32_t>& AutoShowFlag() { return autoShowFlag_; }
   std::atomic<std::int32_t>& AutoHideCountdown() { return autoHideCountdown_; }

@@ -24,7 +24,8 @@ std::int32_t CheckCompressedRecordPrefix(const CompressedRecordPrefix& prefix,
 }
 
 std::int32_t UnpackCompressedRecord(std::span<const std::uint8_t> body,
-                                    std::span<std::uint8_t> record) {
+                                    std::span<std::uint8_t> record,
+                                    std::int32_t* codecResult) {
   if (body.size() < 4) return kRecordShortSize;
   if (body.size() < kCompressedRecordPrefixSize) return kRecordShortPackedLength;
   if (record.empty() || record.size() > std::numeric_limits<std::uint32_t>::max())
@@ -43,8 +44,12 @@ std::int32_t UnpackCompressedRecord(std::span<const std::uint8_t> body,
       CheckCompressedRecordPrefix(prefix, static_cast<std::uint32_t>(body.size()), recordSize);
   if (check != kRecordOk) return check;
   std::uint32_t produced = 0;
-  if (LzUncompress(packed.data(), prefix.packedLength, record.data(), recordSize, &produced) != 0)
+  const std::int32_t decoded =
+      LzUncompress(packed.data(), prefix.packedLength, record.data(), recordSize, &produced);
+  if (decoded != 0) {
+    if (codecResult != nullptr) *codecResult = decoded;
     return kRecordBadStream;
+  }
   return kRecordOk;
 }
 

@@ -39,9 +39,11 @@ std::int32_t CheckCompressedRecordPrefix(const CompressedRecordPrefix& prefix,
                                          std::uint32_t frameLength, std::uint32_t recordSize);
 
 // Unpacks a frame body into record (record.size() is the fixed record size).
-// Returns one of the codes above; record is only trusted on kRecordOk.
+// Returns one of the codes above; record is only trusted on kRecordOk. On
+// kRecordBadStream, *codecResult (when given) holds the decoder's own result.
 std::int32_t UnpackCompressedRecord(std::span<const std::uint8_t> body,
-                                    std::span<std::uint8_t> record);
+                                    std::span<std::uint8_t> record,
+                                    std::int32_t* codecResult = nullptr);
 
 // Packs record with the library's compressor and appends the body (size,
 // packed length, packed bytes) to out. 0, or the compressor's negative result

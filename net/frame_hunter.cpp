@@ -19,6 +19,12 @@ void FrameHunter::Reset() {
   StartHunt();
 }
 
+std::size_t FrameHunter::PeekUnused(std::span<std::uint8_t> out) const {
+  const std::size_t n = std::min(out.size(), pending_.size() - pos_);
+  std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(pos_), n, out.begin());
+  return n;
+}
+
 void FrameHunter::StartHunt() {
   state_ = State::Hunting;
   accumulator_ = 0;

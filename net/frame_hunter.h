@@ -60,6 +60,9 @@ class FrameHunter {
   std::uint64_t BytesSkipped() const { return totalSkipped_; }
   // Body bytes still awaited for the frame in progress (0 unless in Body).
   std::uint32_t BodyBytesAwaited() const { return state_ == State::Body ? bodyRemaining_ : 0; }
+  // Copies up to out.size() of the bytes fed but not yet used (those behind
+  // the last header or frame taken); the count copied.
+  std::size_t PeekUnused(std::span<std::uint8_t> out) const;
 
  private:
   void StartHunt();

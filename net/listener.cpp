@@ -148,8 +148,11 @@ std::string LanIpAddress() {
   return State().lanAddress;
 }
 
-// The table is held only to allocate: the way clears its own record under
-// the same lock when the accept fails, so waiting for it under the lock would deadlock.
+// The table is held only to allocate (AllocatePeerWay posts nothing), never
+// while a way is waited for: the way clears its own record under the same
+// lock when it cannot take the call. The call is accepted here, on the thread
+// that owns the listening socket, so that no way ever uses a listening
+// descriptor that a rebind may have closed or reused in the meantime.
 std::int32_t AcceptIncomingConnection() {
   const SOCKET listening = ListeningSocket();
   std::int32_t way = -1;
@@ -168,8 +171,11 @@ std::int32_t AcceptIncomingConnection() {
     if (call != INVALID_SOCKET) closesocket(call);
     return 0;
   }
-  if (object == nullptr || object->AcceptPendingCall(listening, kAcceptAnswerMs) != 1) {
-    if (object == nullptr) ClearWayRecord(way, "ACCN");
+  const SOCKET call = object != nullptr ? WsAccept(listening, nullptr) : INVALID_SOCKET;
+  const std::int32_t taken = call != INVALID_SOCKET ? object->HandAcceptedCall(call, kAcceptAnswerMs) : 0;
+  if (taken != 1) {
+    // A way that took the call clears its record itself when it fails.
+    if (taken == 0) ClearWayRecord(way, "ACCN");
     std::array<char, 96> text{};
     std::snprintf(text.data(), text.size(), "Error when trying to accept incoming call on socket number %d",
                   static_cast<int>(way));

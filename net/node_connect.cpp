@@ -4,13 +4,18 @@
 #include <new>
 #include <vector>
 
-#include "app/connect_flow.h"
-#include "app/main_class.h"
-#include "app/settings.h"
+#include "core/connection_state.h"
+#include "core/settings.h"
+#include "core/thread_end_hooks.h"
+#include "core/ui_hooks.h"
 #include "base/klib_settings.h"
+#include "base/main_thread.h"
 #include "base/klib_trace.h"
+#include "base/print_dlg.h"
 #include "net/node_way.h"
+#include "net/owner_slot.h"
 #include "net/web_task_way.h"
+#include "win/richedit.h"
 
 CBaseThread* g_porvNode = nullptr;
 
@@ -30,12 +35,12 @@ void RetireNodeWay(CBaseThread* way) {
 }
 }  // namespace
 
-CNodeWay* NodeWayObject() { return dynamic_cast<CNodeWay*>(g_porvNode); }
+CNodeWay* NodeWayObject() { return dynamic_cast<CNodeWay*>(LoadOwnerSlot(g_porvNode)); }
 
 void ConnectToNode() {
   const bool direct = g_networkSettings.directAddress.load();
   if (!direct && HubListText().empty()) {
-    SetConnectionBitmap(kConnectionOffline);
+    ui_hook::SetConnectionState(kConnectionOffline);
     return;
   }
   CNodeWay* node = nullptr;
@@ -54,10 +59,14 @@ void ConnectToNode() {
         delete node;
         return;
       }
-      g_porvNode = node;
+      StoreOwnerSlot(g_porvNode, node);
     } else if (Klib().TraceBit(16)) {
       KlibMainTraceLine(Klib().Colour(kColourNormal), "%s", "Restarting node connection...");
     }
+  }
+  // The way's lines are appended at the end of the text window, whatever the user selected there.
+  if (CPrintDlg* output = Klib().traceOutput; output != nullptr && output->RichEdit() != nullptr) {
+    output->RichEdit()->SetSel(-1, -1);
   }
   node->ClearSleepCountdown();
   node->Resume(0);

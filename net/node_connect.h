@@ -5,7 +5,8 @@ class CBaseThread;
 class CNodeWay;
 
 // The owner slot of the node way: created at the first connect and kept; the
-// main worker clears it when the way's thread ends.
+// main worker clears it when the way's thread ends (accessed through
+// net/owner_slot.h only).
 extern CBaseThread* g_porvNode;
 // The node way, or null before the first connect.
 CNodeWay* NodeWayObject();

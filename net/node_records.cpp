@@ -1,6 +1,7 @@
 #include "net/node_records.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 
 #include "base/byte_order.h"
@@ -469,9 +470,9 @@ std::int32_t ReadSetAttribBody(std::span<const std::uint8_t> body, std::string& 
 
 std::vector<std::uint8_t> WriteSetAttribBody(std::string_view text) {
   text = text.substr(0, kSetAttribTextLimit - 1);
-  std::vector<std::uint8_t> body(2);
+  std::vector<std::uint8_t> body(2 + text.size());
   PutU16(body, 0, static_cast<std::uint16_t>(text.size()));
-  body.insert(body.end(), text.begin(), text.end());
+  std::copy(text.begin(), text.end(), body.begin() + 2);
   return body;
 }
 
@@ -488,10 +489,13 @@ std::int32_t ReadVoiceBlock(std::span<const std::uint8_t> body, VoiceBlockView& 
 }
 
 std::vector<std::uint8_t> WriteVoiceBlock(std::span<const std::uint8_t> voiceFrame) {
-  std::vector<std::uint8_t> body(kVoiceBlockLeadSize);
-  PutU32At(body, kVoiceAnnounced, static_cast<std::uint32_t>(voiceFrame.size() + 1));
-  body[kVoiceMarkerAt] = kVoiceMarker;
-  body.insert(body.end(), voiceFrame.begin(), voiceFrame.end());
+  // The lead is laid out in a fixed buffer first: the compiler then sees every
+  // write inside it.
+  std::array<std::uint8_t, kVoiceBlockLeadSize> lead{};
+  PutU32(lead.data() + kVoiceAnnounced, static_cast<std::uint32_t>(voiceFrame.size() + 1));
+  lead[kVoiceMarkerAt] = kVoiceMarker;
+  std::vector<std::uint8_t> body(kVoiceBlockLeadSize + voiceFrame.size());
+  std::copy(voiceFrame.begin(), voiceFrame.end(), std::copy(lead.begin(), lead.end(), body.begin()));
   return body;
 }
 

@@ -8,14 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "app/app_paths.h"
-#include "app/connect_flow.h"
-#include "app/main_dialog.h"
-#include "app/main_dialog_state.h"
-#include "app/main_window_actions.h"
-#include "app/nearest_airport.h"
-#include "app/own_position.h"
-#include "app/settings.h"
+#include "core/app_paths.h"
+#include "core/connection_state.h"
+#include "core/main_dialog_state.h"
+#include "core/nearest_airport.h"
+#include "core/own_position.h"
+#include "core/settings.h"
+#include "core/ui_hooks.h"
 #include "base/klib_settings.h"
 #include "base/main_thread.h"
 #include "base/message_box.h"
@@ -113,24 +112,7 @@ ServerTextRecord CNodeWay::ServerMessage() const {
 
 // ---- Hooks ----
 
-void CNodeWay::NodeTrace(int colourField, unsigned flags, const char* text) {
-  if (colourField == kNodeHiddenColour) {
-    SetTraceFormat(0, kTraceBackground);
-  } else if (colourField != kNodeKeepFormat) {
-    SetTraceFormat((flags & kNodeBold) != 0 ? CFE_BOLD : 0, Klib().Colour(colourField));
-  }
-  if ((flags & kNodeNewLine) != 0) {
-    TraceLine("%s", text);
-  } else {
-    Trace("%s", text);
-  }
-}
-
-void CNodeWay::PostUiEvent(std::uint32_t code) { PostDelayedEvent(code); }
-
-void CNodeWay::NodeProtocolError(const char* line, const FrameHeader& header, const char* tag) {
-  ProtocolError(line, header, tag);
-}
+void CNodeWay::PostUiEvent(std::uint32_t code) { ui_hook::PostUiEvent(code); }
 
 OwnAircraftReport CNodeWay::OwnAircraftForNode() const {
   OwnAircraftReport own;
@@ -148,19 +130,19 @@ std::optional<FlightPlanRecordBytes> CNodeWay::FlightPlanForNode() const { retur
 
 void CNodeWay::SearchNearestAirport() { FindNearestAirport(); }
 
-void CNodeWay::SetConnectionState(int state) { SetConnectionBitmap(state); }
+void CNodeWay::SetConnectionState(int state) { ui_hook::SetConnectionState(state); }
 
-void CNodeWay::ShowNodeCountdown(std::uint32_t seconds) { ShowCountdown(seconds); }
+void CNodeWay::ShowNodeCountdown(std::uint32_t seconds) { ui_hook::ShowCountdown(seconds); }
 
-void CNodeWay::ShowMainWindow() { ShowMainWindowIfHidden(); }
+void CNodeWay::ShowMainWindow() { ui_hook::ShowMainWindowIfHidden(); }
 
-void CNodeWay::ShowChat() { ShowChatWindow(); }
+void CNodeWay::ShowChat() { ui_hook::ShowChatWindow(); }
 
-void CNodeWay::EnableChat(bool enable) { EnableChatInput(enable); }
+void CNodeWay::EnableChat(bool enable) { ui_hook::EnableChatInput(enable); }
 
-void CNodeWay::CloseMainWindow() { PostCloseToMainWindow(); }
+void CNodeWay::CloseMainWindow() { ui_hook::PostCloseToMainWindow(); }
 
-void CNodeWay::LeaveQuietly() { DisconnectQuietly(); }
+void CNodeWay::LeaveQuietly() { ui_hook::DisconnectQuietly(); }
 
 void CNodeWay::Beep() { PlayDefaultBeep(); }
 
@@ -169,17 +151,7 @@ void CNodeWay::PlayDisconnectionSound() {
   PlaySoundA(path.empty() ? kDisconnectionSound : path.c_str(), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
 }
 
-void CNodeWay::SetMainDialogText(int controlId, const char* text) {
-  CFSClientDlg* dialog = g_pMainDlg.load();
-  if (dialog == nullptr) return;
-  if (CWnd* field = dialog->GetDlgItem(controlId)) field->SetWindowText(text);
-}
-
-void CNodeWay::SetTextFormat(DWORD effects, COLORREF colour) { SetTraceFormat(effects, colour); }
-
-void CNodeWay::RemoveDelimiters(char first, char second) { TraceRemoveDelimiters(first, second); }
-
-void CNodeWay::RemoveDelimitedText(char first, char second) { TraceRemoveDelimitedText(first, second); }
+void CNodeWay::SetMainDialogText(int controlId, const char* text) { ui_hook::SetMainDialogText(controlId, text); }
 
 void CNodeWay::DisplayLongHaulText(const PrivateTextRecord& record) { DisplayTextPrivate(*this, record); }
 
@@ -188,16 +160,6 @@ void CNodeWay::PlayReceivedVoice(std::span<const std::uint8_t>) {}
 COrvSok* CNodeWay::PeerWayFor(std::int32_t way) const { return PeerWayObject(way); }
 
 // ---- Helpers ----
-
-bool CNodeWay::Verbose() const { return Klib().TraceBit(16); }
-
-void CNodeWay::NodeTracef(int colourField, unsigned flags, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  const std::string text = VFormat(format, args);
-  va_end(args);
-  NodeTrace(colourField, flags, text.c_str());
-}
 
 void CNodeWay::NotifyTrace(const char* tag) {
   if (CMainThread* main = Klib().mainThread) Post(this, main, THRDMSG_TRACE, 0, 0, tag);

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "net/node_records.h"
+#include "net/node_trace.h"
 #include "net/orv_sok.h"
 #include "net/own_aircraft_report.h"
 #include "net/text_records.h"
@@ -26,23 +27,13 @@ inline constexpr char kNodeWayName[] = "g_porvNode";
 // Without an acknowledgement the link is closed after this.
 inline constexpr std::uint16_t kLoginAckWaitSeconds = 50;
 inline constexpr std::uint16_t kHubListRetrySeconds = 65;
-inline constexpr DWORD kNodeShortPauseMs = 100;
 inline constexpr DWORD kNodeLogoutSettleMs = 500;
-inline constexpr DWORD kOpenPortTestPauseMs = 300;
 inline constexpr DWORD kDisconnectionNoticePauseMs = 2'000;
 inline constexpr DWORD kVoiceBlockFailurePauseMs = 5'000;
-inline constexpr char kNodeLogTag[] = "app_TK";
 // Played on a lost link when sounds are on.
 inline constexpr char kDisconnectionSound[] = "NOTIFY.WAV";
 // The main dialog's field that shows "-- --" while off line.
 inline constexpr int kNodeStatusFieldId = 7106;
-
-// A node text's colour: a trace colour field 17..29, or one of these.
-inline constexpr int kNodeHiddenColour = 0;  // the text window's background: removable progress text
-inline constexpr int kNodeKeepFormat = -1;   // the format the node set last (its own texts)
-// Flags of a node text.
-inline constexpr unsigned kNodeNewLine = 0x1;
-inline constexpr unsigned kNodeBold = 0x2;
 
 class CNodeWay : public COrvSok {
  public:
@@ -76,15 +67,15 @@ class CNodeWay : public COrvSok {
 
  protected:
   DWORD HandleNodeMessage(const DMessage& message) override;
-  DWORD HandleNodeFrame(const Frame& frame) override;
+  // The types that only the node way obeys (the login gate and the types any
+  // way serves are the connection object's).
+  DWORD HandleNodeOrder(const Frame& frame) override;
 
   // ---- Hooks: the defaults act on the program ----
-  // Every line the way prints (colour: see kNodeHiddenColour; flags kNode*).
-  virtual void NodeTrace(int colourField, unsigned flags, const char* text);
+  // (The lines it prints, protocol errors and the text formatting are the
+  // connection object's hooks.)
   // The main dialog's delayed events; dropped while there is no dialog.
   virtual void PostUiEvent(std::uint32_t code);
-  // SYSERR line, header dump, pause, receive ring emptied, disconnection.
-  virtual void NodeProtocolError(const char* line, const FrameHeader& header, const char* tag);
   // The own aircraft as it stands now (position and nearest airport included).
   virtual OwnAircraftReport OwnAircraftForNode() const;
   // The current flight-plan record; nothing while no flight-plan form made one.
@@ -100,10 +91,6 @@ class CNodeWay : public COrvSok {
   virtual void Beep();
   virtual void PlayDisconnectionSound();
   virtual void SetMainDialogText(int controlId, const char* text);
-  // The node's text formatting of the text window.
-  virtual void SetTextFormat(DWORD effects, COLORREF colour);
-  virtual void RemoveDelimiters(char first, char second);
-  virtual void RemoveDelimitedText(char first, char second);
   virtual void DisplayLongHaulText(const PrivateTextRecord& record);
   // Voice is not built yet: the default drops the frame.
   virtual void PlayReceivedVoice(std::span<const std::uint8_t> frame);
@@ -132,30 +119,20 @@ class CNodeWay : public COrvSok {
   std::int32_t RefuseSend(int code, std::uint8_t type, std::uint8_t subCode);
 
   // ---- Frames (node_way_frames.cpp) ----
-  void TraceReceived(const FrameHeader& header);
   DWORD TakeLoginAck(const Frame& frame);
   void TraceAccepted(const LoginAckRecord& ack);
-  DWORD OpenPortTest(const FrameHeader& header);
-  DWORD TextStyle(const Frame& frame);
   DWORD Standard(const Frame& frame);
   DWORD InCockpit(const Frame& frame);
   DWORD TakeLongHaulText(const Frame& frame);
   DWORD VoiceBlock(const Frame& frame);
-  // A body shorter than its record closes the link; false then.
-  bool BodyHolds(const Frame& frame, std::size_t size);
-  void ShortBody(const FrameHeader& header);
   // Unpacks a compressed record; a failure is traced and, for a cut body, closes the link.
   bool UnpackBody(const Frame& frame, std::span<std::uint8_t> record);
-  // "SYSERR_<code> : type / sub-code", then the protocol error's close.
-  DWORD FrameError(int code, const FrameHeader& header, const char* tag);
 
   // ---- Orders (node_way_orders.cpp) ----
   DWORD ConnectNeighbourOrder(const Frame& frame);
   DWORD TunnelOrder(const Frame& frame);
   DWORD TrustedAddressOrder(const Frame& frame);
 
-  bool Verbose() const;
-  void NodeTracef(int colourField, unsigned flags, const char* format, ...) __attribute__((format(printf, 4, 5)));
   void NotifyTrace(const char* tag);
 
   mutable std::mutex mutex_;
@@ -170,6 +147,4 @@ class CNodeWay : public COrvSok {
   std::atomic<std::uint16_t> hubPort_{0};
   std::atomic<std::uint8_t> serverToken_{0};
   std::atomic<std::uint32_t> inCockpitSeconds_{0};
-  // The type and sub-code of the last frame sent (the open-port test answer carries them).
-  FrameHeader lastSent_;
 };

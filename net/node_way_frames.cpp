@@ -1,18 +1,17 @@
-// Frames received from the node: the login gate, the acknowledgement, the
-// text styles, the standard sub-codes, in-cockpit checks, long-haul texts and
-// voice blocks. Bodies arrive whole; each is checked against its record size.
+// Frames that only the node way obeys: the acknowledgement, the standard
+// sub-codes, the node's orders, in-cockpit checks, long-haul texts and voice
+// blocks (the login gate and the test and text-style types are the connection
+// object's, orv_sok_node_frames.cpp). Bodies arrive whole; each is checked against its record size.
 #include <arpa/inet.h>
 
 #include <array>
-#include <cstdarg>
 #include <cstdio>
 #include <ctime>
 #include <string>
 
-#include "app/connect_flow.h"
-#include "app/main_dialog_state.h"
-#include "app/main_window_actions.h"
-#include "app/ui_messages.h"
+#include "core/connection_state.h"
+#include "core/main_dialog_state.h"
+#include "core/ui_messages.h"
 #include "base/klib_settings.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
@@ -21,13 +20,6 @@
 
 namespace {
 constexpr int kSyserrStandardSub = 4210;
-constexpr int kSyserrTextStyleSub = 4230;
-constexpr int kSyserrTestSub = 4290;
-constexpr int kSyserrUnknownType = 4900;
-constexpr std::uint8_t kSystemTestSub = 1;
-// Before the login, types from NCSMSG_LOGOUT on are refused, except the
-// standard sub-codes up to this one (0: stop reconnecting).
-constexpr std::uint8_t kLastUngatedStandardSub = 50;
 
 char Printable(char letter) { return letter >= 0x20 && letter < 0x7F ? letter : '?'; }
 
@@ -39,72 +31,14 @@ std::string DottedAddress(std::uint32_t networkOrder) {
   return text.data();
 }
 
-std::string Line(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Line(const char* format, ...) {
-  std::array<char, 256> text{};
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text.data(), text.size(), format, args);
-  va_end(args);
-  return text.data();
-}
-
-bool Handled(std::uint8_t type) {
-  switch (type) {
-    case NCSMSG_TEST:
-    case NCSMSG_LOGIN:
-    case NCSMSG_OPEN_PORT_TEST:
-    case kNcsMsgTextAttributes:
-    case NCSMSG_LOGOUT:
-    case kNcsMsgHeaderOnly:
-    case NCSMSG_STANDARD:
-    case kNcsMsgConnectNeighbour:
-    case NCSMSG_REQ_TUNNCONNECTME:
-    case NCSMSG_TRUSTED_IP:
-    case NCSMSG_CHECK_INCOCKPIT:
-    case NCSMSG_TEXT_LONGHAUL:
-    case NCSMSG_ATC:
-    case NCSMSG_BLOCK:
-      return true;
-    default:
-      return false;
-  }
-}
 }  // namespace
 
-DWORD CNodeWay::HandleNodeFrame(const Frame& frame) {
-  // Only the link this way opened to the node is heard: node orders on any
-  // other way (a caller on the listening port) are never honoured.
-  if (WayId() != WAYID_NODE) return 1;
+DWORD CNodeWay::HandleNodeOrder(const Frame& frame) {
   const FrameHeader& header = frame.header;
-  TraceReceived(header);
-  const bool gated =
-      header.type >= NCSMSG_LOGOUT && !(header.type == NCSMSG_STANDARD && header.subCode <= kLastUngatedStandardSub);
-  if (gated && (LoggedInBits() & kWayLoggedIn) == 0) {
-    NodeTracef(kColour28, kNodeNewLine, "\t\t %s %s RxNL %d / %d", kNodeLogTag, Name(), header.type,
-               header.subCode);
-    Pause(kNodeShortPauseMs);
-    SetStopCountdown(0);
-    Disconnect("HRFN_0");
-    return 0;
-  }
   switch (header.type) {
-    case NCSMSG_TEST:
-      if (header.subCode == kSystemTestSub) {
-        NodeTracef(kColour25, kNodeNewLine, "\t %s %s System Test SYSTEST_%04d ", kNodeLogTag, Name(),
-                   header.subCode);
-      } else {
-        NodeTracef(kColourError, kNodeNewLine, "%s %s System Error SYSERR_%d : %d / %d ", kNodeLogTag, Name(),
-                   kSyserrTestSub, header.type, header.subCode);
-      }
-      return 1;
     case NCSMSG_LOGIN:
       // Sub-code 0 is the client's own login: nothing to take.
       return header.subCode == NCSUB_LOGIN ? 1 : TakeLoginAck(frame);
-    case NCSMSG_OPEN_PORT_TEST:
-      return OpenPortTest(header);
-    case kNcsMsgTextAttributes:
-      return TextStyle(frame);
     case NCSMSG_LOGOUT:
     case NCSMSG_ATC:
       return 1;
@@ -126,75 +60,8 @@ DWORD CNodeWay::HandleNodeFrame(const Frame& frame) {
     case NCSMSG_BLOCK:
       return header.subCode == 0 ? VoiceBlock(frame) : 1;
     default:
-      return FrameError(kSyserrUnknownType, header, "HRFN_200");
+      return FrameError(kSyserrUnknownNodeType, header, "HRFN_200");
   }
-}
-
-void CNodeWay::TraceReceived(const FrameHeader& header) {
-  const int type = header.type;
-  const int sub = header.subCode;
-  if (!Verbose()) {
-    if (!Handled(header.type)) {
-      NodeTracef(kColourNormal, kNodeNewLine, "\t\t \t%s %s Rx NCSMSG_NXXX = %d / %d", kNodeLogTag, Name(), type, sub);
-    }
-    return;
-  }
-  const char* named = nullptr;
-  switch (header.type) {
-    case NCSMSG_TEST:
-      named = "\t%s %s Rx NCSMSG_TEST ( %d )";
-      break;
-    case NCSMSG_LOGIN:
-      named = "\t%s %s Rx NCSMSG_LOGIN ( %d )";
-      break;
-    case NCSMSG_OPEN_PORT_TEST:
-      named = "\t%s %s Rx NCSMSG_OPEN_PORT_TEST ( %d )";
-      break;
-    case NCSMSG_LOGOUT:
-      named = "\t%s %s Rx NCSMSG_LOGOUT ( %d )";
-      break;
-    case NCSMSG_STANDARD:
-      named = "\t%s %s Rx NCSMSG_STANDARD ( %d )";
-      break;
-    case NCSMSG_REQ_TUNNCONNECTME:
-      named = "\t%s %s Rx NCSMSG_REQ_TUNNCONNECTME ( %d )";
-      break;
-    case NCSMSG_TRUSTED_IP:
-      named = "\t%s %s Rx NCSMSG_TRUSTED_IP ( %d )";
-      break;
-    case NCSMSG_ATC:
-      named = "\t%s %s Rx NCSMSG_ATC ( %d )";
-      break;
-    case NCSMSG_CHECK_INCOCKPIT:
-      NodeTracef(kColourNormal, kNodeNewLine, "\t%s %s Rx NCSMSG_CHECK_INCOCKPIT", kNodeLogTag, Name());
-      return;
-    case NCSMSG_TEXT_LONGHAUL:
-      NodeTracef(kColourNormal, kNodeNewLine, "\t%s %s Rx NCSMSG_TEXT_LONGHAUL", kNodeLogTag, Name());
-      return;
-    case NCSMSG_BLOCK:
-      NodeTracef(kColourNormal, kNodeNewLine, "\t%s %s Rx NCSMSG_BLOCK", kNodeLogTag, Name());
-      return;
-    case kNcsMsgTextAttributes:
-    case kNcsMsgHeaderOnly:
-    case kNcsMsgConnectNeighbour:
-      return;
-    default:
-      NodeTracef(kColourNormal, kNodeNewLine, "\t%s %s Rx NCSMSG_XXX = %d / %d", kNodeLogTag, Name(), type, sub);
-      return;
-  }
-  NodeTrace(kColourNormal, kNodeNewLine, Line(named, kNodeLogTag, Name(), sub).c_str());
-}
-
-bool CNodeWay::BodyHolds(const Frame& frame, std::size_t size) {
-  if (!frame.bodySkipped && frame.body.size() >= size) return true;
-  ShortBody(frame.header);
-  return false;
-}
-
-void CNodeWay::ShortBody(const FrameHeader& header) {
-  const std::string line = Line("%s %s System Error SYSERR_4280 : %d / %d ( length %u )", kNodeLogTag, Name(),
-                                header.type, header.subCode, static_cast<unsigned>(header.length));
-  NodeProtocolError(line.c_str(), header, "HRFN_LEN");
 }
 
 bool CNodeWay::UnpackBody(const Frame& frame, std::span<std::uint8_t> record) {
@@ -205,7 +72,8 @@ bool CNodeWay::UnpackBody(const Frame& frame, std::span<std::uint8_t> record) {
   if (prefix.packedLength <= body.size() - kCompressedRecordPrefixSize) {
     body = body.first(kCompressedRecordPrefixSize + prefix.packedLength);
   }
-  const std::int32_t result = UnpackCompressedRecord(body, record);
+  std::int32_t codecResult = 0;
+  const std::int32_t result = UnpackCompressedRecord(body, record, &codecResult);
   switch (result) {
     case kRecordOk:
       return true;
@@ -219,20 +87,13 @@ bool CNodeWay::UnpackBody(const Frame& frame, std::span<std::uint8_t> record) {
       return false;
     case kRecordBadStream:
       NodeTracef(kColourError, kNodeNewLine, "%s %s System Error SYSERR_11010 : %d ", kNodeLogTag, Name(),
-                 static_cast<int>(result));
+                 static_cast<int>(codecResult));
       return false;
     default:
       // Fewer packed bytes than announced: the body was cut.
       ShortBody(frame.header);
       return false;
   }
-}
-
-DWORD CNodeWay::FrameError(int code, const FrameHeader& header, const char* tag) {
-  const std::string line =
-      Line("%s %s System Error SYSERR_%d : %d / %d ", kNodeLogTag, Name(), code, header.type, header.subCode);
-  NodeProtocolError(line.c_str(), header, tag);
-  return 0;
 }
 
 // ---- The login acknowledgement ----
@@ -292,77 +153,6 @@ void CNodeWay::TraceAccepted(const LoginAckRecord& ack) {
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (i != 0) NodeTrace(kColour25, 0, " - ");
     NodeTrace(kColourEmphasis, kNodeBold, names[i]);
-  }
-}
-
-// ---- Tests of the link ----
-
-DWORD CNodeWay::OpenPortTest(const FrameHeader& header) {
-  if (header.subCode != kOpenPortTestRequest) {
-    Pause(kOpenPortTestPauseMs);
-    Pause(kNodeShortPauseMs);
-    SetStopCountdown(0);
-    Disconnect("HRFN_OPT0");
-    return 0;
-  }
-  Pause(kOpenPortTestPauseMs);
-  // The answer carries the type and sub-code of the last frame this way sent.
-  FrameHeader reply = lastSent_;
-  reply.flags = 0;
-  SendFrame(reply, MakeOpenPortTestReply());
-  Pause(kNodeShortPauseMs);
-  SetStopCountdown(1);
-  return 1;
-}
-
-// ---- Text styles ----
-
-DWORD CNodeWay::TextStyle(const Frame& frame) {
-  const FrameHeader& header = frame.header;
-  switch (header.subCode) {
-    case kTextStyleLineBreak:
-      NodeTrace(kNodeKeepFormat, kNodeNewLine, "");
-      return 1;
-    case kTextStyleSetAttrib: {
-      if (!BodyHolds(frame, 2)) return 0;
-      std::string text;
-      const std::int32_t result = ReadSetAttribBody(frame.body, text);
-      if (result == kNodeRecordTooLong) {
-        const unsigned length = frame.body[0] | (frame.body[1] << 8);
-        const std::string line =
-            Line("%s %s System Error SYSERR_4220 : NCSUB_SETATTRIB / Len %u ", kNodeLogTag, Name(), length);
-        NodeProtocolError(line.c_str(), header, "HRFN_30");
-        return 0;
-      }
-      if (result != kNodeRecordOk) {
-        ShortBody(header);
-        return 0;
-      }
-      // The node's text is printed as it stands: a '%' in it is no format.
-      NodeTrace(kNodeKeepFormat, 0, text.c_str());
-      return 1;
-    }
-    case kTextStyleFormat:
-    case kTextStyleRemoveDelimiters:
-    case kTextStyleRemoveBetween: {
-      if (!BodyHolds(frame, kTextStylePairSize)) return 0;
-      TextStylePair pair;
-      ReadTextStylePair(frame.body, pair);
-      if (header.subCode == kTextStyleFormat) {
-        SetTextFormat(pair.first, pair.second);
-      } else if (Klib().traceMask.load() == 0) {
-        const auto first = static_cast<char>(pair.first & 0xFF);
-        const auto second = static_cast<char>(pair.second & 0xFF);
-        if (header.subCode == kTextStyleRemoveDelimiters) {
-          RemoveDelimiters(first, second);
-        } else {
-          RemoveDelimitedText(first, second);
-        }
-      }
-      return 1;
-    }
-    default:
-      return FrameError(kSyserrTextStyleSub, header, "HRFN_40");
   }
 }
 

@@ -20,18 +20,21 @@ DWORD CNodeWay::ConnectNeighbourOrder(const Frame& frame) {
                link.callsign.c_str());
     return 0;
   }
-  WayTableGuard guard;
-  // A callsign that has a way already is that way's business: nothing opens.
-  if (LookupWayByCallsign(link.callsign) >= 0) return 1;
-  const std::int32_t way = AllocatePeerWay(link.callsign.c_str());
+  std::int32_t way = -1;
+  COrvSok* object = nullptr;
+  {
+    WayTableGuard guard;
+    // A callsign that has a way already is that way's business: nothing opens.
+    if (LookupWayByCallsign(link.callsign) >= 0) return 1;
+    way = AllocatePeerWay(link.callsign.c_str());
+    if (way >= 0) object = PeerWayFor(way);
+  }
   if (way < 0) {
     NodeTrace(kColourError, kNodeNewLine, "No sockets available to connect a neighbor ! ");
     return 1;
   }
-  const WayRecord& record = WayTable()[static_cast<std::size_t>(way)];
-  COrvSok* object = PeerWayFor(way);
-  const bool handed = (record.stateFlags & kWayAllocated) != 0 && FieldText(record.callsign) == link.callsign &&
-                      object != nullptr &&
+  // Posted after the lock is left: a post may wait for room in the way's queue.
+  const bool handed = object != nullptr &&
                       PostData(this, object, THRDMSG_CONNECT_NEIGHBOUR, 0, static_cast<std::uint32_t>(block.size()),
                                block.data(), "PZGN1011") == 1;
   // A way that cannot be told to connect is not left allocated.
@@ -44,27 +47,32 @@ DWORD CNodeWay::TunnelOrder(const Frame& frame) {
   const std::span<const std::uint8_t> block = std::span<const std::uint8_t>(frame.body).first(kTunnelRequestRecordSize);
   TunnelRequestRecord request;
   ReadTunnelRequestRecord(block, request);
-  WayTableGuard guard;
-  if (const std::int32_t tunnel = LookupWayByPeerName(request.requesterName); tunnel >= 0) {
-    NodeTracef(kColourEmphasis, kNodeNewLine, "%s %s Already Tunnel for %s way %d ", kNodeLogTag, Name(),
-               request.requesterName.c_str(), static_cast<int>(tunnel));
-    return 0;
+  std::int32_t way = -1;
+  COrvSok* object = nullptr;
+  {
+    WayTableGuard guard;
+    if (const std::int32_t tunnel = LookupWayByPeerName(request.requesterName); tunnel >= 0) {
+      NodeTracef(kColourEmphasis, kNodeNewLine, "%s %s Already Tunnel for %s way %d ", kNodeLogTag, Name(),
+                 request.requesterName.c_str(), static_cast<int>(tunnel));
+      return 0;
+    }
+    if (!KnownPeerKind(request.peerKind)) {
+      NodeTracef(kColourError, kNodeNewLine, "%s %s System Error SYSERR_4270 : %s ", kNodeLogTag, Name(),
+                 request.requesterName.c_str());
+      return 0;
+    }
+    // The peer's callsign names another way already: that way is not the tunnel's.
+    if (LookupWayByCallsign(request.peerCallsign) >= 0) return 1;
+    way = AllocatePeerWay(nullptr);
+    if (way >= 0) {
+      CopyToField(WayTable()[static_cast<std::size_t>(way)].tunnelPeerName, request.requesterName);
+      object = PeerWayFor(way);
+    }
   }
-  if (!KnownPeerKind(request.peerKind)) {
-    NodeTracef(kColourError, kNodeNewLine, "%s %s System Error SYSERR_4270 : %s ", kNodeLogTag, Name(),
-               request.requesterName.c_str());
-    return 0;
-  }
-  // The peer's callsign names another way already: that way is not the tunnel's.
-  if (LookupWayByCallsign(request.peerCallsign) >= 0) return 1;
-  const std::int32_t way = AllocatePeerWay(nullptr);
   if (way < 0) {
     NodeTrace(kColourError, kNodeNewLine, "No sockets available to connect a tunneled neighbor ! ");
     return 1;
   }
-  WayRecord& record = WayTable()[static_cast<std::size_t>(way)];
-  CopyToField(record.tunnelPeerName, request.requesterName);
-  COrvSok* object = PeerWayFor(way);
   const bool handed = object != nullptr &&
                       PostData(this, object, THRDMSG_CONNECT_TUNNELLED, 0, static_cast<std::uint32_t>(block.size()),
                                block.data(), "PZGN1012") == 1;

@@ -5,15 +5,16 @@
 
 #include <string_view>
 
-#include "app/main_dialog_state.h"
-#include "app/own_callsign.h"
-#include "app/settings.h"
+#include "core/main_dialog_state.h"
+#include "core/own_callsign.h"
+#include "core/settings.h"
 #include "base/klib_settings.h"
 #include "net/frame_codes.h"
+#include "net/listener.h"
 #include "net/long_haul.h"
 #include "net/node_way.h"
 #include "net/sim_info_items.h"
-#include "sim/aircraft_type_db.h"
+#include "core/aircraft_type_db.h"
 
 namespace {
 constexpr int kSyserrUnknownPilotSub = 4700;
@@ -30,7 +31,10 @@ std::uint32_t AddressOf(std::string_view text) {
   return inet_pton(AF_INET, copy.c_str(), &address) == 1 ? address.s_addr : 0;
 }
 
+// The address found when the listening socket was bound overwrites the
+// settings' "LanIpAddress" in memory; the settings' value stands until then.
 std::string LanAddressText() {
+  if (std::string found = LanIpAddress(); !found.empty()) return found;
   std::lock_guard guard(SettingsTextLock());
   return std::string(FieldText(g_networkSettings.lanIpAddress));
 }
@@ -138,7 +142,7 @@ std::int32_t CNodeWay::SendPlain(std::uint8_t type, std::uint8_t subCode, std::s
   FrameHeader header;
   header.type = type;
   header.subCode = subCode;
-  lastSent_ = header;
+  SetOutgoingHeader(header);
   return SendFrame(header, body);
 }
 
@@ -152,7 +156,7 @@ std::int32_t CNodeWay::SendPacked(std::uint8_t type, std::uint8_t subCode, std::
     NodeTracef(kColour25, kNodeNewLine, "ZAYAR01 : Error %d", static_cast<int>(sent));
     return sent;
   }
-  lastSent_ = header;
+  SetOutgoingHeader(header);
   return sent;
 }
 
@@ -183,7 +187,7 @@ std::int32_t CNodeWay::SendPilot(std::uint8_t subCode, std::uint32_t mask) {
       header.subCode = subCode;
       const std::vector<std::uint8_t> frames = WriteSimInfoItems(FrameSync(), header, mask, OwnAircraftForNode());
       if (frames.empty()) return 0;
-      lastSent_ = header;
+      SetOutgoingHeader(header);
       const std::int32_t sent = Send(frames.data(), static_cast<std::uint32_t>(frames.size()), true, "WBTP");
       if (sent < 0) return sent;
       if (Verbose()) {

@@ -4,12 +4,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <cstring>
 #include <string_view>
 
-#include "app/main_dialog_state.h"
-#include "app/own_callsign.h"
-#include "app/settings.h"
+#include "core/main_dialog_state.h"
+#include "core/own_callsign.h"
+#include "core/settings.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
 #include "net/web_task_way.h"
@@ -141,10 +142,11 @@ void COrvSok::OnDisconnection(const char* reason) {
   std::array<char, kReasonTextSize> bounded{};
   kept.copy(bounded.data(), kept.size());
 
-  loggedIn_ &= ~(kWayLoggedIn | kWayLoggedInPeer);
+  SetLoggedInBits(LoggedInBits() & ~(kWayLoggedIn | kWayLoggedInPeer));
   Pause(kDisconnectionPauseMs);
   ResetRx();
   hunter_.Reset();
+  bodyAwaited_ = false;
   SetConnected(false);
   ClearPendingReads();
   KeepReason(bounded.data());
@@ -159,7 +161,18 @@ void COrvSok::OnDisconnection(const char* reason) {
   if (Klib().TraceBit(2)) TraceLine("%s %s OnDisconnection ( %s ).", LogTag(), Name(), bounded.data());
 }
 
+void COrvSok::ResetLinkState() {
+  SetLoggedInBits(LoggedInBits() & ~(kWayLoggedIn | kWayLoggedInPeer));
+  hunter_.Reset();
+  bodyAwaited_ = false;
+  ResetRx();
+}
+
 std::int32_t COrvSok::ConnectWay(const char* host, WORD port) {
+  // A connect over a link that is still up (a silent node, a fresh hub list)
+  // replaces it without the loss sequence: the old socket is closed by the
+  // connect, and its login, half-read frame and buffered bytes go with it.
+  ResetLinkState();
   const std::string_view text = host != nullptr ? std::string_view(host) : std::string_view();
   {
     std::lock_guard lock(hostMutex_);
@@ -188,28 +201,58 @@ std::string COrvSok::LanAddressSetting() const {
 }
 
 std::int32_t COrvSok::AcceptCall(SOCKET listening) {
+  ResetLinkState();
   accepted_ = true;
   const std::int32_t result = Accept(listening);
   if (result != 0) accepted_ = false;
   return result;
 }
 
-std::int32_t COrvSok::AcceptPendingCall(SOCKET listening, DWORD timeoutMs) {
-  if (listening < 0) return -1;
+std::int32_t COrvSok::HandAcceptedCall(SOCKET call, DWORD timeoutMs) {
+  if (call == INVALID_SOCKET) return -1;
   acceptAnswer_.store(0, std::memory_order_release);
-  if (Post(nullptr, this, THRDMSG_WAY_ACCEPT, static_cast<std::uint32_t>(listening), 0, "ACCEPT") != 1) return -1;
+  const SOCKET earlier = handedCall_.exchange(call, std::memory_order_acq_rel);
+  if (earlier != INVALID_SOCKET) closesocket(earlier);
+  // A way that cannot be told leaves the call with us; a way that took it
+  // answers, and the wait for that answer is bounded.
+  const bool told = Post(nullptr, this, THRDMSG_WAY_ACCEPT, 0, 0, "ACCEPT") == 1;
   const DWORD start = GetTickCount();
-  while (acceptAnswer_.load(std::memory_order_acquire) == 0) {
-    if (GetTickCount() - start >= timeoutMs) return 0;
-    Sleep(1);
+  while (told && acceptAnswer_.load(std::memory_order_acquire) == 0 && GetTickCount() - start < timeoutMs) Sleep(1);
+  const SOCKET untaken = handedCall_.exchange(INVALID_SOCKET, std::memory_order_acq_rel);
+  if (untaken != INVALID_SOCKET) {
+    closesocket(untaken);
+    return 0;
   }
-  return acceptAnswer_.load(std::memory_order_acquire);
+  const std::int32_t answer = acceptAnswer_.load(std::memory_order_acquire);
+  return answer != 0 ? answer : 1;  // taken: the way answers for it from now on
+}
+
+void COrvSok::TakeHandedCall() {
+  const SOCKET call = handedCall_.exchange(INVALID_SOCKET, std::memory_order_acq_rel);
+  if (call == INVALID_SOCKET) return;  // taken back by the Listener already
+  ResetLinkState();
+  accepted_ = true;
+  const bool taken = AdoptAcceptedSocket(call) == 0;
+  if (!taken) {
+    accepted_ = false;
+    ClearWayRecord(WayId(), "ACCF");
+    SetSleepCountdown(kDisconnectionSleepSeconds);
+  }
+  acceptAnswer_.store(taken ? 1 : -1, std::memory_order_release);
 }
 
 void COrvSok::WakeForAllocation() {
   SetPeerKind(0);
-  // The sleep countdown and the offsets belong to the way's thread: it resets them itself.
-  Post(nullptr, this, THRDMSG_WAY_ALLOCATED, 0, 0, "ALLOCW");
+  // The sleep countdown and the offsets belong to the way's thread: it resets
+  // them itself, before it serves the message that follows the allocation.
+  allocationPending_.store(true, std::memory_order_release);
+  Resume(0);
+}
+
+void COrvSok::TakeAllocation() {
+  if (!allocationPending_.exchange(false, std::memory_order_acq_rel)) return;
+  SetSleepCountdownRaw(0);
+  pairOffsets_ = SimulatorPairOffsets{};
   Resume(0);
 }
 
@@ -233,14 +276,23 @@ DWORD COrvSok::VTFX(DWORD) {
     passes_.fetch_add(1, std::memory_order_relaxed);
   }
   if (StopRequested()) exitFlags_.fetch_or(kWayExitStopped);
+  bool lossReported = false;
   if (Socket() != INVALID_SOCKET) {
     std::array<char, 64> reason{};
     std::snprintf(reason.data(), reason.size(), "Way %d : DISCONNECTED_HARA", static_cast<int>(WayId()));
     ConnectionLost(reason.data());
+    lossReported = true;
   }
   if (Klib().TraceBit(20)) {
     TraceLine("%s %s Thread dying with code %d / %d.", LogTag(), Name(), StopRequested() ? 1 : 0,
               static_cast<int>(ExitCode()));
+  }
+  if (IsLost() && !lossReported) {
+    // A copy: the loss keeps its reason in the very field it is given.
+    std::array<char, kSocketReasonSize> kept{};
+    const std::string_view reason(LostReason(), ::strnlen(LostReason(), kept.size() - 1));
+    reason.copy(kept.data(), reason.size());
+    ConnectionLost(kept.data());
   }
   return 0;
 }
@@ -251,8 +303,10 @@ void COrvSok::ServeAllMessages() {
 }
 
 bool COrvSok::ServeOneMessage() {
+  TakeAllocation();
   DMessage message;
   if (PopMessage(message) == 0) return false;
+  TakeAllocation();
   ProcessMessage(message);
   DropPendingPayload();
   return true;
@@ -285,9 +339,15 @@ int COrvSok::IdleWaitMs() const {
   // Read after the wake signal was cleared (PopMessage): a second that comes
   // later signals it again and ends the wait.
   if (g_secondsCounter.load() != secondsSnapshot_) return 0;
-  if (idleDeadline_ == 0) return -1;
-  const auto left = static_cast<std::int32_t>(idleDeadline_ - GetTickCount());
-  return left > 0 ? left : 0;
+  int waitMs = -1;
+  const auto bound = [&waitMs](int ms) { waitMs = waitMs < 0 ? ms : std::min(waitMs, ms); };
+  if (idleDeadline_ != 0) {
+    const auto left = static_cast<std::int32_t>(idleDeadline_ - GetTickCount());
+    bound(left > 0 ? left : 0);
+  }
+  // A frame body that is still coming must arrive in time (BodyOverdue).
+  if (const int bodyMs = MsUntilBodyDeadline(); bodyMs != std::numeric_limits<int>::max()) bound(bodyMs);
+  return waitMs;
 }
 
 bool COrvSok::PausedWaitOver() {
@@ -300,6 +360,7 @@ bool COrvSok::PausedWaitOver() {
 void COrvSok::OnIdle() {
   // Paused: PopMessage has already waited on the queue.
   if (NotStarted()) return;
+  if (BodyOverdue()) return;
   const int waitMs = IdleWaitMs();
   if (Socket() == INVALID_SOCKET || !IsConnected()) {
     if (waitMs != 0) {
@@ -419,14 +480,16 @@ DWORD COrvSok::ProcessReceivedBytes() {
         if (result == HuntResult::NeedMore) break;
         if (result == HuntResult::Error) {
           const FrameHeader& header = hunter_.ErrorHeader();
-          std::array<char, 160> line{};
+          std::array<char, 160 + kThreadNameSize> line{};  // any thread name fits
           std::snprintf(line.data(), line.size(), "%s %s System Error SYSERR_3102 : %d / %d ( length %u )", LogTag(),
                         Name(), header.type, header.subCode, static_cast<unsigned>(header.length));
           ProtocolError(line.data(), header, "PRBB_2");
           busyPasses_ = kWayBusyPasses;
           return 1;
         }
+        dispatching_ = &frame;
         DispatchFrame(frame);
+        dispatching_ = nullptr;
         Flush(6119);
         if (!IsConnected()) {
           hunter_.Reset();
@@ -437,7 +500,40 @@ DWORD COrvSok::ProcessReceivedBytes() {
     }
   }
   if (processed) busyPasses_ = kWayBusyPasses;
+  WatchBodyInProgress();
   return 1;
+}
+
+// The body of a frame is read with the time limit of every read: a header
+// whose body does not follow within it ends the link, as a lost one.
+void COrvSok::WatchBodyInProgress() {
+  if (textLineMode_ || !IsConnected() || hunter_.CurrentState() != FrameHunter::State::Body) {
+    bodyAwaited_ = false;
+    return;
+  }
+  // Each header the reader takes follows its own sync word: the count names the frame.
+  if (bodyAwaited_ && bodyFrame_ == hunter_.FramesFound()) return;
+  bodyAwaited_ = true;
+  bodyFrame_ = hunter_.FramesFound();
+  bodySince_ = GetTickCount();
+}
+
+int COrvSok::MsUntilBodyDeadline() const {
+  if (!bodyAwaited_) return std::numeric_limits<int>::max();
+  const DWORD elapsed = GetTickCount() - bodySince_;
+  return elapsed >= kReadBytesLimitMs ? 0 : static_cast<int>(kReadBytesLimitMs - elapsed);
+}
+
+bool COrvSok::BodyOverdue() {
+  if (!bodyAwaited_ || !IsConnected() || MsUntilBodyDeadline() > 0) return false;
+  bodyAwaited_ = false;
+  if (Klib().TraceBit(20)) {
+    TraceLine("%s %s Error frame body not received in time ( %d / %d, %u missing )", LogTag(), Name(),
+              receivedHeader_.type, receivedHeader_.subCode, static_cast<unsigned>(hunter_.BodyBytesAwaited()));
+  }
+  ResetIdle();
+  ConnectionLost(kBodyTimeoutReason);
+  return true;
 }
 
 void COrvSok::ProtocolError(const char* errorLine, const FrameHeader& header, const char* tag) {
@@ -454,9 +550,17 @@ void COrvSok::ProtocolError(const char* errorLine, const FrameHeader& header, co
   Trace("{ ");
   SetTraceColour(Klib().Colour(kColourEmphasis));
   for (const std::uint8_t byte : WriteFrameHeader(header)) dump(byte);
+  // The stream behind the header: the body of the frame being served, then
+  // what the frame reader holds, then what waits in the receive ring.
   std::array<std::uint8_t, kHeaderDumpExtraBytes> extra{};
-  const std::uint32_t got = RxReadUpTo(extra.data(), static_cast<std::uint32_t>(extra.size()));
-  for (std::uint32_t i = 0; i < got; ++i) dump(extra[i]);
+  std::size_t got = 0;
+  if (dispatching_ != nullptr) {
+    got = std::min(extra.size(), dispatching_->body.size());
+    std::copy_n(dispatching_->body.begin(), got, extra.begin());
+  }
+  got += hunter_.PeekUnused(std::span(extra).subspan(got));
+  got += RxReadUpTo(extra.data() + got, static_cast<std::uint32_t>(extra.size() - got));
+  for (std::size_t i = 0; i < got; ++i) dump(extra[i]);
   SetTraceColour(Klib().Colour(kColourNormal));
   Trace(" }");
   Pause(kProtocolErrorPauseMs);
@@ -547,7 +651,9 @@ DWORD COrvSok::DispatchAnyPeer(const Frame& frame) {
 }
 
 std::int32_t COrvSok::ReadCompressedRecord(const Frame& frame, std::span<std::uint8_t> record) {
-  const std::int32_t result = frame.bodySkipped ? kRecordShortSize : UnpackCompressedRecord(frame.body, record);
+  std::int32_t codecResult = 0;
+  const std::int32_t result =
+      frame.bodySkipped ? kRecordShortSize : UnpackCompressedRecord(frame.body, record, &codecResult);
   const auto asked = static_cast<int>(record.size());
   switch (result) {
     case kRecordOk:
@@ -564,7 +670,7 @@ std::int32_t COrvSok::ReadCompressedRecord(const Frame& frame, std::span<std::ui
                 static_cast<int>(GetU32(frame.body.data() + 4)));
       break;
     case kRecordBadStream:
-      TraceLine("%s %s System Error SYSERR_11010 : %d ", LogTag(), Name(), static_cast<int>(result));
+      TraceLine("%s %s System Error SYSERR_11010 : %d ", LogTag(), Name(), static_cast<int>(codecResult));
       break;
     default:
       TraceLine("%s %s System Error SYSERR_11000 : %d / %d ", LogTag(), Name(), asked,
@@ -677,19 +783,8 @@ DWORD COrvSok::ProcessMessage(const DMessage& message) {
     case THRDMSG_CONNECT_TUNNELLED:
       ConnectTunnelled(message);
       return 1;
-    case THRDMSG_WAY_ACCEPT: {
-      const bool accepted = AcceptCall(static_cast<SOCKET>(message.param)) == 0;
-      if (!accepted) {
-        ClearWayRecord(WayId(), "ACCF");
-        SetSleepCountdown(kDisconnectionSleepSeconds);
-      }
-      acceptAnswer_.store(accepted ? 1 : -1, std::memory_order_release);
-      return 1;
-    }
-    case THRDMSG_WAY_ALLOCATED:
-      SetSleepCountdownRaw(0);
-      pairOffsets_ = SimulatorPairOffsets{};
-      Resume(0);
+    case THRDMSG_WAY_ACCEPT:
+      TakeHandedCall();
       return 1;
     case THRDMSG_WAY_TEST:
       TraceTestMessage(message);

@@ -36,6 +36,8 @@ inline constexpr DWORD kWayBusyPasses = 100;
 inline constexpr int kWayIdleWaitMs = 50;
 inline constexpr DWORD kProtocolErrorPauseMs = 1'000;
 inline constexpr DWORD kDisconnectionPauseMs = 500;
+// The loss reason of a link whose frame body did not follow its header in time.
+inline constexpr char kBodyTimeoutReason[] = "WID_1005";
 
 // Exit flags of the loop.
 inline constexpr DWORD kWayExitStopped = 0x1;
@@ -93,12 +95,17 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   std::int32_t SendTextOnAir();
   std::int32_t SendTextPrivate();
 
-  // Any thread: asks the way to accept the call pending on the listening
-  // socket, on its own thread, and waits for its answer: 1 accepted, -1 failed,
-  // 0 no answer in time.
-  std::int32_t AcceptPendingCall(SOCKET listening, DWORD timeoutMs);
+  // Any thread (the Listener): hands the way a call already accepted from the
+  // listening socket, for the way to take on its own thread, and waits for its
+  // answer: 1 taken, -1 the way failed to take it (it cleared its record), 0
+  // not taken (no answer in time, or the way could not be told). The descriptor belongs to
+  // the way once handed; a call the way has not taken when the wait ends is
+  // taken back and closed here, so that no descriptor is used after its close.
+  std::int32_t HandAcceptedCall(SOCKET call, DWORD timeoutMs);
 
-  // Any thread: AllocatePeerWay wakes a sleeping free way.
+  // Any thread: AllocatePeerWay wakes a sleeping free way. It posts nothing
+  // (its caller holds WayTableLock): the way takes the allocation before the
+  // next message it serves.
   void WakeForAllocation();
 
   // ---- Idle wait (the way's own thread) ----
@@ -119,8 +126,9 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   DWORD WebTaskCode() const { return webTaskCode_; }
   std::uint32_t SecondsSnapshot() const { return secondsSnapshot_; }
   std::uint32_t SimLinkSeconds() const { return simLinkSeconds_; }
-  DWORD LoggedInBits() const { return loggedIn_; }
-  void SetLoggedInBits(DWORD bits) { loggedIn_ = bits; }
+  // Any thread (the session's leave reads them).
+  DWORD LoggedInBits() const { return loggedIn_.load(std::memory_order_acquire); }
+  void SetLoggedInBits(DWORD bits) { loggedIn_.store(bits, std::memory_order_release); }
   DWORD ExitFlags() const { return exitFlags_.load(); }
   bool AcceptedCall() const { return accepted_; }
   const SimulatorPairOffsets& PairOffsets() const { return pairOffsets_; }
@@ -153,7 +161,6 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   virtual DWORD FeedTextLines();
   // Frame handlers by way kind: 1 served, 0 the link was closed.
   virtual DWORD HandleSimLinkFrame(const Frame&) { return 1; }
-  virtual DWORD HandleNodeFrame(const Frame&) { return 1; }
   virtual DWORD HandlePilotFrame(const Frame&) { return 1; }
   virtual DWORD HandleControllerFrame(const Frame&) { return 1; }
   virtual DWORD HandleAddonFrame(const Frame&) { return 1; }
@@ -165,6 +172,32 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   virtual const COrvSok* NodeWay() const;
   virtual std::string OwnPublicAddress() const;
   virtual std::string LanAddressSetting() const;
+
+  // ---- The node frame handler (orv_sok_node_frames.cpp) ----
+  // The node way's frames, and those of every way whose peer kind is not yet
+  // known: the login gate, then the test and text-style types; the rest goes
+  // to HandleNodeOrder. 1 served, 0 the link was closed.
+  virtual DWORD HandleNodeFrame(const Frame& frame);
+  // What only the node orders: on another way refused as the gate refuses; an
+  // unknown type is a protocol error (SYSERR_4900).
+  virtual DWORD HandleNodeOrder(const Frame& frame);
+  // Every line the node frames print (colour: see kNodeHiddenColour; flags kNode*).
+  virtual void NodeTrace(int colourField, unsigned flags, const char* text);
+  // SYSERR line, header dump, pause, receive ring emptied, disconnection.
+  virtual void NodeProtocolError(const char* line, const FrameHeader& header, const char* tag);
+  // The node's text formatting of the text window.
+  virtual void SetTextFormat(DWORD effects, COLORREF colour);
+  virtual void RemoveDelimiters(char first, char second);
+  virtual void RemoveDelimitedText(char first, char second);
+  bool Verbose() const;
+  void NodeTracef(int colourField, unsigned flags, const char* format, ...) __attribute__((format(printf, 4, 5)));
+  // A body shorter than its record closes the link; false then.
+  bool BodyHolds(const Frame& frame, std::size_t size);
+  void ShortBody(const FrameHeader& header);
+  // "SYSERR_<code> : type / sub-code", then the protocol error's close.
+  DWORD FrameError(int code, const FrameHeader& header, const char* tag);
+  // The transmit header as it stands (the open-port test's answer carries it).
+  void SetOutgoingHeader(const FrameHeader& header) { outgoingHeader_ = header; }
 
   // Hands one frame to the handler of its way (the kind is learnt from the first frame).
   virtual DWORD DispatchFrame(const Frame& frame);
@@ -195,9 +228,21 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   DWORD DispatchText(const Frame& frame);
   DWORD DispatchAnyPeer(const Frame& frame);
   void TraceUnknownMessage(const DMessage& message);
+  void TraceNodeFrame(const FrameHeader& header);
+  DWORD RefuseNodeFrame(const FrameHeader& header);
+  DWORD OpenPortTest(const FrameHeader& header);
+  DWORD TextStyle(const Frame& frame);
   void TraceTestMessage(const DMessage& message);
   // Waits on the socket and the queue together: 1 readable, 0 nothing, -1 poll failed.
   int WaitReadable(int timeoutMs);
+  // A frame body awaited since its header: after the read limit the link is closed.
+  void WatchBodyInProgress();
+  bool BodyOverdue();
+  int MsUntilBodyDeadline() const;
+  // The new link starts clean: nothing of the old one survives a connect.
+  void ResetLinkState();
+  void TakeAllocation();
+  void TakeHandedCall();
   // One receive into the ring as far as it has room: false when the link was lost.
   bool ReceiveIntoRing();
   void DrainFullRing();
@@ -231,13 +276,21 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   std::uint32_t secondsSnapshot_ = 0;
   std::uint32_t simLinkSeconds_ = 0;
   SimulatorPairOffsets pairOffsets_;
-  DWORD loggedIn_ = 0;
+  std::atomic<DWORD> loggedIn_{0};
   DWORD busyPasses_ = 0;
   DWORD idleDeadline_ = 0;
   bool accepted_ = false;
   bool ringFullTraced_ = false;
   std::atomic<DWORD> exitFlags_{0};
   std::atomic<std::int32_t> acceptAnswer_{0};
+  std::atomic<SOCKET> handedCall_{INVALID_SOCKET};
+  std::atomic<bool> allocationPending_{false};
+  // The frame whose handler runs (its body is the stream behind its header).
+  const Frame* dispatching_ = nullptr;
+  // The frame reader's frame whose body is awaited, and since when.
+  std::uint64_t bodyFrame_ = 0;
+  bool bodyAwaited_ = false;
+  DWORD bodySince_ = 0;
   std::atomic<std::uint64_t> waitingPasses_{0};
   std::atomic<std::uint64_t> passes_{0};
 };

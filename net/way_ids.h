@@ -31,7 +31,5 @@ inline constexpr std::uint32_t THRDMSG_KICKOUT = 0x938B;
 inline constexpr std::uint32_t THRDMSG_LOGOUT = 0x9586;
 inline constexpr std::uint32_t THRDMSG_RAW_BLOCK = 0xAAF8;  // param 0: send the payload as it stands
 inline constexpr std::uint32_t THRDMSG_WAY_TEST = 0xAEE0;
-// Posted by AllocatePeerWay so that the way resets its own sleep state on its own thread.
-inline constexpr std::uint32_t THRDMSG_WAY_ALLOCATED = 0xAEE1;
-// Posted by the Listener: the way accepts the pending call (param: the listening socket).
+// Posted by the Listener: the way takes the call it was handed (HandAcceptedCall).
 inline constexpr std::uint32_t THRDMSG_WAY_ACCEPT = 0xAEE2;

@@ -8,7 +8,7 @@
 
 #include "net/way_ids.h"
 #include "net/way_table_lock.h"
-#include "sim/text_fields.h"  // FieldText
+#include "core/text_fields.h"  // FieldText
 
 class COrvSok;
 
@@ -79,6 +79,8 @@ struct WayRecord {
   std::array<char, kWayFlightStripSize> flightStrip{};
   std::array<char, kWayClassCodeSize> controllerClassCode{};
   std::uint32_t controllerRate = 0;
+  // Half-seconds between the reports a controller way is sent.
+  std::uint16_t controllerReportInterval = 0;
   std::array<char, kWayWeatherSize> localWeather{};
   std::array<char, kWayNameSize> privateTextCallsign{};
   std::array<char, kWayOutgoingTextSize> outgoingText{};
@@ -95,6 +97,11 @@ struct WayRecord {
 };
 
 using WayTableArray = std::array<WayRecord, kPeerWayCount>;
+
+// What every record holds before any peer uses it.
+inline constexpr std::int32_t kWayInitialSimulatorCode = 2004;
+inline constexpr std::uint16_t kWayInitialReportInterval = 2;
+inline constexpr std::int32_t kWayNoAiObject = -1;
 
 // The table; zeroed once before the way objects exist.
 WayTableArray& WayTable();

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "net/web_request.h"
-#include "sim/text_fields.h"
+#include "core/text_fields.h"
 
 constexpr int kWebTaskWayId = -3;
 constexpr int kWebTaskNone = 0;

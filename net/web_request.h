@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/main_dialog_state.h"
+#include "core/main_dialog_state.h"
 
 constexpr std::uint16_t kWebPagePort = 80;
 constexpr std::size_t kWebHostMaxChars = 255;

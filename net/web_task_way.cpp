@@ -12,7 +12,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "base/klib_settings.h"
 #include "base/message_box.h"
 #include "base/trusted_addresses.h"

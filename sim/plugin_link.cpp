@@ -7,16 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "app/connect_flow.h"
-#include "app/main_dialog.h"
-#include "app/settings.h"
+#include "base/byte_order.h"
 #include "base/klib_settings.h"
 #include "base/klib_trace.h"
+#include "base/main_thread.h"
+#include "core/main_dialog_state.h"
+#include "core/settings.h"
+#include "core/ui_hooks.h"
 #include "net/frame_format.h"
 #include "win/window.h"
 
 std::atomic<bool> XPlaneLinkUp{false};
 CBaseThread* g_porvDll = nullptr;
+std::atomic<bool> g_sessionFlagSent{false};
 
 namespace {
 constexpr int kLinkStatusId = 7111;
@@ -153,9 +156,7 @@ void CreateXPlaneLink() {
   std::lock_guard guard(LinkCreationLock());
   CXPlaneLink* link = XPlaneLinkObject();
   if (link != nullptr && link->IsConnected()) return;
-  if (CFSClientDlg* dialog = g_pMainDlg.load()) {
-    if (CWnd* status = dialog->GetDlgItem(kLinkStatusId)) status->SetWindowText("X");
-  }
+  ui_hook::SetMainDialogText(kLinkStatusId, "X");
   if (link == nullptr) {
     link = new (std::nothrow) CXPlaneLink(&g_porvDll);
     if (link == nullptr) {
@@ -193,4 +194,30 @@ int SendToXPlane(CBaseThread* sender, std::uint8_t command, std::span<const std:
                                frame.data(), callerTag) == 1
              ? 1
              : 0;
+}
+
+void SyncSessionFlagToPlugin() {
+  const bool open = XPlaneLinkUp.load();
+  g_sessionOpen = open;
+  if (open == g_sessionFlagSent.load()) return;
+  if (open) {
+    std::array<std::uint8_t, 4> version{};
+    PutU32(version.data(), kVersionWord);
+    if (SendToXPlane(Klib().mainThread, XTK_CMD_HELLO, version, "TTCX3") == 0) {
+      if (Klib().TraceBit(21)) KlibMainTraceLine(Klib().Colour(kColourError), "Error %s", "TTCX3");
+      return;  // not remembered: the next call tries again
+    }
+    ui_hook::SetMainDialogText(kLinkStatusId, "X");
+    CXPlaneLink* link = XPlaneLinkObject();
+    if (g_setupSettings.enableAutomaticSyncDateTime.load() != 0 && link != nullptr) {
+      CBaseThread::Post(Klib().mainThread, link, THRDMSG_XPL_SYNC_DATE_TIME, 0, 0, "TTCX4");
+    }
+    if (link != nullptr && link->IsConnected()) {
+      CBaseThread::Post(Klib().mainThread, link, THRDMSG_XPL_SET_SQUAWK,
+                        static_cast<std::uint32_t>(g_setupSettings.defaultVfrSquawk.load()), 0, "TTCX5");
+    }
+  } else {
+    ui_hook::SetMainDialogText(kLinkStatusId, "X");
+  }
+  g_sessionFlagSent = open;
 }

@@ -16,11 +16,13 @@ inline constexpr std::uint8_t kXtkFrameType = 0x6B;
 inline constexpr std::uint32_t kXtkMaxFrameCount = 20'480;
 
 inline constexpr std::uint8_t XTK_CMD_HELLO = 10;
+inline constexpr std::uint8_t XTK_CMD_MODELS_SCANNED = 106;
 inline constexpr std::uint8_t XTK_CMD_SET_SQUAWK = 122;
 inline constexpr std::uint8_t XTK_CMD_SYNC_DATE_TIME = 120;
 
 // Thread messages of the link.
 inline constexpr std::uint32_t THRDMSG_XPL_SYNC_DATE_TIME = 38078;
+inline constexpr std::uint32_t THRDMSG_XPL_MODELS_SCANNED = 38098;
 inline constexpr std::uint32_t THRDMSG_XPL_SET_SQUAWK = 38088;
 inline constexpr std::uint32_t THRDMSG_XPL_DISCONNECT = 38108;
 inline constexpr std::uint32_t THRDMSG_XPL_WRITE = 38128;
@@ -35,6 +37,8 @@ inline constexpr std::uint16_t kXPlaneLostSleepSeconds = 6;
 extern std::atomic<bool> XPlaneLinkUp;
 // The owner slot of the link object.
 extern CBaseThread* g_porvDll;
+// The session flag as it was last given to the plug-in.
+extern std::atomic<bool> g_sessionFlagSent;
 
 class CXPlaneLink : public COrvSok {
  public:
@@ -65,3 +69,5 @@ void CreateXPlaneLink();
 // Nonzero when posted; 0 (and a SYSERR_3900 line) when body + 8 exceeds 20,480.
 int SendToXPlane(CBaseThread* sender, std::uint8_t command, std::span<const std::uint8_t> body,
                  const char* callerTag);
+// The session flag follows the plug-in link; called whenever it may have changed.
+void SyncSessionFlagToPlugin();

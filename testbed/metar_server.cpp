@@ -61,6 +61,7 @@ MetarServer::~MetarServer() {
     std::lock_guard lock(mutex_);
     stopping_ = true;
   }
+  released_.notify_all();
   stop_.Signal();
   if (thread_.joinable()) thread_.join();
 }
@@ -94,6 +95,19 @@ void MetarServer::SetReplyDelayMs(int delayMs) {
 void MetarServer::SetForcedStatus(int status) {
   std::lock_guard lock(mutex_);
   forcedStatus_ = status >= 100 && status <= 599 ? status : 0;
+}
+
+void MetarServer::HoldReplies() {
+  std::lock_guard lock(mutex_);
+  held_ = true;
+}
+
+void MetarServer::ReleaseReplies() {
+  {
+    std::lock_guard lock(mutex_);
+    held_ = false;
+  }
+  released_.notify_all();
 }
 
 std::vector<MetarServer::Request> MetarServer::Requests() const {
@@ -159,6 +173,14 @@ void MetarServer::Serve(SOCKET s) {
     delayMs = delayMs_;
   }
   logged_.notify_all();
+  {
+    std::unique_lock lock(mutex_);
+    released_.wait_for(lock, std::chrono::milliseconds(kHoldLimitMs), [this] { return !held_ || stopping_; });
+  }
+  if (Stopping()) {
+    closesocket(s);
+    return;
+  }
   if (drop) {
     tcp_io::ResetAndClose(s);
     return;

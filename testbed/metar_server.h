@@ -53,6 +53,12 @@ class MetarServer {
   void SetDropConnections(bool drop);
   void SetReplyDelayMs(int delayMs);
   void SetForcedStatus(int status);
+  // Held: each request is read and logged, and its answer waits until the
+  // replies are let go (or kHoldLimitMs pass, or the server stops), so that a
+  // test can look at a client while its fetch is certainly in progress.
+  static constexpr int kHoldLimitMs = 60'000;
+  void HoldReplies();
+  void ReleaseReplies();
 
   std::vector<Request> Requests() const;
   std::vector<std::string> RequestLines() const;
@@ -83,5 +89,7 @@ class MetarServer {
   int delayMs_ = 0;
   int forcedStatus_ = 0;
   bool stopping_ = false;
+  bool held_ = false;
+  std::condition_variable released_;
   std::thread thread_;
 };

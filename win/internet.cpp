@@ -69,7 +69,11 @@ std::string ConnectToEntry(const char* url) {
   if (port <= 0 || port > 65535) return {};
   const std::uint16_t mapped = WsRemapPort(static_cast<std::uint16_t>(port));
   if (mapped == port) return {};
-  return ":" + std::to_string(port) + "::" + std::to_string(mapped);
+  std::string entry = ":";
+  entry += std::to_string(port);
+  entry += "::";
+  entry += std::to_string(mapped);
+  return entry;
 }
 
 std::string NoProxyList() {

@@ -5,7 +5,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -110,7 +112,7 @@ int main(int argc, char** argv) {
   const std::optional<Options> options = ParseOptions(argc, argv);
   if (!options) return 2;
 
-  // Waited for below with sigwait. Blocked before any thread starts, so none
+  // Waited for below with sigtimedwait. Blocked before any thread starts, so none
   // takes them; set to default first, as a shell starts background jobs
   // with SIGINT ignored, and an ignored signal is never pending.
   signal(SIGINT, SIG_DFL);
@@ -150,7 +152,20 @@ int main(int argc, char** argv) {
       return 1;
     }
 
-    if (sigwait(&stopSignals, &signalNumber) != 0) signalNumber = SIGTERM;
+    // Wakes once a second to tell the repeats folded in the second before.
+    const timespec second{1, 0};
+    for (;;) {
+      const int taken = sigtimedwait(&stopSignals, nullptr, &second);
+      if (taken > 0) {
+        signalNumber = taken;
+        break;
+      }
+      if (errno != EAGAIN && errno != EINTR) {
+        signalNumber = SIGTERM;
+        break;
+      }
+      printer.FlushDue();
+    }
     printer.Print("", std::string("stopping on ") + (signalNumber == SIGINT ? "SIGINT" : "SIGTERM"));
     // The servers end their links and threads here.
   }

@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "app/app_globals.h"
-#include "app/app_paths.h"
+#include "core/app_paths.h"
 #include "app/client_app.h"
 #include "app/main_dialog.h"
 #include "support/child_process.h"
@@ -65,6 +65,10 @@ TEST(ClientApp, SocketStartUpFailuresAreReported) {
   } cases[] = {
       {10091, 0, -30, "Error code = 10091"},
       {0, MAKEWORD(1, 1), -10, "Windows Sockets implementation v1.1\r\nYou need to upgrade to v2.2"},
+      // Low byte 2, high byte 0, and the other way round: printed high byte first.
+      {0, MAKEWORD(2, 0), -10, "Windows Sockets implementation v0.2\r\nYou need to upgrade to v2.2"},
+      {0, MAKEWORD(0, 2), -10, "Windows Sockets implementation v2.0\r\nYou need to upgrade to v2.2"},
+      {0, MAKEWORD(1, 3), -10, "Windows Sockets implementation v3.1\r\nYou need to upgrade to v2.2"},
       {0, MAKEWORD(2, 2), 0, nullptr},
   };
   for (const auto& c : cases) {

@@ -9,12 +9,12 @@
 #include <memory>
 #include <string>
 
-#include "app/app_paths.h"
+#include "core/app_paths.h"
 #include "app/main_class.h"
 #include "app/main_dialog.h"
-#include "app/main_dialog_state.h"
+#include "core/main_dialog_state.h"
 #include "app/quit_steps.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "dialogs/chat_dialog.h"
 #include "net/frame_codes.h"
 #include "net/listener.h"

@@ -2,7 +2,9 @@
 // page, hub and node, and a plug-in link that opens the session.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -137,6 +139,9 @@ TEST_F(NetworkEndToEnd, ConnectLogsInReconnectsAfterALossAndQuitsInOrder) {
       << dump;
   EXPECT_NE(dump.find("control 7055 7107 kind=static visible=1 enabled=1 text=TEST01"), std::string::npos) << dump;
   EXPECT_NE(dump.find("Your server is : "), std::string::npos) << dump;
+  // The count of pilots and controllers is the user's sign that the login is complete.
+  dump = DumpUntil("control 7055 7106 kind=static visible=1 enabled=1 text=0p  0a\n");
+  EXPECT_NE(dump.find("control 7055 7106 kind=static visible=1 enabled=1 text=0p  0a\n"), std::string::npos) << dump;
 
   // Orders of the node are obeyed.
   ASSERT_TRUE(node_.SendInCockpit(65));
@@ -208,6 +213,59 @@ TEST_F(NetworkEndToEnd, AHeldListeningPortIsReportedWithItsSettingNumber) {
       << boxes;
   Quit();
   close(held);
+}
+
+// A caller from a chosen loopback address (127.0.0.1 is always trusted, the
+// rest of 127/8 only when the settings list it).
+class CallerFrom {
+ public:
+  CallerFrom(const char* source, std::uint16_t port) {
+    socket_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    inet_pton(AF_INET, source, &from.sin_addr);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connected_ = socket_ >= 0 && bind(socket_, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0 &&
+                 connect(socket_, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+  }
+  ~CallerFrom() {
+    if (socket_ >= 0) close(socket_);
+  }
+  bool Connected() const { return connected_; }
+  bool ClosedWithin(int timeoutMs) {
+    pollfd wait{socket_, POLLIN, 0};
+    char byte = 0;
+    return poll(&wait, 1, timeoutMs) == 1 && recv(socket_, &byte, 1, MSG_DONTWAIT) <= 0;
+  }
+
+ private:
+  int socket_ = -1;
+  bool connected_ = false;
+};
+
+TEST_F(NetworkEndToEnd, ACallerStaysOnlyFromAnAddressTheSettingsTrust) {
+  {
+    std::ofstream ini(program_ + "/Tavelkor.ini", std::ios::binary | std::ios::app);
+    ini << "[TRUSTED]\r\nIP0=127.0.0.3\r\n";
+  }
+  const std::uint16_t port = FreeLoopbackPort();
+  StartClient(std::to_string(port));
+  WaitForSession();
+
+  CallerFrom trusted("127.0.0.3", port);
+  ASSERT_TRUE(trusted.Connected());
+  // Each untrusted caller is closed ("KONEPA") as soon as its way checks it;
+  // the trusted one, which came first, is still there after both.
+  for (const char* source : {"127.0.0.2", "127.0.0.2"}) {
+    CallerFrom untrusted(source, port);
+    ASSERT_TRUE(untrusted.Connected());
+    EXPECT_TRUE(untrusted.ClosedWithin(kWaitMs)) << source;
+  }
+  EXPECT_FALSE(trusted.ClosedWithin(0)) << client_->Stderr();
+  Quit();
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 #include "main_dialog_fixture.h"
 
-#include "app/app_paths.h"
+#include "core/app_paths.h"
 #include "app/connect_flow.h"
 #include "app/main_class.h"
-#include "app/main_dialog_state.h"
-#include "app/settings.h"
+#include "core/main_dialog_state.h"
+#include "core/settings.h"
 #include "net/listener.h"
 #include "net/orv_sok.h"
 #include "net/peer_ways.h"

@@ -7,15 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "core/text_fields.h"
+#include "sim/model_scan.h"
+#include "testbed/aircraft_tree.h"
 #include "app/main_class.h"
 #include "app/main_dialog.h"
-#include "app/main_dialog_state.h"
-#include "app/ui_messages.h"
+#include "core/main_dialog_state.h"
+#include "core/ui_messages.h"
 #include "base/klib_settings.h"
 #include "dialogs/chat_dialog.h"
-#include "app/app_paths.h"
+#include "core/app_paths.h"
+#include "core/connection_state.h"
 #include "app/login_fields.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "net/listener.h"
 #include "net/orv_sok.h"
 #include "net/peer_ways.h"
@@ -23,7 +27,7 @@
 #include "testbed/loopback_peer.h"
 #include "support/child_process.h"
 #include "net/way_table_lock.h"
-#include "sim/big_tables.h"
+#include "core/big_tables.h"
 #include "support/klib_fixture.h"
 #include "win/msgbox.h"
 #include "win/richedit.h"
@@ -82,7 +86,39 @@ TEST_F(MainDialogTest, InitialisationFillsTheLibraryAndMakesTheChatTheTraceOutpu
   EXPECT_EQ(BrushColour(g_brushes[1]), std::optional<COLORREF>(0x3D2F28));
 }
 
+namespace {
+// Takes every message waiting for this thread: true when a WM_QUIT was among them.
+bool TakeQuitMessage() {
+  MSG msg{};
+  bool quit = false;
+  while (PeekMessageA(&msg, 0, 0, 0, PM_REMOVE) != 0)
+    if (msg.message == WM_QUIT) quit = true;
+  return quit;
+}
+}  // namespace
+
 TEST_F(MainDialogTest, FailingBrushEndsInitialisationWithItsCode) {
+  const struct {
+    int failing;  // the k-th brush fails
+    int code;
+  } cases[] = {{1, -10}, {4, -40}, {7, -70}};
+  TakeQuitMessage();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failing);
+    ASSERT_EQ(dialog_->StartTimers(), 1);
+    FailBrushCreationForTest(c.failing);
+    EXPECT_EQ(dialog_->InitMainDialog(), c.code);
+    FailBrushCreationForTest(0);
+    EXPECT_FALSE(dialog_->TimersRunning());
+    // Killed, not only forgotten: none of the four is left to kill.
+    for (UINT_PTR id : {kTimerOneSecond, kTimerHalfSecond, kTimerTenth, kTimerFast})
+      EXPECT_EQ(KillTimer(dialog_->m_hWnd, id), FALSE) << id;
+    EXPECT_TRUE(TakeQuitMessage());
+  }
+  EXPECT_EQ(dialog_->InitMainDialog(), 0);
+  EXPECT_FALSE(TakeQuitMessage());
+
+  // Through the dialog's own start-up: not initialised, and the program told to quit.
   dialog_.reset();
   g_pMainThread->RequestStop(0);
   g_pMainThread->WaitForEnd(5000);
@@ -95,6 +131,7 @@ TEST_F(MainDialogTest, FailingBrushEndsInitialisationWithItsCode) {
   dialog.Create(kMainDialogTemplate, nullptr);
   FailBrushCreationForTest(0);
   EXPECT_FALSE(dialog.Initialised());
+  EXPECT_TRUE(TakeQuitMessage());
   EXPECT_EQ(dialog.InitMainDialog(), 0);  // a later run without the fault succeeds
 }
 
@@ -169,6 +206,22 @@ TEST_F(MainDialogTest, StagedStartupRunsOnTheFirstTickAndCleansItsLines) {
   EXPECT_EQ(text.find('{'), std::string::npos);
 }
 
+TEST_F(MainDialogTest, StepTwoScansTheInstalledModelsAndPrintsWhatItFound) {
+  ASSERT_TRUE(MakeEmptyFile(g_appPaths().xplaneModelsFolder, "Heavy Metal/B738/B738.acf"));
+  ASSERT_TRUE(MakeEmptyFile(g_appPaths().xplaneModelsFolder, "Heavy Metal/B738/_Old.acf"));
+  WayTableLock().Init();
+  ASSERT_EQ(AllocateTables(), 1);
+  ASSERT_EQ(dialog_->StartupStep1(), 0);
+  SetModelScanDone(false);
+  dialog_->StartupStep2();
+  const std::string text = dialog_->Chat()->Output()->Text();
+  EXPECT_NE(text.find("Read: 2 files, 1 liveries available for multiplayer session."), std::string::npos) << text;
+  EXPECT_TRUE(ModelScanDone());
+  ASSERT_EQ(g_localModelTables().working.count, 1);
+  EXPECT_EQ(FieldText(g_localModelTables().working.records[0].title), "Heavy Metal\\B738\\B738.acf");
+  SetModelScanDone(false);
+}
+
 TEST_F(MainDialogTest, ProgressLinesArePrintedThenRemovedByTheLastStep) {
   WayTableLock().Init();
   ASSERT_EQ(AllocateTables(), 1);
@@ -206,8 +259,23 @@ TEST_F(MainDialogTest, QuitFlagMakesTheNextTickRunOnlyTheQuitSequence) {
   EXPECT_TRUE(Klib().Exiting());
   EXPECT_FALSE(KlibInitialised());
   EXPECT_EQ(g_secondsCounter.load(), seconds + 1);
-  dialog_->OneSecondTick();  // later ticks only count
+  EXPECT_TRUE(TakeQuitMessage());
+  // Later ticks only count: no second quit sequence, no other duty.
+  g_reportCounter = 7;
+  g_logoutSent = false;
+  g_reconnectCountdown = 1;
+  const std::uint32_t ticks = dialog_->TickCount();
+  for (std::uint32_t n = 1; n <= 3; ++n) {
+    dialog_->OneSecondTick();
+    EXPECT_EQ(g_secondsCounter.load(), seconds + 1 + n);
+    EXPECT_EQ(dialog_->TickCount(), ticks + n);
+  }
   EXPECT_EQ(g_quitCountdown.load(), 0u);
+  EXPECT_EQ(g_reportCounter.load(), 7u);
+  EXPECT_FALSE(g_logoutSent.load());
+  EXPECT_EQ(g_reconnectCountdown.load(), 1);
+  EXPECT_FALSE(TakeQuitMessage());
+  g_reconnectCountdown = 0;
 }
 
 namespace {

@@ -169,7 +169,7 @@ TEST_F(RemoteFile, AServerThatNeverAnswersIsGivenUpAtTheTotalTimeout) {
   EXPECT_EQ(reply.Fetch(Url("LFPG")), 0);
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, std::chrono::milliseconds(250));
-  EXPECT_LT(took, std::chrono::seconds(5));
+  EXPECT_LT(took, std::chrono::seconds(30));  // not the server's minute
 }
 
 namespace {

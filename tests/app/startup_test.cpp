@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/app_paths.h"
+#include "core/app_paths.h"
 #include "support/child_process.h"
 
 namespace fs = std::filesystem;

@@ -11,22 +11,22 @@
 #include <vector>
 
 #include "app/app_globals.h"
-#include "app/flight_plan_airports.h"
-#include "app/great_circle.h"
+#include "core/flight_plan_airports.h"
+#include "core/great_circle.h"
 #include "app/main_class.h"
-#include "app/main_dialog_state.h"
+#include "core/main_dialog_state.h"
 #include "app/metar_banner.h"
-#include "app/nearest_airport.h"
-#include "app/own_position.h"
-#include "app/settings.h"
+#include "core/nearest_airport.h"
+#include "core/own_position.h"
+#include "core/settings.h"
 #include "app/weather_worker.h"
 #include "base/klib_settings.h"
 #include "base/print_dlg.h"
 #include "dialogs/chat_dialog.h"
 #include "net/way_table_lock.h"
-#include "sim/airport_db.h"
-#include "sim/table_memory.h"
-#include "sim/text_fields.h"
+#include "core/airport_db.h"
+#include "core/table_memory.h"
+#include "core/text_fields.h"
 #include "support/klib_fixture.h"
 #include "testbed/metar_server.h"
 #include "win/clock.h"
@@ -80,7 +80,7 @@ std::vector<std::string> FetchedStations(const MetarServer& server) {
   return codes;
 }
 
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20'000) {
   for (int waited = 0; waited < timeoutMs; waited += 5) {
     if (done()) return true;
     Sleep(5);
@@ -623,12 +623,18 @@ TEST_F(WeatherWorkerLifeTest, OnUpdateWeatherStartsAWorkerThatDoesOneJobAndIsCol
   g_sessionOpen = true;
   g_ownSimulatorCode = 1000;
 
+  // The server holds its answer, so the worker is certainly still in its fetch
+  // (and the global's) while the test looks at it.
+  server_.HoldReplies();
   OnUpdateWeather();
   CAllPurposeThread* worker = g_pWeatherWorker.load();
   ASSERT_NE(worker, nullptr);
   EXPECT_STREQ(worker->Name(), "APTWUP1");
   EXPECT_EQ(worker->OwnerSlot(), static_cast<void*>(&g_pWeatherWorker));
-  ASSERT_TRUE(worker->WaitForEnd(10'000));
+  ASSERT_TRUE(server_.WaitForRequests(1, 20'000));
+  EXPECT_FALSE(worker->Ended());
+  server_.ReleaseReplies();
+  ASSERT_TRUE(worker->WaitForEnd(20'000));
   EXPECT_EQ(worker->ExitCode(), kWeatherJobDoneExitCode);
   EXPECT_EQ(FetchedStations(server_), std::vector<std::string>{"LFPG"});
   EXPECT_EQ(MetarBanner(), std::string(kLfpgMetar) + kSixBlanks);
@@ -638,10 +644,13 @@ TEST_F(WeatherWorkerLifeTest, OnUpdateWeatherStartsAWorkerThatDoesOneJobAndIsCol
   EXPECT_EQ(ReapEndedWeatherWorkers(), 1);
 
   // The next duty makes a new worker.
+  server_.HoldReplies();
   OnUpdateWeather();
   CAllPurposeThread* next = g_pWeatherWorker.load();
   ASSERT_NE(next, nullptr);
-  ASSERT_TRUE(next->WaitForEnd(10'000));
+  ASSERT_TRUE(server_.WaitForRequests(2, 20'000));
+  server_.ReleaseReplies();
+  ASSERT_TRUE(next->WaitForEnd(20'000));
   EXPECT_TRUE(WaitUntil([] { return g_pWeatherWorker.load() == nullptr; }));
   EXPECT_EQ(server_.RequestCount(), 2u);
 }

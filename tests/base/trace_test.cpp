@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/main_thread.h"
 #include "base/print_dlg.h"
@@ -142,21 +144,86 @@ TEST_F(TraceTest, LocalWritersChangeTheStoredFormatOnly) {
   Klib().traceOutput = nullptr;
 }
 
+namespace {
+// Stands in for the 100 ms waits of a writer that finds the trace ring full:
+// each wait runs the case's action at once, on the writer's own thread.
+class ScriptedRingWaiter final : public RingWaiter {
+ public:
+  explicit ScriptedRingWaiter(std::function<void(int)> action) : action_(std::move(action)) {}
+  void Wait(DWORD milliseconds) override {
+    EXPECT_EQ(milliseconds, 100u);
+    action_(waits_++);
+  }
+  int Waits() const { return waits_; }
+
+ private:
+  std::function<void(int)> action_;
+  int waits_ = 0;
+};
+
+std::vector<std::uint8_t> RingBytes(ByteRing& ring) {
+  std::vector<std::uint8_t> bytes(RingUsed(ring));
+  if (!bytes.empty()) {
+    EXPECT_EQ(RingRead(ring, bytes.data(), static_cast<std::uint32_t>(bytes.size())), RING_OK);
+  }
+  return bytes;
+}
+}  // namespace
+
 TEST_F(TraceTest, RingRecordIsWrittenWholeOrNotAtAll) {
-  // Fill the ring nearly full while the main thread is stopped, then a text that does not fit.
-  main_->RequestStop(0);
-  main_->WaitForEnd(5000);
-  ByteRing& ring = main_->TraceRing();
-  const std::uint32_t before = RingUsed(ring);
-  WriterThread writer;
   const std::string big(kTraceBufferSize - 100, 'z');
-  while (RingFree(ring) > big.size() + 2) writer.TraceQuiet("%s", big.c_str());
-  const std::uint32_t used = RingUsed(ring);
-  EXPECT_GT(used, before);
-  Klib().exitFlag = 1;  // ends the 10 s wait for room at once
-  writer.TraceQuiet("%s", big.c_str());
-  EXPECT_EQ(RingUsed(ring), used);
-  Klib().exitFlag = 0;
+  const std::uint32_t recordSize = static_cast<std::uint32_t>(big.size()) + 2;  // tag, text, terminator
+  const std::string recordText = std::string(1, static_cast<char>(kTraceText)) + big + '\0';
+  const std::vector<std::uint8_t> record(recordText.begin(), recordText.end());
+
+  struct Case {
+    const char* name;
+    int waits;          // waits the writer made before it returned
+    bool written;       // the record is at the end of the ring
+    bool dropsARecord;  // the wait makes room for exactly one record
+    bool exits;         // the wait sets the exit flag
+  };
+  const Case cases[] = {
+      {"room made during the first wait", 1, true, true, false},
+      {"exit during the first wait", 1, false, false, true},
+      {"no room for 10 s", 100, false, false, false},
+  };
+  // The main thread is stopped, so that only this test reads the ring.
+  main_->RequestStop(0);
+  ASSERT_TRUE(main_->WaitForEnd(10'000));
+  ByteRing& ring = main_->TraceRing();
+  WriterThread writer;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RingReset(ring);
+    while (RingFree(ring) >= recordSize) writer.TraceQuiet("%s", big.c_str());
+    const std::uint32_t used = RingUsed(ring);
+    ASSERT_GT(used, 0u);
+    ScriptedRingWaiter waiter([&](int) {
+      EXPECT_EQ(RingUsed(ring), used);  // nothing of the record before it fits
+      if (c.dropsARecord) {
+        EXPECT_EQ(RingRead(ring, nullptr, recordSize), RING_OK);
+      }
+      if (c.exits) Klib().exitFlag = 1;
+    });
+    main_->SetTraceRingWaiter(waiter);
+    writer.TraceQuiet("%s", big.c_str());
+    main_->SetTraceRingWaiter(DefaultRingWaiter());
+    Klib().exitFlag = 0;
+    EXPECT_EQ(waiter.Waits(), c.waits);
+    const std::vector<std::uint8_t> bytes = RingBytes(ring);
+    if (c.written) {
+      ASSERT_EQ(bytes.size(), used);
+      EXPECT_TRUE(std::equal(record.begin(), record.end(), bytes.end() - recordSize));
+    } else {
+      EXPECT_EQ(bytes.size(), used);
+    }
+    // Every record in the ring is whole: a tag, the text and its terminator.
+    ASSERT_EQ(bytes.size() % recordSize, 0u);
+    for (std::size_t at = 0; at < bytes.size(); at += recordSize) {
+      EXPECT_TRUE(std::equal(record.begin(), record.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at))) << at;
+    }
+  }
 }
 
 TEST(RemoteTrace, RecordLayouts) {

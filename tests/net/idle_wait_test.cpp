@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "app/main_dialog_state.h"
+#include "core/main_dialog_state.h"
 #include "net/frame_codes.h"
 #include "test_way.h"
 #include "testbed/loopback_peer.h"

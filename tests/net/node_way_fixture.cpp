@@ -2,11 +2,10 @@
 
 #include <algorithm>
 
-#include "app/connect_flow.h"
-#include "app/main_dialog_state.h"
-#include "app/main_window_actions.h"
-#include "app/own_callsign.h"
-#include "app/settings.h"
+#include "core/connection_state.h"
+#include "core/main_dialog_state.h"
+#include "core/own_callsign.h"
+#include "core/settings.h"
 #include "base/klib_settings.h"
 #include "net/long_haul.h"
 #include "net/web_task_way.h"

@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/connect_flow.h"
-#include "app/main_dialog_state.h"
-#include "app/main_window_actions.h"
-#include "app/ui_messages.h"
+#include "core/connection_state.h"
+#include "core/main_dialog_state.h"
+#include "core/ui_messages.h"
 #include "base/trusted_addresses.h"
 #include "net/frame_codes.h"
 #include "node_way_fixture.h"

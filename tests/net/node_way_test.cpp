@@ -8,14 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "app/main_dialog_state.h"
-#include "app/settings.h"
-#include "app/ui_messages.h"
+#include "core/main_dialog_state.h"
+#include "core/settings.h"
+#include "core/ui_messages.h"
+#include "support/frame_bytes.h"
+#include "win/clock.h"
 #include "base/klib_settings.h"
 #include "net/frame_codes.h"
+#include "net/listener.h"
 #include "net/web_task_way.h"
 #include "node_way_fixture.h"
-#include "sim/aircraft_type_db.h"
+#include "core/aircraft_type_db.h"
 #include "win/msgbox.h"
 #include "win/sound.h"
 
@@ -59,6 +62,12 @@ TEST_F(NodeWayTest, TheLoginIsBuiltFromTheSettingsAndTheOwnAircraft) {
   g_setupSettings.uploadBandWidth.store(32768);
   g_machineId.store(0x12345678);
   SetOwnPublicAddress("127.0.0.9");  // differs from the hub entry: the hub entry is taken
+  // The address found when the listening socket is bound replaces the setting's.
+  ASSERT_EQ(CreateListeningSocket(0), 0);
+  const std::string lan = LanIpAddress();
+  CloseListeningSocket();
+  ASSERT_FALSE(lan.empty());
+  ASSERT_NE(lan, "192.168.1.20");
   OwnAircraftReport own;
   own.onGround = true;
   own.radioSelection = kRadioCom2 | kRadioBoth;
@@ -93,7 +102,7 @@ TEST_F(NodeWayTest, TheLoginIsBuiltFromTheSettingsAndTheOwnAircraft) {
   EXPECT_EQ(id.versionLetter, 'B');
   EXPECT_EQ(id.machineId, 0x12345678u);
   EXPECT_EQ(id.publicAddress, Address("127.0.0.9"));
-  EXPECT_EQ(id.lanAddress, Address("192.168.1.20"));
+  EXPECT_EQ(id.lanAddress, Address(lan.c_str()));
   EXPECT_EQ(id.listenPort, 55010);
   EXPECT_EQ(id.serverToken, 0) << "no acknowledgement yet";
   EXPECT_EQ(id.login, "pilot7");
@@ -531,6 +540,60 @@ TEST_F(NodeWayTest, LogoutWithoutALinkAnnouncesNoLoss) {
   EXPECT_EQ(server_->LinksAccepted(), 0u);
   EXPECT_TRUE(way_->Actions().empty());
   EXPECT_FALSE(way_->Traced("Disconnected from network"));
+}
+
+}  // namespace
+
+namespace {
+
+// A type-10 frame whose header announces 100 body bytes, and only 10 of them.
+Bytes HalfFrame() { return Concat(Header(kNcsMsgTextAttributes, NCSUB_SETATTRIB, 0, 100), Bytes(10, 'a')); }
+
+TEST_F(NodeWayTest, ABodyThatDoesNotFollowItsHeaderInTimeClosesTheLink) {
+  LogIn();
+  ASSERT_TRUE(server_->SendRaw(HalfFrame()));
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] {
+    return way_->RunOnThread([&] { return way_->Hunter().BodyBytesAwaited(); }) == 90u;
+  }));
+  EXPECT_TRUE(server_->Linked());
+  AdvanceTickCountForTest(kReadBytesLimitMs);
+  ASSERT_TRUE(server_->WaitForLinkEnd(kWaitMs));
+  ASSERT_TRUE(WaitTraced(" **** Disconnected from network. **** "));
+  EXPECT_NE(way_->RunOnThread([&] { return std::string(way_->LostReason()); }).find(kBodyTimeoutReason),
+            std::string::npos);
+}
+
+// The node silent for long, or a fresh hub list: Connect over a link that is up.
+TEST_F(NodeWayTest, AConnectOverALiveLinkStartsTheNewLinkCleanWithoutTheLossSequence) {
+  g_networkState.store(2);
+  LogIn();
+  ASSERT_EQ(way_->LoggedInBits() & kWayLoggedIn, kWayLoggedIn);
+  ASSERT_TRUE(server_->SendRaw(HalfFrame()));
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] {
+    return way_->RunOnThread([&] { return way_->Hunter().BodyBytesAwaited(); }) == 90u;
+  }));
+  server_->SetAnswerLogins(false);
+  way_->ClearRecords();
+  const std::size_t pausesBefore = RecordedPauses().size();
+
+  Connect();
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return FramesOfType(NCSMSG_LOGIN).size() == 2; }));
+  EXPECT_EQ(server_->LinksAccepted(), 2u);
+  EXPECT_EQ(way_->LoggedInBits() & kWayLoggedIn, 0u) << "the gate waits for the new link's acknowledgement";
+  EXPECT_FALSE(way_->LoginAccepted());
+  // The new link's first frame is read as a frame, not as the old body's rest.
+  ASSERT_TRUE(server_->SendTest(1));
+  ASSERT_TRUE(WaitTraced("System Test SYSTEST_0001"));
+  EXPECT_EQ(way_->RunOnThread([&] { return way_->Hunter().BodyBytesAwaited(); }), 0u);
+  EXPECT_TRUE(way_->IsConnected());
+  EXPECT_FALSE(way_->Traced("Connection to node lost"));
+  EXPECT_FALSE(way_->Traced("Disconnected from network"));
+  EXPECT_EQ(g_hubListCountdown.load(), 0);
+  EXPECT_EQ(way_->RunOnThread([&] { return way_->SleepCountdown(); }), 0);
+  const std::vector<DWORD> pauses = RecordedPauses();
+  EXPECT_EQ(std::count(pauses.begin() + static_cast<std::ptrdiff_t>(pausesBefore), pauses.end(),
+                       kDisconnectionNoticePauseMs),
+            0);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_dialog_state.h"
+#include "core/main_dialog_state.h"
 #include "base/main_thread.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int kWaitMs = 5'000;
+constexpr int kWaitMs = 20'000;
 
 std::span<const std::uint8_t> Bytes(const std::string& text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -45,6 +45,14 @@ bool StepSecond(TestWay& way) {
   const unsigned before = way.SecondTasks();
   g_secondsCounter.fetch_add(1);
   return TestWay::WaitFor(kWaitMs, [&] { return way.SecondTasks() > before; });
+}
+
+// Returns once the way has gone round its whole loop (its messages, its socket,
+// its per-second check) at least `rounds` times after this call began: what it
+// would have done by then, it has done. A posted call wakes it, so no time is guessed.
+bool GoRound(TestWay& way, std::uint64_t rounds = 2) {
+  const std::uint64_t start = way.RunOnThread([&] { return way.Passes(); });
+  return TestWay::WaitFor(kWaitMs, [&] { return way.RunOnThread([&] { return way.Passes(); }) > start + rounds; });
 }
 
 class OrvSokTest : public WayTest {
@@ -119,7 +127,7 @@ TEST_F(OrvSokTest, FramesSplitAcrossSegmentsAreFoundAndTheKindIsLearnt) {
   for (const std::size_t to : cuts) {
     ASSERT_TRUE(server.Send(stream.substr(from, to - from)));
     from = to;
-    Sleep(20);  // separate segments
+    ASSERT_TRUE(GoRound(way));  // read before the next piece is sent: separate segments
   }
   ASSERT_TRUE(way.WaitForFrames(3, kWaitMs));
   const auto frames = way.Frames();
@@ -199,22 +207,41 @@ TEST_P(OrvSokProtocolErrorTest, IsAnsweredByDumpPauseAndDisconnection) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrvSokProtocolErrorTest,
-    ::testing::Values(BadHeaderCase{"Garbage", 0xFFFFFFFF, "iT[00][00][FF][FF][FF][FF]"},
+    ::testing::Values(BadHeaderCase{"Garbage", 0xFFFFFFFF, "iT[00][00][FF][FF][FF][FF]xyz }"},
                       BadHeaderCase{"OneOverTheChunk", static_cast<std::uint32_t>(kWayChunkSize + 1),
-                                    "iT[00][00][01] [03][00]"}),
+                                    "iT[00][00][01] [03][00]xyz }"}),
     [](const auto& testInfo) { return std::string(testInfo.param.label); });
+
+TEST_F(OrvSokTest, AThreadThatEndsAfterALossReportsItWithTheKeptReason) {
+  LoopbackServer server;
+  TestWay way(4);
+  Connect(way, server);
+  ASSERT_TRUE(server.CloseAbruptly());
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return way.IsLost() && !way.IsConnected(); }));
+  // Once the disconnection notice is served, the kept reason is its text.
+  std::string kept;
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] {
+    kept = way.RunOnThread([&] { return std::string(way.LostReason()); });
+    return kept.rfind("XWTSC: ", 0) == 0;
+  })) << kept;
+  const std::size_t before = way.LossReasons().size();
+  way.Stop();
+  const std::vector<std::string> reasons = way.LossReasons();
+  ASSERT_EQ(reasons.size(), before + 1) << "one loss at the end, the socket being closed already";
+  EXPECT_EQ(reasons.back(), kept);
+}
 
 TEST_F(OrvSokTest, PerSecondTaskRunsOncePerCounterStep) {
   TestWay way(WAYID_NODE, "g_porvNode");
   ASSERT_TRUE(way.Start());
-  Sleep(150);
+  ASSERT_TRUE(GoRound(way, 3));
   EXPECT_EQ(way.SecondTasks(), 0u);
   ASSERT_TRUE(StepSecond(way));
-  Sleep(200);  // several idle passes
+  ASSERT_TRUE(GoRound(way, 3));  // several idle passes
   EXPECT_EQ(way.SecondTasks(), 1u);
   g_secondsCounter.fetch_add(5);  // one change seen, one task
   ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return way.SecondTasks() == 2u; }));
-  Sleep(200);
+  ASSERT_TRUE(GoRound(way, 3));
   EXPECT_EQ(way.SecondTasks(), 2u);
 }
 
@@ -224,14 +251,19 @@ TEST_F(OrvSokTest, StopCountdownDisconnectsWithItsTagAfterItsSeconds) {
   Connect(way, server);
   way.RunOnThread([&] { return way.SetStopCountdown(2); });
   ASSERT_TRUE(StepSecond(way));
-  Sleep(100);
+  ASSERT_TRUE(GoRound(way));
   EXPECT_TRUE(way.IsConnected());
   EXPECT_FALSE(server.PeerClosed());
   ASSERT_TRUE(StepSecond(way));
   ASSERT_TRUE(server.WaitForPeerClose(kWaitMs));
   ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return !way.IsConnected(); }));
-  const std::string reason = way.RunOnThread([&] { return std::string(way.LostReason()); });
-  EXPECT_NE(reason.find("o_TTES 0."), std::string::npos) << reason;
+  // The reason is kept when the way serves its disconnection notice, which
+  // may still be queued when the link is seen down.
+  std::string reason;
+  EXPECT_TRUE(TestWay::WaitFor(kWaitMs, [&] {
+    reason = way.RunOnThread([&] { return std::string(way.LostReason()); });
+    return reason.find("o_TTES 0.") != std::string::npos;
+  })) << reason;
 }
 
 TEST_F(OrvSokTest, FreePeerWaySleepsAfterItsCountdownAndAllocationWakesIt) {
@@ -331,7 +363,7 @@ TEST_F(OrvSokTest, AFullReceiveRingLeavesTheBytesInTheSocketAndLosesNone) {
   const std::string stream = Pattern(kWayRxRingSize + 90'000);
   std::thread sender([&] { server.Send(stream, 0, 20'000); });
   ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return way.RunOnThread([&] { return way.RxFree(); }) == 0; }));
-  Sleep(100);  // passes with a full ring
+  ASSERT_TRUE(GoRound(way, 3));  // passes with a full ring
   EXPECT_TRUE(way.IsConnected()) << "a full ring is no reason to drop the link";
   way.hold.store(false);
   const bool all = TestWay::WaitFor(kWaitMs, [&] { return way.Taken().size() >= stream.size(); });
@@ -355,7 +387,7 @@ TEST_F(OrvSokTest, FiftyIdleConnectedWaysCostNextToNoCpu) {
     ways.push_back(std::make_unique<TestWay>(id));
     Connect(*ways.back(), server, static_cast<std::size_t>(id + 1));
   }
-  Sleep(300);  // let the connect notices settle
+  for (const auto& way : ways) ASSERT_TRUE(GoRound(*way));  // the connect notices are served
   std::vector<std::uint64_t> before;
   for (const auto& way : ways) before.push_back(way->Passes());
   const double cpuStart = ProcessCpuSeconds();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -14,8 +15,9 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes Frame(std::uint8_t length, std::initializer_list<std::uint8_t> body) {
-  Bytes frame = {0xA1, 0xB2, 0xC3, 0x17, NCSMSG_PILOT, NCSUB_PILOT_CHANGES, 0, 0, length, 0, 0, 0};
-  frame.insert(frame.end(), body);
+  const Bytes header = {0xA1, 0xB2, 0xC3, 0x17, NCSMSG_PILOT, NCSUB_PILOT_CHANGES, 0, 0, length, 0, 0, 0};
+  Bytes frame(header.size() + body.size());
+  std::copy(body.begin(), body.end(), std::copy(header.begin(), header.end(), frame.begin()));
   return frame;
 }
 

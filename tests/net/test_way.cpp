@@ -1,6 +1,6 @@
 #include "test_way.h"
 
-#include "app/main_dialog_state.h"
+#include "core/main_dialog_state.h"
 #include "base/klib_locks.h"
 #include "base/lz77.h"
 #include "base/main_thread.h"
@@ -61,11 +61,11 @@ TestWay::TestWay(std::int32_t wayId, const char* name) : COrvSok(nullptr, wayId,
 
 TestWay::~TestWay() { Stop(); }
 
-bool TestWay::Start() {
+bool TestWay::Start(DWORD queueSize) {
   if (InitBuffers(nullptr, SOCK_MODE_TCP, kWayRxRingSize, kWayTxRingSize, kWaySoRcvBuf, kWaySoSndBuf) != 0) {
     return false;
   }
-  return StartThread(1, kQueueSize) == 1;
+  return StartThread(1, queueSize) == 1;
 }
 
 void TestWay::Stop() {
@@ -90,6 +90,54 @@ DWORD TestWay::Record(char handler, const Frame& frame) {
   frames_.push_back(Received{handler, frame.header.type, frame.header.subCode,
                              std::string(frame.body.begin(), frame.body.end())});
   return 1;
+}
+
+DWORD TestWay::HandleNodeFrame(const Frame& frame) {
+  const DWORD recorded = Record('N', frame);
+  return serveNodeFrames_ ? COrvSok::HandleNodeFrame(frame) : recorded;
+}
+
+void TestWay::NodeTrace(int, unsigned, const char* text) {
+  std::lock_guard lock(mutex_);
+  nodeLines_.emplace_back(text);
+}
+
+void TestWay::NodeProtocolError(const char* line, const FrameHeader& header, const char* tag) {
+  {
+    std::lock_guard lock(mutex_);
+    nodeErrors_.push_back(std::string(line) + " | " + tag);
+  }
+  COrvSok::NodeProtocolError(line, header, tag);
+}
+
+void TestWay::ConnectionLost(const char* reason) {
+  {
+    std::lock_guard lock(mutex_);
+    lossReasons_.emplace_back(reason != nullptr ? reason : "");
+  }
+  COrvSok::ConnectionLost(reason);
+}
+
+std::vector<std::string> TestWay::NodeLines() {
+  std::lock_guard lock(mutex_);
+  return nodeLines_;
+}
+
+bool TestWay::NodeTraced(const std::string& part) {
+  for (const std::string& line : NodeLines()) {
+    if (line.find(part) != std::string::npos) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> TestWay::NodeErrors() {
+  std::lock_guard lock(mutex_);
+  return nodeErrors_;
+}
+
+std::vector<std::string> TestWay::LossReasons() {
+  std::lock_guard lock(mutex_);
+  return lossReasons_;
 }
 
 std::vector<TestWay::Received> TestWay::Frames() {

@@ -41,7 +41,7 @@ class TestWay : public COrvSok {
   ~TestWay() override;
 
   // Buffers as the peer ways have them, and the thread.
-  bool Start();
+  bool Start(DWORD queueSize = kQueueSize);
   void Stop();
 
   template <typename Call>
@@ -56,6 +56,16 @@ class TestWay : public COrvSok {
   // Ids the pilot and controller message hooks took.
   std::vector<std::uint32_t> KindMessages();
 
+  // The node frames go on to the program's own handler too (they are recorded
+  // all the same), as on a peer way of the program.
+  void ServeNodeFrames() { serveNodeFrames_ = true; }
+  // What the node frame handler printed, and its protocol errors ("line | tag").
+  std::vector<std::string> NodeLines();
+  bool NodeTraced(const std::string& part);
+  std::vector<std::string> NodeErrors();
+  // The reasons every ConnectionLost was given, in order.
+  std::vector<std::string> LossReasons();
+
   std::vector<Received> Frames();
   bool WaitForFrames(std::size_t count, int timeoutMs);
   unsigned SecondTasks() const { return secondTasks_.load(); }
@@ -65,7 +75,13 @@ class TestWay : public COrvSok {
  protected:
   DWORD ProcessMessage(const DMessage& message) override;
   void ThreadTaskEachSecond() override;
-  DWORD HandleNodeFrame(const Frame& frame) override { return Record('N', frame); }
+  DWORD HandleNodeFrame(const Frame& frame) override;
+  void NodeTrace(int colourField, unsigned flags, const char* text) override;
+  void NodeProtocolError(const char* line, const FrameHeader& header, const char* tag) override;
+ public:
+  void ConnectionLost(const char* reason) override;
+
+ protected:
   DWORD HandlePilotFrame(const Frame& frame) override { return Record('P', frame); }
   DWORD HandleControllerFrame(const Frame& frame) override { return Record('A', frame); }
   std::string PilotCallsign() const override { return "OWN001"; }
@@ -88,4 +104,8 @@ class TestWay : public COrvSok {
   ThreadCalls calls_;
   std::vector<Received> frames_;
   std::atomic<unsigned> secondTasks_{0};
+  std::atomic<bool> serveNodeFrames_{false};
+  std::vector<std::string> nodeLines_;
+  std::vector<std::string> nodeErrors_;
+  std::vector<std::string> lossReasons_;
 };

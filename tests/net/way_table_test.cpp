@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 
+#include "base/thread_messages.h"
+#include "net/way_ids.h"
 #include "net/way_record.h"
 #include "test_way.h"
 
@@ -132,6 +136,52 @@ TEST_F(WayTableTest, TheTraceGateWaitsForTheHolderAndCountsItself) {
   EXPECT_TRUE(inside.load());
   EXPECT_EQ(nestingInside.load(), 1) << "counted in, without the critical section";
   EXPECT_EQ(WayTableLock().Nesting(), 0) << "and out again";
+}
+
+}  // namespace
+
+namespace {
+
+// Fills a way's queue until not even a bare message fits in it.
+void FillQueue(TestWay& way) {
+  const std::vector<char> payload(512, 'q');
+  while (way.QueueFree() > 512 + 128) {
+    ASSERT_EQ(CBaseThread::PostData(nullptr, &way, THRDMSG_WAY_TEST, 0, 512, payload.data(), "FILL"), 1);
+  }
+  // A bare message takes its prefix word and the message words.
+  while (way.QueueFree() >= kDMessageSize + 4) {
+    ASSERT_EQ(CBaseThread::Post(nullptr, &way, THRDMSG_WAY_TEST, 0, 0, "FILL"), 1);
+  }
+}
+
+// A way whose thread is held, with a full queue: whoever posts to it waits.
+TEST_F(WayTableTest, AllocationUnderTheLockNeverWaitsForRoomInTheWaysQueue) {
+  TestWay way(0);
+  ASSERT_TRUE(way.Start(4096));
+  std::promise<void> release;
+  std::shared_future<void> held = release.get_future().share();
+  std::promise<void> entered;
+  auto busy = std::async(std::launch::async, [&] {
+    return way.RunOnThread([&entered, held] {
+      entered.set_value();
+      held.wait();
+      return 0;
+    });
+  });
+  entered.get_future().wait();
+  FillQueue(way);
+  auto allocation = std::async(std::launch::async, [] {
+    WayTableGuard guard;
+    return AllocatePeerWay("FULLQ");
+  });
+  const bool done = allocation.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  release.set_value();
+  busy.get();
+  ASSERT_TRUE(done) << "AllocatePeerWay waited for the way's queue while holding the way-table lock";
+  EXPECT_EQ(allocation.get(), 0);
+  // The way takes its allocation on its own thread all the same.
+  way.RunOnThread([] { return 0; });
+  EXPECT_EQ(way.RunOnThread([&] { return way.SleepCountdown(); }), 0);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "test_way.h"
 #include "testbed/tcp_listener.h"
 #include "testbed/web_page_server.h"

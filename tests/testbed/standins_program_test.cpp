@@ -139,6 +139,44 @@ TEST(StandinsProgram, ServesTheWebPageNodeAndPluginThenEndsOnSigterm) {
   }
 }
 
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+  return n;
+}
+
+std::string Fetch(int port) {
+  LoopbackClient client;
+  if (!client.Connect(static_cast<std::uint16_t>(port))) return {};
+  if (!client.Send("GET /h.php HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n")) return {};
+  return client.Receive(1 << 16, 5000);
+}
+
+TEST(StandinsProgram, TellsEveryFetchWhileItRuns) {
+  TempFolder folder;
+  const std::string portsPath = folder.Path() + "/p";
+  ChildProcess standins(TK_STANDINS_BINARY, folder.Path(), {}, {"--ports-file", portsPath, "--heartbeat-seconds", "0"});
+  Ports ports;
+  std::string portsText;
+  ASSERT_TRUE(WaitForPortsFile(portsPath, standins, ports, portsText)) << standins.Stderr();
+  const std::string line = "web: GET /h.php HTTP/1.1 -> answered 200 OK";
+  ASSERT_FALSE(Fetch(ports.web).empty());
+  ASSERT_FALSE(Fetch(ports.web).empty());
+  // Folded when they come within a second, told a second later at the latest;
+  // each on a line of its own when they do not. Either way before the program stops.
+  const auto told = [&] {
+    const std::string out = standins.Stdout();
+    return out.find("web: 1 more time: GET /h.php HTTP/1.1 -> answered 200 OK") != std::string::npos ||
+           Count(out, line) == 2;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+  while (!told() && std::chrono::steady_clock::now() < deadline && standins.Running())
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(told()) << standins.Stdout();
+  standins.Signal(SIGTERM);
+  EXPECT_EQ(standins.WaitForExit(kWaitMs), 0) << standins.Stderr();
+}
+
 TEST(StandinsProgram, EndsCleanlyOnSigintWithItsDefaults) {
   TempFolder folder;
   const std::string portsPath = folder.Path() + "/p";

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Fails when a source file of the program includes a header of a folder above
+# its own in the order of the README's layout table, or a header of testbed/,
+# tests/ or bench/, which stand outside that order.
+#   check_includes.sh [source-root]     (default: the repository holding this script)
+set -euo pipefail
+
+root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
+# Bottom up: a folder may include its own headers and those of the folders before it.
+order=(win base controls core net sim voice dialogs app)
+outside=(testbed tests bench)
+
+folders=()
+for folder in "${order[@]}"; do
+  [ -d "$root/$folder" ] && folders+=("$root/$folder")
+done
+if [ ${#folders[@]} -eq 0 ]; then
+  echo "check_includes: no program folder under $root" >&2
+  exit 2
+fi
+
+mapfile -t files < <(find "${folders[@]}" -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
+if [ ${#files[@]} -eq 0 ]; then
+  echo "check_includes: no source file under $root" >&2
+  exit 2
+fi
+
+for file in "${files[@]}"; do
+  printf '%s\n' "${file#"$root"/}"
+done | awk -v root="$root" -v order="${order[*]}" -v outside="${outside[*]}" '
+  BEGIN {
+    n = split(order, names, " ")
+    for (i = 1; i <= n; ++i) { rank[names[i]] = i; below[i] = (i == 1 ? "" : below[i - 1] " ") names[i] "/" }
+    m = split(outside, others, " ")
+    for (i = 1; i <= m; ++i) excluded[others[i]] = 1
+    bad = 0
+  }
+  # "a/./b/../c" -> "a/c"; a path that climbs above the root keeps its "..".
+  function normalise(path,    parts, k, count, out, i, depth) {
+    count = split(path, parts, "/")
+    depth = 0
+    for (i = 1; i <= count; ++i) {
+      if (parts[i] == "" || parts[i] == ".") continue
+      if (parts[i] == ".." && depth > 0 && out[depth] != "..") { --depth; continue }
+      out[++depth] = parts[i]
+    }
+    path = ""
+    for (i = 1; i <= depth; ++i) path = path (i > 1 ? "/" : "") out[i]
+    return path
+  }
+  {
+    source = $0
+    folder = substr(source, 1, index(source, "/") - 1)
+    directory = source
+    sub(/\/[^\/]*$/, "", directory)
+    line = 0
+    while ((getline text < (root "/" source)) > 0) {
+      ++line
+      if (text !~ /^[ \t]*#[ \t]*include[ \t]*"/) continue
+      target = text
+      sub(/^[ \t]*#[ \t]*include[ \t]*"/, "", target)
+      sub(/".*$/, "", target)
+      # Without a folder, or written relative, the name is taken from the including file.
+      if (target !~ /\// || target ~ /^\.\.?\//) target = normalise(directory "/" target)
+      top = target
+      sub(/\/.*$/, "", top)
+      if (top in excluded) {
+        printf "%s:%d: includes \"%s\": no folder of the program includes %s/\n", source, line, target, top
+        bad = 1
+      } else if ((top in rank) && rank[top] > rank[folder]) {
+        printf "%s:%d: includes \"%s\": %s/ is above %s/; %s/ may include %s\n", source, line, target, top, folder,
+               folder, below[rank[folder]]
+        bad = 1
+      } else if (top == "..") {
+        printf "%s:%d: includes \"%s\": outside the source tree\n", source, line, target
+        bad = 1
+      }
+    }
+    close(root "/" source)
+  }
+  END { exit bad }
+'

@@ -1,0 +1,49 @@
+// Depth-first walk of a folder tree in the order the folder enumeration gives
+// names, keeping the files (and optionally the folders) that the pattern
+// lists accept.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "win/find_file.h"
+
+struct DirectoryEntry {
+  WIN32_FIND_DATAA find;      // the file as the enumeration reported it
+  std::uint32_t folder = 0;   // index into DirectoryWalker::Folders()
+};
+
+class DirectoryWalker {
+ public:
+  struct Options {
+    bool recurse = true;
+    bool includeFolders = false;
+    const std::atomic<int>* stop = nullptr;  // a non-zero value ends the walk at once
+    std::string root;
+    std::string fileIncludes;    // ';'-separated patterns
+    std::string fileExcludes;
+    std::string folderExcludes;
+  };
+
+  explicit DirectoryWalker(Options options) : options_(std::move(options)) {}
+
+  // Walks the root folder.
+  void Walk() { Walk(options_.root); }
+  // Appends every accepted entry below `folder`. A folder reached through a
+  // symbolic link is not entered, so link loops end the walk of that branch.
+  void Walk(const std::string& folder);
+
+  const std::vector<DirectoryEntry>& Entries() const { return entries_; }
+  // Every folder an entry was found in, as the walk joined it ('/').
+  const std::vector<std::string>& Folders() const { return folders_; }
+  const std::string& FolderOf(const DirectoryEntry& entry) const { return folders_[entry.folder]; }
+
+ private:
+  bool Stopped() const { return options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed) != 0; }
+
+  Options options_;
+  std::vector<DirectoryEntry> entries_;
+  std::vector<std::string> folders_;
+};

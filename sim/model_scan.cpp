@@ -1,0 +1,195 @@
+#include "sim/model_scan.h"
+
+#include <array>
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+#include "base/klib_settings.h"
+#include "sim/ai_lock.h"
+#include "sim/aircraft_type_lookup.h"
+#include "sim/directory_walker.h"
+#include "core/text_fields.h"
+#include "sim/title_matcher.h"
+#include "sim/title_type_scorer.h"
+#include "win/ascii_case.h"
+
+namespace {
+std::atomic<bool> g_scanDone{false};
+
+constexpr bool IsAsciiLetterOrDigit(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// The last `parts` components of a '/' path, joined by backslashes (fewer when the path has fewer).
+std::string LastComponents(std::string_view path, int parts) {
+  std::array<std::string_view, 3> found{};
+  int n = 0;
+  while (n < parts && !path.empty()) {
+    const std::size_t slash = path.rfind('/');
+    const std::string_view part = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    path = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
+    if (!part.empty()) found[static_cast<std::size_t>(n++)] = part;
+  }
+  std::string joined;
+  for (int i = n - 1; i >= 0; --i) {
+    joined += found[static_cast<std::size_t>(i)];
+    if (i != 0) joined += '\\';
+  }
+  return joined;
+}
+
+// The type of one model from its "model folder\file name" text.
+void FindModelType(std::string typeText, const AircraftTypeDb& types, LocalModelRecord& record) {
+  NormaliseTitle(typeText.data());
+  char type[kModelTypeSize] = {};
+  int military = 0;
+  const int listed = MatchTitleToIcaoType(std::string_view(typeText), type, &military);
+  if (listed >= kTitleMatchCertain) {
+    record.typeScore = kTitleMatchCertain;
+    record.military = military;
+  } else {
+    char guessed[kModelTypeSize] = {};
+    const int points = GuessIcaoTypeFromTitle(typeText.c_str(), guessed, types);
+    if (points > 0) {
+      record.typeScore = points;
+      std::memcpy(type, guessed, sizeof type);
+    } else {
+      record.typeScore = listed;
+    }
+  }
+  type[sizeof type - 1] = '\0';
+  TrimSpaces(record.icaoType, type);
+}
+
+void SetClassData(const AircraftTypeLookup& lookup, const AircraftTypeDb& types, LocalModelRecord& record) {
+  const int index = lookup.Find(FieldText(record.icaoType));
+  if (index < 0) return;
+  const AircraftTypeRecord& found = types.records[index];
+  CopyCut(record.classCode, FieldText(found.classCode));
+  CopyCut(record.fifth, FieldText(found.fifth));
+}
+
+void WriteScanLine(ModelLog& log, const ModelScanCount& count) {
+  log.Write(kColourNormal, "\r\nRead: ");
+  log.Write(kColourEmphasis, std::to_string(count.filesFound));
+  log.Write(kColourNormal, " files, ");
+  log.Write(kColourEmphasis, std::to_string(count.modelsStored) + " ");
+  log.Write(kColourNormal, "liveries available for multiplayer session.");
+}
+
+// The words of a setting, upper-cased, split at blanks.
+std::vector<std::string> SettingWords(std::string_view setting) {
+  std::vector<std::string> words;
+  const std::string upper = AsciiUpper(setting);
+  std::size_t at = 0;
+  while (at < upper.size()) {
+    const std::size_t blank = upper.find(' ', at);
+    const std::size_t end = blank == std::string::npos ? upper.size() : blank;
+    if (end > at) words.push_back(upper.substr(at, end - at));
+    at = end + 1;
+  }
+  return words;
+}
+}  // namespace
+
+void PublishWorkingTable(LocalModelTables& tables, LocalModelTable& from, int count) {
+  AiGuard guard;
+  std::swap(tables.working.records, from.records);
+  tables.working.count = count;
+  from.count = 0;
+}
+
+ModelScanCount ScanAircraftFolder(const std::string& aircraftFolder, LocalModelTables& tables,
+                                  const AircraftTypeDb& types, ModelLog& log) {
+  ModelScanCount count;
+  if (!tables.Allocated()) return count;
+  DirectoryWalker::Options options;
+  options.root = aircraftFolder;
+  options.fileIncludes = kModelFileIncludes;
+  options.folderExcludes = kModelFolderExcludes;
+  DirectoryWalker walker(std::move(options));
+  walker.Walk();
+
+  const AircraftTypeLookup lookup(types);
+  LocalModelTable& building = tables.scratchA;
+  int stored = 0;
+  std::string path;
+  for (const DirectoryEntry& entry : walker.Entries()) {
+    if (stored >= kMaxLocalModels) break;
+    const char* name = entry.find.cFileName;
+    if (!IsAsciiLetterOrDigit(name[0])) continue;
+    path = walker.FolderOf(entry);
+    path += '/';
+    path += name;
+    const std::string title = LastComponents(path, 3);
+    if (title.size() >= kModelTitleSize) {
+      log.Write(kColourNormal, "\tPath " + title + " is too long, this aircraft will not be taken into account.\r\n");
+      continue;
+    }
+    LocalModelRecord& record = building.records[stored];
+    std::memset(&record, 0, sizeof record);
+    FindModelType(LastComponents(path, 2), types, record);
+    CopyCut(record.title, title);
+    SetClassData(lookup, types, record);
+    ++stored;
+  }
+  count.filesFound = static_cast<int>(walker.Entries().size());
+  count.modelsStored = stored;
+
+  std::memcpy(tables.copy.records, building.records, sizeof(LocalModelRecord) * static_cast<std::size_t>(stored));
+  tables.copy.count = stored;
+  PublishWorkingTable(tables, building, stored);
+  WriteScanLine(log, count);
+  return count;
+}
+
+void ApplyExcludedPlanes(LocalModelTables& tables, std::string_view excludedPlanes) {
+  if (!tables.Allocated() || tables.copy.count == 0) return;
+  const std::vector<std::string> words = SettingWords(excludedPlanes);
+  LocalModelTable& kept = tables.scratchB;
+  int count = 0;
+  std::string text;
+  for (const LocalModelRecord& record : tables.copy) {
+    text.assign(FieldText(record.title));
+    text += ' ';
+    text += FieldText(record.icaoType);
+    text += ' ';
+    text += FieldText(record.spare);
+    AsciiUpperInPlace(text.data());
+    bool dropped = false;
+    for (const std::string& word : words) {
+      if (text.find(word) != std::string::npos) {
+        dropped = true;
+        break;
+      }
+    }
+    if (!dropped) kept.records[count++] = record;
+  }
+  PublishWorkingTable(tables, kept, count);
+}
+
+void ApplyPackageOrder(LocalModelTables& tables, std::string_view packageOrder) {
+  if (!tables.Allocated() || tables.working.count == 0 || packageOrder.empty()) return;
+  const std::vector<std::string> prefixes = SettingWords(packageOrder);
+  const int count = tables.working.count;
+  std::vector<bool> taken(static_cast<std::size_t>(count), false);
+  LocalModelTable& ordered = tables.scratchB;
+  int out = 0;
+  for (const std::string& word : prefixes) {
+    const std::string prefix = word + " ";
+    for (int i = 0; i < count; ++i) {
+      if (taken[static_cast<std::size_t>(i)]) continue;
+      if (FieldText(tables.working.records[i].title).starts_with(prefix)) {
+        ordered.records[out++] = tables.working.records[i];
+        taken[static_cast<std::size_t>(i)] = true;
+      }
+    }
+  }
+  for (int i = 0; i < count; ++i)
+    if (!taken[static_cast<std::size_t>(i)]) ordered.records[out++] = tables.working.records[i];
+  PublishWorkingTable(tables, ordered, out);
+}
+
+bool ModelScanDone() { return g_scanDone.load(std::memory_order_acquire); }
+void SetModelScanDone(bool done) { g_scanDone.store(done, std::memory_order_release); }

@@ -1,0 +1,119 @@
+#include "sim/title_type_scorer.h"
+
+#include <algorithm>
+#include <array>
+
+#include "core/text_fields.h"
+#include "sim/title_rules.h"
+#include "win/ascii_case.h"
+
+namespace {
+constexpr std::array<std::string_view, 7> kAiPackagePrefixes = {"VIP", "GLOBS", "PAI", "AIA", "ATOC", "TAVKO", "CFSO"};
+constexpr std::string_view kWordSeparators = " _+";
+
+constexpr int kMakerPoints = 40;
+constexpr int kModelContainsPoints = 30;
+constexpr int kMakerAndModelPoints = 100;
+constexpr int kShortTypePoints = 1;
+constexpr int kTypeTailPoints = 50;
+constexpr int kTypeHeadPoints = 40;
+constexpr int kTypeFourPoints = 50;
+
+// The words of a title, split at runs of separators.
+class TitleWords {
+ public:
+  explicit TitleWords(std::string_view title) : rest_(title) {}
+  bool Next(std::string_view& word) {
+    const std::size_t start = rest_.find_first_not_of(kWordSeparators);
+    if (start == std::string_view::npos) return false;
+    rest_.remove_prefix(start);
+    const std::size_t end = std::min(rest_.find_first_of(kWordSeparators), rest_.size());
+    word = rest_.substr(0, end);
+    rest_.remove_prefix(end);
+    return true;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+// Runs once per word and record: the first character sifts the places.
+bool ContainsNoCase(std::string_view text, std::string_view word) {
+  if (word.empty()) return true;
+  if (word.size() > text.size()) return false;
+  const char first = AsciiToUpper(word[0]);
+  for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
+    if (AsciiToUpper(text[at]) == first && AsciiEqualNoCase(text.substr(at + 1, word.size() - 1), word.substr(1))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// strnicmp over n characters: a text shorter than n equals only a text as short.
+bool EqualFirstNoCase(std::string_view a, std::string_view b, std::size_t n) {
+  return AsciiEqualNoCase(a.substr(0, n), b.substr(0, n));
+}
+
+void WriteType(char* type, std::string_view value) {
+  const std::size_t length = std::min(value.size(), kTitleTypeLength);
+  for (std::size_t i = 0; i < length; ++i) type[i] = AsciiToUpper(value[i]);
+  type[length] = '\0';
+}
+}  // namespace
+
+int ScoreTitleWord(std::string_view word, const AircraftTypeRecord& record) {
+  const std::string_view maker = FieldText(record.manufacturer);
+  const std::string_view model = FieldText(record.model);
+  const std::string_view icao = FieldText(record.icaoType);
+  int points = 0;
+  const bool makerEqual = AsciiEqualNoCase(maker, word);
+  if (makerEqual) points += kMakerPoints;
+  if (ContainsNoCase(model, word)) points += kModelContainsPoints;
+  if (makerEqual && AsciiEqualNoCase(model, word)) points += kMakerAndModelPoints;
+  if (icao.size() < 4) {
+    if (icao.size() > 2 && word.size() > 2 && EqualFirstNoCase(icao, word, 3)) points += kShortTypePoints;
+  } else if (word.size() < 4) {
+    if (EqualFirstNoCase(icao.substr(1), word, 3)) {
+      points += kTypeTailPoints;
+    } else if (EqualFirstNoCase(icao, word, 3)) {
+      points += kTypeHeadPoints;
+    }
+  } else if (EqualFirstNoCase(icao, word, 4)) {
+    points += kTypeFourPoints;
+  }
+  return points;
+}
+
+int GuessIcaoTypeFromTitle(const char* title, char* type, const AircraftTypeDb& db) {
+  if (title == nullptr || type == nullptr || !db.loaded || !db.Allocated()) return 0;
+  TitleWords words(title);
+  std::string_view first;
+  if (!words.Next(first)) return 0;
+  for (const std::string_view prefix : kAiPackagePrefixes) {
+    if (!AsciiEqualNoCase(first, prefix)) continue;
+    std::string_view second;
+    if (!words.Next(second)) return 0;
+    WriteType(type, second);
+    return kTitleGuessAiPackage;
+  }
+
+  int best = 0;
+  const AircraftTypeRecord* winner = nullptr;
+  TitleWords all(title);
+  for (std::string_view word; all.Next(word);) {
+    for (int i = 0; i < db.count; ++i) {
+      const int points = ScoreTitleWord(word, db.records[i]);
+      if (points > best) {
+        best = points;
+        winner = &db.records[i];
+      }
+    }
+  }
+  if (winner == nullptr) return 0;
+  const std::string_view winnerType = FieldText(winner->icaoType);
+  WriteType(type, AsciiEqualNoCase(winnerType, "B74D") ? std::string_view("B744") : winnerType);
+  return best;
+}
+
+int GuessIcaoTypeFromTitle(const char* title, char* type) { return GuessIcaoTypeFromTitle(title, type, g_aircraftTypeDb()); }
