@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-std::atomic<std::uint32_t> g_secondsCounter{0};
+SecondsCounter g_secondsCounter;
 std::atomic<bool> g_startupDone{false};
 std::atomic<std::uint16_t> g_voiceStartCountdown{0};
 std::atomic<bool> g_quitting{false};

@@ -6,8 +6,11 @@
 #include <atomic>
 #include <cstdint>
 
-// Seconds since the timers started; every socket thread compares against it.
-extern std::atomic<std::uint32_t> g_secondsCounter;
+#include "base/seconds_counter.h"
+
+// Seconds since the timers started; every socket thread compares against it,
+// and each change wakes the threads waiting for their per-second task.
+extern SecondsCounter g_secondsCounter;
 extern std::atomic<bool> g_startupDone;
 extern std::atomic<std::uint16_t> g_voiceStartCountdown;
 extern std::atomic<bool> g_quitting;

@@ -35,7 +35,7 @@ inline constexpr std::size_t kSimPacketLimit = 1'024;
 inline constexpr std::uint16_t kDisconnectionSleepSeconds = 3;
 // Passes after work during which the loop does not wait.
 inline constexpr DWORD kWayBusyPasses = 100;
-// The longest idle wait; a byte on the socket or a post ends it at once.
+// The wait while the receive ring is full (only this thread drains it).
 inline constexpr int kWayIdleWaitMs = 50;
 inline constexpr DWORD kProtocolErrorPauseMs = 1'000;
 inline constexpr DWORD kDisconnectionPauseMs = 500;
@@ -135,6 +135,15 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   // (its caller holds WayTableLock): the way takes the allocation before the
   // next message it serves.
   void WakeForAllocation();
+
+  // ---- Idle wait (the way's own thread) ----
+  // A deadline (GetTickCount time) that must end an idle wait, for a step that
+  // times out between bytes; 0 clears it. Without one an idle way waits for a
+  // byte, a post or the next second.
+  void SetIdleDeadline(DWORD tickMs) { idleDeadline_ = tickMs; }
+  // The wait of one idle pass in milliseconds: 0 after work, with bytes to send,
+  // when a new second is due or when the deadline has passed; -1 for no limit.
+  int IdleWaitMs() const;
 
   // ---- State ----
   WayRecord* Record() const { return record_; }
@@ -242,6 +251,10 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
 
   void Pause(DWORD milliseconds) const;
 
+  // Paused: woken for a new second only while a countdown runs (or the simulator
+  // link still counts towards its connect).
+  bool PausedWaitOver() override;
+
   // The reason text of a THRDMSG_DISCONNECTION, popped from its payload: at
   // most 10,240 bytes are kept; a longer payload is drained in pieces, each
   // announced by a "Warning" box naming boxName.
@@ -327,6 +340,7 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   SimulatorPairOffsets pairOffsets_;
   std::atomic<DWORD> loggedIn_{0};
   DWORD busyPasses_ = 0;
+  DWORD idleDeadline_ = 0;
   bool accepted_ = false;
   bool ringFullTraced_ = false;
   std::atomic<DWORD> exitFlags_{0};
