@@ -40,7 +40,7 @@ std::string LastComponents(std::string_view path, int parts) {
 }
 
 // The type of one model from its "model folder\file name" text.
-void FindModelType(std::string typeText, const AircraftTypeDb& types, LocalModelRecord& record) {
+void FindModelType(std::string typeText, const TitleTypeIndex& scorerIndex, LocalModelRecord& record) {
   NormaliseTitle(typeText.data());
   char type[kModelTypeSize] = {};
   int military = 0;
@@ -50,7 +50,7 @@ void FindModelType(std::string typeText, const AircraftTypeDb& types, LocalModel
     record.military = military;
   } else {
     char guessed[kModelTypeSize] = {};
-    const int points = GuessIcaoTypeFromTitle(typeText.c_str(), guessed, types);
+    const int points = GuessIcaoTypeFromTitle(typeText.c_str(), guessed, scorerIndex);
     if (points > 0) {
       record.typeScore = points;
       std::memcpy(type, guessed, sizeof type);
@@ -112,6 +112,7 @@ ModelScanCount ScanAircraftFolder(const std::string& aircraftFolder, LocalModelT
   walker.Walk();
 
   const AircraftTypeLookup lookup(types);
+  const TitleTypeIndex scorerIndex(types);
   LocalModelTable& building = tables.scratchA;
   int stored = 0;
   std::string path;
@@ -129,7 +130,7 @@ ModelScanCount ScanAircraftFolder(const std::string& aircraftFolder, LocalModelT
     }
     LocalModelRecord& record = building.records[stored];
     std::memset(&record, 0, sizeof record);
-    FindModelType(LastComponents(path, 2), types, record);
+    FindModelType(LastComponents(path, 2), scorerIndex, record);
     CopyCut(record.title, title);
     SetClassData(lookup, types, record);
     ++stored;

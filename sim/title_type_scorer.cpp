@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
+#include <mutex>
+#include <string>
 
 #include "core/text_fields.h"
 #include "sim/title_rules.h"
@@ -18,6 +21,7 @@ constexpr int kShortTypePoints = 1;
 constexpr int kTypeTailPoints = 50;
 constexpr int kTypeHeadPoints = 40;
 constexpr int kTypeFourPoints = 50;
+constexpr int kMostPoints = kMakerPoints + kModelContainsPoints + kMakerAndModelPoints + kTypeTailPoints;
 
 // The words of a title, split at runs of separators.
 class TitleWords {
@@ -60,6 +64,20 @@ void WriteType(char* type, std::string_view value) {
   for (std::size_t i = 0; i < length; ++i) type[i] = AsciiToUpper(value[i]);
   type[length] = '\0';
 }
+
+// The index of the program's type table and the table state it was built from.
+struct ProgramIndexCache {
+  std::mutex mutex;
+  std::shared_ptr<const TitleTypeIndex> index;
+  const AircraftTypeRecord* records = nullptr;
+  int count = -1;
+  bool loaded = false;
+};
+
+ProgramIndexCache& TheProgramIndexCache() {
+  static auto* cache = new ProgramIndexCache();  // never destroyed, like the table itself
+  return *cache;
+}
 }  // namespace
 
 int ScoreTitleWord(std::string_view word, const AircraftTypeRecord& record) {
@@ -85,8 +103,8 @@ int ScoreTitleWord(std::string_view word, const AircraftTypeRecord& record) {
   return points;
 }
 
-int GuessIcaoTypeFromTitle(const char* title, char* type, const AircraftTypeDb& db) {
-  if (title == nullptr || type == nullptr || !db.loaded || !db.Allocated()) return 0;
+int GuessIcaoTypeFromTitle(const char* title, char* type, const TitleTypeIndex& index) {
+  if (title == nullptr || type == nullptr || !index.Usable()) return 0;
   TitleWords words(title);
   std::string_view first;
   if (!words.Next(first)) return 0;
@@ -98,22 +116,39 @@ int GuessIcaoTypeFromTitle(const char* title, char* type, const AircraftTypeDb& 
     return kTitleGuessAiPackage;
   }
 
-  int best = 0;
-  const AircraftTypeRecord* winner = nullptr;
+  TitleTypeIndex::Best best;
+  std::string upper;
   TitleWords all(title);
-  for (std::string_view word; all.Next(word);) {
-    for (int i = 0; i < db.count; ++i) {
-      const int points = ScoreTitleWord(word, db.records[i]);
-      if (points > best) {
-        best = points;
-        winner = &db.records[i];
-      }
-    }
+  for (std::string_view word; all.Next(word) && best.points < kMostPoints;) {
+    upper.assign(word);
+    AsciiUpperInPlace(upper.data(), upper.size());
+    const TitleTypeIndex::Best forWord = index.BestForWord(upper);
+    if (forWord.points > best.points) best = forWord;  // a later word must do better
   }
-  if (winner == nullptr) return 0;
-  const std::string_view winnerType = FieldText(winner->icaoType);
-  WriteType(type, AsciiEqualNoCase(winnerType, "B74D") ? std::string_view("B744") : winnerType);
-  return best;
+  if (best.record < 0) return 0;
+  const std::string_view winnerType = index.Type(best.record);
+  WriteType(type, winnerType == "B74D" ? std::string_view("B744") : winnerType);
+  return best.points;
 }
 
-int GuessIcaoTypeFromTitle(const char* title, char* type) { return GuessIcaoTypeFromTitle(title, type, g_aircraftTypeDb()); }
+int GuessIcaoTypeFromTitle(const char* title, char* type, const AircraftTypeDb& db) {
+  if (title == nullptr || type == nullptr || !db.loaded || !db.Allocated()) return 0;
+  return GuessIcaoTypeFromTitle(title, type, TitleTypeIndex(db));
+}
+
+int GuessIcaoTypeFromTitle(const char* title, char* type) {
+  ProgramIndexCache& cache = TheProgramIndexCache();
+  const AircraftTypeDb& db = g_aircraftTypeDb();
+  std::shared_ptr<const TitleTypeIndex> index;
+  {
+    std::lock_guard lock(cache.mutex);
+    if (!cache.index || cache.records != db.records || cache.count != db.count || cache.loaded != db.loaded) {
+      cache.index = std::make_shared<const TitleTypeIndex>(db);
+      cache.records = db.records;
+      cache.count = db.count;
+      cache.loaded = db.loaded;
+    }
+    index = cache.index;
+  }
+  return GuessIcaoTypeFromTitle(title, type, *index);
+}
