@@ -20,6 +20,9 @@ class DirectoryWalker {
   struct Options {
     bool recurse = true;
     bool includeFolders = false;
+    // Names and kinds only (FindFirstFileBasicA): the entries carry no times,
+    // sizes or read-only bit, and the walk needs no stat per entry.
+    bool kindsOnly = false;
     const std::atomic<int>* stop = nullptr;  // a non-zero value ends the walk at once
     std::string root;
     std::string fileIncludes;    // ';'-separated patterns

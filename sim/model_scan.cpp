@@ -108,6 +108,7 @@ ModelScanCount ScanAircraftFolder(const std::string& aircraftFolder, LocalModelT
   options.root = aircraftFolder;
   options.fileIncludes = kModelFileIncludes;
   options.folderExcludes = kModelFolderExcludes;
+  options.kindsOnly = true;  // the scan reads names and kinds alone
   DirectoryWalker walker(std::move(options));
   walker.Walk();
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -74,13 +75,37 @@ bool FillEntry(int folderFd, const char* name, WIN32_FIND_DATAA& data) {
   return true;
 }
 
+// The name and kind alone, from the listing's type where it gives one.
+bool FillKind(int folderFd, const dirent& entry, WIN32_FIND_DATAA& data) {
+  const std::size_t length = std::strlen(entry.d_name);
+  if (length >= sizeof data.cFileName) return false;
+  unsigned char kind = entry.d_type;
+  if (kind == DT_UNKNOWN) {
+    struct stat info {};
+    if (fstatat(folderFd, entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    kind = S_ISLNK(info.st_mode) ? DT_LNK : S_ISDIR(info.st_mode) ? DT_DIR : DT_REG;
+  }
+  DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+  if (kind == DT_LNK) {
+    attributes = FILE_ATTRIBUTE_REPARSE_POINT;
+    struct stat target {};
+    if (fstatat(folderFd, entry.d_name, &target, 0) == 0 && S_ISDIR(target.st_mode)) attributes |= FILE_ATTRIBUTE_DIRECTORY;
+  } else if (kind == DT_DIR) {
+    attributes = FILE_ATTRIBUTE_DIRECTORY;
+  }
+  data.dwFileAttributes = attributes;
+  std::memcpy(data.cFileName, entry.d_name, length + 1);
+  return true;
+}
+
 bool NameBefore(const WIN32_FIND_DATAA& a, const WIN32_FIND_DATAA& b) {
   const int c = AsciiCompareNoCaseN(a.cFileName, b.cFileName, sizeof a.cFileName);
   return c != 0 ? c < 0 : std::strcmp(a.cFileName, b.cFileName) < 0;
 }
-}  // namespace
 
-HFIND FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
+// The names of a folder that match, each filled by `fill`, sorted.
+template <class Fill>
+HFIND FindFirst(const char* pattern, WIN32_FIND_DATAA* data, Fill fill) {
   if (pattern == nullptr || data == nullptr) return INVALID_FIND_HANDLE;
   const std::string_view whole(pattern);
   const std::size_t slash = whole.rfind('/');
@@ -90,22 +115,32 @@ HFIND FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
 
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return INVALID_FIND_HANDLE;
-  auto* search = new FindSearch();
+  auto search = std::make_unique<FindSearch>();
   const int fd = dirfd(dir);
   while (const dirent* entry = readdir(dir)) {
     if (!NameMatches(namePattern, entry->d_name)) continue;
-    WIN32_FIND_DATAA found;
-    if (FillEntry(fd, entry->d_name, found)) search->entries.push_back(found);
+    WIN32_FIND_DATAA& found = search->entries.emplace_back();
+    if (!fill(fd, *entry, found)) search->entries.pop_back();
   }
   closedir(dir);
-  if (search->entries.empty()) {
-    delete search;
-    return INVALID_FIND_HANDLE;
-  }
+  if (search->entries.empty()) return INVALID_FIND_HANDLE;
   std::sort(search->entries.begin(), search->entries.end(), NameBefore);
   *data = search->entries[0];
   search->next = 1;
-  return search;
+  return search.release();
+}
+}  // namespace
+
+HFIND FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
+  return FindFirst(pattern, data, [](int fd, const dirent& entry, WIN32_FIND_DATAA& found) {
+    return FillEntry(fd, entry.d_name, found);
+  });
+}
+
+HFIND FindFirstFileBasicA(const char* pattern, WIN32_FIND_DATAA* data) {
+  return FindFirst(pattern, data, [](int fd, const dirent& entry, WIN32_FIND_DATAA& found) {
+    return FillKind(fd, entry, found);
+  });
 }
 
 BOOL FindNextFileA(HFIND search, WIN32_FIND_DATAA* data) {

@@ -287,6 +287,7 @@ TEST_F(ScanDifferential, EveryRecordOfAGeneratedTree) {
   ASSERT_TRUE(MakeEmptyFile(aircraft, "Pack/" + std::string(120, 'L') + "/long.acf"));
   ASSERT_EQ(symlink("../..", JoinPath(aircraft, "Pack/Mixed/loop").c_str()), 0);
   ASSERT_EQ(symlink("b.Acf", JoinPath(aircraft, "Pack/Mixed/linked.acf").c_str()), 0);
+  ASSERT_EQ(symlink("../Upper", JoinPath(aircraft, "Pack/Mixed/folderLink.acf").c_str()), 0);
   ASSERT_EQ(symlink("missing", JoinPath(aircraft, "Pack/Mixed/dangling.acf").c_str()), 0);
 
   const ModelScanCount expected = reference::ScanAircraftFolder(aircraft, Tables(), g_aircraftTypeDb(), log_);
