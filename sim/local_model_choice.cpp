@@ -82,18 +82,44 @@ void TakeModel(const LocalModelRecord& model, ModelQuery& query) {
   CopyCut(query.fifth, FieldText(model.fifth));
 }
 
-int TitlePoints(const LocalModelRecord& model, std::string_view airline, std::string_view type) {
+// The blank-separated words of `title` that equal `airline` (case ignored),
+// counted in one pass over the title, and all its words.
+struct WordCounts {
+  int equal = 0;
+  int all = 0;
+};
+
+WordCounts CountWords(std::string_view title, std::string_view airline) {
+  WordCounts counts;
+  std::size_t at = 0;
+  while (at < title.size()) {
+    std::size_t end = title.find(' ', at);
+    if (end == std::string_view::npos) end = title.size();
+    if (end > at) {
+      ++counts.all;
+      if (end - at == airline.size() && AsciiEqualNoCase(title.substr(at, end - at), airline)) ++counts.equal;
+    }
+    at = end + 1;
+  }
+  return counts;
+}
+
+int TitlePoints(std::string_view title, std::string_view modelType, std::string_view airline, std::string_view type) {
   int points = 0;
-  const std::string_view title = FieldText(model.title);
   if (!airline.empty()) {
-    const bool algerie = title.find("Air Algerie") != std::string_view::npos && airline == "DAH";
-    WordTitle(title).ForEachWord([&](std::string_view word) {
-      if (AsciiEqualNoCase(word, airline)) points += 5;
-      if (algerie) points += 5;
-    });
+    const bool algerie = airline == "DAH" && title.find("Air Algerie") != std::string_view::npos;
+    WordCounts counts;
+    if (title.starts_with(kAiPackagePrefix)) {
+      WordTitle(title).ForEachWord([&](std::string_view word) {
+        ++counts.all;
+        if (AsciiEqualNoCase(word, airline)) ++counts.equal;
+      });
+    } else {
+      counts = CountWords(title, airline);
+    }
+    points += 5 * counts.equal + (algerie ? 5 * counts.all : 0);
   }
   if (!type.empty()) {
-    const std::string_view modelType = FieldText(model.icaoType);
     if (ContainsNoCase(modelType, type)) {
       points += AsciiEqualNoCase(modelType, type) ? 10 : 7;
     } else if (type.size() >= 3 && modelType.size() >= 3 && AsciiEqualNoCase(modelType.substr(0, 3), type.substr(0, 3))) {
@@ -104,40 +130,49 @@ int TitlePoints(const LocalModelRecord& model, std::string_view airline, std::st
 }
 }  // namespace
 
+// One pass stands for the three that the answers rank: an equal title ends
+// it; the first model of the type with a certain type score, else the best
+// points so far, are kept in case no title is equal.
 int ScoreModelsByTitle(ModelQuery& query, const LocalModelTable& models) {
   const std::string_view title = FieldText(query.title);
   if (title.empty()) return kChoiceTitleBadArguments;
   if (!models.Allocated() || models.count <= 0) return kChoiceTitleNoModels;
-  for (const LocalModelRecord& model : models) {
-    if (AsciiEqualNoCase(FieldText(model.title), title)) {
-      TakeModel(model, query);
-      return kChoiceSameTitle;
-    }
-  }
   const std::string_view type = FieldText(query.icaoType);
-  if (!type.empty()) {
-    for (const LocalModelRecord& model : models) {
-      if (model.typeScore > kChoiceKnownTypeScore && AsciiEqualNoCase(FieldText(model.icaoType), type)) {
-        TakeModel(model, query);
-        return kChoiceSameTypeKnown;
-      }
-    }
-  }
   const std::string_view airline = FieldText(query.airline);
+  const LocalModelRecord* sameType = nullptr;
   const LocalModelRecord* best = nullptr;
   int bestPoints = 0;
   for (const LocalModelRecord& model : models) {
-    const int points = TitlePoints(model, airline, type);
+    const std::string_view modelTitle = FieldText(model.title);
+    if (modelTitle.size() == title.size() && AsciiEqualNoCase(modelTitle, title)) {
+      TakeModel(model, query);
+      return kChoiceSameTitle;
+    }
+    if (sameType != nullptr) continue;
+    const std::string_view modelType = FieldText(model.icaoType);
+    if (!type.empty() && AsciiEqualNoCase(modelType, type) && model.typeScore > kChoiceKnownTypeScore) {
+      sameType = &model;
+      continue;
+    }
+    const int points = TitlePoints(modelTitle, modelType, airline, type);
     if (points > bestPoints) {
       bestPoints = points;
       best = &model;
     }
+  }
+  if (sameType != nullptr) {
+    TakeModel(*sameType, query);
+    return kChoiceSameTypeKnown;
   }
   if (best == nullptr) return kChoiceNothing;
   TakeModel(*best, query);
   return bestPoints;
 }
 
+// One pass over the models of exactly the remote type: a military model or
+// one whose rule airline is the pilot's ends it; the first with the airline
+// as a title word, and the first whose title holds the airline's name, are
+// kept for when none does.
 int ScoreModelsByAirline(ModelQuery& query, const LocalModelTable& models, const AirlineTable& airlines) {
   const std::string_view type = FieldText(query.icaoType);
   if (FieldText(query.title).empty() || type.empty()) return kChoiceAirlineBadArguments;
@@ -145,6 +180,15 @@ int ScoreModelsByAirline(ModelQuery& query, const LocalModelTable& models, const
   const std::string_view airline = FieldText(query.airline);
   if (airline.empty()) return kChoiceNothing;
 
+  std::string_view name;
+  for (const AirlineRecord& record : airlines) {
+    if (FieldText(record.code) == airline && !FieldText(record.name).empty()) {
+      name = FieldText(record.name);
+      break;
+    }
+  }
+  const LocalModelRecord* withWord = nullptr;
+  const LocalModelRecord* withName = nullptr;
   for (const LocalModelRecord& model : models) {
     if (FieldText(model.icaoType) != type) continue;
     if (model.military != 0) {
@@ -155,27 +199,21 @@ int ScoreModelsByAirline(ModelQuery& query, const LocalModelTable& models, const
       TakeModel(model, query);
       return kChoiceRuleAirline;
     }
-  }
-  for (const LocalModelRecord& model : models) {
-    if (FieldText(model.icaoType) == type && WordTitle(FieldText(model.title)).HasWord(airline)) {
-      TakeModel(model, query);
-      return kChoiceAirlineWord;
+    if (withWord != nullptr) continue;
+    const std::string_view title = FieldText(model.title);
+    if (WordTitle(title).HasWord(airline)) {
+      withWord = &model;
+    } else if (withName == nullptr && !name.empty() && UpperContains(title, name)) {
+      withName = &model;
     }
   }
-  const AirlineRecord* named = nullptr;
-  for (const AirlineRecord& record : airlines) {
-    if (FieldText(record.code) == airline && !FieldText(record.name).empty()) {
-      named = &record;
-      break;
-    }
+  if (withWord != nullptr) {
+    TakeModel(*withWord, query);
+    return kChoiceAirlineWord;
   }
-  if (named == nullptr) return kChoiceNothing;
-  const std::string_view name = FieldText(named->name);
-  for (const LocalModelRecord& model : models) {
-    if (FieldText(model.icaoType) == type && UpperContains(FieldText(model.title), name)) {
-      TakeModel(model, query);
-      return kChoiceAirlineName;
-    }
+  if (withName != nullptr) {
+    TakeModel(*withName, query);
+    return kChoiceAirlineName;
   }
   return kChoiceNothing;
 }

@@ -14,14 +14,7 @@ namespace {
 constexpr std::array<std::string_view, 7> kAiPackagePrefixes = {"VIP", "GLOBS", "PAI", "AIA", "ATOC", "TAVKO", "CFSO"};
 constexpr std::string_view kWordSeparators = " _+";
 
-constexpr int kMakerPoints = 40;
-constexpr int kModelContainsPoints = 30;
-constexpr int kMakerAndModelPoints = 100;
-constexpr int kShortTypePoints = 1;
-constexpr int kTypeTailPoints = 50;
-constexpr int kTypeHeadPoints = 40;
-constexpr int kTypeFourPoints = 50;
-constexpr int kMostPoints = kMakerPoints + kModelContainsPoints + kMakerAndModelPoints + kTypeTailPoints;
+constexpr int kMostPoints = kTitleMakerPoints + kTitleModelContainsPoints + kTitleMakerAndModelPoints + kTitleTypeTailPoints;
 
 // The words of a title, split at runs of separators.
 class TitleWords {
@@ -86,19 +79,19 @@ int ScoreTitleWord(std::string_view word, const AircraftTypeRecord& record) {
   const std::string_view icao = FieldText(record.icaoType);
   int points = 0;
   const bool makerEqual = AsciiEqualNoCase(maker, word);
-  if (makerEqual) points += kMakerPoints;
-  if (ContainsNoCase(model, word)) points += kModelContainsPoints;
-  if (makerEqual && AsciiEqualNoCase(model, word)) points += kMakerAndModelPoints;
+  if (makerEqual) points += kTitleMakerPoints;
+  if (ContainsNoCase(model, word)) points += kTitleModelContainsPoints;
+  if (makerEqual && AsciiEqualNoCase(model, word)) points += kTitleMakerAndModelPoints;
   if (icao.size() < 4) {
-    if (icao.size() > 2 && word.size() > 2 && EqualFirstNoCase(icao, word, 3)) points += kShortTypePoints;
+    if (icao.size() > 2 && word.size() > 2 && EqualFirstNoCase(icao, word, 3)) points += kTitleShortTypePoints;
   } else if (word.size() < 4) {
     if (EqualFirstNoCase(icao.substr(1), word, 3)) {
-      points += kTypeTailPoints;
+      points += kTitleTypeTailPoints;
     } else if (EqualFirstNoCase(icao, word, 3)) {
-      points += kTypeHeadPoints;
+      points += kTitleTypeHeadPoints;
     }
   } else if (EqualFirstNoCase(icao, word, 4)) {
-    points += kTypeFourPoints;
+    points += kTitleTypeFourPoints;
   }
   return points;
 }

@@ -6,14 +6,6 @@
 #include "win/ascii_case.h"
 
 namespace {
-constexpr int kMakerPoints = 40;
-constexpr int kModelContainsPoints = 30;
-constexpr int kMakerAndModelPoints = 100;
-constexpr int kShortTypePoints = 1;
-constexpr int kTypeTailPoints = 50;
-constexpr int kTypeHeadPoints = 40;
-constexpr int kTypeFourPoints = 50;
-
 // Up to 4 bytes and their count in one key: pieces of different lengths never collide.
 std::uint32_t Key(std::string_view bytes) {
   std::uint32_t key = 0;
@@ -80,19 +72,19 @@ int TitleTypeIndex::Points(std::string_view word, int record) const {
   const std::string_view type = types_[i];
   int points = 0;
   const bool makerEqual = maker == word;
-  if (makerEqual) points += kMakerPoints;
-  if (model.find(word) != std::string_view::npos) points += kModelContainsPoints;
-  if (makerEqual && model == word) points += kMakerAndModelPoints;
+  if (makerEqual) points += kTitleMakerPoints;
+  if (model.find(word) != std::string_view::npos) points += kTitleModelContainsPoints;
+  if (makerEqual && model == word) points += kTitleMakerAndModelPoints;
   if (type.size() < 4) {
-    if (type.size() > 2 && word.size() > 2 && type.substr(0, 3) == word.substr(0, 3)) points += kShortTypePoints;
+    if (type.size() > 2 && word.size() > 2 && type.substr(0, 3) == word.substr(0, 3)) points += kTitleShortTypePoints;
   } else if (word.size() < 4) {
     if (type.substr(1, 3) == word) {
-      points += kTypeTailPoints;
+      points += kTitleTypeTailPoints;
     } else if (type.substr(0, 3) == word) {
-      points += kTypeHeadPoints;
+      points += kTitleTypeHeadPoints;
     }
   } else if (type.substr(0, 4) == word.substr(0, 4)) {
-    points += kTypeFourPoints;
+    points += kTitleTypeFourPoints;
   }
   return points;
 }
@@ -119,7 +111,7 @@ int TitleTypeIndex::FirstModelContaining(std::string_view word) const {
 TitleTypeIndex::Best TitleTypeIndex::BestForWord(std::string_view word) const {
   Best best;
   if (!usable_ || word.empty()) return best;
-  if (const auto maker = makerBest_.find(std::string(word)); maker != makerBest_.end())
+  if (const auto maker = makerBest_.find(word); maker != makerBest_.end())
     Consider(best, maker->second.points, maker->second.record);
   // Every record with type points is on one of these lists.
   const auto consider = [&](const Records* records) {
@@ -138,7 +130,7 @@ TitleTypeIndex::Best TitleTypeIndex::BestForWord(std::string_view word) const {
   // nothing; a record on them that contains the word scores more than 30. So
   // the model test decides only when nothing above reached 30, and then the
   // first record containing the word wins with exactly 30.
-  if (best.points < kModelContainsPoints) {
+  if (best.points < kTitleModelContainsPoints) {
     const int first = FirstModelContaining(word);
     if (first >= 0) Consider(best, Points(word, first), first);
   }

@@ -5,13 +5,24 @@
 // refer to the table afterwards.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "core/aircraft_type_db.h"
+
+// Points of one title word against one type record.
+inline constexpr int kTitleMakerPoints = 40;           // the word is the maker
+inline constexpr int kTitleModelContainsPoints = 30;   // the model holds the word
+inline constexpr int kTitleMakerAndModelPoints = 100;  // the word is the maker and the model
+inline constexpr int kTitleShortTypePoints = 1;        // a 3-character type begins the word
+inline constexpr int kTitleTypeTailPoints = 50;        // a 3-character word is the type's characters 2-4
+inline constexpr int kTitleTypeHeadPoints = 40;        // ... or its first 3
+inline constexpr int kTitleTypeFourPoints = 50;        // a longer word begins with the type's first 4
 
 class TitleTypeIndex {
  public:
@@ -46,7 +57,11 @@ class TitleTypeIndex {
   std::vector<std::string> models_;
   std::vector<std::string> types_;
   // Words equal to a maker: what that maker's records score, computed at build.
-  std::unordered_map<std::string, Best> makerBest_;
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  std::unordered_map<std::string, Best, TextHash, std::equal_to<>> makerBest_;
   // Records by the parts of their type that the type points compare.
   std::unordered_map<std::uint32_t, Records> shortTypes_;  // 3-character types
   std::unordered_map<std::uint32_t, Records> typeHeads3_;  // first 3 of longer types

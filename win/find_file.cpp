@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <cstring>
 #include <string>
@@ -14,12 +15,17 @@
 
 #include "win/ascii_case.h"
 
+// The entries stay where they were read; `order` sorts them, so that no
+// 320-byte record moves more than the one copy handed out.
 struct FindSearch {
   std::vector<WIN32_FIND_DATAA> entries;
+  std::vector<std::uint32_t> order;
   std::size_t next = 0;
 };
 
 namespace {
+constexpr std::size_t kFolderEntriesAtFirst = 16;  // room for a model folder without regrowth
+
 // '*' any run, '?' any one character, letters without case.
 bool NameMatches(std::string_view pattern, std::string_view name) {
   std::size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
@@ -116,6 +122,7 @@ HFIND FindFirst(const char* pattern, WIN32_FIND_DATAA* data, Fill fill) {
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return INVALID_FIND_HANDLE;
   auto search = std::make_unique<FindSearch>();
+  search->entries.reserve(kFolderEntriesAtFirst);
   const int fd = dirfd(dir);
   while (const dirent* entry = readdir(dir)) {
     if (!NameMatches(namePattern, entry->d_name)) continue;
@@ -124,8 +131,12 @@ HFIND FindFirst(const char* pattern, WIN32_FIND_DATAA* data, Fill fill) {
   }
   closedir(dir);
   if (search->entries.empty()) return INVALID_FIND_HANDLE;
-  std::sort(search->entries.begin(), search->entries.end(), NameBefore);
-  *data = search->entries[0];
+  const std::vector<WIN32_FIND_DATAA>& entries = search->entries;
+  search->order.resize(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) search->order[i] = static_cast<std::uint32_t>(i);
+  std::sort(search->order.begin(), search->order.end(),
+            [&](std::uint32_t a, std::uint32_t b) { return NameBefore(entries[a], entries[b]); });
+  *data = entries[search->order[0]];
   search->next = 1;
   return search.release();
 }
@@ -145,7 +156,7 @@ HFIND FindFirstFileBasicA(const char* pattern, WIN32_FIND_DATAA* data) {
 
 BOOL FindNextFileA(HFIND search, WIN32_FIND_DATAA* data) {
   if (search == nullptr || data == nullptr || search->next >= search->entries.size()) return FALSE;
-  *data = search->entries[search->next++];
+  *data = search->entries[search->order[search->next++]];
   return TRUE;
 }
 

@@ -177,16 +177,20 @@ class ModelChoiceDifferential : public ModelTablesTest {
  protected:
   static constexpr std::array<std::string_view, 10> kTypes = {"B738", "B737", "B73", "A320", "A32", "C172",
                                                               "b738", "DH8D", "B738F", ""};
-  static constexpr std::array<std::string_view, 8> kAirlines = {"NRD", "DAH", "AFR", "nrd", "XX", "", "BAW", "KLM"};
+  static constexpr std::array<std::string_view, 9> kAirlines = {"NRD", "DAH", "AFR", "nrd", "XX",
+                                                                 "",    "BAW", "KLM", "SKL"};
+  // Types of the remote pilots: the models' own and some that no model has.
+  static constexpr std::array<std::string_view, 14> kRemoteTypes = {
+      "B738", "B737", "B73", "A320", "A32", "C172", "b738", "DH8D", "B738F", "", "B739", "ZZZZ", "A3", "DH8"};
 
   std::vector<LocalModelRecord> MakeModels(Random& random, int count) {
-    constexpr std::array<std::string_view, 9> kWords = {"Heavy", "Metal", "NRD", "nrd", "Air Algerie", "DAH",
-                                                        "NORDIC LINES", "Nordic Lines", "KLM"};
+    constexpr std::array<std::string_view, 10> kWords = {"Heavy",        "Metal",        "NRD", "nrd",        "Air Algerie",
+                                                         "DAH",          "NORDIC LINES", "KLM", "Skyline Air", "Nordic Lines"};
     std::vector<LocalModelRecord> models;
     for (int i = 0; i < count; ++i) {
       std::string title;
       if (random() % 10 == 0) {
-        title = "VIP_" + RandomText(random, "AB73", 4) + std::string(PickFrom(random, kAirlines)) + "x";
+        title = "VIP_" + RandomText(random, "AB73", 4) + std::array{"NRD", "DAH", "KLM", "nrd", ""}[Pick(random, 5)] + "x";
       } else {
         const std::size_t words = 1 + Pick(random, 4);
         for (std::size_t w = 0; w < words; ++w) {
@@ -195,11 +199,15 @@ class ModelChoiceDifferential : public ModelTablesTest {
         }
         title += "\\M" + std::to_string(i) + "\\m.acf";
       }
-      const int score = std::array{0, 40, 100, 101, 10'000}[Pick(random, 5)];
-      LocalModelRecord model = Model(title, PickFrom(random, kTypes), score, RandomText(random, "LJP2", 3),
-                                     RandomText(random, "MHL", 1));
-      model.military = random() % 40 == 0 ? 1 : 0;
-      if (random() % 8 == 0) CopyCut(model.airline, PickFrom(random, kAirlines));
+      // Certain types, military models and rule airlines are rare, so that
+      // the later passes of both scorers decide often.
+      const int score = random() % 30 == 0 ? std::array{101, 10'000}[Pick(random, 2)]
+                                           : std::array{0, 40, 100}[Pick(random, 3)];
+      const std::string_view type = PickFrom(random, kTypes);
+      LocalModelRecord model =
+          Model(title, type, score, RandomText(random, "LJP2", 3), RandomText(random, "MHL", 1));
+      model.military = type == "C172" && random() % 3 == 0 ? 1 : 0;
+      if (random() % 50 == 0) CopyCut(model.airline, std::array{"KLM", "XX", "nrd"}[Pick(random, 3)]);
       models.push_back(model);
     }
     return models;
@@ -225,9 +233,9 @@ TEST_F(ModelChoiceDifferential, GeneratedTableAndPilots) {
   const LocalModelTable table{models.data(), static_cast<int>(models.size())};
   const AirlineTable airlines = [] {
     AirlineTable made;
-    made.records.reset(AllocateTableRecords<AirlineRecord>(4));
-    const std::array<std::pair<const char*, const char*>, 4> named = {
-        {{"NRD", "NORDIC LINES"}, {"DAH", "AIR ALGERIE"}, {"AFR", ""}, {"KLM", "KLM"}}};
+    made.records.reset(AllocateTableRecords<AirlineRecord>(5));
+    const std::array<std::pair<const char*, const char*>, 5> named = {
+        {{"NRD", "NORDIC LINES"}, {"DAH", "AIR ALGERIE"}, {"AFR", ""}, {"KLM", "KLM"}, {"SKL", "SKYLINE AIR"}}};
     for (const auto& [code, name] : named) {
       CopyCut(made.records[made.count].code, code);
       CopyCut(made.records[made.count].name, name);
@@ -237,7 +245,7 @@ TEST_F(ModelChoiceDifferential, GeneratedTableAndPilots) {
     return made;
   }();
 
-  std::array<int, 4> resultsSeen{};  // 800/500, airline answers, points, nothing
+  std::array<int, 6> resultsSeen{};  // 800/500, points, nothing; 1000/999, 998, 997
   for (int pilot = 0; pilot < 600; ++pilot) {
     ModelQuery query;
     const int kind = static_cast<int>(Pick(random, 4));
@@ -246,7 +254,7 @@ TEST_F(ModelChoiceDifferential, GeneratedTableAndPilots) {
                         : kind == 2 ? RandomText(random, "AB ", 6)
                                     : "";
     CopyCut(query.title, title);
-    CopyCut(query.icaoType, PickFrom(random, kTypes));
+    CopyCut(query.icaoType, PickFrom(random, kRemoteTypes));
     CopyCut(query.airline, PickFrom(random, kAirlines));
     SCOPED_TRACE(std::string(query.title) + " / " + query.icaoType + " / " + query.airline);
 
@@ -266,10 +274,12 @@ TEST_F(ModelChoiceDifferential, GeneratedTableAndPilots) {
       ASSERT_EQ(ChooseLocalModel(actual, table, airlines, follow), result);
       ExpectSameQuery(actual, expected);
     }
-    resultsSeen[titleResult >= kChoiceSameTypeKnown ? 0 : titleResult > 0 ? 2 : 3]++;
-    if (airlineResult >= kChoiceAirlineName) resultsSeen[1]++;
+    resultsSeen[titleResult >= kChoiceSameTypeKnown ? 0 : titleResult > 0 ? 1 : 2]++;
+    if (airlineResult >= kChoiceRuleAirline) resultsSeen[3]++;
+    if (airlineResult == kChoiceAirlineWord) resultsSeen[4]++;
+    if (airlineResult == kChoiceAirlineName) resultsSeen[5]++;
   }
-  for (const int seen : resultsSeen) EXPECT_GT(seen, 10);
+  for (std::size_t i = 0; i < resultsSeen.size(); ++i) EXPECT_GT(resultsSeen[i], 5) << "answer kind " << i;
 }
 
 // The scan of a generated tree with the odd entries a real one holds.
