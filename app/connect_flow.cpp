@@ -9,6 +9,7 @@
 
 #include "app/app_globals.h"
 #include "core/app_paths.h"
+#include "core/cross_sim_offsets_file.h"
 #include "app/login_fields.h"
 #include "app/main_class.h"
 #include "app/main_window_actions.h"
@@ -18,6 +19,7 @@
 #include "core/nearest_airport.h"
 #include "core/own_callsign.h"
 #include "core/settings.h"
+#include "core/sim_family.h"
 #include "base/byte_order.h"
 #include "base/klib_settings.h"
 #include "base/klib_trace.h"
@@ -302,6 +304,7 @@ void OnMultiplayerConnected() {
     if (CWnd* input = chat->GetDlgItem(kChatInputId)) input->SetWindowText("");
   }
   g_reportCounter = kFirstReportCounter;
+  LoadCrossSimOffsets(SimulatorFamily(static_cast<std::int32_t>(g_ownSimulatorCode.load())));
   SetMetarLabel(nullptr, false);
 }
 

@@ -25,6 +25,9 @@
 #include "base/trusted_addresses.h"
 #include "dialogs/callsign_dialog.h"
 #include "dialogs/chat_dialog.h"
+#include "dialogs/flight_plan_form.h"
+#include "core/flight_plan.h"
+#include "net/flight_plan_send.h"
 #include "core/aircraft_type_db.h"
 #include "core/big_tables.h"
 #include "core/iata_table.h"
@@ -33,6 +36,7 @@
 #include "sim/model_scan.h"
 #include "sim/rule_appliers.h"
 #include "sim/plugin_link.h"
+#include "voice/voice_system.h"
 #include "net/listener.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
@@ -56,7 +60,6 @@
 
 std::atomic<CFSClientDlg*> g_pMainDlg{nullptr};
 std::array<HBRUSH, kBrushCount> g_brushes{};
-std::atomic<std::uint32_t> g_joystickButtons{0};
 
 namespace {
 std::atomic<bool> g_startupPauses{true};
@@ -72,6 +75,8 @@ constexpr UINT kServersLastCommand = 33005;
 constexpr UINT kDisconnectCommand = 32778;
 constexpr UINT kQuitCommand = 32831;
 constexpr UINT kQuitProgramCommand = 32835;
+constexpr UINT kFillFlightPlanCommand = 32788;
+constexpr UINT kSendFlightPlanCommand = 32790;
 constexpr WORD kButtonDoubleClicked = 5;
 constexpr std::uint32_t kReportEverySeconds = 30;
 constexpr std::uint32_t kHubRefreshSeconds = 150;
@@ -192,6 +197,7 @@ int CFSClientDlg::InitMainDialog() {
     CCircBuf::Leave();
   }
   g_pMainDlg = this;
+  ResetCurrentFlightPlan();
   tickCounter_ = 0;
   autoWeatherCounter_ = 0;
   g_secondsCounter = 0;
@@ -344,7 +350,7 @@ void CFSClientDlg::OneSecondTick() {
   const bool loggedIn = g_networkState.load() != 0;
   if (loggedIn) UpdatePilotAtcCount();
   if (CountDown(g_reconnectCountdown)) ConnectToNode();
-  CountDown(g_voiceStartCountdown);
+  if (CountDown(g_voiceStartCountdown)) StartVoiceSystem();
   if (CountDown(g_hubListCountdown)) RequestHubsList();
   if (CountDown(g_autoConnectCountdown)) OnConnectButton();
 
@@ -491,6 +497,25 @@ int CFSClientDlg::CreateDialogBoxes() {
     }
     g_pPilotsInfoDlg = callsignDialog_.get();
   }
+  if (flightPlanUs_ == nullptr) {
+    flightPlanUs_.reset(new (std::nothrow) CFlightPlanUS());
+    if (flightPlanUs_ == nullptr) return -70;
+    if (flightPlanUs_->Create(kFlightPlanUsTemplate, this) == FALSE) {
+      flightPlanUs_.reset();
+      return -71;
+    }
+    g_pFlightPlanUS = flightPlanUs_.get();
+  }
+  if (flightPlanIcao_ == nullptr) {
+    flightPlanIcao_.reset(new (std::nothrow) CFlightPlanICAO());
+    if (flightPlanIcao_ == nullptr) return -80;
+    if (flightPlanIcao_->Create(kFlightPlanIcaoTemplate, this) == FALSE) {
+      flightPlanIcao_.reset();
+      return -81;
+    }
+    g_pFlightPlanICAO = flightPlanIcao_.get();
+  }
+  SetFlightPlanAmendmentNotifier(&NotifyFormOfAmendment);
   return 1;
 }
 
@@ -629,6 +654,12 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     case kQuitProgramCommand:
       OnQuitAndCloseSimulator();
       return TRUE;
+    case kFillFlightPlanCommand:
+      if (CFlightPlanForm* form = FlightPlanFormInUse()) form->ShowWindow(form->IsWindowVisible() ? SW_HIDE : SW_SHOW);
+      return TRUE;
+    case kSendFlightPlanCommand:
+      SendFlightPlanFromMenu();
+      return TRUE;
     case kCallsignFieldId:
       if (g_networkState.load() == 0 && !g_connecting.load() && callsignDialog_ != nullptr) {
         callsignDialog_->ShowWindow(SW_SHOW);
@@ -636,6 +667,19 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
       return TRUE;
     default:
       return CDialogEx::OnCommand(wParam, lParam);
+  }
+}
+
+void CFSClientDlg::SendFlightPlanFromMenu() {
+  if (!FlightPlanHasRules(CurrentFlightPlan())) return;
+  // "sent." only for a plan that went to a way whose link is up.
+  if (!SendFlightPlanToNetwork().Sent()) return;
+  ResetUnknownLanguage();
+  if (CCchatDlg* chat = g_pChatDlg.load()) {
+    chat->SetFormat(0, Klib().Colour(kColourNormal));
+    chat->PrintLineText(PickLanguage("Flight Plan ", "Plan de vol ", "Plan de vuelo "));
+    chat->SetFormat(0, Klib().Colour(kColour25));
+    chat->PrintText(PickLanguage("sent.", "envoy\xE9.", "enviado."));
   }
 }
 

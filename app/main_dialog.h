@@ -8,11 +8,14 @@
 #include <memory>
 
 #include "base/circ_buf.h"
+#include "core/main_dialog_state.h"
 #include "win/dialog.h"
 #include "win/gdi_handles.h"
 
 class CCchatDlg;
 class CPilotsInfoDlg;
+class CFlightPlanICAO;
+class CFlightPlanUS;
 class MainClass;
 
 constexpr UINT kMainDialogTemplate = 7055;
@@ -102,6 +105,8 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
 
  private:
   void OnShowWindow(BOOL show);
+  // "&Send flight Plan": a plan with flight rules goes to the network.
+  void SendFlightPlanFromMenu();
   // The node's last server message in a system-modal box; the answer goes back to the node.
   void ShowServerMessage();
   void DrainDelayedEvents(std::vector<MSG>& out);
@@ -122,6 +127,8 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   ByteRing delayedRing_;
   std::unique_ptr<CCchatDlg> chat_;
   std::unique_ptr<CPilotsInfoDlg> callsignDialog_;
+  std::unique_ptr<CFlightPlanUS> flightPlanUs_;
+  std::unique_ptr<CFlightPlanICAO> flightPlanIcao_;
 };
 
 // The main dialog, once it exists (any thread reads it).
@@ -132,8 +139,6 @@ constexpr int kBrushCount = 7;
 extern std::array<HBRUSH, kBrushCount> g_brushes;
 // Mixed into the volume serial to give the machine identifier.
 constexpr std::uint32_t kMachineIdMask = 0x5A3C96E1;
-// Buttons of the push-to-talk joystick, polled every 100 ms (the voice thread reads them).
-extern std::atomic<std::uint32_t> g_joystickButtons;
 
 // From any thread: queue a private message for the main dialog; dropped while there is none.
 void PostDelayedEvent(std::uint32_t code);

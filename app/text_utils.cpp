@@ -3,29 +3,6 @@
 #include <cstring>
 #include <string_view>
 
-namespace {
-
-void EscapeChar(char& c) {
-  if (c == ':') {
-    c = ';';
-  } else if (c == '\r') {
-    c = '%';
-  } else if (c == '\n') {
-    c = '&';
-  }
-}
-
-}  // namespace
-
-void EscapeProtocolText(char* text) {
-  if (text == nullptr) return;
-  for (char* p = text; *p != '\0'; ++p) EscapeChar(*p);
-}
-
-void EscapeProtocolText(std::string& text) {
-  for (char& c : text) EscapeChar(c);
-}
-
 bool IsTextSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }

@@ -3,11 +3,8 @@
 
 #include <string>
 
-// ':' → ';', then CR → '%', then LF → '&', so a flight-plan text cannot
-// break the protocol's field and line structure; the receiving side reverses it.
-// A null text is left alone.
-void EscapeProtocolText(char* text);
-void EscapeProtocolText(std::string& text);
+// EscapeProtocolText lives with the program-wide texts, where the flight-plan forms reach it.
+#include "core/protocol_text.h"
 
 // White space here: space, tab, LF, VT, FF and CR (never locale-dependent,
 // the texts are code page 1252).

@@ -212,6 +212,19 @@ std::int32_t CBaseThread::PostData(CBaseThread* sender, CBaseThread* target, std
   return Deliver(sender, target, id, param, length, static_cast<const std::uint8_t*>(data), length, callerTag);
 }
 
+std::int32_t CBaseThread::TryPostData(CBaseThread* sender, CBaseThread* target, std::uint32_t id,
+                                      std::uint32_t param, std::uint32_t length, const void* data,
+                                      const char* callerTag) {
+  if (target == nullptr || Klib().Exiting()) return 0;
+  if (data == nullptr) length = 0;
+  const std::uint64_t entryBytes = std::uint64_t{kEntryHeader} + length;
+  // The queue lock is only ever held for the copies in and out of the ring.
+  std::lock_guard lock(target->queueLock_);
+  if (target->queueStorage_ == nullptr || entryBytes > target->queue_.capacity) return 0;
+  if (!target->HasRoomFor(static_cast<std::uint32_t>(entryBytes))) return 0;
+  return target->Push(id, param, length, static_cast<const std::uint8_t*>(data), length, callerTag);
+}
+
 std::int32_t CBaseThread::Post(CBaseThread* sender, CBaseThread* target, std::uint32_t id, std::uint32_t param,
                                std::uint32_t word3, const char* callerTag) {
   return Deliver(sender, target, id, param, word3, nullptr, 0, callerTag);

@@ -49,6 +49,10 @@ class CBaseThread {
                            std::uint32_t word3, const char* callerTag);
   static std::int32_t PostData(CBaseThread* sender, CBaseThread* target, std::uint32_t id, std::uint32_t param,
                                std::uint32_t length, const void* data, const char* callerTag);
+  // As PostData, but never waits: 0 at once when the target's queue has no
+  // room now (for callers that must not block, such as the audio callback).
+  static std::int32_t TryPostData(CBaseThread* sender, CBaseThread* target, std::uint32_t id, std::uint32_t param,
+                                  std::uint32_t length, const void* data, const char* callerTag);
 
   // Receiving, on the thread itself.
   DWORD PopMessage(DMessage& out);

@@ -15,6 +15,8 @@ std::atomic<std::uint16_t> g_autoConnectCountdown{0};
 std::atomic<std::uint16_t> g_atcListRebuildCountdown{0};
 std::atomic<std::uint16_t> g_dashBlinkCountdown{0};
 std::atomic<std::uint16_t> g_transmitLampCountdown{0};
+std::atomic<std::uint32_t> g_joystickButtons{0};
+std::atomic<bool> g_voiceStarted{false};
 std::atomic<std::uint32_t> g_reportCounter{30};
 std::atomic<std::uint32_t> g_hubRefreshCounter{0};
 std::atomic<std::uint32_t> g_bellCountdown{0};

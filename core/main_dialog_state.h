@@ -21,6 +21,10 @@ extern std::atomic<std::uint16_t> g_autoConnectCountdown;
 extern std::atomic<std::uint16_t> g_atcListRebuildCountdown;
 extern std::atomic<std::uint16_t> g_dashBlinkCountdown;
 extern std::atomic<std::uint16_t> g_transmitLampCountdown;
+// Buttons of the push-to-talk joystick, polled every 100 ms (the voice thread reads them).
+extern std::atomic<std::uint32_t> g_joystickButtons;
+// The voice system has started (the own-aircraft poll keeps the radio texts only then).
+extern std::atomic<bool> g_voiceStarted;
 extern std::atomic<std::uint32_t> g_reportCounter;
 extern std::atomic<std::uint32_t> g_hubRefreshCounter;
 extern std::atomic<std::uint32_t> g_bellCountdown;

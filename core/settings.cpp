@@ -1,5 +1,6 @@
 #include "core/settings.h"
 
+#include "core/cross_sim_offsets.h"
 #include "core/settings_keys.h"
 
 constinit SetupSettings g_setupSettings;
@@ -80,5 +81,7 @@ int LoadSetup(const char* path) {
   s.aiQuality = quality;
   s.aiQualityTenth = quality / 10.0;
   ReloadVoiceJoystickNumber(file);
+  // The airport's own offsets come later, once an airport is near.
+  SetDefaultCrossSimOffsets();
   return 1;
 }

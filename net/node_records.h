@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/flight_plan_record.h"
+
 
 // Results of the readers: a short body is refused, surplus bytes are skipped.
 inline constexpr std::int32_t kNodeRecordOk = 0;
@@ -36,10 +38,7 @@ inline constexpr std::size_t kTextStylePairSize = 8;
 inline constexpr std::size_t kInCockpitBodySize = 2;
 inline constexpr std::size_t kServerAnswerPrefixSize = 4;
 inline constexpr std::size_t kVoiceBlockLeadSize = 21;  // the voice frame starts here
-inline constexpr std::size_t kFlightPlanRecordSize = 2328;
 inline constexpr std::size_t kFlightPlanPacketSize = 2352;
-// The flight rules ("Flight_Type") of a flight-plan record: empty = not valid, not sent.
-inline constexpr std::size_t kFlightPlanTypeOffset = 20;
 
 static_assert(kIdentityBlockSize + kLoginPartSize == kLoginRecordSize);
 static_assert(kIdentityBlockSize + kServerInfoBlockSize == kLoginAckRecordSize);
@@ -186,7 +185,6 @@ using TunnelRequestRecordBytes = std::array<std::uint8_t, kTunnelRequestRecordSi
 using TrustedIpRecordBytes = std::array<std::uint8_t, kTrustedIpRecordSize>;
 using ServerTextRecordBytes = std::array<std::uint8_t, kServerTextRecordSize>;
 using OpenPortTestReply = std::array<std::uint8_t, kOpenPortTestReplySize>;
-using FlightPlanRecordBytes = std::array<std::uint8_t, kFlightPlanRecordSize>;
 using FlightPlanPacketBytes = std::array<std::uint8_t, kFlightPlanPacketSize>;
 
 IdentityBlockBytes WriteIdentityBlock(const IdentityBlock& block);

@@ -10,6 +10,7 @@
 
 #include "core/app_paths.h"
 #include "core/connection_state.h"
+#include "core/flight_plan.h"
 #include "core/main_dialog_state.h"
 #include "core/nearest_airport.h"
 #include "core/own_position.h"
@@ -22,6 +23,7 @@
 #include "base/trusted_addresses.h"
 #include "net/frame_codes.h"
 #include "net/peer_ways.h"
+#include "net/received_voice_hook.h"
 #include "net/text_display.h"
 #include "net/web_task_way.h"
 #include "win/richedit.h"
@@ -126,7 +128,9 @@ OwnAircraftReport CNodeWay::OwnAircraftForNode() const {
   return own;
 }
 
-std::optional<FlightPlanRecordBytes> CNodeWay::FlightPlanForNode() const { return std::nullopt; }
+std::optional<FlightPlanRecordBytes> CNodeWay::FlightPlanForNode() const {
+  return WriteFlightPlanRecord(CurrentFlightPlan());
+}
 
 void CNodeWay::SearchNearestAirport() { FindNearestAirport(); }
 
@@ -155,7 +159,7 @@ void CNodeWay::SetMainDialogText(int controlId, const char* text) { ui_hook::Set
 
 void CNodeWay::DisplayLongHaulText(const PrivateTextRecord& record) { DisplayTextPrivate(*this, record); }
 
-void CNodeWay::PlayReceivedVoice(std::span<const std::uint8_t>) {}
+void CNodeWay::PlayReceivedVoice(std::span<const std::uint8_t> frame) { DeliverReceivedVoice(frame); }
 
 COrvSok* CNodeWay::PeerWayFor(std::int32_t way) const { return PeerWayObject(way); }
 

@@ -78,7 +78,7 @@ class CNodeWay : public COrvSok {
   virtual void PostUiEvent(std::uint32_t code);
   // The own aircraft as it stands now (position and nearest airport included).
   virtual OwnAircraftReport OwnAircraftForNode() const;
-  // The current flight-plan record; nothing while no flight-plan form made one.
+  // The current flight-plan record, as it stands (the program's one plan by default).
   virtual std::optional<FlightPlanRecordBytes> FlightPlanForNode() const;
   virtual void SearchNearestAirport();
   virtual void SetConnectionState(int state);
@@ -92,7 +92,7 @@ class CNodeWay : public COrvSok {
   virtual void PlayDisconnectionSound();
   virtual void SetMainDialogText(int controlId, const char* text);
   virtual void DisplayLongHaulText(const PrivateTextRecord& record);
-  // Voice is not built yet: the default drops the frame.
+  // The default hands the frame to the voice system's registered player.
   virtual void PlayReceivedVoice(std::span<const std::uint8_t> frame);
   // The way object of a peer way, null when none exists.
   virtual COrvSok* PeerWayFor(std::int32_t way) const;

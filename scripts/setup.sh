@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build, the tests and the demo need.
+# Installs the Debian packages that the build, the tests, the demo and the benchmarks need.
 # Runs apt-get only when something is missing.
 set -euo pipefail
 
@@ -7,6 +7,8 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev
   libcurl4-openssl-dev
+  libbenchmark-dev zlib1g-dev
+  libopencore-amrnb-dev portaudio19-dev
 )
 
 missing=()

@@ -1,10 +1,11 @@
 // The dialog controls: static, picture, edit, buttons (push, check box, radio,
-// owner-drawn and bitmap); the rich edit comes with win/richedit.h.
+// owner-drawn and bitmap), list box and combo box; the rich edit comes with win/richedit.h.
 #pragma once
 
 #include "win/button_ctrl.h"
 #include "win/control_base.h"
 #include "win/dialog_items.h"
 #include "win/edit_ctrl.h"
+#include "win/listbox_ctrl.h"
 #include "win/richedit.h"
 #include "win/static_ctrl.h"

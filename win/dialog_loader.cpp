@@ -5,6 +5,7 @@
 #include "win/control_kinds.h"
 #include "win/dialog_template.h"
 #include "win/edit_ctrl.h"
+#include "win/listbox_ctrl.h"
 #include "win/richedit.h"
 #include "win/static_ctrl.h"
 #include "win/window_pos.h"
@@ -28,6 +29,8 @@ std::unique_ptr<CWnd> MakeBuiltIn(const ControlTemplate& c) {
     return std::make_unique<CButton>(c.style, c.text);
   }
   if (kind == "richedit") return std::make_unique<CRichEditCtrl>();
+  if (kind == "listbox") return std::make_unique<CListBox>(c.style, c.text);
+  if (kind == "combo") return std::make_unique<CComboBox>(c.style, c.text);
   return std::make_unique<CPlaceholderCtrl>(c.kind, c.style, c.text);
 }
 

@@ -353,6 +353,100 @@ TEST(LzEncode, OutputIsThatOfTheAlgorithmOnManySmallInputs) {
   }
 }
 
+// Fields of text and numbers between runs of padding of many lengths, as in
+// the fixed records that travel packed; the padding byte and the field
+// alphabet vary, so runs of one value meet, end at the input's end or are
+// exactly as long as one another.
+Bytes RecordLike(std::mt19937& rng, std::size_t n) {
+  static const std::uint8_t pads[] = {0x00, 0x00, 0x00, 0x20, 0xFF, 0x30};
+  std::uniform_int_distribution<std::size_t> pad(0, std::size(pads) - 1), padLength(1, 300), fieldLength(1, 24);
+  std::uniform_int_distribution<int> kind(0, 3);
+  Bytes b;
+  while (b.size() < n) {
+    const std::size_t length = fieldLength(rng);
+    Bytes field;
+    switch (kind(rng)) {
+      case 0: field = RandomBytes(rng, length, 26); break;    // letters
+      case 1: field = RandomBytes(rng, length, 3); break;     // few values: many repeats
+      case 2: field = FromString("DLH123AB\tEDDF\tLFPG"); break;  // the same field again
+      default: field.assign(length, pads[pad(rng)]); break;  // a run of another value
+    }
+    b.insert(b.end(), field.begin(), field.end());
+    b.insert(b.end(), padLength(rng), pads[pad(rng)]);
+  }
+  b.resize(n);
+  return b;
+}
+
+// Lines of repeated phrases with small changes: the match found first keeps
+// growing along rarer and rarer bytes.
+Bytes PhraseText(std::mt19937& rng, std::size_t n) {
+  static const char* const phrases[] = {"Airbus\tA320\tA320\tL2J\tM\r\n", "Boeing\t737-800\tB738\tL2J\tM\r\n",
+                                        "Cessna\t172 Skyhawk\tC172\tL1P\tL\r\n", "Airbus\tA321neo\tA21N\tL2J\tM\r\n"};
+  std::uniform_int_distribution<std::size_t> phrase(0, std::size(phrases) - 1);
+  std::uniform_int_distribution<int> change(0, 9), letter('0', 'z');
+  std::string s;
+  while (s.size() < n) {
+    std::string line = phrases[phrase(rng)];
+    if (change(rng) < 4) line[static_cast<std::size_t>(change(rng)) % line.size()] = static_cast<char>(letter(rng));
+    s += line;
+  }
+  s.resize(n);
+  return FromString(s);
+}
+
+TEST(LzEncode, OutputIsThatOfTheAlgorithmOnRecordsRunsAndText) {
+  std::mt19937 rng(2024);
+  std::uniform_int_distribution<std::size_t> size(1, 6000);
+  std::uniform_int_distribution<int> alphabet(1, 256), maxRun(1, 600);
+  // Sizes on both sides of the head table's steps, and random ones.
+  std::vector<std::size_t> sizes = {4, 5, 127, 128, 129, 255, 256, 257, 511, 512, 513, 4095, 4096, 4097};
+  for (int k = 0; k < 300; ++k) sizes.push_back(size(rng));
+  for (std::size_t k = 0; k < sizes.size(); ++k) {
+    const std::size_t n = sizes[k];
+    Bytes input;
+    switch (k % 4) {
+      case 0: input = RecordLike(rng, n); break;
+      case 1: input = PhraseText(rng, n); break;
+      case 2: input = Runs(rng, n, alphabet(rng), maxRun(rng)); break;
+      default: input = RandomBytes(rng, n, alphabet(rng)); break;
+    }
+    const Bytes packed = Encode(input);
+    const Bytes reference = ReferenceEncode(input, 0x00);
+    ASSERT_TRUE(packed == reference) << "case " << k << ", " << n << " bytes, first difference at "
+                                     << (std::mismatch(packed.begin(), packed.end(), reference.begin(), reference.end()).first -
+                                         packed.begin());
+  }
+}
+
+TEST(LzEncode, RunsAcrossTheWindowEdgeAreThoseOfTheAlgorithm) {
+  std::mt19937 rng(31);
+  for (std::size_t gap : {99990u, 99995u, 99998u, 100000u, 100003u}) {
+    // A run, then other bytes, then runs whose candidates start just inside,
+    // across or outside the window.
+    Bytes input(700, 0x00);
+    const Bytes middle = RandomBytes(rng, gap - 700, 200);
+    input.insert(input.end(), middle.begin(), middle.end());
+    input.insert(input.end(), 1500, 0x00);
+    input.push_back(0x41);
+    input.insert(input.end(), 40, 0x00);
+    ExpectAsReference(input);
+  }
+}
+
+// The shared work area keeps what earlier, larger inputs left in it.
+TEST(LzEncode, LeftoversInTheWorkAreaDoNotChangeTheOutput) {
+  std::mt19937 rng(8);
+  const Bytes inputs[] = {TextLike(rng, 20000), RecordLike(rng, 2352), RecordLike(rng, 560), PhraseText(rng, 300),
+                          Bytes(9, 0x00), RecordLike(rng, 5000)};
+  std::vector<std::uint32_t> work(LzWorkAreaWords(20000), 0x00000005);
+  for (const Bytes& input : inputs) {
+    Bytes out(LzMaxPackedSize(static_cast<std::uint32_t>(input.size())));
+    out.resize(LzEncode(input, out, work));
+    EXPECT_TRUE(out == ReferenceEncode(input, 0x00)) << input.size() << " bytes";
+  }
+}
+
 TEST(LzEncode, LongRunsUseOffsetsBelowTheWindow) {
   for (std::uint32_t n : {99999u, 100000u, 100004u, 131075u, 250001u, 1000000u}) {
     const Bytes input(n, 0x00);

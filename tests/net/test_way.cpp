@@ -166,10 +166,16 @@ void TestWay::SetNeighbourContext(const COrvSok* node, std::string publicAddress
 }
 
 DWORD TestWay::TakeKindMessage(const DMessage& message) {
-  if (message.id != THRDMSG_CONNECT) return 0;
   std::lock_guard lock(mutex_);
+  seenKindMessages_.push_back(message.id);
+  if (message.id != THRDMSG_CONNECT) return 0;
   kindMessages_.push_back(message.id);
   return 1;
+}
+
+std::vector<std::uint32_t> TestWay::SeenKindMessages() {
+  std::lock_guard lock(mutex_);
+  return seenKindMessages_;
 }
 
 std::vector<std::uint32_t> TestWay::KindMessages() {

@@ -55,6 +55,8 @@ class TestWay : public COrvSok {
   void SetNeighbourContext(const COrvSok* node, std::string publicAddress, std::string lanAddress);
   // Ids the pilot and controller message hooks took.
   std::vector<std::uint32_t> KindMessages();
+  // Every id the pilot and controller message hooks were offered, taken or not.
+  std::vector<std::uint32_t> SeenKindMessages();
 
   // The node frames go on to the program's own handler too (they are recorded
   // all the same), as on a peer way of the program.
@@ -99,6 +101,7 @@ class TestWay : public COrvSok {
   std::string publicAddress_;
   std::string lanAddress_;
   std::vector<std::uint32_t> kindMessages_;
+  std::vector<std::uint32_t> seenKindMessages_;
 
   std::mutex mutex_;
   ThreadCalls calls_;

@@ -1,0 +1,111 @@
+// The idle client's wake-ups and CPU over 10 s, logged in to the stand-ins'
+// node: with no peers, and with 50 callers connected to its listening port
+// and silent. Figures come from /proc (context switches of every thread,
+// utime + stime) and are printed beside their goals.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/idle_client.h"
+
+namespace {
+
+constexpr auto kMeasured = std::chrono::seconds(10);
+constexpr auto kSettle = std::chrono::seconds(3);
+constexpr double kGoalWakeups = 50.0;  // per second, logged in
+
+struct Result {
+  std::string name;
+  double wakeupsPerSecond = 0;
+  double cpuPercent = 0;
+  double cpuGoal = 0;
+  std::size_t peers = 0;
+  std::size_t peersAsked = 0;
+  std::size_t threads = 0;
+  bool ok = false;
+};
+std::vector<Result> results;
+
+void IdleRun(benchmark::State& state, const char* name, std::size_t peers, double cpuGoal) {
+  Result result{name, 0, 0, cpuGoal, 0, peers};
+  for (auto _ : state) {
+    IdleClient client;
+    if (!client.StartAndLogIn()) {
+      state.SkipWithError(client.Error().c_str());
+      break;
+    }
+    if (peers > 0) result.peers = client.ConnectIdlePeers(peers);
+    std::this_thread::sleep_for(kSettle);
+
+    ProcessFigures before, after;
+    const auto start = std::chrono::steady_clock::now();
+    const bool read = ReadProcessFigures(client.ClientPid(), before);
+    std::this_thread::sleep_for(kMeasured);
+    const bool readAgain = ReadProcessFigures(client.ClientPid(), after);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (peers > 0) result.peers = client.OpenPeers();
+    client.Stop();
+    if (!read || !readAgain) {
+      state.SkipWithError("the client's /proc entries could not be read");
+      break;
+    }
+    state.SetIterationTime(seconds);
+    result.wakeupsPerSecond = static_cast<double>(after.contextSwitches - before.contextSwitches) / seconds;
+    result.cpuPercent = 100.0 * static_cast<double>(after.cpuTicks - before.cpuTicks) /
+                        static_cast<double>(sysconf(_SC_CLK_TCK)) / seconds;
+    result.threads = after.threads;
+    result.ok = true;
+  }
+  state.counters["wakeups_per_s"] = result.wakeupsPerSecond;
+  state.counters["cpu_pct_core"] = result.cpuPercent;
+  state.counters["peers_open"] = static_cast<double>(result.peers);
+  state.counters["threads"] = static_cast<double>(result.threads);
+  results.push_back(result);
+}
+
+void PrintSummary() {
+  std::printf("\n%-26s %14s %12s %16s %12s %7s %8s\n", "case", "wake-ups/s", "goal", "CPU % of a core", "goal",
+              "peers", "threads");
+  for (const Result& r : results) {
+    if (!r.ok) {
+      std::printf("%-26s not measured\n", r.name.c_str());
+      continue;
+    }
+    const bool wakeGoal = r.peersAsked == 0;  // the wake-up goal is that of the client without peers
+    char wakeGoalText[32] = "-";
+    if (wakeGoal) {
+      std::snprintf(wakeGoalText, sizeof wakeGoalText, "< %.0f %s", kGoalWakeups,
+                    r.wakeupsPerSecond < kGoalWakeups ? "met" : "NOT MET");
+    }
+    char cpuGoalText[32];
+    std::snprintf(cpuGoalText, sizeof cpuGoalText, "< %.1f %s", r.cpuGoal, r.cpuPercent < r.cpuGoal ? "met" : "NOT MET");
+    std::printf("%-26s %14.1f %12s %16.3f %12s %3zu/%-3zu %8zu\n", r.name.c_str(), r.wakeupsPerSecond, wakeGoalText,
+                r.cpuPercent, cpuGoalText, r.peers, r.peersAsked, r.threads);
+  }
+  std::printf("(over %lld s after login; wake-ups: voluntary + non-voluntary context switches of all threads)\n",
+              static_cast<long long>(kMeasured.count()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RegisterBenchmark("idle/no_peers", [](benchmark::State& s) { IdleRun(s, "logged in, no peers", 0, 0.3); })
+      ->Iterations(1)
+      ->UseManualTime()
+      ->Unit(benchmark::kSecond);
+  benchmark::RegisterBenchmark("idle/50_idle_peers", [](benchmark::State& s) { IdleRun(s, "logged in, 50 idle peers", 50, 1.0); })
+      ->Iterations(1)
+      ->UseManualTime()
+      ->Unit(benchmark::kSecond);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  PrintSummary();
+  return 0;
+}

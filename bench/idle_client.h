@@ -1,0 +1,50 @@
+// The real client run idle in a generated demo tree against the stand-ins,
+// for the idle benchmark: start, log in through automation, optional idle
+// callers on its listening port, figures read from /proc, ordered quit.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What /proc says of a process: context switches of all its threads and the
+// CPU time it used.
+struct ProcessFigures {
+  std::uint64_t contextSwitches = 0;  // voluntary + non-voluntary, every thread
+  std::uint64_t cpuTicks = 0;         // utime + stime, in clock ticks
+  std::size_t threads = 0;
+};
+bool ReadProcessFigures(pid_t pid, ProcessFigures& out);
+
+class IdleClient {
+ public:
+  IdleClient();
+  ~IdleClient();
+  IdleClient(const IdleClient&) = delete;
+  IdleClient& operator=(const IdleClient&) = delete;
+
+  // Lays out the tree, starts the stand-ins and the client, and logs in as
+  // the demo does. False with a reason in Error().
+  bool StartAndLogIn();
+  // Opens `count` TCP connections from 127.0.0.1 to the client's listening
+  // port and keeps them open without a word (as idle peers); gives how many
+  // are still open a while later.
+  std::size_t ConnectIdlePeers(std::size_t count);
+  std::size_t OpenPeers();
+  pid_t ClientPid() const { return client_; }
+  const std::string& Error() const { return error_; }
+  // The ordered quit (automation "quit"), then the stand-ins stop.
+  void Stop();
+
+ private:
+  std::string root_;
+  std::string program_;
+  std::string socket_;
+  std::uint16_t listenPort_ = 0;
+  pid_t standins_ = -1;
+  pid_t client_ = -1;
+  std::vector<int> peers_;
+  std::string error_;
+};

@@ -1,0 +1,513 @@
+// The ICAO and FAA flight-plan forms on real templates, with their settings
+// file, aircraft list, plan files and route files in a temporary folder.
+#include "dialogs/flight_plan_form.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/app_paths.h"
+#include "core/flight_plan.h"
+#include "core/settings.h"
+#include "dialogs/flight_plan_texts.h"
+#include "support/child_process.h"
+#include "win/button_ctrl.h"
+#include "win/dialog_items.h"
+#include "win/dialog_template.h"
+#include "win/file_dialog.h"
+#include "win/listbox_ctrl.h"
+
+namespace {
+
+namespace id = plan_control;
+
+struct Printed {
+  int colour = 0;
+  DWORD effects = 0;
+  std::string text;
+  bool newLine = false;
+};
+
+// A form whose output, folders and pilot names a test sees and sets.
+template <typename Form>
+class TestForm : public Form {
+ public:
+  std::vector<Printed> printed;
+  int mainWindowBlinks = 0;
+  std::string folder;
+  std::string listFile;
+
+  std::string AllText() const {
+    std::string all;
+    for (const Printed& p : printed) all += p.text;
+    return all;
+  }
+
+ protected:
+  void Print(int colourField, DWORD effects, std::string_view text, bool newLine) override {
+    printed.push_back({colourField, effects, std::string(text), newLine});
+  }
+  void HideAndShowMainWindow() override { ++mainWindowBlinks; }
+  std::string FlightPlansFolder() const override { return folder; }
+  std::string AircraftListFile() const override { return listFile; }
+  std::string PilotFirstName() const override { return "Ada"; }
+  std::string PilotLastName() const override { return "Lovelace"; }
+};
+
+using UsForm = TestForm<CFlightPlanUS>;
+using IcaoForm = TestForm<CFlightPlanICAO>;
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void PutFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+class FlightPlanFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InstallDialogTemplates();
+    g_appPaths().settingsFile = folder_.Path() + "/Tavelkor.ini";
+    plans_ = folder_.Path() + "/FlightPlans";
+    listFile_ = folder_.Path() + "/tk_aircrafts.txt";
+    PutFile(listFile_, "Beech\tBaron 58\tBE58\tL2P\tL\r\nBoeing\t737-800\tB738\tL2J\tM\r\nCessna\t172\tC172\r\n");
+    ResetCurrentFlightPlan();
+    Language = 0;
+    ClearFileDialogAnswers();
+    ClearShownFileDialogs();
+  }
+  void TearDown() override {
+    ClearFileDialogAnswers();
+    Language = 0;
+    ResetCurrentFlightPlan();
+  }
+
+  template <typename Form>
+  std::unique_ptr<Form> Make() {
+    auto form = std::make_unique<Form>();
+    form->folder = plans_;
+    form->listFile = listFile_;
+    EXPECT_TRUE(form->Create());
+    return form;
+  }
+
+  // A valid IFR plan typed into the form, the Boeing chosen in the list.
+  template <typename Form>
+  static void FillValid(Form& form) {
+    const HWND h = form.m_hWnd;
+    if (form.FormKind() == CFlightPlanForm::Kind::Icao) {
+      dynamic_cast<CComboBox*>(form.GetDlgItem(id::kRulesCombo))->SetCurSel(1);
+    } else {
+      CheckRadioButton(h, id::kRulesFirstRadio, id::kRulesFirstRadio + 3, id::kRulesFirstRadio + 1);
+    }
+    dynamic_cast<CListBox*>(form.GetDlgItem(id::kAircraftList))->SetCurSel(1);
+    const std::pair<int, const char*> fields[] = {
+        {id::kCruiseSpeed, "450"}, {id::kNumberAboard, "150"},  {id::kDeparture, "LFPG"},
+        {id::kProposedHour, "09"}, {id::kProposedMinutes, "30"}, {id::kActualHour, "9"},
+        {id::kActualMinutes, "45"}, {id::kAltitude, "FL350"},   {id::kDestination, "EGLL"},
+        {id::kEnrouteHours, "1"},  {id::kEnrouteMinutes, "10"}, {id::kFuelHours, "3"},
+        {id::kFuelMinutes, "0"},   {id::kAlternate, ""},        {id::kRemarks, "RMK:TCAS\r\nPBN"},
+        {id::kRoute, "ABB UL612 BIG"}};
+    for (const auto& [control, text] : fields) SetDlgItemTextA(h, control, text);
+  }
+
+  TempFolder folder_;
+  std::string plans_;
+  std::string listFile_;
+};
+
+TEST_F(FlightPlanFormTest, BothFormsCollectTheFormIntoTheRecord) {
+  auto collect = [](auto& form) {
+    FillValid(form);
+    FlightPlanRecord record{};
+    EXPECT_EQ(form.ValidateAndCollect(record), 1) << form.AllText();
+    return record;
+  };
+  auto icao = Make<IcaoForm>();
+  auto us = Make<UsForm>();
+  for (const FlightPlanRecord& r : {collect(*icao), collect(*us)}) {
+    EXPECT_EQ(PlanText(r.flightType), "I");
+    EXPECT_EQ(PlanText(r.aircraftType), "B738");
+    EXPECT_EQ(r.aircraftIndex, 1u);
+    EXPECT_EQ(r.cruiseSpeed, 450u);
+    EXPECT_EQ(r.numberAboard, 150u);
+    EXPECT_EQ(PlanText(r.departure), "LFPG");
+    EXPECT_EQ(r.proposedHour, 9u);
+    EXPECT_EQ(r.proposedMinutes, 30u);
+    EXPECT_EQ(r.actualHour, 9u);
+    EXPECT_EQ(r.actualMinutes, 45u);
+    EXPECT_EQ(PlanText(r.altitude), "FL350");
+    EXPECT_EQ(PlanText(r.destination), "EGLL");
+    EXPECT_EQ(r.enrouteHours, 1u);
+    EXPECT_EQ(r.enrouteMinutes, 10u);
+    EXPECT_EQ(r.fuelHours, 3u);
+    EXPECT_EQ(PlanText(r.alternate), "");
+    EXPECT_EQ(PlanText(r.remarks), "RMK;TCAS%&PBN") << "encoded for the protocol";
+    EXPECT_EQ(PlanText(r.route), "ABB UL612 BIG");
+  }
+  // The FAA list lines carry their position after a tab.
+  EXPECT_EQ(dynamic_cast<CListBox*>(us->GetDlgItem(id::kAircraftList))->ItemText(2), "Cessna\t172\tC172\t2");
+  EXPECT_EQ(dynamic_cast<CListBox*>(icao->GetDlgItem(id::kAircraftList))->ItemText(2), "Cessna\t172\tC172");
+}
+
+TEST_F(FlightPlanFormTest, EachCheckRefusesWithItsMessage) {
+  struct Case {
+    int control;
+    const char* text;
+    const char* message;  // null: accepted
+  };
+  namespace t = plan_text;
+  const Case cases[] = {
+      {id::kCruiseSpeed, "2000", nullptr},      {id::kCruiseSpeed, "2001", t::kCruiseSpeed.en},
+      {id::kCruiseSpeed, "fast", nullptr},      {id::kNumberAboard, "900", nullptr},
+      {id::kNumberAboard, "901", t::kNumberAboard.en},
+      {id::kProposedHour, "23", nullptr},       {id::kProposedHour, "24", t::kProposedHour.en},
+      {id::kProposedMinutes, "60", t::kProposedMinutes.en},
+      {id::kActualHour, "24", t::kActualHour.en}, {id::kActualMinutes, "60", t::kActualMinutes.en},
+      {id::kEnrouteHours, "24", t::kEnrouteHour.en}, {id::kEnrouteMinutes, "60", t::kEnrouteMinutes.en},
+      {id::kFuelHours, "24", t::kFuelHour.en},  {id::kFuelMinutes, "60", t::kFuelMinutes.en},
+      {id::kAltitude, "FL350", nullptr},        {id::kAltitude, "A045", nullptr},
+      {id::kAltitude, "S1130", nullptr},        {id::kAltitude, "12000", nullptr},
+      {id::kAltitude, "", nullptr},             {id::kAltitude, "F35O", t::kAltitude.en},
+      {id::kAltitude, "FLX", t::kAltitude.en},  {id::kAltitude, "M0840", t::kAltitude.en},
+      {id::kAltitude, "F", t::kAltitude.en},    {id::kRoute, "", t::kRoute.en},
+  };
+  auto us = Make<UsForm>();
+  auto icao = Make<IcaoForm>();
+  for (CFlightPlanForm* base : {static_cast<CFlightPlanForm*>(us.get()), static_cast<CFlightPlanForm*>(icao.get())}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::to_string(c.control) + " \"" + c.text + "\"");
+      if (base == us.get()) FillValid(*us); else FillValid(*icao);
+      SetDlgItemTextA(base->m_hWnd, c.control, c.text);
+      FlightPlanRecord record{};
+      const std::size_t before = base == us.get() ? us->printed.size() : icao->printed.size();
+      EXPECT_EQ(base->ValidateAndCollect(record), c.message == nullptr ? 1 : 0);
+      const auto& printed = base == us.get() ? us->printed : icao->printed;
+      if (c.message == nullptr) {
+        EXPECT_EQ(printed.size(), before);
+      } else {
+        ASSERT_EQ(printed.size(), before + 1);
+        EXPECT_EQ(printed.back().text, c.message);
+        EXPECT_EQ(printed.back().colour, 20);
+      }
+    }
+  }
+  // A VFR plan passes without a route, stored empty; no flight rules at all is refused first.
+  FillValid(*us);
+  SetDlgItemTextA(us->m_hWnd, id::kRoute, "");
+  CheckRadioButton(us->m_hWnd, id::kRulesFirstRadio, id::kRulesFirstRadio + 3, id::kRulesFirstRadio);
+  FlightPlanRecord vfr{};
+  EXPECT_EQ(us->ValidateAndCollect(vfr), 1);
+  EXPECT_EQ(PlanText(vfr.flightType), "V");
+  EXPECT_EQ(PlanText(vfr.route), "");
+  for (int radio = 0; radio < 4; ++radio) CheckDlgButton(us->m_hWnd, id::kRulesFirstRadio + radio, BST_UNCHECKED);
+  SetDlgItemTextA(us->m_hWnd, id::kCruiseSpeed, "9999");
+  EXPECT_EQ(us->ValidateAndCollect(vfr), 0);
+  EXPECT_EQ(us->printed.back().text, t::kFlightRules.en);
+}
+
+TEST_F(FlightPlanFormTest, RecordToFormShowsTheRecordAndTheFaaFormRewritesNumberAboard) {
+  FlightPlanRecord record{};
+  SetPlanText(record.flightType, "S");
+  record.aircraftIndex = 2;
+  record.cruiseSpeed = 95;
+  SetPlanText(record.departure, "KJFK");
+  SetPlanText(record.altitude, "A045");
+  SetPlanText(record.route, "DCT");
+  record.numberAboard = 4;
+  auto icao = Make<IcaoForm>();
+  auto us = Make<UsForm>();
+  FlightPlanRecord forIcao = record;
+  icao->RecordToForm(forIcao);
+  FlightPlanRecord forUs = record;
+  us->RecordToForm(forUs);
+  EXPECT_EQ(dynamic_cast<CComboBox*>(icao->GetDlgItem(id::kRulesCombo))->GetCurSel(), 3);
+  EXPECT_EQ(IsDlgButtonChecked(us->m_hWnd, id::kRulesFirstRadio + 3), BST_CHECKED);
+  for (CFlightPlanForm* form : {static_cast<CFlightPlanForm*>(icao.get()), static_cast<CFlightPlanForm*>(us.get())}) {
+    char text[16];
+    GetDlgItemTextA(form->m_hWnd, id::kDeparture, text, sizeof text);
+    EXPECT_STREQ(text, "KJFK");
+    EXPECT_EQ(GetDlgItemInt(form->m_hWnd, id::kCruiseSpeed, nullptr, FALSE), 95u);
+    GetDlgItemTextA(form->m_hWnd, id::kTypeButton, text, sizeof text);
+    EXPECT_STREQ(text, "C172") << "the type of the record's line";
+  }
+  EXPECT_EQ(GetDlgItemInt(icao->m_hWnd, id::kNumberAboard, nullptr, FALSE), 4u);
+  EXPECT_EQ(GetDlgItemInt(us->m_hWnd, id::kNumberAboard, nullptr, FALSE), 1u);
+  EXPECT_EQ(PlanText(forUs.aircraftType), "C172");
+
+  // Unknown flight rules leave the control as it is; the own list index replaces the record's.
+  FlightPlanRecord odd{};
+  SetPlanText(odd.flightType, "X");
+  SetOwnAircraftListIndex(0);
+  icao->RecordToForm(odd);
+  EXPECT_EQ(dynamic_cast<CComboBox*>(icao->GetDlgItem(id::kRulesCombo))->GetCurSel(), 3);
+  EXPECT_EQ(odd.aircraftIndex, 0u);
+  EXPECT_EQ(PlanText(odd.aircraftType), "BE58");
+}
+
+TEST_F(FlightPlanFormTest, SubmitStoresThePlanAndAFailureLeavesItUnsendable) {
+  auto us = Make<UsForm>();
+  us->ShowWindow(SW_SHOW);
+  FillValid(*us);
+  us->OnOK();
+  EXPECT_FALSE(us->IsWindowVisible());
+  ASSERT_GE(us->printed.size(), 2u);
+  EXPECT_EQ(us->printed[us->printed.size() - 2].text, "Flight plan : ");
+  EXPECT_EQ(us->printed.back().text, "Ready to send.");
+  EXPECT_EQ(us->printed.back().colour, 25);
+  const FlightPlanRecord stored = CurrentFlightPlan();
+  EXPECT_EQ(PlanText(stored.flightType), "I");
+  EXPECT_EQ(PlanText(stored.alternate), "NONE") << "an empty alternate is stored as NONE";
+  const std::string ini = FileBytes(g_appPaths().settingsFile);
+  EXPECT_NE(ini.find("Alternate_Airport=NONE\r\n"), std::string::npos);
+  EXPECT_NE(ini.find("Remarks=RMK;TCAS%&PBN\r\n"), std::string::npos);
+  EXPECT_NE(ini.find("Depature_Minutes_Actual=45\r\n"), std::string::npos);
+
+  // A refused form: the flight rules are cleared and the file is left alone.
+  SetDlgItemTextA(us->m_hWnd, id::kCruiseSpeed, "2001");
+  SetDlgItemTextA(us->m_hWnd, id::kDestination, "LFMN");
+  us->SaveToIni();
+  EXPECT_FALSE(FlightPlanHasRules(CurrentFlightPlan()));
+  EXPECT_EQ(PlanText(CurrentFlightPlan().destination), "EGLL") << "nothing else of the refused form is taken";
+  EXPECT_EQ(FileBytes(g_appPaths().settingsFile), ini);
+
+  // Without an aircraft type nothing is checked.
+  FlightPlanRecord untyped = CurrentFlightPlan();
+  untyped.aircraftType.fill('\0');
+  SetCurrentFlightPlan(untyped);
+  dynamic_cast<CListBox*>(us->GetDlgItem(id::kAircraftList))->SetCurSel(-1);
+  us->SaveToIni();
+  EXPECT_EQ(us->printed.back().text, plan_text::kAircraftType.en);
+}
+
+TEST_F(FlightPlanFormTest, LineBreaksComeBackAfterReLoadButShowEncodedAfterAPlanFile) {
+  auto us = Make<UsForm>();
+  FillValid(*us);
+  us->SaveToIni();
+  us->LoadFromIni();
+  char remarks[64];
+  GetDlgItemTextA(us->m_hWnd, id::kRemarks, remarks, sizeof remarks);
+  EXPECT_STREQ(remarks, "RMK;TCAS\r\nPBN");
+  char name[32];
+  GetDlgItemTextA(us->m_hWnd, id::kFirstName, name, sizeof name);
+  EXPECT_STREQ(name, "Ada");
+
+  const std::string path = folder_.Path() + "/plan.tkp";
+  FillValid(*us);
+  FlightPlanRecord record{};
+  ASSERT_EQ(us->ValidateAndCollect(record), 1);
+  ASSERT_TRUE(us->SavePlanFile(path, record));
+  ASSERT_TRUE(us->LoadPlanFile(path));
+  GetDlgItemTextA(us->m_hWnd, id::kRemarks, remarks, sizeof remarks);
+  EXPECT_STREQ(remarks, "RMK;TCAS%&PBN");
+}
+
+TEST_F(FlightPlanFormTest, APlanFileWrittenByTheFormLoadsBackUnchanged) {
+  auto icao = Make<IcaoForm>();
+  FillValid(*icao);
+  QueueFileDialogAnswer("ifr-plan");
+  icao->OnSaveFlightPlan();
+  const std::vector<FileDialogRecord> dialogs = ShownFileDialogs();
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_FALSE(dialogs[0].open);
+  EXPECT_EQ(dialogs[0].initialFolder, plans_);
+  EXPECT_EQ(dialogs[0].filter, "TKP Files (*.tkp)|*.tkp|All Files (*.*)|*.*||");
+  const std::string path = plans_ + "/ifr-plan.tkp";
+  ASSERT_EQ(dialogs[0].chosen, path);
+  const std::string bytes = FileBytes(path);
+  ASSERT_EQ(bytes.size(), 2328u);
+  EXPECT_EQ(bytes.substr(8, 5), std::string("B738\0", 5));
+  EXPECT_EQ(bytes[20], 'I');
+  EXPECT_EQ(bytes.substr(96, 5), std::string("LFPG\0", 5));
+  EXPECT_EQ(static_cast<unsigned char>(bytes[2192]), 150u);
+  EXPECT_EQ(PlanText(CurrentFlightPlan().departure), "") << "a save leaves the current plan alone";
+
+  FlightPlanRecord saved{};
+  ASSERT_EQ(icao->ValidateAndCollect(saved), 1);
+  // Another form, the FAA one, loads it: the records agree, whatever the forms show.
+  auto us = Make<UsForm>();
+  QueueFileDialogAnswer(path);
+  us->OnLoadFlightPlan();
+  EXPECT_EQ(CurrentFlightPlan(), saved);
+  EXPECT_EQ(WriteFlightPlanRecord(CurrentFlightPlan()), WriteFlightPlanRecord(saved));
+  EXPECT_EQ(us->mainWindowBlinks, 1);
+  // A cancelled dialog does nothing.
+  us->OnLoadFlightPlan();
+  EXPECT_EQ(us->mainWindowBlinks, 1);
+}
+
+TEST_F(FlightPlanFormTest, AHostileOrMissingPlanFileIsTamed) {
+  auto us = Make<UsForm>();
+  const std::string hostile = folder_.Path() + "/hostile.tkp";
+  PutFile(hostile, std::string(2328, '\x7F'));
+  ASSERT_TRUE(us->LoadPlanFile(hostile));
+  const FlightPlanRecord loaded = CurrentFlightPlan();
+  EXPECT_EQ(PlanText(loaded.departure).size(), 4u);
+  EXPECT_EQ(PlanText(loaded.route).size(), 1023u);
+  EXPECT_EQ(loaded.aircraftIndex, 0u) << "an index past the list is not kept";
+  EXPECT_EQ(PlanText(loaded.aircraftType), "BE58") << "the type of that line";
+
+  const std::string shortFile = folder_.Path() + "/short.tkp";
+  PutFile(shortFile, std::string("\0\0\0\0\0\0\0\0C172\0\0\0\0\x02\0\0\0V", 21));
+  ASSERT_TRUE(us->LoadPlanFile(shortFile));
+  EXPECT_EQ(CurrentFlightPlan().aircraftIndex, 2u);
+  EXPECT_EQ(PlanText(CurrentFlightPlan().flightType), "V");
+  EXPECT_EQ(CurrentFlightPlan().cruiseSpeed, 0u);
+
+  us->printed.clear();
+  EXPECT_FALSE(us->LoadPlanFile(folder_.Path() + "/none.tkp"));
+  ASSERT_EQ(us->printed.size(), 1u);
+  EXPECT_EQ(us->printed[0].text, "Error when loading flight plan");
+  EXPECT_EQ(us->printed[0].colour, 20);
+}
+
+TEST_F(FlightPlanFormTest, AFailedSaveIsReportedInTheLanguage) {
+  struct Case {
+    int language;
+    const char* text;
+  };
+  auto us = Make<UsForm>();
+  FlightPlanRecord record = ClearedFlightPlan();
+  for (const Case& c : {Case{0, "Error when saving flight plan"}, Case{1, "Erreur de sauvegarde du plan de vol"},
+                        Case{2, "Error guardando el plan de vuelo.\r\n"}, Case{7, "Error when saving flight plan"}}) {
+    SCOPED_TRACE(c.language);
+    Language = c.language;
+    us->printed.clear();
+    EXPECT_FALSE(us->SavePlanFile(folder_.Path() + "/no-such-folder/plan.tkp", record));
+    ASSERT_EQ(us->printed.size(), 1u);
+    EXPECT_EQ(us->printed[0].text, c.text);
+    EXPECT_EQ(us->printed[0].colour, 20);
+    if (c.language == 7) {
+      EXPECT_EQ(Language.load(), 0) << "an unknown language is set back to English";
+    }
+  }
+  Language = 0;
+  us->printed.clear();
+  EXPECT_TRUE(us->SavePlanFile(folder_.Path() + "/plan.tkp", record));
+  EXPECT_TRUE(us->printed.empty());
+}
+
+TEST_F(FlightPlanFormTest, RouteImportTakesAirportsAndWaypointsWithinTheRouteField) {
+  struct Case {
+    const char* label;
+    std::string ini;
+    std::string route;
+  };
+  std::string many;
+  for (int n = 1; n <= 299; ++n) many += "[WAYPOINT_" + std::to_string(n) + "]\r\nID=WPT" + std::to_string(1000 + n) + "\r\n";
+  std::string expectedMany;
+  for (int n = 1; expectedMany.size() + 8 <= 1021; ++n) expectedMany += "WPT" + std::to_string(1000 + n) + " ";
+  const Case cases[] = {
+      {"two waypoints", "[WAYPOINT_1]\r\nID=ABC\r\n[WAYPOINT_2]\r\nID=DEF\r\n", "ABC DEF "},
+      {"a name without an ID is skipped",
+       "[WAYPOINT_1]\r\nID=ABC\r\n[WAYPOINT_2]\r\nNAME=GPS\r\n[WAYPOINT_3]\r\nID=DEF\r\n", "ABC DEF "},
+      {"neither ends the route", "[WAYPOINT_1]\r\nID=ABC\r\n[WAYPOINT_3]\r\nID=DEF\r\n", "ABC "},
+      {"IDs are cut to 7", "[WAYPOINT_1]\r\nID=ABCDEFGHIJ\r\n", "ABCDEFG "},
+      {"the route field's 1,021 characters", many, expectedMany},
+  };
+  auto us = Make<UsForm>();
+  const std::string path = folder_.Path() + "/route.ini";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    PutFile(path, "[DEPARTURE]\r\nID=KJFKX\r\n[ARRIVAL]\r\nID=KBOS\r\n" + c.ini);
+    us->ImportRouteFile(path);
+    std::string route(2048, '\0');
+    route.resize(GetDlgItemTextA(us->m_hWnd, id::kRoute, route.data(), static_cast<int>(route.size())));
+    EXPECT_EQ(route, c.route);
+    EXPECT_LE(route.size(), 1021u);
+    char code[16];
+    GetDlgItemTextA(us->m_hWnd, id::kDeparture, code, sizeof code);
+    EXPECT_STREQ(code, "KJFK");
+    GetDlgItemTextA(us->m_hWnd, id::kDestination, code, sizeof code);
+    EXPECT_STREQ(code, "KBOS");
+  }
+  EXPECT_EQ(expectedMany.size(), 1016u);
+}
+
+TEST_F(FlightPlanFormTest, TheAircraftListChoosesTheTypeAndStopsWhenFull) {
+  PutFile(listFile_, "Long\tName\tABCDEFGH\nOne field\n\nLast\tline\tLAST");
+  auto icao = Make<IcaoForm>();
+  auto* list = dynamic_cast<CListBox*>(icao->GetDlgItem(id::kAircraftList));
+  ASSERT_EQ(list->GetCount(), 3) << "empty lines are skipped, the last line counts without a break";
+  EXPECT_FALSE(icao->AircraftListShown());
+  icao->SendMessage(WM_COMMAND, id::kTypeButton, 0);
+  EXPECT_TRUE(icao->AircraftListShown());
+  ASSERT_TRUE(list->SendMessage(ControlSelectMessage(), 2, 0));
+  EXPECT_EQ(PlanText(CurrentFlightPlan().aircraftType), "LAST");
+  EXPECT_EQ(CurrentFlightPlan().aircraftIndex, 2u);
+  EXPECT_EQ(OwnAircraftListIndex(), 2);
+  char caption[16];
+  GetDlgItemTextA(icao->m_hWnd, id::kTypeButton, caption, sizeof caption);
+  EXPECT_STREQ(caption, "LAST");
+  ASSERT_TRUE(list->SendMessage(ControlSelectMessage(), 0, 0));
+  EXPECT_EQ(PlanText(CurrentFlightPlan().aircraftType), "") << "a type of 8 characters is empty";
+  list->DoubleClick();
+  EXPECT_FALSE(icao->AircraftListShown());
+
+  EXPECT_EQ(AircraftTypeOfLine("A\tB"), "B");
+  EXPECT_EQ(AircraftTypeOfLine("SOLO"), "SOLO");
+  EXPECT_EQ(AircraftTypeOfLine("A\tB\tC\tD"), "C");
+
+  list->SetItemLimit(2);
+  icao->LoadAircraftList();
+  EXPECT_EQ(list->GetCount(), 2);
+  ASSERT_FALSE(icao->printed.empty());
+  EXPECT_EQ(icao->printed.back().text, "Can't add more than 2 aircrafts in the listbox of the flight plan");
+  EXPECT_EQ(icao->printed.back().colour, 19);
+
+  PutFile(listFile_, "A\tB\tC1\n" + std::string(1021, 'x') + "\nA\tB\tC3\n");
+  list->SetItemLimit(kListDefaultItemLimit);
+  icao->LoadAircraftList();
+  EXPECT_EQ(list->GetCount(), 1) << "a line past 1,020 characters ends the reading";
+}
+
+TEST_F(FlightPlanFormTest, ClearKeepsOnlyTheAircraftAndAnAmendmentGoesThroughTheForm) {
+  auto us = Make<UsForm>();
+  FillValid(*us);
+  us->SaveToIni();
+  const FlightPlanRecord before = CurrentFlightPlan();
+  us->SendMessage(WM_COMMAND, id::kClear, 0);
+  char text[32];
+  GetDlgItemTextA(us->m_hWnd, id::kDeparture, text, sizeof text);
+  EXPECT_STREQ(text, "");
+  GetDlgItemTextA(us->m_hWnd, id::kTypeButton, text, sizeof text);
+  EXPECT_STREQ(text, "B738");
+  EXPECT_EQ(CurrentFlightPlan(), before) << "clearing the form leaves the plan";
+
+  g_setupSettings.flightPlanType = 0;
+  g_pFlightPlanUS = us.get();
+  SetFlightPlanAmendmentNotifier(&NotifyFormOfAmendment);
+  FlightPlanRecord amended{};
+  SetPlanText(amended.flightType, "I");
+  SetPlanText(amended.altitude, "FL240");
+  amended.cruiseSpeed = 300;
+  SetPlanText(amended.departure, "LFPG");
+  SetPlanText(amended.destination, "LFMN");
+  SetPlanText(amended.route, "DCT MTL");
+  PostFlightPlanAmendment(amended);
+  // The notice is posted to the form: deliver it as the message loop would.
+  MSG msg{};
+  while (PeekMessageA(&msg, us->m_hWnd, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  SetFlightPlanAmendmentNotifier(nullptr);
+  g_pFlightPlanUS = nullptr;
+  const FlightPlanRecord now = CurrentFlightPlan();
+  EXPECT_EQ(PlanText(now.destination), "LFMN");
+  EXPECT_EQ(PlanText(now.altitude), "FL240");
+  EXPECT_EQ(now.cruiseSpeed, 300u);
+  EXPECT_EQ(PlanText(now.flightType), "I") << "the amended plan passed the form's checks";
+  EXPECT_EQ(PlanText(now.aircraftType), "B738");
+  EXPECT_EQ(PlanText(now.alternate), "NONE");
+  EXPECT_NE(FileBytes(g_appPaths().settingsFile).find("Destination_Airport=LFMN\r\n"), std::string::npos);
+  EXPECT_TRUE(us->IsWindowVisible()) << "the hidden form shows the amendment";
+  EXPECT_FALSE(FlightPlanSent()) << "no way is up: nothing was sent";
+}
+
+}  // namespace
