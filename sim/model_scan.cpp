@@ -139,12 +139,12 @@ ModelScanCount ScanAircraftFolder(const std::string& aircraftFolder, LocalModelT
     FindModelType(typeText, scorerIndex, record);
     CopyCut(record.title, title);
     SetClassData(lookup, types, record);
+    tables.copy.records[stored] = record;  // while the record is still in the cache
     ++stored;
   }
   count.filesFound = static_cast<int>(walker.Entries().size());
   count.modelsStored = stored;
 
-  std::memcpy(tables.copy.records, building.records, sizeof(LocalModelRecord) * static_cast<std::size_t>(stored));
   tables.copy.count = stored;
   PublishWorkingTable(tables, building, stored);
   WriteScanLine(log, count);
