@@ -4,6 +4,7 @@
 #include "app/main_dialog.h"
 #include "app/main_window_actions.h"
 #include "core/ui_hooks.h"
+#include "net/own_broadcasts.h"
 #include "win/window.h"
 
 namespace {
@@ -21,9 +22,12 @@ void InstallAppHooks() {
   hooks.showCountdown = &ShowCountdown;
   hooks.setMainDialogText = &SetMainDialogText;
   hooks.showMainWindowIfHidden = &ShowMainWindowIfHidden;
+  hooks.toggleMainWindow = &ToggleMainWindow;
   hooks.postCloseToMainWindow = &PostCloseToMainWindow;
   hooks.showChatWindow = &ShowChatWindow;
   hooks.enableChatInput = &EnableChatInput;
   hooks.disconnectQuietly = &DisconnectQuietly;
+  hooks.multiplayerSessionClosed = &OnMultiplayerSessionClosed;
   SetUiHooks(hooks);
+  InstallOwnAircraftBroadcasters();
 }

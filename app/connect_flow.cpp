@@ -17,6 +17,7 @@
 #include "core/main_dialog_state.h"
 #include "app/metar_banner.h"
 #include "core/nearest_airport.h"
+#include "sim/own_aircraft_poll.h"
 #include "core/own_callsign.h"
 #include "core/settings.h"
 #include "core/sim_family.h"
@@ -299,6 +300,8 @@ void OnMultiplayerConnected() {
   g_networkState = 2;
   g_connecting = false;
   EnableChatInput(true);
+  // The login carried the own aircraft as it stands: the poll reports changes from here.
+  MarkOwnAircraftReported();
   SetConnectionBitmap(kConnectionConnected);
   if (CCchatDlg* chat = g_pChatDlg.load()) {
     if (CWnd* input = chat->GetDlgItem(kChatInputId)) input->SetWindowText("");

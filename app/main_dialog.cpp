@@ -21,6 +21,7 @@
 #include "app/weather_worker.h"
 #include "app/utilities.h"
 #include "base/klib_settings.h"
+#include "base/klib_trace.h"
 #include "base/message_box.h"
 #include "base/trusted_addresses.h"
 #include "dialogs/callsign_dialog.h"
@@ -34,10 +35,13 @@
 #include "core/icao_data.h"
 #include "sim/ai_lock.h"
 #include "sim/model_scan.h"
+#include "sim/own_aircraft_poll.h"
 #include "sim/rule_appliers.h"
 #include "sim/plugin_link.h"
 #include "voice/voice_system.h"
+#include "sim/session_command.h"
 #include "net/listener.h"
+#include "net/multiplayer_session.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
 #include "net/orv_sok.h"
@@ -49,6 +53,7 @@
 #include "win/button_ctrl.h"
 #include "win/clock.h"
 #include "win/joystick.h"
+#include "win/keys.h"
 #include "win/machine_id.h"
 #include "win/msgbox.h"
 #include "win/messages.h"
@@ -70,10 +75,12 @@ constexpr std::uint32_t kTickWrapFrom = 0xFFFF0000u;
 constexpr std::uint32_t kTickWrapTo = 1000;
 constexpr int kConnectButtonId = 7212;
 constexpr int kCallsignFieldId = 7107;
+constexpr int kSimulatorStatusId = 7111;
 constexpr UINT kServersFirstCommand = 33000;
 constexpr UINT kServersLastCommand = 33005;
 constexpr UINT kDisconnectCommand = 32778;
 constexpr UINT kQuitCommand = 32831;
+constexpr UINT kMultiplayerConnectCommand = 32795;
 constexpr UINT kQuitProgramCommand = 32835;
 constexpr UINT kFillFlightPlanCommand = 32788;
 constexpr UINT kSendFlightPlanCommand = 32790;
@@ -361,6 +368,8 @@ void CFSClientDlg::OneSecondTick() {
     if (CWnd* field = chat_->GetDlgItem(kChatNearestAirportId)) field->SetWindowText(text);
   }
 
+  PollOwnAircraftState();
+
   if (g_networkState.load() != 0) {
     RunBellAndInactivity();
     if (g_setupSettings.enableWeather != 0 && ++autoWeatherCounter_ > kAutoWeatherSeconds) {
@@ -378,6 +387,7 @@ void CFSClientDlg::OneSecondTick() {
       g_hubListCountdown = kHubRefreshCountdown;
     }
   }
+  CountSessionPeers();
 }
 
 void CFSClientDlg::UpdateTrafficFigures() {
@@ -550,6 +560,7 @@ int CFSClientDlg::StartupStep2() {
     g_pMainThread->SetTraceColour(Klib().Colour(kColourNormal));
     g_pMainThread->Trace("%c Scanning available aircrafts, please wait a few seconds... %c", '{', '}');
   }
+  // The link does not exist yet: it tells the plug-in once its handshake completes.
   ScanXPlaneAircraft();
   Pause(2);
   ApplyTypeTranslationRules();
@@ -592,6 +603,7 @@ int CFSClientDlg::StartupStep4() {
 
 void CFSClientDlg::RunQuitSequence() {
   CloseAllPeerLinks();
+  if (g_sessionOpen.load()) CloseMultiplayerSession("Quit2");
   CloseListeningSocket();
   Pause(200);
   KlibShutdown();
@@ -635,6 +647,22 @@ void CFSClientDlg::ShowServerMessage() {
   }
 }
 
+// The link status: with CTRL its state is printed, with SHIFT the program
+// quits with the simulator, otherwise the link is made (again).
+void CFSClientDlg::OnSimulatorStatusClick() {
+  if ((GetKeyState(VK_CONTROL) & 0x8000) != 0) {
+    const CXPlaneLink* link = XPlaneLinkObject();
+    const bool connected = link != nullptr && link->IsConnected();
+    KlibMainTraceLine(Klib().Colour(connected ? kColour25 : kColourError), "%s", connected ? "\tDLL ON" : "\tDLL OFF");
+    return;
+  }
+  if ((GetKeyState(VK_SHIFT) & 0x8000) != 0) {
+    OnQuitAndCloseSimulator();
+    return;
+  }
+  CreateXPlaneLink();
+}
+
 BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
   const UINT id = LOWORD(wParam);
   const WORD code = HIWORD(wParam);
@@ -650,9 +678,15 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     case kDisconnectCommand:
       OnDisconnectFromNetwork();
       return TRUE;
+    case kMultiplayerConnectCommand:
+      TryFsMpConnect();
+      return TRUE;
     case kQuitCommand:
     case kQuitProgramCommand:
       OnQuitAndCloseSimulator();
+      return TRUE;
+    case kSimulatorStatusId:
+      OnSimulatorStatusClick();
       return TRUE;
     case kFillFlightPlanCommand:
       if (CFlightPlanForm* form = FlightPlanFormInUse()) form->ShowWindow(form->IsWindowVisible() ? SW_HIDE : SW_SHOW);

@@ -77,6 +77,7 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   void UpdateTrafficFigures();
   void UpdatePilotAtcCount();
   void RunBellAndInactivity();
+  void OnSimulatorStatusClick();
   TrafficFigures LastTrafficFigures() const { return traffic_; }
 
   // Delayed events: any thread posts, the 100-ms timer replays them on the UI thread.

@@ -20,6 +20,12 @@ void ShowMainWindowIfHidden() {
   if (dialog != nullptr && dialog->IsWindowVisible() == FALSE) dialog->ShowWindow(SW_SHOW);
 }
 
+void ToggleMainWindow() {
+  CFSClientDlg* dialog = g_pMainDlg.load();
+  if (dialog == nullptr) return;
+  dialog->ShowWindow(dialog->IsWindowVisible() != FALSE ? SW_HIDE : SW_SHOW);
+}
+
 void PostCloseToMainWindow() {
   if (CFSClientDlg* dialog = g_pMainDlg.load()) PostMessageA(dialog->m_hWnd, WM_CLOSE, 0, 1);
 }

@@ -7,5 +7,7 @@ void ShowChatWindow();
 void EnableChatInput(bool enable);
 // Shows the main window when it is hidden.
 void ShowMainWindowIfHidden();
+// Hidden when visible, shown otherwise.
+void ToggleMainWindow();
 // WM_CLOSE (wParam 0, lParam 1) to the main window.
 void PostCloseToMainWindow();

@@ -1,28 +1,27 @@
 #include "core/own_position.h"
 
-#include <atomic>
-#include <mutex>
+#include "core/own_aircraft_state.h"
 
-namespace {
-std::mutex& PositionLock() {
-  static auto* lock = new std::mutex();
-  return *lock;
-}
-
-OwnPositionFix g_ownPosition;
-std::atomic<bool> g_ownOnGround{true};
-}  // namespace
-
+// The fix and the on-ground copy are views of the own-aircraft state, so the
+// weather search, the nearest-airport search and the network read one picture.
 OwnPositionFix OwnPosition() {
-  std::lock_guard lock(PositionLock());
-  return g_ownPosition;
+  const OwnAircraftSnapshot own = g_ownAircraft().Snapshot();
+  return {own.flight.latitude, own.flight.longitude, own.flight.altitudeFeet};
 }
 
 void SetOwnPosition(const OwnPositionFix& fix) {
-  std::lock_guard lock(PositionLock());
-  g_ownPosition = fix;
+  g_ownAircraft().Update([&](OwnAircraftSnapshot& own) {
+    own.flight.latitude = fix.latitude;
+    own.flight.longitude = fix.longitude;
+    own.flight.altitudeFeet = fix.altitudeFeet;
+  });
 }
 
-bool OwnOnGround() { return g_ownOnGround.load(); }
+bool OwnOnGround() { return g_ownAircraft().Snapshot().working.onGround != 0; }
 
-void SetOwnOnGround(bool onGround) { g_ownOnGround = onGround; }
+void SetOwnOnGround(bool onGround) {
+  g_ownAircraft().Update([&](OwnAircraftSnapshot& own) {
+    own.flight.onGround = onGround ? 1 : 0;
+    own.working.onGround = own.flight.onGround;
+  });
+}

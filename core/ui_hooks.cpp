@@ -10,10 +10,12 @@ struct RegisteredHooks {
   std::atomic<void (*)(std::uint32_t)> showCountdown{nullptr};
   std::atomic<void (*)(int, const char*)> setMainDialogText{nullptr};
   std::atomic<void (*)()> showMainWindowIfHidden{nullptr};
+  std::atomic<void (*)()> toggleMainWindow{nullptr};
   std::atomic<void (*)()> postCloseToMainWindow{nullptr};
   std::atomic<void (*)()> showChatWindow{nullptr};
   std::atomic<void (*)(bool)> enableChatInput{nullptr};
   std::atomic<void (*)()> disconnectQuietly{nullptr};
+  std::atomic<void (*)()> multiplayerSessionClosed{nullptr};
 };
 
 RegisteredHooks& Hooks() {
@@ -34,10 +36,12 @@ void SetUiHooks(const UiHooks& hooks) {
   registered.showCountdown = hooks.showCountdown;
   registered.setMainDialogText = hooks.setMainDialogText;
   registered.showMainWindowIfHidden = hooks.showMainWindowIfHidden;
+  registered.toggleMainWindow = hooks.toggleMainWindow;
   registered.postCloseToMainWindow = hooks.postCloseToMainWindow;
   registered.showChatWindow = hooks.showChatWindow;
   registered.enableChatInput = hooks.enableChatInput;
   registered.disconnectQuietly = hooks.disconnectQuietly;
+  registered.multiplayerSessionClosed = hooks.multiplayerSessionClosed;
 }
 
 namespace ui_hook {
@@ -46,8 +50,15 @@ void SetConnectionState(int state) { Call(Hooks().setConnectionState, state); }
 void ShowCountdown(std::uint32_t seconds) { Call(Hooks().showCountdown, seconds); }
 void SetMainDialogText(int controlId, const char* text) { Call(Hooks().setMainDialogText, controlId, text); }
 void ShowMainWindowIfHidden() { Call(Hooks().showMainWindowIfHidden); }
+void ToggleMainWindow() { Call(Hooks().toggleMainWindow); }
 void PostCloseToMainWindow() { Call(Hooks().postCloseToMainWindow); }
 void ShowChatWindow() { Call(Hooks().showChatWindow); }
 void EnableChatInput(bool enable) { Call(Hooks().enableChatInput, enable); }
 void DisconnectQuietly() { Call(Hooks().disconnectQuietly); }
+bool MultiplayerSessionClosed() {
+  const auto function = Hooks().multiplayerSessionClosed.load();
+  if (function == nullptr) return false;
+  function();
+  return true;
+}
 }  // namespace ui_hook

@@ -15,11 +15,15 @@ struct UiHooks {
   // The text of one control of the main dialog.
   void (*setMainDialogText)(int controlId, const char* text) = nullptr;
   void (*showMainWindowIfHidden)() = nullptr;
+  // Hidden when visible, shown otherwise (the simulator's show/hide key).
+  void (*toggleMainWindow)() = nullptr;
   void (*postCloseToMainWindow)() = nullptr;
   void (*showChatWindow)() = nullptr;
   void (*enableChatInput)(bool enable) = nullptr;
   // Leaves the network without a word to the node (after its stop order).
   void (*disconnectQuietly)() = nullptr;
+  // The main dialog's step after the multiplayer session closed.
+  void (*multiplayerSessionClosed)() = nullptr;
 };
 
 // Replaces every hook; a null member unregisters that one.
@@ -31,8 +35,11 @@ void SetConnectionState(int state);
 void ShowCountdown(std::uint32_t seconds);
 void SetMainDialogText(int controlId, const char* text);
 void ShowMainWindowIfHidden();
+void ToggleMainWindow();
 void PostCloseToMainWindow();
 void ShowChatWindow();
 void EnableChatInput(bool enable);
 void DisconnectQuietly();
+// False when no hook is installed (no main dialog).
+bool MultiplayerSessionClosed();
 }  // namespace ui_hook

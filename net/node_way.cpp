@@ -13,6 +13,7 @@
 #include "core/flight_plan.h"
 #include "core/main_dialog_state.h"
 #include "core/nearest_airport.h"
+#include "core/own_aircraft_state.h"
 #include "core/own_position.h"
 #include "core/settings.h"
 #include "core/ui_hooks.h"
@@ -117,15 +118,7 @@ ServerTextRecord CNodeWay::ServerMessage() const {
 void CNodeWay::PostUiEvent(std::uint32_t code) { ui_hook::PostUiEvent(code); }
 
 OwnAircraftReport CNodeWay::OwnAircraftForNode() const {
-  OwnAircraftReport own;
-  const OwnPositionFix fix = OwnPosition();
-  own.latitude = fix.latitude;
-  own.longitude = fix.longitude;
-  own.altitudeFeet = fix.altitudeFeet;
-  const NearestAirport airport = CurrentNearestAirport();
-  own.nearestAirport = std::string(FieldText(airport.icao));
-  own.airportDistanceNm = airport.distanceNm;
-  return own;
+  return ReportOwnAircraft(g_ownAircraft().Snapshot(), CurrentNearestAirport());
 }
 
 std::optional<FlightPlanRecordBytes> CNodeWay::FlightPlanForNode() const {

@@ -29,6 +29,8 @@ inline constexpr std::size_t kWayTextLineSize = 4'096;
 inline constexpr std::size_t kWayHostTextSize = 64;
 inline constexpr std::size_t kTunnelBodySize = 48;
 inline constexpr std::size_t kNeighbourLinkSize = 32;
+// The longest session record a pilot way sends.
+inline constexpr std::size_t kSimPacketLimit = 1'024;
 inline constexpr std::uint16_t kDisconnectionSleepSeconds = 3;
 // Passes after work during which the loop does not wait.
 inline constexpr DWORD kWayBusyPasses = 100;
@@ -146,7 +148,10 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   virtual DWORD HandleNodeMessage(const DMessage&) { return 0; }
   virtual DWORD HandlePilotMessage(const DMessage&) { return 0; }
   virtual DWORD HandleControllerMessage(const DMessage&) { return 0; }
-  virtual DWORD HandleSimPilotMessage(const DMessage&) { return 1; }
+  // THRDMSG_SIMPILOT: the session's records (sub-codes 83 and 84) go out to
+  // a pilot once he is admitted (orv_sok_sim_packets.cpp); the rest goes to
+  // the handler the simulator side registered (net/sim_pilot_hook.h).
+  virtual DWORD HandleSimPilotMessage(const DMessage& message);
   virtual DWORD RunWebTask(const DMessage&) { return 0; }
   // Text-line mode: consumes the receive ring; non-zero when it used bytes.
   virtual DWORD FeedTextLines();
@@ -238,6 +243,7 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   void ConnectNeighbour(const DMessage& message);
   void ConnectTunnelled(const DMessage& message);
   void TakePeerKind(char kind);
+  void SendSimPacket(const DMessage& message);
   void NameAfterCallsign();
   const char* LogTag() const;
 
@@ -259,6 +265,7 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   std::array<std::uint8_t, kNeighbourLinkSize> neighbourBlock_{};
   std::array<std::uint8_t, kTunnelBodySize> tunnelRequestBlock_{};
   std::array<std::uint8_t, kTunnelBodySize> tunnelBody_{};
+  std::array<std::uint8_t, kSimPacketLimit> simPacket_{};
   DWORD webTaskCode_ = 0;
   std::uint32_t secondsSnapshot_ = 0;
   std::uint32_t simLinkSeconds_ = 0;

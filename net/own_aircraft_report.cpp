@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "core/text_fields.h"
+
 namespace {
 template <typename T>
 T RoundedInto(double value) {
@@ -13,6 +15,29 @@ T RoundedInto(double value) {
   return static_cast<T>(rounded);
 }
 }  // namespace
+
+OwnAircraftReport ReportOwnAircraft(const OwnAircraftSnapshot& own, const NearestAirport& airport) {
+  OwnAircraftReport report;
+  report.onGround = own.working.onGround != 0;
+  report.radioSelection = static_cast<std::uint8_t>((own.working.com1Selected != 0 ? kRadioCom1 : 0) |
+                                                    (own.working.com2Selected != 0 ? kRadioCom2 : 0) |
+                                                    (own.working.bothSelected != 0 ? kRadioBoth : 0));
+  report.com1 = std::string(FieldText(own.working.com1));
+  report.com2 = std::string(FieldText(own.working.com2));
+  report.transponderCode = static_cast<std::uint16_t>(own.radios.transponderCode);
+  report.transponderMode = own.radios.transponderMode;
+  report.mach = own.flight.valueM;
+  report.trueHeadingDegrees = own.flight.trueHeading;
+  report.speedKnots = own.flight.speed1Knots;
+  report.latitude = own.flight.latitude;
+  report.longitude = own.flight.longitude;
+  report.altitudeFeet = own.flight.altitudeFeet;
+  report.nearestAirport = std::string(FieldText(airport.icao));
+  report.airportDistanceNm = airport.distanceNm;
+  report.icaoType = std::string(FieldText(own.model.icaoType));
+  report.title = std::string(FieldText(own.model.titleForPeers));
+  return report;
+}
 
 std::int32_t RoundedI32(double value) { return RoundedInto<std::int32_t>(value); }
 

@@ -1,12 +1,14 @@
 // The own aircraft as the network hears of it: what the login, the short
-// infos and the pilot-changes items carry. The plug-in side that keeps it
-// current is not built yet; until it is, the defaults below stand in for
-// what no other source gives (transponder, radios, type and title).
+// infos and the pilot-changes items carry, taken from one snapshot of the
+// own-aircraft state (the defaults below are the state's own until the
+// plug-in has reported).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "core/nearest_airport.h"
+#include "core/own_aircraft_state.h"
 #include "net/node_records.h"
 
 // Radio selection bits (the pilot-changes item 2 and, shifted by one, the login's option bits).
@@ -32,6 +34,10 @@ struct OwnAircraftReport {
   std::string icaoType = "C172";
   std::string title = "Cessna Skyhawk 172SP";
 };
+
+// The report of one snapshot: the working copies for the on-ground flag and
+// the radios, speed 1 in knots, value M as the mach number, the title peers see.
+OwnAircraftReport ReportOwnAircraft(const OwnAircraftSnapshot& own, const NearestAirport& airport);
 
 // Rounded to the nearest integer and held inside the field's range; a value
 // that is not a number gives 0 (a converted double out of range would be UB).

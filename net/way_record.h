@@ -52,6 +52,17 @@ struct WayAircraft {
   std::array<char, kWayClassCodeSize> classCode{};
 };
 
+// The AI aircraft that shows the way's pilot in the simulator, as the plug-in
+// link and the AI traffic keep it.
+struct WayAiState {
+  std::uint16_t acfSlot = 0;       // the plug-in's model slot chosen for the way
+  double simulatorHeading = 0.0;   // degrees, from the plug-in's heading list
+  std::uint8_t addRequestCounter = 0;
+  std::uint16_t refreshCounter = 0;
+  std::array<std::uint8_t, 3> refreshState{};
+  std::array<std::uint8_t, 4> simulatorState{};
+};
+
 // A memory record only: nothing copies it onto a wire or into a file.
 struct WayRecord {
   COrvSok* way = nullptr;  // set at start-up, survives every clear
@@ -93,6 +104,7 @@ struct WayRecord {
   double distanceMetres = 0.0;
   std::array<char, kWayChosenModelSize> chosenModel{};
   std::int32_t aiObjectId = 0;
+  WayAiState ai;
   std::array<std::uint8_t, kWaySimObjectBlockSize> simObjectBlock{};  // survives every clear
 };
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/klib_settings.h"
+#include "core/model_scan_state.h"
 #include "sim/ai_lock.h"
 #include "sim/aircraft_type_lookup.h"
 #include "sim/directory_walker.h"
@@ -15,7 +16,6 @@
 #include "win/ascii_case.h"
 
 namespace {
-std::atomic<bool> g_scanDone{false};
 
 constexpr bool IsAsciiLetterOrDigit(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
@@ -198,5 +198,6 @@ void ApplyPackageOrder(LocalModelTables& tables, std::string_view packageOrder) 
   PublishWorkingTable(tables, ordered, out);
 }
 
-bool ModelScanDone() { return g_scanDone.load(std::memory_order_acquire); }
-void SetModelScanDone(bool done) { g_scanDone.store(done, std::memory_order_release); }
+// The flag lives in core/: the plug-in link reads it when its handshake completes.
+bool ModelScanDone() { return g_modelScanFinished.load(std::memory_order_acquire); }
+void SetModelScanDone(bool done) { g_modelScanFinished.store(done, std::memory_order_release); }

@@ -1,5 +1,6 @@
 #include "sim/plugin_link.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <mutex>
@@ -7,17 +8,24 @@
 #include <string>
 #include <vector>
 
-#include "base/byte_order.h"
 #include "base/klib_settings.h"
 #include "base/klib_trace.h"
 #include "base/main_thread.h"
 #include "core/main_dialog_state.h"
+#include "core/model_scan_state.h"
+#include "core/own_aircraft_state.h"
 #include "core/settings.h"
 #include "core/ui_hooks.h"
 #include "net/frame_format.h"
-#include "win/window.h"
+#include "net/multiplayer_session.h"
+#include "sim/ai_callbacks.h"
 
 std::atomic<bool> XPlaneLinkUp{false};
+std::atomic<std::uint32_t> SimMainWindow{0};
+std::atomic<std::uint32_t> g_xplaneSimulatorCode{0};
+std::atomic<std::uint32_t> g_xplaneFamilyCode{0};
+std::atomic<std::uint32_t> g_xplaneMajor{0};
+std::atomic<std::uint32_t> g_xplaneMinor{0};
 CBaseThread* g_porvDll = nullptr;
 std::atomic<bool> g_sessionFlagSent{false};
 
@@ -25,8 +33,6 @@ namespace {
 constexpr int kLinkStatusId = 7111;
 constexpr DWORD kOversizePauseMs = 1'000;
 constexpr char kLoopback[] = "127.0.0.1";
-// The trace category of link errors.
-constexpr int kLinkErrorTraceBit = 21;
 
 const char* LogTag() { return Klib().logTag != nullptr ? Klib().logTag : ""; }
 
@@ -35,6 +41,26 @@ std::mutex& LinkCreationLock() {
   return lock;
 }
 }  // namespace
+
+std::uint32_t SimulatorFamily(std::uint32_t code) {
+  if (code == 2002 || code == 2004 || code == 2006) return code;
+  if (code >= 3000 && code <= 3999) return 3000;
+  if (code >= 9000 && code <= 9999) return 9000;
+  if (code >= 10000 && code <= 10999) return 10000;
+  return 0;
+}
+
+const char* SimulatorShortName(std::uint32_t family) {
+  switch (family) {
+    case 2002:
+    case 2004: return "FS";
+    case 2006: return "FSX";
+    case 3000: return "P3D";
+    case 9000: return "XP9";
+    case 10000: return "XP10";
+    default: return "";
+  }
+}
 
 CXPlaneLink::CXPlaneLink(void* ownerSlot, const char* name) : COrvSok(ownerSlot, WAYID_XPLANE_LINK, name, 1) {}
 
@@ -63,17 +89,31 @@ DWORD CXPlaneLink::HandleSimLinkMessage(const DMessage& message) {
     case THRDMSG_XPL_WRITE:
       WriteRecord(message);
       return 1;
+    case THRDMSG_XPL_TICK:
+      SendCommand(XTK_CMD_TICK, TickBody(), "RDLLP1");
+      return 1;
+    case THRDMSG_XPL_ACF_TABLE_ADD:
+    case THRDMSG_XPL_ACF_TABLE_CHANGE: {
+      if (!IsConnected()) return 1;
+      const bool add = message.id == THRDMSG_XPL_ACF_TABLE_ADD;
+      SendCommand(XTK_CMD_GET_ACF_TABLE, GetAcfTableBody(add ? 0 : 1, static_cast<std::uint16_t>(message.param)),
+                  add ? "CTAP1" : "CTCA1");
+      return 1;
+    }
     case THRDMSG_XPL_SYNC_DATE_TIME:
       SendCommand(XTK_CMD_SYNC_DATE_TIME, {}, "SPX1");
       return 1;
-    case THRDMSG_XPL_SET_SQUAWK: {
-      const auto code = static_cast<std::uint16_t>(message.param & 0xFFFF);
-      const std::array<std::uint8_t, 2> body{static_cast<std::uint8_t>(code & 0xFF), static_cast<std::uint8_t>(code >> 8)};
-      SendCommand(XTK_CMD_SET_SQUAWK, body, "SPX2");
+    case THRDMSG_XPL_SET_SQUAWK:
+      SendCommand(XTK_CMD_SET_SQUAWK, SquawkBody(static_cast<std::uint16_t>(message.param & 0xFFFF)), "SPX2");
       return 1;
-    }
+    case THRDMSG_XPL_MODELS_SCANNED:
+      SendModelsScanned();
+      return 1;
     case THRDMSG_XPL_DISCONNECT:
       if (IsConnected()) Disconnect("Disconnect by X");
+      return 1;
+    case THRDMSG_XPL_STEP:
+      SendCommand(XTK_CMD_STEP, StepBody(static_cast<std::int32_t>(message.param)), "SPX3");
       return 1;
     case THRDMSG_XPL_LEAVE:
       return 1;
@@ -83,6 +123,9 @@ DWORD CXPlaneLink::HandleSimLinkMessage(const DMessage& message) {
 }
 
 void CXPlaneLink::ConnectToPlugin() {
+  // A link that is up is kept: a second connect (the link's own in its second
+  // second, a status click just before) must not replace it.
+  if (IsConnected()) return;
   SetTraceColour(Klib().Colour(kColourNormal));
   TraceLine("Connecting to XPlane ...");
   const WORD port = g_networkSettings.xplaneDllPort.load();
@@ -114,9 +157,11 @@ void CXPlaneLink::ConnectToPlugin() {
   SetTraceColour(Klib().Colour(kColourNormal));
 }
 
+// The payload is a whole frame of at most 12 + 20,472 bytes; anything larger
+// is left to the loop, which drops a payload its handler did not take.
 void CXPlaneLink::WriteRecord(const DMessage& message) {
   const std::uint32_t length = std::min(message.word3, PendingPayload());
-  if (length == 0 || length > kXtkMaxFrameCount + kFrameSyncSize) return;  // the rest is dropped by the loop
+  if (length == 0 || length > kXtkMaxFrameCount + kFrameSyncSize) return;
   std::vector<std::uint8_t> frame(length);
   PopData(frame.data(), length);
   if (IsConnected()) Send(frame.data(), length, true, "WBTP");
@@ -124,12 +169,16 @@ void CXPlaneLink::WriteRecord(const DMessage& message) {
 
 void CXPlaneLink::TakeConnectionNotice(const DMessage& message) {
   const std::string reason = PopReasonText(message, "xpil");
+  handshakeComplete_ = false;
+  modelsScannedSent_ = false;
   if (message.param != 0) {
+    SetLoggedInBits(LoggedInBits() | kWayLoggedIn);
     XPlaneLinkUp = true;
     SyncSessionFlagToPlugin();
     return;
   }
   XPlaneLinkUp = false;
+  SimMainWindow = 0;
   std::array<char, 1100> text{};
   std::snprintf(text.data(), text.size(), "XDLL: %s.", reason.c_str());
   OnDisconnection(text.data());
@@ -138,16 +187,26 @@ void CXPlaneLink::TakeConnectionNotice(const DMessage& message) {
   SyncSessionFlagToPlugin();
 }
 
-void CXPlaneLink::SendCommand(std::uint8_t command, std::span<const std::uint8_t> body, const char* tag) {
-  if (!IsConnected()) return;
+bool CXPlaneLink::SendCommand(std::uint8_t command, std::span<const std::uint8_t> body, const char* tag) {
+  if (!IsConnected()) return false;
   FrameHeader header;
   header.type = kXtkFrameType;
   header.subCode = command;
-  if (SendFrame(header, body) != 1 && Klib().TraceBit(kLinkErrorTraceBit)) {
-    SetTraceColour(Klib().Colour(kColourError));
-    TraceLine("Error %s", tag);
-    SetTraceColour(Klib().Colour(kColourNormal));
-  }
+  if (SendFrame(header, body) == 1) return true;
+  TraceError("Error %s", tag);
+  return false;
+}
+
+void CXPlaneLink::SendModelsScanned() {
+  if (!IsConnected() || modelsScannedSent_) return;
+  modelsScannedSent_ = SendCommand(XTK_CMD_MODELS_SCANNED, {}, "WTSPD1");
+}
+
+void CXPlaneLink::TraceError(const char* format, const char* text) {
+  if (!Klib().TraceBit(kLinkErrorTraceBit)) return;
+  SetTraceColour(Klib().Colour(kColourError));
+  TraceLine(format, text);
+  SetTraceColour(Klib().Colour(kColourNormal));
 }
 
 CXPlaneLink* XPlaneLinkObject() { return dynamic_cast<CXPlaneLink*>(g_porvDll); }
@@ -157,6 +216,7 @@ void CreateXPlaneLink() {
   CXPlaneLink* link = XPlaneLinkObject();
   if (link != nullptr && link->IsConnected()) return;
   ui_hook::SetMainDialogText(kLinkStatusId, "X");
+  InstallXPlaneAiCallbacks();
   if (link == nullptr) {
     link = new (std::nothrow) CXPlaneLink(&g_porvDll);
     if (link == nullptr) {
@@ -169,9 +229,15 @@ void CreateXPlaneLink() {
       return;
     }
     g_porvDll = link;
+    link->ClearSleepCountdown();
+    link->Resume(0);
+    return;
   }
+  // A link that was lost (or never came up) connects again at once: its own
+  // connect comes only in its second second, and a lost link has gone to sleep.
   link->ClearSleepCountdown();
   link->Resume(0);
+  CBaseThread::Post(Klib().mainThread, link, THRDMSG_CONNECT, 0, 0, "PZGN1002");
 }
 
 int SendToXPlane(CBaseThread* sender, std::uint8_t command, std::span<const std::uint8_t> body,
@@ -190,6 +256,7 @@ int SendToXPlane(CBaseThread* sender, std::uint8_t command, std::span<const std:
   header.type = kXtkFrameType;
   header.subCode = command;
   const std::vector<std::uint8_t> frame = BuildFrame(Klib().frameSync, header, body);
+  if (frame.empty()) return 0;
   return CBaseThread::PostData(sender, link, THRDMSG_XPL_WRITE, 0, static_cast<std::uint32_t>(frame.size()),
                                frame.data(), callerTag) == 1
              ? 1
@@ -198,13 +265,13 @@ int SendToXPlane(CBaseThread* sender, std::uint8_t command, std::span<const std:
 
 void SyncSessionFlagToPlugin() {
   const bool open = XPlaneLinkUp.load();
+  // A lost link closes the session (the link itself is gone: nothing to tell it).
+  if (!open && g_sessionOpen.load()) CloseMultiplayerSession("XDLL", nullptr);
   g_sessionOpen = open;
   if (open == g_sessionFlagSent.load()) return;
   if (open) {
-    std::array<std::uint8_t, 4> version{};
-    PutU32(version.data(), kVersionWord);
-    if (SendToXPlane(Klib().mainThread, XTK_CMD_HELLO, version, "TTCX3") == 0) {
-      if (Klib().TraceBit(21)) KlibMainTraceLine(Klib().Colour(kColourError), "Error %s", "TTCX3");
+    if (SendToXPlane(Klib().mainThread, XTK_CMD_HELLO, HelloBody(kVersionWord), "TTCX3") == 0) {
+      if (Klib().TraceBit(kLinkErrorTraceBit)) KlibMainTraceLine(Klib().Colour(kColourError), "Error %s", "TTCX3");
       return;  // not remembered: the next call tries again
     }
     ui_hook::SetMainDialogText(kLinkStatusId, "X");
@@ -216,6 +283,7 @@ void SyncSessionFlagToPlugin() {
       CBaseThread::Post(Klib().mainThread, link, THRDMSG_XPL_SET_SQUAWK,
                         static_cast<std::uint32_t>(g_setupSettings.defaultVfrSquawk.load()), 0, "TTCX5");
     }
+    AnnounceSessionJoin(true);
   } else {
     ui_hook::SetMainDialogText(kLinkStatusId, "X");
   }

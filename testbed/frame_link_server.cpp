@@ -85,6 +85,11 @@ void FrameLinkServer::Log(std::string_view line) const {
   if (log) log(line);
 }
 
+std::vector<std::uint8_t> FrameLinkServer::ReceivedBytes() const {
+  std::lock_guard lock(mutex_);
+  return receivedBytes_;
+}
+
 std::vector<Frame> FrameLinkServer::Frames() const {
   std::lock_guard lock(mutex_);
   return frames_;
@@ -255,6 +260,12 @@ void FrameLinkServer::Serve(SOCKET s) {
     if (n <= 0) {
       reason = EndReason::ClientClosed;
       break;
+    }
+    {
+      std::lock_guard lock(mutex_);
+      const std::size_t room = kMaxRecordedBytes - std::min(kMaxRecordedBytes, receivedBytes_.size());
+      receivedBytes_.insert(receivedBytes_.end(), chunk.begin(),
+                            chunk.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(room, n)));
     }
     hunter.Feed(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(n)));
     if (!TakeFrames(s, hunter)) {

@@ -28,6 +28,7 @@ class FrameLinkServer {
  public:
   static constexpr std::size_t kMaxRecordedFrames = 10000;
   static constexpr int kSendTimeoutMs = 5000;
+  static constexpr std::size_t kMaxRecordedBytes = 8u << 20;
 
   struct Hooks {
     // Right after a link is accepted, before anything is read from it.
@@ -63,6 +64,8 @@ class FrameLinkServer {
 
   // Frames received, in order (across links).
   std::vector<Frame> Frames() const;
+  // Every byte the client sent, as it came (across links; the first 8 MiB).
+  std::vector<std::uint8_t> ReceivedBytes() const;
   std::size_t FrameCount() const;
   bool WaitForFrames(std::size_t count, int timeoutMs) const;
   std::size_t LinksAccepted() const;
@@ -107,6 +110,7 @@ class FrameLinkServer {
   EventLog log_;
   int tickIntervalMs_ = 0;
   std::vector<Frame> frames_;
+  std::vector<std::uint8_t> receivedBytes_;
   std::size_t frameCount_ = 0;
   std::map<std::uint16_t, std::size_t> countByCode_;  // type << 8 | sub-code
   std::size_t linksAccepted_ = 0;

@@ -3,6 +3,9 @@
 #include "base/klib_settings.h"
 #include "net/frame_format.h"
 
+#include <chrono>
+#include <thread>
+
 using namespace plugin_link;
 
 namespace {
@@ -32,6 +35,7 @@ PluginServer::PluginServer(std::uint16_t port) : link_(port, kMaxClientFrameBody
   FrameLinkServer::Hooks hooks;
   hooks.linked = [this](SOCKET s) { OnLinked(s); };
   hooks.frame = [this](SOCKET s, const Frame& frame) { OnFrame(s, frame); };
+  hooks.tick = [this](SOCKET s) { OnTick(s); };
   link_.Start(std::move(hooks));
 }
 
@@ -41,9 +45,9 @@ std::string PluginServer::PortMapEntry() const {
   return std::to_string(kClientPluginPort) + "=" + std::to_string(Port());
 }
 
-void PluginServer::SetGreeting(bool send) {
+void PluginServer::SetGreeting(Greeting when) {
   std::lock_guard lock(mutex_);
-  greet_ = send;
+  greet_ = when;
 }
 
 void PluginServer::SetGreetingInfos(const DllInfos& infos) {
@@ -74,23 +78,151 @@ bool PluginServer::SendDataSet(int index, std::span<const std::uint8_t> body) {
   return code != 0 && SendRecord(code, body);
 }
 
+void PluginServer::SetFlight(const FlightScript& flight) {
+  std::lock_guard lock(mutex_);
+  flight_ = flight;
+}
+
+void PluginServer::SetStreamInterval(int milliseconds) {
+  std::lock_guard lock(mutex_);
+  streamIntervalMs_ = std::max(milliseconds, 0);
+}
+
+std::uint64_t PluginServer::SamplesSent() const {
+  std::lock_guard lock(mutex_);
+  return samplesSent_;
+}
+
+FlightSample PluginServer::LastSample() const {
+  std::lock_guard lock(mutex_);
+  return lastSample_;
+}
+
+bool PluginServer::WaitForSamples(std::uint64_t count, int timeoutMs) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return samplesSent_ >= count; });
+}
+
+void PluginServer::SetAcfTitles(std::vector<std::string> titles) {
+  std::lock_guard lock(mutex_);
+  acfTitles_ = std::move(titles);
+}
+
+void PluginServer::SetAircraftTitle(std::string title) {
+  std::lock_guard lock(mutex_);
+  aircraftTitle_ = std::move(title);
+}
+
+bool PluginServer::SendAircraftLoaded(std::string_view title) {
+  return SendRecord(XTK_MSG_USER_AIRCRAFT_LOADED, WriteUserAircraftLoaded(title));
+}
+
+bool PluginServer::SendAddPeerCallback(std::uint16_t way, std::uint8_t result, std::uint8_t detail) {
+  return SendRecord(XTK_MSG_ADDPEER_CALLBACK, WriteAddPeerCallback(way, result, detail));
+}
+
+bool PluginServer::SendRemovePeerCallback(std::uint32_t way) {
+  return SendRecord(XTK_MSG_REMOVEPEER_CALLBACK, WriteRemovePeerCallback(way));
+}
+
+bool PluginServer::SendTraceText(std::string_view text) { return SendTraceRecord(1, WriteTraceText(text)); }
+
+std::vector<std::uint8_t> PluginServer::DataSet2Frame(std::uint16_t code, std::size_t size) const {
+  FlightSample sample;
+  {
+    std::lock_guard lock(mutex_);
+    sample = flight_.start;
+  }
+  sample.transponderCode = code;
+  const DataSet2Bytes full = WriteDataSet2(sample);
+  std::vector<std::uint8_t> body(size, 0);
+  std::copy_n(full.begin(), std::min(size, full.size()), body.begin());
+  FrameHeader header;
+  header.type = kXtkRecordType;
+  header.subCode = XTK_MSG_PLANE_DATASET2;
+  return BuildFrame(FRAME_SYNC_NETWORK, header, body);
+}
+
+bool PluginServer::InjectFault(Fault fault) {
+  std::lock_guard order(sendOrder_);
+  FrameHeader header;
+  header.type = kXtkRecordType;
+  switch (fault) {
+    case Fault::GarbageBeforeFrame: {
+      std::vector<std::uint8_t> bytes = {0x00, 0xA1, 0xB2, 0x17, 0xFF, 'g', 'a', 'r', 'b', 'a', 'g', 'e', 0xC3};
+      const std::vector<std::uint8_t> frame = DataSet2Frame(kGarbageCode, kDataSet2Size);
+      bytes.insert(bytes.end(), frame.begin(), frame.end());
+      link_.Log("fault: garbage before a frame");
+      return SendRaw(bytes);
+    }
+    case Fault::SplitSyncWord: {
+      const std::vector<std::uint8_t> frame = DataSet2Frame(kSplitCode, kDataSet2Size);
+      link_.Log("fault: a sync word in two sends");
+      if (!SendRaw(std::span(frame).first(2))) return false;
+      // Apart in time, so that the client's receive sees the first half alone.
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      return SendRaw(std::span(frame).subspan(2));
+    }
+    case Fault::TruncatedBody: {
+      const std::vector<std::uint8_t> frame = DataSet2Frame(kGarbageCode, kDataSet2Size);
+      link_.Log("fault: a truncated body");
+      return SendRaw(std::span(frame).first(4 + 8 + 10));
+    }
+    case Fault::ShortRecord:
+      link_.Log("fault: a short record");
+      return SendRaw(DataSet2Frame(kShortCode, 20));
+    case Fault::SurplusRecord:
+      link_.Log("fault: a record with surplus bytes");
+      return SendRaw(DataSet2Frame(kSurplusCode, 40));
+    case Fault::UnknownType: {
+      link_.Log("fault: a frame of an unknown type");
+      const std::array<std::uint8_t, 4> body{1, 2, 3, 4};
+      return SendFrame(0x55, 1, body);
+    }
+    case Fault::UnknownCode: {
+      link_.Log("fault: an unknown XTK code");
+      const std::array<std::uint8_t, 4> body{1, 2, 3, 4};
+      return SendRecord(99, body);
+    }
+    case Fault::LongTrace: {
+      link_.Log("fault: a trace text of 0x5000 bytes");
+      const std::string text(0x5000, 'x');
+      return SendTraceRecord(1, WriteTraceText(text));
+    }
+    case Fault::OversizedBody: {
+      link_.Log("fault: a body longer than the client reads");
+      header.subCode = XTK_MSG_PLANE_DATASET1;
+      header.length = 204'801;
+      const FrameSyncBytes sync = WriteFrameSync(FRAME_SYNC_NETWORK);
+      const FrameHeaderBytes head = WriteFrameHeader(header);
+      std::vector<std::uint8_t> bytes(sync.begin(), sync.end());
+      bytes.insert(bytes.end(), head.begin(), head.end());
+      return SendRaw(bytes);
+    }
+  }
+  return false;
+}
+
 void PluginServer::OnLinked(SOCKET s) {
+  // A new link streams only after its own handshake.
+  link_.SetTickInterval(0);
+  {
+    std::lock_guard lock(mutex_);
+    if (greet_ != Greeting::OnLink) return;
+  }
+  SendGreeting(s);
+}
+
+void PluginServer::SendGreeting(SOCKET s) {
   DllInfos infos;
   {
     std::lock_guard lock(mutex_);
-    if (!greet_) return;
     infos = greeting_;
-  }
-  FrameHeader header;
-  header.type = kXtkRecordType;
-  header.subCode = XTK_MSG_DLL_INFOS;
-  const DllInfosBytes body = WriteDllInfos(infos);
-  // Counted before the send: a client may read the record before the send returns.
-  {
-    std::lock_guard lock(mutex_);
+    // Counted before the send: a client may read the record before the send returns.
     ++greetingsSent_;
   }
-  if (!link_.SendOn(s, BuildFrame(FRAME_SYNC_NETWORK, header, body))) {
+  const DllInfosBytes body = WriteDllInfos(infos);
+  if (!SendRecordOn(s, XTK_MSG_DLL_INFOS, body)) {
     {
       std::lock_guard lock(mutex_);
       --greetingsSent_;
@@ -101,4 +233,88 @@ void PluginServer::OnLinked(SOCKET s) {
   link_.Log("sent XTK_MSG_DLL_INFOS (" + InfosText(infos) + ")");
 }
 
-void PluginServer::OnFrame(SOCKET, const Frame& frame) { link_.Log(FrameText(frame)); }
+bool PluginServer::SendRecordOn(SOCKET s, std::uint8_t code, std::span<const std::uint8_t> body) {
+  FrameHeader header;
+  header.type = kXtkRecordType;
+  header.subCode = code;
+  return link_.SendOn(s, BuildFrame(FRAME_SYNC_NETWORK, header, body));
+}
+
+void PluginServer::OnFrame(SOCKET s, const Frame& frame) {
+  link_.Log(FrameText(frame));
+  if (frame.header.type != kXtkRecordType) return;
+  switch (frame.header.subCode) {
+    case XTK_CMD_HELLO: {
+      std::lock_guard lock(mutex_);
+      if (greet_ != Greeting::OnHello) return;
+    }
+      SendGreeting(s);
+      return;
+    case XTK_CMD_DLL_INFOS_ACK: {
+      int interval = 0;
+      {
+        std::lock_guard lock(mutex_);
+        interval = streamIntervalMs_;
+      }
+      link_.SetTickInterval(interval);
+      if (interval > 0) link_.Log("streaming the flight every " + std::to_string(interval) + " ms");
+      return;
+    }
+    case XTK_CMD_MODELS_SCANNED: {
+      std::string title;
+      {
+        std::lock_guard lock(mutex_);
+        title = aircraftTitle_;
+      }
+      if (SendRecordOn(s, XTK_MSG_USER_AIRCRAFT_LOADED, WriteUserAircraftLoaded(title))) {
+        link_.Log("sent XTK_MSG_USER_AIRCRAFT_LOADED (" + title + ")");
+      }
+      return;
+    }
+    case XTK_CMD_GET_ACF_TABLE: {
+      GetAcfTableCommand request;
+      if (!ReadGetAcfTable(frame.body, request)) return;
+      std::vector<std::string> titles;
+      {
+        std::lock_guard lock(mutex_);
+        titles = acfTitles_;
+      }
+      const auto count = static_cast<std::uint16_t>(std::min(titles.size(), kAcfSlots));
+      SendRecordOn(s, XTK_MSG_ACF_TABLE, WriteAcfTable(request.way, count, request.mode, titles));
+      return;
+    }
+    case XTK_CMD_ADD_PEER:
+    case XTK_CMD_REMOVE_PEER: {
+      std::uint32_t way = 0;
+      if (!ReadPeerWay(frame.header.subCode, frame.body, way)) return;
+      if (frame.header.subCode == XTK_CMD_ADD_PEER) {
+        SendRecordOn(s, XTK_MSG_ADDPEER_CALLBACK, WriteAddPeerCallback(static_cast<std::uint16_t>(way), 1, 0));
+      } else {
+        SendRecordOn(s, XTK_MSG_REMOVEPEER_CALLBACK, WriteRemovePeerCallback(way));
+      }
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+void PluginServer::OnTick(SOCKET s) {
+  std::lock_guard order(sendOrder_);
+  FlightSample sample;
+  {
+    std::lock_guard lock(mutex_);
+    sample = flight_.At(samplesSent_);
+  }
+  const bool sent = SendRecordOn(s, XTK_MSG_PLANE_DATASET1, WriteDataSet1(sample)) &&
+                    SendRecordOn(s, XTK_MSG_PLANE_DATASET2, WriteDataSet2(sample)) &&
+                    SendRecordOn(s, XTK_MSG_PLANE_DATASET3, WriteDataSet3(sample)) &&
+                    SendRecordOn(s, XTK_MSG_PLANE_DATASET4, WriteDataSet4(sample));
+  if (!sent) return;
+  {
+    std::lock_guard lock(mutex_);
+    ++samplesSent_;
+    lastSample_ = sample;
+  }
+  changed_.notify_all();
+}

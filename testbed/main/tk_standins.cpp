@@ -138,6 +138,8 @@ int main(int argc, char** argv) {
     web.SetEventLog([&](std::string_view line) { printer.Print("web", line); });
     node.SetEventLog([&](std::string_view line) { printer.Print("node", line); });
     plugin.SetEventLog([&](std::string_view line) { printer.Print("plug-in", line); });
+    // As the plug-in does: the handshake answers the client's hello, then the flight streams.
+    plugin.SetGreeting(PluginServer::Greeting::OnHello);
     node.SetHeartbeatInterval(options->heartbeatSeconds * 1000);
 
     const std::string ports = "web=" + std::to_string(web.Port()) + " node=" + std::to_string(node.Port()) +

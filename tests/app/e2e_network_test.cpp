@@ -19,6 +19,7 @@
 #include "testbed/automation_client.h"
 #include "support/child_process.h"
 #include "support/free_port.h"
+#include "testbed/plugin_records.h"
 #include "testbed/plugin_server.h"
 #include "testbed/node_server.h"
 #include "testbed/web_page_server.h"
@@ -169,6 +170,47 @@ TEST_F(NetworkEndToEnd, ConnectLogsInReconnectsAfterALossAndQuitsInOrder) {
   EXPECT_TRUE(plugin_.WaitForLinkEnd(kWaitMs));
 }
 
+TEST_F(NetworkEndToEnd, ThePluginsFlightReachesTheLoginAndTheRadioStatus) {
+  plugin_.SetGreeting(PluginServer::Greeting::OnHello);
+  plugin_.SetStreamInterval(50);
+  StartClient();
+  WaitForSession();
+  ASSERT_TRUE(plugin_.WaitForRecord(plugin_link::XTK_CMD_DLL_INFOS_ACK, 1, kWaitMs)) << client_->Stderr();
+  EXPECT_EQ(plugin_.RecordCount(plugin_link::XTK_CMD_DLL_INFOS_ACK), 1u);
+  // The scan ended in the start-up, before the link: the plug-in hears of it after the handshake.
+  ASSERT_TRUE(plugin_.WaitForRecord(plugin_link::XTK_CMD_MODELS_SCANNED, 1, kWaitMs)) << client_->Stderr();
+  ASSERT_TRUE(plugin_.WaitForSamples(5, kWaitMs));
+  const plugin_link::FlightSample started = plugin_.LastSample();
+  PressConnect();
+
+  ASSERT_TRUE(node_.WaitForFrames(1, kWaitMs)) << client_->Stderr();
+  const Frame frame = node_.Frames().front();
+  ASSERT_EQ(frame.header.type, NCSMSG_LOGIN);
+  LoginRecord login;
+  ASSERT_EQ(ReadLoginRecord(frame.body, login), kNodeRecordOk);
+  const plugin_link::FlightSample now = plugin_.LastSample();
+  EXPECT_DOUBLE_EQ(login.latitude, 49.0097);
+  EXPECT_GE(login.longitude, started.longitude) << "the position the flight had reached";
+  EXPECT_LE(login.longitude, now.longitude);
+  EXPECT_EQ(login.altitudeFeet, 5500);
+  EXPECT_EQ(login.headingDegrees, 90);
+  EXPECT_EQ(login.speedKnots, 120);
+  EXPECT_EQ(login.machTimes1000, 180);
+  EXPECT_EQ(login.transponderCode, 4721);
+  EXPECT_EQ(login.transponderMode, 'N');
+  EXPECT_EQ(login.com1, "122.80");
+  EXPECT_EQ(login.com2, "121.50");
+  EXPECT_EQ(login.optionBits, kLoginCom1Selected) << "in the air, COM1 selected";
+  EXPECT_EQ(login.nearestAirport, "LFPG");
+  EXPECT_EQ(login.title, "Cessna Skyhawk 172SP");
+  EXPECT_EQ(login.icaoType, "C172");
+
+  // Logged in: the radio status shows the selected radio.
+  const std::string dump = DumpUntil("control 7055 7112 kind=static visible=1 enabled=1 text=122.80");
+  EXPECT_NE(dump.find("control 7055 7112 kind=static visible=1 enabled=1 text=122.80"), std::string::npos) << dump;
+  Quit();
+}
+
 TEST_F(NetworkEndToEnd, AnOldServerIsRefusedWithoutReconnecting) {
   node_.SetServerVersion(11, 0, 3, 'Z');
   StartClient();
@@ -265,6 +307,21 @@ TEST_F(NetworkEndToEnd, ACallerStaysOnlyFromAnAddressTheSettingsTrust) {
     EXPECT_TRUE(untrusted.ClosedWithin(kWaitMs)) << source;
   }
   EXPECT_FALSE(trusted.ClosedWithin(0)) << client_->Stderr();
+  Quit();
+}
+
+TEST_F(NetworkEndToEnd, TheSessionGreetsWhenThePluginLinkOpensAndTheMenuClosesIt) {
+  StartClient();
+  WaitForSession();
+  std::string dump = DumpUntil("You have joined your session.");
+  EXPECT_NE(dump.find("You have joined your session."), std::string::npos) << dump;
+  EXPECT_EQ(dump.find("Initializing Multiplayer Session"), std::string::npos) << "the progress text is removed";
+
+  // Multiplayer "&Connect" with the session open closes it and tells the plug-in link.
+  Ask("command 7055 32795");
+  dump = DumpUntil("Disconnected from multiplayer session !");
+  EXPECT_NE(dump.find("Disconnected from multiplayer session !"), std::string::npos) << dump;
+  EXPECT_TRUE(plugin_.WaitForLinkEnd(kWaitMs));
   Quit();
 }
 

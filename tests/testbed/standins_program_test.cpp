@@ -114,10 +114,11 @@ TEST(StandinsProgram, ServesTheWebPageNodeAndPluginThenEndsOnSigterm) {
     EXPECT_EQ(heartbeat, std::string("\xA1\xB2\xC3\x17\x34\0\0\0\0\0\0\0", 12));
   }
 
-  // The plug-in greets the link with its handshake record.
+  // The plug-in answers the client's hello with its handshake record.
   {
     LoopbackClient client;
     ASSERT_TRUE(client.Connect(static_cast<std::uint16_t>(ports.plugin)));
+    ASSERT_TRUE(client.Send(std::string("\xA1\xB2\xC3\x17k\x0A\0\0\x04\0\0\0\x01\x04\0\x0B", 16)));
     const std::string frame = client.Receive(12 + plugin_link::kDllInfosSize, 5000);
     ASSERT_EQ(frame.size(), 12 + plugin_link::kDllInfosSize);
     EXPECT_EQ(frame.substr(0, 12), std::string("\xA1\xB2\xC3\x17k\x0A\0\0\x38\x01\0\0", 12));
