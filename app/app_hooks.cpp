@@ -7,6 +7,7 @@
 #include "core/ui_hooks.h"
 #include "dialogs/chat_dialog.h"
 #include "dialogs/chat_routing.h"
+#include "net/own_broadcasts.h"
 #include "win/messages.h"
 #include "win/window.h"
 
@@ -40,7 +41,9 @@ void InstallAppHooks() {
   hooks.showChatWindow = &ShowChatWindow;
   hooks.enableChatInput = &EnableChatInput;
   hooks.disconnectQuietly = &DisconnectQuietly;
+  hooks.multiplayerSessionClosed = &OnMultiplayerSessionClosed;
   SetUiHooks(hooks);
+  InstallOwnAircraftBroadcasters();
   ChatActions chat = DefaultChatActions();
   chat.requestWeather = &RequestChatWeather;
   chat.windowShown = &NoticeChatShown;

@@ -43,9 +43,6 @@ namespace {
 constexpr int kCallsignFieldId = 7107;
 constexpr int kCountdownFieldId = 7108;
 
-// The pilot ways' leave message (the pilot way handles it).
-constexpr std::uint32_t THRDMSG_LEAVE = 32928;
-
 constexpr std::uint16_t kHubListAnswerSeconds = 50;
 constexpr std::uint32_t kFirstReportCounter = 28;
 constexpr DWORD kLeavePauseMs = 100;

@@ -11,7 +11,6 @@
 MainClass* g_pMainThread = nullptr;
 
 namespace {
-constexpr DWORD kIdleSleepMs = 10;
 std::atomic<void*> g_weatherOwnerSlot{nullptr};
 std::atomic<WeatherWorkerEndHandler> g_weatherEndHandler{nullptr};
 }  // namespace
@@ -32,8 +31,8 @@ DWORD MainClass::VTFX(DWORD) {
       ProcessMessage(message);
       DropPendingPayload();
     }
-    // Waits for the next message instead of polling every 10 ms.
-    if (!any) WaitForMessage(static_cast<int>(kIdleSleepMs * 50));
+    // Waits for the next message (a stop and the exit wake it too), never polls.
+    if (!any) WaitForMessage(-1);
   }
   return 0;
 }

@@ -38,7 +38,10 @@
 #include "sim/own_aircraft_poll.h"
 #include "sim/rule_appliers.h"
 #include "sim/plugin_link.h"
+#include "sim/session_command.h"
+#include "voice/voice_system.h"
 #include "net/listener.h"
+#include "net/multiplayer_session.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
 #include "net/orv_sok.h"
@@ -62,7 +65,6 @@
 
 std::atomic<CFSClientDlg*> g_pMainDlg{nullptr};
 std::array<HBRUSH, kBrushCount> g_brushes{};
-std::atomic<std::uint32_t> g_joystickButtons{0};
 
 namespace {
 std::atomic<bool> g_startupPauses{true};
@@ -78,6 +80,7 @@ constexpr UINT kServersFirstCommand = 33000;
 constexpr UINT kServersLastCommand = 33005;
 constexpr UINT kDisconnectCommand = 32778;
 constexpr UINT kQuitCommand = 32831;
+constexpr UINT kMultiplayerConnectCommand = 32795;
 constexpr UINT kQuitProgramCommand = 32835;
 constexpr UINT kFillFlightPlanCommand = 32788;
 constexpr UINT kSendFlightPlanCommand = 32790;
@@ -354,7 +357,7 @@ void CFSClientDlg::OneSecondTick() {
   const bool loggedIn = g_networkState.load() != 0;
   if (loggedIn) UpdatePilotAtcCount();
   if (CountDown(g_reconnectCountdown)) ConnectToNode();
-  CountDown(g_voiceStartCountdown);
+  if (CountDown(g_voiceStartCountdown)) StartVoiceSystem();
   if (CountDown(g_hubListCountdown)) RequestHubsList();
   if (CountDown(g_autoConnectCountdown)) OnConnectButton();
 
@@ -384,6 +387,7 @@ void CFSClientDlg::OneSecondTick() {
       g_hubListCountdown = kHubRefreshCountdown;
     }
   }
+  CountSessionPeers();
 }
 
 void CFSClientDlg::UpdateTrafficFigures() {
@@ -556,11 +560,10 @@ int CFSClientDlg::StartupStep2() {
     g_pMainThread->SetTraceColour(Klib().Colour(kColourNormal));
     g_pMainThread->Trace("%c Scanning available aircrafts, please wait a few seconds... %c", '{', '}');
   }
+  // The link does not exist yet: it tells the plug-in once its handshake completes.
   ScanXPlaneAircraft();
   Pause(2);
   ApplyTypeTranslationRules();
-  // The link does not exist yet: it tells the plug-in once its handshake completes.
-  OnModelScanFinished();
   return 0;
 }
 
@@ -600,6 +603,7 @@ int CFSClientDlg::StartupStep4() {
 
 void CFSClientDlg::RunQuitSequence() {
   CloseAllPeerLinks();
+  if (g_sessionOpen.load()) CloseMultiplayerSession("Quit2");
   CloseListeningSocket();
   Pause(200);
   KlibShutdown();
@@ -674,18 +678,21 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     case kDisconnectCommand:
       OnDisconnectFromNetwork();
       return TRUE;
+    case kMultiplayerConnectCommand:
+      TryFsMpConnect();
+      return TRUE;
     case kQuitCommand:
     case kQuitProgramCommand:
       OnQuitAndCloseSimulator();
+      return TRUE;
+    case kSimulatorStatusId:
+      OnSimulatorStatusClick();
       return TRUE;
     case kFillFlightPlanCommand:
       if (CFlightPlanForm* form = FlightPlanFormInUse()) form->ShowWindow(form->IsWindowVisible() ? SW_HIDE : SW_SHOW);
       return TRUE;
     case kSendFlightPlanCommand:
       SendFlightPlanFromMenu();
-      return TRUE;
-    case kSimulatorStatusId:
-      OnSimulatorStatusClick();
       return TRUE;
     case kCallsignFieldId:
       if (g_networkState.load() == 0 && !g_connecting.load() && callsignDialog_ != nullptr) {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "base/circ_buf.h"
+#include "core/main_dialog_state.h"
 #include "win/dialog.h"
 #include "win/gdi_handles.h"
 
@@ -139,8 +140,6 @@ constexpr int kBrushCount = 7;
 extern std::array<HBRUSH, kBrushCount> g_brushes;
 // Mixed into the volume serial to give the machine identifier.
 constexpr std::uint32_t kMachineIdMask = 0x5A3C96E1;
-// Buttons of the push-to-talk joystick, polled every 100 ms (the voice thread reads them).
-extern std::atomic<std::uint32_t> g_joystickButtons;
 
 // From any thread: queue a private message for the main dialog; dropped while there is none.
 void PostDelayedEvent(std::uint32_t code);

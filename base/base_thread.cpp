@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "base/klib_settings.h"
 #include "base/main_thread.h"
@@ -18,10 +19,7 @@ namespace {
 // so a payload is never mistaken for a header whatever the handler popped.
 constexpr std::uint32_t kEntryPrefix = 4;
 constexpr std::uint32_t kEntryHeader = kEntryPrefix + kDMessageSize;
-constexpr DWORD kNotStartedSleepMs = 500;
 constexpr DWORD kRoomWaitStepMs = 100;
-
-
 
 // Bodies still running, so the program can wait for them before static destruction.
 struct RunningBodies {
@@ -33,6 +31,17 @@ struct RunningBodies {
 RunningBodies& Running() {
   static auto* running = new RunningBodies();
   return *running;
+}
+
+// Threads whose body may be waiting, for the wakes that concern them all.
+struct ThreadRegistry {
+  std::mutex mutex;
+  std::vector<CBaseThread*> threads;
+};
+
+ThreadRegistry& Registry() {
+  static auto* registry = new ThreadRegistry();
+  return *registry;
 }
 
 void CopyName(std::array<char, kThreadNameSize>& to, std::string_view from) {
@@ -52,6 +61,7 @@ CBaseThread::CBaseThread(void* ownerSlot, const char* name, DWORD kind) : ownerS
 }
 
 CBaseThread::~CBaseThread() {
+  Unregister();
   // The body must be gone before the queue and the object go.
   if (osThread_ != nullptr && !osThread_->IsCurrent()) {
     RequestStop(exitCode_.load());
@@ -99,8 +109,13 @@ std::int32_t CBaseThread::StartThread(DWORD noFirstDelay, DWORD queueSize) {
     std::lock_guard lock(Running().mutex);
     ++Running().count;
   }
-  osThread_ = OsThread::Start(&CBaseThread::ThreadProc, this, &error);
+  Register();
+  {
+    std::lock_guard start(startLock_);
+    osThread_ = OsThread::Start(&CBaseThread::ThreadProc, this, &error);
+  }
   if (osThread_ == nullptr) {
+    Unregister();
     {
       std::lock_guard lock(Running().mutex);
       --Running().count;
@@ -212,6 +227,19 @@ std::int32_t CBaseThread::PostData(CBaseThread* sender, CBaseThread* target, std
   return Deliver(sender, target, id, param, length, static_cast<const std::uint8_t*>(data), length, callerTag);
 }
 
+std::int32_t CBaseThread::TryPostData(CBaseThread* sender, CBaseThread* target, std::uint32_t id,
+                                      std::uint32_t param, std::uint32_t length, const void* data,
+                                      const char* callerTag) {
+  if (target == nullptr || Klib().Exiting()) return 0;
+  if (data == nullptr) length = 0;
+  const std::uint64_t entryBytes = std::uint64_t{kEntryHeader} + length;
+  // The queue lock is only ever held for the copies in and out of the ring.
+  std::lock_guard lock(target->queueLock_);
+  if (target->queueStorage_ == nullptr || entryBytes > target->queue_.capacity) return 0;
+  if (!target->HasRoomFor(static_cast<std::uint32_t>(entryBytes))) return 0;
+  return target->Push(id, param, length, static_cast<const std::uint8_t*>(data), length, callerTag);
+}
+
 std::int32_t CBaseThread::Post(CBaseThread* sender, CBaseThread* target, std::uint32_t id, std::uint32_t param,
                                std::uint32_t word3, const char* callerTag) {
   return Deliver(sender, target, id, param, word3, nullptr, 0, callerTag);
@@ -235,9 +263,7 @@ DWORD CBaseThread::PopMessage(DMessage& out) {
   if (Klib().suspendAll.load(std::memory_order_relaxed) != 0 && IsOwnThread()) osThread_->SuspendSelf();
   if (StopRequested() || Closed() || Ended() || Klib().Exiting()) return 0;
   if (NotStarted()) {
-    // An idle worker wakes twice a second, or at once when a message arrives.
-    if (wake_.Wait(static_cast<int>(kNotStartedSleepMs))) {
-    }
+    WaitWhilePaused();
     if (StopRequested() || Klib().Exiting()) return 0;
   }
   std::lock_guard lock(queueLock_);
@@ -272,12 +298,58 @@ DWORD CBaseThread::PopData(void* destination, std::uint32_t n) {
   return 1;
 }
 
+bool CBaseThread::MessageWaitingLocked() const { return RingUsed(queue_) >= kEntryHeader + pendingPayload_; }
+
 bool CBaseThread::WaitForMessage(int timeoutMs) {
   {
     std::lock_guard lock(queueLock_);
-    if (RingUsed(queue_) >= kEntryHeader + pendingPayload_ || StopRequested()) return true;
+    if (MessageWaitingLocked() || StopRequested() || Klib().Exiting()) return true;
   }
   return wake_.Wait(timeoutMs);
+}
+
+// A paused worker costs nothing until someone needs it: every way out of the
+// pause (a post, a resume, a stop countdown, a stop, a new second it asked for,
+// the exit) signals the wake event, and the signal is cleared before the
+// conditions are looked at, so none is missed.
+void CBaseThread::WaitWhilePaused() {
+  for (;;) {
+    {
+      std::lock_guard lock(queueLock_);
+      if (MessageWaitingLocked()) return;
+      wake_.Clear();
+    }
+    if (!NotStarted() || StopRequested() || Klib().Exiting() || PausedWaitOver()) return;
+    wake_.Wait(-1);
+  }
+}
+
+void CBaseThread::Register() {
+  std::lock_guard lock(Registry().mutex);
+  if (registered_) return;
+  Registry().threads.push_back(this);
+  registered_ = true;
+}
+
+void CBaseThread::Unregister() {
+  std::lock_guard lock(Registry().mutex);
+  if (!registered_) return;
+  std::erase(Registry().threads, this);
+  registered_ = false;
+}
+
+void CBaseThread::WakeThreadsForNewSecond() {
+  std::lock_guard lock(Registry().mutex);
+  for (CBaseThread* thread : Registry().threads) {
+    if (!thread->secondsDriven_.load()) continue;
+    if (thread->NotStarted() && !thread->secondsWorkWhilePaused_.load()) continue;
+    thread->wake_.Signal();
+  }
+}
+
+void CBaseThread::WakeAllThreads() {
+  std::lock_guard lock(Registry().mutex);
+  for (CBaseThread* thread : Registry().threads) thread->wake_.Signal();
 }
 
 void CBaseThread::NotifyEndToMainThread() {
@@ -296,7 +368,9 @@ void CBaseThread::NotifyEndToMainThread() {
 
 unsigned CBaseThread::ThreadProc(void* argument) {
   auto* self = static_cast<CBaseThread*>(argument);
+  { std::lock_guard start(self->startLock_); }  // StartThread has set osThread_
   self->VTFX(0);
+  self->Unregister();
   struct BodyEnd {
     ~BodyEnd() {
       std::lock_guard lock(Running().mutex);
@@ -323,6 +397,7 @@ void* CBaseThread::PopOwnerSlot() {
 }
 
 bool CBaseThread::WaitForAllThreads(DWORD timeoutMs) {
+  WakeAllThreads();
   std::unique_lock lock(Running().mutex);
   return Running().ended.wait_for(lock, std::chrono::milliseconds(timeoutMs), [] { return Running().count == 0; });
 }

@@ -49,6 +49,10 @@ class CBaseThread {
                            std::uint32_t word3, const char* callerTag);
   static std::int32_t PostData(CBaseThread* sender, CBaseThread* target, std::uint32_t id, std::uint32_t param,
                                std::uint32_t length, const void* data, const char* callerTag);
+  // As PostData, but never waits: 0 at once when the target's queue has no
+  // room now (for callers that must not block, such as the audio callback).
+  static std::int32_t TryPostData(CBaseThread* sender, CBaseThread* target, std::uint32_t id, std::uint32_t param,
+                                  std::uint32_t length, const void* data, const char* callerTag);
 
   // Receiving, on the thread itself.
   DWORD PopMessage(DMessage& out);
@@ -57,7 +61,8 @@ class CBaseThread {
   std::uint32_t PendingPayload();
   // Drops whatever payload of the current message a handler left unread.
   void DropPendingPayload();
-  // Waits until a message arrives or the timeout passes (no busy wait).
+  // Waits until a message arrives, a stop is asked, the library exits or the
+  // timeout passes (negative: no limit); never a busy wait.
   bool WaitForMessage(int timeoutMs);
   // The owner slot carried by a THRDMSG_THREAD_ENDED message (pops its payload).
   void* PopOwnerSlot();
@@ -68,6 +73,7 @@ class CBaseThread {
   void TraceQuiet(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void TraceLine(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void TraceLineQuiet(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // An already formatted text; an empty one prints nothing.
   void TraceText(std::string_view text, bool notify);
   void SetTraceFormat(DWORD effects, COLORREF colour);
   void SetTraceEffects(DWORD effects);
@@ -93,8 +99,15 @@ class CBaseThread {
   // Waits for the OS thread to finish (tests and orderly shutdown); false on timeout.
   bool WaitForEnd(DWORD timeoutMs);
   // Waits until no thread body is running; false when some still are after the time.
+  // Wakes every running body first, so that bodies waiting without a time
+  // limit see the exit flag.
   static bool WaitForAllThreads(DWORD timeoutMs);
   static int RunningThreadCount();
+  // A new second of the global seconds counter: wakes the threads that run a
+  // per-second task (WakeEachSecond) unless they are paused with nothing to do.
+  static void WakeThreadsForNewSecond();
+  // Wakes every running body once (the exit flag was set).
+  static void WakeAllThreads();
 
   std::uint16_t SleepCountdown() const { return sleepCountdown_; }
   std::uint16_t StopCountdown() const { return stopCountdown_; }
@@ -108,6 +121,14 @@ class CBaseThread {
   void SetNotStarted(bool value) { notStarted_.store(value ? 1 : 0, std::memory_order_release); }
   void SetSleepCountdownRaw(std::uint16_t value) { sleepCountdown_ = value; }
   void SetStopCountdownRaw(std::uint16_t value) { stopCountdown_ = value; }
+  // A body whose loop runs a task each new second asks to be woken for it.
+  void WakeEachSecond(bool enabled) { secondsDriven_.store(enabled); }
+  // While paused (not started) the body is woken for a new second only when it
+  // says it has work for one; it says so on its own thread before each wait.
+  void SetSecondsWorkWhilePaused(bool work) { secondsWorkWhilePaused_.store(work); }
+  // The paused wait of PopMessage ends early when this answers true; it is
+  // asked on the thread itself, after the wake signal was cleared.
+  virtual bool PausedWaitOver() { return false; }
 
   DWORD idleCounter_ = 0;
   DWORD sleepTime_ = 1;
@@ -125,6 +146,13 @@ class CBaseThread {
   bool AcceptsPosts() const { return !Closed() && !Ended(); }
   void NotifyEndToMainThread();
   void TraceFormatted(bool notify, bool lineBreak, const char* format, va_list args);
+  // A paused body waits for a message, a resume, a stop or its own reason.
+  void WaitWhilePaused();
+  bool MessageWaitingLocked() const;
+  void Register();
+  void Unregister();
+  // What an empty format means: clear the output.
+  void TraceEmptyFormat(bool notify);
 
   int threadPriority_ = 0;
   std::atomic<bool> ended_{false};
@@ -138,6 +166,11 @@ class CBaseThread {
   std::atomic<bool> stopRequested_{false};
   std::atomic<bool> closed_{false};
   std::unique_ptr<OsThread> osThread_;
+  // Held while osThread_ is set, so the body never reads it half-written.
+  std::mutex startLock_;
+  std::atomic<bool> secondsDriven_{false};
+  std::atomic<bool> secondsWorkWhilePaused_{false};
+  bool registered_ = false;  // under the registry's lock
 
   // The queue: its lock, its ring and the storage behind it. The storage lives
   // as long as the object, so a late post never writes into freed memory.

@@ -14,15 +14,12 @@ void CCircBuf::Delete() {
 void CCircBuf::Enter() {
   if (!Enabled()) return;
   EnterCriticalSection(&lock_);
-  held_.fetch_add(1, std::memory_order_relaxed);
+  holder_.Entered();
 }
 
 void CCircBuf::Leave() {
-  // Leave only what was entered, even if the lock was disabled meanwhile.
-  int held = held_.load(std::memory_order_relaxed);
-  while (held > 0 && !held_.compare_exchange_weak(held, held - 1, std::memory_order_relaxed)) {
-  }
-  if (held > 0) LeaveCriticalSection(&lock_);
+  // Leave only what this thread entered, even if the lock was disabled meanwhile.
+  if (holder_.Leaving()) LeaveCriticalSection(&lock_);
 }
 
 DWORD CCircBuf::ReadByte(ByteRing& ring) {

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "base/byte_ring.h"
+#include "base/lock_holder.h"
 #include "win/sync.h"
 
 class CCircBuf {
@@ -26,6 +27,6 @@ class CCircBuf {
  private:
   CRITICAL_SECTION lock_;
   std::atomic<bool> enabled_{false};
-  // Enter/Leave pairs must match even when the lock is disabled in between.
-  std::atomic<int> held_{0};
+  // Enter/Leave pairs must match per thread even when the lock is disabled in between.
+  LockHolder holder_;
 };

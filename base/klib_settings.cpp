@@ -15,8 +15,8 @@ void CopySettings(KlibSettings& to, const KlibSettings& from) {
   to.reserved0 = from.reserved0;
   to.reserved1 = from.reserved1;
   to.logTag = from.logTag;
-  to.mainThread = from.mainThread;
-  to.traceOutput = from.traceOutput;
+  to.mainThread.store(from.mainThread.load());
+  to.traceOutput.store(from.traceOutput.load());
   to.reserved5 = from.reserved5;
   to.traceMask.store(from.traceMask.load());
   to.exitFlag.store(from.exitFlag.load());
@@ -24,7 +24,7 @@ void CopySettings(KlibSettings& to, const KlibSettings& from) {
   to.rxByteCount.store(from.rxByteCount.load());
   to.txByteCount.store(from.txByteCount.load());
   to.trustedListSize = from.trustedListSize;
-  to.remoteTraceSocket = from.remoteTraceSocket;
+  to.remoteTraceSocket.store(from.remoteTraceSocket.load());
   to.frameSync = from.frameSync;
   to.autoShowFlag = from.autoShowFlag;
   to.autoShowCountdown = from.autoShowCountdown;

@@ -38,8 +38,9 @@ struct KlibSettings {
   std::uint32_t reserved0 = 0;
   std::uint32_t reserved1 = 0;
   const char* logTag = nullptr;
-  CMainThread* mainThread = nullptr;
-  CPrintDlg* traceOutput = nullptr;
+  // Set by the UI thread while workers already trace.
+  std::atomic<CMainThread*> mainThread{nullptr};
+  std::atomic<CPrintDlg*> traceOutput{nullptr};
   std::uint32_t reserved5 = 0;
   std::atomic<std::uint32_t> traceMask{0};
   std::atomic<std::uint32_t> exitFlag{0};
@@ -47,7 +48,7 @@ struct KlibSettings {
   std::atomic<std::uint32_t> rxByteCount{0};
   std::atomic<std::uint32_t> txByteCount{0};
   std::uint32_t trustedListSize = 0;
-  CSoketK* remoteTraceSocket = nullptr;
+  std::atomic<CSoketK*> remoteTraceSocket{nullptr};
   std::uint32_t frameSync = 0;
   std::atomic<std::uint32_t>* autoShowFlag = nullptr;
   std::atomic<std::int32_t>* autoShowCountdown = nullptr;

@@ -58,19 +58,12 @@ DWORD CMainThread::ProcessMessage(const DMessage& message) {
 }
 
 ByteRing& CMainThread::LockTraceRing() {
-  KlibLock& lock = GetKlibLock(KlibLockId::TraceRing);
-  if (lock.Enter()) {
-    // Recursive entries by the same writer are fine; count them through the lock itself.
-    traceLockEntered_ = true;
-  }
+  if (GetKlibLock(KlibLockId::TraceRing).Enter()) traceLockHolder_.Entered();
   return traceRing_;
 }
 
 void CMainThread::UnlockTraceRing() {
-  if (traceLockEntered_) {
-    traceLockEntered_ = false;
-    GetKlibLock(KlibLockId::TraceRing).Leave();
-  }
+  if (traceLockHolder_.Leaving()) GetKlibLock(KlibLockId::TraceRing).Leave();
 }
 
 void CMainThread::DrainTrace(const DMessage& message) {
@@ -142,11 +135,8 @@ void CMainThread::DrainTrace(const DMessage& message) {
 }
 
 void CMainThread::OutputText(const char* text, bool remote) {
-  if (text == nullptr || Klib().Exiting()) return;
-  if (text[0] == '\0') {
-    Clear();
-    return;
-  }
+  // Only an empty format clears (OutputFormatted); an empty text prints nothing.
+  if (text == nullptr || text[0] == '\0' || Klib().Exiting()) return;
   if (CPrintDlg* output = Klib().traceOutput) {
     output->PrintText(text);
   } else if (TraceConsole()) {

@@ -8,6 +8,7 @@
 
 #include "base/base_thread.h"
 #include "base/byte_ring.h"
+#include "base/lock_holder.h"
 
 constexpr std::uint32_t kTraceRingSize = 1'536'000;
 constexpr std::size_t kTraceTextLimit = 51'199;
@@ -62,7 +63,8 @@ class CMainThread : public CBaseThread {
 
   std::unique_ptr<std::uint8_t[]> traceStorage_;
   ByteRing traceRing_;
-  bool traceLockEntered_ = false;
+  // Per writer: the trace-ring lock is entered by many threads.
+  LockHolder traceLockHolder_;
   std::atomic<RingWaiter*> traceRingWaiter_{&DefaultRingWaiter()};
   DWORD effects_ = 0;
   COLORREF colour_ = 0;

@@ -66,6 +66,8 @@ void CPrintDlg::AfterPrint() {
 void CPrintDlg::PrintText(std::string_view text) {
   std::string clean(text);
   RemoveBellCharacters(clean);
+  // Nothing to print is no reason to pop the window up.
+  if (clean.empty()) return;
   {
     std::lock_guard lock(lock_);
     if (richEdit_ == nullptr) return;

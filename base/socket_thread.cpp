@@ -286,8 +286,8 @@ std::int32_t CSoketK::AdoptAcceptedSocket(SOCKET s) {
 void CSoketK::OnConnected() {
   peerKnown_ = false;
   if (mode_ != SOCK_MODE_MULTICAST) GetPeer();
-  bytesSent_ = 0;
-  bytesReceived_ = 0;
+  bytesSent_.store(0, std::memory_order_relaxed);
+  bytesReceived_.store(0, std::memory_order_relaxed);
   SetLost(false);
   SetConnected(true);
   Post(this, this, THRDMSG_DISCONNECTION, 1, 0, "CONNECT");

@@ -89,7 +89,7 @@ class CSoketK : public CBaseThread {
   std::uint32_t TxFree() const { return RingFree(tx_); }
 
   // ---- State ----
-  // IsConnected and IsLost may be read from any thread; the rest belongs to the socket's thread.
+  // IsConnected, IsLost and the byte counters may be read from any thread; the rest belongs to the socket's thread.
   DWORD Mode() const { return mode_; }
   SOCKET Socket() const { return socket_; }
   SOCKET SecondSocket() const { return secondSocket_; }

@@ -62,19 +62,23 @@ bool WriteWordsRecord(std::uint8_t tag, std::initializer_list<std::uint32_t> wor
 
 void RemoveBellCharacters(std::string& text) { std::erase(text, '\a'); }
 
-void CBaseThread::TraceText(std::string_view text, bool notify) {
+void CBaseThread::TraceEmptyFormat(bool notify) {
   if (Klib().Exiting()) return;
   CPrintDlg* output = Klib().traceOutput;
   CMainThread* main = Klib().mainThread;
-  if (text.empty()) {
-    if (output != nullptr) {
-      output->Clear();
-    } else if (main != nullptr) {
-      WriteTraceRecord(*main, kTraceClear, nullptr, 0);
-    }
-    if (notify && main != nullptr) NotifyTrace(*this, *main);
-    return;
+  if (output != nullptr) {
+    output->Clear();
+  } else if (main != nullptr) {
+    WriteTraceRecord(*main, kTraceClear, nullptr, 0);
   }
+  if (notify && main != nullptr) NotifyTrace(*this, *main);
+}
+
+void CBaseThread::TraceText(std::string_view text, bool notify) {
+  // Only an empty format clears; an empty text (say a peer's empty comment) prints nothing.
+  if (text.empty() || Klib().Exiting()) return;
+  CPrintDlg* output = Klib().traceOutput;
+  CMainThread* main = Klib().mainThread;
   if (output != nullptr) {
     output->PrintText(text);
     return;
@@ -93,12 +97,17 @@ void CBaseThread::TraceText(std::string_view text, bool notify) {
 
 void CBaseThread::TraceFormatted(bool notify, bool lineBreak, const char* format, va_list args) {
   if (Klib().Exiting()) return;
+  const bool emptyFormat = format == nullptr || format[0] == '\0';
+  if (emptyFormat && !lineBreak) {
+    TraceEmptyFormat(notify);
+    return;
+  }
   std::string text;
   {
     std::lock_guard lock(traceBufferLock_);
     if (traceBuffer_ == nullptr) traceBuffer_ = std::make_unique<char[]>(kTraceBufferSize);
     traceBuffer_[0] = '\0';
-    if (format != nullptr && format[0] != '\0') std::vsnprintf(traceBuffer_.get(), kTraceBufferSize, format, args);
+    if (!emptyFormat) std::vsnprintf(traceBuffer_.get(), kTraceBufferSize, format, args);
     text = traceBuffer_.get();
   }
   RemoveBellCharacters(text);

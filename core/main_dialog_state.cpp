@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-std::atomic<std::uint32_t> g_secondsCounter{0};
+SecondsCounter g_secondsCounter;
 std::atomic<bool> g_startupDone{false};
 std::atomic<std::uint16_t> g_voiceStartCountdown{0};
 std::atomic<bool> g_quitting{false};
@@ -15,6 +15,8 @@ std::atomic<std::uint16_t> g_autoConnectCountdown{0};
 std::atomic<std::uint16_t> g_atcListRebuildCountdown{0};
 std::atomic<std::uint16_t> g_dashBlinkCountdown{0};
 std::atomic<std::uint16_t> g_transmitLampCountdown{0};
+std::atomic<std::uint32_t> g_joystickButtons{0};
+std::atomic<bool> g_voiceStarted{false};
 std::atomic<std::uint32_t> g_reportCounter{30};
 std::atomic<std::uint32_t> g_hubRefreshCounter{0};
 std::atomic<std::uint32_t> g_bellCountdown{0};

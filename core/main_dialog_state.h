@@ -6,8 +6,11 @@
 #include <atomic>
 #include <cstdint>
 
-// Seconds since the timers started; every socket thread compares against it.
-extern std::atomic<std::uint32_t> g_secondsCounter;
+#include "base/seconds_counter.h"
+
+// Seconds since the timers started; every socket thread compares against it,
+// and each change wakes the threads waiting for their per-second task.
+extern SecondsCounter g_secondsCounter;
 extern std::atomic<bool> g_startupDone;
 extern std::atomic<std::uint16_t> g_voiceStartCountdown;
 extern std::atomic<bool> g_quitting;
@@ -21,6 +24,10 @@ extern std::atomic<std::uint16_t> g_autoConnectCountdown;
 extern std::atomic<std::uint16_t> g_atcListRebuildCountdown;
 extern std::atomic<std::uint16_t> g_dashBlinkCountdown;
 extern std::atomic<std::uint16_t> g_transmitLampCountdown;
+// Buttons of the push-to-talk joystick, polled every 100 ms (the voice thread reads them).
+extern std::atomic<std::uint32_t> g_joystickButtons;
+// The voice system has started (the own-aircraft poll keeps the radio texts only then).
+extern std::atomic<bool> g_voiceStarted;
 extern std::atomic<std::uint32_t> g_reportCounter;
 extern std::atomic<std::uint32_t> g_hubRefreshCounter;
 extern std::atomic<std::uint32_t> g_bellCountdown;

@@ -20,5 +20,8 @@ void SetOwnPosition(const OwnPositionFix& fix) {
 bool OwnOnGround() { return g_ownAircraft().Snapshot().working.onGround != 0; }
 
 void SetOwnOnGround(bool onGround) {
-  g_ownAircraft().Update([&](OwnAircraftSnapshot& own) { own.working.onGround = onGround ? 1 : 0; });
+  g_ownAircraft().Update([&](OwnAircraftSnapshot& own) {
+    own.flight.onGround = onGround ? 1 : 0;
+    own.working.onGround = own.flight.onGround;
+  });
 }

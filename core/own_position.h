@@ -16,4 +16,5 @@ void SetOwnPosition(const OwnPositionFix& fix);
 // The working copy of the own aircraft's on-ground flag: on the ground until
 // the plug-in reports otherwise. The inactivity countdown runs only in the air.
 bool OwnOnGround();
+// Both the link's value and the working copy (the poll copies the one into the other).
 void SetOwnOnGround(bool onGround);

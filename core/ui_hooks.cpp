@@ -15,6 +15,7 @@ struct RegisteredHooks {
   std::atomic<void (*)()> showChatWindow{nullptr};
   std::atomic<void (*)(bool)> enableChatInput{nullptr};
   std::atomic<void (*)()> disconnectQuietly{nullptr};
+  std::atomic<void (*)()> multiplayerSessionClosed{nullptr};
 };
 
 RegisteredHooks& Hooks() {
@@ -40,6 +41,7 @@ void SetUiHooks(const UiHooks& hooks) {
   registered.showChatWindow = hooks.showChatWindow;
   registered.enableChatInput = hooks.enableChatInput;
   registered.disconnectQuietly = hooks.disconnectQuietly;
+  registered.multiplayerSessionClosed = hooks.multiplayerSessionClosed;
 }
 
 namespace ui_hook {
@@ -53,4 +55,10 @@ void PostCloseToMainWindow() { Call(Hooks().postCloseToMainWindow); }
 void ShowChatWindow() { Call(Hooks().showChatWindow); }
 void EnableChatInput(bool enable) { Call(Hooks().enableChatInput, enable); }
 void DisconnectQuietly() { Call(Hooks().disconnectQuietly); }
+bool MultiplayerSessionClosed() {
+  const auto function = Hooks().multiplayerSessionClosed.load();
+  if (function == nullptr) return false;
+  function();
+  return true;
+}
 }  // namespace ui_hook

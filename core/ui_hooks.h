@@ -22,6 +22,8 @@ struct UiHooks {
   void (*enableChatInput)(bool enable) = nullptr;
   // Leaves the network without a word to the node (after its stop order).
   void (*disconnectQuietly)() = nullptr;
+  // The main dialog's step after the multiplayer session closed.
+  void (*multiplayerSessionClosed)() = nullptr;
 };
 
 // Replaces every hook; a null member unregisters that one.
@@ -38,4 +40,6 @@ void PostCloseToMainWindow();
 void ShowChatWindow();
 void EnableChatInput(bool enable);
 void DisconnectQuietly();
+// False when no hook is installed (no main dialog).
+bool MultiplayerSessionClosed();
 }  // namespace ui_hook

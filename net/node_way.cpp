@@ -24,6 +24,7 @@
 #include "base/trusted_addresses.h"
 #include "net/frame_codes.h"
 #include "net/peer_ways.h"
+#include "net/received_voice_hook.h"
 #include "net/text_display.h"
 #include "net/web_task_way.h"
 #include "win/richedit.h"
@@ -151,7 +152,7 @@ void CNodeWay::SetMainDialogText(int controlId, const char* text) { ui_hook::Set
 
 void CNodeWay::DisplayLongHaulText(const PrivateTextRecord& record) { DisplayTextPrivate(*this, record); }
 
-void CNodeWay::PlayReceivedVoice(std::span<const std::uint8_t>) {}
+void CNodeWay::PlayReceivedVoice(std::span<const std::uint8_t> frame) { DeliverReceivedVoice(frame); }
 
 COrvSok* CNodeWay::PeerWayFor(std::int32_t way) const { return PeerWayObject(way); }
 

@@ -92,7 +92,7 @@ class CNodeWay : public COrvSok {
   virtual void PlayDisconnectionSound();
   virtual void SetMainDialogText(int controlId, const char* text);
   virtual void DisplayLongHaulText(const PrivateTextRecord& record);
-  // Voice is not built yet: the default drops the frame.
+  // The default hands the frame to the voice system's registered player.
   virtual void PlayReceivedVoice(std::span<const std::uint8_t> frame);
   // The way object of a peer way, null when none exists.
   virtual COrvSok* PeerWayFor(std::int32_t way) const;

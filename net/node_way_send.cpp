@@ -22,7 +22,7 @@ constexpr int kSyserrUnknownStandardSub = 4710;
 constexpr int kSyserrUnknownType = 4800;
 constexpr std::int32_t kSendRefused = -1;
 // The simulator code of this edition.
-constexpr std::uint32_t kOwnSimulatorCode = 9000;
+
 
 // inet_addr of a dotted text; 0 for an empty or unreadable one.
 std::uint32_t AddressOf(std::string_view text) {
@@ -74,7 +74,7 @@ LoginRecord CNodeWay::BuildLoginRecord() const {
   login.identity = BuildIdentity();
   const OwnAircraftReport own = OwnAircraftForNode();
   login.optionBits = LoginOptionBits(own);
-  login.simulatorCode = kOwnSimulatorCode;
+  login.simulatorCode = static_cast<std::uint32_t>(kOwnSimulatorCode);
   login.altitudeFeet = RoundedI32(own.altitudeFeet);
   login.machTimes1000 = MachWord(own.mach);
   login.headingDegrees = RoundedU16(own.trueHeadingDegrees);

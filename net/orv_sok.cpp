@@ -101,6 +101,7 @@ COrvSok::COrvSok(void* ownerSlot, std::int32_t wayId, const char* name, DWORD fl
       record_(PeerWayRecord(wayId)) {
   ResetWay("INIT");
   secondsSnapshot_ = g_secondsCounter.load();
+  WakeEachSecond(true);
   if (Klib().TraceBit(20)) TraceLine("\t\t\t %s started.", Name());
 }
 
@@ -322,7 +323,7 @@ int COrvSok::WaitReadable(int timeoutMs) {
   for (const SOCKET s : ReadSet()) fds[count++] = pollfd{s, POLLIN, 0};
   const std::size_t sockets = count;
   fds[count++] = pollfd{QueueWakeFd(), POLLIN, 0};
-  if (timeoutMs > 0) waitingPasses_.fetch_add(1, std::memory_order_relaxed);
+  if (timeoutMs != 0) waitingPasses_.fetch_add(1, std::memory_order_relaxed);
   const int result = WsPoll(std::span<pollfd>(fds.data(), count), timeoutMs);
   if (result < 0) return -1;
   int ready = 0;
@@ -333,14 +334,37 @@ int COrvSok::WaitReadable(int timeoutMs) {
   return ready;
 }
 
+int COrvSok::IdleWaitMs() const {
+  // Bytes waiting in the send ring go out in this pass (the flush follows the wait).
+  if (busyPasses_ != 0 || TxUsed() != 0) return 0;
+  // Read after the wake signal was cleared (PopMessage): a second that comes
+  // later signals it again and ends the wait.
+  if (g_secondsCounter.load() != secondsSnapshot_) return 0;
+  int waitMs = -1;
+  const auto bound = [&waitMs](int ms) { waitMs = waitMs < 0 ? ms : std::min(waitMs, ms); };
+  if (idleDeadline_ != 0) {
+    const auto left = static_cast<std::int32_t>(idleDeadline_ - GetTickCount());
+    bound(left > 0 ? left : 0);
+  }
+  // A frame body that is still coming must arrive in time (BodyOverdue).
+  if (const int bodyMs = MsUntilBodyDeadline(); bodyMs != std::numeric_limits<int>::max()) bound(bodyMs);
+  return waitMs;
+}
+
+bool COrvSok::PausedWaitOver() {
+  const bool secondsWork = StopCountdown() != 0 || SleepCountdown() != 0 ||
+                           (WayId() == WAYID_XPLANE_LINK && simLinkSeconds_ < kSimLinkConnectSecond);
+  SetSecondsWorkWhilePaused(secondsWork);
+  return secondsWork && g_secondsCounter.load() != secondsSnapshot_;
+}
+
 void COrvSok::OnIdle() {
   // Paused: PopMessage has already waited on the queue.
   if (NotStarted()) return;
-  int waitMs = busyPasses_ != 0 ? 0 : std::max<int>(kWayIdleWaitMs, static_cast<int>(SleepTime()));
   if (BodyOverdue()) return;
-  waitMs = std::min(waitMs, MsUntilBodyDeadline());
+  const int waitMs = IdleWaitMs();
   if (Socket() == INVALID_SOCKET || !IsConnected()) {
-    if (waitMs > 0) {
+    if (waitMs != 0) {
       waitingPasses_.fetch_add(1, std::memory_order_relaxed);
       WaitForMessage(waitMs);
     }
@@ -354,7 +378,7 @@ void COrvSok::OnIdle() {
       ringFullTraced_ = true;
     }
     waitingPasses_.fetch_add(1, std::memory_order_relaxed);
-    WaitForMessage(std::max(waitMs, 1));
+    WaitForMessage(waitMs < 0 ? kWayIdleWaitMs : std::max(waitMs, 1));
     return;
   }
   const int ready = WaitReadable(waitMs);

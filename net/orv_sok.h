@@ -17,6 +17,7 @@
 #include "net/frame_format.h"
 #include "net/frame_hunter.h"
 #include "net/way_ids.h"
+#include "net/pilot_link.h"
 #include "net/way_record.h"
 
 inline constexpr std::size_t kWayChunkSize = 204'800;
@@ -29,10 +30,12 @@ inline constexpr std::size_t kWayTextLineSize = 4'096;
 inline constexpr std::size_t kWayHostTextSize = 64;
 inline constexpr std::size_t kTunnelBodySize = 48;
 inline constexpr std::size_t kNeighbourLinkSize = 32;
+// The longest session record a pilot way sends.
+inline constexpr std::size_t kSimPacketLimit = 1'024;
 inline constexpr std::uint16_t kDisconnectionSleepSeconds = 3;
 // Passes after work during which the loop does not wait.
 inline constexpr DWORD kWayBusyPasses = 100;
-// The longest idle wait; a byte on the socket or a post ends it at once.
+// The wait while the receive ring is full (only this thread drains it).
 inline constexpr int kWayIdleWaitMs = 50;
 inline constexpr DWORD kProtocolErrorPauseMs = 1'000;
 inline constexpr DWORD kDisconnectionPauseMs = 500;
@@ -65,6 +68,8 @@ struct WayChunkStorage {
 // substring test: 10.1.2.3 is not 10.1.2.30); an empty text names none.
 bool SameHostAddress(std::string_view a, std::string_view b);
 
+struct PilotLoginRecord;
+
 class COrvSok : private WayChunkStorage, public CBaseSoc {
  public:
   // Pauses of the error paths; a test replaces it so that nothing sleeps for real.
@@ -95,6 +100,29 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   std::int32_t SendTextOnAir();
   std::int32_t SendTextPrivate();
 
+  // ---- The pilot link (pilot_way_*.cpp) ----
+  // Way thread: one NCSMSG_PILOT frame with the body of its sub-code (value:
+  // the cancel reason or the changes value; data: a packet, at most 1,024
+  // bytes). 1 written, 0 the link is down, negative: refused or not packed.
+  // From another thread nothing is written: the frame is posted to the way.
+  std::int32_t SendToPilot(std::uint8_t subCode, std::uint32_t value = 0, std::span<const std::uint8_t> data = {});
+  // Any thread: asks the way to write a header-only or value frame itself.
+  std::int32_t PostToPilot(std::uint8_t subCode, std::uint32_t value = 0);
+  DWORD PilotWayProcessMessage(const DMessage& message);
+  // 1 served, 0 the link was closed.
+  DWORD ProcessPilotFrame(const Frame& frame);
+  // The admission of the peer (sub-code NCSUB_LOGIN or NCSUB_LOGIN_ACK).
+  std::int32_t OnPeerAdded(std::uint8_t subCode);
+  void CancelPeerLink();
+  void OnPilotOutOfRange(std::uint8_t subCode, std::span<const std::uint8_t> body);
+  void OnPilotDropped();
+  void MarkPeerLeft();
+  void OnPilotInRange();
+  // The simulator created the peer's AI aircraft: the login exchange goes on.
+  void OnPeerObjectCreated();
+  // Way thread (tests read it once the way is idle).
+  const PilotLinkState& PilotLink() const { return pilot_; }
+
   // Any thread (the Listener): hands the way a call already accepted from the
   // listening socket, for the way to take on its own thread, and waits for its
   // answer: 1 taken, -1 the way failed to take it (it cleared its record), 0
@@ -107,6 +135,15 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   // (its caller holds WayTableLock): the way takes the allocation before the
   // next message it serves.
   void WakeForAllocation();
+
+  // ---- Idle wait (the way's own thread) ----
+  // A deadline (GetTickCount time) that must end an idle wait, for a step that
+  // times out between bytes; 0 clears it. Without one an idle way waits for a
+  // byte, a post or the next second.
+  void SetIdleDeadline(DWORD tickMs) { idleDeadline_ = tickMs; }
+  // The wait of one idle pass in milliseconds: 0 after work, with bytes to send,
+  // when a new second is due or when the deadline has passed; -1 for no limit.
+  int IdleWaitMs() const;
 
   // ---- State ----
   WayRecord* Record() const { return record_; }
@@ -144,20 +181,31 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   // ---- Hooks of the way kinds: non-zero when handled ----
   virtual DWORD HandleSimLinkMessage(const DMessage&) { return 0; }
   virtual DWORD HandleNodeMessage(const DMessage&) { return 0; }
-  virtual DWORD HandlePilotMessage(const DMessage&) { return 0; }
+  virtual DWORD HandlePilotMessage(const DMessage& message) { return PilotWayProcessMessage(message); }
   virtual DWORD HandleControllerMessage(const DMessage&) { return 0; }
-  // THRDMSG_SIMPILOT: the handler the simulator side registered (net/sim_pilot_hook.h).
+  // THRDMSG_SIMPILOT: the session's records (sub-codes 83 and 84) go out to
+  // a pilot once he is admitted (orv_sok_sim_packets.cpp); the rest goes to
+  // the handler the simulator side registered (net/sim_pilot_hook.h).
   virtual DWORD HandleSimPilotMessage(const DMessage& message);
   virtual DWORD RunWebTask(const DMessage&) { return 0; }
   // Text-line mode: consumes the receive ring; non-zero when it used bytes.
   virtual DWORD FeedTextLines();
   // Frame handlers by way kind: 1 served, 0 the link was closed.
   virtual DWORD HandleSimLinkFrame(const Frame&) { return 1; }
-  virtual DWORD HandlePilotFrame(const Frame&) { return 1; }
+  virtual DWORD HandlePilotFrame(const Frame& frame) { return ProcessPilotFrame(frame); }
   virtual DWORD HandleControllerFrame(const Frame&) { return 1; }
   virtual DWORD HandleAddonFrame(const Frame&) { return 1; }
-  virtual void PilotTaskEachSecond() {}
-  virtual void ResetPeerState() {}
+  virtual void PilotTaskEachSecond();
+  virtual void ResetPeerState();
+  // ---- Hooks of the pilot link: the defaults act on the program ----
+  // Every line the pilot link prints (colour field 17..29; kPilot* flags).
+  virtual void PilotText(int colourField, unsigned flags, const char* text);
+  // The login this client sends to a pilot, as things stand.
+  virtual PilotLoginRecord BuildPilotLogin() const;
+  virtual bool SessionOpen() const;
+  virtual void PlayInRangeSound();
+  void PilotTextf(int colourField, unsigned flags, const char* format, ...) __attribute__((format(printf, 4, 5)));
+  void SetPeerAdded(bool added) { pilot_.peerAdded = added; }
   virtual std::string PilotCallsign() const;
   // Where a neighbour link starts from: the node way, the own public address
   // learnt from the web page, the NCS server's LAN address setting.
@@ -203,6 +251,10 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
 
   void Pause(DWORD milliseconds) const;
 
+  // Paused: woken for a new second only while a countdown runs (or the simulator
+  // link still counts towards its connect).
+  bool PausedWaitOver() override;
+
   // The reason text of a THRDMSG_DISCONNECTION, popped from its payload: at
   // most 10,240 bytes are kept; a longer payload is drained in pieces, each
   // announced by a "Warning" box naming boxName.
@@ -239,6 +291,26 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   void ConnectNeighbour(const DMessage& message);
   void ConnectTunnelled(const DMessage& message);
   void TakePeerKind(char kind);
+  void SendSimPacket(const DMessage& message);
+  // ---- The pilot link's pieces ----
+  bool PilotVerbose() const;
+  void PilotLogoutAndClose();
+  void PilotDisconnection(const DMessage& message);
+  DWORD PilotLoginReceived(const Frame& frame);
+  DWORD PilotCancelReceived(const Frame& frame);
+  DWORD PilotPeerAddedReceived();
+  DWORD PilotCommReceived(const Frame& frame);
+  DWORD PilotChanges2Received(const Frame& frame);
+  DWORD PilotPacketReceived(const Frame& frame);
+  void TracePilotFrame(const FrameHeader& header);
+  DWORD RefusePilotFrame(const FrameHeader& header);
+  void FillRecordFromLogin(const PilotLoginRecord& login, std::uint8_t subCode);
+  void TakePilotRadios(std::uint8_t selection, std::string_view com1, std::string_view com2);
+  std::int32_t SendPilotPacked(std::uint8_t subCode, std::span<const std::uint8_t> record);
+  void TracePilotSend(std::uint8_t subCode);
+  // Forgets the frames fed to the reader and not yet served.
+  void DropFramesFed() { hunter_.Reset(); }
+  bool PilotRecordCallsign(std::array<char, kWayNameSize + 1>& callsign) const;
   void NameAfterCallsign();
   const char* LogTag() const;
 
@@ -260,12 +332,15 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   std::array<std::uint8_t, kNeighbourLinkSize> neighbourBlock_{};
   std::array<std::uint8_t, kTunnelBodySize> tunnelRequestBlock_{};
   std::array<std::uint8_t, kTunnelBodySize> tunnelBody_{};
+  std::array<std::uint8_t, kSimPacketLimit> simPacket_{};
+  PilotLinkState pilot_;
   DWORD webTaskCode_ = 0;
   std::uint32_t secondsSnapshot_ = 0;
   std::uint32_t simLinkSeconds_ = 0;
   SimulatorPairOffsets pairOffsets_;
   std::atomic<DWORD> loggedIn_{0};
   DWORD busyPasses_ = 0;
+  DWORD idleDeadline_ = 0;
   bool accepted_ = false;
   bool ringFullTraced_ = false;
   std::atomic<DWORD> exitFlags_{0};

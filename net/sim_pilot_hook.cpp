@@ -2,8 +2,6 @@
 
 #include <atomic>
 
-#include "net/orv_sok.h"
-
 namespace {
 std::atomic<SimPilotHandler> g_simPilotHandler{nullptr};
 }  // namespace
@@ -11,8 +9,3 @@ std::atomic<SimPilotHandler> g_simPilotHandler{nullptr};
 void SetSimPilotHandler(SimPilotHandler handler) { g_simPilotHandler = handler; }
 
 SimPilotHandler CurrentSimPilotHandler() { return g_simPilotHandler.load(); }
-
-DWORD COrvSok::HandleSimPilotMessage(const DMessage& message) {
-  if (const SimPilotHandler handler = CurrentSimPilotHandler()) handler(*this, message);
-  return 1;
-}

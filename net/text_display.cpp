@@ -19,3 +19,13 @@ void DisplayTextOnAir(CBaseThread& way, const TextOnAirRecord& record) {
 void DisplayTextPrivate(CBaseThread& way, const PrivateTextRecord& record) {
   if (auto* hook = g_private.load()) hook(way, record);
 }
+
+void DisplayPilotText(CBaseThread& way, COLORREF colour, DWORD effects, bool newLine, const char* text) {
+  way.SetTraceFormat(effects, colour);
+  if (newLine) {
+    way.TraceLine("%s", text != nullptr ? text : "");
+  } else {
+    way.Trace("%s", text != nullptr ? text : "");
+  }
+  way.SetTraceFormat(0, Klib().Colour(kColourNormal));
+}

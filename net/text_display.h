@@ -5,6 +5,7 @@
 #pragma once
 
 #include "net/text_records.h"
+#include "win/types.h"
 
 class CBaseThread;
 
@@ -19,3 +20,6 @@ void SetTextDisplayHooks(const TextDisplayHooks& hooks);
 // Called on the way's own thread; texts are data, never a format.
 void DisplayTextOnAir(CBaseThread& way, const TextOnAirRecord& record);
 void DisplayTextPrivate(CBaseThread& way, const PrivateTextRecord& record);
+// One piece of a pilot link's notice (a pilot in range, out of range, gone),
+// in the given colour and effects, on a new line or after the last piece.
+void DisplayPilotText(CBaseThread& way, COLORREF colour, DWORD effects, bool newLine, const char* text);

@@ -17,7 +17,11 @@ inline constexpr std::uint32_t kWayInvisible = 0x80;
 inline constexpr std::uint32_t kWayRecreateAi = 0x100;
 inline constexpr std::uint32_t kWayAiRemovalRequested = 0x200;
 inline constexpr std::uint32_t kWayRequest81 = 0x800;
+inline constexpr std::uint32_t kWayFlag1000 = 0x1000;  // cleared whenever a new pilot link starts
 inline constexpr std::uint32_t kWayAiAddPending = 0x2000;
+// Voice flags: the peer listens on frequency A / B.
+inline constexpr std::uint32_t kWayListensOnA = 0x14;
+inline constexpr std::uint32_t kWayListensOnB = 0x18;
 // The flag bits that survive a clear.
 inline constexpr std::uint32_t kWayFlagsKeptOnClear = kWayRecreateAi | kWayAiRemovalRequested;
 
@@ -43,6 +47,32 @@ struct WayPosition {
   float pitch = 0.0F;
   float bank = 0.0F;
   float heading = 0.0F;
+};
+
+// What a pilot's login told of him and what his link keeps per peer.
+struct WayPilotInfo {
+  std::uint8_t loginDirection = 0;  // 0 he logged in to us, 1 he acknowledged our login
+  std::array<std::uint8_t, 4> versionBytes{};  // major, minor, build, letter
+  std::uint32_t versionWord = 0;
+  std::uint32_t machineId = 0;
+  std::uint16_t listenPort = 0;
+  std::uint8_t tokenByte = 0;
+  char transponderMode = 0;
+  std::uint16_t transponderCode = 0;
+  std::uint32_t uploadBandwidth = 0;
+  std::array<char, kWayIcaoTypeSize> shortCode{};
+  std::array<std::uint8_t, 60> olderPosition{};  // the 60-byte position record
+  std::array<std::uint8_t, 48> position{};       // the 48-byte position record
+  std::uint8_t radioSelection = 0;  // bit 0 COM1, bit 1 COM2, bit 2 both
+  std::array<char, kWayFrequencySize> com1{};
+  std::array<char, kWayFrequencySize> com2{};
+  std::uint32_t com1Khz = 0;
+  std::uint32_t com2Khz = 0;
+  bool onGround = false;
+  bool positionValid = false;
+  std::uint32_t positionAgeSeconds = 0;
+  std::uint32_t latencyMs = 0;
+  std::uint32_t packetsReceived = 0;
 };
 
 struct WayAircraft {
@@ -105,6 +135,7 @@ struct WayRecord {
   std::array<char, kWayChosenModelSize> chosenModel{};
   std::int32_t aiObjectId = 0;
   WayAiState ai;
+  WayPilotInfo pilot;
   std::array<std::uint8_t, kWaySimObjectBlockSize> simObjectBlock{};  // survives every clear
 };
 

@@ -1,18 +1,15 @@
 #include "sim/ai_lock.h"
 
-void AiLockType::Init() {
-  InitializeCriticalSection(&section_);
-  nesting_.store(0);
-}
+void AiLockType::Init() { nesting_.store(0); }
 
 void AiLockType::Enter() {
-  EnterCriticalSection(&section_);
+  mutex_.lock();
   nesting_.fetch_add(1, std::memory_order_acq_rel);
 }
 
 void AiLockType::Leave() {
   nesting_.fetch_sub(1, std::memory_order_acq_rel);
-  LeaveCriticalSection(&section_);
+  mutex_.unlock();
 }
 
 AiLockType& AiLock() {

@@ -1,22 +1,24 @@
-// The lock of the AI traffic code: held by the remote pilots' model choice,
-// the remote rule appliers, the plug-in link's model-slot handling and the
-// swap of a rebuilt model table. Where the way-table lock is needed too,
-// AiLock is taken first.
+// The lock of the AI traffic code: held around every add of an AI aircraft,
+// by the remote pilots' model choice, the remote rule appliers, the plug-in
+// link's model-slot handling and the swap of a rebuilt model table, with a
+// nesting counter as the way-table lock has. Where the way-table lock is
+// needed too, AiLock is taken first.
 #pragma once
 
 #include <atomic>
-
-#include "win/sync.h"
+#include <mutex>
 
 class AiLockType {
  public:
+  // The staged start-up's reset of the nesting counter; the lock itself is
+  // usable from its construction, so that no early caller meets it unmade.
   void Init();
   void Enter();
   void Leave();
   int Nesting() const { return nesting_.load(std::memory_order_acquire); }
 
  private:
-  CRITICAL_SECTION section_;
+  std::recursive_mutex mutex_;
   std::atomic<int> nesting_{0};
 };
 
@@ -30,3 +32,4 @@ class AiGuard {
   AiGuard(const AiGuard&) = delete;
   AiGuard& operator=(const AiGuard&) = delete;
 };
+using AiLockGuard = AiGuard;

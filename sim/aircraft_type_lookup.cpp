@@ -1,5 +1,7 @@
 #include "sim/aircraft_type_lookup.h"
 
+#include <array>
+
 #include "core/text_fields.h"
 #include "win/ascii_case.h"
 
@@ -14,7 +16,17 @@ AircraftTypeLookup::AircraftTypeLookup(const AircraftTypeDb& db) : usable_(db.lo
 
 int AircraftTypeLookup::Find(std::string_view type) const {
   if (type.empty() || !usable_) return -1;
-  const std::string wanted = AsciiUpper(type);
+  // Model types are short: upper-case them on the stack.
+  std::array<char, 16> buffer{};
+  std::string owned;
+  std::string_view wanted;
+  if (type.size() <= buffer.size()) {
+    for (std::size_t i = 0; i < type.size(); ++i) buffer[i] = AsciiToUpper(type[i]);
+    wanted = std::string_view(buffer.data(), type.size());
+  } else {
+    owned = AsciiUpper(type);
+    wanted = owned;
+  }
   if (const auto it = exact_.find(wanted); it != exact_.end()) return it->second;
   if (const auto it = firstThree_.find(wanted.substr(0, 3)); it != firstThree_.end()) return it->second;
   return -4;

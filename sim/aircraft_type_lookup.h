@@ -3,6 +3,8 @@
 // would cost more than the folder walk itself.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -18,7 +20,13 @@ class AircraftTypeLookup {
   int Find(std::string_view type) const;
 
  private:
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  using Map = std::unordered_map<std::string, int, TextHash, std::equal_to<>>;
+
   bool usable_ = false;
-  std::unordered_map<std::string, int> exact_;
-  std::unordered_map<std::string, int> firstThree_;
+  Map exact_;
+  Map firstThree_;
 };

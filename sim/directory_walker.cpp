@@ -9,7 +9,8 @@
 namespace {
 class SearchHandle {
  public:
-  SearchHandle(const std::string& pattern, WIN32_FIND_DATAA& data) : handle_(FindFirstFileA(pattern.c_str(), &data)) {}
+  SearchHandle(const std::string& pattern, bool kindsOnly, WIN32_FIND_DATAA& data)
+      : handle_(kindsOnly ? FindFirstFileBasicA(pattern.c_str(), &data) : FindFirstFileA(pattern.c_str(), &data)) {}
   ~SearchHandle() {
     if (handle_ != INVALID_FIND_HANDLE) FindClose(handle_);
   }
@@ -26,7 +27,7 @@ class SearchHandle {
 void DirectoryWalker::Walk(const std::string& folder) {
   if (Stopped()) return;
   WIN32_FIND_DATAA data;
-  SearchHandle search(JoinPath(folder, "*"), data);
+  SearchHandle search(JoinPath(folder, "*"), options_.kindsOnly, data);
   if (!search.Valid()) return;
   const auto folderIndex = static_cast<std::uint32_t>(folders_.size());
   folders_.push_back(folder);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +21,10 @@ class DirectoryWalker {
   struct Options {
     bool recurse = true;
     bool includeFolders = false;
+    // Names and kinds only (FindFirstFileBasicA): the entries carry no times,
+    // sizes or read-only bit, and the walk needs no stat per entry.
+    bool kindsOnly = false;
+    std::size_t expectedEntries = 0;  // room made at the start: a large walk need not regrow its list
     const std::atomic<int>* stop = nullptr;  // a non-zero value ends the walk at once
     std::string root;
     std::string fileIncludes;    // ';'-separated patterns
@@ -30,7 +35,10 @@ class DirectoryWalker {
   explicit DirectoryWalker(Options options) : options_(std::move(options)) {}
 
   // Walks the root folder.
-  void Walk() { Walk(options_.root); }
+  void Walk() {
+    entries_.reserve(options_.expectedEntries);
+    Walk(options_.root);
+  }
   // Appends every accepted entry below `folder`. A folder reached through a
   // symbolic link is not entered, so link loops end the walk of that branch.
   void Walk(const std::string& folder);

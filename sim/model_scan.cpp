@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/klib_settings.h"
+#include "core/model_scan_state.h"
 #include "sim/ai_lock.h"
 #include "sim/aircraft_type_lookup.h"
 #include "sim/directory_walker.h"
@@ -15,14 +16,14 @@
 #include "win/ascii_case.h"
 
 namespace {
-std::atomic<bool> g_scanDone{false};
 
 constexpr bool IsAsciiLetterOrDigit(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
-// The last `parts` components of a '/' path, joined by backslashes (fewer when the path has fewer).
-std::string LastComponents(std::string_view path, int parts) {
+// The last `parts` components of a '/' path, joined by backslashes (fewer when
+// the path has fewer), into `joined` (reused from model to model).
+void LastComponents(std::string_view path, int parts, std::string& joined) {
   std::array<std::string_view, 3> found{};
   int n = 0;
   while (n < parts && !path.empty()) {
@@ -31,16 +32,16 @@ std::string LastComponents(std::string_view path, int parts) {
     path = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
     if (!part.empty()) found[static_cast<std::size_t>(n++)] = part;
   }
-  std::string joined;
+  joined.clear();
   for (int i = n - 1; i >= 0; --i) {
     joined += found[static_cast<std::size_t>(i)];
     if (i != 0) joined += '\\';
   }
-  return joined;
 }
 
 // The type of one model from its "model folder\file name" text.
-void FindModelType(std::string typeText, const AircraftTypeDb& types, LocalModelRecord& record) {
+// `typeText` is normalised in place.
+void FindModelType(std::string& typeText, const TitleTypeIndex& scorerIndex, LocalModelRecord& record) {
   NormaliseTitle(typeText.data());
   char type[kModelTypeSize] = {};
   int military = 0;
@@ -50,7 +51,7 @@ void FindModelType(std::string typeText, const AircraftTypeDb& types, LocalModel
     record.military = military;
   } else {
     char guessed[kModelTypeSize] = {};
-    const int points = GuessIcaoTypeFromTitle(typeText.c_str(), guessed, types);
+    const int points = GuessIcaoTypeFromTitle(typeText.c_str(), guessed, scorerIndex);
     if (points > 0) {
       record.typeScore = points;
       std::memcpy(type, guessed, sizeof type);
@@ -108,13 +109,18 @@ ModelScanCount ScanAircraftFolder(const std::string& aircraftFolder, LocalModelT
   options.root = aircraftFolder;
   options.fileIncludes = kModelFileIncludes;
   options.folderExcludes = kModelFolderExcludes;
+  options.kindsOnly = true;  // the scan reads names and kinds alone
+  options.expectedEntries = kMaxLocalModels + 1;
   DirectoryWalker walker(std::move(options));
   walker.Walk();
 
   const AircraftTypeLookup lookup(types);
+  const TitleTypeIndex scorerIndex(types);
   LocalModelTable& building = tables.scratchA;
   int stored = 0;
   std::string path;
+  std::string title;
+  std::string typeText;
   for (const DirectoryEntry& entry : walker.Entries()) {
     if (stored >= kMaxLocalModels) break;
     const char* name = entry.find.cFileName;
@@ -122,22 +128,23 @@ ModelScanCount ScanAircraftFolder(const std::string& aircraftFolder, LocalModelT
     path = walker.FolderOf(entry);
     path += '/';
     path += name;
-    const std::string title = LastComponents(path, 3);
+    LastComponents(path, 3, title);
     if (title.size() >= kModelTitleSize) {
       log.Write(kColourNormal, "\tPath " + title + " is too long, this aircraft will not be taken into account.\r\n");
       continue;
     }
     LocalModelRecord& record = building.records[stored];
     std::memset(&record, 0, sizeof record);
-    FindModelType(LastComponents(path, 2), types, record);
+    LastComponents(path, 2, typeText);
+    FindModelType(typeText, scorerIndex, record);
     CopyCut(record.title, title);
     SetClassData(lookup, types, record);
+    tables.copy.records[stored] = record;  // while the record is still in the cache
     ++stored;
   }
   count.filesFound = static_cast<int>(walker.Entries().size());
   count.modelsStored = stored;
 
-  std::memcpy(tables.copy.records, building.records, sizeof(LocalModelRecord) * static_cast<std::size_t>(stored));
   tables.copy.count = stored;
   PublishWorkingTable(tables, building, stored);
   WriteScanLine(log, count);
@@ -191,5 +198,6 @@ void ApplyPackageOrder(LocalModelTables& tables, std::string_view packageOrder) 
   PublishWorkingTable(tables, ordered, out);
 }
 
-bool ModelScanDone() { return g_scanDone.load(std::memory_order_acquire); }
-void SetModelScanDone(bool done) { g_scanDone.store(done, std::memory_order_release); }
+// The flag lives in core/: the plug-in link reads it when its handshake completes.
+bool ModelScanDone() { return g_modelScanFinished.load(std::memory_order_acquire); }
+void SetModelScanDone(bool done) { g_modelScanFinished.store(done, std::memory_order_release); }

@@ -10,6 +10,7 @@
 #include "base/klib_settings.h"
 #include "base/main_thread.h"
 #include "core/main_dialog_state.h"
+#include "net/pilot_link.h"
 #include "core/nearest_airport.h"
 #include "core/own_aircraft_state.h"
 #include "core/text_fields.h"
@@ -26,7 +27,6 @@ constexpr std::uint32_t kThirdCall = 3;
 constexpr std::uint32_t kNearestAirportEvery = 30;
 constexpr std::uint32_t kNodePilotChanges = 84;
 constexpr std::uint32_t kSimPilotChangeMask = 82;
-constexpr std::uint32_t kSimPilotRadios = 86;
 
 struct RadioCopies {
   OwnComText com1{};

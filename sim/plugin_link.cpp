@@ -17,6 +17,7 @@
 #include "core/settings.h"
 #include "core/ui_hooks.h"
 #include "net/frame_format.h"
+#include "net/multiplayer_session.h"
 #include "sim/ai_callbacks.h"
 
 std::atomic<bool> XPlaneLinkUp{false};
@@ -264,6 +265,8 @@ int SendToXPlane(CBaseThread* sender, std::uint8_t command, std::span<const std:
 
 void SyncSessionFlagToPlugin() {
   const bool open = XPlaneLinkUp.load();
+  // A lost link closes the session (the link itself is gone: nothing to tell it).
+  if (!open && g_sessionOpen.load()) CloseMultiplayerSession("XDLL", nullptr);
   g_sessionOpen = open;
   if (open == g_sessionFlagSent.load()) return;
   if (open) {
@@ -280,16 +283,9 @@ void SyncSessionFlagToPlugin() {
       CBaseThread::Post(Klib().mainThread, link, THRDMSG_XPL_SET_SQUAWK,
                         static_cast<std::uint32_t>(g_setupSettings.defaultVfrSquawk.load()), 0, "TTCX5");
     }
+    AnnounceSessionJoin(true);
   } else {
     ui_hook::SetMainDialogText(kLinkStatusId, "X");
   }
   g_sessionFlagSent = open;
-}
-
-void OnModelScanFinished() {
-  g_modelScanFinished = true;
-  CXPlaneLink* link = XPlaneLinkObject();
-  if (link != nullptr && link->Started()) {
-    CBaseThread::Post(Klib().mainThread, link, THRDMSG_XPL_MODELS_SCANNED, 0, 0, "WTSPD0");
-  }
 }

@@ -117,7 +117,3 @@ int SendToXPlane(CBaseThread* sender, std::uint8_t command, std::span<const std:
                  const char* callerTag);
 // The session flag follows the plug-in link; called whenever it may have changed.
 void SyncSessionFlagToPlugin();
-// The scan of installed models ended (any thread): the flag is set, and a link
-// that exists is told (XTK_CMD_MODELS_SCANNED); otherwise the link tells the
-// plug-in once its handshake completes.
-void OnModelScanFinished();

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "net/pilot_link.h"  // the THRDMSG_SIMPILOT sub-codes
+
 // Frame types: 'k' for XTK records, 10 for trace records the plug-in prints
 // into the client's trace output.
 inline constexpr std::uint8_t kXtkFrameType = 0x6B;
@@ -80,10 +82,6 @@ inline constexpr std::uint32_t THRDMSG_XPL_DISCONNECT = 38'108;
 inline constexpr std::uint32_t THRDMSG_XPL_STEP = 38'118;
 inline constexpr std::uint32_t THRDMSG_XPL_WRITE = 38'128;
 inline constexpr std::uint32_t THRDMSG_XPL_LEAVE = 38'278;
-
-// The sub-codes of THRDMSG_SIMPILOT that the link's AI callbacks post to a pilot way.
-inline constexpr std::uint32_t kSimPilotAiCreated = 30;
-inline constexpr std::uint32_t kSimPilotAiRemoved = 32;
 
 // The name of a plug-in record for trace lines; nullptr for an unknown code.
 const char* PluginRecordName(std::uint8_t code);

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
+#include <mutex>
+#include <string>
 
 #include "core/text_fields.h"
 #include "sim/title_rules.h"
@@ -11,13 +14,7 @@ namespace {
 constexpr std::array<std::string_view, 7> kAiPackagePrefixes = {"VIP", "GLOBS", "PAI", "AIA", "ATOC", "TAVKO", "CFSO"};
 constexpr std::string_view kWordSeparators = " _+";
 
-constexpr int kMakerPoints = 40;
-constexpr int kModelContainsPoints = 30;
-constexpr int kMakerAndModelPoints = 100;
-constexpr int kShortTypePoints = 1;
-constexpr int kTypeTailPoints = 50;
-constexpr int kTypeHeadPoints = 40;
-constexpr int kTypeFourPoints = 50;
+constexpr int kMostPoints = kTitleMakerPoints + kTitleModelContainsPoints + kTitleMakerAndModelPoints + kTitleTypeTailPoints;
 
 // The words of a title, split at runs of separators.
 class TitleWords {
@@ -60,6 +57,20 @@ void WriteType(char* type, std::string_view value) {
   for (std::size_t i = 0; i < length; ++i) type[i] = AsciiToUpper(value[i]);
   type[length] = '\0';
 }
+
+// The index of the program's type table and the table state it was built from.
+struct ProgramIndexCache {
+  std::mutex mutex;
+  std::shared_ptr<const TitleTypeIndex> index;
+  const AircraftTypeRecord* records = nullptr;
+  int count = -1;
+  bool loaded = false;
+};
+
+ProgramIndexCache& TheProgramIndexCache() {
+  static auto* cache = new ProgramIndexCache();  // never destroyed, like the table itself
+  return *cache;
+}
 }  // namespace
 
 int ScoreTitleWord(std::string_view word, const AircraftTypeRecord& record) {
@@ -68,25 +79,25 @@ int ScoreTitleWord(std::string_view word, const AircraftTypeRecord& record) {
   const std::string_view icao = FieldText(record.icaoType);
   int points = 0;
   const bool makerEqual = AsciiEqualNoCase(maker, word);
-  if (makerEqual) points += kMakerPoints;
-  if (ContainsNoCase(model, word)) points += kModelContainsPoints;
-  if (makerEqual && AsciiEqualNoCase(model, word)) points += kMakerAndModelPoints;
+  if (makerEqual) points += kTitleMakerPoints;
+  if (ContainsNoCase(model, word)) points += kTitleModelContainsPoints;
+  if (makerEqual && AsciiEqualNoCase(model, word)) points += kTitleMakerAndModelPoints;
   if (icao.size() < 4) {
-    if (icao.size() > 2 && word.size() > 2 && EqualFirstNoCase(icao, word, 3)) points += kShortTypePoints;
+    if (icao.size() > 2 && word.size() > 2 && EqualFirstNoCase(icao, word, 3)) points += kTitleShortTypePoints;
   } else if (word.size() < 4) {
     if (EqualFirstNoCase(icao.substr(1), word, 3)) {
-      points += kTypeTailPoints;
+      points += kTitleTypeTailPoints;
     } else if (EqualFirstNoCase(icao, word, 3)) {
-      points += kTypeHeadPoints;
+      points += kTitleTypeHeadPoints;
     }
   } else if (EqualFirstNoCase(icao, word, 4)) {
-    points += kTypeFourPoints;
+    points += kTitleTypeFourPoints;
   }
   return points;
 }
 
-int GuessIcaoTypeFromTitle(const char* title, char* type, const AircraftTypeDb& db) {
-  if (title == nullptr || type == nullptr || !db.loaded || !db.Allocated()) return 0;
+int GuessIcaoTypeFromTitle(const char* title, char* type, const TitleTypeIndex& index) {
+  if (title == nullptr || type == nullptr || !index.Usable()) return 0;
   TitleWords words(title);
   std::string_view first;
   if (!words.Next(first)) return 0;
@@ -98,22 +109,39 @@ int GuessIcaoTypeFromTitle(const char* title, char* type, const AircraftTypeDb& 
     return kTitleGuessAiPackage;
   }
 
-  int best = 0;
-  const AircraftTypeRecord* winner = nullptr;
+  TitleTypeIndex::Best best;
+  std::string upper;
   TitleWords all(title);
-  for (std::string_view word; all.Next(word);) {
-    for (int i = 0; i < db.count; ++i) {
-      const int points = ScoreTitleWord(word, db.records[i]);
-      if (points > best) {
-        best = points;
-        winner = &db.records[i];
-      }
-    }
+  for (std::string_view word; all.Next(word) && best.points < kMostPoints;) {
+    upper.assign(word);
+    AsciiUpperInPlace(upper.data(), upper.size());
+    const TitleTypeIndex::Best forWord = index.BestForWord(upper);
+    if (forWord.points > best.points) best = forWord;  // a later word must do better
   }
-  if (winner == nullptr) return 0;
-  const std::string_view winnerType = FieldText(winner->icaoType);
-  WriteType(type, AsciiEqualNoCase(winnerType, "B74D") ? std::string_view("B744") : winnerType);
-  return best;
+  if (best.record < 0) return 0;
+  const std::string_view winnerType = index.Type(best.record);
+  WriteType(type, winnerType == "B74D" ? std::string_view("B744") : winnerType);
+  return best.points;
 }
 
-int GuessIcaoTypeFromTitle(const char* title, char* type) { return GuessIcaoTypeFromTitle(title, type, g_aircraftTypeDb()); }
+int GuessIcaoTypeFromTitle(const char* title, char* type, const AircraftTypeDb& db) {
+  if (title == nullptr || type == nullptr || !db.loaded || !db.Allocated()) return 0;
+  return GuessIcaoTypeFromTitle(title, type, TitleTypeIndex(db));
+}
+
+int GuessIcaoTypeFromTitle(const char* title, char* type) {
+  ProgramIndexCache& cache = TheProgramIndexCache();
+  const AircraftTypeDb& db = g_aircraftTypeDb();
+  std::shared_ptr<const TitleTypeIndex> index;
+  {
+    std::lock_guard lock(cache.mutex);
+    if (!cache.index || cache.records != db.records || cache.count != db.count || cache.loaded != db.loaded) {
+      cache.index = std::make_shared<const TitleTypeIndex>(db);
+      cache.records = db.records;
+      cache.count = db.count;
+      cache.loaded = db.loaded;
+    }
+    index = cache.index;
+  }
+  return GuessIcaoTypeFromTitle(title, type, *index);
+}

@@ -38,6 +38,13 @@ inline const HFIND INVALID_FIND_HANDLE = nullptr;
 // first entry goes into `data`; INVALID_FIND_HANDLE when the folder cannot be
 // read or nothing matches.
 HFIND FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data);
+// As FindFirstFileA, for walks that need names and kinds only: each entry has
+// its name and FILE_ATTRIBUTE_DIRECTORY / FILE_ATTRIBUTE_REPARSE_POINT as
+// FindFirstFileA gives them, else FILE_ATTRIBUTE_NORMAL; times, sizes and the
+// read-only bit stay 0. The kind comes from the folder listing itself, so an
+// entry costs a stat only where the file system does not tell its kind there,
+// and for a link (to learn whether it leads to a folder). Continue with FindNextFileA.
+HFIND FindFirstFileBasicA(const char* pattern, WIN32_FIND_DATAA* data);
 // The next entry: TRUE, or FALSE at the end.
 BOOL FindNextFileA(HFIND search, WIN32_FIND_DATAA* data);
 BOOL FindClose(HFIND search);

@@ -107,9 +107,15 @@ void WakeEvent::Signal() {
   if (fd_ >= 0) {
     [[maybe_unused]] ssize_t n = write(fd_, &one, sizeof one);
   }
+  signalled_.store(true, std::memory_order_release);
 }
 
 void WakeEvent::Clear() {
+  if (signalled_.exchange(false, std::memory_order_acq_rel)) Drain();
+}
+
+void WakeEvent::Drain() {
+  signalled_.store(false, std::memory_order_release);
   std::uint64_t value = 0;
   if (fd_ >= 0) {
     [[maybe_unused]] ssize_t n = read(fd_, &value, sizeof value);

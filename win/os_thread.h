@@ -3,6 +3,7 @@
 // arrives before the suspend is kept, so it is never lost.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -54,6 +55,8 @@ DWORD ResumeThread(HANDLE thread);
 int GetThreadPriority(HANDLE thread);
 
 // A wake-up signal that can be polled together with sockets (an eventfd).
+// Clear reads the descriptor only after a Signal, so that a waiter that clears
+// on every pass pays no system call while nothing was signalled.
 class WakeEvent {
  public:
   WakeEvent();
@@ -63,10 +66,17 @@ class WakeEvent {
 
   void Signal();
   void Clear();
-  // Waits until signalled or the timeout passes; true when signalled. Does not clear.
+  // Reads the descriptor whatever the flag says: for a descriptor that is also
+  // written from outside (a signal handler writes it with write()).
+  void Drain();
+  // Waits until signalled or the timeout passes (negative: no limit); true when
+  // signalled. Does not clear.
   bool Wait(int timeoutMs);
   int Fd() const { return fd_; }
 
  private:
   int fd_ = -1;
+  // Set after each write, taken by Clear before its read: a Signal that races
+  // with a Clear leaves the flag set, so its write is read by the next Clear.
+  std::atomic<bool> signalled_{false};
 };

@@ -37,7 +37,7 @@ void OnQuitSignal(int) {
 
 QuitSignalWatch::QuitSignalWatch(DWORD uiThread, UINT message) {
   WakeEvent& event = SignalEvent();
-  event.Clear();  // a signal from an earlier run is not this run's request
+  event.Drain();  // a signal from an earlier run is not this run's request
   g_signalFd = event.Fd();
   struct sigaction action {};
   action.sa_handler = OnQuitSignal;
@@ -72,7 +72,7 @@ void QuitSignalWatch::Watch(DWORD uiThread, UINT message) {
     }
     if ((fds[1].revents & POLLIN) != 0) return;
     if ((fds[0].revents & POLLIN) != 0) {
-      SignalEvent().Clear();
+      SignalEvent().Drain();  // written by the handler, not by Signal
       PostThreadMessageA(uiThread, message, 0, 0);
     }
   }

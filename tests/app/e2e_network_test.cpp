@@ -310,4 +310,19 @@ TEST_F(NetworkEndToEnd, ACallerStaysOnlyFromAnAddressTheSettingsTrust) {
   Quit();
 }
 
+TEST_F(NetworkEndToEnd, TheSessionGreetsWhenThePluginLinkOpensAndTheMenuClosesIt) {
+  StartClient();
+  WaitForSession();
+  std::string dump = DumpUntil("You have joined your session.");
+  EXPECT_NE(dump.find("You have joined your session."), std::string::npos) << dump;
+  EXPECT_EQ(dump.find("Initializing Multiplayer Session"), std::string::npos) << "the progress text is removed";
+
+  // Multiplayer "&Connect" with the session open closes it and tells the plug-in link.
+  Ask("command 7055 32795");
+  dump = DumpUntil("Disconnected from multiplayer session !");
+  EXPECT_NE(dump.find("Disconnected from multiplayer session !"), std::string::npos) << dump;
+  EXPECT_TRUE(plugin_.WaitForLinkEnd(kWaitMs));
+  Quit();
+}
+
 }  // namespace

@@ -271,3 +271,32 @@ TEST_F(ThreadTest, CountdownsFollowTheirRules) {
   t.RequestStop(0);
   t.WaitForEnd(5000);
 }
+
+TEST_F(ThreadTest, TryPostNeverWaitsForRoom) {
+  RecordingThread t;
+  t.hold = true;
+  ASSERT_EQ(t.StartThread(1, 256), 1);
+  const std::string payload(40, 'v');
+  int posted = 0;
+  while (CBaseThread::TryPostData(nullptr, &t, 0x9002, 0, static_cast<std::uint32_t>(payload.size()),
+                                  payload.data(), "V") == 1) {
+    ++posted;
+    ASSERT_LT(posted, 100) << "a 256-byte queue cannot take this many";
+  }
+  EXPECT_GT(posted, 0);
+  // Full: the next one is refused at once, where a plain post would wait.
+  auto refused = std::async(std::launch::async, [&] {
+    return CBaseThread::TryPostData(nullptr, &t, 0x9002, 0, static_cast<std::uint32_t>(payload.size()),
+                                    payload.data(), "V");
+  });
+  ASSERT_EQ(refused.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(refused.get(), 0);
+  t.hold = false;
+  ASSERT_TRUE(t.WaitForCount(static_cast<std::size_t>(posted)));
+  const auto got = t.Snapshot();
+  EXPECT_EQ(got[0].payload, payload);
+  EXPECT_EQ(CBaseThread::TryPostData(nullptr, &t, 0x9002, 0, 1000, std::string(1000, 'x').data(), "V"), 0)
+      << "larger than the queue";
+  t.RequestStop(0);
+  t.WaitForEnd(5000);
+}

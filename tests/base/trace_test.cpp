@@ -239,3 +239,47 @@ TEST(RemoteTrace, RecordLayouts) {
   EXPECT_EQ(format, expectedFormat);
   EXPECT_TRUE(BuildRemoteTraceRecord(9, {}, 0, 0).empty());
 }
+
+namespace {
+struct EmptyTextCase {
+  const char* label;
+  std::function<void(CBaseThread& writer, CMainThread& main)> call;
+  bool clears;
+};
+}  // namespace
+
+// A peer's empty comment printed through "%s" must not wipe the window: only an empty format clears.
+TEST_F(TraceTest, OnlyAnEmptyFormatClearsAnEmptyTextPrintsNothing) {
+  const EmptyTextCase cases[] = {
+      {"Trace of an empty text", [](CBaseThread& w, CMainThread&) { w.Trace("%s", ""); }, false},
+      {"TraceQuiet of an empty text", [](CBaseThread& w, CMainThread&) { w.TraceQuiet("%s", ""); }, false},
+      {"Trace of bells only", [](CBaseThread& w, CMainThread&) { w.Trace("%s", "\a\a"); }, false},
+      {"Output of an empty text", [](CBaseThread&, CMainThread& m) { m.Output("%s", ""); }, false},
+      {"OutputLocal of an empty text", [](CBaseThread&, CMainThread& m) { m.OutputLocal("%s", ""); }, false},
+      {"Print of an empty text", [](CBaseThread&, CMainThread&) { Klib().traceOutput.load()->Print("%s", ""); },
+       false},
+      {"Trace of an empty format", [](CBaseThread& w, CMainThread&) { w.Trace(""); }, true},
+      {"Output of an empty format", [](CBaseThread&, CMainThread& m) { m.Output(""); }, true},
+  };
+  for (const EmptyTextCase& c : cases) {
+    Output out;
+    Klib().traceOutput = &out.print;
+    WriterThread writer;
+    out.print.PrintText("web page line");
+    c.call(writer, *main_);
+    EXPECT_EQ(out.edit.Text(), c.clears ? "" : "web page line") << c.label;
+    Klib().traceOutput = nullptr;
+  }
+}
+
+TEST_F(TraceTest, WithoutOutputAnEmptyTextWritesNoRecordAndAnEmptyFormatAClear) {
+  main_->hold = true;
+  ByteRing& ring = main_->TraceRing();
+  WriterThread writer;
+  const std::uint32_t before = RingUsed(ring);
+  writer.Trace("%s", "");
+  EXPECT_EQ(RingUsed(ring), before) << "an empty text leaves no record";
+  writer.Trace("");
+  EXPECT_EQ(RingUsed(ring), before + 1) << "an empty format leaves a clear record";
+  main_->hold = false;
+}

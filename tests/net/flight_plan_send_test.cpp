@@ -94,6 +94,8 @@ TEST_F(FlightPlanSendTest, EveryAllocatedControllerWayThatIsUpGetsThePlan) {
 
   ASSERT_EQ(atc.RunOnThread([&] { return atc.ConnectWay("127.0.0.1", controller.Port()); }), 0);
   ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return atc.IsConnected(); }));
+  // The connect's own notice is served before the way becomes a controller's.
+  atc.RunOnThread([] { return 0; });
   atc.SetPeerKind('A');  // a link starts without a kind
   const FlightPlanSendResult sent = SendFlightPlanToWays(nullptr);
   EXPECT_FALSE(sent.toNode);

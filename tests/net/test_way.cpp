@@ -1,5 +1,7 @@
 #include "test_way.h"
 
+#include <algorithm>
+
 #include "core/main_dialog_state.h"
 #include "base/klib_locks.h"
 #include "base/lz77.h"
@@ -176,6 +178,20 @@ DWORD TestWay::TakeKindMessage(const DMessage& message) {
 std::vector<std::uint32_t> TestWay::SeenKindMessages() {
   std::lock_guard lock(mutex_);
   return seenKindMessages_;
+}
+
+DWORD TestWay::HandleSimPilotMessage(const DMessage& message) {
+  if (!recordSimPilot_) return COrvSok::HandleSimPilotMessage(message);
+  std::string payload(std::min(message.word3, PendingPayload()), '\0');
+  PopData(payload.data(), static_cast<std::uint32_t>(payload.size()));
+  std::lock_guard lock(mutex_);
+  simPilotPosts_.push_back(SimPilotPost{message.param, std::move(payload)});
+  return 1;
+}
+
+std::vector<TestWay::SimPilotPost> TestWay::SimPilotPosts() {
+  std::lock_guard lock(mutex_);
+  return simPilotPosts_;
 }
 
 std::vector<std::uint32_t> TestWay::KindMessages() {

@@ -68,6 +68,24 @@ class TestWay : public COrvSok {
   // The reasons every ConnectionLost was given, in order.
   std::vector<std::string> LossReasons();
 
+  // THRDMSG_SIMPILOT messages, taken with their payload instead of being
+  // served (from the call on).
+  struct SimPilotPost {
+    std::uint32_t subCode = 0;
+    std::string payload;
+  };
+  void RecordSimPilotPosts() { recordSimPilot_ = true; }
+  std::vector<SimPilotPost> SimPilotPosts();
+  // The peer has added us to his session (or not), as his NCSUB_PEER_ADDED says.
+  void MarkPeerAdded(bool added) {
+    RunOnThread([this, added] {
+      SetPeerAdded(added);
+      return 0;
+    });
+  }
+  // Every message posted before the call has been served when it returns.
+  void Drain() { RunOnThread([] { return 0; }); }
+
   std::vector<Received> Frames();
   bool WaitForFrames(std::size_t count, int timeoutMs);
   unsigned SecondTasks() const { return secondTasks_.load(); }
@@ -92,6 +110,7 @@ class TestWay : public COrvSok {
   std::string LanAddressSetting() const override { return lanAddress_; }
   DWORD HandlePilotMessage(const DMessage& message) override { return TakeKindMessage(message); }
   DWORD HandleControllerMessage(const DMessage& message) override { return TakeKindMessage(message); }
+  DWORD HandleSimPilotMessage(const DMessage& message) override;
 
  private:
   DWORD Record(char handler, const Frame& frame);
@@ -108,6 +127,8 @@ class TestWay : public COrvSok {
   std::vector<Received> frames_;
   std::atomic<unsigned> secondTasks_{0};
   std::atomic<bool> serveNodeFrames_{false};
+  std::atomic<bool> recordSimPilot_{false};
+  std::vector<SimPilotPost> simPilotPosts_;
   std::vector<std::string> nodeLines_;
   std::vector<std::string> nodeErrors_;
   std::vector<std::string> lossReasons_;

@@ -18,7 +18,9 @@
 #include "net/peer_ways.h"
 #include "net/way_record.h"
 #include "net/way_table_lock.h"
+#include "sim/ai_lock.h"
 #include "sim/ai_traffic_hooks.h"
+#include "sim/model_scan.h"
 #include "sim/own_aircraft_poll.h"
 #include "sim/plugin_link.h"
 #include "support/klib_fixture.h"
@@ -66,6 +68,7 @@ class PluginLinkStandInTest : public KlibFixture {
     ClearShownMessageBoxes();
     COrvSok::SetPauseFunction([](DWORD) {});
     WayTableLock().Init();
+    AiLock().Init();
     for (WayRecord& record : WayTable()) record = WayRecord{};
     g_ownAircraft().Reset();
     g_modelScanFinished = false;
@@ -278,7 +281,8 @@ TEST_F(PluginLinkStandInTest, TheAircraftLoadedRecordWaitsForTheModelScan) {
   Sync();
   EXPECT_STREQ(g_ownAircraft().Snapshot().model.title.data(), kOwnDefaultTitle);
 
-  OnModelScanFinished();
+  SetModelScanDone(true);
+  ASSERT_EQ(SendModelsScannedToPlugin(nullptr), 1);
   ASSERT_TRUE(plugin_.WaitForRecord(plugin_link::XTK_CMD_MODELS_SCANNED, 1, kWaitMs));
   ASSERT_TRUE(WaitFor(kWaitMs, [] { return g_ownAircraft().Snapshot().model.identityLoaded; }));
   const OwnModel model = g_ownAircraft().Snapshot().model;

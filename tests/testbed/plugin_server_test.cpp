@@ -191,6 +191,8 @@ TEST(PluginServer, BodyBoundOfTheClientsFrames) {
   ASSERT_TRUE(linked.client.Send(AsString(Record(XTK_CMD_ADD_PEER, largest))));
   ASSERT_TRUE(server.WaitForRecord(XTK_CMD_ADD_PEER, 1, kWaitMs));
   EXPECT_EQ(server.Records().back().body, largest);
+  // The add is answered with its callback: created, for the way in the add's first word.
+  EXPECT_EQ(linked.client.Receive(16, kWaitMs), AsString(Record(XTK_MSG_ADDPEER_CALLBACK, {0x5A, 0x5A, 1, 0})));
 
   // One byte more ends the link before any body is read.
   ASSERT_TRUE(linked.client.Send(AsString(Header(kXtkRecordType, XTK_CMD_ADD_PEER, 0, kMaxClientFrameBody + 1))));
@@ -255,7 +257,7 @@ TEST(PluginServer, LogsOneLinePerEvent) {
   ASSERT_TRUE(server.WaitForLinkEnd(kWaitMs));
 
   const std::vector<std::string> lines = log.Lines();
-  ASSERT_EQ(lines.size(), 7u);
+  ASSERT_EQ(lines.size(), 8u);
   EXPECT_EQ(lines[0].rfind("linked from 127.0.0.1:", 0), 0u) << lines[0];
   const std::vector<std::string> rest(lines.begin() + 1, lines.end());
   EXPECT_EQ(rest, (std::vector<std::string>{
@@ -264,6 +266,7 @@ TEST(PluginServer, LogsOneLinePerEvent) {
                       "received unknown XTK code 99 (0 bytes)",
                       "received type 10 sub-code 0 (0 bytes)",
                       "received XTK_CMD_DLL_INFOS_ACK (0 bytes)",
+                      "streaming the flight every 200 ms",
                       "link ended: closed by the client",
                   }));
 }

@@ -20,10 +20,12 @@ struct Found {
   unsigned long long size;
 };
 
-std::vector<Found> List(const std::string& pattern) {
+using FindFirst = HFIND (*)(const char*, WIN32_FIND_DATAA*);
+
+std::vector<Found> List(const std::string& pattern, FindFirst first = FindFirstFileA) {
   std::vector<Found> found;
   WIN32_FIND_DATAA data;
-  HFIND search = FindFirstFileA(pattern.c_str(), &data);
+  HFIND search = first(pattern.c_str(), &data);
   if (search == INVALID_FIND_HANDLE) return found;
   do {
     found.push_back({data.cFileName, data.dwFileAttributes,
@@ -71,6 +73,40 @@ TEST(FindFile, LinksAreReportedNotFollowed) {
       EXPECT_EQ(f.attributes, expected) << f.name;
     }
   }
+}
+
+// The names-and-kinds enumeration lists what the full one lists, in the same
+// order with the same folder and link bits, and nothing of sizes and times.
+TEST(FindFile, BasicEnumerationGivesTheSameNamesAndKinds) {
+  TempFolder folder;
+  for (const char* name : {"b.acf", "B.acf", "A.acf", "readonly.acf", "_x.acf"})
+    std::ofstream(JoinPath(folder.Path(), name)) << "xyz";
+  fs::permissions(JoinPath(folder.Path(), "readonly.acf"), fs::perms::owner_read);
+  for (const char* name : {"Beta", "alpha", "b"}) fs::create_directory(JoinPath(folder.Path(), name));
+  ASSERT_EQ(symlink("alpha", JoinPath(folder.Path(), "folderLink").c_str()), 0);
+  ASSERT_EQ(symlink("b.acf", JoinPath(folder.Path(), "fileLink.acf").c_str()), 0);
+  ASSERT_EQ(symlink("missing", JoinPath(folder.Path(), "dangling").c_str()), 0);
+  ASSERT_EQ(symlink("..", JoinPath(folder.Path(), "alpha/up").c_str()), 0);
+
+  for (const char* pattern : {"*", "*.ACF", "alpha/*", "b*"}) {
+    SCOPED_TRACE(pattern);
+    const std::vector<Found> full = List(JoinPath(folder.Path(), pattern));
+    const std::vector<Found> basic = List(JoinPath(folder.Path(), pattern), FindFirstFileBasicA);
+    ASSERT_FALSE(full.empty());
+    EXPECT_EQ(Names(basic), Names(full));
+    for (std::size_t i = 0; i < basic.size() && i < full.size(); ++i) {
+      constexpr DWORD kKindBits = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+      EXPECT_EQ(basic[i].attributes & kKindBits, full[i].attributes & kKindBits) << basic[i].name;
+      if ((basic[i].attributes & kKindBits) == 0) {
+        EXPECT_EQ(basic[i].attributes, FILE_ATTRIBUTE_NORMAL) << basic[i].name;
+      }
+      EXPECT_EQ(basic[i].size, 0u) << basic[i].name;
+    }
+  }
+  WIN32_FIND_DATAA data;
+  EXPECT_EQ(FindFirstFileBasicA(JoinPath(folder.Path(), "missing/*").c_str(), &data), INVALID_FIND_HANDLE);
+  EXPECT_EQ(FindFirstFileBasicA(JoinPath(folder.Path(), "*.txt").c_str(), &data), INVALID_FIND_HANDLE);
+  EXPECT_EQ(FindFirstFileBasicA(nullptr, &data), INVALID_FIND_HANDLE);
 }
 
 TEST(FindFile, NothingToListGivesAnInvalidHandle) {

@@ -1,0 +1,120 @@
+// THRDMSG_SIMPILOT on a pilot way: the requests of the session, the simulator
+// link and the windows. The session's records come as the message payload
+// (sub-commands 83 and 84) and go out as one NCSMSG_PILOT frame each, written
+// on the way's own thread.
+#include <algorithm>
+
+#include "base/klib_settings.h"
+#include "core/text_fields.h"
+#include "net/frame_codes.h"
+#include "net/multiplayer_session.h"
+#include "net/orv_sok.h"
+#include "net/peer_traffic_hooks.h"
+#include "net/pilot_records.h"
+#include "net/sim_pilot_hook.h"
+
+namespace {
+constexpr int kAiTraceBit = 8;  // trace flag 0x100
+constexpr std::int32_t kXPlaneCodeFirst = 9000;
+constexpr std::int32_t kXPlaneCodeLast = 10999;
+}  // namespace
+
+DWORD COrvSok::HandleSimPilotMessage(const DMessage& message) {
+  const auto traceError = [&](const char* format) {
+    SetTraceColour(Klib().Colour(kColourError));
+    TraceLine(format, LogTag(), Name(), static_cast<int>(message.param), static_cast<int>(WayId()));
+    SetTraceColour(Klib().Colour(kColourNormal));
+  };
+  if (PeerKind() != 'P') {
+    traceError("\t%s %s THRDMSG_SIMPILOT_YYY = %d / %d");
+    return 1;
+  }
+  const auto hooks = CurrentPeerTrafficHooks();
+  const bool peerAdded = IsConnected() && pilot_.peerAdded;
+  switch (message.param) {
+    case kSimPilotAiCreated:
+      if (Klib().TraceBit(kAiTraceBit) && record_ != nullptr) {
+        std::array<char, kWayNameSize + 1> callsign{};
+        PilotRecordCallsign(callsign);
+        std::string title;
+        std::int32_t id = 0;
+        {
+          WayTableGuard guard;
+          title = std::string(FieldText(record_->current.title));
+          id = record_->aiObjectId;
+        }
+        Trace("%s %s : Object ID %d, Pilot %s flying %s created.\r\n", LogTag(), Name(), static_cast<int>(id),
+              callsign.data(), title.c_str());
+      }
+      OnPeerObjectCreated();
+      return 1;
+    case kSimPilotNothing31:
+    case kSimPilotNothing127:
+      return 1;
+    case kSimPilotAiRemoved:
+      // The simulator side decides between re-adding the aircraft and letting the way go.
+      if (const SimPilotHandler handler = CurrentSimPilotHandler()) {
+        handler(*this, message);
+      } else if (hooks->aiRemoved) {
+        hooks->aiRemoved(*this);
+      }
+      return 1;
+    case kSimPilotRequest81:
+      if (IsConnected() && record_ != nullptr) {
+        WayTableGuard guard;
+        record_->stateFlags |= kWayRequest81;
+      }
+      return 1;
+    case kSimPilotChanges:
+      if (peerAdded) SendToPilot(NCSUB_PILOT_CHANGES2, message.word3);
+      return 1;
+    case kSimPilotSendFsPacket:
+    case kSimPilotSendFsxPacket:
+      SendSimPacket(message);
+      return 1;
+    case kSimPilotOffsets:
+      ++pairOffsets_.lookups;
+      return 1;
+    case kSimPilotRadios:
+      if (peerAdded) SendToPilot(NCSUB_PILOT_CHANGES_COMM);
+      return 1;
+    case kSimPilotVisible:
+      SendToPilot(NCSUB_IAM_VISIBLE);
+      return 1;
+    case kSimPilotInvisible:
+      SendToPilot(NCSUB_IAM_INVISIBLE);
+      return 1;
+    case kSimPilotMatchModel:
+      if (hooks->matchPeerModel) hooks->matchPeerModel(*this, "PODOK1");
+      if (kOwnSimulatorCode >= kXPlaneCodeFirst && kOwnSimulatorCode <= kXPlaneCodeLast && hooks->removePeer) {
+        hooks->removePeer(WayId(), "PODOK3", true);
+      }
+      return 1;
+    case kSimPilotSendIdentity:
+      if (hooks->sendMyIdentity) hooks->sendMyIdentity(*this, "SSMPD");
+      return 1;
+    case kSimPilotTest:
+      SendToPilot(NCSUB_TEST);
+      return 1;
+    default:
+      traceError("\t%s %s THRDMSG_SIMPILOT_XXX = %d / %d");
+      return 1;
+  }
+}
+
+void COrvSok::SendSimPacket(const DMessage& message) {
+  // The third word is only a claim; the queue knows what really follows.
+  const std::uint32_t length = std::min(message.word3, PendingPayload());
+  if (length > simPacket_.size()) {
+    SetTraceColour(Klib().Colour(kColourError));
+    TraceLine("\t%s %s SIMPP_SEND_PACKET EXCEED = %d / %d", LogTag(), Name(), static_cast<int>(length),
+              static_cast<int>(simPacket_.size()));
+    SetTraceColour(Klib().Colour(kColourNormal));
+    return;  // the loop drops the payload
+  }
+  PopData(simPacket_.data(), length);
+  // Only a peer who has added us to his session hears of us.
+  if (!IsConnected() || !pilot_.peerAdded) return;
+  SendToPilot(message.param == kSimPilotSendFsPacket ? NCSUB_FS_PACKET : NCSUB_FSX_PACKET, 0,
+              std::span<const std::uint8_t>(simPacket_.data(), length));
+}

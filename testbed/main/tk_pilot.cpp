@@ -1,0 +1,102 @@
+// A scripted pilot peer on 127.0.0.1. It calls a client's listening port
+// (--connect PORT) or waits for the client's call (--listen PORT, 0: a free
+// one, printed), logs in either way round, flies a circuit and sends one
+// position record per --interval milliseconds for --seconds, a heartbeat
+// every 30 s, and at the end leaves as --end says: logout, out-of-range,
+// cancel:N, drop or close. Every frame received is printed on one line.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "net/frame_codes.h"
+#include "testbed/pilot_peer.h"
+
+namespace {
+void Usage() {
+  std::puts(
+      "tk_pilot (--connect PORT | --listen PORT) [--callsign CS] [--code SIMCODE] [--older]\n"
+      "         [--centre LAT LON] [--radius DEG] [--altitude FT] [--circuit SECONDS]\n"
+      "         [--seconds N] [--interval MS] [--end logout|out-of-range|cancel:N|drop|close]");
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  PilotPeerScript script;
+  script.answerLogin = true;
+  int connectPort = -1;
+  int listenPort = -1;
+  double seconds = 60.0;
+  int intervalMs = 200;
+  std::string end = "logout";
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : ""; };
+    if (arg == "--connect") connectPort = std::atoi(next());
+    else if (arg == "--listen") listenPort = std::atoi(next());
+    else if (arg == "--callsign") script.callsign = next();
+    else if (arg == "--code") script.simulatorCode = std::atoi(next());
+    else if (arg == "--older") script.newerLayout = false;
+    else if (arg == "--centre") { script.centreLatitude = std::atof(next()); script.centreLongitude = std::atof(next()); }
+    else if (arg == "--radius") script.radiusDegrees = std::atof(next());
+    else if (arg == "--altitude") script.altitudeFeet = std::atof(next());
+    else if (arg == "--circuit") script.secondsPerCircuit = std::atof(next());
+    else if (arg == "--seconds") seconds = std::atof(next());
+    else if (arg == "--interval") intervalMs = std::max(1, std::atoi(next()));
+    else if (arg == "--end") end = next();
+    else { Usage(); return arg == "--help" ? 0 : 2; }
+  }
+  if ((connectPort < 0) == (listenPort < 0)) {
+    Usage();
+    return 2;
+  }
+  PilotPeer peer(script);
+  if (connectPort >= 0) {
+    if (!peer.Connect(static_cast<std::uint16_t>(connectPort)) || !peer.SendLogin()) {
+      std::fprintf(stderr, "tk_pilot: cannot call port %d\n", connectPort);
+      return 1;
+    }
+  } else {
+    const std::uint16_t port = peer.Listen(static_cast<std::uint16_t>(listenPort));
+    if (port == 0) return 1;
+    std::printf("listening %u\n", port);
+    std::fflush(stdout);
+    if (!peer.WaitForCall(60'000)) return 1;
+  }
+  std::size_t printed = 0;
+  const auto printNew = [&] {
+    const auto frames = peer.Frames();
+    for (; printed < frames.size(); ++printed) std::printf("%s\n", DescribePilotFrame(frames[printed]).c_str());
+    std::fflush(stdout);
+  };
+  const auto start = std::chrono::steady_clock::now();
+  std::uint32_t sequence = 0;
+  double lastHeartbeat = 0.0;
+  for (;;) {
+    const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (t >= seconds || peer.PeerClosed()) break;
+    // Positions once the client has added us; before, it would close the link.
+    if (peer.CountOf(NCSUB_PEER_ADDED) > 0) {
+      peer.SendPositionAt(t, ++sequence);
+      if (t - lastHeartbeat >= 30.0) {
+        peer.SendHeartbeat();
+        lastHeartbeat = t;
+      }
+    }
+    printNew();
+    std::this_thread::sleep_for(std::chrono::milliseconds(intervalMs));
+  }
+  if (end == "logout") peer.SendLogout();
+  else if (end == "out-of-range") peer.SendOutOfRange();
+  else if (end.rfind("cancel:", 0) == 0) peer.SendCancel(static_cast<std::uint32_t>(std::atoi(end.c_str() + 7)));
+  if (end == "drop") {
+    peer.Drop();
+  } else {
+    peer.WaitForClose(2'000);
+    peer.Close();
+  }
+  printNew();
+  return 0;
+}

@@ -1,0 +1,19 @@
+// The program's one voice system: the engine on the machine's sound devices,
+// printing in the chat window and sending through the node way.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+class VoiceEngine;
+
+VoiceEngine& TheVoiceEngine();
+// Reads the [SETUP] voice keys (push-to-talk keys, joystick button, devices) into the engine.
+void LoadVoiceSettings(VoiceEngine& engine, const char* path = nullptr);
+// The first call loads the settings and takes over the node way's received
+// voice; every call starts the engine unless it runs. 0, or the engine's failure.
+int StartVoiceSystem();
+int RestartVoiceSystem();
+bool VoiceSystemStarted();
+// The node way's received frames.
+void PlayReceivedVoice(std::span<const std::uint8_t> frame);
