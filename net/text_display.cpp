@@ -2,6 +2,9 @@
 
 #include <atomic>
 
+#include "base/base_thread.h"
+#include "base/klib_settings.h"
+
 namespace {
 std::atomic<void (*)(CBaseThread&, const TextOnAirRecord&)> g_onAir{nullptr};
 std::atomic<void (*)(CBaseThread&, const PrivateTextRecord&)> g_private{nullptr};
