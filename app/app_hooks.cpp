@@ -1,5 +1,6 @@
 #include "app/app_hooks.h"
 
+#include "app/ai_traffic_setup.h"
 #include "app/connect_flow.h"
 #include "app/main_dialog.h"
 #include "app/main_window_actions.h"
@@ -49,4 +50,5 @@ void InstallAppHooks() {
   chat.windowShown = &NoticeChatShown;
   SetChatActions(chat);
   InstallChatRouting();
+  InstallAiTrafficHooks();
 }

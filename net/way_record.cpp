@@ -20,7 +20,9 @@ std::int32_t AllocatePeerWay(const char* callsign) {
   for (std::int32_t way = 0; way < kPeerWayCount; ++way) {
     WayRecord& record = table[static_cast<std::size_t>(way)];
     if ((record.stateFlags & kWayAllocated) != 0) continue;
-    record.stateFlags |= kWayAllocated;
+    // A removal asked for by the last pilot of the record is not this one's:
+    // left set, his AI aircraft would never be added again once dropped.
+    record.stateFlags = (record.stateFlags & ~kWayAiRemovalRequested) | kWayAllocated;
     if (callsign != nullptr) CopyToField(record.callsign, callsign);
     if (record.way != nullptr) record.way->WakeForAllocation();
     return way;

@@ -47,6 +47,13 @@ struct WayPosition {
   float pitch = 0.0F;
   float bank = 0.0F;
   float heading = 0.0F;
+  // The rest of the peer's position block: the record's two leading words
+  // (sequence number and time stamp), its on-ground word (bit 0 on the
+  // ground) and its ground speed in whole knots.
+  std::uint32_t word1 = 0;
+  std::uint32_t word2 = 0;
+  std::uint16_t onGroundWord = 0;
+  std::uint16_t groundSpeedKnots = 0;
 };
 
 // What a pilot's login told of him and what his link keeps per peer.
@@ -88,6 +95,7 @@ struct WayAiState {
   std::uint16_t acfSlot = 0;       // the plug-in's model slot chosen for the way
   double simulatorHeading = 0.0;   // degrees, from the plug-in's heading list
   std::uint8_t addRequestCounter = 0;
+  std::int32_t engineValue = 0;    // the rotor or engine state the AI add and full refresh carry
   std::uint16_t refreshCounter = 0;
   std::array<std::uint8_t, 3> refreshState{};
   std::array<std::uint8_t, 4> simulatorState{};
@@ -113,6 +121,7 @@ struct WayRecord {
   std::int32_t simulatorCode = 0;
   WayAircraft current;    // what the model choice works with
   WayAircraft announced;  // as the peer's identity record gave it
+  std::uint32_t aircraftWord = 0;  // the aircraft-parameter word of the peer's identity record
   std::array<std::uint8_t, kWayModelRequestSize> storedModelRequest{};
   std::array<char, kWayFrequencySize> frequencyA{};
   std::array<char, kWayFrequencySize> frequencyB{};

@@ -1,4 +1,5 @@
 #include "sim/plugin_link.h"
+#include "sim/ai_traffic.h"
 
 #include <algorithm>
 #include <array>
@@ -179,6 +180,7 @@ void CXPlaneLink::TakeConnectionNotice(const DMessage& message) {
   }
   XPlaneLinkUp = false;
   SimMainWindow = 0;
+  ForgetAiAircraftOfLostLink();
   std::array<char, 1100> text{};
   std::snprintf(text.data(), text.size(), "XDLL: %s.", reason.c_str());
   OnDisconnection(text.data());

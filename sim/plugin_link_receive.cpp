@@ -12,6 +12,7 @@
 #include "core/ui_messages.h"
 #include "sim/own_aircraft_link.h"
 #include "sim/plugin_link.h"
+#include "sim/ai_traffic.h"
 #include "sim/plugin_link_body.h"
 
 namespace {
@@ -170,6 +171,8 @@ void CXPlaneLink::OnDllInfos(const Frame& frame) {
 
 void CXPlaneLink::OnPluginHandshakeComplete() {
   if (g_modelScanFinished.load()) SendModelsScanned();
+  // A plug-in that greeted a new link shows no aircraft of the last one.
+  AddAdmittedPilotsAgain(this);
 }
 
 void CXPlaneLink::OnUserAircraftLoaded(const Frame& frame) {

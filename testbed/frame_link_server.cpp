@@ -311,6 +311,7 @@ void FrameLinkServer::EndLink(SOCKET s, EndReason reason) {
     tcp_io::ResetAndClose(s);
   }
   Log(std::string("link ended: ") + EndText(reason));
+  if (hooks_.ended) hooks_.ended();
   {
     std::lock_guard lock(mutex_);
     linked_ = false;

@@ -37,6 +37,8 @@ class FrameLinkServer {
     std::function<void(SOCKET, const Frame&)> frame;
     // Every tick interval while linked (see SetTickInterval).
     std::function<void(SOCKET)> tick;
+    // After a link ended and its end was logged.
+    std::function<void()> ended;
   };
   // One line that describes an event of the link; called from the serving
   // thread and from the threads that send, so it must be thread-safe.

@@ -205,8 +205,8 @@ bool ReadPeerWay(std::uint8_t command, std::span<const std::uint8_t> body, std::
     way = GetU32At(body, 0);
     return true;
   }
-  if (command == XTK_CMD_ADD_PEER && body.size() >= 2) {
-    way = GetU16At(body, 0);
+  if (command == XTK_CMD_ADD_PEER && body.size() >= 18) {
+    way = GetU16At(body, 16);
     return true;
   }
   return false;

@@ -105,7 +105,7 @@ struct GetAcfTableCommand {
   std::uint16_t way = 0;
 };
 bool ReadGetAcfTable(std::span<const std::uint8_t> body, GetAcfTableCommand& out);
-// The way of XTK_CMD_ADD_PEER (its first u16) and of XTK_CMD_REMOVE_PEER (u32).
+// The way of XTK_CMD_ADD_PEER (its u16 at offset 16) and of XTK_CMD_REMOVE_PEER (u32).
 bool ReadPeerWay(std::uint8_t command, std::span<const std::uint8_t> body, std::uint32_t& way);
 
 }  // namespace plugin_link

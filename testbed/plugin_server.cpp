@@ -36,6 +36,9 @@ PluginServer::PluginServer(std::uint16_t port) : link_(port, kMaxClientFrameBody
   hooks.linked = [this](SOCKET s) { OnLinked(s); };
   hooks.frame = [this](SOCKET s, const Frame& frame) { OnFrame(s, frame); };
   hooks.tick = [this](SOCKET s) { OnTick(s); };
+  hooks.ended = [this] {
+    for (const std::string& line : ai_.RemoveAll()) link_.Log(line);
+  };
   link_.Start(std::move(hooks));
 }
 
@@ -283,17 +286,31 @@ void PluginServer::OnFrame(SOCKET s, const Frame& frame) {
       SendRecordOn(s, XTK_MSG_ACF_TABLE, WriteAcfTable(request.way, count, request.mode, titles));
       return;
     }
-    case XTK_CMD_ADD_PEER:
+    case XTK_CMD_ADD_PEER: {
+      bool created = false;
+      std::uint16_t way = 0;
+      link_.Log(ai_.Add(frame.body, created, way));
+      SendRecordOn(s, XTK_MSG_ADDPEER_CALLBACK,
+                   WriteAddPeerCallback(way, created ? 1 : 0, created ? 0 : kRefusedDetail));
+      return;
+    }
     case XTK_CMD_REMOVE_PEER: {
       std::uint32_t way = 0;
       if (!ReadPeerWay(frame.header.subCode, frame.body, way)) return;
-      if (frame.header.subCode == XTK_CMD_ADD_PEER) {
-        SendRecordOn(s, XTK_MSG_ADDPEER_CALLBACK, WriteAddPeerCallback(static_cast<std::uint16_t>(way), 1, 0));
-      } else {
-        SendRecordOn(s, XTK_MSG_REMOVEPEER_CALLBACK, WriteRemovePeerCallback(way));
-      }
+      if (const auto line = ai_.Remove(way)) link_.Log(*line);
+      SendRecordOn(s, XTK_MSG_REMOVEPEER_CALLBACK, WriteRemovePeerCallback(way));
       return;
     }
+    case XTK_CMD_PEER_POSITION:
+    case XTK_CMD_PEER_FULL_STATE:
+    case XTK_CMD_PEER_FLAGS:
+    case XTK_CMD_PEER_AERO:
+    case XTK_CMD_PEER_STATE:
+    case XTK_CMD_PEER_ENGINES:
+    case XTK_CMD_PEER_GEAR:
+    case XTK_CMD_PEER_GEAR2:
+      if (const auto line = ai_.Refresh(frame.header.subCode, frame.body)) link_.Log(*line);
+      return;
     default:
       return;
   }

@@ -7,7 +7,8 @@
 // answer to its hello. Once the client acknowledged it, the four data sets of
 // a scripted flight stream at a steady interval; a finished model scan is
 // answered with the aircraft-loaded record, a model-slot request with the
-// slot table, an AI add or remove with its callback. Records, data sets, raw
+// slot table, an AI add or remove with its callback (the AI aircraft are
+// kept, moved by the refresh records and logged one line per event). Records, data sets, raw
 // bytes, faults and drops are sent on demand from any thread. Every wait is
 // bounded; the server stops at the latest in its destructor.
 #pragma once
@@ -24,6 +25,7 @@
 
 #include "net/frame_hunter.h"
 #include "testbed/frame_link_server.h"
+#include "testbed/plugin_ai.h"
 #include "testbed/plugin_codes.h"
 #include "testbed/plugin_records.h"
 
@@ -119,6 +121,13 @@ class PluginServer {
     return SendFrame(plugin_link::kTraceRecordType, subCode, body);
   }
 
+  // ---- AI aircraft ----
+  // The aircraft the client created, moved and removed; SetRefuseAdds makes
+  // the add callbacks say "not created" (result 0, detail kRefusedDetail).
+  static constexpr std::uint8_t kRefusedDetail = 0x21;
+  plugin_link::PluginAiTraffic& Ai() { return ai_; }
+  const plugin_link::PluginAiTraffic& Ai() const { return ai_; }
+
   // ---- Faults ----
   enum class Fault {
     GarbageBeforeFrame,  // bytes without a sync word, then a second data set (code 2345)
@@ -160,6 +169,7 @@ class PluginServer {
   // Held across a round of data sets and across a fault's sends, so that
   // neither cuts into the other.
   std::mutex sendOrder_;
+  plugin_link::PluginAiTraffic ai_;
 
   FrameLinkServer link_;  // last: its thread stops before the members above go
 };

@@ -191,7 +191,7 @@ TEST(PluginServer, BodyBoundOfTheClientsFrames) {
   ASSERT_TRUE(linked.client.Send(AsString(Record(XTK_CMD_ADD_PEER, largest))));
   ASSERT_TRUE(server.WaitForRecord(XTK_CMD_ADD_PEER, 1, kWaitMs));
   EXPECT_EQ(server.Records().back().body, largest);
-  // The add is answered with its callback: created, for the way in the add's first word.
+  // The add is answered with its callback, for the way at offset 16: a body this long is read as an add.
   EXPECT_EQ(linked.client.Receive(16, kWaitMs), AsString(Record(XTK_MSG_ADDPEER_CALLBACK, {0x5A, 0x5A, 1, 0})));
 
   // One byte more ends the link before any body is read.
