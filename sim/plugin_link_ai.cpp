@@ -47,6 +47,11 @@ void CXPlaneLink::OnAddPeerCallback(const Frame& frame) {
     return;
   }
   if ((callback.result & kAddPeerCreated) == 0) {
+    {
+      // The add is answered: a later request may try again.
+      WayTableGuard guard;
+      record->stateFlags &= ~kWayAiAddPending;
+    }
     KlibMainTraceLine(Klib().Colour(kColourError), "Internal Warning : ECODE_ADDPEER 0x%X / 0x%X, Way %d",
                       static_cast<unsigned>(callback.result), static_cast<unsigned>(callback.detail),
                       static_cast<int>(callback.way));

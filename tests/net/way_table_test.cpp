@@ -69,6 +69,18 @@ TEST_F(WayTableTest, ClearKeepsTheWayObjectTheAiFlagsAndTheSimulatorBlock) {
   EXPECT_EQ(record.aiObjectId, 0);
 }
 
+TEST_F(WayTableTest, ANewPilotOfTheRecordDoesNotInheritTheLastOnesRemovalRequest) {
+  WayRecord& record = WayTable()[0];
+  {
+    WayTableGuard guard;
+    record.stateFlags = kWayAllocated | kWayRecreateAi | kWayAiRemovalRequested;
+  }
+  ClearWayRecord(0, "TEST");
+  WayTableGuard guard;
+  ASSERT_EQ(AllocatePeerWay("NEXT"), 0);
+  EXPECT_EQ(record.stateFlags, kWayAllocated | kWayRecreateAi);
+}
+
 TEST_F(WayTableTest, WaysOutsideTheTableOnlyTakeTheLock) {
   {
     WayTableGuard guard;
