@@ -3,8 +3,12 @@
 #include "app/connect_flow.h"
 #include "app/main_dialog.h"
 #include "app/main_window_actions.h"
+#include "app/weather_worker.h"
 #include "core/ui_hooks.h"
+#include "dialogs/chat_dialog.h"
+#include "dialogs/chat_routing.h"
 #include "net/own_broadcasts.h"
+#include "win/messages.h"
 #include "win/window.h"
 
 namespace {
@@ -12,6 +16,16 @@ void SetMainDialogText(int controlId, const char* text) {
   CFSClientDlg* dialog = g_pMainDlg.load();
   if (dialog == nullptr) return;
   if (CWnd* field = dialog->GetDlgItem(controlId)) field->SetWindowText(text);
+}
+void RequestChatWeather(int kind, std::string_view station) {
+  // The worker's name for a request typed in the chat.
+  StartWeatherWorker("APTWUP2", kind, station);
+}
+
+void NoticeChatShown(bool shown) {
+  if (CFSClientDlg* dialog = g_pMainDlg.load()) {
+    PostMessageA(dialog->m_hWnd, WM_COMMAND, kWindowShownCommand, shown ? 1 : 0);
+  }
 }
 }  // namespace
 
@@ -30,4 +44,9 @@ void InstallAppHooks() {
   hooks.multiplayerSessionClosed = &OnMultiplayerSessionClosed;
   SetUiHooks(hooks);
   InstallOwnAircraftBroadcasters();
+  ChatActions chat = DefaultChatActions();
+  chat.requestWeather = &RequestChatWeather;
+  chat.windowShown = &NoticeChatShown;
+  SetChatActions(chat);
+  InstallChatRouting();
 }

@@ -27,6 +27,7 @@
 #include "base/message_box.h"
 #include "dialogs/callsign_dialog.h"
 #include "dialogs/chat_dialog.h"
+#include "dialogs/chat_routing.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
 #include "net/owner_slot.h"
@@ -98,15 +99,21 @@ void PlayNotify() {
   }
 }
 
-// The plug-in does not report the radios yet, so the reminder always names
-// the UNICOM frequency.
+constexpr char kUnicomReminderTail[] =
+    "Transponder must be switched in Charlie once one the runway (click Dash button).\r\n\r\nBefore take-off, "
+    "please submit a flight plan.\r\n\r\n\r\nHappy landings Captain !";
+
+// A pilot already tuned to UNICOM on a selected radio is spared the
+// frequency; the radios' texts are "%.2f", so they are compared as numbers.
 void ShowUnicomReminder() {
+  if (SelectedRadioOn(kUnicomFrequency, CurrentOwnRadios().View())) {
+    ShowMessage("Information on ORVENA", "%s", kUnicomReminderTail);
+    return;
+  }
   ShowMessage("Information on ORVENA",
               "The official UNICOM frequency is %s Mhz\r\n\r\nPlease tune it on one of your radios and pay attention to "
-              "the voice messages that you might receive.\r\n\r\nTransponder must be switched in Charlie once one the "
-              "runway (click Dash button).\r\n\r\nBefore take-off, please submit a flight plan.\r\n\r\n\r\nHappy "
-              "landings Captain !",
-              kUnicomFrequency);
+              "the voice messages that you might receive.\r\n\r\n%s",
+              kUnicomFrequency, kUnicomReminderTail);
 }
 
 void OnWebTaskReport(WebTaskReport report) {

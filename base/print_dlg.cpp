@@ -115,6 +115,26 @@ void CPrintDlg::PrintLine(const char* format, ...) {
   PrintLineText(text);
 }
 
+void CPrintDlg::PrintRuns(std::span<const PrintRun> runs, bool newLine) {
+  {
+    std::lock_guard lock(lock_);  // recursive: the print calls below take it again
+    if (richEdit_ == nullptr) return;
+    bool first = true;
+    for (const PrintRun& run : runs) {
+      SetFormat(run.effects, run.colour);
+      std::string clean(run.text);
+      RemoveBellCharacters(clean);
+      if (first && newLine) {
+        PrintLineText(clean);
+      } else {
+        AppendLocked(clean);
+      }
+      first = false;
+    }
+  }
+  AfterPrint();
+}
+
 void CPrintDlg::SetFormat(DWORD effects, COLORREF colour) {
   std::lock_guard lock(lock_);
   effects_ = effects;

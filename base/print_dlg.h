@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string_view>
 
 #include "win/types.h"
@@ -14,6 +15,13 @@ class CRichEditCtrl;
 constexpr std::size_t kPrintBufferSize = 30'720;
 constexpr DWORD kPrintFormatMask = 0x40032E6F;
 constexpr COLORREF kTraceBackground = 0x3C2722;
+
+// One stretch of text in its own effects and colour.
+struct PrintRun {
+  DWORD effects = 0;
+  COLORREF colour = 0;
+  std::string_view text;
+};
 
 class CPrintDlg {
  public:
@@ -32,6 +40,11 @@ class CPrintDlg {
   // Already formatted text: a '%' in it is printed as it stands.
   void PrintText(std::string_view text);
   void PrintLineText(std::string_view text);
+
+  // Runs printed as one piece (the first on a line of its own when asked), so
+  // that text another thread prints never lands between them or takes their
+  // colours. The format stays at the last run's.
+  void PrintRuns(std::span<const PrintRun> runs, bool newLine);
 
   void SetFormat(DWORD effects, COLORREF colour);
   void SetEffects(DWORD effects);

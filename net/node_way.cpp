@@ -199,11 +199,19 @@ DWORD CNodeWay::HandleNodeMessage(const DMessage& message) {
       SendToNode(NCSMSG_STANDARD, kStandardServerAnswer, {}, message.param);
       return 1;
     case THRDMSG_KICKOUT:
-      SendToNode(NCSMSG_KICKOUT, 0);
+    case THRDMSG_TEXT_LONGHAUL: {
+      // Each request carries its own record: a second one posted before this
+      // is sent does not change it.
+      PrivateTextRecordBytes carried{};
+      std::span<const std::uint8_t> data;
+      if (PendingPayload() >= carried.size()) {
+        PopData(carried.data(), static_cast<std::uint32_t>(carried.size()));
+        data = carried;
+      }
+      DropPendingPayload();
+      SendToNode(message.id == THRDMSG_KICKOUT ? NCSMSG_KICKOUT : NCSMSG_TEXT_LONGHAUL, 0, data);
       return 1;
-    case THRDMSG_TEXT_LONGHAUL:
-      SendToNode(NCSMSG_TEXT_LONGHAUL, 0);
-      return 1;
+    }
     case THRDMSG_RAW_BLOCK:
       SendRawBlock(message);
       return 1;

@@ -114,8 +114,9 @@ class CNodeWay : public COrvSok {
   std::int32_t SendPacked(std::uint8_t type, std::uint8_t subCode, std::span<const std::uint8_t> record);
   std::int32_t SendPilot(std::uint8_t subCode, std::uint32_t mask);
   std::int32_t SendFlightPlan();
-  std::int32_t SendLongHaul();
-  std::int32_t SendKickout();
+  // The record the message carried (552 bytes), else the last request written.
+  std::int32_t SendLongHaul(std::span<const std::uint8_t> data);
+  std::int32_t SendKickout(std::span<const std::uint8_t> data);
   std::int32_t RefuseSend(int code, std::uint8_t type, std::uint8_t subCode);
 
   // ---- Frames (node_way_frames.cpp) ----

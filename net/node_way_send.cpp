@@ -119,9 +119,9 @@ std::int32_t CNodeWay::SendToNode(std::uint8_t type, std::uint8_t subCode, std::
       if (subCode != kStandardServerAnswer) return RefuseSend(kSyserrUnknownStandardSub, type, subCode);
       return SendPlain(type, subCode, WriteServerAnswerBody(word, OwnCallsign()));
     case NCSMSG_KICKOUT:
-      return SendKickout();
+      return SendKickout(data);
     case NCSMSG_TEXT_LONGHAUL:
-      return SendLongHaul();
+      return SendLongHaul(data);
     case NCSMSG_PILOT:
       return SendPilot(subCode, word);
     case kNcsMsgVoiceBlock:
@@ -213,12 +213,16 @@ std::int32_t CNodeWay::SendFlightPlan() {
   return sent;
 }
 
-std::int32_t CNodeWay::SendLongHaul() {
-  const LongHaulText longHaul = CurrentLongHaulText();
+std::int32_t CNodeWay::SendLongHaul(std::span<const std::uint8_t> data) {
   PrivateTextRecord record;
+  if (data.size() == kPrivateTextRecordSize) {
+    record = ReadPrivateTextRecord(data.first<kPrivateTextRecordSize>());
+  } else {
+    const LongHaulText longHaul = CurrentLongHaulText();
+    record.recipient = longHaul.recipient;
+    record.text = longHaul.text;
+  }
   record.sender = OwnCallsign();
-  record.recipient = longHaul.recipient;
-  record.text = longHaul.text;
   const std::int32_t sent = SendPacked(NCSMSG_TEXT_LONGHAUL, 0, WritePrivateTextRecord(record));
   if (sent > 0 && Verbose()) {
     NodeTracef(kColourNormal, kNodeNewLine, "\t%s %s Tx NCSMSG_TEXT_LONGHAUL %s -> %s", kNodeLogTag, Name(),
@@ -227,8 +231,11 @@ std::int32_t CNodeWay::SendLongHaul() {
   return sent;
 }
 
-std::int32_t CNodeWay::SendKickout() {
-  const std::optional<PrivateTextRecord> record = CurrentKickoutRecord();
+std::int32_t CNodeWay::SendKickout(std::span<const std::uint8_t> data) {
+  const std::optional<PrivateTextRecord> record =
+      data.size() == kPrivateTextRecordSize
+          ? std::optional<PrivateTextRecord>(ReadPrivateTextRecord(data.first<kPrivateTextRecordSize>()))
+          : CurrentKickoutRecord();
   if (!record) return 0;
   const std::int32_t sent = SendPacked(NCSMSG_KICKOUT, 0, WritePrivateTextRecord(*record));
   if (sent > 0 && Verbose()) {

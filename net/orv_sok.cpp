@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <cstring>
 #include <string_view>
 
@@ -891,13 +892,25 @@ std::int32_t COrvSok::SendCompressedRecord(FrameHeader header, std::span<const s
 }
 
 std::int32_t COrvSok::SendTextOnAir() {
+  // The text the message carried; without one, what the way record holds.
+  std::optional<TextOnAirRecord> carried;
+  if (PendingPayload() >= kTextOnAirRecordSize) {
+    TextOnAirRecordBytes bytes{};
+    PopData(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+    carried = ReadTextOnAirRecord(bytes);
+  }
+  DropPendingPayload();
   if (record_ == nullptr) return 0;
   TextOnAirRecord text;
   std::array<char, kWayNameSize + 1> callsign{};
   {
     WayTableGuard guard;
-    text.text = std::string(FieldText(record_->outgoingText));
-    text.frequencyMhz = record_->onAirFrequencyMhz;
+    if (carried) {
+      text = *carried;
+    } else {
+      text.text = std::string(FieldText(record_->outgoingText));
+      text.frequencyMhz = record_->onAirFrequencyMhz;
+    }
     const std::string_view cs = FieldText(record_->callsign);
     cs.copy(callsign.data(), std::min(cs.size(), kWayNameSize));
   }
@@ -915,13 +928,24 @@ std::int32_t COrvSok::SendTextOnAir() {
 }
 
 std::int32_t COrvSok::SendTextPrivate() {
+  std::optional<PrivateTextRecord> carried;
+  if (PendingPayload() >= kPrivateTextRecordSize) {
+    PrivateTextRecordBytes bytes{};
+    PopData(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+    carried = ReadPrivateTextRecord(bytes);
+  }
+  DropPendingPayload();
   if (record_ == nullptr) return 0;
   PrivateTextRecord text;
   std::array<char, kWayNameSize + 1> callsign{};
   {
     WayTableGuard guard;
-    text.text = std::string(FieldText(record_->outgoingText));
-    text.recipient = std::string(FieldText(record_->privateTextCallsign));
+    if (carried) {
+      text = *carried;
+    } else {
+      text.text = std::string(FieldText(record_->outgoingText));
+      text.recipient = std::string(FieldText(record_->privateTextCallsign));
+    }
     const std::string_view cs = FieldText(record_->callsign);
     cs.copy(callsign.data(), std::min(cs.size(), kWayNameSize));
   }

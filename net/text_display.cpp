@@ -1,20 +1,26 @@
 #include "net/text_display.h"
 
+#include <atomic>
+
 #include "base/base_thread.h"
 #include "base/klib_settings.h"
 
+namespace {
+std::atomic<void (*)(CBaseThread&, const TextOnAirRecord&)> g_onAir{nullptr};
+std::atomic<void (*)(CBaseThread&, const PrivateTextRecord&)> g_private{nullptr};
+}  // namespace
+
+void SetTextDisplayHooks(const TextDisplayHooks& hooks) {
+  g_onAir.store(hooks.onAir);
+  g_private.store(hooks.privateText);
+}
+
 void DisplayTextOnAir(CBaseThread& way, const TextOnAirRecord& record) {
-  way.SetTraceColour(Klib().Colour(kColourEmphasis));
-  way.TraceLine("%s", record.sender.c_str());
-  way.SetTraceColour(Klib().Colour(kColourNormal));
-  way.Trace(" (%.3f) : %s", record.frequencyMhz, record.text.c_str());
+  if (auto* hook = g_onAir.load()) hook(way, record);
 }
 
 void DisplayTextPrivate(CBaseThread& way, const PrivateTextRecord& record) {
-  way.SetTraceColour(Klib().Colour(kColour25));
-  way.TraceLine("%s", record.sender.c_str());
-  way.SetTraceColour(Klib().Colour(kColourNormal));
-  way.Trace(" -> %s : %s", record.recipient.c_str(), record.text.c_str());
+  if (auto* hook = g_private.load()) hook(way, record);
 }
 
 void DisplayPilotText(CBaseThread& way, COLORREF colour, DWORD effects, bool newLine, const char* text) {

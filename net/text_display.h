@@ -1,6 +1,7 @@
-// Received chat texts, shown in the chat window's text area. The radio rules
-// of the chat routing (which texts a tuned frequency lets through) come on top
-// of these later; until then every received text is printed as it came.
+// Received chat texts. The way threads hand them here; the chat routing above
+// the network library (the radios decide what is shown, and how) registers
+// the hooks that take them. Without hooks (tests of the network library
+// alone) a received text is dropped.
 #pragma once
 
 #include "net/text_records.h"
@@ -8,7 +9,15 @@
 
 class CBaseThread;
 
-// `way` prints the line on its own thread; texts are data, never a format.
+struct TextDisplayHooks {
+  void (*onAir)(CBaseThread& way, const TextOnAirRecord& record) = nullptr;
+  void (*privateText)(CBaseThread& way, const PrivateTextRecord& record) = nullptr;
+};
+
+// Any thread; the hooks must stay callable for as long as ways run.
+void SetTextDisplayHooks(const TextDisplayHooks& hooks);
+
+// Called on the way's own thread; texts are data, never a format.
 void DisplayTextOnAir(CBaseThread& way, const TextOnAirRecord& record);
 void DisplayTextPrivate(CBaseThread& way, const PrivateTextRecord& record);
 // One piece of a pilot link's notice (a pilot in range, out of range, gone),

@@ -19,7 +19,8 @@ void PutText(std::span<std::uint8_t> field, std::string_view text) {
   std::copy_n(text.begin(), n, field.begin());
 }
 
-// Stops at the first zero or at the field's end, whichever comes first.
+// Stops at the first zero or at the end of the span, whichever comes first; the
+// readers pass the field less its last byte, which a sound writer leaves zero.
 std::string GetText(std::span<const std::uint8_t> field) {
   const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
   return std::string(field.begin(), end);
@@ -49,8 +50,8 @@ TextOnAirRecordBytes WriteTextOnAirRecord(const TextOnAirRecord& record) {
 
 TextOnAirRecord ReadTextOnAirRecord(std::span<const std::uint8_t, kTextOnAirRecordSize> bytes) {
   TextOnAirRecord record;
-  record.sender = GetText(bytes.subspan(kOnAirSender, kRecordCallsignSize));
-  record.text = GetText(bytes.subspan(kOnAirText, kRecordTextSize));
+  record.sender = GetText(bytes.subspan(kOnAirSender, kRecordCallsignSize - 1));
+  record.text = GetText(bytes.subspan(kOnAirText, kRecordTextSize - 1));
   record.frequencyMhz = GetF64(bytes.subspan<kOnAirFrequency, 8>());
   return record;
 }
@@ -61,14 +62,17 @@ PrivateTextRecordBytes WritePrivateTextRecord(const PrivateTextRecord& record) {
   PutText(all.subspan(kPrivateSender, kRecordCallsignSize), record.sender);
   PutText(all.subspan(kPrivateRecipient, kRecordCallsignSize), record.recipient);
   PutText(all.subspan(kPrivateText, kRecordTextSize), record.text);
+  bytes[kPrivateMarkerOffset] = record.marker;
   return bytes;
 }
 
 PrivateTextRecord ReadPrivateTextRecord(
     std::span<const std::uint8_t, kPrivateTextRecordSize> bytes) {
   PrivateTextRecord record;
-  record.sender = GetText(bytes.subspan(kPrivateSender, kRecordCallsignSize));
-  record.recipient = GetText(bytes.subspan(kPrivateRecipient, kRecordCallsignSize));
-  record.text = GetText(bytes.subspan(kPrivateText, kRecordTextSize));
+  record.sender = GetText(bytes.subspan(kPrivateSender, kRecordCallsignSize - 1));
+  record.recipient = GetText(bytes.subspan(kPrivateRecipient, kRecordCallsignSize - 1));
+  record.marker = bytes[kPrivateMarkerOffset];
+  // The marker byte is no text: the text ends before it at the latest.
+  record.text = GetText(bytes.subspan(kPrivateText, kRecordTextSize - 1));
   return record;
 }

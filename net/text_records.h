@@ -27,10 +27,16 @@ struct TextOnAirRecord {
   double frequencyMhz = 0.0;
 };
 
+// The last byte of the text field (byte 551) doubles as a marker: 1 asks for
+// the upper-case tag. The reader takes it before it ends the text there, so
+// the text keeps at most 511 characters whatever the marker holds.
+inline constexpr std::size_t kPrivateMarkerOffset = 551;
+
 struct PrivateTextRecord {
   std::string sender;
   std::string recipient;
   std::string text;
+  std::uint8_t marker = 0;
 };
 
 using TextOnAirRecordBytes = std::array<std::uint8_t, kTextOnAirRecordSize>;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "base/trusted_addresses.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
+#include "net/text_display.h"
 #include "net/text_records.h"
 #include "test_way.h"
 #include "testbed/loopback_peer.h"
@@ -97,7 +99,31 @@ TEST_F(FrameGatesTest, TextBeforeTheLoginClosesTheLink) {
   }));
 }
 
-TEST_F(FrameGatesTest, ALoggedInWayShowsTextsAndSkipsRecordsItCannotTrust) {
+// What the chat routing was handed, by the way threads.
+struct HandedTexts {
+  std::mutex lock;
+  std::vector<TextOnAirRecord> onAir;
+  std::vector<PrivateTextRecord> privateTexts;
+};
+HandedTexts& Handed() {
+  static HandedTexts handed;
+  return handed;
+}
+
+TEST_F(FrameGatesTest, ALoggedInWayHandsTextsToTheDisplayAndSkipsRecordsItCannotTrust) {
+  {
+    std::lock_guard guard(Handed().lock);
+    Handed().onAir.clear();
+    Handed().privateTexts.clear();
+  }
+  SetTextDisplayHooks({[](CBaseThread&, const TextOnAirRecord& r) {
+                         std::lock_guard guard(Handed().lock);
+                         Handed().onAir.push_back(r);
+                       },
+                       [](CBaseThread&, const PrivateTextRecord& r) {
+                         std::lock_guard guard(Handed().lock);
+                         Handed().privateTexts.push_back(r);
+                       }});
   TestWay way(6);
   Connect(way);
   way.RunOnThread([&] {
@@ -131,9 +157,14 @@ TEST_F(FrameGatesTest, ALoggedInWayShowsTextsAndSkipsRecordsItCannotTrust) {
   EXPECT_NE(traced.find("SYSERR_11030 : 544 / 552"), std::string::npos) << traced;
   EXPECT_NE(traced.find("SYSERR_11020 : 2147483647"), std::string::npos) << traced;
   EXPECT_NE(traced.find("SYSERR_11010 : -100 "), std::string::npos) << traced;
-  EXPECT_EQ(traced.find("never shown"), std::string::npos) << traced;
-  EXPECT_NE(traced.find("PEER7 (123.450) : hello on air %s"), std::string::npos) << traced;
-  EXPECT_NE(traced.find("PEER7 -> OWN001 : private %s %n"), std::string::npos) << traced;
+  SetTextDisplayHooks({});
+  std::lock_guard guard(Handed().lock);
+  ASSERT_EQ(Handed().onAir.size(), 1u) << "only the sound on-air record";
+  EXPECT_EQ(Handed().onAir[0].sender, "PEER7");
+  EXPECT_EQ(Handed().onAir[0].text, "hello on air %s");
+  ASSERT_EQ(Handed().privateTexts.size(), 1u);
+  EXPECT_EQ(Handed().privateTexts[0].recipient, "OWN001");
+  EXPECT_EQ(Handed().privateTexts[0].text, "private %s %n");
 }
 
 // 127.0.0.2 is a loopback address but not the trusted 127.0.0.1.

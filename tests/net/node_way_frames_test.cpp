@@ -253,7 +253,7 @@ TEST_F(NodeWayFramesTest, VerboseTraceNamesEveryFrameReceived) {
   ASSERT_TRUE(server_->SendStandard(kStandardStopReconnect));
   ASSERT_TRUE(server_->SendTrustedIp(0x0100007F, false));
   ASSERT_TRUE(server_->SendInCockpit(0));
-  ASSERT_TRUE(server_->SendLongHaulText(PrivateTextRecord{"A", "B", "C"}));
+  ASSERT_TRUE(server_->SendLongHaulText(PrivateTextRecord{"A", "B", "C", 0}));
   ASSERT_TRUE(server_->SendFrame(NCSMSG_BLOCK, 1));
   ASSERT_TRUE(server_->SendFrame(NCSMSG_ATC, 3));
   ASSERT_TRUE(server_->SendFrame(NCSMSG_LOGOUT, 0));
@@ -320,7 +320,7 @@ TEST_F(NodeWayFramesTest, TheInCockpitCheckShowsItsCountdown) {
 
 TEST_F(NodeWayFramesTest, LongHaulTextsAreShownAndAWrongRecordIsSkipped) {
   LogIn();
-  ASSERT_TRUE(server_->SendLongHaulText(PrivateTextRecord{"FAR9", "OWN001", "hello %s %n"}));
+  ASSERT_TRUE(server_->SendLongHaulText(PrivateTextRecord{"FAR9", "OWN001", "hello %s %n", 0}));
   // An on-air record where a private one belongs: traced, skipped, the link stays.
   ASSERT_TRUE(server_->SendCompressed(NCSMSG_TEXT_LONGHAUL, 0, WriteTextOnAirRecord(TextOnAirRecord{"X", "y", 1.0})));
   Settle();

@@ -3,13 +3,17 @@
 
 #include <cstring>
 #include <functional>
+#include <future>
 #include <string>
 #include <vector>
 
 #include "base/lz77.h"
+#include "net/chat_send.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
 #include "net/long_haul.h"
+#include "net/node_connect.h"
+#include "net/owner_slot.h"
 #include "net/sim_info_items.h"
 #include "node_way_fixture.h"
 
@@ -156,6 +160,61 @@ TEST_F(NodeWaySendTest, LongHaulTextsAndKickOutsGoOutPacked) {
   EXPECT_EQ(record, WritePrivateTextRecord(kick));
 }
 
+TEST_F(NodeWaySendTest, EachChatRequestToTheNodeCarriesItsOwnRecord) {
+  LogIn();
+  StoreOwnerSlot(g_porvNode, way_.get());
+  std::promise<void> release;
+  std::promise<void> started;
+  // The way's thread is held while the requests are made: each must still
+  // go out as it was made, not as the last one left the shared request.
+  auto held = std::async(std::launch::async, [&] {
+    return way_->RunOnThread([&] {
+      started.set_value();
+      release.get_future().wait();
+      return 0;
+    });
+  });
+  started.get_future().wait();
+  std::vector<Frame> frames = SentFor([&] {
+    EXPECT_EQ(SendPrivateText("FAR9", "first"), PrivateRoute::kLongHaul) << "no way reaches FAR9";
+    EXPECT_EQ(SendPrivateText("FAR10", "second"), PrivateRoute::kLongHaul);
+    EXPECT_TRUE(SendKickout("RUDE1", "spamming"));
+    EXPECT_TRUE(SendKickout("RUDE2", "flooding"));
+    release.set_value();
+    EXPECT_EQ(held.get(), 0);
+  });
+  StoreOwnerSlot(g_porvNode, nullptr);
+  ASSERT_EQ(frames.size(), 4u);
+  struct Expected {
+    std::uint8_t type;
+    const char* recipient;
+    const char* text;
+  };
+  const Expected expected[] = {{NCSMSG_TEXT_LONGHAUL, "FAR9", "first"},
+                               {NCSMSG_TEXT_LONGHAUL, "FAR10", "second"},
+                               {NCSMSG_KICKOUT, "RUDE1", "spamming"},
+                               {NCSMSG_KICKOUT, "RUDE2", "flooding"}};
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(frames[i].header.type, expected[i].type);
+    PrivateTextRecordBytes record{};
+    ASSERT_TRUE(Unpack(frames[i], record));
+    const PrivateTextRecord text = ReadPrivateTextRecord(record);
+    EXPECT_EQ(text.sender, "OWN001");
+    EXPECT_EQ(text.recipient, expected[i].recipient);
+    EXPECT_EQ(text.text, expected[i].text);
+  }
+}
+
+TEST_F(NodeWaySendTest, AKickOutWaitsForTheNodeLinkAndALongHaulTextDoesNot) {
+  StoreOwnerSlot(g_porvNode, way_.get());
+  ASSERT_FALSE(way_->IsConnected()) << "the way object exists, its link is not up";
+  EXPECT_FALSE(SendKickout("RUDE1", "spamming"));
+  EXPECT_EQ(SendPrivateText("FAR9", "queued"), PrivateRoute::kLongHaul);
+  StoreOwnerSlot(g_porvNode, nullptr);
+  EXPECT_EQ(SendPrivateText("FAR9", "nowhere"), PrivateRoute::kNone) << "no node way object";
+}
+
 TEST_F(NodeWaySendTest, ARawBlockGoesOutAsItStands) {
   LogIn();
   const Bytes block = {0xA1, 0xB2, 0xC3, 0x17, 0, 1, 2, 0xFF};
@@ -202,7 +261,7 @@ TEST_F(NodeWaySendTest, VerboseTraceNamesEveryFrameSent) {
   plan[kFlightPlanTypeOffset] = 'V';
   way_->SetFlightPlan(plan);
   SetLongHaulText("FAR9", "hi");
-  SetKickoutRecord(PrivateTextRecord{"OWN001", "RUDE1", "bye"});
+  SetKickoutRecord(PrivateTextRecord{"OWN001", "RUDE1", "bye", 0});
   LogIn();
   SentFor([&] {
     Post(THRDMSG_NODE_PILOT, NCSUB_SHORTINFOS);

@@ -42,7 +42,7 @@ TEST(PrivateTextRecord, FieldsSitAtTheirOffsetsAndRoundTrip) {
 }
 
 TEST(TextRecords, LongTextsAreCutToKeepTheirTerminator) {
-  const PrivateTextRecord in{std::string(40, 'S'), std::string(16, 'R'), std::string(600, 't')};
+  const PrivateTextRecord in{std::string(40, 'S'), std::string(16, 'R'), std::string(600, 't'), 0};
   const PrivateTextRecordBytes bytes = WritePrivateTextRecord(in);
   EXPECT_EQ(bytes[8 + 15], 0);
   EXPECT_EQ(bytes[24 + 15], 0);
@@ -54,21 +54,41 @@ TEST(TextRecords, LongTextsAreCutToKeepTheirTerminator) {
 }
 
 // A peer may fill a field to its last byte without a terminator: the read
-// must stop at the field's end, not run into the next field.
-TEST(TextRecords, UnterminatedFieldsEndAtTheirFieldsEnd) {
+// ends each field at its last byte (a callsign keeps 15 characters, a text
+// 511), never running into the next field.
+TEST(TextRecords, UnterminatedFieldsAreEndedAtTheirLastByte) {
   PrivateTextRecordBytes hostile{};
   std::fill(hostile.begin(), hostile.end(), std::uint8_t{'Z'});
   const PrivateTextRecord p = ReadPrivateTextRecord(hostile);
-  EXPECT_EQ(p.sender, std::string(16, 'Z'));
-  EXPECT_EQ(p.recipient, std::string(16, 'Z'));
-  EXPECT_EQ(p.text, std::string(512, 'Z'));
+  EXPECT_EQ(p.sender, std::string(15, 'Z'));
+  EXPECT_EQ(p.recipient, std::string(15, 'Z'));
+  EXPECT_EQ(p.text, std::string(511, 'Z'));
 
   TextOnAirRecordBytes onAir{};
   std::fill(onAir.begin(), onAir.begin() + 536, std::uint8_t{'Q'});
   const TextOnAirRecord t = ReadTextOnAirRecord(onAir);
-  EXPECT_EQ(t.sender, std::string(16, 'Q'));
-  EXPECT_EQ(t.text, std::string(512, 'Q'));
+  EXPECT_EQ(t.sender, std::string(15, 'Q'));
+  EXPECT_EQ(t.text, std::string(511, 'Q'));
   EXPECT_EQ(t.frequencyMhz, 0.0);
+}
+
+// The last byte of the private text field is the tag marker: it is read as it
+// came, before the text is ended there, and a 511-character text keeps it.
+TEST(TextRecords, ThePrivateMarkerIsReadBeforeTheTextIsEnded) {
+  struct Case {
+    std::uint8_t marker;
+    std::size_t textLength;
+  };
+  for (const Case c : {Case{1, 511}, Case{1, 3}, Case{0, 511}, Case{7, 40}}) {
+    SCOPED_TRACE(c.textLength);
+    PrivateTextRecordBytes bytes{};
+    std::fill(bytes.begin() + 40, bytes.begin() + 40 + static_cast<std::ptrdiff_t>(c.textLength), std::uint8_t{'m'});
+    bytes[551] = c.marker;
+    const PrivateTextRecord read = ReadPrivateTextRecord(bytes);
+    EXPECT_EQ(read.marker, c.marker);
+    EXPECT_EQ(read.text, std::string(c.textLength, 'm'));
+    EXPECT_EQ(WritePrivateTextRecord(read), bytes) << "written back byte for byte";
+  }
 }
 
 }  // namespace
