@@ -186,7 +186,7 @@ void CFlightPlanForm::LoadAircraftList() {
   auto add = [&]() -> bool {
     if (line.empty()) return true;
     std::string item = line;
-    if (kind_ == Kind::Us) item += "\t" + std::to_string(added);
+    if (kind_ == Kind::Us) item.append("\t").append(std::to_string(added));
     line.clear();
     if (list->AddString(item.c_str()) == LB_ERRSPACE) {
       char text[96];

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/base_thread.h"
 #include "base/klib_settings.h"
 #include "base/message_box.h"
 #include "core/model_scan_state.h"
@@ -25,6 +26,8 @@ constexpr std::uint8_t kTraceRemoveDelimitedText = 4;
 constexpr std::uint16_t kTraceTextLimit = 0x5000;
 constexpr std::size_t kTraceLengthSize = 2;
 constexpr std::size_t kTraceWordsSize = 8;
+// An error line holds the log tag, the link's full name and the fixed text.
+constexpr std::size_t kErrorLineSize = kThreadNameSize + 128;
 
 const char* LinkLogTag() { return Klib().logTag != nullptr ? Klib().logTag : ""; }
 
@@ -45,7 +48,7 @@ DWORD CXPlaneLink::XPlaneLinkReceive(const Frame& frame) {
     TraceLine("\t\t \t%s %s Rx NCSMSG_XPL_YYY = %d / %d", LinkLogTag(), Name(), header.type, header.subCode);
     return 1;
   }
-  std::array<char, 96> line{};
+  std::array<char, kErrorLineSize> line{};
   std::snprintf(line.data(), line.size(), "\t%s %s Rx NCSMSG_XPL_XXX = %d / %d", LinkLogTag(), Name(), header.type,
                 header.subCode);
   ProtocolError(line.data(), header, "HRFX_1000");
@@ -74,7 +77,7 @@ DWORD CXPlaneLink::ReceiveTraceRecord(const Frame& frame) {
       if (body.size() < kTraceLengthSize) return 1;  // "WID50": nothing to read
       const auto length = static_cast<std::uint16_t>(body[0] | (body[1] << 8));
       if (length >= kTraceTextLimit) {
-        std::array<char, 96> line{};
+        std::array<char, kErrorLineSize> line{};
         std::snprintf(line.data(), line.size(), "%s %s System Error SYSERR_4220 : NCSUB_SETATTRIB / Len %d ", LinkLogTag(),
                       Name(), static_cast<int>(length));
         ProtocolError(line.data(), header, "HRFN_30");
@@ -102,7 +105,7 @@ DWORD CXPlaneLink::ReceiveTraceRecord(const Frame& frame) {
       return 1;
     }
     default: {
-      std::array<char, 96> line{};
+      std::array<char, kErrorLineSize> line{};
       std::snprintf(line.data(), line.size(), "%s %s System Error SYSERR_4230 : %d / %d ", LinkLogTag(), Name(),
                     header.type, header.subCode);
       ProtocolError(line.data(), header, "HRFN_40");

@@ -130,7 +130,8 @@ int RulesFile::GetNextEntry(std::string_view section, char* out, std::size_t out
   if (first) {
     position_ = 0;
     lineNumber_ = 0;
-    const std::string wanted = "[" + AsciiUpper(section) + "]";
+    std::string wanted = "[";
+    wanted.append(AsciiUpper(section)).append("]");
     bool found = false;
     while (ReadLineText(line_)) {
       if (AsciiUpper(line_).find(wanted) != std::string::npos) {

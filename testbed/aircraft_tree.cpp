@@ -72,7 +72,7 @@ std::vector<std::string> MakeAircraftTree(const std::string& aircraftFolder, int
     std::string path(kPackages[package]);
     path += '/';
     path += kModels[model].folder;
-    if (copy != 0) path += " " + std::to_string(copy + 1);
+    if (copy != 0) path.append(" ").append(std::to_string(copy + 1));
     path += '/';
     path += kModels[model].file;
     path += kVariants[variant];

@@ -3,6 +3,7 @@
 #include "base/klib_settings.h"
 #include "net/frame_format.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -198,8 +199,8 @@ bool PluginServer::InjectFault(Fault fault) {
       header.length = 204'801;
       const FrameSyncBytes sync = WriteFrameSync(FRAME_SYNC_NETWORK);
       const FrameHeaderBytes head = WriteFrameHeader(header);
-      std::vector<std::uint8_t> bytes(sync.begin(), sync.end());
-      bytes.insert(bytes.end(), head.begin(), head.end());
+      std::vector<std::uint8_t> bytes(sync.size() + head.size());
+      std::copy(head.begin(), head.end(), std::copy(sync.begin(), sync.end(), bytes.begin()));
       return SendRaw(bytes);
     }
   }

@@ -386,7 +386,7 @@ TEST_F(WeatherTest, WithoutAFlightPlanTheSimulatorDecides) {
   std::vector<AirportRecord> airports;
   std::vector<std::string> codes;
   for (int i = 0; i < 12; ++i) {
-    codes.push_back("K" + std::string(1, static_cast<char>('A' + i)) + "XX");
+    codes.push_back(std::string("K").append(1, static_cast<char>('A' + i)).append("XX"));
     airports.push_back(Airport(codes.back(), 40.0 + NauticalMiles(5.0 * (i + 1)), -75.0));
   }
   server_.SetStation("KCXX", "2026/12/10 09:00\nKCXX 100900Z 00000KT\n");

@@ -53,7 +53,10 @@ TEST(VoicePacket, OneRecipientLaidOutByteForByte) {
 
 TEST(VoicePacket, FiftyRecipientsAndTheirOrder) {
   std::vector<VoiceRecipient> recipients;
-  for (int i = 0; i < 50; ++i) recipients.push_back(MakeVoiceRecipient("P" + std::to_string(i), "S" + std::to_string(i)));
+  for (int i = 0; i < 50; ++i) {
+    const std::string n = std::to_string(i);
+    recipients.push_back(MakeVoiceRecipient(std::string("P").append(n), std::string("S").append(n)));
+  }
   const auto packet = Write("ME", recipients, Frame(21));
   ASSERT_EQ(packet.size(), 1646u);
   EXPECT_EQ(packet[2], 50);
