@@ -17,6 +17,7 @@
 #include "core/own_position.h"
 #include "core/settings.h"
 #include "core/ui_hooks.h"
+#include "base/format_text.h"
 #include "base/klib_settings.h"
 #include "base/main_thread.h"
 #include "base/message_box.h"
@@ -36,25 +37,6 @@ constexpr char kLoopbackHost[] = "127.0.0.1";
 constexpr char kDirectLabel[] = " (DIRECT) ";
 constexpr int kLogoutFlushPoint = 3131;
 
-std::string VFormat(const char* format, va_list args) {
-  va_list measure;
-  va_copy(measure, args);
-  const int length = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  if (length <= 0) return {};
-  std::vector<char> text(static_cast<std::size_t>(length) + 1);
-  std::vsnprintf(text.data(), text.size(), format, args);
-  return std::string(text.data(), static_cast<std::size_t>(length));
-}
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::string text = VFormat(format, args);
-  va_end(args);
-  return text;
-}
 
 std::string NcssLanHost() {
   std::lock_guard guard(SettingsTextLock());
@@ -258,11 +240,11 @@ void CNodeWay::ConnectAndLogin() {
   const char* label = "";
   const std::string host = ChooseHost(entry.host, looping, label);
   if (looping) {
-    TraceProgress(Verbose() ? Format(" Connect looping at %s:%d ...", host.c_str(), port).c_str()
+    TraceProgress(Verbose() ? FormatText(" Connect looping at %s:%d ...", host.c_str(), port).c_str()
                             : " Connecting to Hub ...");
   } else {
-    TraceProgress(Verbose() ? Format(" Connecting to Hub %s at %s:%d ...", label, host.c_str(), port).c_str()
-                            : Format(" Connecting to Hub %s...", label).c_str());
+    TraceProgress(Verbose() ? FormatText(" Connecting to Hub %s at %s:%d ...", label, host.c_str(), port).c_str()
+                            : FormatText(" Connecting to Hub %s...", label).c_str());
   }
 
   connectInProgress_.store(true, std::memory_order_release);
@@ -272,7 +254,7 @@ void CNodeWay::ConnectAndLogin() {
     connectInProgress_.store(false, std::memory_order_release);
     NodeTrace(kColourError, 0, " Failed.");
     g_hubListCountdown.store(kHubListRetrySeconds);
-    TraceProgress(Format("  Retrying in %d seconds...", kHubListRetrySeconds).c_str());
+    TraceProgress(FormatText("  Retrying in %d seconds...", kHubListRetrySeconds).c_str());
     SetConnectionState(kConnectionConnecting);
     return;
   }
@@ -288,7 +270,7 @@ void CNodeWay::ConnectAndLogin() {
   }
   SearchNearestAirport();
   SetStopCountdown(kLoginAckWaitSeconds);
-  TraceProgress(Verbose() ? Format("Getting nodes list from hub %s ...", entry.host.c_str()).c_str()
+  TraceProgress(Verbose() ? FormatText("Getting nodes list from hub %s ...", entry.host.c_str()).c_str()
                           : " Getting nodes list from hub ...");
   SendToNode(NCSMSG_LOGIN, NCSUB_LOGIN);
 }
@@ -327,7 +309,7 @@ void CNodeWay::Disconnection(const DMessage& message) {
   if (g_setupSettings.enableSoundOnPrivateMsg.load() != 0) PlayDisconnectionSound();
   EnableChat(false);
 
-  OnDisconnection(Format("NWTSC: %s.", reason.c_str()).c_str());
+  OnDisconnection(FormatText("NWTSC: %s.", reason.c_str()).c_str());
   ResetWay("DISCONNECTION");
   SetSleepCountdown(kDisconnectionSleepSeconds);
 }

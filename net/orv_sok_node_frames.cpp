@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/format_text.h"
 #include "base/klib_settings.h"
 #include "base/print_dlg.h"
 #include "net/frame_codes.h"
@@ -25,24 +26,6 @@ constexpr std::uint8_t kSystemTestSub = 1;
 // Before the login, types from NCSMSG_LOGOUT on are refused, except the
 // standard sub-codes up to this one (0: stop reconnecting).
 constexpr std::uint8_t kLastUngatedStandardSub = 50;
-
-std::string Line(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Line(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list measure;
-  va_copy(measure, args);
-  const int length = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  std::string text;
-  if (length > 0) {
-    std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    text.assign(buffer.data(), static_cast<std::size_t>(length));
-  }
-  va_end(args);
-  return text;
-}
 
 // The types the node frame handler serves.
 bool NodeFrameType(std::uint8_t type) {
@@ -98,16 +81,7 @@ bool COrvSok::Verbose() const { return Klib().TraceBit(16); }
 void COrvSok::NodeTracef(int colourField, unsigned flags, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  va_list measure;
-  va_copy(measure, args);
-  const int length = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  std::string text;
-  if (length > 0) {
-    std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    text.assign(buffer.data(), static_cast<std::size_t>(length));
-  }
+  const std::string text = FormatTextV(format, args);
   va_end(args);
   NodeTrace(colourField, flags, text.c_str());
 }
@@ -216,7 +190,7 @@ void COrvSok::TraceNodeFrame(const FrameHeader& header) {
       NodeTracef(kColourNormal, kNodeNewLine, "\t%s %s Rx NCSMSG_XXX = %d / %d", kNodeLogTag, Name(), type, sub);
       return;
   }
-  NodeTrace(kColourNormal, kNodeNewLine, Line(named, kNodeLogTag, Name(), sub).c_str());
+  NodeTrace(kColourNormal, kNodeNewLine, FormatText(named, kNodeLogTag, Name(), sub).c_str());
 }
 
 bool COrvSok::BodyHolds(const Frame& frame, std::size_t size) {
@@ -226,14 +200,14 @@ bool COrvSok::BodyHolds(const Frame& frame, std::size_t size) {
 }
 
 void COrvSok::ShortBody(const FrameHeader& header) {
-  const std::string line = Line("%s %s System Error SYSERR_4280 : %d / %d ( length %u )", kNodeLogTag, Name(),
+  const std::string line = FormatText("%s %s System Error SYSERR_4280 : %d / %d ( length %u )", kNodeLogTag, Name(),
                                 header.type, header.subCode, static_cast<unsigned>(header.length));
   NodeProtocolError(line.c_str(), header, "HRFN_LEN");
 }
 
 DWORD COrvSok::FrameError(int code, const FrameHeader& header, const char* tag) {
   const std::string line =
-      Line("%s %s System Error SYSERR_%d : %d / %d ", kNodeLogTag, Name(), code, header.type, header.subCode);
+      FormatText("%s %s System Error SYSERR_%d : %d / %d ", kNodeLogTag, Name(), code, header.type, header.subCode);
   NodeProtocolError(line.c_str(), header, tag);
   return 0;
 }
@@ -273,7 +247,7 @@ DWORD COrvSok::TextStyle(const Frame& frame) {
       if (result == kNodeRecordTooLong) {
         const unsigned length = frame.body[0] | (frame.body[1] << 8);
         const std::string line =
-            Line("%s %s System Error SYSERR_4220 : NCSUB_SETATTRIB / Len %u ", kNodeLogTag, Name(), length);
+            FormatText("%s %s System Error SYSERR_4220 : NCSUB_SETATTRIB / Len %u ", kNodeLogTag, Name(), length);
         NodeProtocolError(line.c_str(), header, "HRFN_30");
         return 0;
       }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/format_text.h"
 #include "base/klib_settings.h"
 #include "core/aircraft_type_db.h"
 #include "core/main_dialog_state.h"
@@ -122,16 +123,7 @@ void COrvSok::PilotText(int colourField, unsigned flags, const char* text) {
 void COrvSok::PilotTextf(int colourField, unsigned flags, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  va_list measure;
-  va_copy(measure, args);
-  const int length = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  std::string text;
-  if (length > 0) {
-    std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    text.assign(buffer.data(), static_cast<std::size_t>(length));
-  }
+  const std::string text = FormatTextV(format, args);
   va_end(args);
   PilotText(colourField, flags, text.c_str());
 }

@@ -1,3 +1,4 @@
+#include "base/format_text.h"
 #include "net/web_page_parser.h"
 
 #include <algorithm>
@@ -23,24 +24,6 @@ constexpr std::string_view kItalic = "FROMWEBSITE_ITALIC";
 constexpr std::string_view kNoItalic = "FROMWEBSITE_NOITALIC";
 constexpr std::string_view kCheckVersion = "FROMWEBSITE_CHECK_VERSION";
 constexpr std::string_view kBeepBox = "FROMWEBSITE_BEEPBOX_MESSAGE";
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  const int needed = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string text;
-  if (needed > 0) {
-    text.resize(static_cast<std::size_t>(needed) + 1);
-    std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(static_cast<std::size_t>(needed));
-  }
-  va_end(args);
-  return text;
-}
 
 // The text after the keyword and one separator; empty when the keyword ends the line.
 std::optional<std::string_view> Argument(std::string_view line, std::string_view keyword) {
@@ -116,7 +99,7 @@ void WebPageParser::EndLine() {
     if (!TraceBit(kWebTraceBitExceptions)) return;
     try {
       sink_.Trace(WebTraceStyle::kError, true,
-                  Format("Exception ATBTTL way %d: Error %d, TextLine was %.*s", context_.wayId,
+                  FormatText("Exception ATBTTL way %d: Error %d, TextLine was %.*s", context_.wayId,
                          kWebParseExceptionError, static_cast<int>(line.size()), line.data()));
     } catch (...) {
       // A sink that fails on its own trace line too loses that line, nothing more.
@@ -135,13 +118,13 @@ int WebPageParser::ParseLine(std::string_view line) {
   const int lineChars = static_cast<int>(std::min<std::size_t>(line.size(), 1u << 30));
   if (SplitColonFields(line, *fields_) == 0) {
     sink_.Trace(WebTraceStyle::kNormal, true,
-                Format("Way %d : ABNORMAL PACKET RECEIVED FROM %s : %.*s", context_.wayId, sender.c_str(), lineChars,
+                FormatText("Way %d : ABNORMAL PACKET RECEIVED FROM %s : %.*s", context_.wayId, sender.c_str(), lineChars,
                        line.data()));
     return kWebLineAbnormal;
   }
   if (TraceBit(kWebTraceBitLines)) {
     sink_.Trace(WebTraceStyle::kNormal, true,
-                Format("Way %d received %d bytes command line from %s\n%.*s", context_.wayId, lineChars,
+                FormatText("Way %d received %d bytes command line from %s\n%.*s", context_.wayId, lineChars,
                        sender.c_str(), lineChars, line.data()));
   }
   if (!HasLetterOrDigit(line) || context_.webTask == kWebTaskNone) return kWebLineOk;
@@ -204,7 +187,7 @@ int WebPageParser::ParseInBlock(std::string_view line, std::string_view sender) 
   } else {
     const std::string who(sender);
     sink_.Trace(WebTraceStyle::kNormal, false,
-                Format("Way %d : FLOOD PACKET RECEIVED FROM %s : %.*s\r\n", context_.wayId, who.c_str(),
+                FormatText("Way %d : FLOOD PACKET RECEIVED FROM %s : %.*s\r\n", context_.wayId, who.c_str(),
                        static_cast<int>(line.size()), line.data()));
     return kWebLineFlood;
   }
@@ -218,7 +201,7 @@ void WebPageParser::CheckVersion(std::string_view argument) {
   const WebClientVersion& own = context_.version;
   if (VersionValue(a, b, c) <= VersionValue(own.major, own.minor, own.build)) return;
   sink_.Trace(WebTraceStyle::kHighlighted, true,
-              Format("A new release version %d.%d.%d of this software is available, feel free to update here",
+              FormatText("A new release version %d.%d.%d of this software is available, feel free to update here",
                      static_cast<int>(a), static_cast<int>(b), static_cast<int>(c)));
   const std::string where = context_.host.empty() ? std::string("the network's web site") : "http://" + context_.host + "/";
   sink_.Trace(WebTraceStyle::kHighlighted, true, "Download it from " + where);
