@@ -138,7 +138,12 @@ class PluginLinkStandInTest : public KlibFixture {
     sample.transponderCode = code;
     ASSERT_TRUE(plugin_.SendDataSet(2, plugin_link::WriteDataSet2(sample)));
   }
+  // Without a main thread the link writes its trace lines straight to the
+  // console on its own thread, so a line is out before the link reads the
+  // next record (the main thread's drain would print it at a time of its own).
   std::string StartTrace() {
+    tracingMain_ = Klib().mainThread;
+    Klib().mainThread = nullptr;
     SetTraceConsole(true);
     testing::internal::CaptureStdout();
     return {};
@@ -146,8 +151,10 @@ class PluginLinkStandInTest : public KlibFixture {
   std::string StopTrace() {
     const std::string traced = testing::internal::GetCapturedStdout();
     SetTraceConsole(false);
+    Klib().mainThread = tracingMain_;
     return traced;
   }
+  CMainThread* tracingMain_ = nullptr;
 
   PluginServer plugin_;
 };
