@@ -1,7 +1,10 @@
 // Collects the lines a stand-in logs on its own thread, for the test to read.
+// The sink shares the store, so a stand-in thread that logs while the test
+// is tearing down never writes into a freed collector.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -10,17 +13,20 @@
 class RecordedLines {
  public:
   std::function<void(std::string_view)> Sink() {
-    return [this](std::string_view line) {
-      std::lock_guard lock(mutex_);
-      lines_.emplace_back(line);
+    return [store = store_](std::string_view line) {
+      std::lock_guard lock(store->mutex);
+      store->lines.emplace_back(line);
     };
   }
   std::vector<std::string> Lines() const {
-    std::lock_guard lock(mutex_);
-    return lines_;
+    std::lock_guard lock(store_->mutex);
+    return store_->lines;
   }
 
  private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> lines_;
+  struct Store {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+  };
+  std::shared_ptr<Store> store_ = std::make_shared<Store>();
 };
