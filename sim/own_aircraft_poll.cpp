@@ -9,6 +9,7 @@
 
 #include "base/klib_settings.h"
 #include "base/main_thread.h"
+#include "core/cross_sim_offsets_file.h"
 #include "core/main_dialog_state.h"
 #include "net/pilot_link.h"
 #include "core/nearest_airport.h"
@@ -27,6 +28,8 @@ constexpr std::uint32_t kThirdCall = 3;
 constexpr std::uint32_t kNearestAirportEvery = 30;
 constexpr std::uint32_t kNodePilotChanges = 84;
 constexpr std::uint32_t kSimPilotChangeMask = 82;
+// Peers of client 11.0.0 and later follow the own radios (the voice addressing).
+constexpr std::uint8_t kRadioNoticeMajor = 11;
 
 struct RadioCopies {
   OwnComText com1{};
@@ -65,12 +68,13 @@ RadioCopies WorkingRadios(const OwnWorkingCopies& working) {
 }
 
 // The ways of one kind with their link up; the posts go out after the lock is left.
-std::vector<COrvSok*> WaysToTell(char kind, bool allocatedOnly) {
+std::vector<COrvSok*> WaysToTell(char kind, bool allocatedOnly, std::uint8_t minimumMajor = 0) {
   std::vector<COrvSok*> ways;
   WayTableGuard guard;
   for (const WayRecord& record : WayTable()) {
     if (record.peerKind != kind || record.way == nullptr) continue;
     if (allocatedOnly && (record.stateFlags & kWayAllocated) == 0) continue;
+    if (record.pilot.versionBytes[0] < minimumMajor) continue;
     if ((record.way->LoggedInBits() & kWayLoggedIn) == 0) continue;
     ways.push_back(record.way);
   }
@@ -172,6 +176,8 @@ std::uint32_t PollOwnAircraftState() {
     }
     const NearestAirport airport = CurrentNearestAirport();
     const bool airportChanged = Changed(poll.lastAirport, airport.icao);
+    // Another airport has offsets of its own: they are in place before the change is told.
+    if (airportChanged) LoadCrossSimOffsets(static_cast<std::int32_t>(g_xplaneFamilyCode.load()));
     if (airportChanged || airport.distanceNm != poll.lastDistance) {
       poll.lastDistance = airport.distanceNm;
       mask |= kOwnChangeNearestAirport;
@@ -184,7 +190,7 @@ std::uint32_t PollOwnAircraftState() {
     ShowRadioStatus(own.working);
   }
   if ((mask & kOwnChangeRadios) != 0) {
-    PostToWays(WaysToTell('P', false), THRDMSG_SIMPILOT, kSimPilotRadios, 0, "PZGN1015");
+    PostToWays(WaysToTell('P', false, kRadioNoticeMajor), THRDMSG_SIMPILOT, kSimPilotRadios, 0, "PZGN1015");
   }
   if (mask != 0) {
     CNodeWay* node = NodeWayObject();

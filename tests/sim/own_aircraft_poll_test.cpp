@@ -4,17 +4,30 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/airport_db.h"
+#include "core/app_paths.h"
+#include "core/cross_sim_offsets.h"
 #include "core/main_dialog_state.h"
+#include "core/nearest_airport.h"
 #include "core/own_aircraft_state.h"
 #include "core/own_position.h"
+#include "core/table_memory.h"
+#include "core/text_fields.h"
 #include "core/ui_hooks.h"
+#include "net/orv_sok.h"
+#include "net/pilot_link.h"
+#include "net/way_record.h"
 #include "net/way_table_lock.h"
+#include "sim/plugin_link.h"
 #include "sim/plugin_link_records.h"
+#include "support/child_process.h"
 
 namespace {
 
@@ -141,6 +154,160 @@ TEST_F(OwnAircraftPollTest, Accessors) {
   for (const char* good : {"118.30", "136.97"}) EXPECT_EQ(TuneCom1Frequency(good), 1) << good;
   for (const char* bad : {"18.300", "218.30", "118.3", "118,30", "", "118.300"}) EXPECT_EQ(TuneCom1Frequency(bad), 0) << bad;
   EXPECT_EQ(TuneCom1Frequency(nullptr), 0);
+}
+
+// Another nearest airport brings its own offsets before the change is announced.
+class OwnAircraftPollOffsetsTest : public OwnAircraftPollTest {
+ protected:
+  void SetUp() override {
+    OwnAircraftPollTest::SetUp();
+    savedFile_ = g_appPaths().crossSimOffsetsFile;
+    savedFamily_ = g_xplaneFamilyCode.load();
+    g_appPaths().crossSimOffsetsFile = folder_.Path() + "/CrossSimOffsets.ini";
+    SetCrossSimOffsets(DefaultCrossSimOffsetTable());
+    db_.records.reset(AllocateTableRecords<AirportRecord>(2));
+    ASSERT_NE(db_.records, nullptr);
+    const auto airport = [this](std::size_t i, const char* icao, float lat, float lon) {
+      db_.records[i] = AirportRecord{};
+      CopyCut(db_.records[i].icao, icao);
+      db_.records[i].latitude = lat;
+      db_.records[i].longitude = lon;
+    };
+    airport(0, "LFPG", 49.0F, 2.5F);
+    airport(1, "EGLL", 51.47F, -0.45F);
+    db_.count = 2;
+    std::ofstream out(g_appPaths().crossSimOffsetsFile, std::ios::binary | std::ios::trunc);
+    out << "[OFS_LFPG]\r\nSIM0=FS,XP10,0.0002,-0.0001,12,1.5\r\n"
+           "[OFS_EGLL]\r\nSIM0=FSX,XP10,0.0003,0.0004,-8,2\r\n";
+  }
+  void TearDown() override {
+    g_appPaths().crossSimOffsetsFile = savedFile_;
+    g_xplaneFamilyCode = savedFamily_;
+    ResetNearestAirport();
+    SetCrossSimOffsets(DefaultCrossSimOffsetTable());
+    OwnAircraftPollTest::TearDown();
+  }
+  // The airport the poll finds nearest, as its every-31st-second search would leave it.
+  void FlyNear(double lat, double lon) { FindNearestAirport(db_, {lat, lon, 0.0}); }
+
+  TempFolder folder_;
+  AirportDb db_;
+  std::string savedFile_;
+  std::uint32_t savedFamily_ = 0;
+};
+
+TEST_F(OwnAircraftPollOffsetsTest, AnotherNearestAirportLoadsItsOffsetsFirst) {
+  g_networkState = 2;
+  g_xplaneFamilyCode = 10000;
+  FlyNear(49.01, 2.5);
+  EXPECT_NE(PollOwnAircraftState() & kOwnChangeNearestAirport, 0u);
+  EXPECT_STREQ(CrossSimOffsets().icao.data(), "LFPG");
+  EXPECT_EQ(CrossSimOffsets().entries[0], (CrossSimOffsetEntry{2004, 10000, 0.0002, -0.0001, 12.0F, 1.5F}));
+
+  // The same airport again: the table is not read again (an edit in the file waits).
+  std::ofstream(g_appPaths().crossSimOffsetsFile, std::ios::binary | std::ios::trunc)
+      << "[OFS_LFPG]\r\nSIM0=FS,XP10,0.5,0.5,0,0\r\n[OFS_EGLL]\r\nSIM0=FSX,XP10,0.0003,0.0004,-8,2\r\n";
+  FlyNear(49.02, 2.5);
+  PollOwnAircraftState();
+  EXPECT_EQ(CrossSimOffsets().entries[0].latitudeOffset, 0.0002);
+
+  FlyNear(51.47, -0.46);
+  EXPECT_NE(PollOwnAircraftState() & kOwnChangeNearestAirport, 0u);
+  EXPECT_STREQ(CrossSimOffsets().icao.data(), "EGLL");
+  EXPECT_EQ(CrossSimOffsets().entries[0], (CrossSimOffsetEntry{2006, 10000, 0.0003, 0.0004, -8.0F, 2.0F}));
+}
+
+TEST_F(OwnAircraftPollOffsetsTest, WithoutAKnownOwnSimulatorOrOfflineTheTableStays) {
+  struct Case {
+    int networkState;
+    std::uint32_t family;
+  };
+  for (const Case c : {Case{2, 0}, Case{0, 10000}}) {
+    ResetOwnAircraftPoll();
+    ResetNearestAirport();
+    SetCrossSimOffsets(DefaultCrossSimOffsetTable());
+    g_networkState = c.networkState;
+    g_xplaneFamilyCode = c.family;
+    FlyNear(49.01, 2.5);
+    PollOwnAircraftState();
+    EXPECT_EQ(CrossSimOffsets(), DefaultCrossSimOffsetTable()) << c.networkState << " " << c.family;
+  }
+}
+
+// A pilot way that keeps the simulator sub-codes it is sent.
+class PollPilotWay : public COrvSok {
+ public:
+  PollPilotWay(std::int32_t wayId, std::uint8_t major) : COrvSok(nullptr, wayId, "[POLL WAY]", 1), id_(wayId) {
+    WayTableGuard guard;
+    WayRecord& record = WayTable()[static_cast<std::size_t>(wayId)];
+    record = WayRecord{};
+    record.way = this;
+    record.peerKind = 'P';
+    record.pilot.versionBytes = {major, 0, 0, 0};
+  }
+  ~PollPilotWay() override {
+    if (Started()) {
+      RequestStop(ExitCode());
+      WaitForEnd(10'000);
+    }
+    WayTableGuard guard;
+    WayTable()[static_cast<std::size_t>(id_)] = WayRecord{};
+  }
+  bool Start() { return InitBuffers(nullptr, SOCK_MODE_TCP, 4096, 4096, 8192, 8192) == 0 && StartThread(1, 0) == 1; }
+  std::vector<std::uint32_t> Codes() const {
+    std::lock_guard lock(mutex_);
+    return codes_;
+  }
+  // Every post made before the call has been served once this returns true.
+  bool Drain() {
+    Post(nullptr, this, THRDMSG_SIMPILOT, kDrained, 0, "TEST");
+    for (int i = 0; i < 10'000; ++i) {
+      const std::vector<std::uint32_t> codes = Codes();
+      if (!codes.empty() && codes.back() == kDrained) return true;
+      std::this_thread::yield();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
+  static constexpr std::uint32_t kDrained = 0xD0D0;
+
+ protected:
+  DWORD HandleSimPilotMessage(const DMessage& message) override {
+    std::lock_guard lock(mutex_);
+    codes_.push_back(message.param);
+    return 1;
+  }
+
+ private:
+  std::int32_t id_;
+  mutable std::mutex mutex_;
+  std::vector<std::uint32_t> codes_;
+};
+
+TEST_F(OwnAircraftPollTest, OnlyPeersOfVersionElevenOnFollowTheRadios) {
+  struct Case {
+    std::int32_t way;
+    std::uint8_t major;
+    bool told;
+  };
+  const std::vector<Case> cases = {{4, 11, true}, {5, 12, true}, {6, 10, false}, {7, 0, false}};
+  std::vector<std::unique_ptr<PollPilotWay>> ways;
+  for (const Case& c : cases) {
+    ways.push_back(std::make_unique<PollPilotWay>(c.way, c.major));
+    ASSERT_TRUE(ways.back()->Start());
+    ways.back()->SetLoggedInBits(kWayLoggedIn);
+  }
+  g_networkState = 2;
+  Radios(4721, 12280, 6);
+  std::uint32_t mask = 0;
+  for (int i = 0; i < 3; ++i) mask |= PollOwnAircraftState();
+  ASSERT_NE(mask & kOwnChangeRadios, 0u);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    ASSERT_TRUE(ways[i]->Drain()) << cases[i].way;
+    const std::vector<std::uint32_t> codes = ways[i]->Codes();
+    const bool told = std::find(codes.begin(), codes.end(), kSimPilotRadios) != codes.end();
+    EXPECT_EQ(told, cases[i].told) << "way " << cases[i].way << " of version " << int(cases[i].major);
+  }
 }
 
 // Readers on other threads get whole snapshots, never a mix of two writes.
