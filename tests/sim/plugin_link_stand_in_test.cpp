@@ -391,6 +391,68 @@ TEST_F(PluginLinkStandInTest, TheSlotTableChoosesASlotForTheWaysModel) {
   EXPECT_EQ(plugin_.RecordCount(plugin_link::XTK_CMD_SET_ACF_SLOT), 1u);
 }
 
+// A pilot way that shows as connected, for the slot search (no thread needed).
+class SlotWay : public COrvSok {
+ public:
+  explicit SlotWay(std::int32_t wayId) : COrvSok(nullptr, wayId, "[SLOT WAY]", 1) {}
+  void MarkConnected(bool connected) { SetConnected(connected); }
+};
+
+TEST_F(PluginLinkStandInTest, WhenEverySlotShowsAConnectedWaysModelSlotOneIsKept) {
+  Handshake();
+  plugin_.SetAcfTitles({"Own", "Model A", "Model B", "Model C"});
+  SlotWay a(5);
+  SlotWay b(6);
+  SlotWay c(7);
+  SlotWay idle(8);
+  a.MarkConnected(true);
+  b.MarkConnected(true);
+  c.MarkConnected(true);
+  {
+    WayTableGuard guard;
+    const auto take = [](std::int32_t id, COrvSok* way, const char* title) {
+      WayTable()[static_cast<std::size_t>(id)].way = way;
+      CopyToField(WayTable()[static_cast<std::size_t>(id)].current.title, title);
+    };
+    take(5, &a, "Model A");
+    take(6, &b, "Model B");
+    take(7, &c, "Model C");
+    take(8, &idle, "Model Z");  // not connected: its model would free no slot anyway
+    CopyToField(WayTable()[3].current.title, "Model Q");
+    WayTable()[3].ai.acfSlot = 9;
+  }
+  CBaseThread::Post(nullptr, XPlaneLinkObject(), THRDMSG_XPL_ACF_TABLE_CHANGE, 3, 0, "TEST");
+  ASSERT_TRUE(plugin_.WaitForRecord(plugin_link::XTK_CMD_CHANGE_AI_MODEL, 1, kWaitMs));
+  std::vector<std::uint8_t> change;
+  for (const auto& record : plugin_.Records()) {
+    if (record.code == plugin_link::XTK_CMD_CHANGE_AI_MODEL) change = record.body;
+  }
+  EXPECT_EQ(change, (std::vector<std::uint8_t>{3, 0, 1, 0}));
+  EXPECT_EQ(plugin_.RecordCount(plugin_link::XTK_CMD_SET_ACF_SLOT), 0u);
+  {
+    WayTableGuard guard;
+    EXPECT_EQ(WayTable()[3].ai.acfSlot, 1);
+  }
+
+  // A way whose link went down frees its model's slot for the next request.
+  c.MarkConnected(false);
+  CBaseThread::Post(nullptr, XPlaneLinkObject(), THRDMSG_XPL_ACF_TABLE_CHANGE, 3, 0, "TEST");
+  ASSERT_TRUE(plugin_.WaitForRecord(plugin_link::XTK_CMD_CHANGE_AI_MODEL, 2, kWaitMs));
+  std::vector<std::uint8_t> setSlot;
+  for (const auto& record : plugin_.Records()) {
+    if (record.code == plugin_link::XTK_CMD_SET_ACF_SLOT) setSlot = record.body;
+    if (record.code == plugin_link::XTK_CMD_CHANGE_AI_MODEL) change = record.body;
+  }
+  ASSERT_EQ(setSlot.size(), 114u);
+  EXPECT_EQ(setSlot[0], 3);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(setSlot.data() + 2)), "Model Q");
+  EXPECT_EQ(change, (std::vector<std::uint8_t>{3, 0, 3, 0}));
+  {
+    WayTableGuard guard;
+    for (std::size_t id = 5; id <= 8; ++id) WayTable()[id].way = nullptr;
+  }
+}
+
 TEST_F(PluginLinkStandInTest, CommandsAreFramedByteForByte) {
   Handshake();
   RoundTrip();
