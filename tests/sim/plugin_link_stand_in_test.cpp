@@ -472,6 +472,22 @@ TEST_F(PluginLinkStandInTest, CommandsAreFramedByteForByte) {
   EXPECT_EQ(got, expected);
 }
 
+// A connect order that finds the link up (the link's own, or a status click
+// just before it) leaves the link and its handshake as they are.
+TEST_F(PluginLinkStandInTest, AConnectWhileLinkedKeepsTheLink) {
+  Handshake();
+  StartTrace();
+  CBaseThread::Post(nullptr, XPlaneLinkObject(), THRDMSG_CONNECT, 0, 0, "TEST");
+  CreateXPlaneLink();  // a connected link is left alone
+  RoundTrip();
+  const std::string traced = StopTrace();
+  EXPECT_TRUE(XPlaneLinkObject()->IsConnected());
+  EXPECT_TRUE(XPlaneLinkObject()->HandshakeComplete());
+  EXPECT_EQ(plugin_.LinksAccepted(), 1u);
+  EXPECT_EQ(plugin_.RecordCount(plugin_link::XTK_CMD_HELLO), 1u);
+  EXPECT_EQ(traced.find("Failed ("), std::string::npos) << traced;
+}
+
 // Faults the link survives: the records around them are taken, the stream stays in step.
 TEST_F(PluginLinkStandInTest, AFaultyStreamStaysInStep) {
   Handshake();
