@@ -333,8 +333,10 @@ TEST_F(PeerGlueTest, MoreThanTwentyPositionsOutOfRangeCancelTheLinkWithReasonThr
     }
   }
   EXPECT_EQ(reason, kCancelOutOfRange);
-  EXPECT_EQ(Moves("FAR01"), 20u);  // the 21st is not shown
   EXPECT_TRUE(peer->WaitForClose(kWaitMs));
+  // The link's end removes his aircraft; the 21st position never went to it.
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return LinesStarting("remove FAR01") == 1; }));
+  EXPECT_EQ(CountOf(plugin_link::XTK_CMD_PEER_POSITION), 20u);
 }
 
 }  // namespace
