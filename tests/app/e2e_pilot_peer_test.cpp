@@ -149,6 +149,18 @@ TEST_F(PilotPeerEndToEnd, APeerHearsTheOwnPositionsAndHisAircraftIsAddedMovedAnd
     break;
   }
 
+  // And the own identity record, with the loaded model's title.
+  const auto identity = [&]() -> std::string {
+    for (const Frame& frame : peer.Frames()) {
+      if (frame.header.subCode == NCSUB_FSX_PACKET && TypeOf(frame) == 0x2100 && frame.body.size() == 134) {
+        return std::string(reinterpret_cast<const char*>(frame.body.data() + 6));
+      }
+    }
+    return {};
+  };
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return !identity().empty(); })) << client_->Stderr();
+  EXPECT_EQ(identity(), "Cessna Skyhawk 172SP");
+
   // His scripted flight moves his AI aircraft.
   for (std::uint32_t second = 1; second <= 5; ++second) ASSERT_TRUE(peer.SendPositionAt(second, second));
   ASSERT_TRUE(WaitFor(kWaitMs, [&] {
