@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "base/trusted_addresses.h"
+#include "core/cross_sim_offsets.h"
 #include "core/main_dialog_state.h"
 #include "core/own_aircraft_state.h"
 #include "core/settings.h"
+#include "net/cross_sim_peers.h"
 #include "net/frame_codes.h"
 #include "net/listener.h"
 #include "net/orv_sok.h"
@@ -152,6 +154,7 @@ class PeerGlueTest : public KlibFixture {
     SetPeerTrafficHooks({});
     SetAiTrafficHooks({});
     g_ownAircraft().Reset();
+    SetCrossSimOffsets(DefaultCrossSimOffsetTable());
     g_networkState = 0;
     g_networkSettings.xplaneDllPort = setting_default::kXplaneDllPortNumber;
     SetMessageBoxEcho(true);
@@ -337,6 +340,73 @@ TEST_F(PeerGlueTest, MoreThanTwentyPositionsOutOfRangeCancelTheLinkWithReasonThr
   // The link's end removes his aircraft; the 21st position never went to it.
   ASSERT_TRUE(WaitFor(kWaitMs, [&] { return LinesStarting("remove FAR01") == 1; }));
   EXPECT_EQ(CountOf(plugin_link::XTK_CMD_PEER_POSITION), 20u);
+}
+
+TEST_F(PeerGlueTest, APeerOfAnotherSimulatorIsShownWithThePairOffsetsAndTakesNewOnesWhenTold) {
+  PlaceOwnAircraft(45.0, 7.0);
+  CrossSimOffsetTable table = DefaultCrossSimOffsetTable();
+  const int row = FindCrossSimPairEntry(table, 2006, 9000);
+  ASSERT_GE(row, 0);
+  // The table's row may name the pair either way round: the offsets are for
+  // showing the 2006 pilot in the own simulator.
+  const bool ownFirst = table.entries[static_cast<std::size_t>(row)].simulatorA == 9000;
+  const double sign = ownFirst ? 1.0 : -1.0;
+  table.entries[static_cast<std::size_t>(row)].latitudeOffset = sign * 0.5;
+  table.entries[static_cast<std::size_t>(row)].longitudeOffset = sign * 0.25;
+  table.entries[static_cast<std::size_t>(row)].altitudeOffset = static_cast<float>(sign * 100.0);
+  SetCrossSimOffsets(table);
+
+  PilotPeerScript script;
+  script.callsign = "FSX01";
+  script.simulatorCode = 2006;
+  const auto peer = Admitted(script);
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FSX_PACKET, BuildPositionRecord(Values(45.0, 7.0, 3000.0), RecordStamp{1, 0})));
+  ASSERT_TRUE(WaitMoves("FSX01", 1));
+  auto moved = plugin_.Ai().ByCallsign("FSX01");
+  EXPECT_DOUBLE_EQ(moved->latitude, 45.5);
+  EXPECT_DOUBLE_EQ(moved->longitude, 7.25);
+  EXPECT_NEAR(moved->altitudeFeet, 3100.0, 1e-3);
+
+  // The offsets change: the pilot ways are told, and the next record takes the new ones.
+  table.entries[static_cast<std::size_t>(row)].latitudeOffset = 0.0;
+  table.entries[static_cast<std::size_t>(row)].longitudeOffset = 0.0;
+  table.entries[static_cast<std::size_t>(row)].altitudeOffset = 0.0F;
+  SetCrossSimOffsets(table);
+  EXPECT_EQ(NotifyPeersOffsetsChanged(), 1);
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FSX_PACKET, BuildPositionRecord(Values(45.0, 7.0, 3000.0), RecordStamp{2, 0})));
+  ASSERT_TRUE(WaitMoves("FSX01", 2));
+  moved = plugin_.Ai().ByCallsign("FSX01");
+  EXPECT_DOUBLE_EQ(moved->latitude, 45.0);
+  EXPECT_DOUBLE_EQ(moved->longitude, 7.0);
+}
+
+// A connection object that is no peer way: it has no record.
+class NoRecordWay : public COrvSok {
+ public:
+  NoRecordWay() : COrvSok(nullptr, kPeerWayCount + 5, "[NO RECORD]", 1) {}
+};
+
+TEST_F(PeerGlueTest, AnAddNeedsARecordAndAnAircraftNotYetInTheSimulator) {
+  NoRecordWay none;
+  EXPECT_EQ(AddPeerInSim(none), -1);
+  way_->SetLoggedInBits(kWayLoggedIn | kWayAiInSim);
+  EXPECT_EQ(AddPeerInSim(*way_), -2);
+  way_->SetLoggedInBits(kWayLoggedInPeer);
+  {
+    WayTableGuard guard;
+    WayTable()[0].stateFlags = kWayAllocated;
+    WayTable()[0].peerKind = 'P';
+    CopyToField(WayTable()[0].callsign, "HELI1");
+    CopyToField(WayTable()[0].announced.title, "Unknown Helicopter");
+    CopyToField(WayTable()[0].announced.classCode, "H1T");
+    WayTable()[0].position.latitude = 45.0;
+  }
+  EXPECT_EQ(AddPeerInSim(*way_), 0);
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return plugin_.Ai().ByCallsign("HELI1").has_value(); }));
+  EXPECT_EQ(plugin_.Ai().ByCallsign("HELI1")->model, "Helicopters\\Bell 206\\Jetranger.acf");
+  WayTableGuard guard;
+  EXPECT_EQ(WayTable()[0].ai.addRequestCounter, 5);
+  EXPECT_EQ(WayTable()[0].current.category, 3);
 }
 
 }  // namespace
