@@ -1,6 +1,6 @@
 // What a controller way asks of the windows: the controller list is rebuilt,
-// the METAR banner shows a controller's weather, the flight-plan form in use
-// is shown or hidden after an amendment. The application registers them at
+// the METAR banner shows a controller's weather. (An amended plan goes to the
+// form in use through the amendment path of core/flight_plan.h.) The application registers them at
 // start-up; a hook nobody registered does nothing. Hooks run on the calling
 // way's thread and must not wait for it.
 #pragma once
@@ -14,8 +14,6 @@ struct ControllerHooks {
   std::function<void()> rebuildControllerList;
   // The METAR banner of the main dialog, marked as a controller's weather.
   std::function<void(const std::string& icao, const std::string& metar)> controllerWeather;
-  // After an amended plan: the form in use is hidden when visible, shown when not.
-  std::function<void()> toggleFlightPlanForm;
 };
 
 // Start-up (and tests): replaces the whole set; an empty set removes them all.

@@ -439,6 +439,8 @@ void COrvSok::OnFlightPlanAmended(const AmendedFlightPlan& packet) {
   if (!OwnController(packet.controller)) return;
   atc_.amendedTransponder = packet.transponder;
   atc_.amendedPlan = ReadFlightPlanRecord(packet.plan);
+  // The own plan takes it at once; the form in use refreshes itself from it,
+  // is shown or hidden and sends the plan again (on its own thread).
   SetCurrentFlightPlan(MergeFlightPlanAmendment(CurrentFlightPlan(), atc_.amendedPlan));
   PostFlightPlanAmendment(atc_.amendedPlan);
   PilotText(kColourNormal, kPilotNewLine, "Your flight plan has been amended by ");
@@ -446,8 +448,6 @@ void COrvSok::OnFlightPlanAmended(const AmendedFlightPlan& packet) {
   PilotText(kColourNormal, 0, " and updated. Tune your transponder (Squawk) to ");
   PilotTextf(kColour26, kPilotBold, "%d", static_cast<int>(packet.transponder));
   PilotText(kColourNormal, 0, ".");
-  const auto hooks = CurrentControllerHooks();
-  if (hooks->toggleFlightPlanForm) hooks->toggleFlightPlanForm();
 }
 
 void COrvSok::OnAtcDropped() {

@@ -26,7 +26,6 @@ constexpr int kWaitMs = 5'000;
 
 struct ControllerHookCalls {
   std::atomic<int> rebuilds{0};
-  std::atomic<int> toggles{0};
   std::mutex mutex;
   std::string weather;
 };
@@ -47,9 +46,6 @@ class ControllerWayTest : public PilotWayTest {
     ControllerHooks hooks;
     hooks.rebuildControllerList = [weak] {
       if (auto calls = weak.lock()) ++calls->rebuilds;
-    };
-    hooks.toggleFlightPlanForm = [weak] {
-      if (auto calls = weak.lock()) ++calls->toggles;
     };
     hooks.controllerWeather = [weak](const std::string& icao, const std::string& metar) {
       if (auto calls = weak.lock()) {
@@ -283,7 +279,7 @@ TEST_F(ControllerWayTest, AControllerActsOnlyOnRecordsThatNameHimself) {
   EXPECT_EQ(towerRecord.controller.bitrateDivider, 3);
   EXPECT_EQ(towerRecord.controllerReportInterval, 3);
   EXPECT_FALSE(FlightStripArrived());
-  EXPECT_EQ(calls_->toggles.load(), 0);
+  EXPECT_FALSE(TakeFlightPlanAmendment().has_value());
   EXPECT_TRUE(Way(1).IsConnected());
   EXPECT_TRUE(Way(0).IsConnected());
   for (const std::string& line : Way(0).Lines()) EXPECT_EQ(line.find("LFPG_GND"), std::string::npos) << line;
@@ -304,7 +300,7 @@ TEST_F(ControllerWayTest, WeatherIsKeptAndShownOrGivenUp) {
   EXPECT_EQ(RecordOf(0).controller.weatherIcao[0], '\0');
 }
 
-TEST_F(ControllerWayTest, AnAmendedPlanUpdatesTheOwnPlanAndAsksForTheForm) {
+TEST_F(ControllerWayTest, AnAmendedPlanUpdatesTheOwnPlanAndGoesToTheForm) {
   StartWays(1);
   auto peer = CallAndLogIn(Tower(), 0);
   FlightPlanRecord plan = ClearedFlightPlan();
@@ -325,8 +321,9 @@ TEST_F(ControllerWayTest, AnAmendedPlanUpdatesTheOwnPlanAndAsksForTheForm) {
   EXPECT_EQ(PlanText(own.altitude), "FL090");
   EXPECT_EQ(own.cruiseSpeed, 250u);
   EXPECT_EQ(PlanText(own.aircraftType), kDefaultPlanAircraftType);
-  EXPECT_EQ(calls_->toggles.load(), 1);
-  EXPECT_TRUE(TakeFlightPlanAmendment().has_value());
+  const auto posted = TakeFlightPlanAmendment();
+  ASSERT_TRUE(posted.has_value());
+  EXPECT_EQ(PlanText(posted->destination), "EHAM");
 }
 
 TEST_F(ControllerWayTest, AHandOffOfAnySizeFrom40To120NamesTheNextControllerAndHisFrequency) {
