@@ -70,6 +70,7 @@ struct WayChunkStorage {
 bool SameHostAddress(std::string_view a, std::string_view b);
 
 struct PilotLoginRecord;
+struct PeerFix;
 
 class COrvSok : private WayChunkStorage, public CBaseSoc {
  public:
@@ -121,6 +122,19 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   void OnPilotInRange();
   // The simulator created the peer's AI aircraft: the login exchange goes on.
   void OnPeerObjectCreated();
+  // ---- The peer's position records (pilot_way_position.cpp) ----
+  // The pair offsets for the peer's simulator, from the cross-simulator
+  // table; the request to look them up again is then settled.
+  void UpdateSimPairOffsets();
+  bool PairOffsetsDue() const { return pairOffsets_.lookups != 0; }
+  // Keeps the distance and bearing of a converted position in the record;
+  // more than 20 positions beyond 90 NM cancel the link (reason 3). True
+  // when the link was cancelled.
+  bool CancelLinkOnPacketError(const PeerFix& fix);
+  // The own state record to this peer, in his family's layout.
+  void SendPlanePosition();
+  // The own identity record to this peer, through the way's own queue.
+  void SendMyIdentity(const char* callerTag);
   // Way thread (tests read it once the way is idle).
   const PilotLinkState& PilotLink() const { return pilot_; }
 
