@@ -4,6 +4,7 @@
 #include "net/peer_traffic_hooks.h"
 #include "sim/ai_traffic.h"
 #include "sim/ai_traffic_hooks.h"
+#include "sim/peer_glue.h"
 
 void InstallAiTrafficHooks() {
   AiTrafficHooks ai;
@@ -22,5 +23,14 @@ void InstallAiTrafficHooks() {
       XPlaneRemovePeer(wayId, false, callerTag);
     }
   };
+  peers.addPeerInSim = &AddPeerInSim;
+  peers.updateSimPairOffsets = [](COrvSok& way) { way.UpdateSimPairOffsets(); };
+  peers.fsPacket = &ProcessFsPacket;
+  peers.fsxPacket = &ProcessFsxPacket;
+  peers.peerVisible = &OnPeerVisible;
+  peers.peerInvisible = &OnPeerInvisible;
+  peers.matchPeerModel = &MatchPeerAircraftModel;
+  peers.sendMyIdentity = [](COrvSok& way, const char* callerTag) { way.SendMyIdentity(callerTag); };
+  peers.sendPositionTick = &SendPositionTick;
   SetPeerTrafficHooks(std::move(peers));
 }

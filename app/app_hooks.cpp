@@ -1,6 +1,7 @@
 #include "app/app_hooks.h"
 
 #include "app/ai_traffic_setup.h"
+#include "app/controller_setup.h"
 #include "app/connect_flow.h"
 #include "app/main_dialog.h"
 #include "app/main_window_actions.h"
@@ -51,4 +52,5 @@ void InstallAppHooks() {
   SetChatActions(chat);
   InstallChatRouting();
   InstallAiTrafficHooks();
+  InstallControllerHooks();
 }

@@ -17,6 +17,7 @@
 #include "net/frame_format.h"
 #include "net/frame_hunter.h"
 #include "net/way_ids.h"
+#include "net/controller_link.h"
 #include "net/pilot_link.h"
 #include "net/way_record.h"
 
@@ -69,6 +70,7 @@ struct WayChunkStorage {
 bool SameHostAddress(std::string_view a, std::string_view b);
 
 struct PilotLoginRecord;
+struct PeerFix;
 
 class COrvSok : private WayChunkStorage, public CBaseSoc {
  public:
@@ -120,8 +122,40 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   void OnPilotInRange();
   // The simulator created the peer's AI aircraft: the login exchange goes on.
   void OnPeerObjectCreated();
+  // ---- The peer's position records (pilot_way_position.cpp) ----
+  // The pair offsets for the peer's simulator, from the cross-simulator
+  // table; the request to look them up again is then settled.
+  void UpdateSimPairOffsets();
+  bool PairOffsetsDue() const { return pairOffsets_.lookups != 0; }
+  // Keeps the distance and bearing of a converted position in the record;
+  // more than 20 positions beyond 90 NM cancel the link (reason 3). True
+  // when the link was cancelled.
+  bool CancelLinkOnPacketError(const PeerFix& fix);
+  // The own state record to this peer, in his family's layout.
+  void SendPlanePosition();
+  // The own identity record to this peer, through the way's own queue.
+  void SendMyIdentity(const char* callerTag);
   // Way thread (tests read it once the way is idle).
   const PilotLinkState& PilotLink() const { return pilot_; }
+
+  // ---- The controller link (controller_way_*.cpp) ----
+  // Way thread: one NCSMSG_ATC frame with the body of its sub-code (data: the
+  // position report's 48 bytes or the changed items). 1 written, 0 the link is
+  // down or nothing to send, negative: refused or not packed.
+  std::int32_t SendToAtc(std::uint8_t subCode, std::span<const std::uint8_t> data = {});
+  DWORD AtcWayProcessMessage(const DMessage& message);
+  // 1 served, 0 the link was closed.
+  DWORD ProcessAtcFrame(const Frame& frame);
+  // The login just read (sub-code NCSUB_LOGIN or NCSUB_LOGIN_ACK): 1 taken, 0 refused.
+  std::int32_t OnAtcLogin(std::uint8_t subCode);
+  void OnAtcInRange(const WayRecord& record);
+  void OnAtcOutOfRange(std::uint8_t subCode, std::span<const std::uint8_t> body);
+  void OnAtcNewAtis(const AtisRecord& atis);
+  void OnAtcLocalWeather(const WeatherRecord& weather);
+  void OnFlightStrip(const FlightStrip& strip);
+  void OnFlightPlanAmended(const AmendedFlightPlan& packet);
+  void OnAtcDropped();
+  const ControllerLinkState& ControllerLink() const { return atc_; }
 
   // Any thread (the Listener): hands the way a call already accepted from the
   // listening socket, for the way to take on its own thread, and waits for its
@@ -182,7 +216,7 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   virtual DWORD HandleSimLinkMessage(const DMessage&) { return 0; }
   virtual DWORD HandleNodeMessage(const DMessage&) { return 0; }
   virtual DWORD HandlePilotMessage(const DMessage& message) { return PilotWayProcessMessage(message); }
-  virtual DWORD HandleControllerMessage(const DMessage&) { return 0; }
+  virtual DWORD HandleControllerMessage(const DMessage& message) { return AtcWayProcessMessage(message); }
   // THRDMSG_SIMPILOT: the session's records (sub-codes 83 and 84) go out to
   // a pilot once he is admitted (orv_sok_sim_packets.cpp); the rest goes to
   // the handler the simulator side registered (net/sim_pilot_hook.h).
@@ -193,7 +227,7 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   // Frame handlers by way kind: 1 served, 0 the link was closed.
   virtual DWORD HandleSimLinkFrame(const Frame&) { return 1; }
   virtual DWORD HandlePilotFrame(const Frame& frame) { return ProcessPilotFrame(frame); }
-  virtual DWORD HandleControllerFrame(const Frame&) { return 1; }
+  virtual DWORD HandleControllerFrame(const Frame& frame) { return ProcessAtcFrame(frame); }
   virtual DWORD HandleAddonFrame(const Frame&) { return 1; }
   virtual void PilotTaskEachSecond();
   virtual void ResetPeerState();
@@ -308,6 +342,20 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   void TakePilotRadios(std::uint8_t selection, std::string_view com1, std::string_view com2);
   std::int32_t SendPilotPacked(std::uint8_t subCode, std::span<const std::uint8_t> record);
   void TracePilotSend(std::uint8_t subCode);
+  // ---- The controller link's pieces ----
+  bool AtcVerbose() const;
+  bool OwnController(std::string_view named) const;
+  void AtcLogoutAndClose();
+  void AtcDisconnection(const DMessage& message);
+  void AtcTestMessage(const DMessage& message);
+  void TraceAtcFrame(const FrameHeader& header);
+  DWORD RefuseAtcFrame(const FrameHeader& header);
+  DWORD AtcLoginReceived(const Frame& frame);
+  DWORD AtcHandOffReceived(const Frame& frame);
+  DWORD AtcRateReceived(const Frame& frame);
+  DWORD AtcReadFailed(const FrameHeader& header);
+  std::int32_t SendAtcPacked(std::uint8_t subCode, std::span<const std::uint8_t> record);
+  void TraceAtcSend(std::uint8_t subCode);
   // Forgets the frames fed to the reader and not yet served.
   void DropFramesFed() { hunter_.Reset(); }
   bool PilotRecordCallsign(std::array<char, kWayNameSize + 1>& callsign) const;
@@ -334,6 +382,7 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   std::array<std::uint8_t, kTunnelBodySize> tunnelBody_{};
   std::array<std::uint8_t, kSimPacketLimit> simPacket_{};
   PilotLinkState pilot_;
+  ControllerLinkState atc_;
   DWORD webTaskCode_ = 0;
   std::uint32_t secondsSnapshot_ = 0;
   std::uint32_t simLinkSeconds_ = 0;

@@ -259,4 +259,7 @@ void COrvSok::ResetPeerState() {
   record.historyTimesMs.fill(0);
   record.historyCount = 0;
   record.stateFlags &= ~kWayFlag1000;
+  // A new link counts its positions afresh.
+  record.outOfRangePositions = 0;
+  record.lastSequence = 0;
 }

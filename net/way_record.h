@@ -82,6 +82,42 @@ struct WayPilotInfo {
   std::uint32_t packetsReceived = 0;
 };
 
+// What a controller's login told of him and what his link keeps: the
+// controller list reads the frequency, rating, range and the 16-byte field.
+inline constexpr std::size_t kWayControllerTextSize = 128;
+inline constexpr std::size_t kWayWaypointSize = 64;
+inline constexpr std::size_t kWayWeatherIcaoSize = 5;
+struct WayControllerInfo {
+  std::uint8_t loginDirection = 0;  // 0 he logged in to us, 1 he acknowledged our login
+  std::array<std::uint8_t, 4> versionBytes{};
+  std::uint32_t machineId = 0;
+  std::uint16_t listenPort = 0;
+  // His rating (the token byte of his identity, 0..11; above 11 kept as 0).
+  std::uint8_t rating = 0;
+  // The frequency: whole MHz and thousandths, and its text "%d.%03d".
+  std::uint16_t frequencyMhz = 0;
+  std::uint16_t frequencyKhz = 0;
+  std::array<char, kWayFrequencySize> frequency{};
+  // The four words at 8 of his controller part, kept as bytes (little-endian).
+  std::array<std::uint8_t, 16> field16{};
+  std::uint16_t rangeNm = 0;  // the u16 at 28 of his controller part
+  std::uint32_t value32 = 0;  // the u32 at 32
+  std::uint32_t transitionAltitudeFeet = 0;  // as he gave it
+  std::array<char, kWayControllerTextSize> secondText{};
+  std::array<char, kWayWeatherIcaoSize> weatherIcao{};  // the airport whose weather he controls
+  std::uint16_t heartbeatCounter = 0;
+  std::uint16_t bitrateDivider = 0;
+  // The last flight strip he sent.
+  std::uint16_t stripKind = 0;
+  std::array<char, kWayNameSize> stripController{};
+  std::array<char, kWayWaypointSize> stripWaypoint{};
+  std::uint16_t stripHeading = 0;
+  std::uint16_t stripAltitudeFeet = 0;
+  std::uint16_t stripMinimumSpeed = 0;
+  std::uint16_t stripMaximumSpeed = 0;
+  std::uint16_t stripTransponder = 0;
+};
+
 struct WayAircraft {
   std::uint8_t category = 0;
   std::array<char, kWayTitleSize> title{};
@@ -141,10 +177,17 @@ struct WayRecord {
   std::array<std::uint32_t, kWayHistorySize> historyTimesMs{};
   std::uint32_t historyCount = 0;
   double distanceMetres = 0.0;
+  double bearingDegrees = 0.0;   // from the own aircraft to the peer
+  std::uint32_t outOfRangePositions = 0;  // positions received beyond the range
+  std::uint32_t lastSequence = 0;  // of the last accepted position record
   std::array<char, kWayChosenModelSize> chosenModel{};
+  std::array<double, 3> modelOffsets{};  // the placement offsets of the chosen local model
   std::int32_t aiObjectId = 0;
   WayAiState ai;
   WayPilotInfo pilot;
+  // Kind 'A': his callsign is `callsign`, his ATIS `atisText` (511
+  // characters), the rest here.
+  WayControllerInfo controller;
   std::array<std::uint8_t, kWaySimObjectBlockSize> simObjectBlock{};  // survives every clear
 };
 

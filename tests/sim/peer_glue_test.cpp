@@ -1,0 +1,420 @@
+// A remote pilot's records over loopback, end to end inside the program: a
+// scripted pilot peer calls a pilot way of the program's kind, the glue
+// chooses his model and asks the simulator link for his AI aircraft, and the
+// plug-in's stand-in shows what was added, moved and removed.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/trusted_addresses.h"
+#include "core/cross_sim_offsets.h"
+#include "core/main_dialog_state.h"
+#include "core/own_aircraft_state.h"
+#include "core/settings.h"
+#include "net/cross_sim_peers.h"
+#include "net/frame_codes.h"
+#include "net/listener.h"
+#include "net/orv_sok.h"
+#include "net/peer_packets.h"
+#include "net/peer_traffic_hooks.h"
+#include "net/pilot_link.h"
+#include "net/pilot_records.h"
+#include "net/way_record.h"
+#include "net/way_table_lock.h"
+#include "sim/ai_callbacks.h"
+#include "sim/ai_lock.h"
+#include "sim/ai_traffic.h"
+#include "sim/ai_traffic_hooks.h"
+#include "sim/peer_glue.h"
+#include "sim/plugin_link.h"
+#include "support/klib_fixture.h"
+#include "support/recorded_lines.h"
+#include "testbed/pilot_peer.h"
+#include "testbed/plugin_server.h"
+#include "win/clock.h"
+#include "win/msgbox.h"
+
+namespace {
+
+constexpr int kWaitMs = 10'000;
+using Bytes = std::vector<std::uint8_t>;
+
+bool WaitFor(int timeoutMs, const std::function<bool()>& done) {
+  for (int waited = 0; waited <= timeoutMs; waited += 5) {
+    if (done()) return true;
+    Sleep(5);
+  }
+  return done();
+}
+
+// A pilot way of the program's kind, in a session, without windows or sounds.
+class GlueWay : public COrvSok {
+ public:
+  explicit GlueWay(std::int32_t wayId) : COrvSok(nullptr, wayId, "[GLUE WAY]", 1) {
+    WayTableGuard guard;
+    WayTable()[static_cast<std::size_t>(wayId)].way = this;
+  }
+  ~GlueWay() override {
+    if (Started()) {
+      RequestStop(ExitCode());
+      WaitForEnd(10'000);
+    }
+  }
+  bool Start() {
+    return InitBuffers(nullptr, SOCK_MODE_TCP, kWayRxRingSize, kWayTxRingSize, kWaySoRcvBuf, kWaySoSndBuf) == 0 &&
+           StartThread(1, 256 * 1024) == 1;
+  }
+
+ protected:
+  void PilotText(int, unsigned, const char*) override {}
+  std::string PilotCallsign() const override { return "OWN001"; }
+  std::string OwnPublicAddress() const override { return "192.0.2.7"; }
+  bool SessionOpen() const override { return true; }
+  void PlayInRangeSound() override {}
+};
+
+OwnPositionValues Values(double lat, double lon, double feet) {
+  OwnPositionValues own;
+  own.latitude = lat;
+  own.longitude = lon;
+  own.altitudeFeet = feet;
+  own.trueHeading = 180.0;
+  own.magneticHeading = 180.0;
+  own.groundSpeedKnots = 100.0;
+  own.groundSpeedWhole = 100;
+  own.onGround = false;
+  return own;
+}
+
+class PeerGlueTest : public KlibFixture {
+ protected:
+  void SetUp() override {
+    KlibFixture::SetUp();
+    SetMessageBoxEcho(false);
+    COrvSok::SetPauseFunction([](DWORD) {});
+    WayTableLock().Init();
+    AiLock().Init();
+    for (WayRecord& record : WayTable()) record = WayRecord{};
+    g_networkState = 2;
+    // The hooks as the program registers them.
+    AiTrafficHooks ai;
+    ai.addPeer = &xXPlaneAddPeer;
+    ai.onPeerObjectCreated = [](COrvSok& way) { way.OnPeerObjectCreated(); };
+    ai.sendToPilot = [](COrvSok& way, std::uint32_t sub, std::uint32_t value) {
+      way.SendToPilot(static_cast<std::uint8_t>(sub), value);
+    };
+    SetAiTrafficHooks(ai);
+    InstallXPlaneAiCallbacks();
+    PeerTrafficHooks peers;
+    peers.removePeer = [](std::int32_t way, const char* tag, bool locked) {
+      if (locked) {
+        XPlaneRemovePeerLocked(way, false, tag);
+      } else {
+        XPlaneRemovePeer(way, false, tag);
+      }
+    };
+    peers.addPeerInSim = &AddPeerInSim;
+    peers.updateSimPairOffsets = [](COrvSok& way) { way.UpdateSimPairOffsets(); };
+    peers.fsPacket = &ProcessFsPacket;
+    peers.fsxPacket = &ProcessFsxPacket;
+    peers.peerVisible = &OnPeerVisible;
+    peers.peerInvisible = &OnPeerInvisible;
+    peers.matchPeerModel = &MatchPeerAircraftModel;
+    peers.sendMyIdentity = [](COrvSok& way, const char* tag) { way.SendMyIdentity(tag); };
+    peers.sendPositionTick = &SendPositionTick;
+    SetPeerTrafficHooks(std::move(peers));
+
+    ASSERT_TRUE(plugin_.Ok());
+    plugin_.SetGreeting(PluginServer::Greeting::OnHello);
+    plugin_.SetStreamInterval(0);
+    plugin_.SetAcfTitles({"Own", "General Aviation\\Cessna 172SP\\Cessna_172SP.acf"});
+    plugin_.SetEventLog(lines_.Sink());
+    g_networkSettings.xplaneDllPort = plugin_.Port();
+    Handshake();
+
+    way_ = std::make_unique<GlueWay>(0);
+    ASSERT_TRUE(way_->Start());
+    ASSERT_EQ(CreateListeningSocket(0), 0);
+    listener_ = std::make_unique<Listener>();
+    ASSERT_EQ(listener_->StartThread(1, 64 * 1024), 1);
+    AddTrustedAddressText("127.0.0.1");
+  }
+  void TearDown() override {
+    CloseListeningSocket();
+    listener_.reset();
+    way_.reset();
+    delete XPlaneLinkObject();
+    g_porvDll = nullptr;
+    XPlaneLinkUp = false;
+    SetPeerTrafficHooks({});
+    SetAiTrafficHooks({});
+    g_ownAircraft().Reset();
+    SetCrossSimOffsets(DefaultCrossSimOffsetTable());
+    g_networkState = 0;
+    g_networkSettings.xplaneDllPort = setting_default::kXplaneDllPortNumber;
+    SetMessageBoxEcho(true);
+    COrvSok::SetPauseFunction(nullptr);
+    KlibFixture::TearDown();
+  }
+  void Handshake() {
+    CreateXPlaneLink();
+    ASSERT_NE(XPlaneLinkObject(), nullptr);
+    CreateXPlaneLink();
+    ASSERT_TRUE(plugin_.WaitForLink(1, kWaitMs));
+    ASSERT_TRUE(WaitFor(kWaitMs, [] { return XPlaneLinkUp.load() && XPlaneLinkObject()->HandshakeComplete(); }));
+  }
+  static void PlaceOwnAircraft(double lat, double lon) {
+    g_ownAircraft().Update([&](OwnAircraftSnapshot& own) {
+      own.flight.latitude = lat;
+      own.flight.longitude = lon;
+    });
+  }
+  // The peer calls, logs in, and his AI aircraft is added.
+  std::unique_ptr<PilotPeer> Admitted(PilotPeerScript script) {
+    script.answerLogin = false;
+    auto peer = std::make_unique<PilotPeer>(std::move(script));
+    EXPECT_TRUE(peer->Connect(ListeningPort()));
+    EXPECT_TRUE(WaitFor(kWaitMs, [&] { return way_->IsConnected(); }));
+    EXPECT_TRUE(peer->SendLogin());
+    EXPECT_TRUE(WaitFor(kWaitMs, [&] { return plugin_.Ai().ByCallsign(peer->Script().callsign).has_value(); }));
+    EXPECT_TRUE(peer->WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs));
+    return peer;
+  }
+  std::uint64_t Moves(const std::string& callsign) const {
+    const auto aircraft = plugin_.Ai().ByCallsign(callsign);
+    return aircraft ? aircraft->moves : 0;
+  }
+  bool WaitMoves(const std::string& callsign, std::uint64_t moves) {
+    return WaitFor(kWaitMs, [&] { return Moves(callsign) >= moves; });
+  }
+  std::size_t CountOf(std::uint8_t code) const {
+    std::size_t n = 0;
+    for (const auto& r : plugin_.Records()) n += r.code == code ? 1 : 0;
+    return n;
+  }
+  int LinesStarting(const std::string& prefix) const {
+    int n = 0;
+    for (const std::string& line : lines_.Lines()) n += line.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+  }
+
+  PluginServer plugin_;
+  RecordedLines lines_;
+  std::unique_ptr<GlueWay> way_;
+  std::unique_ptr<Listener> listener_;
+};
+
+TEST_F(PeerGlueTest, ANewerPeerIsAddedMovedAndRemovedOnceWhatEverHisRecordsTry) {
+  PlaceOwnAircraft(45.0, 7.0);
+  PilotPeerScript script;
+  script.callsign = "DEMO02";
+  script.simulatorCode = 9000;
+  const auto peer = Admitted(script);
+  // No installed model and no rules: the fixed default of his piston class.
+  const auto added = plugin_.Ai().ByCallsign("DEMO02");
+  ASSERT_TRUE(added);
+  EXPECT_EQ(added->model, "General Aviation\\Cessna 172SP\\Cessna_172SP.acf");
+  EXPECT_NEAR(added->latitude, peer->FixAt(0).latitude, 1e-9);
+  // Our state record and identity reached him once he added us.
+  EXPECT_TRUE(peer->WaitForCountOf(NCSUB_FSX_PACKET, 1, kWaitMs));
+
+  ASSERT_TRUE(peer->SendPositionAt(10.0, 1));
+  ASSERT_TRUE(WaitMoves("DEMO02", 1));
+  auto moved = plugin_.Ai().ByCallsign("DEMO02");
+  EXPECT_EQ(moved->latitude, peer->FixAt(10.0).latitude);
+  EXPECT_EQ(moved->longitude, peer->FixAt(10.0).longitude);
+  EXPECT_NEAR(moved->altitudeFeet, peer->FixAt(10.0).altitudeFeet, 1e-3);
+
+  // A known type of the wrong length is dropped; the link stays and the next record moves.
+  OwnPositionValues wrong = Values(45.01, 7.01, 3000.0);
+  const PositionRecord full = BuildPositionRecord(wrong, RecordStamp{2, 0});
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FSX_PACKET, std::span<const std::uint8_t>(full.data(), 47)));
+  // Not numbers, or outside the earth or the heights: none of them moves the aircraft.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const OwnPositionValues bad[] = {Values(91.0, 7.0, 3000.0), Values(45.0, nan, 3000.0), Values(45.0, -180.5, 3000.0),
+                                   Values(45.0, 7.0, 150'000.0), Values(45.0, 7.0, -2'500.0)};
+  std::uint32_t sequence = 3;
+  for (const OwnPositionValues& values : bad) {
+    ASSERT_TRUE(peer->SendPacket(NCSUB_FSX_PACKET, BuildPositionRecord(values, RecordStamp{sequence++, 0})));
+  }
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FSX_PACKET, BuildPositionRecord(Values(45.02, 7.02, 3100.0), RecordStamp{20, 0})));
+  ASSERT_TRUE(WaitMoves("DEMO02", 2));
+  // A lower sequence number is dropped, an equal one taken.
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FSX_PACKET, BuildPositionRecord(Values(45.03, 7.03, 3200.0), RecordStamp{19, 0})));
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FSX_PACKET, BuildPositionRecord(Values(45.04, 7.04, 3300.0), RecordStamp{20, 0})));
+  ASSERT_TRUE(WaitMoves("DEMO02", 3));
+  moved = plugin_.Ai().ByCallsign("DEMO02");
+  EXPECT_EQ(moved->moves, 3u);
+  EXPECT_EQ(moved->latitude, 45.04);
+  EXPECT_EQ(moved->longitude, 7.04);
+  EXPECT_TRUE(way_->IsConnected());
+  {
+    WayTableGuard guard;
+    EXPECT_EQ(WayTable()[0].position.latitude, 45.04);
+    EXPECT_EQ(WayTable()[0].lastSequence, 20u);
+    EXPECT_GT(WayTable()[0].distanceMetres, 0.0);
+  }
+
+  // He logs out twice: his aircraft is removed once, and his way is freed.
+  ASSERT_TRUE(peer->SendLogout());
+  ASSERT_TRUE(peer->SendLogout());
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return LinesStarting("remove DEMO02") == 1; }));
+  ASSERT_TRUE(WaitFor(kWaitMs, [] {
+    WayTableGuard guard;
+    return (WayTable()[0].stateFlags & kWayAllocated) == 0;
+  }));
+  // Everything posted to the link so far has reached the stand-in.
+  const std::size_t ticks = CountOf(plugin_link::XTK_CMD_TICK);
+  ASSERT_EQ(SendToXPlane(nullptr, XTK_CMD_TICK, TickBody(), "TEST"), 1);
+  ASSERT_TRUE(plugin_.WaitForRecord(plugin_link::XTK_CMD_TICK, ticks + 1, kWaitMs));
+  EXPECT_EQ(CountOf(plugin_link::XTK_CMD_REMOVE_PEER), 1u);
+  EXPECT_EQ(LinesStarting("remove DEMO02"), 1);
+  EXPECT_TRUE(plugin_.Ai().Aircraft().empty());
+}
+
+TEST_F(PeerGlueTest, AnOlderPeerAtMinusHalfADegreeIsPlacedThereAndHisOddRecordsAreDropped) {
+  PlaceOwnAircraft(-0.5, 10.0);
+  PilotPeerScript script;
+  script.callsign = "OLD01";
+  script.simulatorCode = 2004;
+  script.newerLayout = false;
+  script.centreLatitude = -0.5;
+  script.centreLongitude = 10.0;
+  const auto peer = Admitted(script);
+  // His state record comes in his own layout.
+  EXPECT_TRUE(peer->WaitForCountOf(NCSUB_FS_PACKET, 1, kWaitMs));
+
+  const OlderPositionRecord first = BuildOlderPositionRecord(Values(-0.5, 10.0, 3000.0), RecordStamp{1, 0});
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FS_PACKET, first));
+  ASSERT_TRUE(WaitMoves("OLD01", 1));
+  auto moved = plugin_.Ai().ByCallsign("OLD01");
+  EXPECT_NEAR(moved->latitude, -0.5, 1e-6);
+  EXPECT_NEAR(moved->longitude, 10.0, 1e-6);
+  EXPECT_NEAR(moved->altitudeFeet, 3000.0, 1e-2);
+
+  // An unknown type, a known one of the wrong length, a lower sequence number:
+  // nothing moves; the link stays and the next record moves the aircraft.
+  OlderPositionRecord unknown = BuildOlderPositionRecord(Values(-0.4, 10.1, 3000.0), RecordStamp{2, 0});
+  unknown[0] = 0x04;  // type 4100
+  unknown[1] = 0x10;
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FS_PACKET, unknown));
+  const OlderPositionRecord shorter = BuildOlderPositionRecord(Values(-0.3, 10.2, 3000.0), RecordStamp{3, 0});
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FS_PACKET, std::span<const std::uint8_t>(shorter.data(), 59)));
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FS_PACKET, BuildOlderPositionRecord(Values(91.0, 10.2, 3000.0), RecordStamp{4, 0})));
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FS_PACKET, BuildOlderPositionRecord(Values(-0.25, 10.25, 3500.0), RecordStamp{9, 0})));
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FS_PACKET, BuildOlderPositionRecord(Values(-0.2, 10.3, 3500.0), RecordStamp{8, 0})));
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FS_PACKET, BuildOlderPositionRecord(Values(-0.125, 10.5, 4000.0), RecordStamp{9, 0})));
+  ASSERT_TRUE(WaitMoves("OLD01", 3));
+  moved = plugin_.Ai().ByCallsign("OLD01");
+  EXPECT_EQ(moved->moves, 3u);
+  EXPECT_NEAR(moved->latitude, -0.125, 1e-6);
+  EXPECT_NEAR(moved->longitude, 10.5, 1e-6);
+  EXPECT_TRUE(way_->IsConnected());
+}
+
+TEST_F(PeerGlueTest, MoreThanTwentyPositionsOutOfRangeCancelTheLinkWithReasonThree) {
+  PlaceOwnAircraft(10.0, 10.0);  // far from his circuit
+  PilotPeerScript script;
+  script.callsign = "FAR01";
+  const auto peer = Admitted(script);
+  for (std::uint32_t i = 1; i <= 20; ++i) ASSERT_TRUE(peer->SendPositionAt(i, i));
+  ASSERT_TRUE(WaitMoves("FAR01", 20));
+  EXPECT_EQ(peer->CountOf(NCSUB_CANCEL_LINK), 0u);
+  ASSERT_TRUE(peer->SendPositionAt(21, 21));
+  ASSERT_TRUE(peer->WaitForCountOf(NCSUB_CANCEL_LINK, 1, kWaitMs));
+  std::uint32_t reason = 99;
+  for (const Frame& frame : peer->Frames()) {
+    if (frame.header.type == NCSMSG_PILOT && frame.header.subCode == NCSUB_CANCEL_LINK) {
+      ASSERT_GE(frame.body.size(), 4u);
+      reason = static_cast<std::uint32_t>(frame.body[0] | (frame.body[1] << 8) | (frame.body[2] << 16) |
+                                          (static_cast<std::uint32_t>(frame.body[3]) << 24));
+    }
+  }
+  EXPECT_EQ(reason, kCancelOutOfRange);
+  EXPECT_TRUE(peer->WaitForClose(kWaitMs));
+  // The link's end removes his aircraft; the 21st position never went to it.
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return LinesStarting("remove FAR01") == 1; }));
+  EXPECT_EQ(CountOf(plugin_link::XTK_CMD_PEER_POSITION), 20u);
+}
+
+TEST_F(PeerGlueTest, APeerOfAnotherSimulatorIsShownWithThePairOffsetsAndTakesNewOnesWhenTold) {
+  PlaceOwnAircraft(45.0, 7.0);
+  CrossSimOffsetTable table = DefaultCrossSimOffsetTable();
+  const int row = FindCrossSimPairEntry(table, 2006, 9000);
+  ASSERT_GE(row, 0);
+  // The table's row may name the pair either way round: the offsets are for
+  // showing the 2006 pilot in the own simulator.
+  const bool ownFirst = table.entries[static_cast<std::size_t>(row)].simulatorA == 9000;
+  const double sign = ownFirst ? 1.0 : -1.0;
+  table.entries[static_cast<std::size_t>(row)].latitudeOffset = sign * 0.5;
+  table.entries[static_cast<std::size_t>(row)].longitudeOffset = sign * 0.25;
+  table.entries[static_cast<std::size_t>(row)].altitudeOffset = static_cast<float>(sign * 100.0);
+  SetCrossSimOffsets(table);
+
+  PilotPeerScript script;
+  script.callsign = "FSX01";
+  script.simulatorCode = 2006;
+  const auto peer = Admitted(script);
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FSX_PACKET, BuildPositionRecord(Values(45.0, 7.0, 3000.0), RecordStamp{1, 0})));
+  ASSERT_TRUE(WaitMoves("FSX01", 1));
+  auto moved = plugin_.Ai().ByCallsign("FSX01");
+  EXPECT_DOUBLE_EQ(moved->latitude, 45.5);
+  EXPECT_DOUBLE_EQ(moved->longitude, 7.25);
+  EXPECT_NEAR(moved->altitudeFeet, 3100.0, 1e-3);
+
+  // The offsets change: the pilot ways are told, and the next record takes the new ones.
+  table.entries[static_cast<std::size_t>(row)].latitudeOffset = 0.0;
+  table.entries[static_cast<std::size_t>(row)].longitudeOffset = 0.0;
+  table.entries[static_cast<std::size_t>(row)].altitudeOffset = 0.0F;
+  SetCrossSimOffsets(table);
+  EXPECT_EQ(NotifyPeersOffsetsChanged(), 1);
+  // The news is posted to the way and may be taken after a record that was
+  // already read from its socket: records follow until one shows the change.
+  bool changed = false;
+  for (std::uint32_t sequence = 2; sequence < 200 && !changed; ++sequence) {
+    ASSERT_TRUE(peer->SendPacket(NCSUB_FSX_PACKET,
+                                 BuildPositionRecord(Values(45.0, 7.0, 3000.0), RecordStamp{sequence, 0})));
+    ASSERT_TRUE(WaitMoves("FSX01", sequence));
+    moved = plugin_.Ai().ByCallsign("FSX01");
+    changed = moved->latitude == 45.0;
+  }
+  ASSERT_TRUE(changed);
+  EXPECT_DOUBLE_EQ(moved->latitude, 45.0);
+  EXPECT_DOUBLE_EQ(moved->longitude, 7.0);
+}
+
+// A connection object that is no peer way: it has no record.
+class NoRecordWay : public COrvSok {
+ public:
+  NoRecordWay() : COrvSok(nullptr, kPeerWayCount + 5, "[NO RECORD]", 1) {}
+};
+
+TEST_F(PeerGlueTest, AnAddNeedsARecordAndAnAircraftNotYetInTheSimulator) {
+  NoRecordWay none;
+  EXPECT_EQ(AddPeerInSim(none), -1);
+  way_->SetLoggedInBits(kWayLoggedIn | kWayAiInSim);
+  EXPECT_EQ(AddPeerInSim(*way_), -2);
+  way_->SetLoggedInBits(kWayLoggedInPeer);
+  {
+    WayTableGuard guard;
+    WayTable()[0].stateFlags = kWayAllocated;
+    WayTable()[0].peerKind = 'P';
+    CopyToField(WayTable()[0].callsign, "HELI1");
+    CopyToField(WayTable()[0].announced.title, "Unknown Helicopter");
+    CopyToField(WayTable()[0].announced.classCode, "H1T");
+    WayTable()[0].position.latitude = 45.0;
+  }
+  EXPECT_EQ(AddPeerInSim(*way_), 0);
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return plugin_.Ai().ByCallsign("HELI1").has_value(); }));
+  EXPECT_EQ(plugin_.Ai().ByCallsign("HELI1")->model, "Helicopters\\Bell 206\\Jetranger.acf");
+  WayTableGuard guard;
+  EXPECT_EQ(WayTable()[0].ai.addRequestCounter, 5);
+  EXPECT_EQ(WayTable()[0].current.category, 3);
+}
+
+}  // namespace
