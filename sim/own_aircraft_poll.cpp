@@ -16,6 +16,7 @@
 #include "core/own_aircraft_state.h"
 #include "core/text_fields.h"
 #include "core/ui_hooks.h"
+#include "net/cross_sim_peers.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
 #include "net/way_ids.h"
@@ -176,8 +177,11 @@ std::uint32_t PollOwnAircraftState() {
     }
     const NearestAirport airport = CurrentNearestAirport();
     const bool airportChanged = Changed(poll.lastAirport, airport.icao);
-    // Another airport has offsets of its own: they are in place before the change is told.
-    if (airportChanged) LoadCrossSimOffsets(static_cast<std::int32_t>(g_xplaneFamilyCode.load()));
+    // Another airport has offsets of its own: they are in place before the change is
+    // told, and the pilot ways, which keep the pair they read until told, read it again.
+    if (airportChanged && LoadCrossSimOffsets(static_cast<std::int32_t>(g_xplaneFamilyCode.load())).entriesRead > 0) {
+      NotifyPeersOffsetsChanged();
+    }
     if (airportChanged || airport.distanceNm != poll.lastDistance) {
       poll.lastDistance = airport.distanceNm;
       mask |= kOwnChangeNearestAirport;

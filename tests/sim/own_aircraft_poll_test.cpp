@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -21,6 +22,7 @@
 #include "core/table_memory.h"
 #include "core/text_fields.h"
 #include "core/ui_hooks.h"
+#include "net/cross_sim_peers.h"
 #include "net/orv_sok.h"
 #include "net/pilot_link.h"
 #include "net/way_record.h"
@@ -254,6 +256,11 @@ class PollPilotWay : public COrvSok {
     WayTable()[static_cast<std::size_t>(id_)] = WayRecord{};
   }
   bool Start() { return InitBuffers(nullptr, SOCK_MODE_TCP, 4096, 4096, 8192, 8192) == 0 && StartThread(1, 0) == 1; }
+  // A pilot link that is up, as the offsets notice looks for it.
+  void MarkLinked() {
+    SetPeerKind('P');
+    SetConnected(true);
+  }
   std::vector<std::uint32_t> Codes() const {
     std::lock_guard lock(mutex_);
     return codes_;
@@ -283,6 +290,34 @@ class PollPilotWay : public COrvSok {
   mutable std::mutex mutex_;
   std::vector<std::uint32_t> codes_;
 };
+
+TEST_F(OwnAircraftPollOffsetsTest, PilotWaysReadTheirPairAgainWhenAnotherAirportsOffsetsCameIn) {
+  PollPilotWay linked(4, 11);
+  PollPilotWay down(5, 11);
+  ASSERT_TRUE(linked.Start());
+  ASSERT_TRUE(down.Start());
+  linked.MarkLinked();
+  g_networkState = 2;
+  g_xplaneFamilyCode = 10000;
+  const auto offsetsNotices = [](const PollPilotWay& way) {
+    const std::vector<std::uint32_t> codes = way.Codes();
+    return std::count(codes.begin(), codes.end(), kSimPilotOffsetsChanged);
+  };
+  FlyNear(49.01, 2.5);
+  PollOwnAircraftState();
+  ASSERT_TRUE(linked.Drain());
+  ASSERT_TRUE(down.Drain());
+  EXPECT_EQ(offsetsNotices(linked), 1);
+  EXPECT_EQ(offsetsNotices(down), 0) << "a way whose link is down reads its pair when it comes up";
+
+  // The same airport, or one without a section in the file: nothing new to read.
+  PollOwnAircraftState();
+  db_.records[1].icao[0] = 'X';  // "XGLL" has no offsets
+  FlyNear(51.47, -0.46);
+  EXPECT_NE(PollOwnAircraftState() & kOwnChangeNearestAirport, 0u);
+  ASSERT_TRUE(linked.Drain());
+  EXPECT_EQ(offsetsNotices(linked), 1);
+}
 
 TEST_F(OwnAircraftPollTest, OnlyPeersOfVersionElevenOnFollowTheRadios) {
   struct Case {
