@@ -79,7 +79,7 @@ bool CXPlaneLink::StartLink() {
   return StartThread(0, 0) == 1;
 }
 
-DWORD CXPlaneLink::HandleSimLinkMessage(const DMessage& message) {
+DWORD CXPlaneLink::XPlaneLinkProcessMessage(const DMessage& message) {
   switch (message.id) {
     case THRDMSG_DISCONNECTION:
       TakeConnectionNotice(message);

@@ -56,7 +56,7 @@ class CXPlaneLink : public COrvSok {
   bool HandshakeComplete() const { return handshakeComplete_.load(std::memory_order_acquire); }
 
  protected:
-  DWORD HandleSimLinkMessage(const DMessage& message) override;
+  DWORD HandleSimLinkMessage(const DMessage& message) override { return XPlaneLinkProcessMessage(message); }
   // Every frame of the link goes to the link's receiver: the link has no text
   // or peer frames of the network.
   DWORD DispatchFrame(const Frame& frame) override { return XPlaneLinkReceive(frame); }
@@ -64,6 +64,8 @@ class CXPlaneLink : public COrvSok {
 
  private:
   // ---- Thread messages and commands (plugin_link.cpp) ----
+  // 1 handled; 0 leaves the message to the connection object's common handling.
+  DWORD XPlaneLinkProcessMessage(const DMessage& message);
   void ConnectToPlugin();
   void WriteRecord(const DMessage& message);
   void TakeConnectionNotice(const DMessage& message);

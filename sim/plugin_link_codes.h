@@ -71,17 +71,19 @@ inline constexpr std::size_t kSetAcfSlotSize = 114;  // u16 slot, char title[112
 inline constexpr std::size_t kChangeAiModelSize = 4;
 inline constexpr std::size_t kGetAcfTableSize = 4;
 
-// Thread messages of the link object.
-inline constexpr std::uint32_t THRDMSG_XPL_TICK = 33'745;
-inline constexpr std::uint32_t THRDMSG_XPL_ACF_TABLE_ADD = 33'746;
-inline constexpr std::uint32_t THRDMSG_XPL_ACF_TABLE_CHANGE = 33'747;
-inline constexpr std::uint32_t THRDMSG_XPL_SYNC_DATE_TIME = 38'078;
-inline constexpr std::uint32_t THRDMSG_XPL_SET_SQUAWK = 38'088;
-inline constexpr std::uint32_t THRDMSG_XPL_MODELS_SCANNED = 38'098;
-inline constexpr std::uint32_t THRDMSG_XPL_DISCONNECT = 38'108;
-inline constexpr std::uint32_t THRDMSG_XPL_STEP = 38'118;
-inline constexpr std::uint32_t THRDMSG_XPL_WRITE = 38'128;
-inline constexpr std::uint32_t THRDMSG_XPL_LEAVE = 38'278;
+// Thread messages of the link object (beside the connection object's own,
+// THRDMSG_DISCONNECTION and THRDMSG_CONNECT).
+using XPlaneLinkMessageId = std::uint32_t;
+inline constexpr XPlaneLinkMessageId THRDMSG_XPL_TICK = 33'745;
+inline constexpr XPlaneLinkMessageId THRDMSG_XPL_ACF_TABLE_ADD = 33'746;
+inline constexpr XPlaneLinkMessageId THRDMSG_XPL_ACF_TABLE_CHANGE = 33'747;
+inline constexpr XPlaneLinkMessageId THRDMSG_XPL_SYNC_DATE_TIME = 38'078;
+inline constexpr XPlaneLinkMessageId THRDMSG_XPL_SET_SQUAWK = 38'088;
+inline constexpr XPlaneLinkMessageId THRDMSG_XPL_MODELS_SCANNED = 38'098;
+inline constexpr XPlaneLinkMessageId THRDMSG_XPL_DISCONNECT = 38'108;
+inline constexpr XPlaneLinkMessageId THRDMSG_XPL_STEP = 38'118;
+inline constexpr XPlaneLinkMessageId THRDMSG_XPL_WRITE = 38'128;
+inline constexpr XPlaneLinkMessageId THRDMSG_XPL_LEAVE = 38'278;
 
 // The name of a plug-in record for trace lines; nullptr for an unknown code.
 const char* PluginRecordName(std::uint8_t code);
