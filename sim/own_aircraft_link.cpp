@@ -72,14 +72,14 @@ void ApplyUserAircraftLoaded(const OwnIdentityRecord& record) {
 
 void CXPlaneLink::OnDataSet1(const Frame& frame) {
   RecordBytes<kDataSet1Size> body{};
-  if (!TakeBody(frame, body, "HRFX_24")) return;
+  if (!TakeBody(frame, body, "HRFX_22")) return;
   g_ownAircraft().SetFlightData(ReadDataSet1(body));
   own_aircraft_event::BroadcastOwnPosition();
 }
 
 void CXPlaneLink::OnDataSet2(const Frame& frame) {
   RecordBytes<kDataSet2Size> body{};
-  if (!TakeBody(frame, body, "HRFX_26")) return;
+  if (!TakeBody(frame, body, "HRFX_24")) return;
   const DataSet2Record record = ReadDataSet2(body);
   // One change under the lock: the mode character that an unknown mode leaves is the current one.
   g_ownAircraft().Update([&](OwnAircraftSnapshot& own) {
@@ -94,7 +94,7 @@ void CXPlaneLink::OnDataSet2(const Frame& frame) {
 
 void CXPlaneLink::OnDataSet3(const Frame& frame) {
   RecordBytes<kDataSet3Size> body{};
-  if (!TakeBody(frame, body, "HRFX_27")) return;
+  if (!TakeBody(frame, body, "HRFX_26")) return;
   g_ownAircraft().SetControls(ReadDataSet3(body));
   own_aircraft_event::BroadcastOwnAircraftState();
 }

@@ -522,6 +522,33 @@ TEST_F(PluginLinkStandInTest, AFaultyStreamStaysInStep) {
   EXPECT_EQ(plugin_.LinksAccepted(), 1u);
 }
 
+// A record shorter than its layout is dropped with its read tag in the
+// link-error trace; the link reads on.
+TEST_F(PluginLinkStandInTest, AShortRecordIsTracedWithItsTag) {
+  Handshake();
+  Klib().traceMask = 1u << kLinkErrorTraceBit;
+  struct Case {
+    std::uint8_t code;
+    const char* tag;
+  };
+  const Case cases[] = {{XTK_MSG_DLL_INFOS, "HRFX_10"},          {XTK_MSG_ADDPEER_CALLBACK, "HRFX_12"},
+                        {XTK_MSG_REMOVEPEER_CALLBACK, "HRFX_14"}, {XTK_MSG_ACF_TABLE, "HRFX_16"},
+                        {XTK_MSG_PLANE_DATASET1, "HRFX_22"},     {XTK_MSG_PLANE_DATASET2, "HRFX_24"},
+                        {XTK_MSG_PLANE_DATASET3, "HRFX_26"},     {XTK_MSG_PLANE_DATASET4, "HRFX_27b"}};
+  const std::array<std::uint8_t, 3> shortBody{1, 2, 3};
+  for (const Case& c : cases) {
+    StartTrace();
+    ASSERT_TRUE(plugin_.SendRecord(c.code, shortBody));
+    Sync();
+    const std::string traced = StopTrace();
+    EXPECT_NE(traced.find(std::string("Error ") + c.tag + " : record " + std::to_string(c.code) + " of 3 bytes"),
+              std::string::npos)
+        << traced;
+  }
+  Klib().traceMask = 0;
+  EXPECT_EQ(plugin_.LinksAccepted(), 1u);
+}
+
 // Faults that end the link; it is made again by the status click's path.
 TEST_F(PluginLinkStandInTest, ACorruptStreamDropsTheLinkAndItCanBeMadeAgain) {
   Klib().traceMask = 1u << kLinkErrorTraceBit;  // an unknown frame type is corruption only with the category on
