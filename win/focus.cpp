@@ -33,6 +33,12 @@ HWND Step(const std::vector<HWND>& ring, std::size_t from, bool previous, bool (
 
 bool TabStop(HWND hwnd) { return Reachable(hwnd) && (StyleOf(hwnd) & WS_TABSTOP) != 0; }
 
+// Labels and pictures stand in a group but never take the focus.
+bool Focusable(HWND hwnd) {
+  const win::detail::SlotPtr slot = win::detail::FindSlot(hwnd);
+  return slot != nullptr && slot->kind != "static" && slot->kind != "picture" && Reachable(hwnd);
+}
+
 }  // namespace
 
 HWND SetFocus(HWND hwnd) {
@@ -68,6 +74,6 @@ HWND GetNextDlgGroupItem(HWND dialog, HWND control, BOOL previous) {
   while (last != children.end() && (StyleOf(*last) & WS_GROUP) == 0) ++last;
   const std::vector<HWND> group(first, last);
   const auto at = static_cast<std::size_t>(self - first);
-  const HWND next = Step(group, at, previous != FALSE, &Reachable);
+  const HWND next = Step(group, at, previous != FALSE, &Focusable);
   return next != 0 ? next : control;
 }

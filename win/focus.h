@@ -17,7 +17,7 @@ HWND GetFocus();
 // that is visible, enabled and marked WS_TABSTOP, wrapping round; with no
 // control given, the first (or last). 0 when none qualifies.
 HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous);
-// The next visible and enabled control of `control`'s group, wrapping round
-// inside the group; `control` itself when it is alone. 0 for a control that
-// is not a child of `dialog`.
+// The next visible and enabled control of `control`'s group (labels and
+// pictures passed over), wrapping round inside the group; `control` itself
+// when it is alone. 0 for a control that is not a child of `dialog`.
 HWND GetNextDlgGroupItem(HWND dialog, HWND control, BOOL previous);
