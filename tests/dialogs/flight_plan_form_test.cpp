@@ -20,7 +20,10 @@
 #include "win/dialog_items.h"
 #include "win/dialog_template.h"
 #include "win/file_dialog.h"
+#include "win/focus.h"
+#include "win/keys.h"
 #include "win/listbox_ctrl.h"
+#include "win/tooltip_ctrl.h"
 
 namespace {
 
@@ -508,6 +511,87 @@ TEST_F(FlightPlanFormTest, ClearKeepsOnlyTheAircraftAndAnAmendmentGoesThroughThe
   EXPECT_NE(FileBytes(g_appPaths().settingsFile).find("Destination_Airport=LFMN\r\n"), std::string::npos);
   EXPECT_TRUE(us->IsWindowVisible()) << "the hidden form shows the amendment";
   EXPECT_FALSE(FlightPlanSent()) << "no way is up: nothing was sent";
+}
+
+TEST_F(FlightPlanFormTest, KeysMoveTheFocusThroughTheTabStopsAndTheGroups) {
+  auto icao = Make<IcaoForm>();
+  auto us = Make<UsForm>();
+  auto focused = [] { return GetFocus() == 0 ? 0 : GetDlgCtrlID(GetFocus()); };
+  for (CFlightPlanForm* form : {static_cast<CFlightPlanForm*>(icao.get()), static_cast<CFlightPlanForm*>(us.get())}) {
+    SCOPED_TRACE(form->TemplateId());
+    SetFocus(GetDlgItem(form->m_hWnd, id::kDeparture));
+    form->SendMessage(WM_COMMAND, 9, 0);
+    EXPECT_EQ(focused(), id::kProposedHour);
+    SetKeyState(VK_SHIFT, true);
+    form->SendMessage(WM_COMMAND, 9, 0);
+    SetKeyState(VK_SHIFT, false);
+    EXPECT_EQ(focused(), id::kDeparture);
+    // A focus outside the form: TAB starts at the form's first tab stop.
+    SetFocus(0);
+    form->SendMessage(WM_COMMAND, 9, 0);
+    EXPECT_EQ(focused(), form == us.get() ? id::kRulesFirstRadio : id::kRulesCombo);
+  }
+  // Up and Down stay inside the flight-rules buttons, round and round.
+  SetFocus(GetDlgItem(us->m_hWnd, id::kRulesFirstRadio));
+  us->SendMessage(WM_COMMAND, 40, 0);
+  EXPECT_EQ(focused(), id::kRulesFirstRadio + 1);
+  us->SendMessage(WM_COMMAND, 38, 0);
+  us->SendMessage(WM_COMMAND, 38, 0);
+  EXPECT_EQ(focused(), id::kRulesFirstRadio + 3);
+  us->SendMessage(WM_COMMAND, 40, 0);
+  EXPECT_EQ(focused(), id::kRulesFirstRadio);
+  SetFocus(0);
+}
+
+TEST_F(FlightPlanFormTest, FaaFieldsHandTheFocusOnOnceFull) {
+  struct Case {
+    int control;
+    const char* partial;
+    const char* full;
+    int next;
+  };
+  auto us = Make<UsForm>();
+  auto focused = [] { return GetFocus() == 0 ? 0 : GetDlgCtrlID(GetFocus()); };
+  const Case cases[] = {
+      {id::kDeparture, "LFP", "LFPG", id::kProposedHour},  {id::kProposedHour, "0", "09", id::kProposedMinutes},
+      {id::kProposedMinutes, "3", "30", id::kActualHour},  {id::kActualHour, "1", "10", id::kActualMinutes},
+      {id::kActualMinutes, "4", "45", id::kAltitude},      {id::kDestination, "EGL", "EGLL", id::kEnrouteHours},
+      {id::kEnrouteHours, "0", "01", id::kEnrouteMinutes}, {id::kEnrouteMinutes, "5", "55", id::kRemarks},
+      {id::kFuelHours, "0", "03", id::kFuelMinutes},       {id::kFuelMinutes, "0", "00", id::kAlternate},
+      {id::kAlternate, "LFP", "LFPO", id::kBase},          {id::kBase, "KJF", "KJFK", id::kNumberAboard},
+      {id::kCruiseSpeed, "45", "450", id::kCruiseSpeed},   {id::kAltitude, "FL3", "FL350", id::kAltitude},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.control);
+    SetDlgItemTextA(us->m_hWnd, c.control, "");
+    SetFocus(GetDlgItem(us->m_hWnd, c.control));
+    SetDlgItemTextA(us->m_hWnd, c.control, c.partial);
+    EXPECT_EQ(focused(), c.control);
+    SetDlgItemTextA(us->m_hWnd, c.control, c.full);
+    EXPECT_EQ(focused(), c.next);
+  }
+  // A field without the focus, and the ICAO form, keep the focus where it is.
+  SetFocus(GetDlgItem(us->m_hWnd, id::kCruiseSpeed));
+  SetDlgItemTextA(us->m_hWnd, id::kDestination, "LFMN");
+  EXPECT_EQ(focused(), id::kCruiseSpeed);
+  auto icao = Make<IcaoForm>();
+  SetFocus(GetDlgItem(icao->m_hWnd, id::kDeparture));
+  SetDlgItemTextA(icao->m_hWnd, id::kDeparture, "LFPG");
+  EXPECT_EQ(focused(), id::kDeparture);
+  SetFocus(0);
+}
+
+TEST_F(FlightPlanFormTest, TheTypeButtonCarriesItsTip) {
+  auto icao = Make<IcaoForm>();
+  auto us = Make<UsForm>();
+  for (CFlightPlanForm* form : {static_cast<CFlightPlanForm*>(icao.get()), static_cast<CFlightPlanForm*>(us.get())}) {
+    const auto* tip = dynamic_cast<const CToolTipCtrl*>(form->GetDlgItem(id::kTypeTooltip));
+    ASSERT_NE(tip, nullptr) << form->TemplateId();
+    EXPECT_EQ(tip->GetToolText(GetDlgItem(form->m_hWnd, id::kTypeButton)), "Click and select in the listbox below.");
+    EXPECT_EQ(tip->GetTipBkColor(), 0xFE7C45u);
+    EXPECT_EQ(tip->GetTipTextColor(), 0xFFFFFFu);
+    EXPECT_EQ(tip->TextSnapshot(), "Click and select in the listbox below.");
+  }
 }
 
 }  // namespace
