@@ -34,6 +34,7 @@ class FocusTest : public ::testing::Test {
     SetFocus(0);
     dialog_.reset();
     RegisterDialogTemplateText(kTemplate, "");
+    SetDialogTemplateLoader(nullptr);
   }
   HWND Item(int id) const { return GetDlgItem(dialog_->m_hWnd, id); }
   int IdOf(HWND hwnd) const { return hwnd == 0 ? 0 : GetDlgCtrlID(hwnd); }
