@@ -146,6 +146,17 @@ LRESULT CFlightPlanForm::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
   return result;
 }
 
+BOOL CFlightPlanForm::PreTranslateMessage(MSG* msg) {
+  if (msg != nullptr && msg->message == WM_KEYDOWN && msg->hwnd != m_hWnd && ::GetParent(msg->hwnd) == m_hWnd) {
+    const WPARAM key = msg->wParam;
+    const bool multiLine = (SendMessageA(msg->hwnd, ControlStyleMessage(), 0, 0) & ES_MULTILINE) != 0;
+    const bool always = key == kKeyTab || key == kKeyEscape;
+    const bool singleLineOnly = key == kKeyEnter || key == kKeyUp || key == kKeyDown;
+    if (always || (singleLineOnly && !multiLine)) return OnCommand(key, 0);
+  }
+  return CDialogEx::PreTranslateMessage(msg);
+}
+
 void CFlightPlanForm::OnOK() {
   SaveToIni();
   ShowWindow(SW_HIDE);

@@ -98,6 +98,10 @@ class CFlightPlanForm : public CDialogEx {
   // "Submit FP": SaveToIni, then the form hides.
   void OnOK() override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // TAB, ENTER, ESC, Up and Down typed in one of the form's controls reach
+  // OnCommand as their key codes; a multi-line field keeps ENTER and the
+  // arrows for its own lines.
+  BOOL PreTranslateMessage(MSG* msg) override;
 
   Kind FormKind() const { return kind_; }
 

@@ -540,6 +540,25 @@ TEST_F(FlightPlanFormTest, KeysMoveTheFocusThroughTheTabStopsAndTheGroups) {
   EXPECT_EQ(focused(), id::kRulesFirstRadio + 3);
   us->SendMessage(WM_COMMAND, 40, 0);
   EXPECT_EQ(focused(), id::kRulesFirstRadio);
+
+  // Keys typed in a control reach the form as their codes; the route keeps ENTER and the arrows.
+  MSG tab{GetDlgItem(us->m_hWnd, id::kRulesFirstRadio), WM_KEYDOWN, VK_TAB, 0};
+  EXPECT_TRUE(us->PreTranslateMessage(&tab));
+  EXPECT_EQ(focused(), id::kTypeButton);
+  const HWND route = GetDlgItem(us->m_hWnd, id::kRoute);
+  SetFocus(route);
+  MSG down{route, WM_KEYDOWN, VK_DOWN, 0};
+  EXPECT_FALSE(us->PreTranslateMessage(&down));
+  MSG enter{route, WM_KEYDOWN, VK_RETURN, 0};
+  EXPECT_FALSE(us->PreTranslateMessage(&enter));
+  EXPECT_EQ(focused(), id::kRoute);
+  MSG routeTab{route, WM_KEYDOWN, VK_TAB, 0};
+  EXPECT_TRUE(us->PreTranslateMessage(&routeTab));
+  EXPECT_EQ(focused(), id::kDestination);
+  us->ShowWindow(SW_SHOW);
+  MSG submit{GetDlgItem(us->m_hWnd, id::kDestination), WM_KEYDOWN, VK_RETURN, 0};
+  EXPECT_TRUE(us->PreTranslateMessage(&submit));
+  EXPECT_FALSE(us->IsWindowVisible()) << "ENTER in a one-line field submits the form";
   SetFocus(0);
 }
 
