@@ -1,6 +1,7 @@
 #include "win/automation_commands.h"
 
 #include <charconv>
+#include <cstdio>
 #include <optional>
 
 #include "win/app.h"
@@ -13,6 +14,7 @@
 #include "win/focus.h"
 #include "win/keys.h"
 #include "win/msgbox.h"
+#include "win/richedit.h"
 #include "win/static_ctrl.h"
 #include "win/window.h"
 
@@ -297,6 +299,30 @@ Lines Focus() {
   return Lines{"focus none", "ok"};
 }
 
+// A rich edit's text as its runs, each with its colour and effects.
+Lines Runs(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi) {
+  if (args.size() != 2) return Error("usage: runs <template> <id>");
+  std::string error;
+  std::optional<Target> target = FindTarget(args[0], args[1], error);
+  if (!target) return Error(error);
+  const HWND control = target->control.hwnd;
+  Lines lines;
+  const Lines done = Act(runOnUi, [control, &lines]() -> std::string {
+    const auto* edit = dynamic_cast<const CRichEditCtrl*>(CWnd::FromHandle(control));
+    if (edit == nullptr) return "not a rich edit";
+    for (const TextRun& run : edit->Runs()) {
+      char head[32];
+      std::snprintf(head, sizeof head, "run %06X %u ", static_cast<unsigned>(run.colour & 0xFFFFFF),
+                    static_cast<unsigned>(run.effects));
+      lines.push_back(head + AutomationField(run.text));
+    }
+    return "";
+  });
+  if (done.back() != "ok") return done;
+  lines.emplace_back("ok");
+  return lines;
+}
+
 // The answer the next file dialog takes: a path, or none to cancel it.
 Lines FileDialog(std::string_view rest) {
   std::optional<std::string> path = AutomationText(rest);
@@ -342,6 +368,7 @@ std::vector<std::string> AnswerAutomationRequest(std::string_view line, const Ru
   if (command == "key") return Key(args);
   if (command == "timer") return Timer(args, runOnUi);
   if (command == "boxes") return args.empty() ? Boxes() : Error("usage: boxes");
+  if (command == "runs") return Runs(args, runOnUi);
   if (command == "focus") return args.empty() ? Focus() : Error("usage: focus");
   if (command == "filedialog") return FileDialog(rest);
   if (command == "filedialogs") return args.empty() ? FileDialogs() : Error("usage: filedialogs");

@@ -27,6 +27,7 @@
 #include "win/focus.h"
 #include "win/keys.h"
 #include "win/msgbox.h"
+#include "win/richedit.h"
 #include "win/os_thread.h"
 
 namespace {
@@ -317,6 +318,26 @@ TEST_F(AutomationTest, TypingGivesTheFieldTheFocusAndKeysGoWhereTheFocusIs) {
   const std::vector<Seen> seen = chat.WaitFor(2);
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[1], (Seen{WM_KEYDOWN, VK_RETURN, uiThread_}));
+}
+
+TEST_F(AutomationTest, RunsShowARichEditsTextWithItsColoursAndEffects) {
+  auto* output = dynamic_cast<CRichEditCtrl*>(chat.GetDlgItem(7005));
+  ASSERT_NE(output, nullptr);
+  CHARFORMAT2 format;
+  format.dwMask = CFM_COLOR | CFM_BOLD;
+  format.dwEffects = CFE_BOLD;
+  format.crTextColor = 0x3232FF;
+  output->SetSel(-1, -1);
+  output->SetSelectionCharFormat(format);
+  output->ReplaceSel("[ON GUARD] ");
+  format.dwEffects = 0;
+  format.crTextColor = 0x8CA48C;
+  output->SetSelectionCharFormat(format);
+  output->ReplaceSel("A\tB\r\n");
+  Client client(path_);
+  EXPECT_EQ(client.Ask("runs 7057 7005"), (Lines{"run 3232FF 1 [ON GUARD] ", "run 8CA48C 0 A\\tB\\r\\n", "ok"}));
+  EXPECT_EQ(client.Ask("runs 7057 7003"), (Lines{"error not a rich edit"}));
+  EXPECT_EQ(client.Ask("runs 7057"), (Lines{"error usage: runs <template> <id>"}));
 }
 
 TEST_F(AutomationTest, FileDialogsTakeTheQueuedAnswersInTurn) {
