@@ -26,6 +26,7 @@
 #include "win/focus.h"
 #include "win/keys.h"
 #include "win/listbox_ctrl.h"
+#include "win/menu.h"
 #include "win/richedit.h"
 #include "win/system_metrics.h"
 #include "win/window_pos.h"
@@ -304,6 +305,16 @@ void CCchatDlg::RunPhrase(const char* phrase) {
   OnOK();
 }
 
+void CCchatDlg::ShowContextMenu(LPARAM screenPoint) {
+  CMenu menu;
+  if (!menu.LoadMenu(kChatMenu)) return;
+  CMenu* popup = menu.GetSubMenu(0);
+  if (popup == nullptr) return;
+  const auto x = static_cast<std::int16_t>(LOWORD(static_cast<std::uintptr_t>(screenPoint)));
+  const auto y = static_cast<std::int16_t>(LOWORD(static_cast<std::uintptr_t>(screenPoint) >> 16));
+  popup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, x, y, this);
+}
+
 void CCchatDlg::OnFirstShow() {
   ToggleNightDay();
   ToggleNightDay();
@@ -335,6 +346,9 @@ LRESULT CCchatDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_MOVE:
       if (IsWindowVisible()) SavePosition();
+      return 0;
+    case WM_CONTEXTMENU:
+      ShowContextMenu(lParam);
       return 0;
     case WM_SIZING:
       if (auto* rect = reinterpret_cast<RECT*>(lParam)) *rect = ChatSizingRect(wParam, *rect, rememberedSize_);

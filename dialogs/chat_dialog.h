@@ -36,6 +36,8 @@ constexpr UINT kChatEnableInputCommand = 33725;
 // CMD_WINDOW_SHOWN, posted to the main dialog with lParam 1 (shown) or 0 (hidden).
 constexpr UINT kWindowShownCommand = 36768;
 constexpr UINT kTextCleanupCommand = 32773;
+// The context menu: "Text cleanup" and the phrases.
+constexpr UINT kChatMenu = 7034;
 inline constexpr char kOnAirEntry[] = "ON AIR";
 inline constexpr std::size_t kLastChatLineSize = 512;
 inline constexpr std::int32_t kAutoCloseStartCountdown = 2;
@@ -124,6 +126,7 @@ class CCchatDlg : public CDialogEx, public CPrintDlg {
   void LayOut();
   void SavePosition();
   void RunPhrase(const char* phrase);
+  void ShowContextMenu(LPARAM screenPoint);
 
   std::atomic<bool> firstShowDone_{false};
   std::atomic<int> selectedRecipient_{0};

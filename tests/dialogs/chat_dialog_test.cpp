@@ -30,6 +30,7 @@
 #include "win/focus.h"
 #include "win/keys.h"
 #include "win/listbox_ctrl.h"
+#include "win/menu.h"
 #include "win/richedit.h"
 #include "win/window_pos.h"
 
@@ -282,6 +283,29 @@ TEST_F(ChatDialogTest, PhrasesGoOnAirWhateverRecipientIsSelected) {
     EXPECT_EQ(Calls(), std::vector<std::string>{std::string("air 122.80 ") + phrase.phrase}) << phrase.menuText;
     EXPECT_EQ(chat_->SelectedRecipient(), 0);
   }
+}
+
+TEST_F(ChatDialogTest, TheContextMenuCleansUpAndSendsThePhrases) {
+  ClearTrackedMenus();
+  SetTrackedMenuChoice(32827);
+  chat_->SendMessage(WM_CONTEXTMENU, chat_->m_hWnd, static_cast<LPARAM>(120 | (80 << 16)));
+  SetTrackedMenuChoice(std::nullopt);
+  const std::vector<TrackedMenu> tracked = TrackedMenus();
+  ASSERT_EQ(tracked.size(), 1u);
+  EXPECT_EQ(tracked[0].x, 120);
+  EXPECT_EQ(tracked[0].y, 80);
+  std::vector<std::pair<UINT, std::string>> items;
+  for (const MenuItemSnapshot& item : tracked[0].menu.items) {
+    if ((item.flags & MF_SEPARATOR) == 0) items.emplace_back(item.id, item.text);
+  }
+  std::vector<std::pair<UINT, std::string>> expected = {{kTextCleanupCommand, "Text cleanup"}};
+  for (const ChatPhrase& phrase : kChatPhrases) expected.emplace_back(phrase.command, phrase.menuText);
+  EXPECT_EQ(items, expected);
+  // The chosen phrase arrives as a posted command and goes on air.
+  MSG msg{};
+  while (PeekMessageA(&msg, chat_->m_hWnd, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  EXPECT_EQ(Calls(), std::vector<std::string>{"air 122.80 go around !"});
+  ClearTrackedMenus();
 }
 
 TEST_F(ChatDialogTest, ReceivedTextsAreShownByTheRadios) {
