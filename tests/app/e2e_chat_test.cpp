@@ -22,6 +22,7 @@
 #include "testbed/automation_client.h"
 #include "testbed/node_server.h"
 #include "testbed/pilot_peer.h"
+#include "testbed/plugin_codes.h"
 #include "testbed/plugin_server.h"
 #include "testbed/web_page_server.h"
 
@@ -179,6 +180,25 @@ TEST_F(ChatEndToEnd, APeersTextsAreShownByTheRadiosInTheirColoursAndTheChatsLine
   EXPECT_EQ(onAir.text, "radio check");
   EXPECT_DOUBLE_EQ(onAir.frequencyMhz, 122.8);
   EXPECT_TRUE(WaitForRun("04F05C", 0, "122.80 Mhz : radio check")) << Joined(Runs());
+
+  // The transponder command goes to the plug-in as command 122 and echoes nothing;
+  // a code above 7777 goes nowhere.
+  const std::size_t squawks = plugin_.RecordCount(plugin_link::XTK_CMD_SET_SQUAWK);
+  for (const char* line : {".X 7778", ".X 7000"}) {
+    Ask(std::string("settext 7057 7003 ") + line);
+    Ask("key RETURN down");
+    Ask("key RETURN up");
+  }
+  ASSERT_TRUE(plugin_.WaitForRecord(plugin_link::XTK_CMD_SET_SQUAWK, squawks + 1, kWaitMs)) << client_->Stderr();
+  std::vector<std::uint8_t> code;
+  for (const PluginServer::Record& record : plugin_.Records()) {
+    if (record.code == plugin_link::XTK_CMD_SET_SQUAWK) code = record.body;
+  }
+  EXPECT_EQ(code, (std::vector<std::uint8_t>{0x58, 0x1B})) << "7000, little-endian";
+  EXPECT_EQ(plugin_.RecordCount(plugin_link::XTK_CMD_SET_SQUAWK), squawks + 1);
+  const std::string shown = Joined(Runs());
+  EXPECT_EQ(shown.find("7778"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("X 7000"), std::string::npos) << shown;
 
   Ask("quit");
   EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
