@@ -600,6 +600,25 @@ TEST_F(FlightPlanFormTest, FaaFieldsHandTheFocusOnOnceFull) {
   SetFocus(0);
 }
 
+TEST_F(FlightPlanFormTest, TheIcaoListsHoldTheirFixedEntriesAndTheFormsTheirCaptions) {
+  auto icao = Make<IcaoForm>();
+  auto us = Make<UsForm>();
+  auto items = [&](int control) { return dynamic_cast<CComboBox*>(icao->GetDlgItem(control))->Items(); };
+  EXPECT_EQ(items(id::kRulesCombo), (std::vector<std::string>{"V=VFR", "I=IFR", "D=DVFR", "S=SVFR"}));
+  EXPECT_EQ(items(id::kTypeOfFlight),
+            (std::vector<std::string>{"S=Scheduled", "N=non-Scheduled", "G=General", "M=Military", "X=Training"}));
+  EXPECT_EQ(items(id::kWakeCategory), (std::vector<std::string>{"H=Heavy", "M=Medium", "L=Light"}));
+  EXPECT_EQ(icao->TextSnapshot(), "I.C.A.O Flight Plan (used for flight simulation only !)");
+  EXPECT_EQ(us->TextSnapshot(), "FAA Flight plan (used for flight simulation only !)");
+  const std::pair<int, const char*> buttons[] = {{id::kRulesFirstRadio, "VFR"}, {id::kRulesFirstRadio + 1, "IFR"},
+                                                 {id::kRulesFirstRadio + 2, "DVFR"}, {id::kRulesFirstRadio + 3, "SVFR"},
+                                                 {id::kSubmit, "Submit FP"}, {id::kLoad, "Load FP"},
+                                                 {id::kSave, "Save FP"}, {id::kReloadUs, "Re-Load"},
+                                                 {id::kClear, "Clear FP"}, {id::kImport, "Import FP"}};
+  for (const auto& [control, text] : buttons) EXPECT_EQ(us->GetDlgItem(control)->TextSnapshot(), text) << control;
+  EXPECT_EQ(icao->GetDlgItem(id::kReloadIcao)->TextSnapshot(), "Re-Load");
+}
+
 TEST_F(FlightPlanFormTest, TheTypeButtonCarriesItsTip) {
   auto icao = Make<IcaoForm>();
   auto us = Make<UsForm>();
