@@ -169,6 +169,30 @@ TEST_F(ChatEndToEnd, APeersTextsAreShownByTheRadiosInTheirColoursAndTheChatsLine
   EXPECT_EQ(toHim.text, "hi there");
   EXPECT_TRUE(WaitForRun("04F05C", 1, "TEST01 -> DEMO02 : hi there")) << Joined(Runs());
 
+  // To a callsign without a way of its own: the node relays it.
+  Ask("settext 7057 7003 .far9 over the hills");
+  Ask("key RETURN down");
+  Ask("key RETURN up");
+  std::optional<PrivateTextRecord> longHaul;
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] {
+    for (const Frame& frame : node_.Frames()) {
+      if (frame.header.type != NCSMSG_TEXT_LONGHAUL) continue;
+      PrivateTextRecordBytes bytes{};
+      if (frame.header.Compressed()) {
+        if (UnpackCompressedRecord(frame.body, bytes) != kRecordOk) continue;
+      } else if (frame.body.size() == bytes.size()) {
+        std::copy(frame.body.begin(), frame.body.end(), bytes.begin());
+      } else {
+        continue;
+      }
+      longHaul = ReadPrivateTextRecord(bytes);
+    }
+    return longHaul.has_value();
+  })) << client_->Stderr();
+  EXPECT_EQ(longHaul->recipient, "far9");
+  EXPECT_EQ(longHaul->text, "over the hills");
+  EXPECT_TRUE(WaitForRun("04F05C", 1, "TEST01 -> FAR9 : over the hills")) << Joined(Runs());
+
   Ask("settext 7057 7003 radio check");
   Ask("key RETURN down");
   Ask("key RETURN up");
