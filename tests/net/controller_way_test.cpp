@@ -10,82 +10,21 @@
 
 #include "base/byte_order.h"
 #include "core/flight_plan.h"
+#include "core/nearest_airport.h"
+#include "core/own_aircraft_state.h"
 #include "net/compressed_record.h"
 #include "net/controller_hooks.h"
 #include "net/controller_link.h"
 #include "net/controller_records.h"
 #include "net/controller_state.h"
 #include "net/frame_codes.h"
+#include "net/own_aircraft_report.h"
 #include "net/pilot_records.h"
-#include "pilot_way_fixture.h"
+#include "net/sim_info_items.h"
+#include "controller_way_fixture.h"
 #include "testbed/controller_peer.h"
 
 namespace {
-
-constexpr int kWaitMs = 5'000;
-
-struct ControllerHookCalls {
-  std::atomic<int> rebuilds{0};
-  std::mutex mutex;
-  std::string weather;
-};
-
-class ControllerWayTest : public PilotWayTest {
- protected:
-  void SetUp() override {
-    PilotWayTest::SetUp();
-    ResetControllerState();
-    ResetCurrentFlightPlan();
-    FlightPlanRecord plan = ClearedFlightPlan();
-    SetPlanText(plan.flightType, "I");
-    SetPlanText(plan.departure, "LFPG");
-    SetPlanText(plan.destination, "EGLL");
-    SetPlanText(plan.route, "DCT");
-    SetCurrentFlightPlan(plan);
-    std::weak_ptr<ControllerHookCalls> weak = calls_;
-    ControllerHooks hooks;
-    hooks.rebuildControllerList = [weak] {
-      if (auto calls = weak.lock()) ++calls->rebuilds;
-    };
-    hooks.controllerWeather = [weak](const std::string& icao, const std::string& metar) {
-      if (auto calls = weak.lock()) {
-        std::lock_guard lock(calls->mutex);
-        calls->weather = icao + " " + metar;
-      }
-    };
-    SetControllerHooks(std::move(hooks));
-  }
-  void TearDown() override {
-    SetControllerHooks({});
-    ResetControllerState();
-    ResetCurrentFlightPlan();
-    PilotWayTest::TearDown();
-  }
-
-  // He calls the listening port and logs in; the way answers.
-  std::unique_ptr<ControllerPeer> CallAndLogIn(ControllerPeerScript script, int wayId) {
-    script.answerLogin = false;
-    auto peer = std::make_unique<ControllerPeer>(std::move(script));
-    EXPECT_TRUE(peer->Connect(ListeningPort()));
-    EXPECT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return Way(wayId).IsConnected(); }));
-    EXPECT_TRUE(peer->SendLogin());
-    EXPECT_TRUE(peer->WaitForCountOf(NCSUB_LOGIN_ACK, 1, kWaitMs));
-    EXPECT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return (Bits(wayId) & kWayLoggedIn) != 0; }));
-    return peer;
-  }
-
-  bool WaitForLine(int wayId, const std::string& line) {
-    return TestWay::WaitFor(kWaitMs, [&] { return Way(wayId).Printed(line); });
-  }
-
-  std::shared_ptr<ControllerHookCalls> calls_ = std::make_shared<ControllerHookCalls>();
-};
-
-ControllerPeerScript Tower(const std::string& callsign = "LFPG_TWR") {
-  ControllerPeerScript script;
-  script.callsign = callsign;
-  return script;
-}
 
 TEST_F(ControllerWayTest, AControllerWhoCallsIsAnsweredAndKeptInHisRecord) {
   StartWays(1);
@@ -407,7 +346,7 @@ TEST_F(ControllerWayTest, TheTestMessagePrintsAtMost128BytesOfItsData) {
   }
 }
 
-TEST_F(ControllerWayTest, ThePositionReportAndTheChangedItemsGoOutAsPosted) {
+TEST_F(ControllerWayTest, APostedPositionReportGoesOutAsGivenAndAnEmptyPostSendsTheOwnOne) {
   StartWays(1);
   auto peer = CallAndLogIn(Tower(), 0);
   AtcPositionReport report;
@@ -419,15 +358,39 @@ TEST_F(ControllerWayTest, ThePositionReportAndTheChangedItemsGoOutAsPosted) {
   report.onGround = 0;
   const AtcPositionReportBytes bytes = WriteAtcPositionReport(report);
   CBaseThread::PostData(nullptr, &Way(0), THRDMSG_NODE_PILOT, NCSUB_POSITION_REPORT, bytes.size(), bytes.data(), "TEST");
-  const std::array<std::uint8_t, 6> items = {1, 2, 3, 4, 5, 6};
-  CBaseThread::PostData(nullptr, &Way(0), THRDMSG_NODE_PILOT, NCSUB_PILOT_CHANGES, items.size(), items.data(), "TEST");
-  ASSERT_TRUE(peer->WaitForCountOf(NCSUB_PILOT_CHANGES, 1, kWaitMs));
+  ASSERT_TRUE(peer->WaitForCountOf(NCSUB_POSITION_REPORT, 1, kWaitMs));
   const auto sent = peer->LastRecord(NCSUB_POSITION_REPORT);
   ASSERT_TRUE(sent.has_value());
   EXPECT_TRUE(std::equal(sent->begin(), sent->end(), bytes.begin(), bytes.end()));
-  const auto changed = peer->LastRecord(NCSUB_PILOT_CHANGES);
-  ASSERT_TRUE(changed.has_value());
-  EXPECT_TRUE(std::equal(changed->begin(), changed->end(), items.begin(), items.end()));
+  // As the half-second duty posts it: no data, the own aircraft's report.
+  CBaseThread::Post(nullptr, &Way(0), THRDMSG_NODE_PILOT, NCSUB_POSITION_REPORT, 0, "TEST");
+  ASSERT_TRUE(peer->WaitForCountOf(NCSUB_POSITION_REPORT, 2, kWaitMs));
+  const auto own = peer->LastRecord(NCSUB_POSITION_REPORT);
+  ASSERT_TRUE(own.has_value());
+  ASSERT_EQ(own->size(), kAtcPositionReportSize);
+  const AtcPositionReport back = ReadAtcPositionReport(std::span<const std::uint8_t, kAtcPositionReportSize>(own->data(), kAtcPositionReportSize));
+  const OwnAircraftSnapshot snapshot = g_ownAircraft().Snapshot();
+  EXPECT_EQ(back.latitude, snapshot.flight.latitude);
+  EXPECT_EQ(back.longitude, snapshot.flight.longitude);
+  EXPECT_EQ(back.onGround, snapshot.working.onGround != 0 ? 1 : 0);
+}
+
+TEST_F(ControllerWayTest, TheChangedItemsOfAPostedMaskGoOutOneFrameEach) {
+  StartWays(1);
+  auto peer = CallAndLogIn(Tower(), 0);
+  // As the own-aircraft poll posts them: the mask in the third word, no data.
+  CBaseThread::Post(nullptr, &Way(0), THRDMSG_NODE_PILOT, NCSUB_PILOT_CHANGES,
+                    kSimInfoOnGround | kSimInfoTransponder, "TEST");
+  ASSERT_TRUE(peer->WaitForCountOf(NCSUB_PILOT_CHANGES, 2, kWaitMs));
+  const OwnAircraftReport own = ReportOwnAircraft(g_ownAircraft().Snapshot(), CurrentNearestAirport());
+  std::vector<std::vector<std::uint8_t>> bodies;
+  for (const Frame& frame : peer->Frames()) {
+    if (frame.header.type == NCSMSG_ATC && frame.header.subCode == NCSUB_PILOT_CHANGES) bodies.push_back(frame.body);
+  }
+  ASSERT_EQ(bodies.size(), 2u);
+  EXPECT_EQ(bodies[0], (std::vector<std::uint8_t>{1, static_cast<std::uint8_t>(own.onGround ? 1 : 0)}));
+  EXPECT_EQ(bodies[1], (std::vector<std::uint8_t>{3, static_cast<std::uint8_t>(own.transponderCode & 0xFF),
+                                                  static_cast<std::uint8_t>(own.transponderCode >> 8)}));
 }
 
 TEST_F(ControllerWayTest, HeLeavesByClosingHisPositionGoingOutOfRangeOrDropping) {
