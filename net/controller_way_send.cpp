@@ -69,7 +69,9 @@ FlightStrip EchoedStrip(const std::string& ownCallsign) {
   strip.callsign = ownCallsign;
   if (const std::optional<WayRecord> held = HeldFlightStrip()) {
     const WayControllerInfo& c = held->controller;
-    strip.kind = kStripInstructions;
+    // The echo tells what the pilot was told: instructions, or to resume his
+    // own navigation (never instructions he was not given).
+    strip.kind = c.stripKind == kStripInstructions ? kStripInstructions : 0;
     strip.controller = std::string(FieldText(c.stripController));
     strip.waypoint = std::string(FieldText(c.stripWaypoint));
     strip.heading = c.stripHeading;

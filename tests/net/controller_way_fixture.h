@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "base/klib_settings.h"
 #include "core/flight_plan.h"
 #include "net/controller_hooks.h"
 #include "net/controller_state.h"
@@ -47,6 +48,7 @@ class ControllerWayTest : public PilotWayTest {
     SetControllerHooks(std::move(hooks));
   }
   void TearDown() override {
+    Klib().traceMask.store(0);
     SetControllerHooks({});
     ResetControllerState();
     ResetCurrentFlightPlan();

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "base/byte_order.h"
+#include "base/klib_settings.h"
 #include "core/flight_plan.h"
 #include "core/nearest_airport.h"
 #include "core/own_aircraft_state.h"
@@ -164,7 +165,7 @@ TEST_F(ControllerWayTest, AStripPrintsItsInstructionsWithFlightLevelsFromTheTran
 }
 
 TEST_F(ControllerWayTest, AStripOfKindZeroPrintsOnlyTheResumeLineAndIsEchoedAsHeld) {
-  StartWays(1);
+  StartWays(2);
   auto peer = CallAndLogIn(Tower(), 0);
   FlightStrip strip;
   strip.callsign = "OWN001";
@@ -185,6 +186,58 @@ TEST_F(ControllerWayTest, AStripOfKindZeroPrintsOnlyTheResumeLineAndIsEchoedAsHe
   const FlightStrip back = ReadFlightStrip(std::span<const std::uint8_t, kFlightStripSize>(echoed->data(), kFlightStripSize));
   EXPECT_EQ(back.callsign, "OWN001");
   EXPECT_EQ(back.controller, "LFPG_TWR");
+  EXPECT_EQ(back.kind, 0) << "told to resume his own navigation, not given instructions";
+  // A controller who logs in afterwards hears of it too.
+  auto approach = CallAndLogIn(Tower("LFPG_APP"), 1);
+  ASSERT_TRUE(approach->WaitForCountOf(NCSUB_FLIGHT_STRIP, 1, kWaitMs));
+  const auto told = approach->LastRecord(NCSUB_FLIGHT_STRIP);
+  ASSERT_TRUE(told.has_value() && told->size() == kFlightStripSize);
+  EXPECT_EQ(ReadFlightStrip(std::span<const std::uint8_t, kFlightStripSize>(told->data(), kFlightStripSize)).kind, 0);
+}
+
+TEST_F(ControllerWayTest, AControllerWhoComesLaterIsSentTheHeldInstructions) {
+  StartWays(3);
+  auto tower = CallAndLogIn(Tower("LFPG_TWR"), 0);
+  FlightStrip strip;
+  strip.callsign = "OWN001";
+  strip.controller = "LFPG_TWR";
+  strip.waypoint = "RESMI";
+  strip.kind = kStripInstructions;
+  strip.heading = 90;
+  strip.altitudeFeet = 6'000;
+  strip.transponder = 4721;
+  ASSERT_TRUE(tower->SendStrip(strip));
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [] { return HoldsInstructionStrip(); }));
+  const auto instructions = [](const ControllerPeer& peer) {
+    const auto echoed = peer.LastRecord(NCSUB_FLIGHT_STRIP);
+    if (!echoed || echoed->size() != kFlightStripSize) return FlightStrip{};
+    return ReadFlightStrip(std::span<const std::uint8_t, kFlightStripSize>(echoed->data(), kFlightStripSize));
+  };
+
+  // He calls and logs in: the answer, the plan and the strip.
+  auto approach = CallAndLogIn(Tower("LFPG_APP"), 1);
+  ASSERT_TRUE(approach->WaitForCountOf(NCSUB_FLIGHT_STRIP, 1, kWaitMs));
+  EXPECT_EQ(instructions(*approach).controller, "LFPG_TWR");
+  EXPECT_EQ(instructions(*approach).waypoint, "RESMI");
+  EXPECT_EQ(instructions(*approach).kind, kStripInstructions);
+
+  // The client calls him: the login, the plan and the strip.
+  ControllerPeer centre(Tower("LFFF_CTR"));
+  const std::uint16_t port = centre.Listen();
+  ASSERT_NE(port, 0);
+  {
+    WayTableGuard guard;
+    ASSERT_EQ(AllocatePeerWay("LFFF_CTR"), 2);
+    PeerWayRecord(2)->peerKind = 'A';
+  }
+  Way(2).SetPeerKind('A');
+  ASSERT_EQ(Way(2).RunOnThread([&] { return Way(2).ConnectWay("127.0.0.1", port); }), 0);
+  ASSERT_TRUE(centre.WaitForCall(kWaitMs));
+  CBaseThread::Post(nullptr, &Way(2), THRDMSG_CONNECT, 0, 0, "TEST");
+  ASSERT_TRUE(centre.WaitForCountOf(NCSUB_FLIGHT_STRIP, 1, kWaitMs));
+  EXPECT_EQ(instructions(centre).controller, "LFPG_TWR");
+  EXPECT_EQ(instructions(centre).heading, 90);
+  EXPECT_EQ(instructions(centre).transponder, 4721);
 }
 
 TEST_F(ControllerWayTest, AControllerActsOnlyOnRecordsThatNameHimself) {
@@ -324,6 +377,60 @@ TEST_F(ControllerWayTest, RecordsBeforeTheLoginCloseTheLink) {
     TearDown();
     SetUp();
   }
+}
+
+TEST_F(ControllerWayTest, AnUnknownRecordIsNamedAndClosesTheLink) {
+  StartWays(1);
+  auto peer = CallAndLogIn(Tower(), 0);
+  const std::array<std::uint8_t, 4> body = {1, 2, 3, 4};
+  ASSERT_TRUE(peer->SendPlain(77, body));
+  EXPECT_TRUE(peer->WaitForClose(kWaitMs));
+  EXPECT_TRUE(TestWay::WaitFor(kWaitMs, [&] {
+    for (const std::string& line : Way(0).Lines()) {
+      if (line.find("Rx NCSMSG_ATC_XXX = 104 / 77") != std::string::npos) return true;
+    }
+    return false;
+  }));
+  // The heartbeat and the hand-off are served without such a line.
+  for (const std::string& line : Way(0).Lines()) {
+    EXPECT_EQ(line.find("= 104 / 52"), std::string::npos) << line;
+  }
+}
+
+TEST_F(ControllerWayTest, TheVerboseTraceNamesEveryFrame) {
+  Klib().traceMask.store(kControllerVerboseFlag);
+  StartWays(2);
+  auto peer = CallAndLogIn(Tower(), 0);
+  ASSERT_TRUE(peer->SendHeartbeat());
+  ASSERT_TRUE(peer->SendRate(4));
+  ASSERT_TRUE(peer->SendAtis("Information C"));
+  ASSERT_TRUE(WaitForLine(0, "Controller LFPG_TWR has set a new ATIS"));
+  CBaseThread::Post(nullptr, &Way(0), THRDMSG_NODE_PILOT, NCSUB_POSITION_REPORT, 0, "TEST");
+  CBaseThread::Post(nullptr, &Way(0), THRDMSG_FLIGHT_STRIP, 0, 0, "TEST");
+  ASSERT_TRUE(peer->WaitForCountOf(NCSUB_FLIGHT_STRIP, 1, kWaitMs));
+  // A second controller under the same callsign is not logged in.
+  ControllerPeer twin(Tower());
+  ASSERT_TRUE(twin.Connect(ListeningPort()));
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return Way(1).IsConnected(); }));
+  ASSERT_TRUE(twin.SendLogin());
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] {
+    for (const std::string& line : Way(1).Lines()) {
+      if (line.find("ATCLGI LFPG_TWR RetLog = 0, Cmd 0") != std::string::npos) return true;
+    }
+    return false;
+  }));
+  Way(0).Drain();
+  const char* named[] = {"ARx NCSUB_LOGIN", "Tx NCSUB_LOGIN_ACK", "Tx NCSUB_FLIGHT_PLAN", "Rx NCSMSG_ATC = ( 52 )",
+                         "ARx NCSUB_A2P_MSG_RATE", "Way 0 : (from LFPG_TWR) BitrateDivider = 4", "ARx NCSUB_ATIS",
+                         "Tx NCSUB_P2A_XXX = 70", "Tx NCSUB_FLIGHT_STRIP"};
+  const std::vector<std::string> lines = Way(0).Lines();
+  for (const char* part : named) {
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [&](const std::string& line) { return line.find(part) != std::string::npos; }))
+        << part;
+  }
+  EXPECT_EQ(twin.CountOf(NCSUB_LOGIN_ACK), 0u);
+  Klib().traceMask.store(0);
 }
 
 TEST_F(ControllerWayTest, TheTestMessagePrintsAtMost128BytesOfItsData) {
