@@ -528,6 +528,33 @@ TEST_F(ControllerWayTest, HeLeavesByClosingHisPositionGoingOutOfRangeOrDropping)
   }
 }
 
+TEST_F(ControllerWayTest, TheOpenTunnelIsAnsweredWithTheLoginAndHeartbeatsGoBothWays) {
+  StartWays(1);
+  ControllerPeer peer(Tower());
+  ASSERT_TRUE(peer.Connect(ListeningPort()));
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return Way(0).IsConnected(); }));
+  // Not logged in yet: no heartbeat goes out.
+  CBaseThread::Post(nullptr, &Way(0), THRDMSG_HEARTBEAT, 0, 0, "TEST");
+  ASSERT_TRUE(peer.SendStartTunnel());
+  ASSERT_TRUE(peer.WaitForCountOf(NCSUB_LOGIN, 1, kWaitMs));
+  const auto login = peer.LastRecord(NCSUB_LOGIN);
+  ASSERT_TRUE(login.has_value());
+  EXPECT_EQ(login->size(), kLoginRecordSize);
+  EXPECT_EQ(peer.CountOf(NCSUB_HEARTBEAT), 0u);
+
+  ASSERT_TRUE(peer.SendLoginAck());
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return (Bits(0) & kWayLoggedIn) != 0; }));
+  {
+    WayTableGuard guard;
+    PeerWayRecord(0)->controller.heartbeatCounter = 7;
+  }
+  ASSERT_TRUE(peer.SendHeartbeat());
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return RecordOf(0).controller.heartbeatCounter == 0; }));
+  CBaseThread::Post(nullptr, &Way(0), THRDMSG_HEARTBEAT, 0, 0, "TEST");
+  ASSERT_TRUE(peer.WaitForCountOf(NCSUB_HEARTBEAT, 1, kWaitMs));
+  EXPECT_TRUE(Way(0).IsConnected());
+}
+
 TEST_F(ControllerWayTest, TheClientLogsOutOfAController) {
   StartWays(1);
   auto peer = CallAndLogIn(Tower(), 0);
