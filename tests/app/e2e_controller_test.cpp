@@ -126,6 +126,8 @@ TEST_F(ControllerEndToEnd, AControllerLogsInInstructsAmendsAndLeavesAndHearsTheO
   EXPECT_TRUE(Shows("LFPG_TWR has set a new local weather for LFPG"));
   EXPECT_TRUE(Shows("*LFPG 101200Z 27010KT CAVOK 15/05 Q1015")) << "the banner marks a controller's weather";
   EXPECT_TRUE(Shows("Controller LFPG_TWR has closed his position."));
+  // His hand-off named a controller the client has no link with.
+  EXPECT_EQ(DumpUntil("has closed his position.").find("Hand-off to"), std::string::npos);
 
   // The form in use (the FAA form by default) shows the amended plan: it was
   // hidden, so the amendment shows it.
