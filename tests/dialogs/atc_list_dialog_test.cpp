@@ -230,6 +230,19 @@ TEST_F(AtcListTest, AResetAndARebuildWithoutControllersKeepUnicomAlone) {
   EXPECT_EQ(unicom.rating, 2u);
 }
 
+TEST_F(AtcListTest, UnicomIsAddedOnceAndAHeldStationOfThatNameLendsItsName) {
+  // A controller who calls himself unicom is held under that name after a rebuild.
+  PutController(0, "unicom", 3, 122, 800);
+  Command(kAtcListRebuildCommand);
+  ASSERT_EQ(list_->HeldCount(), 2u);
+  list_->AddUnicom();
+  list_->AddUnicom();
+  EXPECT_EQ(Lines().size(), 2u) << "no second UNICOM line";
+  EXPECT_EQ(list_->HeldCount(), 2u);
+  EXPECT_EQ(list_->HeldEntry(0).taken, 1u) << "the first of that name, without regard to case, is taken";
+  EXPECT_EQ(list_->HeldEntry(1).taken, 0u);
+}
+
 TEST_F(AtcListTest, ARebuildListsTheLinkedControllersAfterUnicom) {
   PutController(3, "LFPG_TWR", 4, 118, 250, 40);
   PutController(7, "LFPG_DEP", 5, 124, 350, 60);
