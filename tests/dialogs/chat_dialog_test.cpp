@@ -32,6 +32,7 @@
 #include "win/listbox_ctrl.h"
 #include "win/menu.h"
 #include "win/richedit.h"
+#include "win/sound.h"
 #include "win/window_pos.h"
 
 namespace {
@@ -348,6 +349,30 @@ TEST_F(ChatDialogTest, ReceivedTextsAreShownByTheRadios) {
     EXPECT_EQ(Printed(), (std::vector<TextRun>{{tag + "FAR9 : psst %n", Colour(24), CFE_BOLD}}));
   }
   EXPECT_EQ(Recipients().Items(), (std::vector<std::string>{"ON AIR", "FAR9"}));
+}
+
+TEST_F(ChatDialogTest, APrivateTextRingsTheBellWhenTheSetupAsks) {
+  CBaseThread thread(nullptr, "[TEST WAY]", 0);
+  const std::string savedFolder = g_appPaths().programFolder;
+  g_appPaths().programFolder = folder_.Path();
+  PrivateTextRecord record;
+  record.sender = "FAR9";
+  record.text = "ding";
+  for (const bool ring : {true, false}) {
+    SCOPED_TRACE(ring);
+    ClearPlayedSounds();
+    g_setupSettings.enableSoundOnPrivateMsg = ring ? 1 : 0;
+    ShowTextPrivate(thread, record);
+    const std::vector<PlayedSound> played = PlayedSounds();
+    ASSERT_EQ(played.size(), ring ? 1u : 0u);
+    if (ring) {
+      EXPECT_EQ(played[0].name, folder_.Path() + "/DING.WAV");
+      EXPECT_EQ(played[0].flags, static_cast<DWORD>(SND_ASYNC | SND_FILENAME | SND_NODEFAULT));
+    }
+  }
+  g_setupSettings.enableSoundOnPrivateMsg = setting_default::kEnableSoundOnPrivateMsg;
+  g_appPaths().programFolder = savedFolder;
+  ClearPlayedSounds();
 }
 
 TEST_F(ChatDialogTest, TheNightSwitchSetsTheTraceColoursAndClears) {
