@@ -33,6 +33,7 @@
 #include "win/menu.h"
 #include "win/richedit.h"
 #include "win/sound.h"
+#include "win/system_metrics.h"
 #include "win/window_pos.h"
 
 namespace {
@@ -478,6 +479,32 @@ TEST_F(ChatDialogTest, ASizedWindowLaysItsControlsOutAndKeepsItsPosition) {
   chat_->ShowWindow(SW_HIDE);
   MoveWindow(chat_->m_hWnd, 5, 5, 300, 200, TRUE);
   EXPECT_EQ(ReadWindowPosition("Chat")->left, 60);
+}
+
+TEST_F(ChatDialogTest, ASavedPositionIsAppliedOnlyWhenItLiesOnTheScreen) {
+  struct Case {
+    WindowPosition saved;
+    bool applied;
+  };
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  const Case cases[] = {
+      {{100, 120, 600, 420}, true},
+      {{width, 120, width + 400, 420}, false},
+      {{100, height, 600, height + 300}, false},
+      {{-500, -300, 0, 200}, false},
+      {{-500, -300, 200, 0}, false},
+      {{10000, 120, 600, 420}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.saved.left);
+    ASSERT_TRUE(WriteWindowPosition("Chat", c.saved));
+    CCchatDlg other;
+    ASSERT_TRUE(other.Create(kChatTemplate));
+    RECT r{};
+    GetWindowRect(other.m_hWnd, &r);
+    EXPECT_EQ(r == (RECT{c.saved.left, c.saved.top, c.saved.right, c.saved.bottom}), c.applied);
+  }
 }
 
 TEST_F(ChatDialogTest, AFrameDragKeepsTheSizeFromTheLeftAndTopAndTheSmallestWindowElsewhere) {
