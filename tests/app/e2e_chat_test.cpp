@@ -93,6 +93,18 @@ class ChatEndToEnd : public ::testing::Test {
     return false;
   }
 
+  // The same for a run that ends with `text`.
+  bool HasRunEnding(const std::vector<std::string>& runs, const char* colour, int effects, const std::string& text) {
+    const std::string head = std::string("run ") + colour + " " + std::to_string(effects) + " ";
+    for (const std::string& run : runs) {
+      if (run.rfind(head, 0) == 0 && run.size() >= head.size() + text.size() &&
+          run.compare(run.size() - text.size(), text.size(), text) == 0) {
+        return true;
+      }
+    }
+    return false;
+  }
+
   bool WaitForRun(const char* colour, int effects, const std::string& text) {
     return WaitFor(kWaitMs, [&] { return HasRun(Runs(), colour, effects, text); });
   }
@@ -148,7 +160,7 @@ TEST_F(ChatEndToEnd, APeersTextsAreShownByTheRadiosInTheirColoursAndTheChatsLine
   ASSERT_TRUE(peer.SendPrivateText("TEST01", "psst"));
   ASSERT_TRUE(WaitForRun("FA9D52", 1, "[private] DEMO02 : psst")) << Joined(Runs()) << client_->Stderr();
   const std::vector<std::string> runs = Runs();
-  EXPECT_TRUE(HasRun(runs, "FA9D52", 1, "DEMO02 ")) << Joined(runs);
+  EXPECT_TRUE(HasRunEnding(runs, "FA9D52", 1, "DEMO02 ")) << Joined(runs);
   EXPECT_TRUE(HasRun(runs, "8CA48C", 0, "on 122.80 Mhz : hello on the field")) << Joined(runs);
   EXPECT_TRUE(HasRun(runs, "3232FF", 1, "[ON GUARD] ")) << Joined(runs);
   EXPECT_TRUE(HasRun(runs, "3232FF", 0, "DEMO02 : mayday")) << Joined(runs);
