@@ -19,6 +19,7 @@
 #include "win/button_ctrl.h"
 #include "win/dialog_items.h"
 #include "win/dialog_template.h"
+#include "win/edit_ctrl.h"
 #include "win/file_dialog.h"
 #include "win/focus.h"
 #include "win/keys.h"
@@ -560,6 +561,28 @@ TEST_F(FlightPlanFormTest, KeysMoveTheFocusThroughTheTabStopsAndTheGroups) {
   EXPECT_TRUE(us->PreTranslateMessage(&submit));
   EXPECT_FALSE(us->IsWindowVisible()) << "ENTER in a one-line field submits the form";
   SetFocus(0);
+}
+
+TEST_F(FlightPlanFormTest, KeyCodesSelectAFieldSubmitAndCancel) {
+  auto icao = Make<IcaoForm>();
+  SetDlgItemTextA(icao->m_hWnd, id::kRoute, "DCT MTL");
+  auto* route = dynamic_cast<CEdit*>(icao->GetDlgItem(id::kRoute));
+  route->SetSel(-1, -1);
+  icao->SendMessage(WM_COMMAND, 0, id::kRoute);
+  int start = -1;
+  int end = -1;
+  route->GetSel(start, end);
+  EXPECT_EQ(start, 0);
+  EXPECT_EQ(end, 7) << "code 0 selects the whole field it names";
+
+  icao->ShowWindow(SW_SHOW);
+  icao->SendMessage(WM_COMMAND, 27, 0);
+  EXPECT_FALSE(icao->IsWindowVisible()) << "ESC cancels";
+  icao->ShowWindow(SW_SHOW);
+  FillValid(*icao);
+  icao->SendMessage(WM_COMMAND, 13, 0);
+  EXPECT_FALSE(icao->IsWindowVisible()) << "ENTER submits";
+  EXPECT_EQ(PlanText(CurrentFlightPlan().flightType), "I");
 }
 
 TEST_F(FlightPlanFormTest, FaaFieldsHandTheFocusOnOnceFull) {
