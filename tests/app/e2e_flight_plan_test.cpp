@@ -132,6 +132,10 @@ TEST_F(FlightPlanEndToEnd, APlanSavedToAFileLoadsBackIntoTheSameRecordAndGoesToT
   Ask("click 7055 7212");
   ASSERT_NE(DumpUntil("text=0p  0a\n").find("text=0p  0a\n"), std::string::npos) << client_->Stderr();
 
+  // The start-up plan has no flight rules: the menu's send command sends nothing.
+  Ask("command 7055 32790");
+  EXPECT_EQ(Joined(automation_.Request("runs 7057 7005")).find("sent."), std::string::npos);
+
   // The plan typed in: IFR, the list's fourth line (an A320), every field.
   Ask("command 7055 32788");
   ASSERT_NE(DumpUntil("window 7027 visible=1").find("window 7027 visible=1"), std::string::npos);
@@ -187,8 +191,8 @@ TEST_F(FlightPlanEndToEnd, APlanSavedToAFileLoadsBackIntoTheSameRecordAndGoesToT
   ASSERT_TRUE(WaitFor(kWaitMs, [&] { return FileBytes(second).size() == kFlightPlanRecordSize; }));
   EXPECT_EQ(FileBytes(second), saved);
 
-  // Nothing went to the node before the plan was loaded (the start-up plan has no flight rules);
-  // the menu's send command sends the loaded record as it is.
+  // Nothing went to the node before the plan was loaded, neither after the login nor by
+  // the menu; now the menu's send command sends the loaded record as it is.
   EXPECT_TRUE(PlanFrames().empty());
   Ask("command 7055 32790");
   ASSERT_TRUE(WaitFor(kWaitMs, [&] { return PlanFrames().size() == 1; })) << client_->Stderr();
