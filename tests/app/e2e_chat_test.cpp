@@ -152,6 +152,14 @@ TEST_F(ChatEndToEnd, APeersTextsAreShownByTheRadiosInTheirColoursAndTheChatsLine
   ASSERT_TRUE(peer.Connect(listeningPort_));
   ASSERT_TRUE(peer.SendLogin());
   ASSERT_TRUE(peer.WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << client_->Stderr();
+  // A second pilot nearby, who is never written to in private.
+  PilotPeerScript otherScript = script;
+  otherScript.callsign = "DEMO03";
+  otherScript.login = "demo3";
+  PilotPeer other(otherScript);
+  ASSERT_TRUE(other.Connect(listeningPort_));
+  ASSERT_TRUE(other.SendLogin());
+  ASSERT_TRUE(other.WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << client_->Stderr();
 
   // On air on the selected COM1, on an untuned frequency, on the guard frequency; then in private.
   ASSERT_TRUE(peer.SendTextOnAir("hello on the field", 122.8));
@@ -216,6 +224,13 @@ TEST_F(ChatEndToEnd, APeersTextsAreShownByTheRadiosInTheirColoursAndTheChatsLine
   EXPECT_EQ(onAir.text, "radio check");
   EXPECT_DOUBLE_EQ(onAir.frequencyMhz, 122.8);
   EXPECT_TRUE(WaitForRun("04F05C", 0, "122.80 Mhz : radio check")) << Joined(Runs());
+  // On air reaches every linked pilot; the private text reached only its recipient.
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] {
+    return !TextsOf(other, NCSMSG_TEXT_ON_AIR, &ReadTextOnAirRecord).empty();
+  })) << client_->Stderr();
+  EXPECT_EQ(TextsOf(other, NCSMSG_TEXT_ON_AIR, &ReadTextOnAirRecord).front().text, "radio check");
+  EXPECT_TRUE(TextsOf(other, NCSMSG_TEXT_PRIVATE, &ReadPrivateTextRecord).empty());
+  EXPECT_EQ(TextsOf(peer, NCSMSG_TEXT_PRIVATE, &ReadPrivateTextRecord).size(), 1u);
 
   // The transponder command goes to the plug-in as command 122 and echoes nothing;
   // a code above 7777 goes nowhere.
