@@ -1,0 +1,235 @@
+// The real program with voice: logged in to the stand-in node with a pilot
+// peer on its frequency, push-to-talk held through automation sends the
+// scripted microphone's tone to the node as voice blocks; voice blocks from
+// the node are decoded and played on the scripted speaker. Without a sound
+// device the voice system reports it and the client runs on.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/frame_codes.h"
+#include "support/child_process.h"
+#include "support/free_port.h"
+#include "testbed/automation_client.h"
+#include "testbed/node_server.h"
+#include "testbed/pilot_peer.h"
+#include "testbed/plugin_server.h"
+#include "testbed/web_page_server.h"
+#include "voice/amr_codec.h"
+#include "voice/script_audio_library.h"
+#include "voice/voice_tone.h"
+
+namespace {
+
+constexpr int kStartMs = 30'000;
+constexpr int kWaitMs = 20'000;
+
+bool WaitFor(int timeoutMs, const std::function<bool()>& done) {
+  for (int waited = 0; waited <= timeoutMs; waited += 20) {
+    if (done()) return true;
+    usleep(20'000);
+  }
+  return done();
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const auto& line : lines) all += line + "\n";
+  return all;
+}
+
+std::vector<std::int16_t> ReadSamples(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::vector<std::int16_t> samples(bytes.size() / 2);
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    const auto low = static_cast<std::uint8_t>(bytes[2 * i]);
+    const auto high = static_cast<std::uint8_t>(bytes[2 * i + 1]);
+    samples[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(low | (high << 8)));
+  }
+  return samples;
+}
+
+double MeanSquare(std::span<const std::int16_t> samples) {
+  double sum = 0.0;
+  for (const std::int16_t s : samples) sum += static_cast<double>(s) * s;
+  return samples.empty() ? 0.0 : sum / static_cast<double>(samples.size());
+}
+
+std::string NameAt(const std::vector<std::uint8_t>& body, std::size_t at) {
+  return std::string(reinterpret_cast<const char*>(body.data() + at), 16);
+}
+
+std::string Padded(const std::string& name) { return name + std::string(16 - name.size(), '\0'); }
+
+class VoiceEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(web_.Ok() && node_.Ok() && plugin_.Ok());
+    web_.SetLines(WebPageServer::HubListLines("203.0.113.7", "127.0.0.1:" + std::to_string(node_.Port())));
+    program_ = MakeXPlaneTreeWithData(tree_.Path());
+    std::ofstream ini(program_ + "/Tavelkor.ini", std::ios::binary);
+    ini << "[NETWORK.0]\r\nWebsite=localhost\r\nPagePath=/h.php\r\nPilotID=pilot7\r\nPilotPW=secret\r\n"
+           "[FLIGHT PLAN]\r\nCallSign=TEST01\r\n";
+    plugin_.SetGreeting(PluginServer::Greeting::OnHello);
+    plugin_.SetStreamInterval(50);
+  }
+
+  // audioFolder empty: the machine's own sound system.
+  void StartClient(const std::string& audioFolder) {
+    listeningPort_ = FreeLoopbackPort();
+    const std::string socketPath = tree_.Path() + "/automation.sock";
+    std::vector<std::string> environment{
+        "TK_AUTOMATION=" + socketPath, "TK_PORTMAP=55009=" + std::to_string(listeningPort_) + ",55007=" +
+                                           std::to_string(plugin_.Port()) + ",80=" + std::to_string(web_.Port())};
+    if (!audioFolder.empty()) environment.push_back(std::string(kAudioScriptVariable) + "=" + audioFolder);
+    client_ = std::make_unique<ChildProcess>(TK_BINARY, program_, environment);
+    ASSERT_TRUE(automation_.Connect(socketPath, kStartMs)) << client_->Stderr();
+  }
+
+  std::string DumpUntil(const std::function<bool(const std::string&)>& done, int timeoutMs = kWaitMs) {
+    std::string dump;
+    WaitFor(timeoutMs, [&] {
+      dump = Joined(automation_.Request("dump"));
+      return done(dump);
+    });
+    return dump;
+  }
+  std::string DumpUntil(const std::string& text, int timeoutMs = kWaitMs) {
+    return DumpUntil([&](const std::string& dump) { return dump.find(text) != std::string::npos; }, timeoutMs);
+  }
+
+  void Ask(const std::string& line) {
+    const auto answer = automation_.Request(line);
+    ASSERT_FALSE(answer.empty()) << line;
+    EXPECT_EQ(answer.back(), "ok") << line;
+  }
+
+  void LogIn() {
+    ASSERT_NE(DumpUntil("You have joined your session.").find("You have joined your session."), std::string::npos)
+        << client_->Stderr();
+    Ask("command 7055 33000");
+    Ask("click 7055 7212");
+    const std::string connected = "control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF\nimage 7096";
+    ASSERT_NE(DumpUntil(connected).find(connected), std::string::npos) << client_->Stderr();
+  }
+
+  std::vector<Frame> VoiceBlocks() const {
+    std::vector<Frame> blocks;
+    for (const Frame& frame : node_.Frames()) {
+      if (frame.header.type == kNcsMsgVoiceBlock) blocks.push_back(frame);
+    }
+    return blocks;
+  }
+
+  void Quit() {
+    Ask("quit");
+    EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
+  }
+
+  TempFolder tree_;
+  TempFolder audio_;
+  WebPageServer web_;
+  NodeServer node_;
+  PluginServer plugin_;
+  std::string program_;
+  std::uint16_t listeningPort_ = 0;
+  std::unique_ptr<ChildProcess> client_;
+  AutomationClient automation_;
+};
+
+TEST_F(VoiceEndToEnd, PushToTalkSendsTheToneToTheNodeAndVoiceFromTheNodeIsPlayed) {
+  StartClient(audio_.Path());
+  // Voice comes up on the scripted devices two seconds after the start-up.
+  const std::string devices = DumpUntil(kScriptSpeakerName);
+  EXPECT_NE(devices.find(std::string("Voice Input on ") + kScriptMicrophoneName), std::string::npos) << devices;
+  EXPECT_NE(devices.find(std::string("Voice Output on ") + kScriptSpeakerName), std::string::npos) << devices;
+  LogIn();
+
+  // A pilot listening on COM1 122.800 calls in; the own COM1 is 122.80 and selected.
+  PilotPeerScript script;
+  script.callsign = "DEMO02";
+  script.serverName = "NODE-1";
+  script.com1 = "122.800";
+  script.radioSelection = kPilotRadioCom1;
+  script.centreLatitude = 49.02;
+  script.centreLongitude = 2.6;
+  script.answerLogin = false;
+  PilotPeer peer(script);
+  ASSERT_TRUE(peer.Connect(listeningPort_));
+  ASSERT_TRUE(peer.SendLogin());
+  ASSERT_TRUE(peer.WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << client_->Stderr();
+  EXPECT_TRUE(VoiceBlocks().empty()) << "nothing is sent before push-to-talk";
+
+  // Left CTRL alone is no chord; with Left WIN it is.
+  Ask("key LCONTROL down");
+  Ask("key LWIN down");
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return VoiceBlocks().size() >= 10; })) << client_->Stderr();
+  Ask("key LWIN up");
+  Ask("key LCONTROL up");
+
+  AmrDecoder decoder;
+  double loudest = 0.0;
+  for (const Frame& block : VoiceBlocks()) {
+    const std::vector<std::uint8_t>& body = block.body;
+    EXPECT_EQ(block.header.subCode, 0);
+    ASSERT_EQ(body.size(), 78u) << "one recipient and a 21-byte frame";
+    EXPECT_EQ(body[0] | (body[1] << 8), 0);
+    EXPECT_EQ(body[2] | (body[3] << 8), 1) << "one recipient";
+    EXPECT_EQ(NameAt(body, 4), Padded("TEST01"));
+    EXPECT_EQ(body[20] | (body[21] << 8) | (body[22] << 16) | (body[23] << 24), 22);
+    EXPECT_EQ(NameAt(body, 24), Padded("DEMO02"));
+    EXPECT_EQ(NameAt(body, 40), Padded("NODE-1"));
+    EXPECT_EQ(body[56], 0x11);
+    EXPECT_EQ(body[57], (5 << 3) | 0x04) << "an MR795 frame";
+    VoiceSamples samples{};
+    ASSERT_TRUE(decoder.Decode(std::span<const std::uint8_t>(body).subspan(57), samples));
+    loudest = std::max(loudest, MeanSquare(samples));
+  }
+  EXPECT_GT(loudest, 1e6) << "the microphone's tone was sent";
+
+  // Voice blocks from the node are played.
+  AmrEncoder encoder;
+  constexpr std::size_t kFrames = 25;
+  for (std::size_t i = 0; i < kFrames; ++i) {
+    AmrFrame frame{};
+    const std::size_t length = encoder.Encode(ToneFrame(i), frame);
+    ASSERT_TRUE(node_.SendVoiceBlock(std::span<const std::uint8_t>(frame.data(), length)));
+  }
+  const std::string playback = audio_.Path() + "/" + kAudioScriptPlaybackFile;
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return ReadSamples(playback).size() >= (kFrames - 2) * 160; }))
+      << client_->Stderr();
+  EXPECT_GT(MeanSquare(ReadSamples(playback)), 1e6);
+
+  Quit();
+}
+
+// The machine's own sound system. Where it has no device, the voice system
+// prints the no-device lines and stays off; either way the client runs on.
+TEST_F(VoiceEndToEnd, WithoutASoundDeviceVoiceIsReportedOffAndTheClientRunsOn) {
+  StartClient("");
+  const std::string noDevice = "[OVS] An error occured while using the VoiceSystem stream";
+  const std::string dump = DumpUntil([&](const std::string& d) {
+    return d.find(noDevice) != std::string::npos || d.find("[PAU] ") != std::string::npos ||
+           d.find("To change Voice Device") != std::string::npos;
+  });
+  if (dump.find(noDevice) != std::string::npos) {
+    EXPECT_NE(dump.find("[OVS] Error number: -10000"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("[PAU] VoiceSystem Record callback init failed(-20000)"), std::string::npos) << dump;
+  } else {
+    ASSERT_NE(dump.find("Voice Input on "), std::string::npos) << "the machine lists sound devices\n" << dump;
+  }
+  LogIn();
+  ASSERT_TRUE(node_.WaitForFrames(1, kWaitMs));
+  Quit();
+}
+
+}  // namespace
