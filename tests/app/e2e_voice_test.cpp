@@ -169,7 +169,7 @@ TEST_F(VoiceEndToEnd, PushToTalkSendsTheToneToTheNodeAndVoiceFromTheNodeIsPlayed
   ASSERT_TRUE(peer.WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << client_->Stderr();
   EXPECT_TRUE(VoiceBlocks().empty()) << "nothing is sent before push-to-talk";
 
-  // Left CTRL alone is no chord; with Left WIN it is.
+  // The chord of "VoiceKeys" 0: Left CTRL and Left WIN.
   Ask("key LCONTROL down");
   Ask("key LWIN down");
   ASSERT_TRUE(WaitFor(kWaitMs, [&] { return VoiceBlocks().size() >= 10; })) << client_->Stderr();
