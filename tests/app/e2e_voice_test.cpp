@@ -173,8 +173,15 @@ TEST_F(VoiceEndToEnd, PushToTalkSendsTheToneToTheNodeAndVoiceFromTheNodeIsPlayed
   Ask("key LCONTROL down");
   Ask("key LWIN down");
   ASSERT_TRUE(WaitFor(kWaitMs, [&] { return VoiceBlocks().size() >= 10; })) << client_->Stderr();
+  // The main dialog's transmit lamp shows the sending, and goes off after it.
+  const std::string lampOn = "control 7055 7248 kind=picture visible=1 enabled=1 text=#7801\nimage 7800";
+  const std::string lampOff = "control 7055 7248 kind=picture visible=1 enabled=1 text=#7801\nimage 7801";
+  std::string dump = DumpUntil(lampOn);
+  EXPECT_NE(dump.find(lampOn), std::string::npos) << dump;
   Ask("key LWIN up");
   Ask("key LCONTROL up");
+  dump = DumpUntil(lampOff);
+  EXPECT_NE(dump.find(lampOff), std::string::npos) << dump;
 
   AmrDecoder decoder;
   double loudest = 0.0;
