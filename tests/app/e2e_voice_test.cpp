@@ -70,27 +70,31 @@ std::string NameAt(const std::vector<std::uint8_t>& body, std::size_t at) {
 
 std::string Padded(const std::string& name) { return name + std::string(16 - name.size(), '\0'); }
 
-class VoiceEndToEnd : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(web_.Ok() && node_.Ok() && plugin_.Ok());
+// One client in a demo tree of its own, with its own stand-ins.
+class ClientRig {
+ public:
+  explicit ClientRig(const std::string& callsign) {
+    ok_ = web_.Ok() && node_.Ok() && plugin_.Ok();
     web_.SetLines(WebPageServer::HubListLines("203.0.113.7", "127.0.0.1:" + std::to_string(node_.Port())));
     program_ = MakeXPlaneTreeWithData(tree_.Path());
     std::ofstream ini(program_ + "/Tavelkor.ini", std::ios::binary);
     ini << "[NETWORK.0]\r\nWebsite=localhost\r\nPagePath=/h.php\r\nPilotID=pilot7\r\nPilotPW=secret\r\n"
-           "[FLIGHT PLAN]\r\nCallSign=TEST01\r\n";
+           "[FLIGHT PLAN]\r\nCallSign="
+        << callsign << "\r\n";
     plugin_.SetGreeting(PluginServer::Greeting::OnHello);
     plugin_.SetStreamInterval(50);
   }
 
-  // audioFolder empty: the machine's own sound system.
-  void StartClient(const std::string& audioFolder) {
+  bool Ok() const { return ok_; }
+
+  // scripted false: the machine's own sound system.
+  void Start(bool scripted) {
     listeningPort_ = FreeLoopbackPort();
     const std::string socketPath = tree_.Path() + "/automation.sock";
     std::vector<std::string> environment{
         "TK_AUTOMATION=" + socketPath, "TK_PORTMAP=55009=" + std::to_string(listeningPort_) + ",55007=" +
                                            std::to_string(plugin_.Port()) + ",80=" + std::to_string(web_.Port())};
-    if (!audioFolder.empty()) environment.push_back(std::string(kAudioScriptVariable) + "=" + audioFolder);
+    if (scripted) environment.push_back(std::string(kAudioScriptVariable) + "=" + audio_.Path());
     client_ = std::make_unique<ChildProcess>(TK_BINARY, program_, environment);
     ASSERT_TRUE(automation_.Connect(socketPath, kStartMs)) << client_->Stderr();
   }
@@ -122,6 +126,13 @@ class VoiceEndToEnd : public ::testing::Test {
     ASSERT_NE(DumpUntil(connected).find(connected), std::string::npos) << client_->Stderr();
   }
 
+  // Waits until the scripted devices are in use.
+  void WaitForScriptedVoice() {
+    const std::string devices = DumpUntil(kScriptSpeakerName);
+    EXPECT_NE(devices.find(std::string("Voice Input on ") + kScriptMicrophoneName), std::string::npos) << devices;
+    EXPECT_NE(devices.find(std::string("Voice Output on ") + kScriptSpeakerName), std::string::npos) << devices;
+  }
+
   std::vector<Frame> VoiceBlocks() const {
     std::vector<Frame> blocks;
     for (const Frame& frame : node_.Frames()) {
@@ -130,31 +141,38 @@ class VoiceEndToEnd : public ::testing::Test {
     return blocks;
   }
 
+  std::vector<std::int16_t> Played() const { return ReadSamples(audio_.Path() + "/" + kAudioScriptPlaybackFile); }
+
+  void HoldPushToTalk(bool held) {
+    // The chord of "VoiceKeys" 0: Left CTRL and Left WIN.
+    Ask(std::string("key LCONTROL ") + (held ? "down" : "up"));
+    Ask(std::string("key LWIN ") + (held ? "down" : "up"));
+  }
+
   void Quit() {
     Ask("quit");
     EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
   }
 
+  std::string Stderr() const { return client_ != nullptr ? client_->Stderr() : std::string(); }
+  std::uint16_t ListeningPort() const { return listeningPort_; }
+  NodeServer& Node() { return node_; }
+
+ private:
   TempFolder tree_;
   TempFolder audio_;
   WebPageServer web_;
   NodeServer node_;
   PluginServer plugin_;
+  bool ok_ = false;
   std::string program_;
   std::uint16_t listeningPort_ = 0;
   std::unique_ptr<ChildProcess> client_;
   AutomationClient automation_;
 };
 
-TEST_F(VoiceEndToEnd, PushToTalkSendsTheToneToTheNodeAndVoiceFromTheNodeIsPlayed) {
-  StartClient(audio_.Path());
-  // Voice comes up on the scripted devices two seconds after the start-up.
-  const std::string devices = DumpUntil(kScriptSpeakerName);
-  EXPECT_NE(devices.find(std::string("Voice Input on ") + kScriptMicrophoneName), std::string::npos) << devices;
-  EXPECT_NE(devices.find(std::string("Voice Output on ") + kScriptSpeakerName), std::string::npos) << devices;
-  LogIn();
-
-  // A pilot listening on COM1 122.800 calls in; the own COM1 is 122.80 and selected.
+// A pilot listening on COM1 122.800 (the scripted flight's COM1 is 122.80, selected).
+PilotPeerScript ListeningPilot() {
   PilotPeerScript script;
   script.callsign = "DEMO02";
   script.serverName = "NODE-1";
@@ -163,29 +181,42 @@ TEST_F(VoiceEndToEnd, PushToTalkSendsTheToneToTheNodeAndVoiceFromTheNodeIsPlayed
   script.centreLatitude = 49.02;
   script.centreLongitude = 2.6;
   script.answerLogin = false;
-  PilotPeer peer(script);
-  ASSERT_TRUE(peer.Connect(listeningPort_));
-  ASSERT_TRUE(peer.SendLogin());
-  ASSERT_TRUE(peer.WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << client_->Stderr();
-  EXPECT_TRUE(VoiceBlocks().empty()) << "nothing is sent before push-to-talk";
+  return script;
+}
 
-  // The chord of "VoiceKeys" 0: Left CTRL and Left WIN.
-  Ask("key LCONTROL down");
-  Ask("key LWIN down");
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return VoiceBlocks().size() >= 10; })) << client_->Stderr();
+class VoiceEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(a_.Ok()); }
+  ClientRig a_{"TEST01"};
+};
+
+TEST_F(VoiceEndToEnd, PushToTalkSendsTheToneToTheNodeAndVoiceFromTheNodeIsPlayed) {
+  a_.Start(true);
+  // Voice comes up on the scripted devices two seconds after the start-up.
+  a_.WaitForScriptedVoice();
+  a_.LogIn();
+
+  // A pilot on the own frequency calls in.
+  PilotPeer peer(ListeningPilot());
+  ASSERT_TRUE(peer.Connect(a_.ListeningPort()));
+  ASSERT_TRUE(peer.SendLogin());
+  ASSERT_TRUE(peer.WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << a_.Stderr();
+  EXPECT_TRUE(a_.VoiceBlocks().empty()) << "nothing is sent before push-to-talk";
+
+  a_.HoldPushToTalk(true);
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return a_.VoiceBlocks().size() >= 10; })) << a_.Stderr();
   // The main dialog's transmit lamp shows the sending, and goes off after it.
   const std::string lampOn = "control 7055 7248 kind=picture visible=1 enabled=1 text=#7801\nimage 7800";
   const std::string lampOff = "control 7055 7248 kind=picture visible=1 enabled=1 text=#7801\nimage 7801";
-  std::string dump = DumpUntil(lampOn);
+  std::string dump = a_.DumpUntil(lampOn);
   EXPECT_NE(dump.find(lampOn), std::string::npos) << dump;
-  Ask("key LWIN up");
-  Ask("key LCONTROL up");
-  dump = DumpUntil(lampOff);
+  a_.HoldPushToTalk(false);
+  dump = a_.DumpUntil(lampOff);
   EXPECT_NE(dump.find(lampOff), std::string::npos) << dump;
 
   AmrDecoder decoder;
   double loudest = 0.0;
-  for (const Frame& block : VoiceBlocks()) {
+  for (const Frame& block : a_.VoiceBlocks()) {
     const std::vector<std::uint8_t>& body = block.body;
     EXPECT_EQ(block.header.subCode, 0);
     ASSERT_EQ(body.size(), 78u) << "one recipient and a 21-byte frame";
@@ -209,22 +240,20 @@ TEST_F(VoiceEndToEnd, PushToTalkSendsTheToneToTheNodeAndVoiceFromTheNodeIsPlayed
   for (std::size_t i = 0; i < kFrames; ++i) {
     AmrFrame frame{};
     const std::size_t length = encoder.Encode(ToneFrame(i), frame);
-    ASSERT_TRUE(node_.SendVoiceBlock(std::span<const std::uint8_t>(frame.data(), length)));
+    ASSERT_TRUE(a_.Node().SendVoiceBlock(std::span<const std::uint8_t>(frame.data(), length)));
   }
-  const std::string playback = audio_.Path() + "/" + kAudioScriptPlaybackFile;
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return ReadSamples(playback).size() >= (kFrames - 2) * 160; }))
-      << client_->Stderr();
-  EXPECT_GT(MeanSquare(ReadSamples(playback)), 1e6);
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return a_.Played().size() >= (kFrames - 2) * 160; })) << a_.Stderr();
+  EXPECT_GT(MeanSquare(a_.Played()), 1e6);
 
-  Quit();
+  a_.Quit();
 }
 
 // The machine's own sound system. Where it has no device, the voice system
 // prints the no-device lines and stays off; either way the client runs on.
 TEST_F(VoiceEndToEnd, WithoutASoundDeviceVoiceIsReportedOffAndTheClientRunsOn) {
-  StartClient("");
+  a_.Start(false);
   const std::string noDevice = "[OVS] An error occured while using the VoiceSystem stream";
-  const std::string dump = DumpUntil([&](const std::string& d) {
+  const std::string dump = a_.DumpUntil([&](const std::string& d) {
     return d.find(noDevice) != std::string::npos || d.find("[PAU] ") != std::string::npos ||
            d.find("To change Voice Device") != std::string::npos;
   });
@@ -234,9 +263,51 @@ TEST_F(VoiceEndToEnd, WithoutASoundDeviceVoiceIsReportedOffAndTheClientRunsOn) {
   } else {
     ASSERT_NE(dump.find("Voice Input on "), std::string::npos) << "the machine lists sound devices\n" << dump;
   }
-  LogIn();
-  ASSERT_TRUE(node_.WaitForFrames(1, kWaitMs));
-  Quit();
+  a_.LogIn();
+  ASSERT_TRUE(a_.Node().WaitForFrames(1, kWaitMs));
+  a_.Quit();
+}
+
+// What one client says reaches another: the test relays as the node does,
+// taking the first four bytes and the recipient list off each voice packet.
+TEST_F(VoiceEndToEnd, VoiceFromOneClientIsDecodedAndPlayedOnAnother) {
+  ClientRig b("TEST02");
+  ASSERT_TRUE(b.Ok());
+  a_.Start(true);
+  b.Start(true);
+  a_.WaitForScriptedVoice();
+  b.WaitForScriptedVoice();
+  a_.LogIn();
+  b.LogIn();
+  PilotPeer peer(ListeningPilot());
+  ASSERT_TRUE(peer.Connect(a_.ListeningPort()));
+  ASSERT_TRUE(peer.SendLogin());
+  ASSERT_TRUE(peer.WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << a_.Stderr();
+
+  a_.HoldPushToTalk(true);
+  constexpr std::size_t kBlocks = 25;
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return a_.VoiceBlocks().size() >= kBlocks; })) << a_.Stderr();
+  a_.HoldPushToTalk(false);
+  EXPECT_TRUE(b.Played().empty()) << "nothing played before the relay";
+
+  const std::vector<Frame> blocks = a_.VoiceBlocks();
+  for (std::size_t i = 0; i < kBlocks; ++i) {
+    const std::vector<std::uint8_t>& packet = blocks[i].body;
+    ASSERT_GE(packet.size(), 25u);
+    const std::size_t count = packet[2] | (packet[3] << 8);
+    ASSERT_EQ(packet.size(), 25u + 32u * count + 21u);
+    // The sender and length (20 bytes), then the marker and the frame.
+    std::vector<std::uint8_t> relayed(packet.begin() + 4, packet.begin() + 24);
+    relayed.insert(relayed.end(), packet.begin() + 24 + static_cast<std::ptrdiff_t>(32 * count), packet.end());
+    ASSERT_EQ(relayed.size(), 42u);
+    ASSERT_TRUE(b.Node().SendFrame(NCSMSG_BLOCK, 0, relayed));
+  }
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return b.Played().size() >= (kBlocks - 2) * 160; })) << b.Stderr();
+  EXPECT_GT(MeanSquare(b.Played()), 1e6) << "the other client hears the tone";
+  EXPECT_TRUE(a_.Played().empty()) << "the speaker does not hear himself";
+
+  b.Quit();
+  a_.Quit();
 }
 
 }  // namespace
