@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -73,14 +74,16 @@ std::string Padded(const std::string& name) { return name + std::string(16 - nam
 // One client in a demo tree of its own, with its own stand-ins.
 class ClientRig {
  public:
-  explicit ClientRig(const std::string& callsign) {
+  // extraIni: more lines for the client's settings file.
+  explicit ClientRig(const std::string& callsign, const std::string& extraIni = "") {
     ok_ = web_.Ok() && node_.Ok() && plugin_.Ok();
     web_.SetLines(WebPageServer::HubListLines("203.0.113.7", "127.0.0.1:" + std::to_string(node_.Port())));
     program_ = MakeXPlaneTreeWithData(tree_.Path());
     std::ofstream ini(program_ + "/Tavelkor.ini", std::ios::binary);
     ini << "[NETWORK.0]\r\nWebsite=localhost\r\nPagePath=/h.php\r\nPilotID=pilot7\r\nPilotPW=secret\r\n"
            "[FLIGHT PLAN]\r\nCallSign="
-        << callsign << "\r\n";
+        << callsign << "\r\n"
+        << extraIni;
     plugin_.SetGreeting(PluginServer::Greeting::OnHello);
     plugin_.SetStreamInterval(50);
   }
@@ -88,13 +91,14 @@ class ClientRig {
   bool Ok() const { return ok_; }
 
   // scripted false: the machine's own sound system.
-  void Start(bool scripted) {
+  void Start(bool scripted, const std::vector<std::string>& extraEnvironment = {}) {
     listeningPort_ = FreeLoopbackPort();
     const std::string socketPath = tree_.Path() + "/automation.sock";
     std::vector<std::string> environment{
         "TK_AUTOMATION=" + socketPath, "TK_PORTMAP=55009=" + std::to_string(listeningPort_) + ",55007=" +
                                            std::to_string(plugin_.Port()) + ",80=" + std::to_string(web_.Port())};
     if (scripted) environment.push_back(std::string(kAudioScriptVariable) + "=" + audio_.Path());
+    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
     client_ = std::make_unique<ChildProcess>(TK_BINARY, program_, environment);
     ASSERT_TRUE(automation_.Connect(socketPath, kStartMs)) << client_->Stderr();
   }
@@ -157,6 +161,7 @@ class ClientRig {
   std::string Stderr() const { return client_ != nullptr ? client_->Stderr() : std::string(); }
   std::uint16_t ListeningPort() const { return listeningPort_; }
   NodeServer& Node() { return node_; }
+  const std::string& Folder() const { return tree_.Path(); }
 
  private:
   TempFolder tree_;
@@ -266,6 +271,41 @@ TEST_F(VoiceEndToEnd, WithoutASoundDeviceVoiceIsReportedOffAndTheClientRunsOn) {
   a_.LogIn();
   ASSERT_TRUE(a_.Node().WaitForFrames(1, kWaitMs));
   a_.Quit();
+}
+
+// One js_event as the kernel writes it (time, value, type, number), little-endian.
+void AppendJoystickButton(const std::string& device, std::uint8_t button, bool pressed, bool initial = false) {
+  const std::uint8_t type = static_cast<std::uint8_t>(0x01 | (initial ? 0x80 : 0x00));
+  const std::array<char, 8> event{0, 0, 0, 0, static_cast<char>(pressed ? 1 : 0), 0, static_cast<char>(type),
+                                  static_cast<char>(button)};
+  std::ofstream out(device, std::ios::binary | std::ios::app);
+  out.write(event.data(), static_cast<std::streamsize>(event.size()));
+}
+
+// The joystick button of "VoiceJoystickButton" on the joystick of
+// "VoiceJoystickNumber" is push-to-talk as well.
+TEST(VoiceJoystickEndToEnd, TheMaskedButtonOfTheChosenJoystickSends) {
+  ClientRig rig("TEST01", "[SETUP]\r\nVoiceJoystickButton=2\r\nVoiceJoystickNumber=1\r\n");
+  ASSERT_TRUE(rig.Ok());
+  const std::string prefix = rig.Folder() + "/js";
+  // Joystick 1 is the first device; its buttons start released.
+  AppendJoystickButton(prefix + "0", 0, false, true);
+  AppendJoystickButton(prefix + "0", 1, false, true);
+  rig.Start(true, {"TK_JOYSTICK_PREFIX=" + prefix});
+  rig.WaitForScriptedVoice();
+  rig.LogIn();
+  PilotPeer peer(ListeningPilot());
+  ASSERT_TRUE(peer.Connect(rig.ListeningPort()));
+  ASSERT_TRUE(peer.SendLogin());
+  ASSERT_TRUE(peer.WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << rig.Stderr();
+
+  AppendJoystickButton(prefix + "0", 1, true);  // button 2, in the mask 2
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return rig.VoiceBlocks().size() >= 10; })) << rig.Stderr();
+  AppendJoystickButton(prefix + "0", 1, false);
+  const std::string lampOff = "control 7055 7248 kind=picture visible=1 enabled=1 text=#7801\nimage 7801";
+  const std::string dump = rig.DumpUntil(lampOff);
+  EXPECT_NE(dump.find(lampOff), std::string::npos) << dump;
+  rig.Quit();
 }
 
 // What one client says reaches another: the test relays as the node does,
