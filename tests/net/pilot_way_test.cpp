@@ -290,6 +290,11 @@ TEST_F(PilotWayTest, RadiosVisibilityProbesAndHeartbeatsOfAnAdmittedPilot) {
   EXPECT_STREQ(record.frequencyB.data(), "123.45");
   EXPECT_EQ(hooks_->Count("invisible 0"), 1);
   EXPECT_EQ(hooks_->Count("visible 0"), 1);
+  // Both radios: one flag of its own, which listens on either frequency.
+  ASSERT_TRUE(peer->SendRadios("121.5", "123.45", kPilotRadioBoth));
+  ASSERT_TRUE(peer->SendLatencyRequest());
+  ASSERT_TRUE(peer->WaitForCountOf(NCSUB_LATENCY_ECHO, 2, kWaitMs));
+  EXPECT_EQ(RecordOf(0).voiceFlags & kWayVoiceRadioBits, kWayVoiceBothComs);
 
   CBaseThread::Post(nullptr, &Way(0), THRDMSG_HEARTBEAT, 0, 0, "TEST");
   EXPECT_TRUE(peer->WaitForCountOf(NCSUB_HEARTBEAT, 1, kWaitMs));
