@@ -12,6 +12,7 @@
 #include "core/settings.h"
 #include "core/text_fields.h"
 #include "model_test_support.h"
+#include "net/own_aircraft_report.h"
 #include "sim/own_aircraft_link.h"
 #include "sim/own_type_match.h"
 #include "sim/plugin_link_records.h"
@@ -172,6 +173,10 @@ TEST_F(OwnTypeMatchTest, AChosenRowGivesItsTypeAndTheEngineKindFollowsItsClassCo
     EXPECT_EQ(FieldText(own.classCode), c.classCode);
     EXPECT_EQ(own.engineKind, c.engineKind) << c.type;
     EXPECT_EQ(IdentityType(own), c.type);
+    // The network is told the codes of that row.
+    const OwnAircraftReport report = ReportOwnAircraft(g_ownAircraft().Snapshot(), NearestAirport{});
+    EXPECT_EQ(report.classCode, c.classCode);
+    EXPECT_EQ(report.icaoType, c.type);
   }
   EXPECT_EQ(FieldText(Own().fifthColumn), "M");
   // A row outside the table changes no type.
