@@ -91,19 +91,26 @@ void MatchOwnTitleToIcao(int typeIndex, const LocalModelTables& models) {
   if (found.type[0] != '\0') model.icaoType = found.type;
   model.parameterWord = found.military;
 
-  if (typeIndex < 0) {
+  const AircraftTypeDb& types = g_aircraftTypeDb();
+  const auto validRow = [&types](int row) { return row >= 0 && row < types.count && types.Allocated(); };
+  // A row that is not in the table is looked up as if none had been chosen.
+  if (!validRow(typeIndex)) {
     const std::string_view type = FieldText(model.icaoType);
     const std::string key(type.substr(0, std::min(type.size(), kLookupTypeChars)));
     typeIndex = FindAircraftTypeIndex(key.c_str());
   }
-  const AircraftTypeDb& types = g_aircraftTypeDb();
-  if (typeIndex >= 0 && typeIndex < types.count && types.Allocated()) {
+  if (validRow(typeIndex)) {
     const AircraftTypeRecord& record = types.records[typeIndex];
     model.typeIndex = typeIndex;
     CopyField(model.icaoType, FieldText(record.icaoType));
     CopyField(model.classCode, FieldText(record.classCode));
     CopyField(model.fifthColumn, FieldText(record.fifth));
     model.engineKind = EngineKind(FieldText(model.classCode), model.engineKind);
+  } else {
+    // A type the table does not know: no row and no class data, rather than the last aircraft's.
+    model.typeIndex = kNoChosenTypeIndex;
+    model.classCode.fill('\0');
+    model.fifthColumn.fill('\0');
   }
 
   {

@@ -179,10 +179,23 @@ TEST_F(OwnTypeMatchTest, AChosenRowGivesItsTypeAndTheEngineKindFollowsItsClassCo
     EXPECT_EQ(report.icaoType, c.type);
   }
   EXPECT_EQ(FieldText(Own().fifthColumn), "M");
-  // A row outside the table changes no type.
+  // A row outside the table: the installed model's type stands, with its own row.
   MatchTitleToIcao(99);
-  EXPECT_EQ(Own().typeIndex, kB737Row);
-  EXPECT_EQ(FieldText(Own().icaoType), "B738") << "the installed model's type, as no row replaced it";
+  EXPECT_EQ(Own().typeIndex, kB738Row);
+  EXPECT_EQ(FieldText(Own().icaoType), "B738");
+}
+
+TEST_F(OwnTypeMatchTest, ATypeTheTableDoesNotKnowKeepsNoClassDataOfTheLastAircraft) {
+  LocalModelRecord unknown = Model("Pack\\Zeppelin\\nt.acf", "SHIP");
+  SetModels({Model("Heavy Metal\\B738\\B738.acf", "B738", 10'000, "L2J", "M"), unknown});
+  Load("Heavy Metal\\B738\\B738.acf");
+  Load("Pack\\Zeppelin\\nt.acf");
+  const OwnModel own = Own();
+  EXPECT_EQ(FieldText(own.icaoType), "SHIP");
+  EXPECT_EQ(own.typeIndex, kNoChosenTypeIndex);
+  EXPECT_EQ(FieldText(own.classCode), "");
+  EXPECT_EQ(FieldText(own.fifthColumn), "");
+  EXPECT_EQ(own.engineKind, kOwnEngineJet) << "the engine kind there was";
 }
 
 TEST_F(OwnTypeMatchTest, AnEmptyTitleAsksForAReloadAndKeepsTheType) {
