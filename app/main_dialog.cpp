@@ -40,6 +40,8 @@
 #include "sim/plugin_link.h"
 #include "sim/session_command.h"
 #include "voice/voice_system.h"
+#include "net/controller_broadcasts.h"
+#include "net/controller_state.h"
 #include "net/listener.h"
 #include "net/multiplayer_session.h"
 #include "net/node_connect.h"
@@ -450,6 +452,8 @@ void CFSClientDlg::RunBellAndInactivity() {
 
 void CFSClientDlg::HalfSecondTick() {
   if (const std::uint16_t c = g_dashBlinkCountdown.load(); c != 0) g_dashBlinkCountdown = c - 1;
+  // The controllers hear of the own aircraft once the start-up has settled.
+  if (tickCounter_ >= kControllerReportsFromTick && g_networkState.load() != 0) PostControllerPositionReports();
 }
 
 void CFSClientDlg::TenthTick() {
@@ -771,6 +775,8 @@ void CFSClientDlg::ProcessDelayedEvents() {
   CCircBuf::Leave();
   for (MSG& msg : events) PreTranslateMessage(&msg);
   draining_ = false;
+  // A strip from one controller is echoed to every controller in contact.
+  if (TakeFlightStripArrived()) ForwardFlightStripToControllers();
 }
 
 void PostDelayedEvent(std::uint32_t code) {

@@ -23,6 +23,8 @@ constexpr UINT_PTR kTimerOneSecond = 555;
 constexpr UINT_PTR kTimerHalfSecond = 556;
 constexpr UINT_PTR kTimerTenth = 557;
 constexpr UINT_PTR kTimerFast = 558;
+// The half-second duty reports the own position to controllers from this one-second tick on.
+constexpr std::uint32_t kControllerReportsFromTick = 26;
 constexpr std::uint32_t kDelayedEventRingSize = 0x177000;
 constexpr std::uint8_t kDelayedEventTag = 'd';
 constexpr std::uint32_t kDelayedEventRecordSize = 28;
