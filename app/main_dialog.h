@@ -12,6 +12,7 @@
 #include "win/dialog.h"
 #include "win/gdi_handles.h"
 
+class CAtcListDlg;
 class CCchatDlg;
 class CPilotsInfoDlg;
 class CFlightPlanICAO;
@@ -130,6 +131,7 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   ByteRing delayedRing_;
   std::unique_ptr<CCchatDlg> chat_;
   std::unique_ptr<CPilotsInfoDlg> callsignDialog_;
+  std::unique_ptr<CAtcListDlg> atcList_;
   std::unique_ptr<CFlightPlanUS> flightPlanUs_;
   std::unique_ptr<CFlightPlanICAO> flightPlanIcao_;
 };
