@@ -191,7 +191,12 @@ std::int32_t CBaseThread::Push(std::uint32_t id, std::uint32_t param, std::uint3
   PutU32(header.data() + 12, word3);
   RingWriteNoWait(queue_, header.data(), kEntryHeader);
   if (payloadLength != 0) RingWriteNoWait(queue_, payload, payloadLength);
-  wake_.Signal();
+  // One wake per batch of posts: while an earlier post's signal is still
+  // unread, the waiter has yet to drain the queue and will find this one too.
+  if (!queueSignalled_) {
+    queueSignalled_ = true;
+    wake_.Signal();
+  }
   return 1;
 }
 
@@ -272,7 +277,7 @@ DWORD CBaseThread::PopMessage(DMessage& out) {
     pendingPayload_ = 0;
   }
   if (RingUsed(queue_) < kEntryHeader) {
-    wake_.Clear();
+    ClearQueueWakeLocked();
     queueRoom_.notify_all();
     return 0;
   }
@@ -282,7 +287,7 @@ DWORD CBaseThread::PopMessage(DMessage& out) {
   out.id = GetU32(header.data() + 4);
   out.param = GetU32(header.data() + 8);
   out.word3 = GetU32(header.data() + 12);
-  if (RingUsed(queue_) == 0) wake_.Clear();
+  if (RingUsed(queue_) == 0) ClearQueueWakeLocked();
   queueRoom_.notify_all();
   return 1;
 }
@@ -296,6 +301,11 @@ DWORD CBaseThread::PopData(void* destination, std::uint32_t n) {
   pendingPayload_ -= n;
   queueRoom_.notify_all();
   return 1;
+}
+
+void CBaseThread::ClearQueueWakeLocked() {
+  queueSignalled_ = false;
+  wake_.Clear();
 }
 
 bool CBaseThread::MessageWaitingLocked() const { return RingUsed(queue_) >= kEntryHeader + pendingPayload_; }
@@ -317,7 +327,7 @@ void CBaseThread::WaitWhilePaused() {
     {
       std::lock_guard lock(queueLock_);
       if (MessageWaitingLocked()) return;
-      wake_.Clear();
+      ClearQueueWakeLocked();
     }
     if (!NotStarted() || StopRequested() || Klib().Exiting() || PausedWaitOver()) return;
     wake_.Wait(-1);

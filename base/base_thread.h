@@ -149,6 +149,8 @@ class CBaseThread {
   // A paused body waits for a message, a resume, a stop or its own reason.
   void WaitWhilePaused();
   bool MessageWaitingLocked() const;
+  // Under the queue lock, before the waiter looks at the queue: the next post signals again.
+  void ClearQueueWakeLocked();
   void Register();
   void Unregister();
   // What an empty format means: clear the output.
@@ -181,6 +183,9 @@ class CBaseThread {
   ByteRing queue_;
   std::unique_ptr<std::uint8_t[]> queueStorage_;
   std::uint32_t pendingPayload_ = 0;
+  // Under the queue lock: a post has signalled the wake event and the waiter
+  // has not cleared it since, so the next post need not write it again.
+  bool queueSignalled_ = false;
   WakeEvent wake_;
 
   std::mutex traceBufferLock_;

@@ -762,6 +762,9 @@ DWORD COrvSok::ProcessMessage(const DMessage& message) {
     case THRDMSG_SIMPILOT:
       HandleSimPilotMessage(message);
       return 1;
+    case THRDMSG_SIMPILOT_ROUND:
+      HandleSimPilotRound(message);
+      return 1;
     case THRDMSG_WEBTASK:
       RunWebTask(message);
       return 0;

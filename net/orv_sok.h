@@ -342,6 +342,10 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   void ConnectTunnelled(const DMessage& message);
   void TakePeerKind(char kind);
   void SendSimPacket(const DMessage& message);
+  // THRDMSG_SIMPILOT_ROUND: each record as its THRDMSG_SIMPILOT message would send it.
+  void HandleSimPilotRound(const DMessage& message);
+  void SendSimPacketToPilot(std::uint32_t subCode, std::uint32_t length);
+  void TraceOversizedSimPacket(std::uint32_t length);
   // ---- The pilot link's pieces ----
   bool PilotVerbose() const;
   void PilotLogoutAndClose();

@@ -4,6 +4,7 @@
 // on the way's own thread.
 #include <algorithm>
 
+#include "base/byte_order.h"
 #include "base/klib_settings.h"
 #include "core/text_fields.h"
 #include "net/frame_codes.h"
@@ -106,15 +107,46 @@ void COrvSok::SendSimPacket(const DMessage& message) {
   // The third word is only a claim; the queue knows what really follows.
   const std::uint32_t length = std::min(message.word3, PendingPayload());
   if (length > simPacket_.size()) {
-    SetTraceColour(Klib().Colour(kColourError));
-    TraceLine("\t%s %s SIMPP_SEND_PACKET EXCEED = %d / %d", LogTag(), Name(), static_cast<int>(length),
-              static_cast<int>(simPacket_.size()));
-    SetTraceColour(Klib().Colour(kColourNormal));
+    TraceOversizedSimPacket(length);
     return;  // the loop drops the payload
   }
   PopData(simPacket_.data(), length);
+  SendSimPacketToPilot(message.param, length);
+}
+
+void COrvSok::TraceOversizedSimPacket(std::uint32_t length) {
+  SetTraceColour(Klib().Colour(kColourError));
+  TraceLine("\t%s %s SIMPP_SEND_PACKET EXCEED = %d / %d", LogTag(), Name(), static_cast<int>(length),
+            static_cast<int>(simPacket_.size()));
+  SetTraceColour(Klib().Colour(kColourNormal));
+}
+
+void COrvSok::SendSimPacketToPilot(std::uint32_t subCode, std::uint32_t length) {
   // Only a peer who has added us to his session hears of us.
   if (!IsConnected() || !pilot_.peerAdded) return;
-  SendToPilot(message.param == kSimPilotSendFsPacket ? NCSUB_FS_PACKET : NCSUB_FSX_PACKET, 0,
+  SendToPilot(subCode == kSimPilotSendFsPacket ? NCSUB_FS_PACKET : NCSUB_FSX_PACKET, 0,
               std::span<const std::uint8_t>(simPacket_.data(), length));
+}
+
+void COrvSok::HandleSimPilotRound(const DMessage&) {
+  if (PeerKind() != 'P') return;  // the loop drops the payload
+  for (;;) {
+    std::array<std::uint8_t, 8> entry{};
+    if (PendingPayload() < entry.size() || PopData(entry.data(), entry.size()) == 0) return;
+    const std::uint32_t subCode = GetU32(entry.data());
+    const std::uint32_t length = GetU32(entry.data() + 4);
+    if (length > PendingPayload()) return;  // a cut round: the loop drops the rest
+    if (length > simPacket_.size()) {
+      // Skipped as its own message would be; the records after it still go.
+      TraceOversizedSimPacket(length);
+      for (std::uint32_t left = length; left != 0;) {
+        const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(left, simPacket_.size()));
+        PopData(simPacket_.data(), n);
+        left -= n;
+      }
+      continue;
+    }
+    PopData(simPacket_.data(), length);
+    if (subCode == kSimPilotSendFsPacket || subCode == kSimPilotSendFsxPacket) SendSimPacketToPilot(subCode, length);
+  }
 }

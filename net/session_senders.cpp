@@ -2,8 +2,10 @@
 
 #include <array>
 #include <limits>
+#include <vector>
 
 #include "base/base_thread.h"
+#include "base/byte_order.h"
 #include "base/klib_settings.h"
 #include "base/klib_trace.h"
 #include "base/main_thread.h"
@@ -32,6 +34,60 @@ constexpr Sender kToXplane{kXPlaneFamilyFrom, 0, kSimPilotSendFsxPacket, "BROADC
 constexpr Sender kFtn{kOlderFamilyBelow, 0, kSimPilotSendFsxPacket, "BROADCAST_FTN", {kPositionRecordType, 0}};
 constexpr Sender kNto{std::numeric_limits<std::int32_t>::min(), kOlderFamilyBelow, kSimPilotSendFsPacket, "BROADCAST_NTO",
                       {kOlderPositionRecordType, kOlderPositionRecordTypeB}};
+
+// Past this many gathered bytes for one way the round is flushed before the next record.
+constexpr std::size_t kRoundBytesLimit = 16 * 1024;
+constexpr std::size_t kRoundEntryHeader = 8;
+
+struct RoundWay {
+  COrvSok* way = nullptr;
+  std::vector<std::uint8_t> bytes;
+};
+
+// One per thread; the ways' buffers keep their room from round to round.
+struct OpenRound {
+  int depth = 0;
+  std::array<RoundWay, kPeerWayCount> ways{};
+  std::size_t used = 0;
+
+  void Add(COrvSok* way, std::uint32_t subCode, std::span<const std::uint8_t> record) {
+    RoundWay* slot = nullptr;
+    for (std::size_t i = 0; i < used; ++i) {
+      if (ways[i].way == way) slot = &ways[i];
+    }
+    if (slot != nullptr && slot->bytes.size() + kRoundEntryHeader + record.size() > kRoundBytesLimit) {
+      Flush();
+      slot = nullptr;
+    }
+    if (slot == nullptr) {
+      if (used == ways.size()) Flush();
+      slot = &ways[used++];
+      slot->way = way;
+      slot->bytes.clear();
+    }
+    std::array<std::uint8_t, kRoundEntryHeader> header{};
+    PutU32(header.data(), subCode);
+    PutU32(header.data() + 4, static_cast<std::uint32_t>(record.size()));
+    slot->bytes.insert(slot->bytes.end(), header.begin(), header.end());
+    slot->bytes.insert(slot->bytes.end(), record.begin(), record.end());
+  }
+
+  void Flush() {
+    // Reset first: a post that waits for room must not see this round half sent.
+    const std::size_t count = used;
+    used = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      RoundWay& slot = ways[i];
+      CBaseThread::PostData(Klib().mainThread, slot.way, THRDMSG_SIMPILOT_ROUND, 0,
+                            static_cast<std::uint32_t>(slot.bytes.size()), slot.bytes.data(), "BROADCAST_ROUND");
+    }
+  }
+};
+
+OpenRound& ThisThreadsRound() {
+  thread_local OpenRound round;
+  return round;
+}
 
 bool InRange(const Sender& sender, std::int32_t code) {
   return code >= sender.codeFrom && (sender.codeBelow == 0 || code < sender.codeBelow);
@@ -73,6 +129,10 @@ int Broadcast(const Sender& sender, std::span<const std::uint8_t> record) {
       targets[count++] = peer.way;
     }
   }
+  if (OpenRound& round = ThisThreadsRound(); round.depth > 0) {
+    for (std::size_t i = 0; i < count; ++i) round.Add(targets[i], sender.subCode, record);
+    return static_cast<int>(count);
+  }
   const auto length = static_cast<std::uint32_t>(record.size());
   for (std::size_t i = 0; i < count; ++i) {
     CBaseThread::PostData(Klib().mainThread, targets[i], THRDMSG_SIMPILOT, sender.subCode, length, record.data(),
@@ -82,6 +142,18 @@ int Broadcast(const Sender& sender, std::span<const std::uint8_t> record) {
 }
 
 }  // namespace
+
+BroadcastRound::BroadcastRound() { ++ThisThreadsRound().depth; }
+
+BroadcastRound::~BroadcastRound() {
+  OpenRound& round = ThisThreadsRound();
+  if (--round.depth == 0) round.Flush();
+}
+
+void FlushBroadcastRound() {
+  OpenRound& round = ThisThreadsRound();
+  if (round.depth > 0) round.Flush();
+}
 
 int BroadcastToFsxPeers(std::span<const std::uint8_t> record) { return Broadcast(kToFsx, record); }
 int BroadcastToXplanePeers(std::span<const std::uint8_t> record) { return Broadcast(kToXplane, record); }

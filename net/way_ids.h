@@ -33,3 +33,6 @@ inline constexpr std::uint32_t THRDMSG_RAW_BLOCK = 0xAAF8;  // param 0: send the
 inline constexpr std::uint32_t THRDMSG_WAY_TEST = 0xAEE0;
 // Posted by the Listener: the way takes the call it was handed (HandAcceptedCall).
 inline constexpr std::uint32_t THRDMSG_WAY_ACCEPT = 0xAEE2;
+// The records of one broadcast round for one pilot way, in the order they were
+// broadcast: each as a u32 THRDMSG_SIMPILOT sub-code, a u32 length and the record.
+inline constexpr std::uint32_t THRDMSG_SIMPILOT_ROUND = 0xAEE6;

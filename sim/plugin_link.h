@@ -61,6 +61,8 @@ class CXPlaneLink : public COrvSok {
   // or peer frames of the network.
   DWORD DispatchFrame(const Frame& frame) override { return XPlaneLinkReceive(frame); }
   DWORD HandleSimLinkFrame(const Frame& frame) override { return XPlaneLinkReceive(frame); }
+  // The data sets that came in together are sent to each peer in one round.
+  DWORD ProcessReceivedBytes() override;
 
  private:
   // ---- Thread messages and commands (plugin_link.cpp) ----

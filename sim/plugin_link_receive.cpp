@@ -11,6 +11,7 @@
 #include "core/model_scan_state.h"
 #include "core/ui_hooks.h"
 #include "core/ui_messages.h"
+#include "net/session_senders.h"
 #include "sim/own_aircraft_link.h"
 #include "sim/plugin_link.h"
 #include "sim/ai_traffic.h"
@@ -38,8 +39,30 @@ std::uint32_t U32At(const std::vector<std::uint8_t>& body, std::size_t at) {
 }
 }  // namespace
 
+namespace {
+bool IsOwnAircraftDataSet(const FrameHeader& header) {
+  if (header.type != kXtkFrameType) return false;
+  switch (header.subCode) {
+    case XTK_MSG_PLANE_DATASET1:
+    case XTK_MSG_PLANE_DATASET2:
+    case XTK_MSG_PLANE_DATASET3:
+    case XTK_MSG_PLANE_DATASET4:
+      return true;
+    default:
+      return false;
+  }
+}
+}  // namespace
+
+DWORD CXPlaneLink::ProcessReceivedBytes() {
+  const BroadcastRound round;
+  return COrvSok::ProcessReceivedBytes();
+}
+
 DWORD CXPlaneLink::XPlaneLinkReceive(const Frame& frame) {
   const FrameHeader& header = frame.header;
+  // What another record posts to a way comes after the records broadcast before it.
+  if (!IsOwnAircraftDataSet(header)) FlushBroadcastRound();
   const bool traced = Klib().TraceBit(kLinkErrorTraceBit);
   if (traced) TraceFrameName(header);
   if (header.type == kXtkTraceFrameType) return ReceiveTraceRecord(frame);

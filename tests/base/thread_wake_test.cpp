@@ -8,6 +8,9 @@
 #include <fstream>
 #include <future>
 #include <string>
+#include <thread>
+#include <vector>
+#include <chrono>
 
 #include "base/base_thread.h"
 #include "base/seconds_counter.h"
@@ -91,7 +94,10 @@ class UnlimitedWaiter : public CBaseThread {
     tid = static_cast<int>(gettid());
     while (!StopRequested() && !Klib().Exiting()) {
       DMessage message;
-      while (PopMessage(message) != 0) DropPendingPayload();
+      while (PopMessage(message) != 0) {
+        DropPendingPayload();
+        ++popped;
+      }
       if (!paused_) WaitForMessage(-1);
     }
     return 0;
@@ -105,6 +111,7 @@ class UnlimitedWaiter : public CBaseThread {
   }
   std::atomic<int> asked{0};
   std::atomic<int> tid{0};
+  std::atomic<int> popped{0};
 
  private:
   bool paused_;
@@ -138,6 +145,49 @@ TEST_P(UnlimitedWaitTest, BodiesWaitingWithoutLimitEndWhenWokenForTheExit) {
 
 INSTANTIATE_TEST_SUITE_P(States, UnlimitedWaitTest, ::testing::Values(false, true),
                          [](const auto& testInfo) { return std::string(testInfo.param ? "Paused" : "Running"); });
+
+class QueueWakeTest : public KlibFixture {};
+
+// Posts that find the wake event still unread add no write of their own.
+TEST_F(QueueWakeTest, PostsBeforeTheDrainSignalOnce) {
+  ParkedThread thread(false, false);
+  ASSERT_EQ(thread.StartThread(1, 4096), 1);
+  for (std::uint32_t i = 0; i < 3; ++i) ASSERT_EQ(CBaseThread::Post(nullptr, &thread, 0x9000, i, 0, "T"), 1);
+  std::uint64_t writes = 0;
+  ASSERT_EQ(read(thread.QueueWakeFd(), &writes, sizeof writes), static_cast<ssize_t>(sizeof writes));
+  EXPECT_EQ(writes, 1u);
+}
+
+// Every post reaches a body that waits without a time limit, whether it
+// finds the wake event clear, still signalled, or being drained: posts come
+// one at a time (each waited for) and in bursts from several threads.
+TEST_F(QueueWakeTest, APostToAnAlreadySignalledThreadStillWakesIt) {
+  UnlimitedWaiter waiter(false);
+  ASSERT_EQ(waiter.StartThread(1, 1 << 16), 1);
+  const auto waitForPopped = [&](int n) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (waiter.popped.load() < n && std::chrono::steady_clock::now() < end) usleep(200);
+    return waiter.popped.load() >= n;
+  };
+  int expected = 0;
+  for (int round = 0; round < 200; ++round) {
+    const int burst = 1 + round % 3;
+    for (int i = 0; i < burst; ++i) ASSERT_EQ(CBaseThread::Post(nullptr, &waiter, 0x9000, 0, 0, "T"), 1);
+    expected += burst;
+    ASSERT_TRUE(waitForPopped(expected)) << "round " << round;
+  }
+  constexpr int kPosters = 4;
+  constexpr int kEach = 2000;
+  std::vector<std::thread> posters;
+  for (int p = 0; p < kPosters; ++p) {
+    posters.emplace_back([&] {
+      for (int i = 0; i < kEach; ++i) CBaseThread::Post(nullptr, &waiter, 0x9000, 0, 0, "T");
+    });
+  }
+  for (std::thread& poster : posters) poster.join();
+  expected += kPosters * kEach;
+  EXPECT_TRUE(waitForPopped(expected));
+}
 
 class PausedWaitTest : public KlibFixture {};
 

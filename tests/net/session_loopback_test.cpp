@@ -6,6 +6,8 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/main_dialog_state.h"
 #include "net/frame_codes.h"
@@ -144,5 +146,58 @@ TEST_F(SessionLoopbackTest, ARecordOfMoreThan1024BytesIsNotSent) {
   const std::string frame = ReceiveFrame(kSimPacketLimit);
   EXPECT_EQ(frame, Head(NCSUB_FSX_PACKET, kSimPacketLimit) + limit);
 }
+
+struct RoundCase {
+  const char* label;
+  std::int32_t code;
+  std::vector<std::pair<std::uint8_t, std::size_t>> frames;  // sub-code and body size, in order
+};
+
+class SessionRoundTest : public SessionLoopbackTest, public ::testing::WithParamInterface<RoundCase> {};
+
+// The records of one round reach the pilot as the frames separate posts would
+// have written, in the order they were broadcast, and only once the round is
+// flushed; a record that could never be sent is skipped, not the ones after it.
+TEST_P(SessionRoundTest, TheRecordsOfOneRoundArriveInOrderOnceFlushed) {
+  const RoundCase& c = GetParam();
+  LogIn(c.code);
+  const std::string big(kSimPacketLimit + 1, '\x5A');
+  {
+    const BroadcastRound round;
+    BroadcastOwnState(SomeFlight());
+    EXPECT_EQ(BroadcastFtn(std::span(reinterpret_cast<const std::uint8_t*>(big.data()), big.size())),
+              c.code >= 2006 ? 1 : 0);
+    OwnStateValues state;
+    state.controls[0] = 70;
+    BroadcastOwnAircraftState(state);
+    BroadcastOwnShortState(state);
+    way_->Drain();
+    EXPECT_EQ(client_.Receive(1, 0), "") << "sent before the round was flushed";
+    FlushBroadcastRound();
+    // What the round gathers after a flush goes out on its own.
+    BroadcastOwnShortState(state);
+  }
+  std::vector<std::pair<std::uint8_t, std::size_t>> expected = c.frames;
+  if (c.code >= 2006) expected.emplace_back(NCSUB_FSX_PACKET, kShortStateRecordSize);
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const auto [subCode, size] = expected[i];
+    const std::string frame = ReceiveFrame(size);
+    ASSERT_EQ(frame.size(), kFrameHeadSize + size) << "frame " << i;
+    EXPECT_EQ(frame.substr(0, kFrameHeadSize), Head(subCode, size)) << "frame " << i;
+  }
+  way_->Drain();
+  EXPECT_EQ(client_.Receive(1, 0), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Families, SessionRoundTest,
+    ::testing::Values(RoundCase{"XPlane", 9000,
+                                {{NCSUB_FSX_PACKET, kPositionRecordSize},
+                                 {NCSUB_FSX_PACKET, kStateRecordSize},
+                                 {NCSUB_FSX_PACKET, kShortStateRecordSize}}},
+                      RoundCase{"Older", 2004,
+                                {{NCSUB_FS_PACKET, kOlderPositionRecordSize},
+                                 {NCSUB_FS_PACKET, kOlderStateRecordSize}}}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
