@@ -374,6 +374,9 @@ void COrvSok::OnIdle() {
   // Paused: PopMessage has already waited on the queue.
   if (NotStarted()) return;
   if (BodyOverdue()) return;
+  // What the served messages wrote leaves before the wait instead of after a
+  // wait of 0: the bytes go out sooner and the pass makes one call fewer.
+  if (TxUsed() != 0 && Socket() != INVALID_SOCKET && IsConnected()) Flush(1557);
   const int waitMs = IdleWaitMs();
   if (Socket() == INVALID_SOCKET || !IsConnected()) {
     if (waitMs != 0) {
