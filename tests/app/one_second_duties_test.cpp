@@ -9,11 +9,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app_globals.h"
@@ -24,6 +28,8 @@
 #include "core/main_dialog_state.h"
 #include "core/own_position.h"
 #include "core/settings.h"
+#include "core/thread_end_hooks.h"
+#include "core/ui_messages.h"
 #include "base/klib_settings.h"
 #include "base/trusted_addresses.h"
 #include "dialogs/atc_list_dialog.h"
@@ -36,6 +42,7 @@
 #include "net/orv_sok.h"
 #include "net/peer_ways.h"
 #include "net/way_record.h"
+#include "net/way_table_lock.h"
 #include "support/child_process.h"
 #include "testbed/loopback_peer.h"
 #include "testbed/node_server.h"
@@ -738,6 +745,33 @@ TEST_F(DutiesTest, ShutdownEndsTheMainWorkerWithItsCode) {
   ASSERT_TRUE(worker->WaitForEnd(kWaitMs));
   EXPECT_EQ(worker->ExitCode(), kMainClassShutdownExitCode);
   EXPECT_EQ(kMainClassShutdownExitCode, 37118u);
+}
+
+// The relay of the simulator's closing to the controller ways posts to them: it
+// runs with the way table free, so that a way's full queue holds nobody else.
+std::atomic<int> g_relayCalls{0};
+std::atomic<bool> g_relayFoundTableFree{false};
+
+TEST_F(DutiesTest, TheSimulatorClosingIsRelayedWithTheWayTableFree) {
+  SetControllerRelay([](CBaseThread*, std::uint32_t id) {
+    if (id != UIMSG_SIMULATOR_CLOSING) return;
+    auto taken = std::make_shared<std::promise<void>>();
+    std::future<void> done = taken->get_future();
+    // Detached: when the table is held, it takes it once the relay returns.
+    std::thread([taken] {
+      WayTableGuard guard;
+      taken->set_value();
+    }).detach();
+    g_relayFoundTableFree = done.wait_for(std::chrono::milliseconds(kWaitMs)) == std::future_status::ready;
+    ++g_relayCalls;
+  });
+  g_relayCalls = 0;
+  g_relayFoundTableFree = false;
+  CBaseThread::Post(nullptr, g_pMainThread, UIMSG_SIMULATOR_CLOSING, 0, 0, "TEST");
+  const bool relayed = WaitFor(2 * kWaitMs, [] { return g_relayCalls.load() == 1; });
+  SetControllerRelay(nullptr);
+  ASSERT_TRUE(relayed);
+  EXPECT_TRUE(g_relayFoundTableFree.load()) << "the relay ran with the way table held";
 }
 
 TEST_F(DutiesTest, ConnectingPutsTheChatSelectionAtTheEnd) {
