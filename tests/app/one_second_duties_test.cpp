@@ -803,9 +803,21 @@ TEST_F(DutiesTest, ConnectingPutsTheChatSelectionAtTheEnd) {
 }
 
 // Initialisation that fails half-way.
+enum class InitFault { kNoChat, kChatNotCreated, kNoWorker, kLibraryRefuses };
+
+// A chat window whose creation fails: its initialisation ends the window.
+class RefusingChatDialog : public CCchatDlg {
+ public:
+  BOOL OnInitDialog() override {
+    DestroyWindow();
+    return FALSE;
+  }
+};
+
 class FailingMainDialog : public CFSClientDlg {
  public:
-  FailingMainDialog(bool noChat, bool noWorker) : noChat_(noChat), noWorker_(noWorker) {}
+  static constexpr std::int32_t kLibraryCode = -10;
+  explicit FailingMainDialog(InitFault fault) : fault_(fault) {}
   BOOL OnInitDialog() override {
     result = CFSClientDlg::OnInitDialog();
     return result;
@@ -814,34 +826,54 @@ class FailingMainDialog : public CFSClientDlg {
 
  protected:
   std::unique_ptr<CCchatDlg> MakeChatDialog() override {
-    return noChat_ ? nullptr : CFSClientDlg::MakeChatDialog();
+    if (fault_ == InitFault::kNoChat) return nullptr;
+    if (fault_ == InitFault::kChatNotCreated) return std::make_unique<RefusingChatDialog>();
+    return CFSClientDlg::MakeChatDialog();
   }
-  MainClass* MakeMainThread() override { return noWorker_ ? nullptr : CFSClientDlg::MakeMainThread(); }
+  MainClass* MakeMainThread() override {
+    return fault_ == InitFault::kNoWorker ? nullptr : CFSClientDlg::MakeMainThread();
+  }
+  std::int32_t StartLibrary() override {
+    return fault_ == InitFault::kLibraryRefuses ? kLibraryCode : CFSClientDlg::StartLibrary();
+  }
 
  private:
-  bool noChat_;
-  bool noWorker_;
+  InitFault fault_;
 };
+
+// Takes every message waiting for this thread: true when a WM_QUIT was among them.
+bool TakeQuitMessage() {
+  MSG msg{};
+  bool quit = false;
+  while (PeekMessageA(&msg, 0, 0, 0, PM_REMOVE) != 0)
+    if (msg.message == WM_QUIT) quit = true;
+  return quit;
+}
 
 TEST(MainDialogFailures, EachFailurePathEndsInitialisationWithFalseAndItsBox) {
   const struct {
     const char* name;
-    bool noChat;
-    bool noWorker;
+    InitFault fault;
     const char* title;
     const char* text;
-  } cases[] = {{"no chat", true, false, "Tavelkor", "System Error TCHT1000"},
-               {"no main worker", false, true, "Warning", "Error creating pMainThrd."}};
+    bool chatKept;
+    bool quits;
+  } cases[] = {{"no chat", InitFault::kNoChat, "Tavelkor", "System Error TCHT1000", false, false},
+               {"chat not created", InitFault::kChatNotCreated, "Tavelkor", "System Error TCHT1001", false, false},
+               {"no main worker", InitFault::kNoWorker, "Warning", "Error creating pMainThrd.", true, false},
+               {"library refuses", InitFault::kLibraryRefuses, "Tavelkor Error", "OPL -10", true, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempFolder tree;
     ASSERT_TRUE(BeginMainDialogTest(tree));
-    auto dialog = std::make_unique<FailingMainDialog>(c.noChat, c.noWorker);
+    TakeQuitMessage();
+    auto dialog = std::make_unique<FailingMainDialog>(c.fault);
     dialog->Create(kMainDialogTemplate, nullptr);
     EXPECT_EQ(dialog->result, FALSE);
     EXPECT_FALSE(dialog->Initialised());
     EXPECT_TRUE(BoxShown(c.title, c.text));
-    EXPECT_EQ(c.noChat, dialog->Chat() == nullptr);
+    EXPECT_EQ(c.chatKept, dialog->Chat() != nullptr);
+    EXPECT_EQ(c.quits, TakeQuitMessage());
     FinishMainDialogTest(dialog);
   }
 }
