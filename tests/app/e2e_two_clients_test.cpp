@@ -104,4 +104,21 @@ TEST_F(TwoClientsTraffic, EachSeesTheOtherAddedMovedAlongHisFlightAndRemovedWhen
   EXPECT_EQ(EventCount(firstEvents, "remove TEST02"), 1);
 }
 
+TEST_F(TwoClientsTraffic, TwoClientsIntroducedThroughATunnelOfTheNodeSeeEachOther) {
+  node_.SetIntroductions(NodeServer::Introductions::Tunnelled);
+  ASSERT_NO_FATAL_FAILURE(StartBothAndLogIn());
+  ASSERT_TRUE(WaitUntil(kTwoClientsWaitMs, [&] { return node_.TunnelsOpened() == 1; }))
+      << first_.Stderr() << second_.Stderr();
+  ASSERT_NO_FATAL_FAILURE(ExpectShown(first_, second_));
+  ASSERT_NO_FATAL_FAILURE(ExpectShown(second_, first_));
+  EXPECT_GT(node_.TunnelBytes(), 0u);
+  // Nobody called a listening port: the pilots' frames went through the node.
+  EXPECT_EQ(node_.LinksAccepted(), 4u);
+
+  EXPECT_EQ(Quit(first_), 0) << first_.Stderr();
+  EXPECT_TRUE(WaitUntil(kTwoClientsWaitMs, [&] { return !second_.plugin.Ai().ByCallsign("TEST01").has_value(); }))
+      << second_.Stderr();
+  EXPECT_EQ(second_.plugin.Ai().Removes(), 1u);
+}
+
 }  // namespace
