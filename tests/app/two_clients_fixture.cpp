@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 
 #include "support/free_port.h"
@@ -39,6 +40,35 @@ std::string ClientSide::DumpUntil(const std::string& text, int timeoutMs) {
     return dump.find(text) != std::string::npos;
   });
   return shown ? dump : std::string();
+}
+
+std::vector<ShownRun> ClientSide::Runs(int templateId, int controlId) {
+  std::vector<ShownRun> runs;
+  for (const std::string& line :
+       automation.Request("runs " + std::to_string(templateId) + " " + std::to_string(controlId))) {
+    ShownRun run;
+    int used = 0;
+    if (std::sscanf(line.c_str(), "run colour=%x effects=%x text=%n", &run.colour, &run.effects, &used) == 2 &&
+        used > 0) {
+      run.text = line.substr(static_cast<std::size_t>(used));
+      runs.push_back(std::move(run));
+    }
+  }
+  return runs;
+}
+
+bool ClientSide::WaitForRun(unsigned colour, unsigned effects, const std::string& text, const std::string& then,
+                            int timeoutMs) {
+  return WaitUntil(timeoutMs, [&] {
+    const std::vector<ShownRun> runs = Runs();
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+      if (runs[i].colour != colour || runs[i].effects != effects || runs[i].text.find(text) == std::string::npos) {
+        continue;
+      }
+      if (then.empty() || (i + 1 < runs.size() && runs[i + 1].text.rfind(then, 0) == 0)) return true;
+    }
+    return false;
+  });
 }
 
 void TwoClients::SetUp() {

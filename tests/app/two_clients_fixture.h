@@ -26,6 +26,13 @@ inline constexpr int kTwoClientsWaitMs = 20'000;
 // Polls `done` until it holds or the time is up; its last answer.
 bool WaitUntil(int timeoutMs, const std::function<bool()>& done);
 
+// One run of a rich edit as automation's `runs` tells it.
+struct ShownRun {
+  unsigned colour = 0;  // COLORREF, 0x00BBGGRR
+  unsigned effects = 0;
+  std::string text;     // as automation writes it (backslash escapes)
+};
+
 struct ClientSide {
   std::string callsign;
   std::vector<std::string> models;  // below its Aircraft folder, '/' separated
@@ -42,6 +49,12 @@ struct ClientSide {
   std::vector<std::string> Ask(const std::string& line);
   // The last dump; empty when the text never showed.
   std::string DumpUntil(const std::string& text, int timeoutMs = kTwoClientsWaitMs);
+  // The runs of a rich edit (the chat window's output: 7057 7005).
+  std::vector<ShownRun> Runs(int templateId = 7057, int controlId = 7005);
+  // Waits until a run of that colour and effects holds the text, and the run
+  // after it (when `then` is not empty) starts with `then`.
+  bool WaitForRun(unsigned colour, unsigned effects, const std::string& text, const std::string& then = {},
+                  int timeoutMs = kTwoClientsWaitMs);
   std::string Stderr() const { return process ? process->Stderr() : std::string(); }
 };
 
