@@ -121,4 +121,37 @@ TEST_F(TwoClientsTraffic, TwoClientsIntroducedThroughATunnelOfTheNodeSeeEachOthe
   EXPECT_EQ(second_.plugin.Ai().Removes(), 1u);
 }
 
+TEST_F(TwoClientsTraffic, FiveMinutesOfDrivenSecondsKeepBothLinkedToTheNodeAndToEachOther) {
+  ASSERT_NO_FATAL_FAILURE(StartBothAndLogIn());
+  ASSERT_NO_FATAL_FAILURE(ExpectShown(first_, second_));
+  ASSERT_NO_FATAL_FAILURE(ExpectShown(second_, first_));
+  // Thirty seconds at a time: each client then sends its heartbeat, which
+  // the node answers before the next burst (after 150 seconds without a
+  // heartbeat from the node a client fetches the hub list again).
+  const std::size_t fetches = web_.RequestCount();
+  for (int burst = 1; burst <= 10; ++burst) {
+    const std::size_t answered = node_.HeartbeatsSent();
+    first_.Ask("timer 7055 555 30");
+    second_.Ask("timer 7055 555 30");
+    ASSERT_TRUE(WaitUntil(kTwoClientsWaitMs, [&] { return node_.HeartbeatsSent() >= answered + 2; }))
+        << "burst " << burst << "\n" << first_.Stderr() << second_.Stderr();
+  }
+  // Two seconds more: a hub-list refresh that was due would have started.
+  first_.Ask("timer 7055 555 2");
+  second_.Ask("timer 7055 555 2");
+  EXPECT_EQ(web_.RequestCount(), fetches) << "a client took the node for silent";
+  EXPECT_EQ(node_.LinksAccepted(), 2u) << "a client reconnected";
+  EXPECT_EQ(node_.Clients().size(), 2u);
+  // The pilots' link is up too: the flights still move each other's aircraft.
+  for (auto [viewer, flyer] : {std::pair{&first_, &second_}, std::pair{&second_, &first_}}) {
+    const std::uint64_t moves = viewer->plugin.Ai().ByCallsign(flyer->callsign)->moves;
+    EXPECT_TRUE(WaitUntil(kTwoClientsWaitMs, [&] {
+      const auto aircraft = viewer->plugin.Ai().ByCallsign(flyer->callsign);
+      return aircraft && aircraft->moves > moves + 3;
+    })) << viewer->callsign << " no longer moves " << flyer->callsign;
+    EXPECT_EQ(viewer->plugin.Ai().Adds(), 1u);
+    EXPECT_EQ(viewer->plugin.Ai().Removes(), 0u);
+  }
+}
+
 }  // namespace
