@@ -291,15 +291,16 @@ bool NodeLinks::Receive(LinkId id, Link& link, EndReason& reason) {
   }
   const std::span<const std::uint8_t> bytes(chunk.data(), static_cast<std::size_t>(n));
   if (link.partner != 0) {
-    if (!SendTo(link.partner, bytes)) {
-      reason = EndReason::PartnerEnded;
-      return false;
-    }
+    // Counted before they go: the other end may read them before the send returns.
     {
       std::lock_guard lock(mutex_);
       bytesSpliced_ += bytes.size();
     }
     changed_.notify_all();
+    if (!SendTo(link.partner, bytes)) {
+      reason = EndReason::PartnerEnded;
+      return false;
+    }
     return true;
   }
   link.hunter.Feed(bytes);

@@ -360,14 +360,19 @@ void NodeServer::Introduce(const Client& newcomer) {
     order.flags = how == Introductions::Tunnelled ? kNeighbourTunnelled : 0;
     order.peerKind = 'P';
     order.callsign = other.callsign;
-    sent = sent && link_.SendFrameTo(newcomer.link, kNcsMsgConnectNeighbour, 0, WriteNeighbourLinkRecord(order));
-    if (!sent) {
-      link_.Log("introduction of " + newcomer.callsign + " to " + other.callsign + " could not be sent");
-      continue;
-    }
+    // Counted before the order goes: a client may read it before the send returns.
     {
       std::lock_guard lock(mutex_);
       ++introduced_;
+    }
+    sent = sent && link_.SendFrameTo(newcomer.link, kNcsMsgConnectNeighbour, 0, WriteNeighbourLinkRecord(order));
+    if (!sent) {
+      {
+        std::lock_guard lock(mutex_);
+        --introduced_;
+      }
+      link_.Log("introduction of " + newcomer.callsign + " to " + other.callsign + " could not be sent");
+      continue;
     }
     changed_.notify_all();
     link_.Log("introduced " + newcomer.callsign + " to " + other.callsign +
@@ -435,13 +440,18 @@ void NodeServer::OnTunnelAccepted(LinkId id, const Frame& frame) {
     link_.Log("tunnel of " + peer + " to " + own + ": the requester's link is gone");
     return;
   }
-  if (!link_.SendFrameTo(match->requesterLink, NCSMSG_ANY_PEER, NCSUB_START_TUNNEL)) {
-    link_.Log("tunnel start could not be sent to " + peer);
-    return;
-  }
+  // Counted before the start goes, as the requester may act on it at once.
   {
     std::lock_guard lock(mutex_);
     ++tunnelsOpened_;
+  }
+  if (!link_.SendFrameTo(match->requesterLink, NCSMSG_ANY_PEER, NCSUB_START_TUNNEL)) {
+    {
+      std::lock_guard lock(mutex_);
+      --tunnelsOpened_;
+    }
+    link_.Log("tunnel start could not be sent to " + peer);
+    return;
   }
   changed_.notify_all();
   link_.Log("tunnel opened between " + peer + " and " + own);
@@ -468,13 +478,19 @@ void NodeServer::RelayVoice(LinkId id, const Frame& frame) {
   for (const VoiceRelayRecipient& recipient : packet.recipients) {
     const std::optional<Client> to = ClientByCallsign(recipient.callsign);
     if (!to || to->link == id) continue;
-    if (link_.SendFrameTo(to->link, NCSMSG_BLOCK, 0, body)) ++reached;
+    // Counted before the send: the recipient may read the frame before it returns.
+    {
+      std::lock_guard lock(mutex_);
+      ++voiceRelayed_;
+    }
+    if (link_.SendFrameTo(to->link, NCSMSG_BLOCK, 0, body)) {
+      ++reached;
+    } else {
+      std::lock_guard lock(mutex_);
+      --voiceRelayed_;
+    }
+    changed_.notify_all();
   }
-  {
-    std::lock_guard lock(mutex_);
-    voiceRelayed_ += reached;
-  }
-  changed_.notify_all();
   link_.Log("voice of " + packet.sender + " (" + std::to_string(packet.frame.size()) + " bytes) relayed to " +
             std::to_string(reached) + " of " + std::to_string(packet.recipients.size()));
 }
