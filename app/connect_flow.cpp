@@ -25,6 +25,7 @@
 #include "base/klib_settings.h"
 #include "base/klib_trace.h"
 #include "base/message_box.h"
+#include "dialogs/atc_list_dialog.h"
 #include "dialogs/callsign_dialog.h"
 #include "dialogs/chat_dialog.h"
 #include "dialogs/chat_routing.h"
@@ -263,6 +264,7 @@ void LeaveMultiplayerSession() {
   if (CNodeWay* node = ConnectedNodeWay(); node != nullptr && !g_logoutSent.exchange(true)) {
     CBaseThread::Post(Klib().mainThread, node, THRDMSG_LOGOUT, 0, 0, "PZGN1044");
   }
+  PostToAtcList(kAtcListResetCommand);
   // The targets are chosen under the lock and told after it: a post may wait
   // for room in a way's queue, and that way may be waiting for the lock.
   struct Leave {
@@ -310,6 +312,7 @@ void OnMultiplayerConnected() {
   if (CCchatDlg* chat = g_pChatDlg.load()) {
     if (CWnd* input = chat->GetDlgItem(kChatInputId)) input->SetWindowText("");
   }
+  PostToAtcList(kAtcListResetCommand);
   g_reportCounter = kFirstReportCounter;
   LoadCrossSimOffsets(SimulatorFamily(static_cast<std::int32_t>(g_ownSimulatorCode.load())));
   SetMetarLabel(nullptr, false);

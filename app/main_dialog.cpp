@@ -24,6 +24,7 @@
 #include "base/klib_trace.h"
 #include "base/message_box.h"
 #include "base/trusted_addresses.h"
+#include "dialogs/atc_list_dialog.h"
 #include "dialogs/callsign_dialog.h"
 #include "dialogs/chat_dialog.h"
 #include "dialogs/flight_plan_form.h"
@@ -40,6 +41,8 @@
 #include "sim/plugin_link.h"
 #include "sim/session_command.h"
 #include "voice/voice_system.h"
+#include "net/controller_broadcasts.h"
+#include "net/controller_state.h"
 #include "net/listener.h"
 #include "net/multiplayer_session.h"
 #include "net/node_connect.h"
@@ -84,6 +87,8 @@ constexpr UINT kMultiplayerConnectCommand = 32795;
 constexpr UINT kQuitProgramCommand = 32835;
 constexpr UINT kFillFlightPlanCommand = 32788;
 constexpr UINT kSendFlightPlanCommand = 32790;
+constexpr UINT kAtcListMenuCommand = 32785;
+constexpr int kAtcButtonId = 7211;
 constexpr WORD kButtonDoubleClicked = 5;
 constexpr std::uint32_t kReportEverySeconds = 30;
 constexpr std::uint32_t kHubRefreshSeconds = 150;
@@ -344,7 +349,7 @@ void CFSClientDlg::OneSecondTick() {
   }
   if (!g_startupDone.load()) return;
   if (TscCalibrationCount() < kTscCalibrationCalls) CalibrateTsc();
-  CountDown(g_atcListRebuildCountdown);
+  if (CountDown(g_atcListRebuildCountdown)) PostToAtcList(kAtcListRebuildCommand);
   if (chat_ != nullptr && chat_->IsWindowVisible() && chat_->AutoShowFlag().load() != 0) {
     if (chat_->AutoHideCountdown().load() > 0 && chat_->AutoHideCountdown().fetch_sub(1) == 1)
       chat_->ShowWindow(SW_HIDE);
@@ -450,6 +455,8 @@ void CFSClientDlg::RunBellAndInactivity() {
 
 void CFSClientDlg::HalfSecondTick() {
   if (const std::uint16_t c = g_dashBlinkCountdown.load(); c != 0) g_dashBlinkCountdown = c - 1;
+  // The controllers hear of the own aircraft once the start-up has settled.
+  if (tickCounter_ >= kControllerReportsFromTick && g_networkState.load() != 0) PostControllerPositionReports();
 }
 
 void CFSClientDlg::TenthTick() {
@@ -506,6 +513,15 @@ int CFSClientDlg::CreateDialogBoxes() {
       return -11;
     }
     g_pPilotsInfoDlg = callsignDialog_.get();
+  }
+  if (atcList_ == nullptr) {
+    atcList_.reset(new (std::nothrow) CAtcListDlg());
+    if (atcList_ == nullptr) return -20;
+    if (atcList_->Create(kAtcListTemplate, this) == FALSE) {
+      atcList_.reset();
+      return -21;
+    }
+    g_pAtcListDlg = atcList_.get();
   }
   if (flightPlanUs_ == nullptr) {
     flightPlanUs_.reset(new (std::nothrow) CFlightPlanUS());
@@ -694,6 +710,10 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     case kSendFlightPlanCommand:
       SendFlightPlanFromMenu();
       return TRUE;
+    case kAtcListMenuCommand:
+    case kAtcButtonId:
+      if (atcList_ != nullptr) atcList_->ShowWindow(atcList_->IsWindowVisible() ? SW_HIDE : SW_SHOW);
+      return TRUE;
     case kCallsignFieldId:
       if (g_networkState.load() == 0 && !g_connecting.load() && callsignDialog_ != nullptr) {
         callsignDialog_->ShowWindow(SW_SHOW);
@@ -771,6 +791,8 @@ void CFSClientDlg::ProcessDelayedEvents() {
   CCircBuf::Leave();
   for (MSG& msg : events) PreTranslateMessage(&msg);
   draining_ = false;
+  // A strip from one controller is echoed to every controller in contact.
+  if (TakeFlightStripArrived()) ForwardFlightStripToControllers();
 }
 
 void PostDelayedEvent(std::uint32_t code) {

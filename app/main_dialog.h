@@ -12,6 +12,7 @@
 #include "win/dialog.h"
 #include "win/gdi_handles.h"
 
+class CAtcListDlg;
 class CCchatDlg;
 class CPilotsInfoDlg;
 class CFlightPlanICAO;
@@ -23,6 +24,8 @@ constexpr UINT_PTR kTimerOneSecond = 555;
 constexpr UINT_PTR kTimerHalfSecond = 556;
 constexpr UINT_PTR kTimerTenth = 557;
 constexpr UINT_PTR kTimerFast = 558;
+// The half-second duty reports the own position to controllers from this one-second tick on.
+constexpr std::uint32_t kControllerReportsFromTick = 26;
 constexpr std::uint32_t kDelayedEventRingSize = 0x177000;
 constexpr std::uint8_t kDelayedEventTag = 'd';
 constexpr std::uint32_t kDelayedEventRecordSize = 28;
@@ -128,6 +131,7 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   ByteRing delayedRing_;
   std::unique_ptr<CCchatDlg> chat_;
   std::unique_ptr<CPilotsInfoDlg> callsignDialog_;
+  std::unique_ptr<CAtcListDlg> atcList_;
   std::unique_ptr<CFlightPlanUS> flightPlanUs_;
   std::unique_ptr<CFlightPlanICAO> flightPlanIcao_;
 };

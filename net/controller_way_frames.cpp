@@ -61,6 +61,10 @@ bool UngatedAtcSub(std::uint8_t subCode) {
          subCode == NCSUB_START_TUNNEL;
 }
 
+bool KnownAtcSub(std::uint8_t subCode) {
+  return RxLine(subCode) != nullptr || subCode == NCSUB_HEARTBEAT || subCode == NCSUB_HAND_OFF;
+}
+
 std::string Formatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Formatted(const char* format, ...) {
   std::array<char, 256> line{};
@@ -163,6 +167,11 @@ void COrvSok::TraceAtcFrame(const FrameHeader& header) {
     } else {
       PilotTextf(kColourNormal, kPilotNewLine, "\t%s %s Rx NCSMSG_ATC = ( %d )", LogTag(), Name(), header.subCode);
     }
+  } else if (!KnownAtcSub(header.subCode)) {
+    // The heartbeat and the hand-off are served unnamed; only a sub-code the
+    // link does not know is worth a line without the verbose trace.
+    PilotTextf(kColourNormal, kPilotNewLine, "\t\t \t%s %s Rx NCSMSG_ATC_XXX = %d / %d", LogTag(), Name(),
+               header.type, header.subCode);
   }
 }
 
@@ -195,7 +204,7 @@ DWORD COrvSok::AtcLoginReceived(const Frame& frame) {
   const std::int32_t result = OnAtcLogin(subCode);
   if (result == 1) {
     Post(this, this, THRDMSG_FLIGHT_PLAN, 0, 0, "PZGN1008");
-    if (HoldsInstructionStrip()) Post(this, this, THRDMSG_FLIGHT_STRIP, 0, 0, "PZGN1009");
+    if (HeldFlightStrip().has_value()) Post(this, this, THRDMSG_FLIGHT_STRIP, 0, 0, "PZGN1009");
   } else if (AtcVerbose()) {
     const AtcLoginRecord login = ReadAtcLoginRecord(bytes);
     PilotTextf(kColourNormal, kPilotNewLine, "\t%s %s ATCLGI %s RetLog = %d, Cmd %d", LogTag(), Name(),

@@ -10,18 +10,21 @@
 
 #include "base/klib_settings.h"
 #include "core/flight_plan.h"
+#include "core/nearest_airport.h"
 #include "core/own_aircraft_state.h"
 #include "core/text_fields.h"
 #include "net/controller_records.h"
 #include "net/controller_state.h"
 #include "net/frame_codes.h"
 #include "net/orv_sok.h"
+#include "net/own_aircraft_report.h"
 #include "net/pilot_records.h"
+#include "net/sim_info_items.h"
 
 namespace {
 constexpr int kSyserrUnknownAtcSend = 5800;
 constexpr std::int32_t kSendRefused = -1;
-constexpr std::uint32_t kChangedItemsLimit = 4'096;
+constexpr std::uint32_t kPostedDataLimit = 4'096;
 
 const char* TxLine(std::uint8_t subCode) {
   switch (subCode) {
@@ -66,7 +69,9 @@ FlightStrip EchoedStrip(const std::string& ownCallsign) {
   strip.callsign = ownCallsign;
   if (const std::optional<WayRecord> held = HeldFlightStrip()) {
     const WayControllerInfo& c = held->controller;
-    strip.kind = kStripInstructions;
+    // The echo tells what the pilot was told: instructions, or to resume his
+    // own navigation (never instructions he was not given).
+    strip.kind = c.stripKind == kStripInstructions ? kStripInstructions : 0;
     strip.controller = std::string(FieldText(c.stripController));
     strip.waypoint = std::string(FieldText(c.stripWaypoint));
     strip.heading = c.stripHeading;
@@ -96,11 +101,19 @@ DWORD COrvSok::AtcWayProcessMessage(const DMessage& message) {
       SendToAtc(NCSUB_FLIGHT_STRIP);
       return 1;
     case THRDMSG_NODE_PILOT: {
+      const auto subCode = static_cast<std::uint8_t>(message.param);
+      // The changed items come as a mask in the third word, never as data.
+      if (subCode == NCSUB_PILOT_CHANGES) {
+        DropPendingPayload();
+        if ((LoggedInBits() & kWayLoggedIn) != 0) SendToAtc(subCode, message.word3);
+        return 1;
+      }
       // The data is what the poster gave, bounded by the queue and the limit.
-      const std::uint32_t length = std::min({message.word3, PendingPayload(), kChangedItemsLimit});
+      const std::uint32_t length = std::min({message.word3, PendingPayload(), kPostedDataLimit});
       std::vector<std::uint8_t> data(length);
       if (length > 0) PopData(data.data(), length);
-      if ((LoggedInBits() & kWayLoggedIn) != 0) SendToAtc(static_cast<std::uint8_t>(message.param), data);
+      DropPendingPayload();
+      if ((LoggedInBits() & kWayLoggedIn) != 0) SendToAtc(subCode, 0, data);
       return 1;
     }
     case THRDMSG_HEARTBEAT:
@@ -155,7 +168,7 @@ void COrvSok::AtcTestMessage(const DMessage& message) {
 
 // ---- Sending ----
 
-std::int32_t COrvSok::SendToAtc(std::uint8_t subCode, std::span<const std::uint8_t> data) {
+std::int32_t COrvSok::SendToAtc(std::uint8_t subCode, std::uint32_t value, std::span<const std::uint8_t> data) {
   FrameHeader header;
   header.type = NCSMSG_ATC;
   header.subCode = subCode;
@@ -190,10 +203,17 @@ std::int32_t COrvSok::SendToAtc(std::uint8_t subCode, std::span<const std::uint8
     case NCSUB_FLIGHT_STRIP:
       sent = SendAtcPacked(subCode, WriteFlightStrip(EchoedStrip(PilotCallsign())));
       break;
-    case NCSUB_PILOT_CHANGES:
+    case NCSUB_PILOT_CHANGES: {
       if (!IsConnected()) return 0;
-      sent = SendFrame(header, data);
+      // One whole frame per changed item, as the node is told.
+      const std::vector<std::uint8_t> frames = WriteSimInfoItems(
+          FrameSync(), header, value, ReportOwnAircraft(g_ownAircraft().Snapshot(), CurrentNearestAirport()));
+      if (frames.empty()) return 0;
+      sent = Send(frames.data(), static_cast<std::uint32_t>(frames.size()), true, "ATCI");
+      if (sent < 0) return sent;
+      sent = IsConnected() ? 1 : 0;
       break;
+    }
     default:
       PilotTextf(kColourError, kPilotNewLine, "%s %s System Error SYSERR_%d : %d / %d ", LogTag(), Name(),
                  kSyserrUnknownAtcSend, NCSMSG_ATC, subCode);

@@ -1,5 +1,7 @@
 #include "net/flight_plan_send.h"
 
+#include <vector>
+
 #include "base/klib_settings.h"
 #include "base/main_thread.h"
 #include "core/flight_plan.h"
@@ -22,12 +24,17 @@ FlightPlanSendResult SendFlightPlanToWays(COrvSok* node) {
   FlightPlanSendResult result;
   if (!FlightPlanHasRules(CurrentFlightPlan())) return result;
   result.toNode = PostPlan(node, "PZGN1018");
+  std::vector<COrvSok*> controllers;
   {
     WayTableGuard guard;
     for (const WayRecord& record : WayTable()) {
       if ((record.stateFlags & kWayAllocated) == 0 || record.peerKind != 'A') continue;
-      if (PostPlan(record.way, "PZGN1019")) ++result.toControllers;
+      controllers.push_back(record.way);
     }
+  }
+  // A post waits while the way's queue is full: never with the table held.
+  for (COrvSok* way : controllers) {
+    if (PostPlan(way, "PZGN1019")) ++result.toControllers;
   }
   if (result.Sent()) SetFlightPlanSent(true);
   return result;

@@ -139,10 +139,11 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   const PilotLinkState& PilotLink() const { return pilot_; }
 
   // ---- The controller link (controller_way_*.cpp) ----
-  // Way thread: one NCSMSG_ATC frame with the body of its sub-code (data: the
-  // position report's 48 bytes or the changed items). 1 written, 0 the link is
+  // Way thread: one NCSMSG_ATC frame with the body of its sub-code (value:
+  // the item mask of the changed items, one frame per item; data: a position
+  // report's 48 bytes, else the own one is built). 1 written, 0 the link is
   // down or nothing to send, negative: refused or not packed.
-  std::int32_t SendToAtc(std::uint8_t subCode, std::span<const std::uint8_t> data = {});
+  std::int32_t SendToAtc(std::uint8_t subCode, std::uint32_t value = 0, std::span<const std::uint8_t> data = {});
   DWORD AtcWayProcessMessage(const DMessage& message);
   // 1 served, 0 the link was closed.
   DWORD ProcessAtcFrame(const Frame& frame);

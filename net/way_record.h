@@ -165,8 +165,10 @@ struct WayRecord {
   std::array<char, kWayFlightStripSize> flightStrip{};
   std::array<char, kWayClassCodeSize> controllerClassCode{};
   std::uint32_t controllerRate = 0;
-  // Half-seconds between the reports a controller way is sent.
+  // Half-seconds between the reports a controller way is sent, and those
+  // counted since his last one.
   std::uint16_t controllerReportInterval = 0;
+  std::uint16_t controllerReportCounter = 0;
   std::array<char, kWayWeatherSize> localWeather{};
   std::array<char, kWayNameSize> privateTextCallsign{};
   std::array<char, kWayOutgoingTextSize> outgoingText{};

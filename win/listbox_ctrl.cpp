@@ -95,6 +95,13 @@ LRESULT CItemListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     std::memcpy(reinterpret_cast<char*>(lParam), item.c_str(), item.size() + 1);
     return static_cast<LRESULT>(item.size());
   }
+  if (message == LB_SETTABSTOPS && !combo_) {
+    if (wParam != 0 && lParam == 0) return FALSE;
+    const auto* stops = reinterpret_cast<const int*>(lParam);
+    std::lock_guard lock(mutex_);
+    tabStops_.assign(stops, stops + (stops != nullptr ? wParam : 0));
+    return TRUE;
+  }
   if (message == ControlItemsMessage()) {
     if (auto* out = reinterpret_cast<std::vector<std::string>*>(lParam)) *out = Items();
     return TRUE;
@@ -165,6 +172,15 @@ std::string CItemListCtrl::ItemText(int index) const {
 std::vector<std::string> CItemListCtrl::Items() const {
   std::lock_guard lock(mutex_);
   return items_;
+}
+
+BOOL CItemListCtrl::SetTabStops(std::span<const int> stops) {
+  return static_cast<BOOL>(SendMessage(LB_SETTABSTOPS, stops.size(), reinterpret_cast<LPARAM>(stops.data())));
+}
+
+std::vector<int> CItemListCtrl::TabStops() const {
+  std::lock_guard lock(mutex_);
+  return tabStops_;
 }
 
 void CItemListCtrl::SetItemLimit(std::size_t limit) {

@@ -7,6 +7,7 @@
 // double-click. A combo box's text is its selected item's.
 #pragma once
 
+#include <span>
 #include <vector>
 
 #include "win/control_base.h"
@@ -20,6 +21,8 @@ constexpr UINT LB_GETCURSEL = 0x0188;
 constexpr UINT LB_GETTEXT = 0x0189;
 constexpr UINT LB_GETTEXTLEN = 0x018A;
 constexpr UINT LB_GETCOUNT = 0x018B;
+// wParam: how many stops, lParam: const int* to them (dialog units); 0 stops: the default.
+constexpr UINT LB_SETTABSTOPS = 0x0192;
 constexpr LRESULT LB_ERR = -1;
 constexpr LRESULT LB_ERRSPACE = -2;
 constexpr WORD LBN_SELCHANGE = 1;
@@ -59,6 +62,9 @@ class CItemListCtrl : public CControlBase {
   // The item's text, empty for an index outside the list.
   std::string ItemText(int index) const;
   std::vector<std::string> Items() const;
+  // The tab stops LB_SETTABSTOPS set, in dialog units (none: every 32 units).
+  BOOL SetTabStops(std::span<const int> stops);
+  std::vector<int> TabStops() const;
   // Tests set a smaller limit to reach a full list.
   void SetItemLimit(std::size_t limit);
   // A user's double-click on the selected item (LBN_DBLCLK), on the owner thread.
@@ -75,6 +81,7 @@ class CItemListCtrl : public CControlBase {
   std::vector<std::string> items_;
   int selected_ = -1;
   std::size_t limit_ = kListDefaultItemLimit;
+  std::vector<int> tabStops_;
 };
 
 class CListBox : public CItemListCtrl {

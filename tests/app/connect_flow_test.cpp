@@ -13,6 +13,7 @@
 #include "app/main_class.h"
 #include "app/main_dialog.h"
 #include "core/main_dialog_state.h"
+#include "core/own_aircraft_state.h"
 #include "app/quit_steps.h"
 #include "core/settings.h"
 #include "dialogs/chat_dialog.h"
@@ -120,6 +121,45 @@ TEST_F(ConnectFlowTest, RefusedAttemptsLeaveNothingInProgress) {
   EXPECT_FALSE(g_connecting.load());
   EXPECT_EQ(ConnectionBitmap(), kBitmapOffline);
   EXPECT_EQ(NodeWayObject(), nullptr);
+}
+
+TEST_F(ConnectFlowTest, TheUnicomReminderSparesAPilotTunedToItOnASelectedRadio) {
+  const std::string tail =
+      "Transponder must be switched in Charlie once one the runway (click Dash button).\r\n\r\nBefore take-off, "
+      "please submit a flight plan.\r\n\r\n\r\nHappy landings Captain !";
+  const std::string full =
+      "The official UNICOM frequency is 123.000 Mhz\r\n\r\nPlease tune it on one of your radios and pay attention "
+      "to the voice messages that you might receive.\r\n\r\n" + tail;
+  struct Case {
+    const char* com1;
+    const char* com2;
+    bool com1Selected;
+    bool com2Selected;
+    bool both;
+    bool tuned;
+  };
+  // The radios' texts are written "%.2f": the UNICOM text "123.000" is compared as a number.
+  const Case cases[] = {
+      {"123.00", "119.10", true, false, false, true},  {"119.10", "123.00", false, true, false, true},
+      {"119.10", "123.00", true, false, false, false}, {"119.10", "123.00", false, false, true, true},
+      {"123.00", "119.10", false, true, false, false}, {"122.80", "121.50", true, true, true, false},
+      {"", "", true, false, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.com1) + " " + c.com2);
+    OwnWorkingCopies working;
+    std::string_view(c.com1).copy(working.com1.data(), working.com1.size() - 1);
+    std::string_view(c.com2).copy(working.com2.data(), working.com2.size() - 1);
+    working.com1Selected = c.com1Selected ? 1 : 0;
+    working.com2Selected = c.com2Selected ? 1 : 0;
+    working.bothSelected = c.both ? 1 : 0;
+    g_ownAircraft().SetWorkingCopies(working);
+    ClearShownMessageBoxes();
+    OnConnectButton();
+    EXPECT_EQ(BoxShown("Information on ORVENA", tail), c.tuned);
+    EXPECT_EQ(BoxShown("Information on ORVENA", full), !c.tuned);
+  }
+  g_ownAircraft().Reset();
 }
 
 TEST_F(ConnectFlowTest, PressingConnectDuringTheHubListFetchCancelsIt) {

@@ -26,6 +26,7 @@
 #include "core/settings.h"
 #include "base/klib_settings.h"
 #include "base/trusted_addresses.h"
+#include "dialogs/atc_list_dialog.h"
 #include "dialogs/chat_dialog.h"
 #include "main_dialog_fixture.h"
 #include "net/frame_codes.h"
@@ -43,6 +44,7 @@
 #include "win/clock.h"
 #include "win/dialog_template.h"
 #include "win/joystick.h"
+#include "win/listbox_ctrl.h"
 #include "win/msgbox.h"
 #include "win/richedit.h"
 #include "win/sound.h"
@@ -602,6 +604,56 @@ TEST_F(DutiesTest, LeavingTheSessionPostsEachWayWhatItsKindAndStateAsk) {
   for (std::size_t i = 0; i < cases.size(); ++i) {
     WayTable()[i].way = saved[i];
     WayTable()[i].peerKind = 0;
+  }
+}
+
+// The posted commands of the windows the test thread made.
+void PumpTestThread() {
+  MSG msg;
+  while (PeekMessageA(&msg, 0, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+TEST_F(DutiesTest, TheControllerListIsMadeHiddenAndToggledByItsButtonAndMenuEntry) {
+  CAtcListDlg* list = g_pAtcListDlg.load();
+  ASSERT_NE(list, nullptr);
+  EXPECT_FALSE(list->IsWindowVisible());
+  for (const UINT command : {7211u, 32785u}) {
+    SCOPED_TRACE(command);
+    dialog_->SendMessage(WM_COMMAND, command, 0);
+    EXPECT_TRUE(list->IsWindowVisible());
+    dialog_->SendMessage(WM_COMMAND, command, 0);
+    EXPECT_FALSE(list->IsWindowVisible());
+  }
+}
+
+TEST_F(DutiesTest, TheControllerListIsRebuiltWhenItsCountdownEndsAndResetByJoiningAndLeaving) {
+  CAtcListDlg* list = g_pAtcListDlg.load();
+  ASSERT_NE(list, nullptr);
+  auto* box = dynamic_cast<CListBox*>(list->GetDlgItem(kAtcListBoxId));
+  ASSERT_NE(box, nullptr);
+  const std::vector<std::string> unicomAlone = {"UNICOM\t123.000\tUnknown\tS1\t"};
+  PumpTestThread();
+  ASSERT_TRUE(box->Items().empty());
+  g_atcListRebuildCountdown = 2;
+  Tick();
+  PumpTestThread();
+  EXPECT_TRUE(box->Items().empty());
+  Tick();
+  PumpTestThread();
+  EXPECT_EQ(box->Items(), unicomAlone);
+
+  struct Case {
+    const char* name;
+    std::function<void()> step;
+  };
+  const Case cases[] = {{"joining", [] { OnMultiplayerConnected(); }},
+                        {"leaving", [] { LeaveMultiplayerSession(); }}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    box->AddString("STALE_TWR\t118.000\tTWR\tS1\t");
+    c.step();
+    PumpTestThread();
+    EXPECT_EQ(box->Items(), unicomAlone);
   }
 }
 

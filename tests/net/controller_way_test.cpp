@@ -9,83 +9,23 @@
 #include <cstring>
 
 #include "base/byte_order.h"
+#include "base/klib_settings.h"
 #include "core/flight_plan.h"
+#include "core/nearest_airport.h"
+#include "core/own_aircraft_state.h"
 #include "net/compressed_record.h"
 #include "net/controller_hooks.h"
 #include "net/controller_link.h"
 #include "net/controller_records.h"
 #include "net/controller_state.h"
 #include "net/frame_codes.h"
+#include "net/own_aircraft_report.h"
 #include "net/pilot_records.h"
-#include "pilot_way_fixture.h"
+#include "net/sim_info_items.h"
+#include "controller_way_fixture.h"
 #include "testbed/controller_peer.h"
 
 namespace {
-
-constexpr int kWaitMs = 5'000;
-
-struct ControllerHookCalls {
-  std::atomic<int> rebuilds{0};
-  std::mutex mutex;
-  std::string weather;
-};
-
-class ControllerWayTest : public PilotWayTest {
- protected:
-  void SetUp() override {
-    PilotWayTest::SetUp();
-    ResetControllerState();
-    ResetCurrentFlightPlan();
-    FlightPlanRecord plan = ClearedFlightPlan();
-    SetPlanText(plan.flightType, "I");
-    SetPlanText(plan.departure, "LFPG");
-    SetPlanText(plan.destination, "EGLL");
-    SetPlanText(plan.route, "DCT");
-    SetCurrentFlightPlan(plan);
-    std::weak_ptr<ControllerHookCalls> weak = calls_;
-    ControllerHooks hooks;
-    hooks.rebuildControllerList = [weak] {
-      if (auto calls = weak.lock()) ++calls->rebuilds;
-    };
-    hooks.controllerWeather = [weak](const std::string& icao, const std::string& metar) {
-      if (auto calls = weak.lock()) {
-        std::lock_guard lock(calls->mutex);
-        calls->weather = icao + " " + metar;
-      }
-    };
-    SetControllerHooks(std::move(hooks));
-  }
-  void TearDown() override {
-    SetControllerHooks({});
-    ResetControllerState();
-    ResetCurrentFlightPlan();
-    PilotWayTest::TearDown();
-  }
-
-  // He calls the listening port and logs in; the way answers.
-  std::unique_ptr<ControllerPeer> CallAndLogIn(ControllerPeerScript script, int wayId) {
-    script.answerLogin = false;
-    auto peer = std::make_unique<ControllerPeer>(std::move(script));
-    EXPECT_TRUE(peer->Connect(ListeningPort()));
-    EXPECT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return Way(wayId).IsConnected(); }));
-    EXPECT_TRUE(peer->SendLogin());
-    EXPECT_TRUE(peer->WaitForCountOf(NCSUB_LOGIN_ACK, 1, kWaitMs));
-    EXPECT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return (Bits(wayId) & kWayLoggedIn) != 0; }));
-    return peer;
-  }
-
-  bool WaitForLine(int wayId, const std::string& line) {
-    return TestWay::WaitFor(kWaitMs, [&] { return Way(wayId).Printed(line); });
-  }
-
-  std::shared_ptr<ControllerHookCalls> calls_ = std::make_shared<ControllerHookCalls>();
-};
-
-ControllerPeerScript Tower(const std::string& callsign = "LFPG_TWR") {
-  ControllerPeerScript script;
-  script.callsign = callsign;
-  return script;
-}
 
 TEST_F(ControllerWayTest, AControllerWhoCallsIsAnsweredAndKeptInHisRecord) {
   StartWays(1);
@@ -225,7 +165,7 @@ TEST_F(ControllerWayTest, AStripPrintsItsInstructionsWithFlightLevelsFromTheTran
 }
 
 TEST_F(ControllerWayTest, AStripOfKindZeroPrintsOnlyTheResumeLineAndIsEchoedAsHeld) {
-  StartWays(1);
+  StartWays(2);
   auto peer = CallAndLogIn(Tower(), 0);
   FlightStrip strip;
   strip.callsign = "OWN001";
@@ -246,6 +186,58 @@ TEST_F(ControllerWayTest, AStripOfKindZeroPrintsOnlyTheResumeLineAndIsEchoedAsHe
   const FlightStrip back = ReadFlightStrip(std::span<const std::uint8_t, kFlightStripSize>(echoed->data(), kFlightStripSize));
   EXPECT_EQ(back.callsign, "OWN001");
   EXPECT_EQ(back.controller, "LFPG_TWR");
+  EXPECT_EQ(back.kind, 0) << "told to resume his own navigation, not given instructions";
+  // A controller who logs in afterwards hears of it too.
+  auto approach = CallAndLogIn(Tower("LFPG_APP"), 1);
+  ASSERT_TRUE(approach->WaitForCountOf(NCSUB_FLIGHT_STRIP, 1, kWaitMs));
+  const auto told = approach->LastRecord(NCSUB_FLIGHT_STRIP);
+  ASSERT_TRUE(told.has_value() && told->size() == kFlightStripSize);
+  EXPECT_EQ(ReadFlightStrip(std::span<const std::uint8_t, kFlightStripSize>(told->data(), kFlightStripSize)).kind, 0);
+}
+
+TEST_F(ControllerWayTest, AControllerWhoComesLaterIsSentTheHeldInstructions) {
+  StartWays(3);
+  auto tower = CallAndLogIn(Tower("LFPG_TWR"), 0);
+  FlightStrip strip;
+  strip.callsign = "OWN001";
+  strip.controller = "LFPG_TWR";
+  strip.waypoint = "RESMI";
+  strip.kind = kStripInstructions;
+  strip.heading = 90;
+  strip.altitudeFeet = 6'000;
+  strip.transponder = 4721;
+  ASSERT_TRUE(tower->SendStrip(strip));
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [] { return HoldsInstructionStrip(); }));
+  const auto instructions = [](const ControllerPeer& peer) {
+    const auto echoed = peer.LastRecord(NCSUB_FLIGHT_STRIP);
+    if (!echoed || echoed->size() != kFlightStripSize) return FlightStrip{};
+    return ReadFlightStrip(std::span<const std::uint8_t, kFlightStripSize>(echoed->data(), kFlightStripSize));
+  };
+
+  // He calls and logs in: the answer, the plan and the strip.
+  auto approach = CallAndLogIn(Tower("LFPG_APP"), 1);
+  ASSERT_TRUE(approach->WaitForCountOf(NCSUB_FLIGHT_STRIP, 1, kWaitMs));
+  EXPECT_EQ(instructions(*approach).controller, "LFPG_TWR");
+  EXPECT_EQ(instructions(*approach).waypoint, "RESMI");
+  EXPECT_EQ(instructions(*approach).kind, kStripInstructions);
+
+  // The client calls him: the login, the plan and the strip.
+  ControllerPeer centre(Tower("LFFF_CTR"));
+  const std::uint16_t port = centre.Listen();
+  ASSERT_NE(port, 0);
+  {
+    WayTableGuard guard;
+    ASSERT_EQ(AllocatePeerWay("LFFF_CTR"), 2);
+    PeerWayRecord(2)->peerKind = 'A';
+  }
+  Way(2).SetPeerKind('A');
+  ASSERT_EQ(Way(2).RunOnThread([&] { return Way(2).ConnectWay("127.0.0.1", port); }), 0);
+  ASSERT_TRUE(centre.WaitForCall(kWaitMs));
+  CBaseThread::Post(nullptr, &Way(2), THRDMSG_CONNECT, 0, 0, "TEST");
+  ASSERT_TRUE(centre.WaitForCountOf(NCSUB_FLIGHT_STRIP, 1, kWaitMs));
+  EXPECT_EQ(instructions(centre).controller, "LFPG_TWR");
+  EXPECT_EQ(instructions(centre).heading, 90);
+  EXPECT_EQ(instructions(centre).transponder, 4721);
 }
 
 TEST_F(ControllerWayTest, AControllerActsOnlyOnRecordsThatNameHimself) {
@@ -387,6 +379,60 @@ TEST_F(ControllerWayTest, RecordsBeforeTheLoginCloseTheLink) {
   }
 }
 
+TEST_F(ControllerWayTest, AnUnknownRecordIsNamedAndClosesTheLink) {
+  StartWays(1);
+  auto peer = CallAndLogIn(Tower(), 0);
+  const std::array<std::uint8_t, 4> body = {1, 2, 3, 4};
+  ASSERT_TRUE(peer->SendPlain(77, body));
+  EXPECT_TRUE(peer->WaitForClose(kWaitMs));
+  EXPECT_TRUE(TestWay::WaitFor(kWaitMs, [&] {
+    for (const std::string& line : Way(0).Lines()) {
+      if (line.find("Rx NCSMSG_ATC_XXX = 104 / 77") != std::string::npos) return true;
+    }
+    return false;
+  }));
+  // The heartbeat and the hand-off are served without such a line.
+  for (const std::string& line : Way(0).Lines()) {
+    EXPECT_EQ(line.find("= 104 / 52"), std::string::npos) << line;
+  }
+}
+
+TEST_F(ControllerWayTest, TheVerboseTraceNamesEveryFrame) {
+  Klib().traceMask.store(kControllerVerboseFlag);
+  StartWays(2);
+  auto peer = CallAndLogIn(Tower(), 0);
+  ASSERT_TRUE(peer->SendHeartbeat());
+  ASSERT_TRUE(peer->SendRate(4));
+  ASSERT_TRUE(peer->SendAtis("Information C"));
+  ASSERT_TRUE(WaitForLine(0, "Controller LFPG_TWR has set a new ATIS"));
+  CBaseThread::Post(nullptr, &Way(0), THRDMSG_NODE_PILOT, NCSUB_POSITION_REPORT, 0, "TEST");
+  CBaseThread::Post(nullptr, &Way(0), THRDMSG_FLIGHT_STRIP, 0, 0, "TEST");
+  ASSERT_TRUE(peer->WaitForCountOf(NCSUB_FLIGHT_STRIP, 1, kWaitMs));
+  // A second controller under the same callsign is not logged in.
+  ControllerPeer twin(Tower());
+  ASSERT_TRUE(twin.Connect(ListeningPort()));
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return Way(1).IsConnected(); }));
+  ASSERT_TRUE(twin.SendLogin());
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] {
+    for (const std::string& line : Way(1).Lines()) {
+      if (line.find("ATCLGI LFPG_TWR RetLog = 0, Cmd 0") != std::string::npos) return true;
+    }
+    return false;
+  }));
+  Way(0).Drain();
+  const char* named[] = {"ARx NCSUB_LOGIN", "Tx NCSUB_LOGIN_ACK", "Tx NCSUB_FLIGHT_PLAN", "Rx NCSMSG_ATC = ( 52 )",
+                         "ARx NCSUB_A2P_MSG_RATE", "Way 0 : (from LFPG_TWR) BitrateDivider = 4", "ARx NCSUB_ATIS",
+                         "Tx NCSUB_P2A_XXX = 70", "Tx NCSUB_FLIGHT_STRIP"};
+  const std::vector<std::string> lines = Way(0).Lines();
+  for (const char* part : named) {
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [&](const std::string& line) { return line.find(part) != std::string::npos; }))
+        << part;
+  }
+  EXPECT_EQ(twin.CountOf(NCSUB_LOGIN_ACK), 0u);
+  Klib().traceMask.store(0);
+}
+
 TEST_F(ControllerWayTest, TheTestMessagePrintsAtMost128BytesOfItsData) {
   const struct {
     std::size_t length;
@@ -407,7 +453,7 @@ TEST_F(ControllerWayTest, TheTestMessagePrintsAtMost128BytesOfItsData) {
   }
 }
 
-TEST_F(ControllerWayTest, ThePositionReportAndTheChangedItemsGoOutAsPosted) {
+TEST_F(ControllerWayTest, APostedPositionReportGoesOutAsGivenAndAnEmptyPostSendsTheOwnOne) {
   StartWays(1);
   auto peer = CallAndLogIn(Tower(), 0);
   AtcPositionReport report;
@@ -419,15 +465,39 @@ TEST_F(ControllerWayTest, ThePositionReportAndTheChangedItemsGoOutAsPosted) {
   report.onGround = 0;
   const AtcPositionReportBytes bytes = WriteAtcPositionReport(report);
   CBaseThread::PostData(nullptr, &Way(0), THRDMSG_NODE_PILOT, NCSUB_POSITION_REPORT, bytes.size(), bytes.data(), "TEST");
-  const std::array<std::uint8_t, 6> items = {1, 2, 3, 4, 5, 6};
-  CBaseThread::PostData(nullptr, &Way(0), THRDMSG_NODE_PILOT, NCSUB_PILOT_CHANGES, items.size(), items.data(), "TEST");
-  ASSERT_TRUE(peer->WaitForCountOf(NCSUB_PILOT_CHANGES, 1, kWaitMs));
+  ASSERT_TRUE(peer->WaitForCountOf(NCSUB_POSITION_REPORT, 1, kWaitMs));
   const auto sent = peer->LastRecord(NCSUB_POSITION_REPORT);
   ASSERT_TRUE(sent.has_value());
   EXPECT_TRUE(std::equal(sent->begin(), sent->end(), bytes.begin(), bytes.end()));
-  const auto changed = peer->LastRecord(NCSUB_PILOT_CHANGES);
-  ASSERT_TRUE(changed.has_value());
-  EXPECT_TRUE(std::equal(changed->begin(), changed->end(), items.begin(), items.end()));
+  // As the half-second duty posts it: no data, the own aircraft's report.
+  CBaseThread::Post(nullptr, &Way(0), THRDMSG_NODE_PILOT, NCSUB_POSITION_REPORT, 0, "TEST");
+  ASSERT_TRUE(peer->WaitForCountOf(NCSUB_POSITION_REPORT, 2, kWaitMs));
+  const auto own = peer->LastRecord(NCSUB_POSITION_REPORT);
+  ASSERT_TRUE(own.has_value());
+  ASSERT_EQ(own->size(), kAtcPositionReportSize);
+  const AtcPositionReport back = ReadAtcPositionReport(std::span<const std::uint8_t, kAtcPositionReportSize>(own->data(), kAtcPositionReportSize));
+  const OwnAircraftSnapshot snapshot = g_ownAircraft().Snapshot();
+  EXPECT_EQ(back.latitude, snapshot.flight.latitude);
+  EXPECT_EQ(back.longitude, snapshot.flight.longitude);
+  EXPECT_EQ(back.onGround, snapshot.working.onGround != 0 ? 1 : 0);
+}
+
+TEST_F(ControllerWayTest, TheChangedItemsOfAPostedMaskGoOutOneFrameEach) {
+  StartWays(1);
+  auto peer = CallAndLogIn(Tower(), 0);
+  // As the own-aircraft poll posts them: the mask in the third word, no data.
+  CBaseThread::Post(nullptr, &Way(0), THRDMSG_NODE_PILOT, NCSUB_PILOT_CHANGES,
+                    kSimInfoOnGround | kSimInfoTransponder, "TEST");
+  ASSERT_TRUE(peer->WaitForCountOf(NCSUB_PILOT_CHANGES, 2, kWaitMs));
+  const OwnAircraftReport own = ReportOwnAircraft(g_ownAircraft().Snapshot(), CurrentNearestAirport());
+  std::vector<std::vector<std::uint8_t>> bodies;
+  for (const Frame& frame : peer->Frames()) {
+    if (frame.header.type == NCSMSG_ATC && frame.header.subCode == NCSUB_PILOT_CHANGES) bodies.push_back(frame.body);
+  }
+  ASSERT_EQ(bodies.size(), 2u);
+  EXPECT_EQ(bodies[0], (std::vector<std::uint8_t>{1, static_cast<std::uint8_t>(own.onGround ? 1 : 0)}));
+  EXPECT_EQ(bodies[1], (std::vector<std::uint8_t>{3, static_cast<std::uint8_t>(own.transponderCode & 0xFF),
+                                                  static_cast<std::uint8_t>(own.transponderCode >> 8)}));
 }
 
 TEST_F(ControllerWayTest, HeLeavesByClosingHisPositionGoingOutOfRangeOrDropping) {
@@ -456,6 +526,33 @@ TEST_F(ControllerWayTest, HeLeavesByClosingHisPositionGoingOutOfRangeOrDropping)
     TearDown();
     SetUp();
   }
+}
+
+TEST_F(ControllerWayTest, TheOpenTunnelIsAnsweredWithTheLoginAndHeartbeatsGoBothWays) {
+  StartWays(1);
+  ControllerPeer peer(Tower());
+  ASSERT_TRUE(peer.Connect(ListeningPort()));
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return Way(0).IsConnected(); }));
+  // Not logged in yet: no heartbeat goes out.
+  CBaseThread::Post(nullptr, &Way(0), THRDMSG_HEARTBEAT, 0, 0, "TEST");
+  ASSERT_TRUE(peer.SendStartTunnel());
+  ASSERT_TRUE(peer.WaitForCountOf(NCSUB_LOGIN, 1, kWaitMs));
+  const auto login = peer.LastRecord(NCSUB_LOGIN);
+  ASSERT_TRUE(login.has_value());
+  EXPECT_EQ(login->size(), kLoginRecordSize);
+  EXPECT_EQ(peer.CountOf(NCSUB_HEARTBEAT), 0u);
+
+  ASSERT_TRUE(peer.SendLoginAck());
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return (Bits(0) & kWayLoggedIn) != 0; }));
+  {
+    WayTableGuard guard;
+    PeerWayRecord(0)->controller.heartbeatCounter = 7;
+  }
+  ASSERT_TRUE(peer.SendHeartbeat());
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return RecordOf(0).controller.heartbeatCounter == 0; }));
+  CBaseThread::Post(nullptr, &Way(0), THRDMSG_HEARTBEAT, 0, 0, "TEST");
+  ASSERT_TRUE(peer.WaitForCountOf(NCSUB_HEARTBEAT, 1, kWaitMs));
+  EXPECT_TRUE(Way(0).IsConnected());
 }
 
 TEST_F(ControllerWayTest, TheClientLogsOutOfAController) {

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <vector>
+
 #include "core/flight_plan.h"
 #include "net/frame_codes.h"
 #include "net/way_record.h"
@@ -112,6 +116,60 @@ TEST_F(FlightPlanSendTest, EveryAllocatedControllerWayThatIsUpGetsThePlan) {
   }
   EXPECT_FALSE(SendFlightPlanToWays(nullptr).Sent());
   EXPECT_FALSE(FlightPlanSent());
+  atc.Stop();
+}
+
+
+// A controller way whose thread is busy and whose queue is full makes the
+// send wait for room: the way table stays free for every other thread meanwhile.
+TEST_F(FlightPlanSendTest, ASendWaitingForAFullControllerQueueLeavesTheWayTableFree) {
+  LoopbackServer controller;
+  ASSERT_TRUE(controller.Ok());
+  TestWay atc(kControllerWay, "[ATC WAY]");
+  ASSERT_TRUE(atc.Start(4096));
+  ASSERT_EQ(atc.RunOnThread([&] { return atc.ConnectWay("127.0.0.1", controller.Port()); }), 0);
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return atc.IsConnected(); }));
+  atc.RunOnThread([] { return 0; });
+  atc.SetPeerKind('A');
+  {
+    WayTableGuard guard;
+    WayRecord& record = WayTable()[kControllerWay];
+    record.way = &atc;
+    record.peerKind = 'A';
+    record.stateFlags = kWayAllocated;
+  }
+  SetCurrentFlightPlan(PlanWithRules("I"));
+
+  std::promise<void> release;
+  std::shared_future<void> held = release.get_future().share();
+  std::promise<void> entered;
+  auto busy = std::async(std::launch::async, [&] {
+    return atc.RunOnThread([&entered, held] {
+      entered.set_value();
+      held.wait();
+      return 0;
+    });
+  });
+  entered.get_future().wait();
+  const std::vector<char> filler(512, 'q');
+  while (atc.QueueFree() > 512 + 128) {
+    ASSERT_EQ(CBaseThread::PostData(nullptr, &atc, THRDMSG_WAY_TEST, 0, 512, filler.data(), "FILL"), 1);
+  }
+  while (atc.QueueFree() >= kDMessageSize + 4) {
+    ASSERT_EQ(CBaseThread::Post(nullptr, &atc, THRDMSG_WAY_TEST, 0, 0, "FILL"), 1);
+  }
+
+  auto send = std::async(std::launch::async, [] { return SendFlightPlanToWays(nullptr); });
+  auto reader = std::async(std::launch::async, [] {
+    WayTableGuard guard;
+    return WayTable()[kControllerWay].peerKind;
+  });
+  const bool tableFree = reader.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  release.set_value();
+  busy.get();
+  ASSERT_TRUE(tableFree) << "the send held the way table while waiting for the controller's queue";
+  EXPECT_EQ(reader.get(), 'A');
+  EXPECT_EQ(send.get().toControllers, 1);
   atc.Stop();
 }
 

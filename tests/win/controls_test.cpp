@@ -309,4 +309,18 @@ TEST_F(ControlsTest, ControlsMadeTheClassLibrarysWayTakeTextStyleAndPlace) {
   EXPECT_FALSE(orphan.Create("x", 0, RECT{}, &noWindow, 11));
 }
 
+TEST_F(ControlsTest, AListBoxKeepsItsTabStopsAndAComboTakesNone) {
+  auto* list = dialog.Add(std::make_unique<CListBox>(), 7027);
+  EXPECT_TRUE(list->TabStops().empty());
+  const int stops[] = {50, 90, 130, 180};
+  EXPECT_TRUE(list->SetTabStops(stops));
+  EXPECT_EQ(list->TabStops(), (std::vector<int>{50, 90, 130, 180}));
+  EXPECT_TRUE(list->SetTabStops({}));
+  EXPECT_TRUE(list->TabStops().empty()) << "no stops: back to the default";
+  EXPECT_EQ(list->SendMessage(LB_SETTABSTOPS, 2, 0), FALSE) << "a count without its stops";
+  auto* combo = dialog.Add(std::make_unique<CComboBox>(), 7021);
+  EXPECT_EQ(combo->SendMessage(LB_SETTABSTOPS, 4, reinterpret_cast<LPARAM>(stops)), 0);
+  EXPECT_TRUE(combo->TabStops().empty());
+}
+
 }  // namespace

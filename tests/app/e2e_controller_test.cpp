@@ -1,0 +1,153 @@
+// The real program in a demo tree with its plug-in stand-in, logged in to the
+// stand-in network, and the scripted controller program calling its listening
+// port: he logs in, sends a strip, an amended plan, an ATIS, his weather and a
+// rate change, and closes his position. The client prints each in the chat
+// window, shows the amended plan in its form and the weather in its banner;
+// the controller hears the answer, the plan, the echoed strip and the
+// half-second position reports.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/free_port.h"
+#include "testbed/automation_client.h"
+#include "testbed/node_server.h"
+#include "testbed/plugin_server.h"
+#include "testbed/web_page_server.h"
+
+namespace {
+
+constexpr int kStartMs = 30'000;
+constexpr int kWaitMs = 20'000;
+
+bool WaitFor(int timeoutMs, const std::function<bool()>& done) {
+  for (int waited = 0; waited <= timeoutMs; waited += 20) {
+    if (done()) return true;
+    usleep(20'000);
+  }
+  return done();
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const auto& line : lines) all += line + "\n";
+  return all;
+}
+
+// The frames the controller program printed, by sub-code.
+std::size_t Received(const std::string& out, int subCode) {
+  std::istringstream lines(out);
+  const std::string marker = "rx type 104 sub " + std::to_string(subCode) + " ";
+  std::size_t n = 0;
+  for (std::string line; std::getline(lines, line);) n += line.rfind(marker, 0) == 0 ? 1 : 0;
+  return n;
+}
+
+class ControllerEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(web_.Ok() && node_.Ok() && plugin_.Ok());
+    web_.SetLines(WebPageServer::HubListLines("203.0.113.7", "127.0.0.1:" + std::to_string(node_.Port())));
+    program_ = MakeXPlaneTreeWithData(tree_.Path());
+    std::ofstream ini(program_ + "/Tavelkor.ini", std::ios::binary);
+    ini << "[NETWORK.0]\r\nWebsite=localhost\r\nPagePath=/h.php\r\nPilotID=pilot7\r\nPilotPW=secret\r\n"
+           "[FLIGHT PLAN]\r\nCallSign=TEST01\r\nFlight_Type=I\r\nDeparture_Airport=LFPG\r\nDestination_Airport=LFML\r\n";
+  }
+
+  void StartClient() {
+    listeningPort_ = FreeLoopbackPort();
+    const std::string socketPath = tree_.Path() + "/automation.sock";
+    const std::string portMap = "TK_PORTMAP=55009=" + std::to_string(listeningPort_) +
+                                ",55007=" + std::to_string(plugin_.Port()) + ",80=" + std::to_string(web_.Port());
+    client_ = std::make_unique<ChildProcess>(TK_BINARY, program_,
+                                             std::vector<std::string>{"TK_AUTOMATION=" + socketPath, portMap});
+    ASSERT_TRUE(automation_.Connect(socketPath, kStartMs)) << client_->Stderr();
+  }
+
+  std::string DumpUntil(const std::string& text, int timeoutMs = kWaitMs) {
+    std::string dump;
+    WaitFor(timeoutMs, [&] {
+      dump = Joined(automation_.Request("dump"));
+      return dump.find(text) != std::string::npos;
+    });
+    return dump;
+  }
+
+  bool Shows(const std::string& text) { return DumpUntil(text).find(text) != std::string::npos; }
+
+  void Ask(const std::string& line) {
+    const auto answer = automation_.Request(line);
+    ASSERT_FALSE(answer.empty());
+    EXPECT_EQ(answer.back(), "ok") << line;
+  }
+
+  TempFolder tree_;
+  WebPageServer web_;
+  NodeServer node_;
+  PluginServer plugin_;
+  std::string program_;
+  std::uint16_t listeningPort_ = 0;
+  std::unique_ptr<ChildProcess> client_;
+  AutomationClient automation_;
+};
+
+TEST_F(ControllerEndToEnd, AControllerLogsInInstructsAmendsAndLeavesAndHearsTheOwnPosition) {
+  plugin_.SetGreeting(PluginServer::Greeting::OnHello);
+  plugin_.SetStreamInterval(50);
+  StartClient();
+  ASSERT_TRUE(Shows("You have joined your session.")) << client_->Stderr();
+  Ask("command 7055 33000");
+  Ask("click 7055 7212");
+  ASSERT_TRUE(node_.WaitForFrames(1, kWaitMs)) << client_->Stderr();
+  // Past the start-up's first 26 seconds: the half-second duty reports to controllers.
+  Ask("timer 7055 555 30");
+
+  ChildProcess controller(TK_CONTROLLER_BINARY, tree_.Path(), {},
+                          {"--connect", std::to_string(listeningPort_), "--callsign", "LFPG_TWR", "--pilot", "TEST01",
+                           "--transition", "5000", "--step", "1500", "--end", "logout"});
+  ASSERT_TRUE(controller.Started());
+  ASSERT_TRUE(Shows("Controller LFPG_TWR is in range.")) << client_->Stderr() << controller.Stdout();
+  // Nine half-seconds at the default pace: three reports, whatever the real timer adds.
+  Ask("timer 7055 556 9");
+
+  EXPECT_TRUE(Shows("Flight strip from LFPG_TWR : Waypoint RESMI   Heading 270 \xC2\xB0   Altitude FL90   "
+                    "Speed restricted to 180..220 Kts   Transponder 4721"))
+      << client_->Stderr();
+  EXPECT_TRUE(Shows("Your flight plan has been amended by LFPG_TWR and updated. Tune your transponder (Squawk) to 4721."));
+  EXPECT_TRUE(Shows("Controller LFPG_TWR has set a new ATIS"));
+  EXPECT_TRUE(Shows("LFPG_TWR has set a new local weather for LFPG"));
+  EXPECT_TRUE(Shows("*LFPG 101200Z 27010KT CAVOK 15/05 Q1015")) << "the banner marks a controller's weather";
+  EXPECT_TRUE(Shows("Controller LFPG_TWR has closed his position."));
+  // His hand-off named a controller the client has no link with.
+  EXPECT_EQ(DumpUntil("has closed his position.").find("Hand-off to"), std::string::npos);
+
+  // The form in use (the FAA form by default) shows the amended plan: it was
+  // hidden, so the amendment shows it.
+  const std::string dump = DumpUntil("control 7004 7046 kind=edit visible=1 enabled=1 text=RESMI DCT");
+  for (const char* line : {"window 7004 visible=1 ", "control 7004 7046 kind=edit visible=1 enabled=1 text=RESMI DCT\n",
+                           "control 7004 7047 kind=edit visible=1 enabled=1 text=EGLL\n",
+                           "control 7004 7045 kind=edit visible=1 enabled=1 text=FL090\n",
+                           "control 7004 7039 kind=edit visible=1 enabled=1 text=250\n"}) {
+    EXPECT_NE(dump.find(line), std::string::npos) << line;
+  }
+
+  ASSERT_EQ(controller.WaitForExit(kWaitMs), 0) << controller.Stderr();
+  const std::string heard = controller.Stdout();
+  EXPECT_EQ(Received(heard, 1), 1u) << heard;   // the answer to his login
+  EXPECT_GE(Received(heard, 80), 1u) << heard;  // the own plan
+  EXPECT_GE(Received(heard, 81), 1u) << heard;  // his strip, echoed
+  EXPECT_GE(Received(heard, 70), 3u) << heard;  // the position reports
+
+  Ask("quit");
+  EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
+}
+
+}  // namespace
