@@ -18,6 +18,11 @@ std::uint16_t CodeKey(std::uint8_t type, std::uint8_t subCode) {
 
 }  // namespace
 
+std::uint32_t PeerAddressOf(SOCKET s) {
+  sockaddr_in peer{};
+  return WsGetPeerName(s, &peer) == 0 ? peer.sin_addr.s_addr : 0;
+}
+
 const char* NodeLinks::EndText(EndReason reason) {
   switch (reason) {
     case EndReason::ClientClosed: return "closed by the client";

@@ -151,3 +151,6 @@ class NodeLinks {
   std::map<LinkId, SOCKET> sockets_;  // written and closed under sendMutex_
   std::thread thread_;
 };
+
+// The IPv4 address (network order) a link comes from; 0 when unknown.
+std::uint32_t PeerAddressOf(SOCKET s);

@@ -29,7 +29,9 @@ bool WaitUntil(int timeoutMs, const std::function<bool()>& done) {
 std::vector<std::string> ClientSide::Ask(const std::string& line) {
   std::vector<std::string> answer = automation.Request(line);
   EXPECT_FALSE(answer.empty()) << callsign << ": " << line;
-  if (!answer.empty()) EXPECT_EQ(answer.back(), "ok") << callsign << ": " << line;
+  if (!answer.empty()) {
+    EXPECT_EQ(answer.back(), "ok") << callsign << ": " << line;
+  }
   return answer;
 }
 
