@@ -146,6 +146,12 @@ std::size_t NodeLinks::LinksUp() const {
   return up_.size();
 }
 
+bool NodeLinks::WaitForLinksUp(std::size_t count, int timeoutMs) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
+                           [&] { return up_.size() == count; });
+}
+
 bool NodeLinks::WaitForLinkEnd(int timeoutMs) const {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), [&] { return up_.empty(); });

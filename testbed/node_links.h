@@ -81,6 +81,8 @@ class NodeLinks {
   bool WaitForLink(std::size_t count, int timeoutMs) const;
   bool Linked() const;
   std::size_t LinksUp() const;
+  // True once exactly `count` links are up.
+  bool WaitForLinksUp(std::size_t count, int timeoutMs) const;
   // True once no link is up.
   bool WaitForLinkEnd(int timeoutMs) const;
   std::size_t ProtocolErrors() const;

@@ -90,8 +90,8 @@ TEST(NodeLinks, EachLinkIsServedAndAddressedOnItsOwn) {
   ASSERT_TRUE(links.DropLink(3));
   EXPECT_TRUE(clients[2].Receive(1, kWaitMs).empty());
   EXPECT_TRUE(clients[2].PeerClosed());
+  ASSERT_TRUE(links.WaitForLinksUp(2, kWaitMs));
   ASSERT_TRUE(seen.WaitFor([&] { return seen.Ended(3); }));
-  EXPECT_EQ(links.LinksUp(), 2u);
   EXPECT_TRUE(clients[0].Receive(1, kQuietMs).empty());
   EXPECT_FALSE(clients[0].PeerClosed());
   EXPECT_EQ(links.NewestLink(), 2u);
@@ -122,7 +122,7 @@ TEST(NodeLinks, AFullTableRefusesTheNextCallerUntilALinkEnds) {
   EXPECT_EQ(links.LinksAccepted(), NodeLinks::kMaxLinks);
 
   clients.front()->Close();
-  ASSERT_TRUE(seen.WaitFor([&] { return seen.Ended(1); }));
+  ASSERT_TRUE(links.WaitForLinksUp(NodeLinks::kMaxLinks - 1, kWaitMs));
   LoopbackClient next;
   ASSERT_TRUE(next.Connect(links.Port()));
   ASSERT_TRUE(links.WaitForLink(NodeLinks::kMaxLinks + 1, kWaitMs));
