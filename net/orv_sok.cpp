@@ -268,7 +268,6 @@ DWORD COrvSok::VTFX(DWORD) {
     ServeAllMessages();
     if (StopRequested()) break;
     OnIdle();
-    if (busyPasses_ != 0) --busyPasses_;
     const std::uint32_t seconds = g_secondsCounter.load(std::memory_order_acquire);
     if (seconds != secondsSnapshot_) {
       secondsSnapshot_ = seconds;
@@ -336,7 +335,9 @@ int COrvSok::WaitReadable(int timeoutMs) {
 
 int COrvSok::IdleWaitMs() const {
   // Bytes waiting in the send ring go out in this pass (the flush follows the wait).
-  if (busyPasses_ != 0 || TxUsed() != 0) return 0;
+  // Just after work there is no reason to pass on without waiting: the wait
+  // ends with the next byte or post, so passing on would only spin.
+  if (TxUsed() != 0) return 0;
   // Read after the wake signal was cleared (PopMessage): a second that comes
   // later signals it again and ends the wait.
   if (g_secondsCounter.load() != secondsSnapshot_) return 0;
@@ -405,7 +406,6 @@ bool COrvSok::ReceiveIntoRing() {
     ConnectionLost("ONIDLE");
     return false;
   }
-  busyPasses_ = kWayBusyPasses;
   const auto n = static_cast<std::uint32_t>(received);
   DWORD status = FillRxBuf(chunk.data(), n);
   if (status != RING_OK && Mode() != SOCK_MODE_TCP) {
@@ -462,18 +462,13 @@ DWORD COrvSok::FeedTextLines() {
 }
 
 DWORD COrvSok::ProcessReceivedBytes() {
-  bool processed = false;
   if (textLineMode_) {
-    while (FeedTextLines() != 0) {
-      processed = true;
-      Flush(6117);
-    }
+    while (FeedTextLines() != 0) Flush(6117);
     Flush(6118);
   } else {
     while (RxUsed() > 0 && IsConnected()) {
       const std::uint32_t n = RxReadUpTo(chunk.data(), static_cast<std::uint32_t>(chunk.size()));
       if (n == 0) break;
-      processed = true;
       hunter_.Feed(std::span<const std::uint8_t>(chunk.data(), n));
       for (;;) {
         Frame frame;
@@ -485,7 +480,6 @@ DWORD COrvSok::ProcessReceivedBytes() {
           std::snprintf(line.data(), line.size(), "%s %s System Error SYSERR_3102 : %d / %d ( length %u )", LogTag(),
                         Name(), header.type, header.subCode, static_cast<unsigned>(header.length));
           ProtocolError(line.data(), header, "PRBB_2");
-          busyPasses_ = kWayBusyPasses;
           return 1;
         }
         dispatching_ = &frame;
@@ -500,7 +494,6 @@ DWORD COrvSok::ProcessReceivedBytes() {
       Flush(6120);
     }
   }
-  if (processed) busyPasses_ = kWayBusyPasses;
   WatchBodyInProgress();
   return 1;
 }

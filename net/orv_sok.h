@@ -34,8 +34,6 @@ inline constexpr std::size_t kNeighbourLinkSize = 32;
 // The longest session record a pilot way sends.
 inline constexpr std::size_t kSimPacketLimit = 1'024;
 inline constexpr std::uint16_t kDisconnectionSleepSeconds = 3;
-// Passes after work during which the loop does not wait.
-inline constexpr DWORD kWayBusyPasses = 100;
 // The wait while the receive ring is full (only this thread drains it).
 inline constexpr int kWayIdleWaitMs = 50;
 inline constexpr DWORD kProtocolErrorPauseMs = 1'000;
@@ -389,7 +387,6 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   std::uint32_t simLinkSeconds_ = 0;
   SimulatorPairOffsets pairOffsets_;
   std::atomic<DWORD> loggedIn_{0};
-  DWORD busyPasses_ = 0;
   DWORD idleDeadline_ = 0;
   bool accepted_ = false;
   bool ringFullTraced_ = false;

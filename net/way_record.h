@@ -19,9 +19,15 @@ inline constexpr std::uint32_t kWayAiRemovalRequested = 0x200;
 inline constexpr std::uint32_t kWayRequest81 = 0x800;
 inline constexpr std::uint32_t kWayFlag1000 = 0x1000;  // cleared whenever a new pilot link starts
 inline constexpr std::uint32_t kWayAiAddPending = 0x2000;
-// Voice flags: the peer listens on frequency A / B.
+// Voice flags: the peer listens on frequency A / B when a bit of the mask is set.
 inline constexpr std::uint32_t kWayListensOnA = 0x14;
 inline constexpr std::uint32_t kWayListensOnB = 0x18;
+// A pilot's radio selection as voice flags: COM1 (frequency A), COM2
+// (frequency B), both. One bit each, so that COM1 alone never listens on B.
+inline constexpr std::uint32_t kWayVoiceCom1 = 0x04;
+inline constexpr std::uint32_t kWayVoiceCom2 = 0x08;
+inline constexpr std::uint32_t kWayVoiceBothComs = 0x10;
+inline constexpr std::uint32_t kWayVoiceRadioBits = kWayVoiceCom1 | kWayVoiceCom2 | kWayVoiceBothComs;
 // The flag bits that survive a clear.
 inline constexpr std::uint32_t kWayFlagsKeptOnClear = kWayRecreateAi | kWayAiRemovalRequested;
 
