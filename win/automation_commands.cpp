@@ -143,31 +143,6 @@ Lines Text(const std::vector<std::string_view>& args) {
   return Lines{AutomationField(target->control.text), "ok"};
 }
 
-// A rich edit's text as its runs of one format each:
-// "run colour=<BBGGRR> effects=<hex> text=<text>".
-Lines Runs(const std::vector<std::string_view>& args) {
-  if (args.size() != 2) return Error("usage: runs <template> <id>");
-  std::string error;
-  std::optional<Target> target = FindTarget(args[0], args[1], error);
-  if (!target) return Error(error);
-  std::vector<TextRun> runs;
-  UINT_PTR answered = 0;
-  if (SendMessageTimeoutA(target->control.hwnd, ControlRunsMessage(), 0, reinterpret_cast<LPARAM>(&runs),
-                          SMTO_NORMAL, kSendTimeoutMs, &answered) == 0 ||
-      answered == 0) {
-    return Error("not a rich edit");
-  }
-  Lines lines;
-  for (const TextRun& run : runs) {
-    char head[64];
-    std::snprintf(head, sizeof head, "run colour=%06X effects=%X text=", static_cast<unsigned>(run.colour & 0xFFFFFF),
-                  static_cast<unsigned>(run.effects));
-    lines.push_back(head + AutomationField(run.text));
-  }
-  lines.emplace_back("ok");
-  return lines;
-}
-
 // Runs `act` on the UI thread; its answer is "ok" or the error it sets.
 Lines Act(const RunOnUiThread& runOnUi, const std::function<std::string()>& act) {
   std::string error;
@@ -385,7 +360,6 @@ std::vector<std::string> AnswerAutomationRequest(std::string_view line, const Ru
   const std::vector<std::string_view> args = Words(rest);
   if (command == "dump") return args.empty() ? Dump() : Error("usage: dump");
   if (command == "text") return Text(args);
-  if (command == "runs") return Runs(args);
   if (command == "click") return Click(args, runOnUi);
   if (command == "settext") return SetText(rest, runOnUi);
   if (command == "select") return Select(args, runOnUi);

@@ -28,8 +28,6 @@ UINT ControlSelectMessage();
 UINT ControlClickMessage();
 // Answers the control's style bits (0 from windows that are not controls).
 UINT ControlStyleMessage();
-// lParam: std::vector<TextRun>* to fill (win/richedit.h); TRUE from a rich edit.
-UINT ControlRunsMessage();
 
 // The state every control model shares: its style and its text.
 class CControlBase : public CWnd {

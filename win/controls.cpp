@@ -33,11 +33,6 @@ UINT ControlClickMessage() {
   return message;
 }
 
-UINT ControlRunsMessage() {
-  static const UINT message = RegisterWindowMessageA("Tavelkor.Platform.ControlRuns");
-  return message;
-}
-
 UINT ControlStyleMessage() {
   static const UINT message = RegisterWindowMessageA("Tavelkor.Platform.ControlStyle");
   return message;
@@ -83,7 +78,7 @@ LRESULT CControlBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (message == ControlStyleMessage()) return static_cast<LRESULT>(style_.load());
       // Not items, not selectable, not clickable unless a kind says so.
       if (message == ControlItemsMessage() || message == ControlSelectMessage() ||
-          message == ControlClickMessage() || message == ControlRunsMessage()) {
+          message == ControlClickMessage()) {
         return FALSE;
       }
       return CWnd::WindowProc(message, wParam, lParam);

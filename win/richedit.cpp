@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "win/control_base.h"
-
 namespace {
 
 // Mask bits whose effect bit is the same bit; CFM_COLOR doubles as CFE_AUTOCOLOR.
@@ -171,10 +169,6 @@ std::size_t CRichEditCtrl::LineOfLocked(LPARAM charIndex) const {
 }
 
 LRESULT CRichEditCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == ControlRunsMessage()) {
-    if (auto* out = reinterpret_cast<std::vector<TextRun>*>(lParam)) *out = Runs();
-    return TRUE;
-  }
   {
     std::lock_guard lock(mutex_);
     switch (message) {

@@ -50,9 +50,10 @@ std::vector<ShownRun> ClientSide::Runs(int templateId, int controlId) {
        automation.Request("runs " + std::to_string(templateId) + " " + std::to_string(controlId))) {
     ShownRun run;
     int used = 0;
-    if (std::sscanf(line.c_str(), "run colour=%x effects=%x text=%n", &run.colour, &run.effects, &used) == 2 &&
-        used > 0) {
-      run.text = line.substr(static_cast<std::size_t>(used));
+    // "run <BBGGRR> <effects> <text>": the text starts after exactly one blank.
+    if (std::sscanf(line.c_str(), "run %x %u%n", &run.colour, &run.effects, &used) == 2 && used > 0 &&
+        static_cast<std::size_t>(used) < line.size() && line[static_cast<std::size_t>(used)] == ' ') {
+      run.text = line.substr(static_cast<std::size_t>(used) + 1);
       runs.push_back(std::move(run));
     }
   }

@@ -29,7 +29,6 @@
 #include "win/msgbox.h"
 #include "win/richedit.h"
 #include "win/os_thread.h"
-#include "win/richedit.h"
 
 namespace {
 
@@ -227,29 +226,6 @@ TEST_F(AutomationTest, TextAndSettextCarryEscapesAndTheCodePage) {
   EXPECT_EQ(client.Ask("settext 7055 7107 "), (Lines{"ok"}));
   EXPECT_EQ(client.Ask("text 7055 7107"), (Lines{"", "ok"}));
   EXPECT_EQ(client.Ask("settext 7055 7107 bad\\q"), (Lines{"error bad escape in the text"}));
-}
-
-TEST_F(AutomationTest, RunsShowARichEditsTextWithItsColoursAndEffects) {
-  auto* output = dynamic_cast<CRichEditCtrl*>(chat.GetDlgItem(7005));
-  ASSERT_NE(output, nullptr);
-  const auto append = [&](const char* text, COLORREF colour, DWORD effects) {
-    CHARFORMAT2 format{};
-    format.dwMask = CFM_COLOR | CFM_BOLD;
-    format.crTextColor = colour;
-    format.dwEffects = effects;
-    output->SetSel(-1, -1);
-    output->SetSelectionCharFormat(format);
-    output->ReplaceSel(text);
-  };
-  append("F-ABCD ", 0x52D9FA, CFE_BOLD);
-  append("on 122.80 Mhz : a\tb\r\n", 0x8CA48C, 0);
-  Client client(path_);
-  EXPECT_EQ(client.Ask("runs 7057 7005"), (Lines{"run colour=52D9FA effects=1 text=F-ABCD ",
-                                                 "run colour=8CA48C effects=0 text=on 122.80 Mhz : a\\tb\\r\\n",
-                                                 "ok"}));
-  EXPECT_EQ(client.Ask("runs 7057 7003"), (Lines{"error not a rich edit"}));
-  EXPECT_EQ(client.Ask("runs 7057 9999"), (Lines{"error no control 9999 in window 7057"}));
-  EXPECT_EQ(client.Ask("runs 7057"), (Lines{"error usage: runs <template> <id>"}));
 }
 
 TEST_F(AutomationTest, TypingIntoAnEditTellsItsDialog) {
