@@ -137,7 +137,18 @@ void COrvSok::ResetWay(const char*) {
   ResetPeerState();
 }
 
+COrvSok::LinkEnd::LinkEnd(COrvSok& way) : way_(way) {
+  if (way_.linkEndDepth_++ == 0) way_.endingAllocation_ = WayAllocationOf(way_.WayId());
+}
+
+COrvSok::LinkEnd::~LinkEnd() { --way_.linkEndDepth_; }
+
+void COrvSok::ClearEndingRecord(const char* callerTag) {
+  ClearWayRecordOf(WayId(), endingAllocation_, callerTag);
+}
+
 void COrvSok::OnDisconnection(const char* reason) {
+  const LinkEnd end(*this);
   const std::string_view text = reason != nullptr ? std::string_view(reason) : std::string_view();
   const std::string_view kept = text.substr(0, std::min(text.size(), kReasonTextSize - 1));
   std::array<char, kReasonTextSize> bounded{};
@@ -157,7 +168,7 @@ void COrvSok::OnDisconnection(const char* reason) {
     if (Klib().TraceBit(0)) {
       TraceLine("\t[%d] %s %s SCHANK Caller %s", static_cast<int>(WayId()), LogTag(), Name(), bounded.data());
     }
-    ClearWayRecord(WayId(), "ONDI");
+    ClearEndingRecord("ONDI");
   }
   if (Klib().TraceBit(2)) TraceLine("%s %s OnDisconnection ( %s ).", LogTag(), Name(), bounded.data());
 }
@@ -813,6 +824,7 @@ void COrvSok::HandleDisconnectionMessage(const DMessage& message) {
   const std::string text = PopReasonText(message, "nada");
 
   if (message.param == 0) {
+    const LinkEnd end(*this);
     std::array<char, kReasonTextSize> reason{};
     std::snprintf(reason.data(), reason.size(), "XWTSC: %s.", text.c_str());
     OnDisconnection(reason.data());
