@@ -5,6 +5,7 @@
 #include "app/connect_flow.h"
 #include "app/main_dialog.h"
 #include "app/main_window_actions.h"
+#include "app/voice_setup.h"
 #include "app/weather_worker.h"
 #include "core/ui_hooks.h"
 #include "dialogs/chat_dialog.h"
@@ -53,4 +54,5 @@ void InstallAppHooks() {
   InstallChatRouting();
   InstallAiTrafficHooks();
   InstallControllerHooks();
+  InstallVoiceHooks();
 }

@@ -18,6 +18,7 @@ int Refuse(const char* line) {
 }  // namespace
 
 bool HasInvalidCallsignChars(std::string_view callsign) {
+  if (callsign.empty()) return true;
   for (const char c : callsign)
     if (!IsAsciiLetterOrDigit(c) && c != '-' && c != '_') return true;
   return false;

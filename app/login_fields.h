@@ -12,7 +12,7 @@ class CWnd;
 // The callsign box of the callsign dialog.
 constexpr int kCallsignBoxId = 7010;
 
-// True when the text holds anything but a letter, a digit, '-' or '_'.
+// True when the text is empty or holds anything but a letter, a digit, '-' or '_'.
 bool HasInvalidCallsignChars(std::string_view callsign);
 
 // 1 when the fields are usable, else 0 after a beep and the reason in the chat

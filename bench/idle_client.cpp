@@ -128,6 +128,8 @@ bool ReadProcessFigures(pid_t pid, ProcessFigures& out) {
     }
     f.cpuTicks = utime + stime;
   }
+  f.residentKiB = StatusField(base + "/status", "VmRSS");
+  f.peakResidentKiB = StatusField(base + "/status", "VmHWM");
   DIR* tasks = opendir((base + "/task").c_str());
   if (!tasks) return false;
   while (const dirent* entry = readdir(tasks)) {
@@ -189,7 +191,8 @@ bool IdleClient::StartAndLogIn() {
   socket_ = root_ + "/automation.sock";
   const std::vector<std::string> env = {
       "TK_AUTOMATION=" + socket_,
-      "TK_PORTMAP=80=" + std::to_string(web) + ",55007=" + std::to_string(plugin) + ",55009=" +
+      "TK_PORTMAP=80=" + std::to_string(web) + ",55007=" + std::to_string(pluginPort_ != 0 ? pluginPort_ : plugin) +
+          ",55009=" +
           std::to_string(listenPort_)};
   client_ = Spawn({TK_CLIENT_BINARY}, program_, env, root_ + "/client.log");
 

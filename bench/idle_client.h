@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
-// What /proc says of a process: context switches of all its threads and the
-// CPU time it used.
+// What /proc says of a process: context switches of all its threads, the
+// CPU time it used and its resident memory.
 struct ProcessFigures {
   std::uint64_t contextSwitches = 0;  // voluntary + non-voluntary, every thread
   std::uint64_t cpuTicks = 0;         // utime + stime, in clock ticks
   std::size_t threads = 0;
+  std::uint64_t residentKiB = 0;      // VmRSS
+  std::uint64_t peakResidentKiB = 0;  // VmHWM
 };
 bool ReadProcessFigures(pid_t pid, ProcessFigures& out);
 
@@ -25,9 +27,14 @@ class IdleClient {
   IdleClient(const IdleClient&) = delete;
   IdleClient& operator=(const IdleClient&) = delete;
 
+  // The client's plug-in port goes to this port (a plug-in stand-in of the
+  // caller's own) instead of that of tk_standins; before StartAndLogIn.
+  void SetPluginPort(std::uint16_t port) { pluginPort_ = port; }
   // Lays out the tree, starts the stand-ins and the client, and logs in as
   // the demo does. False with a reason in Error().
   bool StartAndLogIn();
+  // Where the client takes pilot peers' calls (its 55009 moved to a free port).
+  std::uint16_t ListenPort() const { return listenPort_; }
   // Opens `count` TCP connections from 127.0.0.1 to the client's listening
   // port and keeps them open without a word (as idle peers); gives how many
   // are still open a while later.
@@ -43,6 +50,7 @@ class IdleClient {
   std::string program_;
   std::string socket_;
   std::uint16_t listenPort_ = 0;
+  std::uint16_t pluginPort_ = 0;
   pid_t standins_ = -1;
   pid_t client_ = -1;
   std::vector<int> peers_;

@@ -14,6 +14,8 @@
 
 inline constexpr std::size_t kOwnTitleSize = 112;
 inline constexpr std::size_t kOwnIcaoTypeSize = 8;
+inline constexpr std::size_t kOwnClassCodeSize = 8;
+inline constexpr std::size_t kOwnFifthColumnSize = 8;
 inline constexpr std::size_t kOwnComTextSize = 8;  // "123.45" and a terminator, with room
 inline constexpr std::size_t kOwnIdentityRecordSize = 140;
 inline constexpr std::uint32_t kOwnDefaultSquawk = 1200;
@@ -77,12 +79,26 @@ struct OwnShortState {
   std::uint16_t shortValue = 0;
 };
 
+// The own engine kinds, as the class code's letters give them.
+inline constexpr std::uint8_t kOwnEnginePiston = 0;
+inline constexpr std::uint8_t kOwnEngineJet = 1;
+inline constexpr std::uint8_t kOwnEngineHelicopter = 3;
+inline constexpr std::uint8_t kOwnEngineTurboprop = 5;
+
 // The loaded model.
 struct OwnModel {
   OwnTitle title{};
   OwnTitle titleForPeers{};
   std::array<char, kOwnIcaoTypeSize> icaoType{};
+  // The record of the aircraft type table that gave the type, -1 until one did.
+  std::int32_t typeIndex = -1;
+  std::array<char, kOwnClassCodeSize> classCode{};
+  std::array<char, kOwnFifthColumnSize> fifthColumn{};
+  std::uint8_t engineKind = kOwnEnginePiston;
+  // The military or special flag of the matched model; peers read it as the aircraft-parameter word.
   std::int32_t parameterWord = 0;
+  // The installed model's cross-simulator placement offsets.
+  std::array<double, 3> placementOffsets{};
   std::array<std::uint8_t, kOwnIdentityRecordSize> identityRecord{};
   bool identityLoaded = false;
 };

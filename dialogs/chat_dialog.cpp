@@ -13,6 +13,7 @@
 #include "core/text_fields.h"
 #include "dialogs/chat_colours.h"
 #include "dialogs/chat_command.h"
+#include "dialogs/chat_layout.h"
 #include "dialogs/chat_routing.h"
 #include "net/chat_send.h"
 #include "net/node_connect.h"
@@ -22,8 +23,10 @@
 #include "win/ascii_case.h"
 #include "win/button_ctrl.h"
 #include "win/edit_ctrl.h"
+#include "win/focus.h"
 #include "win/keys.h"
 #include "win/listbox_ctrl.h"
+#include "win/menu.h"
 #include "win/richedit.h"
 #include "win/system_metrics.h"
 #include "win/window_pos.h"
@@ -89,8 +92,47 @@ BOOL CCchatDlg::OnInitDialog() {
   if (auto* input = dynamic_cast<CEdit*>(GetDlgItem(kChatInputId))) input->LimitText(kChatLineMax);
   // Enabled when the program joins the network.
   if (CWnd* input = GetDlgItem(kChatInputId)) input->EnableWindow(FALSE);
+  RememberLayout();
   ApplySavedPosition();
   return TRUE;
+}
+
+void CCchatDlg::RememberLayout() {
+  RECT window{};
+  GetWindowRect(m_hWnd, &window);
+  rememberedSize_ = {window.right - window.left, window.bottom - window.top};
+  rememberedControls_.clear();
+  constexpr int kControls[] = {kChatOutputId, kChatInputId,    kChatRecipientsId,    kChatClearId,
+                               kChatSiteId,   kChatAutoCloseId, kChatNearestAirportId};
+  for (const int id : kControls) {
+    const HWND child = ::GetDlgItem(m_hWnd, id);
+    if (child == 0) continue;
+    RECT r{};
+    GetWindowRect(child, &r);
+    const RECT relative{r.left - window.left, r.top - window.top, r.right - window.left, r.bottom - window.top};
+    rememberedControls_.emplace_back(id, relative);
+    if (id == kChatInputId) rememberedInput_ = relative;
+  }
+}
+
+void CCchatDlg::LayOut() {
+  if (rememberedControls_.empty()) return;
+  RECT window{};
+  GetWindowRect(m_hWnd, &window);
+  const SIZE grow{std::max<LONG>(window.right - window.left, kChatMinimumWidth) - rememberedSize_.cx,
+                  std::max<LONG>(window.bottom - window.top, kChatMinimumHeight) - rememberedSize_.cy};
+  for (const auto& [id, remembered] : rememberedControls_) {
+    const HWND control = ::GetDlgItem(m_hWnd, id);
+    if (control == 0) continue;
+    const RECT r = ChatControlRect(id, remembered, rememberedInput_, grow);
+    MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+  }
+}
+
+void CCchatDlg::SavePosition() {
+  RECT window{};
+  GetWindowRect(m_hWnd, &window);
+  WriteWindowPosition(settings_key::kChatPosition, {window.left, window.top, window.right, window.bottom});
 }
 
 void CCchatDlg::ApplySavedPosition() {
@@ -108,7 +150,10 @@ void CCchatDlg::ApplySavedPosition() {
 CComboBox* CCchatDlg::Recipients() const { return dynamic_cast<CComboBox*>(GetDlgItem(kChatRecipientsId)); }
 
 void CCchatDlg::ScrollToEnd() {
-  if (CRichEditCtrl* output = Output()) output->SetSel(-1, -1);
+  CRichEditCtrl* output = Output();
+  if (output == nullptr) return;
+  SetFocus(output->m_hWnd);
+  output->SetSel(-1, -1);
 }
 
 std::string CCchatDlg::LastChatLine() const {
@@ -260,6 +305,16 @@ void CCchatDlg::RunPhrase(const char* phrase) {
   OnOK();
 }
 
+void CCchatDlg::ShowContextMenu(LPARAM screenPoint) {
+  CMenu menu;
+  if (!menu.LoadMenu(kChatMenu)) return;
+  CMenu* popup = menu.GetSubMenu(0);
+  if (popup == nullptr) return;
+  const auto x = static_cast<std::int16_t>(LOWORD(static_cast<std::uintptr_t>(screenPoint)));
+  const auto y = static_cast<std::int16_t>(LOWORD(static_cast<std::uintptr_t>(screenPoint) >> 16));
+  popup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, x, y, this);
+}
+
 void CCchatDlg::OnFirstShow() {
   ToggleNightDay();
   ToggleNightDay();
@@ -281,8 +336,40 @@ void CCchatDlg::OnShown(bool shown) {
 }
 
 LRESULT CCchatDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_SHOWWINDOW) OnShown(wParam != 0);
+  switch (message) {
+    case WM_SHOWWINDOW:
+      OnShown(wParam != 0);
+      break;
+    case WM_SIZE:
+      LayOut();
+      if (IsWindowVisible()) SavePosition();
+      return 0;
+    case WM_MOVE:
+      if (IsWindowVisible()) SavePosition();
+      return 0;
+    case WM_CONTEXTMENU:
+      ShowContextMenu(lParam);
+      return 0;
+    case WM_SIZING:
+      if (auto* rect = reinterpret_cast<RECT*>(lParam)) *rect = ChatSizingRect(wParam, *rect, rememberedSize_);
+      return TRUE;
+    default:
+      break;
+  }
   return CDialogEx::WindowProc(message, wParam, lParam);
+}
+
+BOOL CCchatDlg::PreTranslateMessage(MSG* msg) {
+  if (msg != nullptr && msg->message == WM_KEYDOWN) {
+    const HWND input = ::GetDlgItem(m_hWnd, kChatInputId);
+    const HWND list = ::GetDlgItem(m_hWnd, kChatRecipientsId);
+    const WPARAM key = msg->wParam;
+    if ((msg->hwnd == input || msg->hwnd == list) &&
+        (key == kKeyTab || key == kKeyEnter || key == kKeyUp || key == kKeyDown)) {
+      return OnCommand(key, 0);
+    }
+  }
+  return CDialogEx::PreTranslateMessage(msg);
 }
 
 BOOL CCchatDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -298,9 +385,14 @@ BOOL CCchatDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     case kTextCleanupCommand:
       Clear();
       return TRUE;
-    case kKeyTab:
-      // No focus to move between the models' controls.
+    case kKeyTab: {
+      const HWND focus = GetFocus();
+      const HWND from = focus != 0 && ::GetParent(focus) == m_hWnd ? focus : 0;
+      if (const HWND next = GetNextDlgTabItem(m_hWnd, from, GetKeyState(VK_SHIFT) < 0 ? TRUE : FALSE); next != 0) {
+        SetFocus(next);
+      }
       return TRUE;
+    }
     case kKeyEnter:
       OnOK();
       return TRUE;
@@ -308,10 +400,13 @@ BOOL CCchatDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     case kKeyDown:
       if (control) {
         CycleRecipients(id == kKeyUp);
-      } else if (CWnd* input = GetDlgItem(kChatInputId)) {
-        input->SetWindowText(LastChatLine().c_str());
+        return TRUE;
       }
-      return TRUE;
+      if (CWnd* input = GetDlgItem(kChatInputId); input != nullptr && GetFocus() == input->m_hWnd) {
+        input->SetWindowText(LastChatLine().c_str());
+        return TRUE;
+      }
+      return CDialogEx::OnCommand(wParam, lParam);
     case kChatClearId:
       if (control) {
         if (Actions().dumpWayList != nullptr) Actions().dumpWayList();

@@ -10,9 +10,12 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "base/print_dlg.h"
 #include "win/dialog.h"
+#include "win/geometry.h"
 
 class CRichEditCtrl;
 class CComboBox;
@@ -33,6 +36,8 @@ constexpr UINT kChatEnableInputCommand = 33725;
 // CMD_WINDOW_SHOWN, posted to the main dialog with lParam 1 (shown) or 0 (hidden).
 constexpr UINT kWindowShownCommand = 36768;
 constexpr UINT kTextCleanupCommand = 32773;
+// The context menu: "Text cleanup" and the phrases.
+constexpr UINT kChatMenu = 7034;
 inline constexpr char kOnAirEntry[] = "ON AIR";
 inline constexpr std::size_t kLastChatLineSize = 512;
 inline constexpr std::int32_t kAutoCloseStartCountdown = 2;
@@ -84,13 +89,16 @@ class CCchatDlg : public CDialogEx, public CPrintDlg {
   BOOL OnInitDialog() override;
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // TAB, ENTER, Up and Down typed in the input line or the recipient list
+  // reach OnCommand as their key codes.
+  BOOL PreTranslateMessage(MSG* msg) override;
   // Takes and routes the input line (ENTER, the phrase commands).
   void OnOK() override;
   // Escape does not close the window.
   void OnCancel() override {}
 
   CRichEditCtrl* Output() const { return RichEdit(); }
-  // The output's selection dropped, its caret at the end of the text.
+  // The output takes the focus, its selection dropped, its caret at the end of the text.
   void ScrollToEnd();
   void ToggleNightDay();
   // Any thread: a callsign joins the recipient list unless it is empty,
@@ -114,7 +122,11 @@ class CCchatDlg : public CDialogEx, public CPrintDlg {
   void OnFirstShow();
   void OnShown(bool shown);
   void ApplySavedPosition();
+  void RememberLayout();
+  void LayOut();
+  void SavePosition();
   void RunPhrase(const char* phrase);
+  void ShowContextMenu(LPARAM screenPoint);
 
   std::atomic<bool> firstShowDone_{false};
   std::atomic<int> selectedRecipient_{0};
@@ -123,6 +135,11 @@ class CCchatDlg : public CDialogEx, public CPrintDlg {
   std::mutex recipientsLock_;
   std::atomic<std::uint32_t> autoShowFlag_{0};
   std::atomic<std::int32_t> autoHideCountdown_{0};
+  // The window's size and its controls' rectangles (relative to it) when it
+  // was made: the layout is computed from them. UI thread only.
+  SIZE rememberedSize_{};
+  std::vector<std::pair<int, RECT>> rememberedControls_;
+  RECT rememberedInput_{};
 };
 
 // The chat window; other code tests it for null before printing.

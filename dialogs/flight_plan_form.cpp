@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 
 #include "base/klib_settings.h"
 #include "core/app_paths.h"
@@ -16,9 +17,12 @@
 #include "win/button_ctrl.h"
 #include "win/dialog_items.h"
 #include "win/edit_ctrl.h"
+#include "win/focus.h"
+#include "win/keys.h"
 #include "win/listbox_ctrl.h"
 #include "win/messages.h"
 #include "win/richedit.h"
+#include "win/tooltip_ctrl.h"
 #include "win/window_pos.h"
 
 std::atomic<CFlightPlanICAO*> g_pFlightPlanICAO{nullptr};
@@ -30,8 +34,11 @@ namespace id = plan_control;
 
 // Command codes the forms take as keys.
 constexpr UINT kKeySelectAll = 0;
+constexpr UINT kKeyTab = 9;
 constexpr UINT kKeyEnter = 13;
 constexpr UINT kKeyEscape = 27;
+constexpr UINT kKeyUp = 38;
+constexpr UINT kKeyDown = 40;
 
 constexpr std::array<const char*, 4> kRulesEntries = {"V=VFR", "I=IFR", "D=DVFR", "S=SVFR"};
 constexpr std::array<const char*, 5> kTypeOfFlightEntries = {"S=Scheduled", "N=non-Scheduled", "G=General",
@@ -59,6 +66,27 @@ std::string AircraftTypeOfLine(std::string_view line) {
   }
   const std::string_view type = fields[count - 1];
   return type.size() >= kPlanAircraftTypeSize ? std::string() : std::string(type);
+}
+
+std::size_t FaaEntryLength(int controlId) {
+  switch (controlId) {
+    case id::kDeparture:
+    case id::kDestination:
+    case id::kAlternate:
+    case id::kBase:
+      return 4;
+    case id::kProposedHour:
+    case id::kProposedMinutes:
+    case id::kActualHour:
+    case id::kActualMinutes:
+    case id::kEnrouteHours:
+    case id::kEnrouteMinutes:
+    case id::kFuelHours:
+    case id::kFuelMinutes:
+      return 2;
+    default:
+      return 0;
+  }
 }
 
 bool IsValidPlanAltitude(std::string_view text) {
@@ -100,6 +128,13 @@ BOOL CFlightPlanForm::OnInitDialog() {
   for (const int freeText : {id::kRoute, id::kRemarks}) {
     if (auto* edit = dynamic_cast<CEdit*>(GetDlgItem(freeText))) edit->LimitText(kPlanFormFreeTextChars);
   }
+  if (CWnd* type = GetDlgItem(id::kTypeButton)) {
+    if (auto* tip = dynamic_cast<CToolTipCtrl*>(AddControl(std::make_unique<CToolTipCtrl>(), id::kTypeTooltip))) {
+      tip->AddTool(type, kTypeButtonTip);
+      tip->SetTipBkColor(kTypeButtonTipBackground);
+      tip->SetTipTextColor(kTypeButtonTipText);
+    }
+  }
   LoadAircraftList();
   ShowAircraftList(false);
   return TRUE;
@@ -111,6 +146,17 @@ LRESULT CFlightPlanForm::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
   return result;
 }
 
+BOOL CFlightPlanForm::PreTranslateMessage(MSG* msg) {
+  if (msg != nullptr && msg->message == WM_KEYDOWN && msg->hwnd != m_hWnd && ::GetParent(msg->hwnd) == m_hWnd) {
+    const WPARAM key = msg->wParam;
+    const bool multiLine = (SendMessageA(msg->hwnd, ControlStyleMessage(), 0, 0) & ES_MULTILINE) != 0;
+    const bool always = key == kKeyTab || key == kKeyEscape;
+    const bool singleLineOnly = key == kKeyEnter || key == kKeyUp || key == kKeyDown;
+    if (always || (singleLineOnly && !multiLine)) return OnCommand(key, 0);
+  }
+  return CDialogEx::PreTranslateMessage(msg);
+}
+
 void CFlightPlanForm::OnOK() {
   SaveToIni();
   ShowWindow(SW_HIDE);
@@ -119,6 +165,10 @@ void CFlightPlanForm::OnOK() {
 BOOL CFlightPlanForm::OnCommand(WPARAM wParam, LPARAM lParam) {
   const UINT control = LOWORD(wParam);
   const WORD code = HIWORD(wParam);
+  if (code == EN_CHANGE && kind_ == Kind::Us) {
+    OnFieldChanged(static_cast<int>(control));
+    return TRUE;
+  }
   if (control == static_cast<UINT>(id::kAircraftList)) {
     if (code == LBN_SELCHANGE) OnAircraftSelected();
     if (code == LBN_DBLCLK) ShowAircraftList(false);
@@ -127,6 +177,11 @@ BOOL CFlightPlanForm::OnCommand(WPARAM wParam, LPARAM lParam) {
   switch (control) {
     case kKeySelectAll:
       if (lParam != 0 && lParam < 0x10000) SelectAllOf(static_cast<int>(lParam));
+      return TRUE;
+    case kKeyTab:
+    case kKeyUp:
+    case kKeyDown:
+      MoveFocusByKey(control);
       return TRUE;
     case kKeyEnter:
       OnOK();
@@ -163,6 +218,27 @@ BOOL CFlightPlanForm::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 void CFlightPlanForm::SelectAllOf(int controlId) {
   if (CWnd* control = GetDlgItem(controlId)) control->SendMessage(EM_SETSEL, 0, -1);
+}
+
+void CFlightPlanForm::MoveFocusByKey(UINT key) {
+  const HWND focus = GetFocus();
+  const bool ours = focus != 0 && ::GetParent(focus) == m_hWnd;
+  HWND next = 0;
+  if (key == kKeyTab) {
+    next = GetNextDlgTabItem(m_hWnd, ours ? focus : 0, GetKeyState(VK_SHIFT) < 0 ? TRUE : FALSE);
+  } else if (ours) {
+    next = GetNextDlgGroupItem(m_hWnd, focus, key == kKeyUp ? TRUE : FALSE);
+  }
+  if (next != 0) SetFocus(next);
+}
+
+void CFlightPlanForm::OnFieldChanged(int controlId) {
+  const std::size_t length = FaaEntryLength(controlId);
+  CWnd* field = GetDlgItem(controlId);
+  // Only the field with the focus, the one the pilot types into.
+  if (length == 0 || field == nullptr || GetFocus() != field->m_hWnd) return;
+  if (static_cast<std::size_t>(field->GetWindowTextLength()) < length) return;
+  if (const HWND next = GetNextDlgTabItem(m_hWnd, field->m_hWnd, FALSE); next != 0) SetFocus(next);
 }
 
 void CFlightPlanForm::ShowAircraftList(bool show) {

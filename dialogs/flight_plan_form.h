@@ -53,7 +53,14 @@ inline constexpr int kClear = 7098;
 inline constexpr int kImport = 7097;  // FAA
 inline constexpr int kTypeOfFlight = 7073;  // ICAO, shown only
 inline constexpr int kWakeCategory = 7074;  // ICAO, shown only
+inline constexpr int kTypeTooltip = 7599;   // the "Type" button's tip, made at initialisation
 }  // namespace plan_control
+
+inline constexpr char kTypeButtonTip[] = "Click and select in the listbox below.";
+inline constexpr COLORREF kTypeButtonTipBackground = 0xFE7C45;
+inline constexpr COLORREF kTypeButtonTipText = 0xFFFFFF;
+// The length at which an FAA field hands the focus on: 0 for any other control.
+std::size_t FaaEntryLength(int controlId);
 
 // The command a form gets when a controller's amendment waits for it.
 constexpr UINT kFlightPlanAmendedCommand = 36790;
@@ -91,6 +98,10 @@ class CFlightPlanForm : public CDialogEx {
   // "Submit FP": SaveToIni, then the form hides.
   void OnOK() override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // TAB, ENTER, ESC, Up and Down typed in one of the form's controls reach
+  // OnCommand as their key codes; a multi-line field keeps ENTER and the
+  // arrows for its own lines.
+  BOOL PreTranslateMessage(MSG* msg) override;
 
   Kind FormKind() const { return kind_; }
 
@@ -151,6 +162,10 @@ class CFlightPlanForm : public CDialogEx {
   // The list line's type into `record` and onto the "Type" button.
   void TakeLineType(int line, FlightPlanRecord& record);
   void SelectAllOf(int controlId);
+  // TAB (previous with SHIFT), Up and Down (inside the group of the control with the focus).
+  void MoveFocusByKey(UINT key);
+  // An FAA field the pilot fills hands the focus on once it holds enough.
+  void OnFieldChanged(int controlId);
 
   const Kind kind_;
   bool listShown_ = true;

@@ -461,6 +461,7 @@ void COrvSok::OnFlightPlanAmended(const AmendedFlightPlan& packet) {
 
 void COrvSok::OnAtcDropped() {
   if (record_ == nullptr) return;
+  const LinkEnd end(*this);
   std::string callsign;
   std::uint32_t flags = 0;
   {
@@ -481,7 +482,7 @@ void COrvSok::OnAtcDropped() {
   SetLoggedInBits(bits & ~(kWayLoggedIn | kWayLoggedInPeer));
   Pause(kPilotSettleMs);
   ResetRx();
-  ClearWayRecord(WayId(), "ATCHSLFT");
+  ClearEndingRecord("ATCHSLFT");
   const auto hooks = CurrentControllerHooks();
   if (hooks->rebuildControllerList) hooks->rebuildControllerList();
 }

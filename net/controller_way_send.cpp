@@ -148,6 +148,7 @@ void COrvSok::AtcLogoutAndClose() {
 
 void COrvSok::AtcDisconnection(const DMessage& message) {
   const std::string text = PopReasonText(message, "controller");
+  const LinkEnd end(*this);
   OnAtcDropped();
   std::array<char, kSocketReasonSize> reason{};
   std::snprintf(reason.data(), reason.size(), "AWTSC: %s.", text.c_str());

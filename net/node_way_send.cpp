@@ -90,7 +90,12 @@ LoginRecord CNodeWay::BuildLoginRecord() const {
   login.com2 = own.com2;
   login.icaoType = own.icaoType;
   login.title = own.title;
-  TypeCodes(own.icaoType, login.classCode, login.shortCode);
+  if (own.classCode.empty()) {
+    TypeCodes(own.icaoType, login.classCode, login.shortCode);
+  } else {
+    login.classCode = own.classCode;
+    login.shortCode = own.shortCode;
+  }
   return login;
 }
 

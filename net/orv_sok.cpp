@@ -137,7 +137,18 @@ void COrvSok::ResetWay(const char*) {
   ResetPeerState();
 }
 
+COrvSok::LinkEnd::LinkEnd(COrvSok& way) : way_(way) {
+  if (way_.linkEndDepth_++ == 0) way_.endingAllocation_ = WayAllocationOf(way_.WayId());
+}
+
+COrvSok::LinkEnd::~LinkEnd() { --way_.linkEndDepth_; }
+
+void COrvSok::ClearEndingRecord(const char* callerTag) {
+  ClearWayRecordOf(WayId(), endingAllocation_, callerTag);
+}
+
 void COrvSok::OnDisconnection(const char* reason) {
+  const LinkEnd end(*this);
   const std::string_view text = reason != nullptr ? std::string_view(reason) : std::string_view();
   const std::string_view kept = text.substr(0, std::min(text.size(), kReasonTextSize - 1));
   std::array<char, kReasonTextSize> bounded{};
@@ -157,7 +168,7 @@ void COrvSok::OnDisconnection(const char* reason) {
     if (Klib().TraceBit(0)) {
       TraceLine("\t[%d] %s %s SCHANK Caller %s", static_cast<int>(WayId()), LogTag(), Name(), bounded.data());
     }
-    ClearWayRecord(WayId(), "ONDI");
+    ClearEndingRecord("ONDI");
   }
   if (Klib().TraceBit(2)) TraceLine("%s %s OnDisconnection ( %s ).", LogTag(), Name(), bounded.data());
 }
@@ -268,7 +279,6 @@ DWORD COrvSok::VTFX(DWORD) {
     ServeAllMessages();
     if (StopRequested()) break;
     OnIdle();
-    if (busyPasses_ != 0) --busyPasses_;
     const std::uint32_t seconds = g_secondsCounter.load(std::memory_order_acquire);
     if (seconds != secondsSnapshot_) {
       secondsSnapshot_ = seconds;
@@ -336,7 +346,9 @@ int COrvSok::WaitReadable(int timeoutMs) {
 
 int COrvSok::IdleWaitMs() const {
   // Bytes waiting in the send ring go out in this pass (the flush follows the wait).
-  if (busyPasses_ != 0 || TxUsed() != 0) return 0;
+  // Just after work there is no reason to pass on without waiting: the wait
+  // ends with the next byte or post, so passing on would only spin.
+  if (TxUsed() != 0) return 0;
   // Read after the wake signal was cleared (PopMessage): a second that comes
   // later signals it again and ends the wait.
   if (g_secondsCounter.load() != secondsSnapshot_) return 0;
@@ -405,7 +417,6 @@ bool COrvSok::ReceiveIntoRing() {
     ConnectionLost("ONIDLE");
     return false;
   }
-  busyPasses_ = kWayBusyPasses;
   const auto n = static_cast<std::uint32_t>(received);
   DWORD status = FillRxBuf(chunk.data(), n);
   if (status != RING_OK && Mode() != SOCK_MODE_TCP) {
@@ -462,18 +473,13 @@ DWORD COrvSok::FeedTextLines() {
 }
 
 DWORD COrvSok::ProcessReceivedBytes() {
-  bool processed = false;
   if (textLineMode_) {
-    while (FeedTextLines() != 0) {
-      processed = true;
-      Flush(6117);
-    }
+    while (FeedTextLines() != 0) Flush(6117);
     Flush(6118);
   } else {
     while (RxUsed() > 0 && IsConnected()) {
       const std::uint32_t n = RxReadUpTo(chunk.data(), static_cast<std::uint32_t>(chunk.size()));
       if (n == 0) break;
-      processed = true;
       hunter_.Feed(std::span<const std::uint8_t>(chunk.data(), n));
       for (;;) {
         Frame frame;
@@ -485,7 +491,6 @@ DWORD COrvSok::ProcessReceivedBytes() {
           std::snprintf(line.data(), line.size(), "%s %s System Error SYSERR_3102 : %d / %d ( length %u )", LogTag(),
                         Name(), header.type, header.subCode, static_cast<unsigned>(header.length));
           ProtocolError(line.data(), header, "PRBB_2");
-          busyPasses_ = kWayBusyPasses;
           return 1;
         }
         dispatching_ = &frame;
@@ -500,7 +505,6 @@ DWORD COrvSok::ProcessReceivedBytes() {
       Flush(6120);
     }
   }
-  if (processed) busyPasses_ = kWayBusyPasses;
   WatchBodyInProgress();
   return 1;
 }
@@ -820,6 +824,7 @@ void COrvSok::HandleDisconnectionMessage(const DMessage& message) {
   const std::string text = PopReasonText(message, "nada");
 
   if (message.param == 0) {
+    const LinkEnd end(*this);
     std::array<char, kReasonTextSize> reason{};
     std::snprintf(reason.data(), reason.size(), "XWTSC: %s.", text.c_str());
     OnDisconnection(reason.data());

@@ -34,8 +34,6 @@ inline constexpr std::size_t kNeighbourLinkSize = 32;
 // The longest session record a pilot way sends.
 inline constexpr std::size_t kSimPacketLimit = 1'024;
 inline constexpr std::uint16_t kDisconnectionSleepSeconds = 3;
-// Passes after work during which the loop does not wait.
-inline constexpr DWORD kWayBusyPasses = 100;
 // The wait while the receive ring is full (only this thread drains it).
 inline constexpr int kWayIdleWaitMs = 50;
 inline constexpr DWORD kProtocolErrorPauseMs = 1'000;
@@ -318,6 +316,23 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   void ResetLinkState();
   void TakeAllocation();
   void TakeHandedCall();
+  // The end of a link frees the record that link held, and only that one.
+  // Its steps pause, and the first of them may free the record already: the
+  // Listener or the node can then give it to a new caller before the last
+  // step. The allocation is noted when the outermost step begins, and every
+  // clear of the end is of that allocation only (ClearEndingRecord).
+  class LinkEnd {
+   public:
+    explicit LinkEnd(COrvSok& way);
+    ~LinkEnd();
+    LinkEnd(const LinkEnd&) = delete;
+    LinkEnd& operator=(const LinkEnd&) = delete;
+
+   private:
+    COrvSok& way_;
+  };
+  // Within a LinkEnd: the record is cleared while it is still the ending link's.
+  void ClearEndingRecord(const char* callerTag);
   // One receive into the ring as far as it has room: false when the link was lost.
   bool ReceiveIntoRing();
   void DrainFullRing();
@@ -389,7 +404,6 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   std::uint32_t simLinkSeconds_ = 0;
   SimulatorPairOffsets pairOffsets_;
   std::atomic<DWORD> loggedIn_{0};
-  DWORD busyPasses_ = 0;
   DWORD idleDeadline_ = 0;
   bool accepted_ = false;
   bool ringFullTraced_ = false;
@@ -397,6 +411,9 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   std::atomic<std::int32_t> acceptAnswer_{0};
   std::atomic<SOCKET> handedCall_{INVALID_SOCKET};
   std::atomic<bool> allocationPending_{false};
+  // The allocation of the record whose link is ending, and the LinkEnd nesting.
+  std::uint32_t endingAllocation_ = 0;
+  int linkEndDepth_ = 0;
   // The frame whose handler runs (its body is the stream behind its header).
   const Frame* dispatching_ = nullptr;
   // The frame reader's frame whose body is awaited, and since when.

@@ -36,6 +36,8 @@ OwnAircraftReport ReportOwnAircraft(const OwnAircraftSnapshot& own, const Neares
   report.airportDistanceNm = airport.distanceNm;
   report.icaoType = std::string(FieldText(own.model.icaoType));
   report.title = std::string(FieldText(own.model.titleForPeers));
+  report.classCode = std::string(FieldText(own.model.classCode));
+  report.shortCode = std::string(FieldText(own.model.fifthColumn));
   return report;
 }
 

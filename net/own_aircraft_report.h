@@ -33,6 +33,10 @@ struct OwnAircraftReport {
   std::uint16_t airportDistanceNm = 0;
   std::string icaoType = "C172";
   std::string title = "Cessna Skyhawk 172SP";
+  // The class code and fifth column of the type row the own aircraft was
+  // matched to; empty until a match, when the type's first row stands for it.
+  std::string classCode;
+  std::string shortCode;
 };
 
 // The report of one snapshot: the working copies for the on-ground flag and

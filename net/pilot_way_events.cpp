@@ -95,6 +95,7 @@ void COrvSok::PilotLogoutAndClose() {
 
 void COrvSok::PilotDisconnection(const DMessage& message) {
   const std::string text = PopReasonText(message, "pilot");
+  const LinkEnd end(*this);
   OnPilotDropped();
   std::array<char, kSocketReasonSize> reason{};
   std::snprintf(reason.data(), reason.size(), "PWTSC: %s.", text.c_str());
@@ -137,6 +138,7 @@ void COrvSok::OnPilotOutOfRange(std::uint8_t subCode, std::span<const std::uint8
 
 void COrvSok::OnPilotDropped() {
   if (record_ == nullptr) return;
+  const LinkEnd end(*this);
   PeerView peer;
   {
     WayTableGuard guard;
@@ -155,7 +157,7 @@ void COrvSok::OnPilotDropped() {
   Pause(kPilotSettleMs);
   ResetRx();
   if ((bits & kWayAiInSim) == 0) {
-    ClearWayRecord(WayId(), "PLTHSLFT");
+    ClearEndingRecord("PLTHSLFT");
   } else {
     MarkPeerLeft();
   }

@@ -313,10 +313,14 @@ void COrvSok::TakePilotRadios(std::uint8_t selection, std::string_view com1, std
   pilot.com2 = pilot_.com2;
   pilot.com1Khz = FrequencyKhz(FieldText(pilot.com1));
   pilot.com2Khz = FrequencyKhz(FieldText(pilot.com2));
+  // Voice finds its listeners by these: the frequencies and the selection.
+  record_->frequencyA = pilot.com1;
+  record_->frequencyB = pilot.com2;
   std::uint32_t listen = 0;
-  if ((selection & (kPilotRadioCom1 | kPilotRadioBoth)) != 0) listen |= kWayListensOnA;
-  if ((selection & (kPilotRadioCom2 | kPilotRadioBoth)) != 0) listen |= kWayListensOnB;
-  record_->voiceFlags = (record_->voiceFlags & ~(kWayListensOnA | kWayListensOnB)) | listen;
+  if ((selection & kPilotRadioCom1) != 0) listen |= kWayVoiceCom1;
+  if ((selection & kPilotRadioCom2) != 0) listen |= kWayVoiceCom2;
+  if ((selection & kPilotRadioBoth) != 0) listen |= kWayVoiceBothComs;
+  record_->voiceFlags = (record_->voiceFlags & ~kWayVoiceRadioBits) | listen;
 }
 
 // ---- The other frames ----

@@ -107,8 +107,11 @@ void COrvSok::SendMyIdentity(const char* callerTag) {
   }
   if (peerCode >= kNewerFamilyFirstCode) {
     const std::string type(FieldText(model.icaoType));
+    // The class code of the type the own aircraft was matched to; before any match, that of its type.
+    const std::string classCode =
+        FieldText(model.classCode).empty() ? OwnClassCode(type) : std::string(FieldText(model.classCode));
     const auto record = BuildIdentityRecord(static_cast<std::uint16_t>(model.parameterWord),
-                                            FieldText(model.titleForPeers), type, OwnClassCode(type));
+                                            FieldText(model.titleForPeers), type, classCode);
     CBaseThread::PostData(this, this, THRDMSG_SIMPILOT, kSimPilotSendFsxPacket,
                           static_cast<std::uint32_t>(record.size()), record.data(), "SMNPDX");
   } else {

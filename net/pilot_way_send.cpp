@@ -185,7 +185,12 @@ PilotLoginRecord COrvSok::BuildPilotLogin() const {
   const std::string_view title = FieldText(own.model.title);
   if (!type.empty()) login.icaoType = std::string(type);
   if (!title.empty()) login.title = std::string(title);
-  TypeCodes(login.icaoType, login.classCode, login.shortCode);
+  if (const std::string_view matched = FieldText(own.model.classCode); !matched.empty()) {
+    login.classCode = std::string(matched);
+    login.shortCode = std::string(FieldText(own.model.fifthColumn));
+  } else {
+    TypeCodes(login.icaoType, login.classCode, login.shortCode);
+  }
 
   const OwnPositionValues position = CurrentOwnPositionValues();
   const RecordStamp stamp{NextRecordSequence(), SessionMilliseconds()};

@@ -10,6 +10,40 @@ WayTableArray& WayTable() {
   return *table;
 }
 
+namespace {
+// How many times each record has been allocated. Kept apart from the records:
+// a clear zeroes a record whole, and the count must outlive it.
+std::array<std::uint32_t, kPeerWayCount>& AllocationCounts() {
+  static auto* counts = new std::array<std::uint32_t, kPeerWayCount>();
+  return *counts;
+}
+
+// The record as it stands after a clear; the caller holds the lock.
+void ZeroRecord(WayRecord& record) {
+  WayRecord fresh{};
+  fresh.way = record.way;
+  fresh.stateFlags = record.stateFlags & kWayFlagsKeptOnClear;
+  fresh.simObjectBlock = record.simObjectBlock;
+  record = fresh;
+}
+
+// The callsign is copied under the lock; the trace line is printed outside it.
+std::array<char, kWayNameSize> CallsignForTrace(std::int32_t wayId) {
+  std::array<char, kWayNameSize> callsign{};
+  if (const WayRecord* record = PeerWayRecord(wayId)) {
+    WayTableGuard guard;
+    callsign = record->callsign;
+    callsign.back() = '\0';
+  }
+  return callsign;
+}
+
+void TraceClear(const std::array<char, kWayNameSize>& callsign, std::int32_t wayId, const char* tag) {
+  KlibMainTraceLine(Klib().Colour(kColourNormal), "\t\t\t CLRTE %s / %d, Caller %s.", callsign.data(),
+                    static_cast<int>(wayId), tag != nullptr ? tag : "");
+}
+}  // namespace
+
 WayRecord* PeerWayRecord(std::int32_t wayId) {
   if (!IsPeerWay(wayId)) return nullptr;
   return &WayTable()[static_cast<std::size_t>(wayId)];
@@ -23,6 +57,7 @@ std::int32_t AllocatePeerWay(const char* callsign) {
     // A removal asked for by the last pilot of the record is not this one's:
     // left set, his AI aircraft would never be added again once dropped.
     record.stateFlags = (record.stateFlags & ~kWayAiRemovalRequested) | kWayAllocated;
+    ++AllocationCounts()[static_cast<std::size_t>(way)];
     if (callsign != nullptr) CopyToField(record.callsign, callsign);
     if (record.way != nullptr) record.way->WakeForAllocation();
     return way;
@@ -31,26 +66,29 @@ std::int32_t AllocatePeerWay(const char* callsign) {
 }
 
 void ClearWayRecord(std::int32_t wayId, const char* callerTag) {
-  const char* tag = callerTag != nullptr ? callerTag : "";
-  if (Klib().TraceBit(0)) {
-    // The callsign is read without the lock, for the trace only: copy it first.
-    std::array<char, kWayNameSize> callsign{};
-    if (const WayRecord* record = PeerWayRecord(wayId)) {
-      WayTableGuard guard;
-      callsign = record->callsign;
-      callsign.back() = '\0';
-    }
-    KlibMainTraceLine(Klib().Colour(kColourNormal), "\t\t\t CLRTE %s / %d, Caller %s.", callsign.data(),
-                      static_cast<int>(wayId), tag);
-  }
+  if (Klib().TraceBit(0)) TraceClear(CallsignForTrace(wayId), wayId, callerTag);
   WayTableGuard guard;
-  WayRecord* record = PeerWayRecord(wayId);
-  if (record == nullptr) return;
-  WayRecord fresh{};
-  fresh.way = record->way;
-  fresh.stateFlags = record->stateFlags & kWayFlagsKeptOnClear;
-  fresh.simObjectBlock = record->simObjectBlock;
-  *record = fresh;
+  if (WayRecord* record = PeerWayRecord(wayId)) ZeroRecord(*record);
+}
+
+std::uint32_t WayAllocationOf(std::int32_t wayId) {
+  if (!IsPeerWay(wayId)) return 0;
+  WayTableGuard guard;
+  return AllocationCounts()[static_cast<std::size_t>(wayId)];
+}
+
+bool ClearWayRecordOf(std::int32_t wayId, std::uint32_t allocation, const char* callerTag) {
+  std::array<char, kWayNameSize> callsign{};
+  {
+    WayTableGuard guard;
+    WayRecord* record = PeerWayRecord(wayId);
+    if (record == nullptr || AllocationCounts()[static_cast<std::size_t>(wayId)] != allocation) return false;
+    callsign = record->callsign;
+    callsign.back() = '\0';
+    ZeroRecord(*record);
+  }
+  if (Klib().TraceBit(0)) TraceClear(callsign, wayId, callerTag);
+  return true;
 }
 
 std::int32_t LookupWayByCallsign(std::string_view callsign) {

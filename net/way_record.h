@@ -19,9 +19,15 @@ inline constexpr std::uint32_t kWayAiRemovalRequested = 0x200;
 inline constexpr std::uint32_t kWayRequest81 = 0x800;
 inline constexpr std::uint32_t kWayFlag1000 = 0x1000;  // cleared whenever a new pilot link starts
 inline constexpr std::uint32_t kWayAiAddPending = 0x2000;
-// Voice flags: the peer listens on frequency A / B.
+// Voice flags: the peer listens on frequency A / B when a bit of the mask is set.
 inline constexpr std::uint32_t kWayListensOnA = 0x14;
 inline constexpr std::uint32_t kWayListensOnB = 0x18;
+// A pilot's radio selection as voice flags: COM1 (frequency A), COM2
+// (frequency B), both. One bit each, so that COM1 alone never listens on B.
+inline constexpr std::uint32_t kWayVoiceCom1 = 0x04;
+inline constexpr std::uint32_t kWayVoiceCom2 = 0x08;
+inline constexpr std::uint32_t kWayVoiceBothComs = 0x10;
+inline constexpr std::uint32_t kWayVoiceRadioBits = kWayVoiceCom1 | kWayVoiceCom2 | kWayVoiceBothComs;
 // The flag bits that survive a clear.
 inline constexpr std::uint32_t kWayFlagsKeptOnClear = kWayRecreateAi | kWayAiRemovalRequested;
 
@@ -212,6 +218,15 @@ std::int32_t AllocatePeerWay(const char* callsign);
 // Zeroes a record but for its way object, the 0x100/0x200 flags and the
 // simulator-object block. A way outside 0..49 only takes and leaves the lock.
 void ClearWayRecord(std::int32_t wayId, const char* callerTag);
+// Under the lock: which allocation the record is in. Allocations are counted
+// beside the table and a clear keeps the count, so that whoever frees a
+// record can tell the allocation he cleared from one a new caller was given
+// since (0 for a way outside 0..49).
+std::uint32_t WayAllocationOf(std::int32_t wayId);
+// ClearWayRecord, but only while the record is still in that allocation: a
+// record handed to a new caller in the meantime is left as it is. True when
+// the record was cleared.
+bool ClearWayRecordOf(std::int32_t wayId, std::uint32_t allocation, const char* callerTag);
 // Under the lock: the allocated way whose callsign is exactly this one, or -1.
 std::int32_t LookupWayByCallsign(std::string_view callsign);
 // Under the lock: the allocated way that a tunnel was opened for on this

@@ -4,13 +4,15 @@
 # Next to it run the stand-ins of the network's web page, a node and the X-Plane
 # plug-in (tk_standins, lines marked "[stand-ins ...]"); the client reaches them
 # through TK_PORTMAP (port 80 to the web page, 55007 to the plug-in). A few seconds
-# after start the Connect button is clicked through the automation socket (tk_auto).
+# after start the Connect button is clicked through the automation socket (tk_auto);
+# once logged in, a scripted pilot peer (tk_pilot, DEMO02) calls the client's
+# listening port and flies one circuit near the demo's flight, then logs out.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$top/scripts/setup.sh"
 build="$top/build/demo"
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTK_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target tavelkor tk_standins tk_auto
+cmake --build "$build" -j "$(nproc)" --target tavelkor tk_standins tk_auto tk_pilot
 tree="$top/build/demo-xplane"
 prog="$(bash "$top/scripts/make_demo_tree.sh" "$tree")"
 
@@ -66,6 +68,13 @@ export TK_AUTOMATION="${TK_AUTOMATION:-$tree/automation.sock}"
 # Ours first: the first pair for a port wins.
 export TK_PORTMAP="80=$web_port,55007=$plugin_port${TK_PORTMAP:+,$TK_PORTMAP}"
 auto="$build/tk_auto"
+# The port the client listens on for pilot peers: 55009, unless TK_PORTMAP moves it.
+listen_port=55009
+IFS=',' read -r -a port_pairs <<< "$TK_PORTMAP"
+for pair in "${port_pairs[@]}"; do
+  if [ "${pair%%=*}" = 55009 ]; then listen_port="${pair#*=}"; break; fi
+done
+pilot_log="$build/tk_pilot.log"
 
 (
   # The session opens once the plug-in link is up; then "Servers ..." slot 0 and Connect.
@@ -79,6 +88,21 @@ auto="$build/tk_auto"
     echo "[demo] Connect clicked"
   else
     echo "[demo] could not click Connect" >&2
+    exit 0
+  fi
+  # Logged in (the Connect button shows bitmap 7096): the pilot peer calls. His AI
+  # aircraft shows in the plug-in stand-in's lines ("add DEMO02 model ...", "move
+  # DEMO02 to ...", "remove DEMO02"); the frames he receives go to his log.
+  for _ in $(seq 60); do
+    "$auto" "$TK_AUTOMATION" --wait-ms 20000 dump 2>/dev/null | grep -q 'image 7096' && break
+    sleep 0.5
+  done
+  echo "[demo] pilot peer DEMO02 calls port $listen_port (frames received: $pilot_log)"
+  if "$build/tk_pilot" --connect "$listen_port" --callsign DEMO02 --centre 49.02 2.60 --radius 0.02 \
+      --altitude 3000 --circuit 120 --seconds 120 --interval 1000 --end logout > "$pilot_log" 2>&1; then
+    echo "[demo] pilot peer DEMO02 flew his circuit and logged out"
+  else
+    echo "[demo] pilot peer DEMO02 could not fly (see $pilot_log)" >&2
   fi
 ) &
 clicker_pid=$!

@@ -1,8 +1,6 @@
 #include "sim/own_aircraft_link.h"
 
 #include <algorithm>
-#include <array>
-#include <atomic>
 
 #include "base/message_box.h"
 #include "core/own_aircraft_events.h"
@@ -10,33 +8,7 @@
 #include "core/text_fields.h"
 #include "sim/plugin_link.h"
 #include "sim/plugin_link_body.h"
-#include "sim/title_matcher.h"
-#include "sim/title_type_scorer.h"
-
-namespace {
-std::atomic<OwnTypeResolver> g_ownTypeResolver{nullptr};
-
-std::string DefaultOwnTypeResolver(const std::string& title) {
-  std::array<char, kTitleTypeBufferSize> type{};
-  int military = 0;
-  if (MatchTitleToIcaoType(title, type.data(), &military) > 0 && type[0] != '\0') return type.data();
-  type.fill('\0');
-  if (GuessIcaoTypeFromTitle(title.c_str(), type.data()) > 0 && type[0] != '\0') return type.data();
-  return {};
-}
-
-template <std::size_t N>
-void CopyText(std::array<char, N>& field, const std::string& text) {
-  CopyCut(field.data(), field.size(), text);
-}
-}  // namespace
-
-void SetOwnTypeResolver(OwnTypeResolver resolver) { g_ownTypeResolver = resolver; }
-
-std::string ResolveOwnAircraftType(const std::string& title) {
-  const OwnTypeResolver resolver = g_ownTypeResolver.load();
-  return resolver != nullptr ? resolver(title) : DefaultOwnTypeResolver(title);
-}
+#include "sim/own_type_match.h"
 
 std::string TitleForPeers(const std::string& title) {
   std::string peers = title;
@@ -46,28 +18,24 @@ std::string TitleForPeers(const std::string& title) {
 
 void ApplyUserAircraftLoaded(const OwnIdentityRecord& record) {
   const std::string title = IdentityRecordTitle(record);
-  // The matcher runs outside the state's lock: it may take a while over the tables.
-  const std::string type = title.empty() ? std::string() : ResolveOwnAircraftType(title);
   g_ownAircraft().Update([&](OwnAircraftSnapshot& own) {
     OwnModel& model = own.model;
-    model.identityLoaded = true;
-    CopyText(model.title, title);
-    if (title.empty()) {
-      CopyText(model.titleForPeers, kReloadAircraftTitle);
-      std::copy(record.begin(), record.end(), model.identityRecord.begin());
-      return;
-    }
-    CopyText(model.titleForPeers, TitleForPeers(title));
-    // No type found: the previous one stays.
-    if (!type.empty()) CopyText(model.icaoType, type);
-    OwnIdentityRecord identity = record;
-    SetIdentityRecordType(identity, model.parameterWord, FieldText(model.icaoType));
-    model.identityRecord = identity;
+    // A title is loaded once its type is matched: peers are then sent the whole identity.
+    if (title.empty()) model.identityLoaded = true;
+    model.identityRecord = record;
+    CopyCut(model.title.data(), model.title.size(), title);
+    CopyCut(model.titleForPeers.data(), model.titleForPeers.size(),
+            title.empty() ? std::string(kReloadAircraftTitle) : TitleForPeers(title));
+    // Until the match below, peers are told the type there was.
+    if (!title.empty()) SetIdentityRecordType(model.identityRecord, model.parameterWord, FieldText(model.icaoType));
   });
   if (title.empty()) {
     ShowMessage("Information", "%s",
                 "Tavelkor could not detect your aircraft. Would you please reload your aircraft in FS ?");
+    return;
   }
+  // The type chooser that would be shown for a changed aircraft is not built yet.
+  MatchTitleToIcao(kNoChosenTypeIndex);
 }
 
 void CXPlaneLink::OnDataSet1(const Frame& frame) {

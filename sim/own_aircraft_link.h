@@ -7,14 +7,9 @@
 
 #include "sim/plugin_link_records.h"
 
-// Link thread: the user loaded another aircraft (its 140-byte identity record).
+// Link thread: the user loaded another aircraft (its 140-byte identity
+// record). The record and title are kept, then the own type is matched.
 void ApplyUserAircraftLoaded(const OwnIdentityRecord& record);
-
-// The type of the own aircraft's title: the ICAO type, or "" when none is found.
-using OwnTypeResolver = std::string (*)(const std::string& title);
-// Null restores the default: the keyword decision list, then the scorer over the type table.
-void SetOwnTypeResolver(OwnTypeResolver resolver);
-std::string ResolveOwnAircraftType(const std::string& title);
 
 // The title peers are sent: every ':' (the network's field separator) becomes ';'.
 std::string TitleForPeers(const std::string& title);

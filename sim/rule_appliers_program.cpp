@@ -10,6 +10,10 @@
 #include "core/text_fields.h"
 
 void ApplyTypeTranslationRules() {
+  // The UI thread and the link thread (a newly loaded own aircraft) both
+  // rebuild the working table, through the same scratch tables.
+  static std::mutex rebuilding;
+  std::lock_guard rebuild(rebuilding);
   std::string excluded;
   std::string order;
   {

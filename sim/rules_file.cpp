@@ -30,7 +30,8 @@ void RulesFile::Error(std::string_view text) {
 
 int RulesFile::Load(std::string_view path) {
   Free();
-  if (!enabled_ || path.empty() || path.size() > kMaxPathChars) return 0;
+  // The path is held whole: a program folder deep in the tree still has its rules.
+  if (!enabled_ || path.empty()) return 0;
   path_.assign(path);
   unsigned long long size = 0;
   FilePtr file = OpenDataFile(path_, &size);

@@ -16,7 +16,6 @@ class RulesFile {
   static constexpr std::size_t kLineKept = 1'023;
   static constexpr std::size_t kEntryMax = 1'022;
   static constexpr std::size_t kKeyValueMax = 2'047;
-  static constexpr std::size_t kMaxPathChars = 259;
   static constexpr int kTabWidth = 8;
 
   // GetKeyString
@@ -39,8 +38,8 @@ class RulesFile {
   // Errors are written to `log` (when given and error reporting is on).
   explicit RulesFile(ModelLog* log = nullptr) : log_(log) {}
 
-  // 1 loaded, 0 failure (disabled, no path, cannot open or read). LF alone is
-  // read as CR LF. The text's last byte is dropped, so a last line without a
+  // 1 loaded, 0 failure (disabled, no path, cannot open or read); the path
+  // may be of any length. LF alone is read as CR LF. The text's last byte is dropped, so a last line without a
   // line end is not read. An empty file loads with no lines.
   int Load(std::string_view path);
   // The value after '=' of `key` in `section` (both without case), cut to

@@ -11,6 +11,7 @@
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
 #include "net/frame_format.h"
+#include "net/text_records.h"
 
 namespace {
 constexpr std::size_t kReadChunk = 64 * 1024;
@@ -31,7 +32,7 @@ std::vector<std::uint8_t> PilotFrame(std::uint8_t subCode, std::span<const std::
 
 // Packed with the codec's own encoder and buffers of its own: the stand-in
 // does not share the program's compression buffers.
-std::vector<std::uint8_t> PackedPilotFrame(std::uint8_t subCode, std::span<const std::uint8_t> record) {
+std::vector<std::uint8_t> PackedFrame(std::uint8_t type, std::uint8_t subCode, std::span<const std::uint8_t> record) {
   std::vector<std::uint8_t> packed(LzMaxPackedSize(static_cast<std::uint32_t>(record.size())));
   std::vector<std::uint32_t> work(LzWorkAreaWords(record.size()));
   const std::size_t n = LzEncode(record, packed, work);
@@ -41,10 +42,14 @@ std::vector<std::uint8_t> PackedPilotFrame(std::uint8_t subCode, std::span<const
   PutU32(body.data() + 4, static_cast<std::uint32_t>(n));
   std::copy_n(packed.begin(), n, body.begin() + kCompressedRecordPrefixSize);
   FrameHeader header;
-  header.type = NCSMSG_PILOT;
+  header.type = type;
   header.subCode = subCode;
   header.flags = kFrameFlagCompressed;
   return BuildFrame(FRAME_SYNC_NETWORK, header, body);
+}
+
+std::vector<std::uint8_t> PackedPilotFrame(std::uint8_t subCode, std::span<const std::uint8_t> record) {
+  return PackedFrame(NCSMSG_PILOT, subCode, record);
 }
 }  // namespace
 
@@ -245,6 +250,27 @@ bool PilotPeer::SendRadios(const std::string& com1, const std::string& com2, std
   return SendFrameBytes(PackedPilotFrame(NCSUB_PILOT_CHANGES_COMM, WritePilotChangesComm({com1, com2, selection})));
 }
 
+bool PilotPeer::SendTextOnAir(const std::string& text, double frequencyMhz) {
+  TextOnAirRecord record;
+  record.sender = script_.callsign;
+  record.text = text;
+  record.frequencyMhz = frequencyMhz;
+  const TextOnAirRecordBytes bytes = WriteTextOnAirRecord(record);
+  const std::vector<std::uint8_t> frame = PackedFrame(NCSMSG_TEXT_ON_AIR, 0, bytes);
+  return !frame.empty() && SendFrameBytes(frame);
+}
+
+bool PilotPeer::SendPrivateText(const std::string& recipient, const std::string& text, std::uint8_t marker) {
+  PrivateTextRecord record;
+  record.sender = script_.callsign;
+  record.recipient = recipient;
+  record.text = text;
+  record.marker = marker;
+  const PrivateTextRecordBytes bytes = WritePrivateTextRecord(record);
+  const std::vector<std::uint8_t> frame = PackedFrame(NCSMSG_TEXT_PRIVATE, 0, bytes);
+  return !frame.empty() && SendFrameBytes(frame);
+}
+
 bool PilotPeer::SendCancel(std::uint32_t reason) { return SendPacket(NCSUB_CANCEL_LINK, WriteCancelLinkBody(reason)); }
 
 bool PilotPeer::SendLogout(const std::string& callsign) {
@@ -346,5 +372,20 @@ std::string DescribePilotFrame(const Frame& frame) {
   std::array<char, 160> line{};
   std::snprintf(line.data(), line.size(), "rx type %d sub %d (%s) length %u", frame.header.type, frame.header.subCode,
                 name != nullptr ? name : "?", static_cast<unsigned>(frame.header.length));
-  return line.data();
+  std::string described = line.data();
+  if (frame.header.type == NCSMSG_TEXT_ON_AIR) {
+    TextOnAirRecordBytes bytes{};
+    if (UnpackCompressedRecord(frame.body, bytes) == kRecordOk) {
+      const TextOnAirRecord text = ReadTextOnAirRecord(bytes);
+      std::snprintf(line.data(), line.size(), " on %.3f from %s: ", text.frequencyMhz, text.sender.c_str());
+      described += line.data() + text.text;
+    }
+  } else if (frame.header.type == NCSMSG_TEXT_PRIVATE) {
+    PrivateTextRecordBytes bytes{};
+    if (UnpackCompressedRecord(frame.body, bytes) == kRecordOk) {
+      const PrivateTextRecord text = ReadPrivateTextRecord(bytes);
+      described += " private from " + text.sender + " to " + text.recipient + ": " + text.text;
+    }
+  }
+  return described;
 }

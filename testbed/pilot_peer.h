@@ -88,6 +88,10 @@ class PilotPeer {
   bool SendHeartbeat();
   bool SendVisible(bool visible);
   bool SendRadios(const std::string& com1, const std::string& com2, std::uint8_t selection);
+  // Chat texts, sent as the script's callsign: on air on a frequency, or
+  // privately (marker 1 asks for the upper-case tag).
+  bool SendTextOnAir(const std::string& text, double frequencyMhz);
+  bool SendPrivateText(const std::string& recipient, const std::string& text, std::uint8_t marker = 0);
   bool SendCancel(std::uint32_t reason);
   bool SendLogout(const std::string& callsign = {});      // the own callsign unless one is given
   bool SendOutOfRange(const std::string& callsign = {});

@@ -7,7 +7,7 @@
 #include "core/settings.h"
 #include "core/settings_keys.h"
 #include "net/received_voice_hook.h"
-#include "voice/portaudio_library.h"
+#include "voice/script_audio_library.h"
 #include "voice/voice_engine.h"
 #include "voice/voice_output.h"
 
@@ -17,7 +17,7 @@ std::atomic<bool> g_settingsLoaded{false};
 
 VoiceEngine& TheVoiceEngine() {
   // Left to the process's end with its thread, as the program never stops voice.
-  static auto* audio = new PortAudioLibrary();
+  static AudioLibrary* audio = MakeProgramAudioLibrary();
   static auto* output = new TraceVoiceOutput();
   static auto* node = new NodeWayVoiceLink();
   static auto* engine = new VoiceEngine(*audio, *output, *node);

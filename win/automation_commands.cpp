@@ -1,6 +1,7 @@
 #include "win/automation_commands.h"
 
 #include <charconv>
+#include <cstdio>
 #include <optional>
 
 #include "win/app.h"
@@ -9,8 +10,11 @@
 #include "win/button_ctrl.h"
 #include "win/control_base.h"
 #include "win/edit_ctrl.h"
+#include "win/file_dialog.h"
+#include "win/focus.h"
 #include "win/keys.h"
 #include "win/msgbox.h"
+#include "win/richedit.h"
 #include "win/static_ctrl.h"
 #include "win/window.h"
 
@@ -183,6 +187,8 @@ Lines SetText(std::string_view rest, const RunOnUiThread& runOnUi) {
     // Typed as a user would: all replaced, within the limit, with EN_CHANGE.
     if (!IsWindowEnabled(control)) return "disabled";
     if ((SendMessageA(control, ControlStyleMessage(), 0, 0) & ES_READONLY) != 0) return "read-only";
+    // A user clicks into the field before typing.
+    SetFocus(control);
     SendMessageA(control, EM_SETSEL, 0, -1);
     SendMessageA(control, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text->c_str()));
     return "";
@@ -267,11 +273,73 @@ Lines Key(const std::vector<std::string_view>& args) {
   if (!vk) return Error("unknown key " + std::string(args[0]));
   const bool down = args[1] == "down";
   SetKeyState(*vk, down);
-  // The key message goes where the application's loop shows it to the main window first.
-  if (CWnd* main = AfxGetMainWnd(); main != nullptr && main->m_hWnd != 0) {
-    PostMessageA(main->m_hWnd, down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(*vk), down ? 0x00000001 : 0xC0000001);
+  // The key message goes to the window with the focus, else to the main
+  // window; the application's loop shows it to that window's parents first.
+  HWND target = GetFocus();
+  if (CWnd* main = AfxGetMainWnd(); target == 0 && main != nullptr) target = main->m_hWnd;
+  if (target != 0) {
+    PostMessageA(target, down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(*vk), down ? 0x00000001 : 0xC0000001);
   }
   return Lines{"ok"};
+}
+
+// The dialog and id of the control with the focus.
+Lines Focus() {
+  const HWND focus = GetFocus();
+  if (focus == 0) return Lines{"focus none", "ok"};
+  for (const WindowInfo& w : EnumerateWindows()) {
+    if (w.hwnd != focus) continue;
+    if (w.templateId != 0) return Lines{"focus " + std::to_string(w.templateId), "ok"};
+    for (const WindowInfo& d : EnumerateWindows()) {
+      if (d.hwnd == w.parent && d.templateId != 0) {
+        return Lines{"focus " + std::to_string(d.templateId) + " " + std::to_string(w.controlId), "ok"};
+      }
+    }
+  }
+  return Lines{"focus none", "ok"};
+}
+
+// A rich edit's text as its runs, each with its colour and effects.
+Lines Runs(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi) {
+  if (args.size() != 2) return Error("usage: runs <template> <id>");
+  std::string error;
+  std::optional<Target> target = FindTarget(args[0], args[1], error);
+  if (!target) return Error(error);
+  const HWND control = target->control.hwnd;
+  Lines lines;
+  const Lines done = Act(runOnUi, [control, &lines]() -> std::string {
+    const auto* edit = dynamic_cast<const CRichEditCtrl*>(CWnd::FromHandle(control));
+    if (edit == nullptr) return "not a rich edit";
+    for (const TextRun& run : edit->Runs()) {
+      char head[32];
+      std::snprintf(head, sizeof head, "run %06X %u ", static_cast<unsigned>(run.colour & 0xFFFFFF),
+                    static_cast<unsigned>(run.effects));
+      lines.push_back(head + AutomationField(run.text));
+    }
+    return "";
+  });
+  if (done.back() != "ok") return done;
+  lines.emplace_back("ok");
+  return lines;
+}
+
+// The answer the next file dialog takes: a path, or none to cancel it.
+Lines FileDialog(std::string_view rest) {
+  std::optional<std::string> path = AutomationText(rest);
+  if (!path) return Error("bad escape in the text");
+  QueueFileDialogAnswer(path->empty() ? std::nullopt : std::optional<std::string>(*path));
+  return Lines{"ok"};
+}
+
+Lines FileDialogs() {
+  Lines lines;
+  for (const FileDialogRecord& d : ShownFileDialogs()) {
+    lines.push_back("filedialog " + std::string(d.open ? "open" : "save") + " " + AutomationField(d.defaultExtension) +
+                    "\t" + AutomationField(d.filter) + "\t" + AutomationField(d.initialFolder) + "\t" +
+                    AutomationField(d.chosen));
+  }
+  lines.emplace_back("ok");
+  return lines;
 }
 
 Lines Boxes() {
@@ -300,6 +368,10 @@ std::vector<std::string> AnswerAutomationRequest(std::string_view line, const Ru
   if (command == "key") return Key(args);
   if (command == "timer") return Timer(args, runOnUi);
   if (command == "boxes") return args.empty() ? Boxes() : Error("usage: boxes");
+  if (command == "runs") return Runs(args, runOnUi);
+  if (command == "focus") return args.empty() ? Focus() : Error("usage: focus");
+  if (command == "filedialog") return FileDialog(rest);
+  if (command == "filedialogs") return args.empty() ? FileDialogs() : Error("usage: filedialogs");
   if (command == "quit") {
     if (!args.empty()) return Error("usage: quit");
     return RequestApplicationQuit() ? Lines{"ok"} : Error("no application to quit");

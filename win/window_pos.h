@@ -13,6 +13,17 @@
 constexpr UINT WM_MOVE = 0x0003;
 constexpr UINT WM_SIZE = 0x0005;
 constexpr WPARAM SIZE_RESTORED = 0;
+// While the user drags a frame edge: wParam the edge, lParam the RECT* (screen)
+// the window would take, which the procedure may change.
+constexpr UINT WM_SIZING = 0x0214;
+constexpr WPARAM WMSZ_LEFT = 1;
+constexpr WPARAM WMSZ_RIGHT = 2;
+constexpr WPARAM WMSZ_TOP = 3;
+constexpr WPARAM WMSZ_TOPLEFT = 4;
+constexpr WPARAM WMSZ_TOPRIGHT = 5;
+constexpr WPARAM WMSZ_BOTTOM = 6;
+constexpr WPARAM WMSZ_BOTTOMLEFT = 7;
+constexpr WPARAM WMSZ_BOTTOMRIGHT = 8;
 
 const HWND HWND_TOP = 0;
 const HWND HWND_BOTTOM = 1;

@@ -3,13 +3,17 @@
 // one, printed), logs in either way round, flies a circuit and sends one
 // position record per --interval milliseconds for --seconds, a heartbeat
 // every 30 s, and at the end leaves as --end says: logout, out-of-range,
-// cancel:N, drop or close. Every frame received is printed on one line.
+// cancel:N, drop or close. Once the client has added it, it says each --say
+// text on air and sends each --private text (to the client's callsign) once.
+// Every frame received is printed on one line.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "net/frame_codes.h"
 #include "testbed/pilot_peer.h"
@@ -19,7 +23,8 @@ void Usage() {
   std::puts(
       "tk_pilot (--connect PORT | --listen PORT) [--callsign CS] [--code SIMCODE] [--older]\n"
       "         [--centre LAT LON] [--radius DEG] [--altitude FT] [--circuit SECONDS]\n"
-      "         [--seconds N] [--interval MS] [--end logout|out-of-range|cancel:N|drop|close]");
+      "         [--seconds N] [--interval MS] [--end logout|out-of-range|cancel:N|drop|close]\n"
+      "         [--say MHZ TEXT]... [--private CALLSIGN TEXT]...");
 }
 }  // namespace
 
@@ -31,6 +36,8 @@ int main(int argc, char** argv) {
   double seconds = 60.0;
   int intervalMs = 200;
   std::string end = "logout";
+  std::vector<std::pair<double, std::string>> sayings;
+  std::vector<std::pair<std::string, std::string>> privates;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : ""; };
@@ -46,6 +53,8 @@ int main(int argc, char** argv) {
     else if (arg == "--seconds") seconds = std::atof(next());
     else if (arg == "--interval") intervalMs = std::max(1, std::atoi(next()));
     else if (arg == "--end") end = next();
+    else if (arg == "--say") { const double mhz = std::atof(next()); sayings.emplace_back(mhz, next()); }
+    else if (arg == "--private") { std::string to = next(); privates.emplace_back(std::move(to), next()); }
     else { Usage(); return arg == "--help" ? 0 : 2; }
   }
   if ((connectPort < 0) == (listenPort < 0)) {
@@ -74,12 +83,18 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   std::uint32_t sequence = 0;
   double lastHeartbeat = 0.0;
+  bool spoken = false;
   for (;;) {
     const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (t >= seconds || peer.PeerClosed()) break;
     // Positions once the client has added us; before, it would close the link.
     if (peer.CountOf(NCSUB_PEER_ADDED) > 0) {
       peer.SendPositionAt(t, ++sequence);
+      if (!spoken) {
+        for (const auto& [mhz, text] : sayings) peer.SendTextOnAir(text, mhz);
+        for (const auto& [to, text] : privates) peer.SendPrivateText(to, text);
+        spoken = true;
+      }
       if (t - lastHeartbeat >= 30.0) {
         peer.SendHeartbeat();
         lastHeartbeat = t;

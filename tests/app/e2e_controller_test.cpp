@@ -16,6 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "core/flight_plan_record.h"
+#include "net/compressed_record.h"
+#include "net/frame_codes.h"
+#include "net/node_records.h"
 #include "support/child_process.h"
 #include "support/free_port.h"
 #include "testbed/automation_client.h"
@@ -138,6 +142,21 @@ TEST_F(ControllerEndToEnd, AControllerLogsInInstructsAmendsAndLeavesAndHearsTheO
                            "control 7004 7039 kind=edit visible=1 enabled=1 text=250\n"}) {
     EXPECT_NE(dump.find(line), std::string::npos) << line;
   }
+
+  // The amended plan, through the form and its checks, goes to the node too.
+  const auto amendedToNode = [&] {
+    for (const Frame& frame : node_.Frames()) {
+      if (frame.header.type != NCSMSG_PILOT || frame.header.subCode != NCSUB_FLIGHT_PLAN) continue;
+      FlightPlanPacketBytes packet{};
+      if (UnpackCompressedRecord(frame.body, packet) != kRecordOk) continue;
+      const std::string destination(reinterpret_cast<const char*>(packet.data()) + kFlightPlanPacketSize -
+                                        kFlightPlanRecordSize + 101,
+                                    4);
+      if (destination == "EGLL") return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(WaitFor(kWaitMs, amendedToNode)) << client_->Stderr();
 
   ASSERT_EQ(controller.WaitForExit(kWaitMs), 0) << controller.Stderr();
   const std::string heard = controller.Stdout();

@@ -6,7 +6,9 @@
 
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -179,6 +181,51 @@ TEST_F(PilotPeerEndToEnd, APeerHearsTheOwnPositionsAndHisAircraftIsAddedMovedAnd
   EXPECT_TRUE(peer.WaitForClose(kWaitMs));
   EXPECT_TRUE(plugin_.Ai().Aircraft().empty());
   EXPECT_EQ(eventCount("remove DEMO02"), 1);
+
+  Ask("quit");
+  EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
+}
+
+TEST_F(PilotPeerEndToEnd, ThePeersHearTheTypeTheRulesGiveTheLoadedModel) {
+  // An installed model whose title the plug-in reports, and a local rule giving it another type.
+  std::filesystem::create_directories(tree_.Path() + "/Aircraft/Heavy Metal/B738");
+  std::ofstream(tree_.Path() + "/Aircraft/Heavy Metal/B738/B738.acf").put('\0');
+  std::ofstream(program_ + "/Rules.txt", std::ios::binary) << "[LOCAL_AIRCRAFTS]\r\n001=Heavy Metal{{C130}}\r\n";
+  plugin_.SetAircraftTitle("Heavy Metal\\B738\\B738.acf");
+  plugin_.SetGreeting(PluginServer::Greeting::OnHello);
+  plugin_.SetStreamInterval(50);
+  StartClient();
+  ASSERT_NE(DumpUntil("You have joined your session.").find("You have joined your session."), std::string::npos)
+      << client_->Stderr();
+  Ask("command 7055 33000");
+  Ask("click 7055 7212");
+  ASSERT_TRUE(node_.WaitForFrames(1, kWaitMs)) << client_->Stderr();
+
+  PilotPeerScript script;
+  script.callsign = "DEMO02";
+  script.simulatorCode = 9000;
+  script.centreLatitude = 49.02;
+  script.centreLongitude = 2.6;
+  script.answerLogin = false;
+  PilotPeer peer(script);
+  ASSERT_TRUE(peer.Connect(listeningPort_));
+  ASSERT_TRUE(peer.SendLogin());
+  ASSERT_TRUE(peer.WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << client_->Stderr();
+
+  // The identity goes out once the model is matched: its title, the rule's type and that type's class code.
+  const auto identity = [&]() -> std::optional<Frame> {
+    for (const Frame& frame : peer.Frames()) {
+      if (frame.header.subCode == NCSUB_FSX_PACKET && TypeOf(frame) == 0x2100 && frame.body.size() == 134) {
+        return frame;
+      }
+    }
+    return std::nullopt;
+  };
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return identity().has_value(); })) << client_->Stderr();
+  const Frame frame = *identity();
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(frame.body.data() + 6)), "Heavy Metal\\B738\\B738.acf");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(frame.body.data() + 118)), "C130");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(frame.body.data() + 126)), "L4T");
 
   Ask("quit");
   EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();

@@ -14,18 +14,27 @@
 
 #include "base/base_thread.h"
 #include "base/klib_settings.h"
+#include "core/app_paths.h"
 #include "core/main_dialog_state.h"
 #include "core/own_aircraft_state.h"
 #include "core/own_callsign.h"
+#include "core/settings.h"
 #include "dialogs/chat_colours.h"
+#include "dialogs/chat_layout.h"
 #include "dialogs/chat_routing.h"
 #include "net/text_records.h"
+#include "support/child_process.h"
 #include "support/klib_fixture.h"
 #include "win/button_ctrl.h"
 #include "win/dialog_template.h"
+#include "win/focus.h"
 #include "win/keys.h"
 #include "win/listbox_ctrl.h"
+#include "win/menu.h"
 #include "win/richedit.h"
+#include "win/sound.h"
+#include "win/system_metrics.h"
+#include "win/window_pos.h"
 
 namespace {
 
@@ -88,6 +97,8 @@ class ChatDialogTest : public ::testing::Test {
     ResetKlibForTest();
     ResetKeyStates();
     InstallDialogTemplates();
+    savedSettingsFile_ = g_appPaths().settingsFile;
+    g_appPaths().settingsFile = folder_.Path() + "/Tavelkor.ini";
     Calls().clear();
     g_nodeUp = true;
     SetChatActions(RecordingActions());
@@ -111,6 +122,7 @@ class ChatDialogTest : public ::testing::Test {
     g_networkState = 0;
     ResetKeyStates();
     g_ownAircraft().Reset();
+    g_appPaths().settingsFile = savedSettingsFile_;
   }
 
   void Type(const std::string& line) {
@@ -130,6 +142,8 @@ class ChatDialogTest : public ::testing::Test {
   }
   static COLORREF Colour(int field) { return Klib().Colour(field); }
 
+  TempFolder folder_;
+  std::string savedSettingsFile_;
   std::unique_ptr<CCchatDlg> chat_;
 };
 
@@ -239,6 +253,11 @@ TEST_F(ChatDialogTest, KeysRecallTheLastLineAndCycleTheRecipients) {
   chat_->AddRecipient("KLM123");
   chat_->AddRecipient("AFR9");
   Type("first words");
+  // Away from the input line the keys recall nothing.
+  SetFocus(chat_->Output()->m_hWnd);
+  chat_->SendMessage(WM_COMMAND, 38, 0);
+  EXPECT_EQ(chat_->GetDlgItem(kChatInputId)->TextSnapshot(), "");
+  SetFocus(chat_->GetDlgItem(kChatInputId)->m_hWnd);
   chat_->SendMessage(WM_COMMAND, 38, 0);
   EXPECT_EQ(chat_->GetDlgItem(kChatInputId)->TextSnapshot(), "first words");
   chat_->GetDlgItem(kChatInputId)->SetWindowText("");
@@ -266,6 +285,29 @@ TEST_F(ChatDialogTest, PhrasesGoOnAirWhateverRecipientIsSelected) {
     EXPECT_EQ(Calls(), std::vector<std::string>{std::string("air 122.80 ") + phrase.phrase}) << phrase.menuText;
     EXPECT_EQ(chat_->SelectedRecipient(), 0);
   }
+}
+
+TEST_F(ChatDialogTest, TheContextMenuCleansUpAndSendsThePhrases) {
+  ClearTrackedMenus();
+  SetTrackedMenuChoice(32827);
+  chat_->SendMessage(WM_CONTEXTMENU, chat_->m_hWnd, static_cast<LPARAM>(120 | (80 << 16)));
+  SetTrackedMenuChoice(std::nullopt);
+  const std::vector<TrackedMenu> tracked = TrackedMenus();
+  ASSERT_EQ(tracked.size(), 1u);
+  EXPECT_EQ(tracked[0].x, 120);
+  EXPECT_EQ(tracked[0].y, 80);
+  std::vector<std::pair<UINT, std::string>> items;
+  for (const MenuItemSnapshot& item : tracked[0].menu.items) {
+    if ((item.flags & MF_SEPARATOR) == 0) items.emplace_back(item.id, item.text);
+  }
+  std::vector<std::pair<UINT, std::string>> expected = {{kTextCleanupCommand, "Text cleanup"}};
+  for (const ChatPhrase& phrase : kChatPhrases) expected.emplace_back(phrase.command, phrase.menuText);
+  EXPECT_EQ(items, expected);
+  // The chosen phrase arrives as a posted command and goes on air.
+  MSG msg{};
+  while (PeekMessageA(&msg, chat_->m_hWnd, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  EXPECT_EQ(Calls(), std::vector<std::string>{"air 122.80 go around !"});
+  ClearTrackedMenus();
 }
 
 TEST_F(ChatDialogTest, ReceivedTextsAreShownByTheRadios) {
@@ -308,6 +350,30 @@ TEST_F(ChatDialogTest, ReceivedTextsAreShownByTheRadios) {
     EXPECT_EQ(Printed(), (std::vector<TextRun>{{tag + "FAR9 : psst %n", Colour(24), CFE_BOLD}}));
   }
   EXPECT_EQ(Recipients().Items(), (std::vector<std::string>{"ON AIR", "FAR9"}));
+}
+
+TEST_F(ChatDialogTest, APrivateTextRingsTheBellWhenTheSetupAsks) {
+  CBaseThread thread(nullptr, "[TEST WAY]", 0);
+  const std::string savedFolder = g_appPaths().programFolder;
+  g_appPaths().programFolder = folder_.Path();
+  PrivateTextRecord record;
+  record.sender = "FAR9";
+  record.text = "ding";
+  for (const bool ring : {true, false}) {
+    SCOPED_TRACE(ring);
+    ClearPlayedSounds();
+    g_setupSettings.enableSoundOnPrivateMsg = ring ? 1 : 0;
+    ShowTextPrivate(thread, record);
+    const std::vector<PlayedSound> played = PlayedSounds();
+    ASSERT_EQ(played.size(), ring ? 1u : 0u);
+    if (ring) {
+      EXPECT_EQ(played[0].name, folder_.Path() + "/DING.WAV");
+      EXPECT_EQ(played[0].flags, static_cast<DWORD>(SND_ASYNC | SND_FILENAME | SND_NODEFAULT));
+    }
+  }
+  g_setupSettings.enableSoundOnPrivateMsg = setting_default::kEnableSoundOnPrivateMsg;
+  g_appPaths().programFolder = savedFolder;
+  ClearPlayedSounds();
 }
 
 TEST_F(ChatDialogTest, TheNightSwitchSetsTheTraceColoursAndClears) {
@@ -354,6 +420,117 @@ TEST_F(ChatDialogTest, ShowAndHideAreToldAndAutoCloseArmsItsCountdown) {
   box->SetCheck(BST_UNCHECKED);
   chat_->SendMessage(WM_COMMAND, Notification(kChatAutoCloseId, BN_CLICKED), 0);
   EXPECT_EQ(chat_->AutoShowFlag().load(), 0u);
+}
+
+TEST_F(ChatDialogTest, TabMovesTheFocusAndKeysTypedInTheInputReachTheWindow) {
+  // Showing the window gives the output the focus.
+  chat_->ShowWindow(SW_HIDE);
+  SetFocus(0);
+  chat_->ShowWindow(SW_SHOW);
+  EXPECT_EQ(GetFocus(), chat_->Output()->m_hWnd);
+  const HWND input = chat_->GetDlgItem(kChatInputId)->m_hWnd;
+  SetFocus(input);
+  chat_->SendMessage(WM_COMMAND, 9, 0);
+  EXPECT_EQ(GetFocus(), chat_->GetDlgItem(kChatRecipientsId)->m_hWnd);
+  SetKeyState(VK_SHIFT, true);
+  chat_->SendMessage(WM_COMMAND, 9, 0);
+  SetKeyState(VK_SHIFT, false);
+  EXPECT_EQ(GetFocus(), input);
+
+  // ENTER typed in the input line takes the line, as the loop hands the key over.
+  Calls().clear();
+  chat_->GetDlgItem(kChatInputId)->SetWindowText("typed");
+  MSG enter{input, WM_KEYDOWN, VK_RETURN, 0};
+  EXPECT_TRUE(chat_->PreTranslateMessage(&enter));
+  EXPECT_EQ(Calls(), std::vector<std::string>{"air 122.80 typed"});
+  MSG elsewhere{chat_->Output()->m_hWnd, WM_KEYDOWN, VK_RETURN, 0};
+  EXPECT_FALSE(chat_->PreTranslateMessage(&elsewhere));
+  MSG letter{input, WM_KEYDOWN, 'A', 0};
+  EXPECT_FALSE(chat_->PreTranslateMessage(&letter));
+  SetFocus(0);
+}
+
+TEST_F(ChatDialogTest, ASizedWindowLaysItsControlsOutAndKeepsItsPosition) {
+  RECT window{};
+  GetWindowRect(chat_->m_hWnd, &window);
+  auto rectOf = [&](int id) {
+    RECT r{};
+    GetWindowRect(chat_->GetDlgItem(id)->m_hWnd, &r);
+    RECT w{};
+    GetWindowRect(chat_->m_hWnd, &w);
+    return RECT{r.left - w.left, r.top - w.top, r.right - w.left, r.bottom - w.top};
+  };
+  const RECT output = rectOf(kChatOutputId);
+  const RECT input = rectOf(kChatInputId);
+  const RECT list = rectOf(kChatRecipientsId);
+  const RECT site = rectOf(kChatSiteId);
+  MoveWindow(chat_->m_hWnd, 30, 40, (window.right - window.left) + 100, (window.bottom - window.top) + 50, TRUE);
+  EXPECT_EQ(rectOf(kChatOutputId), (RECT{output.left, output.top, output.right + 100, output.bottom + 50}));
+  EXPECT_EQ(rectOf(kChatInputId), (RECT{input.left, input.top + 50, input.right + 100, input.bottom + 50}));
+  EXPECT_EQ(rectOf(kChatRecipientsId), (RECT{list.left + 100, list.top + 50, list.right + 100, list.bottom + 50}));
+  EXPECT_EQ(rectOf(kChatSiteId), (RECT{site.left, site.top + 50, site.right, site.bottom + 50}));
+  const std::optional<WindowPosition> saved = ReadWindowPosition("Chat");
+  ASSERT_TRUE(saved.has_value());
+  EXPECT_EQ(*saved, (WindowPosition{30, 40, 30 + (window.right - window.left) + 100,
+                                    40 + (window.bottom - window.top) + 50}));
+  MoveWindow(chat_->m_hWnd, 60, 70, (window.right - window.left) + 100, (window.bottom - window.top) + 50, TRUE);
+  EXPECT_EQ(ReadWindowPosition("Chat")->left, 60) << "a move is kept too";
+  // Hidden, the window keeps what was saved.
+  chat_->ShowWindow(SW_HIDE);
+  MoveWindow(chat_->m_hWnd, 5, 5, 300, 200, TRUE);
+  EXPECT_EQ(ReadWindowPosition("Chat")->left, 60);
+}
+
+TEST_F(ChatDialogTest, ASavedPositionIsAppliedOnlyWhenItLiesOnTheScreen) {
+  struct Case {
+    WindowPosition saved;
+    bool applied;
+  };
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  const Case cases[] = {
+      {{100, 120, 600, 420}, true},
+      {{width, 120, width + 400, 420}, false},
+      {{100, height, 600, height + 300}, false},
+      {{-500, -300, 0, 200}, false},
+      {{-500, -300, 200, 0}, false},
+      {{10000, 120, 600, 420}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.saved.left);
+    ASSERT_TRUE(WriteWindowPosition("Chat", c.saved));
+    CCchatDlg other;
+    ASSERT_TRUE(other.Create(kChatTemplate));
+    RECT r{};
+    GetWindowRect(other.m_hWnd, &r);
+    EXPECT_EQ(r == (RECT{c.saved.left, c.saved.top, c.saved.right, c.saved.bottom}), c.applied);
+  }
+}
+
+TEST_F(ChatDialogTest, AFrameDragKeepsTheSizeFromTheLeftAndTopAndTheSmallestWindowElsewhere) {
+  struct Case {
+    WPARAM edge;
+    RECT proposed;
+    RECT result;
+  };
+  const SIZE remembered{400, 222};
+  const Case cases[] = {
+      {WMSZ_LEFT, {90, 100, 510, 322}, {90, 100, 490, 322}},
+      {WMSZ_TOP, {100, 80, 500, 322}, {100, 80, 500, 302}},
+      {WMSZ_TOPLEFT, {50, 60, 500, 322}, {50, 60, 450, 282}},
+      {WMSZ_TOPRIGHT, {100, 60, 560, 322}, {160, 60, 560, 282}},
+      {WMSZ_BOTTOMLEFT, {50, 100, 500, 400}, {50, 178, 450, 400}},
+      {WMSZ_RIGHT, {100, 100, 200, 322}, {100, 100, 350, 322}},
+      {WMSZ_BOTTOM, {100, 100, 500, 150}, {100, 100, 500, 214}},
+      {WMSZ_BOTTOMRIGHT, {100, 100, 700, 500}, {100, 100, 700, 500}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.edge);
+    EXPECT_EQ(ChatSizingRect(c.edge, c.proposed, remembered), c.result);
+    RECT through = c.proposed;
+    chat_->SendMessage(WM_SIZING, c.edge, reinterpret_cast<LPARAM>(&through));
+    EXPECT_EQ(through.right - through.left, c.result.right - c.result.left) << "the window's own drag";
+  }
 }
 
 }  // namespace

@@ -19,8 +19,12 @@
 #include "win/button_ctrl.h"
 #include "win/dialog_items.h"
 #include "win/dialog_template.h"
+#include "win/edit_ctrl.h"
 #include "win/file_dialog.h"
+#include "win/focus.h"
+#include "win/keys.h"
 #include "win/listbox_ctrl.h"
+#include "win/tooltip_ctrl.h"
 
 namespace {
 
@@ -508,6 +512,147 @@ TEST_F(FlightPlanFormTest, ClearKeepsOnlyTheAircraftAndAnAmendmentGoesThroughThe
   EXPECT_NE(FileBytes(g_appPaths().settingsFile).find("Destination_Airport=LFMN\r\n"), std::string::npos);
   EXPECT_TRUE(us->IsWindowVisible()) << "the hidden form shows the amendment";
   EXPECT_FALSE(FlightPlanSent()) << "no way is up: nothing was sent";
+}
+
+TEST_F(FlightPlanFormTest, KeysMoveTheFocusThroughTheTabStopsAndTheGroups) {
+  auto icao = Make<IcaoForm>();
+  auto us = Make<UsForm>();
+  auto focused = [] { return GetFocus() == 0 ? 0 : GetDlgCtrlID(GetFocus()); };
+  for (CFlightPlanForm* form : {static_cast<CFlightPlanForm*>(icao.get()), static_cast<CFlightPlanForm*>(us.get())}) {
+    SCOPED_TRACE(form->TemplateId());
+    SetFocus(GetDlgItem(form->m_hWnd, id::kDeparture));
+    form->SendMessage(WM_COMMAND, 9, 0);
+    EXPECT_EQ(focused(), id::kProposedHour);
+    SetKeyState(VK_SHIFT, true);
+    form->SendMessage(WM_COMMAND, 9, 0);
+    SetKeyState(VK_SHIFT, false);
+    EXPECT_EQ(focused(), id::kDeparture);
+    // A focus outside the form: TAB starts at the form's first tab stop.
+    SetFocus(0);
+    form->SendMessage(WM_COMMAND, 9, 0);
+    EXPECT_EQ(focused(), form == us.get() ? id::kRulesFirstRadio : id::kRulesCombo);
+  }
+  // Up and Down stay inside the flight-rules buttons, round and round.
+  SetFocus(GetDlgItem(us->m_hWnd, id::kRulesFirstRadio));
+  us->SendMessage(WM_COMMAND, 40, 0);
+  EXPECT_EQ(focused(), id::kRulesFirstRadio + 1);
+  us->SendMessage(WM_COMMAND, 38, 0);
+  us->SendMessage(WM_COMMAND, 38, 0);
+  EXPECT_EQ(focused(), id::kRulesFirstRadio + 3);
+  us->SendMessage(WM_COMMAND, 40, 0);
+  EXPECT_EQ(focused(), id::kRulesFirstRadio);
+
+  // Keys typed in a control reach the form as their codes; the route keeps ENTER and the arrows.
+  MSG tab{GetDlgItem(us->m_hWnd, id::kRulesFirstRadio), WM_KEYDOWN, VK_TAB, 0};
+  EXPECT_TRUE(us->PreTranslateMessage(&tab));
+  EXPECT_EQ(focused(), id::kTypeButton);
+  const HWND route = GetDlgItem(us->m_hWnd, id::kRoute);
+  SetFocus(route);
+  MSG down{route, WM_KEYDOWN, VK_DOWN, 0};
+  EXPECT_FALSE(us->PreTranslateMessage(&down));
+  MSG enter{route, WM_KEYDOWN, VK_RETURN, 0};
+  EXPECT_FALSE(us->PreTranslateMessage(&enter));
+  EXPECT_EQ(focused(), id::kRoute);
+  MSG routeTab{route, WM_KEYDOWN, VK_TAB, 0};
+  EXPECT_TRUE(us->PreTranslateMessage(&routeTab));
+  EXPECT_EQ(focused(), id::kDestination);
+  us->ShowWindow(SW_SHOW);
+  MSG submit{GetDlgItem(us->m_hWnd, id::kDestination), WM_KEYDOWN, VK_RETURN, 0};
+  EXPECT_TRUE(us->PreTranslateMessage(&submit));
+  EXPECT_FALSE(us->IsWindowVisible()) << "ENTER in a one-line field submits the form";
+  SetFocus(0);
+}
+
+TEST_F(FlightPlanFormTest, KeyCodesSelectAFieldSubmitAndCancel) {
+  auto icao = Make<IcaoForm>();
+  SetDlgItemTextA(icao->m_hWnd, id::kRoute, "DCT MTL");
+  auto* route = dynamic_cast<CEdit*>(icao->GetDlgItem(id::kRoute));
+  route->SetSel(-1, -1);
+  icao->SendMessage(WM_COMMAND, 0, id::kRoute);
+  int start = -1;
+  int end = -1;
+  route->GetSel(start, end);
+  EXPECT_EQ(start, 0);
+  EXPECT_EQ(end, 7) << "code 0 selects the whole field it names";
+
+  icao->ShowWindow(SW_SHOW);
+  icao->SendMessage(WM_COMMAND, 27, 0);
+  EXPECT_FALSE(icao->IsWindowVisible()) << "ESC cancels";
+  icao->ShowWindow(SW_SHOW);
+  FillValid(*icao);
+  icao->SendMessage(WM_COMMAND, 13, 0);
+  EXPECT_FALSE(icao->IsWindowVisible()) << "ENTER submits";
+  EXPECT_EQ(PlanText(CurrentFlightPlan().flightType), "I");
+}
+
+TEST_F(FlightPlanFormTest, FaaFieldsHandTheFocusOnOnceFull) {
+  struct Case {
+    int control;
+    const char* partial;
+    const char* full;
+    int next;
+  };
+  auto us = Make<UsForm>();
+  auto focused = [] { return GetFocus() == 0 ? 0 : GetDlgCtrlID(GetFocus()); };
+  const Case cases[] = {
+      {id::kDeparture, "LFP", "LFPG", id::kProposedHour},  {id::kProposedHour, "0", "09", id::kProposedMinutes},
+      {id::kProposedMinutes, "3", "30", id::kActualHour},  {id::kActualHour, "1", "10", id::kActualMinutes},
+      {id::kActualMinutes, "4", "45", id::kAltitude},      {id::kDestination, "EGL", "EGLL", id::kEnrouteHours},
+      {id::kEnrouteHours, "0", "01", id::kEnrouteMinutes}, {id::kEnrouteMinutes, "5", "55", id::kRemarks},
+      {id::kFuelHours, "0", "03", id::kFuelMinutes},       {id::kFuelMinutes, "0", "00", id::kAlternate},
+      {id::kAlternate, "LFP", "LFPO", id::kBase},          {id::kBase, "KJF", "KJFK", id::kNumberAboard},
+      {id::kCruiseSpeed, "45", "450", id::kCruiseSpeed},   {id::kAltitude, "FL3", "FL350", id::kAltitude},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.control);
+    SetDlgItemTextA(us->m_hWnd, c.control, "");
+    SetFocus(GetDlgItem(us->m_hWnd, c.control));
+    SetDlgItemTextA(us->m_hWnd, c.control, c.partial);
+    EXPECT_EQ(focused(), c.control);
+    SetDlgItemTextA(us->m_hWnd, c.control, c.full);
+    EXPECT_EQ(focused(), c.next);
+  }
+  // A field without the focus, and the ICAO form, keep the focus where it is.
+  SetFocus(GetDlgItem(us->m_hWnd, id::kCruiseSpeed));
+  SetDlgItemTextA(us->m_hWnd, id::kDestination, "LFMN");
+  EXPECT_EQ(focused(), id::kCruiseSpeed);
+  auto icao = Make<IcaoForm>();
+  SetFocus(GetDlgItem(icao->m_hWnd, id::kDeparture));
+  SetDlgItemTextA(icao->m_hWnd, id::kDeparture, "LFPG");
+  EXPECT_EQ(focused(), id::kDeparture);
+  SetFocus(0);
+}
+
+TEST_F(FlightPlanFormTest, TheIcaoListsHoldTheirFixedEntriesAndTheFormsTheirCaptions) {
+  auto icao = Make<IcaoForm>();
+  auto us = Make<UsForm>();
+  auto items = [&](int control) { return dynamic_cast<CComboBox*>(icao->GetDlgItem(control))->Items(); };
+  EXPECT_EQ(items(id::kRulesCombo), (std::vector<std::string>{"V=VFR", "I=IFR", "D=DVFR", "S=SVFR"}));
+  EXPECT_EQ(items(id::kTypeOfFlight),
+            (std::vector<std::string>{"S=Scheduled", "N=non-Scheduled", "G=General", "M=Military", "X=Training"}));
+  EXPECT_EQ(items(id::kWakeCategory), (std::vector<std::string>{"H=Heavy", "M=Medium", "L=Light"}));
+  EXPECT_EQ(icao->TextSnapshot(), "I.C.A.O Flight Plan (used for flight simulation only !)");
+  EXPECT_EQ(us->TextSnapshot(), "FAA Flight plan (used for flight simulation only !)");
+  const std::pair<int, const char*> buttons[] = {{id::kRulesFirstRadio, "VFR"}, {id::kRulesFirstRadio + 1, "IFR"},
+                                                 {id::kRulesFirstRadio + 2, "DVFR"}, {id::kRulesFirstRadio + 3, "SVFR"},
+                                                 {id::kSubmit, "Submit FP"}, {id::kLoad, "Load FP"},
+                                                 {id::kSave, "Save FP"}, {id::kReloadUs, "Re-Load"},
+                                                 {id::kClear, "Clear FP"}, {id::kImport, "Import FP"}};
+  for (const auto& [control, text] : buttons) EXPECT_EQ(us->GetDlgItem(control)->TextSnapshot(), text) << control;
+  EXPECT_EQ(icao->GetDlgItem(id::kReloadIcao)->TextSnapshot(), "Re-Load");
+}
+
+TEST_F(FlightPlanFormTest, TheTypeButtonCarriesItsTip) {
+  auto icao = Make<IcaoForm>();
+  auto us = Make<UsForm>();
+  for (CFlightPlanForm* form : {static_cast<CFlightPlanForm*>(icao.get()), static_cast<CFlightPlanForm*>(us.get())}) {
+    const auto* tip = dynamic_cast<const CToolTipCtrl*>(form->GetDlgItem(id::kTypeTooltip));
+    ASSERT_NE(tip, nullptr) << form->TemplateId();
+    EXPECT_EQ(tip->GetToolText(GetDlgItem(form->m_hWnd, id::kTypeButton)), "Click and select in the listbox below.");
+    EXPECT_EQ(tip->GetTipBkColor(), 0xFE7C45u);
+    EXPECT_EQ(tip->GetTipTextColor(), 0xFFFFFFu);
+    EXPECT_EQ(tip->TextSnapshot(), "Click and select in the listbox below.");
+  }
 }
 
 }  // namespace

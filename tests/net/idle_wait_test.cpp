@@ -7,6 +7,7 @@
 
 #include "core/main_dialog_state.h"
 #include "net/frame_codes.h"
+#include "net/frame_format.h"
 #include "test_way.h"
 #include "testbed/loopback_peer.h"
 #include "win/clock.h"
@@ -77,4 +78,33 @@ TEST_F(IdleWaitTest, AConnectedWayWaitingWithoutLimitServesEverySecondAndEveryPo
     ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return way.SecondTasks() > before; })) << "second " << second;
     EXPECT_EQ(way.RunOnThread([] { return 7; }), 7) << "a post after second " << second;
   }
+}
+
+// Frames served, nothing more waiting: the way goes back to its wait at once
+// (a byte or a post wakes it) rather than passing on through its loop for a
+// while after each frame, which 49 pilot ways with a record every 33 ms would
+// turn into a steady spin.
+TEST_F(IdleWaitTest, AfterServingFramesTheWayWaitsAgainWithinAFewPasses) {
+  constexpr std::size_t kFrames = 5;
+  LoopbackServer server;
+  TestWay way(4);
+  Connect(way, server);
+  FrameHeader header;
+  header.type = NCSMSG_STANDARD;
+  const std::vector<std::uint8_t> frame = BuildFrame(FRAME_SYNC_NETWORK, header, {});
+  const std::string frameText(frame.begin(), frame.end());
+  // Until the way would wait without limit: every pass it was going to make is made.
+  const auto settle = [&] {
+    return TestWay::WaitFor(kWaitMs, [&] {
+      return way.RunOnThread([&] { return way.TxUsed() == 0 && way.IdleWaitMs() == -1; });
+    });
+  };
+  ASSERT_TRUE(settle());
+  const std::uint64_t before = way.Passes();
+  for (std::size_t k = 1; k <= kFrames; ++k) {
+    ASSERT_TRUE(server.Send(frameText));
+    ASSERT_TRUE(way.WaitForFrames(k, kWaitMs)) << k;
+  }
+  ASSERT_TRUE(settle());
+  EXPECT_LT(way.Passes() - before, 10 * kFrames) << "passes for " << kFrames << " frames";
 }

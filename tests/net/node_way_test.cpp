@@ -132,6 +132,20 @@ TEST_F(NodeWayTest, TheLoginIsBuiltFromTheSettingsAndTheOwnAircraft) {
   EXPECT_TRUE(way_->Did("nearest airport"));
 }
 
+TEST_F(NodeWayTest, TheClassCodeOfTheMatchedTypeRowGoesOutRatherThanTheTypesFirstRow) {
+  const OneTypeTable types;
+  OwnAircraftReport own;
+  own.icaoType = "B738";
+  own.classCode = "L2T";
+  own.shortCode = "H";
+  way_->SetOwnAircraft(own);
+  LogIn();
+  LoginRecord sent;
+  ASSERT_EQ(ReadLoginRecord(FramesOfType(NCSMSG_LOGIN).at(0).body, sent), kNodeRecordOk);
+  EXPECT_EQ(sent.classCode, "L2T");
+  EXPECT_EQ(sent.shortCode, "H");
+}
+
 TEST_F(NodeWayTest, TheDefaultAircraftGoesOutWhenNothingElseIsKnown) {
   LogIn();
   LoginRecord sent;

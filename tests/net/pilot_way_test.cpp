@@ -55,7 +55,9 @@ TEST_F(PilotWayTest, APeerWhoCallsIsAdmittedAndAnsweredWithOurLogin) {
   EXPECT_EQ(record.pilot.versionWord, 0x0B000401u);
   EXPECT_EQ(record.pilot.tokenByte, 4);
   EXPECT_EQ(record.pilot.com1Khz, 118'100u);
-  EXPECT_EQ(record.voiceFlags & (kWayListensOnA | kWayListensOnB), kWayListensOnA);
+  EXPECT_EQ(record.voiceFlags & kWayVoiceRadioBits, kWayVoiceCom1) << "COM1 alone does not listen on COM2";
+  EXPECT_STREQ(record.frequencyA.data(), "118.1");
+  EXPECT_STREQ(record.frequencyB.data(), script.com2.c_str());
   EXPECT_EQ(record.pilot.position, sent.extras.position);
   EXPECT_EQ(record.pilot.olderPosition, sent.extras.olderPosition);
   EXPECT_EQ(record.stateFlags & kWayAiRemovalRequested, 0u) << "a new pilot starts without the old removal";
@@ -283,9 +285,16 @@ TEST_F(PilotWayTest, RadiosVisibilityProbesAndHeartbeatsOfAnAdmittedPilot) {
   EXPECT_STREQ(record.pilot.com2.data(), "123.45");
   EXPECT_EQ(record.pilot.com1Khz, 121'500u);
   EXPECT_EQ(record.pilot.com2Khz, 123'450u);
-  EXPECT_EQ(record.voiceFlags & (kWayListensOnA | kWayListensOnB), kWayListensOnB);
+  EXPECT_EQ(record.voiceFlags & kWayVoiceRadioBits, kWayVoiceCom2) << "COM2 alone does not listen on COM1";
+  EXPECT_STREQ(record.frequencyA.data(), "121.5");
+  EXPECT_STREQ(record.frequencyB.data(), "123.45");
   EXPECT_EQ(hooks_->Count("invisible 0"), 1);
   EXPECT_EQ(hooks_->Count("visible 0"), 1);
+  // Both radios: one flag of its own, which listens on either frequency.
+  ASSERT_TRUE(peer->SendRadios("121.5", "123.45", kPilotRadioBoth));
+  ASSERT_TRUE(peer->SendLatencyRequest());
+  ASSERT_TRUE(peer->WaitForCountOf(NCSUB_LATENCY_ECHO, 2, kWaitMs));
+  EXPECT_EQ(RecordOf(0).voiceFlags & kWayVoiceRadioBits, kWayVoiceBothComs);
 
   CBaseThread::Post(nullptr, &Way(0), THRDMSG_HEARTBEAT, 0, 0, "TEST");
   EXPECT_TRUE(peer->WaitForCountOf(NCSUB_HEARTBEAT, 1, kWaitMs));

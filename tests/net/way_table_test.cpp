@@ -95,6 +95,38 @@ TEST_F(WayTableTest, WaysOutsideTheTableOnlyTakeTheLock) {
   for (const WayRecord& record : WayTable()) EXPECT_NE(record.stateFlags & kWayAllocated, 0u);
 }
 
+TEST_F(WayTableTest, AClearOfAnAllocationLeavesTheNextAllocationAlone) {
+  std::uint32_t first = 0;
+  {
+    WayTableGuard guard;
+    ASSERT_EQ(AllocatePeerWay("FIRST"), 0);
+    first = WayAllocationOf(0);
+  }
+  EXPECT_TRUE(ClearWayRecordOf(0, first, "TEST"));
+  EXPECT_EQ(WayAllocationOf(0), first) << "a clear keeps the count";
+  {
+    WayTableGuard guard;
+    ASSERT_EQ(AllocatePeerWay("SECOND"), 0);
+  }
+  EXPECT_EQ(WayAllocationOf(0), first + 1);
+  // The end of the first link clears again: the second caller keeps his record.
+  EXPECT_FALSE(ClearWayRecordOf(0, first, "TEST"));
+  {
+    WayTableGuard guard;
+    EXPECT_NE(WayTable()[0].stateFlags & kWayAllocated, 0u);
+    EXPECT_EQ(FieldText(WayTable()[0].callsign), "SECOND");
+  }
+  EXPECT_TRUE(ClearWayRecordOf(0, first + 1, "TEST"));
+  WayTableGuard guard;
+  EXPECT_EQ(WayTable()[0].stateFlags & kWayAllocated, 0u);
+  EXPECT_EQ(FieldText(WayTable()[0].callsign), "");
+  EXPECT_EQ(WayTableLock().Nesting(), 1);
+  for (const std::int32_t way : {kPeerWayCount, -1, WAYID_NODE}) {
+    EXPECT_EQ(WayAllocationOf(way), 0u) << way;
+    EXPECT_FALSE(ClearWayRecordOf(way, 0, "TEST")) << way;
+  }
+}
+
 TEST_F(WayTableTest, CallsignLookupIsExactAndSeesOnlyAllocatedRecords) {
   {
     WayTableGuard guard;

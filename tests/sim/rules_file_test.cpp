@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -127,7 +128,6 @@ TEST_F(RulesFileTest, NotLoadedDisabledAndMissingFiles) {
   std::array<char, 64> out{};
   EXPECT_EQ(file.Load(JoinPath(folder_.Path(), "missing.txt")), 0);
   EXPECT_EQ(file.Load(""), 0);
-  EXPECT_EQ(file.Load(std::string(300, 'p')), 0);
   EXPECT_EQ(log_.Text(), "");  // a missing file is silent
   EXPECT_EQ(file.GetNextEntry("S", out.data(), out.size(), true), RulesFile::kEntryNotLoaded);
   EXPECT_EQ(file.GetKeyString("S", "k", out.data(), out.size()), RulesFile::kKeyNotLoaded);
@@ -144,6 +144,17 @@ TEST_F(RulesFileTest, NotLoadedDisabledAndMissingFiles) {
   EXPECT_EQ(disabled.GetNextEntry("S", out.data(), out.size(), true), RulesFile::kEntryDisabled);
   EXPECT_EQ(disabled.GetKeyString("S", "a", out.data(), out.size()), RulesFile::kKeyDisabled);
   EXPECT_EQ(disabled.Load(path), 0);
+}
+
+TEST_F(RulesFileTest, AFileDeepInTheTreeLoads) {
+  std::string folder = folder_.Path();
+  while (folder.size() <= 300) folder = JoinPath(folder, std::string(40, 'd'));
+  std::filesystem::create_directories(folder);
+  const std::string path = JoinPath(folder, "Rules.txt");
+  std::ofstream(path, std::ios::binary) << "[S]\r\na=1\r\n";
+  RulesFile file(&log_);
+  ASSERT_EQ(file.Load(path), 1);
+  EXPECT_EQ(Entries(file, "S").first, std::vector<std::string>{"a=1"});
 }
 
 TEST_F(RulesFileTest, LinesAndLineNumbers) {

@@ -1,17 +1,31 @@
 // Two scripted pilot peers against each other: the login exchange either way
-// round and the scripted circuit in both layouts.
+// round, the scripted circuit in both layouts, and texts.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <thread>
 
+#include "net/compressed_record.h"
 #include "net/frame_codes.h"
 #include "net/position_records.h"
+#include "net/text_records.h"
 #include "testbed/pilot_peer.h"
 
 namespace {
 
 constexpr int kWaitMs = 5'000;
+
+bool WaitUntil(const std::function<bool()>& done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
 
 std::int32_t I32At(const std::vector<std::uint8_t>& body, std::size_t at) {
   return static_cast<std::int32_t>(body[at] | body[at + 1] << 8 | body[at + 2] << 16 |
@@ -71,6 +85,45 @@ TEST(PilotPeer, FliesItsCircuitInEitherLayout) {
       EXPECT_LT(latitude, 0.0);
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PilotPeer, SaysTextsOnAirAndInPrivateAsPackedRecords) {
+  PilotPeer receiver;
+  const std::uint16_t port = receiver.Listen();
+  ASSERT_NE(port, 0);
+  PilotPeerScript script;
+  script.callsign = "DEMO02";
+  PilotPeer talker(script);
+  ASSERT_TRUE(talker.Connect(port));
+  ASSERT_TRUE(receiver.WaitForCall(kWaitMs));
+  ASSERT_TRUE(talker.SendTextOnAir("on the field", 122.8));
+  ASSERT_TRUE(talker.SendPrivateText("TEST01", "psst", 1));
+  ASSERT_TRUE(WaitUntil([&] { return receiver.Frames().size() >= 2; }));
+  const std::vector<Frame> frames = receiver.Frames();
+  ASSERT_EQ(frames[0].header.type, NCSMSG_TEXT_ON_AIR);
+  ASSERT_TRUE(frames[0].header.Compressed());
+  TextOnAirRecordBytes onAir{};
+  ASSERT_EQ(UnpackCompressedRecord(frames[0].body, onAir), kRecordOk);
+  const TextOnAirRecord said = ReadTextOnAirRecord(onAir);
+  EXPECT_EQ(said.sender, "DEMO02");
+  EXPECT_EQ(said.text, "on the field");
+  EXPECT_DOUBLE_EQ(said.frequencyMhz, 122.8);
+  EXPECT_NE(DescribePilotFrame(frames[0]).find(" on 122.800 from DEMO02: on the field"), std::string::npos)
+      << DescribePilotFrame(frames[0]);
+
+  ASSERT_EQ(frames[1].header.type, NCSMSG_TEXT_PRIVATE);
+  PrivateTextRecordBytes privately{};
+  ASSERT_EQ(UnpackCompressedRecord(frames[1].body, privately), kRecordOk);
+  const PrivateTextRecord told = ReadPrivateTextRecord(privately);
+  EXPECT_EQ(told.sender, "DEMO02");
+  EXPECT_EQ(told.recipient, "TEST01");
+  EXPECT_EQ(told.text, "psst");
+  EXPECT_EQ(told.marker, 1);
+  EXPECT_NE(DescribePilotFrame(frames[1]).find(" private from DEMO02 to TEST01: psst"), std::string::npos);
 }
 
 }  // namespace

@@ -23,8 +23,11 @@
 #include "win/automation.h"
 #include "win/controls.h"
 #include "win/dialog_template.h"
+#include "win/file_dialog.h"
+#include "win/focus.h"
 #include "win/keys.h"
 #include "win/msgbox.h"
+#include "win/richedit.h"
 #include "win/os_thread.h"
 
 namespace {
@@ -54,6 +57,15 @@ class RecordingDialog : public CDialog {
       if (message == WM_COMMAND) return 0;
     }
     return CDialog::WindowProc(message, wParam, lParam);
+  }
+  // Keys aimed at a child pass here on their way, as the loop shows them to the parents.
+  BOOL PreTranslateMessage(MSG* msg) override {
+    if (msg->hwnd != m_hWnd && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP)) {
+      std::lock_guard lock(mutex_);
+      seen_.push_back(Seen{msg->message, msg->wParam, GetCurrentThreadId()});
+      cv_.notify_all();
+    }
+    return CDialog::PreTranslateMessage(msg);
   }
   std::vector<Seen> Seen_() {
     std::lock_guard lock(mutex_);
@@ -293,6 +305,58 @@ TEST_F(AutomationTest, KeysFeedTheTableAndTheMainWindow) {
   EXPECT_EQ(panel.WaitFor(3), (std::vector<Seen>{{WM_KEYDOWN, VK_SHIFT, uiThread_},
                                                  {WM_KEYDOWN, VK_TAB, uiThread_},
                                                  {WM_KEYUP, VK_SHIFT, uiThread_}}));
+}
+
+TEST_F(AutomationTest, TypingGivesTheFieldTheFocusAndKeysGoWhereTheFocusIs) {
+  Client client(path_);
+  EXPECT_EQ(client.Ask("focus"), (Lines{"focus none", "ok"}));
+  EXPECT_EQ(client.Ask("settext 7057 7003 hi"), (Lines{"ok"}));
+  EXPECT_EQ(client.Ask("focus"), (Lines{"focus 7057 7003", "ok"}));
+  EXPECT_EQ(client.Ask("focus now"), (Lines{"error usage: focus"}));
+  EXPECT_EQ(client.Ask("key RETURN down"), (Lines{"ok"}));
+  // The key reaches the chat through its input line's parent, not the main window.
+  const std::vector<Seen> seen = chat.WaitFor(2);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1], (Seen{WM_KEYDOWN, VK_RETURN, uiThread_}));
+}
+
+TEST_F(AutomationTest, RunsShowARichEditsTextWithItsColoursAndEffects) {
+  auto* output = dynamic_cast<CRichEditCtrl*>(chat.GetDlgItem(7005));
+  ASSERT_NE(output, nullptr);
+  CHARFORMAT2 format;
+  format.dwMask = CFM_COLOR | CFM_BOLD;
+  format.dwEffects = CFE_BOLD;
+  format.crTextColor = 0x3232FF;
+  output->SetSel(-1, -1);
+  output->SetSelectionCharFormat(format);
+  output->ReplaceSel("[ON GUARD] ");
+  format.dwEffects = 0;
+  format.crTextColor = 0x8CA48C;
+  output->SetSelectionCharFormat(format);
+  output->ReplaceSel("A\tB\r\n");
+  Client client(path_);
+  EXPECT_EQ(client.Ask("runs 7057 7005"), (Lines{"run 3232FF 1 [ON GUARD] ", "run 8CA48C 0 A\\tB\\r\\n", "ok"}));
+  EXPECT_EQ(client.Ask("runs 7057 7003"), (Lines{"error not a rich edit"}));
+  EXPECT_EQ(client.Ask("runs 7057"), (Lines{"error usage: runs <template> <id>"}));
+}
+
+TEST_F(AutomationTest, FileDialogsTakeTheQueuedAnswersInTurn) {
+  ClearFileDialogAnswers();
+  ClearShownFileDialogs();
+  Client client(path_);
+  EXPECT_EQ(client.Ask("filedialog plan"), (Lines{"ok"}));
+  EXPECT_EQ(client.Ask("filedialog"), (Lines{"ok"}));
+  EXPECT_EQ(client.Ask("filedialog bad\\q"), (Lines{"error bad escape in the text"}));
+  CFileDialog save(FALSE, ".tkp", nullptr, 0, "TKP Files (*.tkp)|*.tkp||");
+  save.m_ofn.lpstrInitialDir = "/plans";
+  EXPECT_EQ(save.DoModal(), IDOK);
+  EXPECT_EQ(save.GetPathName(), "/plans/plan.tkp");
+  CFileDialog open(TRUE, ".tkp");
+  EXPECT_EQ(open.DoModal(), IDCANCEL) << "the second answer cancels";
+  const Lines shown = client.Ask("filedialogs");
+  EXPECT_EQ(shown, (Lines{"filedialog save .tkp\tTKP Files (*.tkp)|*.tkp||\t/plans\t/plans/plan.tkp",
+                          "filedialog open .tkp\t\t\t", "ok"}));
+  ClearShownFileDialogs();
 }
 
 TEST_F(AutomationTest, QuitEndsTheLoopAndLaterActsFailCleanly) {

@@ -1,0 +1,159 @@
+// The scripted sound device that the whole program uses under test: its
+// stream runs on its own, its microphone gives the tone, and what it plays is
+// written to its folder.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/main_dialog_state.h"
+#include "net/way_record.h"
+#include "net/way_table_lock.h"
+#include "scripted_audio.h"
+#include "support/child_process.h"
+#include "tone.h"
+#include "voice/portaudio_library.h"
+#include "voice/script_audio_library.h"
+#include "voice/voice_engine.h"
+#include "win/keys.h"
+
+namespace {
+
+OwnRadios OnCom1() { return {"122.80", "121.50", true, false, false}; }
+constexpr std::uint32_t kTestLinkUp = 0x80000000;
+bool MarkedLinkUp(const WayRecord& record) { return (record.stateFlags & kTestLinkUp) != 0; }
+
+std::vector<std::int16_t> ReadSamples(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::vector<std::int16_t> samples(bytes.size() / 2);
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    const auto low = static_cast<std::uint8_t>(bytes[2 * i]);
+    const auto high = static_cast<std::uint8_t>(bytes[2 * i + 1]);
+    samples[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(low | (high << 8)));
+  }
+  return samples;
+}
+
+class ScriptAudioTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetKeyStates();
+    WayTableLock().Init();
+    for (WayRecord& record : WayTable()) record = WayRecord{};
+    SetOwnRadiosReader(&OnCom1);
+    g_joystickButtons = 0;
+  }
+  void TearDown() override {
+    engine.Stop();
+    SetOwnRadiosReader(nullptr);
+    ResetKeyStates();
+    for (WayRecord& record : WayTable()) record = WayRecord{};
+  }
+
+  TempFolder folder;
+  ScriptAudioLibrary audio{folder.Path()};
+  RecordingVoiceOutput output;
+  RecordingNodeLink node;
+  VoiceEngine engine{audio, output, node, &MarkedLinkUp};
+};
+
+TEST_F(ScriptAudioTest, TheEngineOpensItsMicrophoneAndSpeakerAndTheStreamRunsByItself) {
+  ASSERT_EQ(engine.Start(), 0);
+  ASSERT_TRUE(WaitFor([&] { return engine.Running(); }, std::chrono::seconds(20)));
+  EXPECT_TRUE(output.HasLine(std::string("Voice Input on ") + kScriptMicrophoneName));
+  EXPECT_TRUE(output.HasLine(std::string("Voice Output on ") + kScriptSpeakerName));
+  // Nothing received: the speaker plays silence, and silence is not written.
+  engine.Stop();
+  EXPECT_FALSE(engine.Running());
+  EXPECT_TRUE(ReadSamples(audio.PlaybackPath()).empty());
+}
+
+TEST_F(ScriptAudioTest, WhilePushToTalkIsHeldTheToneIsEncodedAndSent) {
+  WayRecord& record = WayTable()[3];
+  record.peerKind = 'P';
+  record.voiceFlags = 0x04;
+  CopyToField(record.frequencyA, "122.800");
+  CopyToField(record.callsign, "AFR45");
+  record.stateFlags |= kTestLinkUp;
+  ASSERT_EQ(engine.Start(), 0);
+  ASSERT_TRUE(WaitFor([&] { return engine.Running(); }, std::chrono::seconds(20)));
+  EXPECT_TRUE(node.Packets().empty()) << "nothing is sent before push-to-talk";
+
+  SetKeyState(VK_LCONTROL, true);
+  SetKeyState(VK_LWIN, true);
+  ASSERT_TRUE(WaitFor([&] { return node.Packets().size() >= 10; }, std::chrono::seconds(20)));
+  SetKeyState(VK_LWIN, false);
+  ASSERT_TRUE(WaitFor([&] { return !engine.Transmitting(); }, std::chrono::seconds(20)));
+
+  // The frames carry the tone: decoded, they are far from silence.
+  AmrDecoder decoder;
+  double energy = 0.0;
+  const auto packets = node.Packets();
+  for (const auto& packet : packets) {
+    ASSERT_EQ(packet.size(), 78u);
+    VoiceSamples samples{};
+    ASSERT_TRUE(decoder.Decode(std::span<const std::uint8_t>(packet).subspan(57), samples));
+    energy = std::max(energy, MeanSquare(samples));
+  }
+  EXPECT_GT(energy, 1e6);
+}
+
+TEST_F(ScriptAudioTest, ReceivedVoiceIsPlayedIntoThePlaybackFile) {
+  ASSERT_EQ(engine.Start(), 0);
+  ASSERT_TRUE(WaitFor([&] { return engine.Running(); }, std::chrono::seconds(20)));
+  AmrEncoder encoder;
+  constexpr std::size_t kFrames = 25;
+  for (std::size_t i = 0; i < kFrames; ++i) {
+    AmrFrame frame{};
+    const std::size_t length = encoder.Encode(ToneFrame(i), frame);
+    ASSERT_EQ(length, 21u);
+    engine.PlayReceived(std::span<const std::uint8_t>(frame.data(), length));
+  }
+  // Every decoded block is played whole and written as played (the decoder's
+  // first blocks may still be silent, and silence is not written).
+  ASSERT_TRUE(WaitFor([&] { return ReadSamples(audio.PlaybackPath()).size() >= (kFrames - 2) * 160; },
+                      std::chrono::seconds(20)));
+  const std::vector<std::int16_t> played = ReadSamples(audio.PlaybackPath());
+  EXPECT_EQ(played.size() % 160, 0u);
+  EXPECT_LE(played.size(), kFrames * 160);
+  EXPECT_GT(MeanSquare(played), 1e6);
+}
+
+TEST(ScriptAudioChoice, TheEnvironmentNamesTheScriptedDeviceElsePortAudio) {
+  TempFolder folder;
+  ::setenv(kAudioScriptVariable, folder.Path().c_str(), 1);
+  std::unique_ptr<AudioLibrary> scripted(MakeProgramAudioLibrary());
+  EXPECT_NE(dynamic_cast<ScriptAudioLibrary*>(scripted.get()), nullptr);
+  EXPECT_EQ(scripted->DeviceInfo(0)->name, kScriptMicrophoneName);
+  ::setenv(kAudioScriptVariable, "", 1);
+  std::unique_ptr<AudioLibrary> empty(MakeProgramAudioLibrary());
+  EXPECT_NE(dynamic_cast<PortAudioLibrary*>(empty.get()), nullptr);
+  ::unsetenv(kAudioScriptVariable);
+  std::unique_ptr<AudioLibrary> unset(MakeProgramAudioLibrary());
+  EXPECT_NE(dynamic_cast<PortAudioLibrary*>(unset.get()), nullptr);
+}
+
+TEST(ScriptAudioStream, CallsOutOfOrderAreRefused) {
+  TempFolder folder;
+  ScriptAudioLibrary audio(folder.Path());
+  EXPECT_EQ(audio.StartStream(), kScriptAudioNoStream);
+  EXPECT_EQ(audio.CloseStream(), kScriptAudioNoStream);
+  const AudioStreamParameters mic{0, 1, 0.1};
+  const AudioStreamParameters speaker{1, 1, 0.1};
+  const auto silence = [](const std::int16_t*, std::int16_t*, unsigned long, void*) { return kAudioComplete; };
+  EXPECT_EQ(audio.OpenStream(speaker, mic, 8000.0, 160, silence, nullptr), kScriptAudioNoStream);
+  ASSERT_EQ(audio.OpenStream(mic, speaker, 8000.0, 160, silence, nullptr), kAudioNoError);
+  ASSERT_EQ(audio.StartStream(), kAudioNoError);
+  EXPECT_EQ(audio.OpenStream(mic, speaker, 8000.0, 160, silence, nullptr), kScriptAudioStreamOpen);
+  // A callback that answers "complete" ends the stream.
+  EXPECT_TRUE(WaitFor([&] { return audio.IsStreamActive() == 0; }, std::chrono::seconds(20)));
+  EXPECT_EQ(audio.CloseStream(), kAudioNoError);
+}
+
+}  // namespace
