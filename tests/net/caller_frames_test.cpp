@@ -109,7 +109,9 @@ TEST_P(CallerRefusedTest, ClosesTheLink) {
     EXPECT_TRUE(seen) << c.traced;
   }
   EXPECT_EQ(way_->LoggedInBits(), 0u);
-  if (c.gate) EXPECT_TRUE(way_->TakenNodeOrders().empty()) << "the order reached the order handler";
+  if (c.gate) {
+    EXPECT_TRUE(way_->TakenNodeOrders().empty()) << "the order reached the order handler";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
