@@ -132,9 +132,14 @@ class ClientRig {
 
   // Waits until the scripted devices are in use.
   void WaitForScriptedVoice() {
+    // The label and the device name are two prints: another thread's line may come between.
     const std::string devices = DumpUntil(kScriptSpeakerName);
-    EXPECT_NE(devices.find(std::string("Voice Input on ") + kScriptMicrophoneName), std::string::npos) << devices;
-    EXPECT_NE(devices.find(std::string("Voice Output on ") + kScriptSpeakerName), std::string::npos) << devices;
+    const std::size_t input = devices.find("Voice Input on ");
+    const std::size_t output = devices.find("Voice Output on ");
+    ASSERT_NE(input, std::string::npos) << devices;
+    ASSERT_NE(output, std::string::npos) << devices;
+    EXPECT_NE(devices.find(kScriptMicrophoneName, input), std::string::npos) << devices;
+    EXPECT_NE(devices.find(kScriptSpeakerName, output), std::string::npos) << devices;
   }
 
   std::vector<Frame> VoiceBlocks() const {
