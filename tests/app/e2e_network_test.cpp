@@ -173,7 +173,7 @@ TEST_F(NetworkEndToEnd, EmptyServerCommentsLeaveThePagesLinesInTheChat) {
 
   const std::string done = "Your Licenses & skills :";
   ASSERT_NE(DumpUntil(done).find(done), std::string::npos) << client_->Stderr();
-  const std::string chat = Joined(Ask("text 7057 7005"));
+  const std::string chat = JoinedLines(Ask("text 7057 7005"));
   const std::size_t comments = chat.find("Server comments : ");
   ASSERT_NE(comments, std::string::npos) << chat;
   for (const char* line : {"Welcome to the loopback network", "FLOOD PACKET RECEIVED FROM", "Fly safe",
