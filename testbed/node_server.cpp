@@ -56,7 +56,7 @@ std::span<const std::uint8_t> AsBytes(const std::vector<std::uint8_t>& v) { retu
 }  // namespace
 
 NodeServer::NodeServer(std::uint16_t port) : ack_(DefaultAck()), link_(port, kDefaultMaxFrameBody) {
-  NodeLinks::Hooks hooks;
+  FrameLinkServer::Hooks hooks;
   hooks.frame = [this](LinkId id, SOCKET s, const Frame& frame) { OnFrame(id, s, frame); };
   hooks.tick = [this](LinkId id, SOCKET s) { OnTick(id, s); };
   hooks.ended = [this](LinkId id) { OnEnded(id); };

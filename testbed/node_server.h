@@ -28,15 +28,15 @@
 #include "net/frame_hunter.h"
 #include "net/node_records.h"
 #include "net/text_records.h"
-#include "testbed/node_links.h"
+#include "testbed/frame_link_server.h"
 #include "win/winsock.h"
 
 class NodeServer {
  public:
-  static constexpr std::size_t kMaxRecordedFrames = NodeLinks::kMaxRecordedFrames;
-  static constexpr int kSendTimeoutMs = NodeLinks::kSendTimeoutMs;
-  using EventLog = NodeLinks::EventLog;
-  using LinkId = NodeLinks::LinkId;
+  static constexpr std::size_t kMaxRecordedFrames = FrameLinkServer::kMaxRecordedFrames;
+  static constexpr int kSendTimeoutMs = FrameLinkServer::kSendTimeoutMs;
+  using EventLog = FrameLinkServer::EventLog;
+  using LinkId = FrameLinkServer::LinkId;
 
   // How two logged-in clients are introduced.
   enum class Introductions {
@@ -94,7 +94,7 @@ class NodeServer {
   std::size_t ProtocolErrors() const { return link_.ProtocolErrors(); }
   std::size_t LinksUp() const { return link_.LinksUp(); }
   // Frames with the link each came on.
-  std::vector<NodeLinks::LinkFrame> LinkFrames() const { return link_.LinkFrames(); }
+  std::vector<FrameLinkServer::LinkFrame> LinkFrames() const { return link_.LinkFrames(); }
 
   std::vector<Client> Clients() const;
   std::optional<Client> ClientByCallsign(std::string_view callsign) const;
@@ -181,5 +181,5 @@ class NodeServer {
   std::size_t voiceRelayed_ = 0;
   std::size_t voiceRefused_ = 0;
 
-  NodeLinks link_;  // last: its thread stops before the members above go
+  FrameLinkServer link_;  // last: its thread stops before the members above go
 };

@@ -1,30 +1,10 @@
 #include "two_clients_fixture.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <fstream>
 
 #include "support/free_port.h"
 #include "testbed/aircraft_tree.h"
-
-namespace {
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string all;
-  for (const auto& line : lines) all += line + "\n";
-  return all;
-}
-
-}  // namespace
-
-bool WaitUntil(int timeoutMs, const std::function<bool()>& done) {
-  for (int waited = 0; waited <= timeoutMs; waited += 20) {
-    if (done()) return true;
-    usleep(20'000);
-  }
-  return done();
-}
 
 std::vector<std::string> ClientSide::Ask(const std::string& line) {
   std::vector<std::string> answer = automation.Request(line);
@@ -38,7 +18,7 @@ std::vector<std::string> ClientSide::Ask(const std::string& line) {
 std::string ClientSide::DumpUntil(const std::string& text, int timeoutMs) {
   std::string dump;
   const bool shown = WaitUntil(timeoutMs, [&] {
-    dump = Joined(automation.Request("dump"));
+    dump = JoinedLines(automation.Request("dump"));
     return dump.find(text) != std::string::npos;
   });
   return shown ? dump : std::string();

@@ -8,12 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/wait_until.h"
 #include "testbed/automation_client.h"
 #include "testbed/node_server.h"
 #include "testbed/plugin_records.h"
@@ -22,9 +22,6 @@
 
 inline constexpr int kTwoClientsStartMs = 30'000;
 inline constexpr int kTwoClientsWaitMs = 20'000;
-
-// Polls `done` until it holds or the time is up; its last answer.
-bool WaitUntil(int timeoutMs, const std::function<bool()>& done);
 
 // One run of a rich edit as automation's `runs` tells it.
 struct ShownRun {

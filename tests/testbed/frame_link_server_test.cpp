@@ -1,7 +1,8 @@
-// The node stand-in's link side with many clients at once: frames recorded
-// with their link, sends and drops by link, the newest link, a full table,
-// ticks per link. Over real loopback sockets.
-#include "testbed/node_links.h"
+// The framed stand-ins' link side with many clients at once: frames recorded
+// with their link, sends and drops by link, the newest link, a full table
+// (refusing or keeping the caller waiting), ticks per link. Over real
+// loopback sockets.
+#include "testbed/frame_link_server.h"
 
 #include <gtest/gtest.h>
 
@@ -27,17 +28,17 @@ constexpr int kQuietMs = 200;
 struct Seen {
   std::mutex mutex;
   std::condition_variable changed;
-  std::vector<NodeLinks::LinkId> ended;
-  std::map<NodeLinks::LinkId, int> ticks;
+  std::vector<FrameLinkServer::LinkId> ended;
+  std::map<FrameLinkServer::LinkId, int> ticks;
 
-  NodeLinks::Hooks Hooks() {
-    NodeLinks::Hooks hooks;
-    hooks.ended = [this](NodeLinks::LinkId id) {
+  FrameLinkServer::Hooks Hooks() {
+    FrameLinkServer::Hooks hooks;
+    hooks.ended = [this](FrameLinkServer::LinkId id) {
       std::lock_guard lock(mutex);
       ended.push_back(id);
       changed.notify_all();
     };
-    hooks.tick = [this](NodeLinks::LinkId id, SOCKET) {
+    hooks.tick = [this](FrameLinkServer::LinkId id, SOCKET) {
       std::lock_guard lock(mutex);
       ++ticks[id];
       changed.notify_all();
@@ -49,12 +50,12 @@ struct Seen {
     std::unique_lock lock(mutex);
     return changed.wait_for(lock, std::chrono::milliseconds(kWaitMs), done);
   }
-  bool Ended(NodeLinks::LinkId id) { return std::find(ended.begin(), ended.end(), id) != ended.end(); }
+  bool Ended(FrameLinkServer::LinkId id) { return std::find(ended.begin(), ended.end(), id) != ended.end(); }
 };
 
-TEST(NodeLinks, EachLinkIsServedAndAddressedOnItsOwn) {
+TEST(FrameLinkServer, EachLinkIsServedAndAddressedOnItsOwn) {
   Seen seen;
-  NodeLinks links(0, 1024);
+  FrameLinkServer links(0, 1024);
   ASSERT_TRUE(links.Start(seen.Hooks()));
   EXPECT_EQ(links.NewestLink(), 0u);
 
@@ -71,7 +72,7 @@ TEST(NodeLinks, EachLinkIsServedAndAddressedOnItsOwn) {
   ASSERT_TRUE(links.WaitForFrames(1, kWaitMs));
   ASSERT_TRUE(clients[0].Send(AsString(Header(kNcsMsgHeaderOnly, 1, 0, 0))));
   ASSERT_TRUE(links.WaitForFrames(2, kWaitMs));
-  const std::vector<NodeLinks::LinkFrame> frames = links.LinkFrames();
+  const std::vector<FrameLinkServer::LinkFrame> frames = links.LinkFrames();
   ASSERT_EQ(frames.size(), 2u);
   EXPECT_EQ(frames[0].link, 3u);
   EXPECT_EQ(frames[0].frame.header.subCode, 3);
@@ -102,36 +103,68 @@ TEST(NodeLinks, EachLinkIsServedAndAddressedOnItsOwn) {
   ASSERT_TRUE(links.WaitForLinkEnd(kWaitMs));
   std::lock_guard lock(seen.mutex);
   std::sort(seen.ended.begin(), seen.ended.end());
-  EXPECT_EQ(seen.ended, (std::vector<NodeLinks::LinkId>{1, 2, 3}));
+  EXPECT_EQ(seen.ended, (std::vector<FrameLinkServer::LinkId>{1, 2, 3}));
 }
 
-TEST(NodeLinks, AFullTableRefusesTheNextCallerUntilALinkEnds) {
+TEST(FrameLinkServer, AFullTableRefusesTheNextCallerUntilALinkEnds) {
   Seen seen;
-  NodeLinks links(0, 1024);
+  FrameLinkServer links(0, 1024);
   ASSERT_TRUE(links.Start(seen.Hooks()));
   std::vector<std::unique_ptr<LoopbackClient>> clients;
-  for (std::size_t i = 0; i < NodeLinks::kMaxLinks; ++i) {
+  for (std::size_t i = 0; i < FrameLinkServer::kMaxLinks; ++i) {
     clients.push_back(std::make_unique<LoopbackClient>());
     ASSERT_TRUE(clients.back()->Connect(links.Port()));
   }
-  ASSERT_TRUE(links.WaitForLink(NodeLinks::kMaxLinks, kWaitMs));
+  ASSERT_TRUE(links.WaitForLink(FrameLinkServer::kMaxLinks, kWaitMs));
   LoopbackClient refused;
   ASSERT_TRUE(refused.Connect(links.Port()));
   EXPECT_TRUE(refused.Receive(1, kWaitMs).empty());
   EXPECT_TRUE(refused.PeerClosed());
-  EXPECT_EQ(links.LinksAccepted(), NodeLinks::kMaxLinks);
+  EXPECT_EQ(links.LinksAccepted(), FrameLinkServer::kMaxLinks);
 
   clients.front()->Close();
-  ASSERT_TRUE(links.WaitForLinksUp(NodeLinks::kMaxLinks - 1, kWaitMs));
+  ASSERT_TRUE(links.WaitForLinksUp(FrameLinkServer::kMaxLinks - 1, kWaitMs));
   LoopbackClient next;
   ASSERT_TRUE(next.Connect(links.Port()));
-  ASSERT_TRUE(links.WaitForLink(NodeLinks::kMaxLinks + 1, kWaitMs));
-  EXPECT_EQ(links.LinksUp(), NodeLinks::kMaxLinks);
+  ASSERT_TRUE(links.WaitForLink(FrameLinkServer::kMaxLinks + 1, kWaitMs));
+  EXPECT_EQ(links.LinksUp(), FrameLinkServer::kMaxLinks);
 }
 
-TEST(NodeLinks, EveryLinkHasItsOwnTicks) {
+TEST(FrameLinkServer, OneLinkAtATimeKeepsTheNextCallerWaitingUntilTheLinkEnds) {
   Seen seen;
-  NodeLinks links(0, 1024);
+  FrameLinkServer links(0, 1024, 1, FrameLinkServer::WhenFull::Waits);
+  ASSERT_TRUE(links.Start(seen.Hooks()));
+  LoopbackClient first;
+  ASSERT_TRUE(first.Connect(links.Port()));
+  ASSERT_TRUE(links.WaitForLink(1, kWaitMs));
+  LoopbackClient waiting;
+  ASSERT_TRUE(waiting.Connect(links.Port()));
+  ASSERT_TRUE(waiting.Send(AsString(Header(kNcsMsgHeaderOnly, 2, 0, 0))));
+  // The first link is served on; the caller behind it is neither accepted nor refused.
+  ASSERT_TRUE(first.Send(AsString(Header(kNcsMsgHeaderOnly, 1, 0, 0))));
+  ASSERT_TRUE(links.WaitForFrames(1, kWaitMs));
+  EXPECT_EQ(links.LinksAccepted(), 1u);
+
+  first.Close();
+  ASSERT_TRUE(links.WaitForLink(2, kWaitMs));
+  ASSERT_TRUE(links.WaitForFrames(2, kWaitMs));
+  const std::vector<FrameLinkServer::LinkFrame> frames = links.LinkFrames();
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_EQ(frames[1].link, 2u);
+  EXPECT_EQ(frames[1].frame.header.subCode, 2);
+  // Every byte outside a tunnel is kept, in the order it was read.
+  const std::vector<std::uint8_t> expected = [] {
+    std::vector<std::uint8_t> both = Header(kNcsMsgHeaderOnly, 1, 0, 0);
+    const std::vector<std::uint8_t> second = Header(kNcsMsgHeaderOnly, 2, 0, 0);
+    both.insert(both.end(), second.begin(), second.end());
+    return both;
+  }();
+  EXPECT_EQ(links.ReceivedBytes(), expected);
+}
+
+TEST(FrameLinkServer, EveryLinkHasItsOwnTicks) {
+  Seen seen;
+  FrameLinkServer links(0, 1024);
   ASSERT_TRUE(links.Start(seen.Hooks()));
   LoopbackClient first;
   LoopbackClient second;
@@ -142,7 +175,7 @@ TEST(NodeLinks, EveryLinkHasItsOwnTicks) {
   EXPECT_TRUE(seen.WaitFor([&] { return seen.ticks[1] >= 3 && seen.ticks[2] >= 3; }));
   // Once turned off, no tick follows: a later event finds the count unchanged.
   links.SetTickInterval(0);
-  std::map<NodeLinks::LinkId, int> stopped;
+  std::map<FrameLinkServer::LinkId, int> stopped;
   {
     std::lock_guard lock(seen.mutex);
     stopped = seen.ticks;
