@@ -80,10 +80,14 @@ class TwoClientsVoice : public TwoClients {
     side.Ask(std::string("key CAPITAL") + way);
   }
 
+  // The device names follow their labels as texts of their own, so that a
+  // line of another thread may land between the two.
   void WaitForScriptedVoice(ClientSide& side) {
-    const std::string devices = side.DumpUntil(std::string("Voice Output on ") + kScriptSpeakerName, kTwoClientsStartMs);
+    const std::string devices = side.DumpUntil(kScriptSpeakerName, kTwoClientsStartMs);
     ASSERT_FALSE(devices.empty()) << side.callsign << " never came up on the scripted speaker\n" << side.Stderr();
-    EXPECT_NE(devices.find(std::string("Voice Input on ") + kScriptMicrophoneName), std::string::npos) << devices;
+    for (const char* shown : {"Voice Input on ", kScriptMicrophoneName, "Voice Output on "}) {
+      EXPECT_NE(devices.find(shown), std::string::npos) << shown << "\n" << devices;
+    }
   }
 
   TempFolder firstAudio_;

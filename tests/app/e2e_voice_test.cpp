@@ -130,11 +130,14 @@ class ClientRig {
     ASSERT_NE(DumpUntil(connected).find(connected), std::string::npos) << client_->Stderr();
   }
 
-  // Waits until the scripted devices are in use.
+  // Waits until the scripted devices are in use. The device names follow
+  // their labels as texts of their own, so that a line of another thread may
+  // land between the two.
   void WaitForScriptedVoice() {
     const std::string devices = DumpUntil(kScriptSpeakerName);
-    EXPECT_NE(devices.find(std::string("Voice Input on ") + kScriptMicrophoneName), std::string::npos) << devices;
-    EXPECT_NE(devices.find(std::string("Voice Output on ") + kScriptSpeakerName), std::string::npos) << devices;
+    for (const char* shown : {"Voice Input on ", kScriptMicrophoneName, "Voice Output on ", kScriptSpeakerName}) {
+      EXPECT_NE(devices.find(shown), std::string::npos) << shown << "\n" << devices;
+    }
   }
 
   std::vector<Frame> VoiceBlocks() const {
