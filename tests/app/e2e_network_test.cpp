@@ -233,6 +233,38 @@ TEST_F(NetworkEndToEnd, AnOldServerIsRefusedWithoutReconnecting) {
   Quit();
 }
 
+TEST_F(NetworkEndToEnd, EmptyServerCommentsLeaveThePagesLinesInTheChat) {
+  web_.SetLines({"FROMWEBSITE_START", "FROMWEBSITE_PRINT:Welcome to the loopback network",
+                 "FROMWEBSITE_YOUR_IP:203.0.113.7", "FROMWEBSITE_HUBS_LIST:127.0.0.1:" + std::to_string(node_.Port()),
+                 "A LINE THE PAGE SHOULD NOT SEND", "FROMWEBSITE_PRINT:Fly safe", "FROMWEBSITE_END"});
+  LoginAckRecord ack;
+  ack.identity.peerKind = 'N';
+  ack.identity.versionMajor = 11;
+  ack.identity.versionMinor = 0;
+  ack.identity.versionBuild = 4;
+  ack.identity.versionLetter = 'A';
+  ack.identity.serverToken = 0x5A;
+  ack.serverName = "Quiet Node";
+  ack.serverComments = "";
+  node_.SetLoginAck(ack);
+  StartClient();
+  WaitForSession();
+  PressConnect();
+
+  const std::string done = "Your Licenses & skills :";
+  ASSERT_NE(DumpUntil(done).find(done), std::string::npos) << client_->Stderr();
+  const std::string chat = Joined(Ask("text 7057 7005"));
+  const std::size_t comments = chat.find("Server comments : ");
+  ASSERT_NE(comments, std::string::npos) << chat;
+  for (const char* line : {"Welcome to the loopback network", "FLOOD PACKET RECEIVED FROM", "Fly safe",
+                           "Your server is : Quiet Node"}) {
+    SCOPED_TRACE(line);
+    EXPECT_NE(chat.find(line), std::string::npos) << chat;
+  }
+  EXPECT_LT(chat.find("Welcome to the loopback network"), comments) << "the page's lines come first";
+  Quit();
+}
+
 TEST_F(NetworkEndToEnd, AHeldListeningPortIsReportedWithItsSettingNumber) {
   const int held = socket(AF_INET, SOCK_STREAM, 0);
   ASSERT_GE(held, 0);
