@@ -80,14 +80,16 @@ class TwoClientsVoice : public TwoClients {
     side.Ask(std::string("key CAPITAL") + way);
   }
 
-  // The device names follow their labels as texts of their own, so that a
-  // line of another thread may land between the two.
   void WaitForScriptedVoice(ClientSide& side) {
+    // The label and the device name are two prints: another thread's line may come between.
     const std::string devices = side.DumpUntil(kScriptSpeakerName, kTwoClientsStartMs);
     ASSERT_FALSE(devices.empty()) << side.callsign << " never came up on the scripted speaker\n" << side.Stderr();
-    for (const char* shown : {"Voice Input on ", kScriptMicrophoneName, "Voice Output on "}) {
-      EXPECT_NE(devices.find(shown), std::string::npos) << shown << "\n" << devices;
-    }
+    const std::size_t input = devices.find("Voice Input on ");
+    ASSERT_NE(input, std::string::npos) << devices;
+    EXPECT_NE(devices.find(kScriptMicrophoneName, input), std::string::npos) << devices;
+    const std::size_t output = devices.find("Voice Output on ");
+    ASSERT_NE(output, std::string::npos) << devices;
+    EXPECT_NE(devices.find(kScriptSpeakerName, output), std::string::npos) << devices;
   }
 
   TempFolder firstAudio_;

@@ -130,14 +130,16 @@ class ClientRig {
     ASSERT_NE(DumpUntil(connected).find(connected), std::string::npos) << client_->Stderr();
   }
 
-  // Waits until the scripted devices are in use. The device names follow
-  // their labels as texts of their own, so that a line of another thread may
-  // land between the two.
+  // Waits until the scripted devices are in use.
   void WaitForScriptedVoice() {
+    // The label and the device name are two prints: another thread's line may come between.
     const std::string devices = DumpUntil(kScriptSpeakerName);
-    for (const char* shown : {"Voice Input on ", kScriptMicrophoneName, "Voice Output on ", kScriptSpeakerName}) {
-      EXPECT_NE(devices.find(shown), std::string::npos) << shown << "\n" << devices;
-    }
+    const std::size_t input = devices.find("Voice Input on ");
+    const std::size_t output = devices.find("Voice Output on ");
+    ASSERT_NE(input, std::string::npos) << devices;
+    ASSERT_NE(output, std::string::npos) << devices;
+    EXPECT_NE(devices.find(kScriptMicrophoneName, input), std::string::npos) << devices;
+    EXPECT_NE(devices.find(kScriptSpeakerName, output), std::string::npos) << devices;
   }
 
   std::vector<Frame> VoiceBlocks() const {
