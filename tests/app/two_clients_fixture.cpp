@@ -100,15 +100,17 @@ void TwoClients::Launch(ClientSide& side) {
     std::ofstream ini(side.program + "/Tavelkor.ini", std::ios::binary);
     ini << "[NETWORK.0]\r\nWebsite=localhost\r\nPagePath=/h.php\r\nPilotID=" << side.callsign
         << "\r\nPilotPW=secret\r\n[NETWORK]\r\nOrvenaPortNumber=" << side.listeningPort
-        << "\r\n[FLIGHT PLAN]\r\nCallSign=" << side.callsign << "\r\n";
+        << "\r\n[FLIGHT PLAN]\r\nCallSign=" << side.callsign << "\r\n"
+        << side.moreSettings;
   }
   side.plugin.SetFlight(side.flight);
   side.plugin.SetGreeting(PluginServer::Greeting::OnHello);
   side.plugin.SetStreamInterval(50);
   const std::string socketPath = side.tree.Path() + "/automation.sock";
   const std::string portMap = "TK_PORTMAP=55007=" + std::to_string(side.plugin.Port()) + ",80=" + std::to_string(web_.Port());
-  side.process = std::make_unique<ChildProcess>(TK_BINARY, side.program,
-                                                std::vector<std::string>{"TK_AUTOMATION=" + socketPath, portMap});
+  std::vector<std::string> environment{"TK_AUTOMATION=" + socketPath, portMap};
+  environment.insert(environment.end(), side.environment.begin(), side.environment.end());
+  side.process = std::make_unique<ChildProcess>(TK_BINARY, side.program, environment);
   ASSERT_TRUE(side.automation.Connect(socketPath, kTwoClientsStartMs)) << side.Stderr();
 }
 

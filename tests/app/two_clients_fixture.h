@@ -34,6 +34,8 @@ struct ClientSide {
   std::string callsign;
   std::vector<std::string> models;  // below its Aircraft folder, '/' separated
   plugin_link::FlightScript flight;
+  std::string moreSettings;              // more lines of its settings file ("\r\n" ended)
+  std::vector<std::string> environment;  // more NAME=VALUE lines of its program's environment
 
   TempFolder tree;
   PluginServer plugin;
