@@ -68,7 +68,7 @@ class TwoClientsVoice : public TwoClients {
     std::vector<Frame> packets;
     const auto client = node_.ClientByCallsign(callsign);
     if (!client) return packets;
-    for (const NodeLinks::LinkFrame& received : node_.LinkFrames()) {
+    for (const FrameLinkServer::LinkFrame& received : node_.LinkFrames()) {
       if (received.link == client->link && received.frame.header.type == kNcsMsgVoiceBlock) packets.push_back(received.frame);
     }
     return packets;
