@@ -49,7 +49,11 @@ class FlightPlanEndToEnd : public ClientEndToEnd {
 
   std::string Text(int control) {
     const auto answer = automation_.Request("text 7027 " + std::to_string(control));
-    return answer.size() == 2 && answer.back() == "ok" ? answer.front() : "<" + JoinedLines(answer) + ">";
+    if (answer.size() == 2 && answer.back() == "ok") return answer.front();
+    std::string failed = "<";
+    failed += JoinedLines(answer);
+    failed += '>';
+    return failed;
   }
 
   std::vector<Frame> PlanFrames() const {
