@@ -46,6 +46,11 @@ DWORD MainClass::ProcessMessage(const DMessage& message) {
     case THRDMSG_MAIN_TEST:
       TraceLine("\tMainClass : Test OK.");
       return 1;
+    case UIMSG_SIMULATOR_CLOSING:
+      // The relay posts to the controller ways, and a post waits while a way's
+      // queue is full: it takes the table for its scan alone, never around a post.
+      if (ControllerRelay relay = CurrentControllerRelay()) relay(this, UIMSG_SIMULATOR_CLOSING);
+      return 1;
     default:
       break;
   }
@@ -63,9 +68,6 @@ DWORD MainClass::ProcessLockedMessage(const DMessage& message) {
       if (!Started()) return 1;
       RequestStop(kMainClassShutdownExitCode);
       Resume(0);
-      return 1;
-    case UIMSG_SIMULATOR_CLOSING:
-      if (ControllerRelay relay = CurrentControllerRelay()) relay(this, UIMSG_SIMULATOR_CLOSING);
       return 1;
     default:
       SetTraceColour(Klib().Colour(kColourEmphasis));

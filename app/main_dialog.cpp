@@ -176,7 +176,7 @@ BOOL CFSClientDlg::OnInitDialog() {
   g_pMainThread = mainThread;
   mainThread->StartThread(0, 0);
   Klib().mainThread = mainThread;
-  const std::int32_t started = KlibInit(KlibGetSettings());
+  const std::int32_t started = StartLibrary();
   if (started < 0) {
     ShowMessage("Tavelkor Error", "OPL %d", started);
     StopTimersAndQuit();
@@ -195,6 +195,8 @@ std::unique_ptr<CCchatDlg> CFSClientDlg::MakeChatDialog() {
 }
 
 MainClass* CFSClientDlg::MakeMainThread() { return new (std::nothrow) MainClass(&g_pMainThread); }
+
+std::int32_t CFSClientDlg::StartLibrary() { return KlibInit(KlibGetSettings()); }
 
 int CFSClientDlg::InitMainDialog() {
   g_networkState = 0;

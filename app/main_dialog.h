@@ -106,6 +106,8 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   // The chat dialog and the main worker; null when they cannot be allocated.
   virtual std::unique_ptr<CCchatDlg> MakeChatDialog();
   virtual MainClass* MakeMainThread();
+  // Starts the library with the settings block filled (KlibInit): negative on failure.
+  virtual std::int32_t StartLibrary();
 
  private:
   void OnShowWindow(BOOL show);

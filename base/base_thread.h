@@ -93,6 +93,8 @@ class CBaseThread {
   bool Closed() const { return closed_.load(std::memory_order_acquire); }
   bool Ended() const { return ended_.load(std::memory_order_acquire); }
   bool NotStarted() const { return notStarted_.load(std::memory_order_acquire) != 0; }
+  // Paused, it is woken for a new second (it has seconds work); else a post alone wakes it.
+  bool WokenEachSecondWhilePaused() const { return secondsWorkWhilePaused_.load(); }
   bool Started() const { return osThread_ != nullptr; }
   DWORD ExitCode() const { return exitCode_.load(); }
   bool IsOwnThread() const { return osThread_ != nullptr && osThread_->IsCurrent(); }

@@ -1,5 +1,6 @@
 #include "net/chat_send.h"
 
+#include <array>
 #include <string>
 
 #include "base/base_thread.h"
@@ -54,14 +55,22 @@ std::int32_t LookupWayByCallsignNoCase(std::string_view name) {
 
 int SendTextOnAir(double frequencyMhz, std::string_view text) {
   const TextOnAirRecordBytes payload = OnAirPayload(frequencyMhz, text);
+  std::array<COrvSok*, kPeerWayCount> targets{};
+  std::size_t count = 0;
+  {
+    WayTableGuard guard;
+    for (WayRecord& record : WayTable()) {
+      if ((record.stateFlags & kWayAllocated) == 0 || record.way == nullptr || !record.way->IsConnected()) continue;
+      if (record.peerKind != 'A' && record.peerKind != 'P') continue;
+      CopyToField(record.outgoingText, text);
+      record.onAirFrequencyMhz = frequencyMhz;
+      targets[count++] = record.way;
+    }
+  }
+  // A post waits while the way's queue is full: never with the table held.
   int posted = 0;
-  WayTableGuard guard;
-  for (WayRecord& record : WayTable()) {
-    if ((record.stateFlags & kWayAllocated) == 0 || record.way == nullptr || !record.way->IsConnected()) continue;
-    if (record.peerKind != 'A' && record.peerKind != 'P') continue;
-    CopyToField(record.outgoingText, text);
-    record.onAirFrequencyMhz = frequencyMhz;
-    if (PostRecord(record.way, THRDMSG_TEXT_ON_AIR, payload, "PZGN1023") == 1) ++posted;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (PostRecord(targets[i], THRDMSG_TEXT_ON_AIR, payload, "PZGN1023") == 1) ++posted;
   }
   return posted;
 }
@@ -71,12 +80,16 @@ PrivateRoute SendPrivateText(std::string_view callsign, std::string_view text) {
   const std::int32_t wayId = LookupWayByCallsignNoCase(callsign);
   if (wayId >= 0) {
     const PrivateTextRecordBytes payload = PrivatePayload({}, callsign, text);
-    WayTableGuard guard;
-    WayRecord* record = PeerWayRecord(wayId);
-    if (record == nullptr || record->way == nullptr) return PrivateRoute::kNone;
-    CopyToField(record->outgoingText, text);
-    CopyToField(record->privateTextCallsign, callsign);
-    PostRecord(record->way, THRDMSG_TEXT_PRIVATE, payload, "PZGN1021");
+    COrvSok* way = nullptr;
+    {
+      WayTableGuard guard;
+      WayRecord* record = PeerWayRecord(wayId);
+      if (record == nullptr || record->way == nullptr) return PrivateRoute::kNone;
+      CopyToField(record->outgoingText, text);
+      CopyToField(record->privateTextCallsign, callsign);
+      way = record->way;
+    }
+    PostRecord(way, THRDMSG_TEXT_PRIVATE, payload, "PZGN1021");
     return PrivateRoute::kWay;
   }
   {

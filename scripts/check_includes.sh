@@ -48,6 +48,11 @@ done | awk -v root="$root" -v order="${order[*]}" -v outside="${outside[*]}" '
     for (i = 1; i <= depth; ++i) path = path (i > 1 ? "/" : "") out[i]
     return path
   }
+  function exists(path,    probe, status) {
+    status = (getline probe < path)
+    close(path)
+    return status >= 0
+  }
   {
     source = $0
     folder = substr(source, 1, index(source, "/") - 1)
@@ -56,14 +61,27 @@ done | awk -v root="$root" -v order="${order[*]}" -v outside="${outside[*]}" '
     line = 0
     while ((getline text < (root "/" source)) > 0) {
       ++line
-      if (text !~ /^[ \t]*#[ \t]*include[ \t]*"/) continue
-      target = text
-      sub(/^[ \t]*#[ \t]*include[ \t]*"/, "", target)
-      sub(/".*$/, "", target)
-      # Without a folder, or written relative, the name is taken from the including file.
-      if (target !~ /\// || target ~ /^\.\.?\//) target = normalise(directory "/" target)
-      top = target
-      sub(/\/.*$/, "", top)
+      if (text ~ /^[ \t]*#[ \t]*include[ \t]*"/) {
+        target = text
+        sub(/^[ \t]*#[ \t]*include[ \t]*"/, "", target)
+        sub(/".*$/, "", target)
+        # Without a folder, or written relative, the name is taken from the including file.
+        if (target !~ /\// || target ~ /^\.\.?\//) target = normalise(directory "/" target)
+        top = target
+        sub(/\/.*$/, "", top)
+      } else if (text ~ /^[ \t]*#[ \t]*include[ \t]*</) {
+        # Angle brackets name the project'"'"'s headers too (<app/x.h>); a system header
+        # that shares a folder name (<net/if.h>) is not a file of the tree.
+        target = text
+        sub(/^[ \t]*#[ \t]*include[ \t]*</, "", target)
+        sub(/>.*$/, "", target)
+        target = normalise(target)
+        top = target
+        sub(/\/.*$/, "", top)
+        if (target !~ /\// || !((top in rank) || (top in excluded)) || !exists(root "/" target)) continue
+      } else {
+        continue
+      }
       if (top in excluded) {
         printf "%s:%d: includes \"%s\": no folder of the program includes %s/\n", source, line, target, top
         bad = 1

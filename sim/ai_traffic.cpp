@@ -59,7 +59,14 @@ void SendRefresh(COrvSok& way, std::uint8_t command, const std::optional<AiRecor
   if (body) Post(&way, command, *body, tag);
 }
 
-void RemovePeer(std::int32_t way, bool recreate, const char* callerTag) {
+// What a removal has to post once the locks are left.
+struct RemovalPosts {
+  std::int32_t way = -1;
+  COrvSok* sender = nullptr;  // set: the removal goes to the plug-in
+  COrvSok* told = nullptr;    // set: the way hears at once that its aircraft is gone
+};
+
+RemovalPosts DecideRemoval(std::int32_t way, bool recreate, const char* callerTag) {
   const char* caller = callerTag != nullptr ? callerTag : "";
   WayRecord* record = PeerWayRecord(way);
   if (AiTrace()) {
@@ -71,29 +78,30 @@ void RemovePeer(std::int32_t way, bool recreate, const char* callerTag) {
     KlibMainTraceLine(Klib().Colour(kColourNormal), "XPLREMOVEPEER : caller %s, way %d, ID %d, Recreate %d", caller,
                       static_cast<int>(way), static_cast<int>(objectId), recreate ? 1 : 0);
   }
-  if (record == nullptr) return;
-  bool send = false;
-  COrvSok* told = nullptr;
-  COrvSok* sender = nullptr;
-  {
-    WayTableGuard guard;
-    // Asked for already: the plug-in's one answer settles both requests.
-    if ((record->stateFlags & kWayAiRemovalRequested) != 0) return;
-    record->stateFlags |= kWayAiRemovalRequested;
-    sender = record->way;
-    if (LinkTakesRecords(*record)) {
-      send = true;
-    } else {
-      // No simulator to answer: the aircraft went with the link.
-      record->aiObjectId = kWayNoAiObject;
-      record->stateFlags &= ~kWayAiAddPending;
-      if ((record->stateFlags & kWayAllocated) != 0) told = record->way;
-    }
+  RemovalPosts posts;
+  posts.way = way;
+  if (record == nullptr) return posts;
+  WayTableGuard guard;
+  // Asked for already: the plug-in's one answer settles both requests.
+  if ((record->stateFlags & kWayAiRemovalRequested) != 0) return posts;
+  record->stateFlags |= kWayAiRemovalRequested;
+  if (LinkTakesRecords(*record)) {
+    posts.sender = record->way;
+  } else {
+    // No simulator to answer: the aircraft went with the link.
+    record->aiObjectId = kWayNoAiObject;
+    record->stateFlags &= ~kWayAiAddPending;
+    if ((record->stateFlags & kWayAllocated) != 0) posts.told = record->way;
   }
-  if (send) {
-    Post(sender, XTK_CMD_REMOVE_PEER, WriteRemovePeerBody(static_cast<std::uint32_t>(way)), "xXPRP");
-  } else if (told != nullptr) {
-    CBaseThread::Post(Klib().mainThread, told, THRDMSG_SIMPILOT, kSimPilotAiRemoved, 0, "xXPRP0");
+  return posts;
+}
+
+// A post waits while its target's queue is full: never with a lock held.
+void PostRemoval(const RemovalPosts& posts) {
+  if (posts.sender != nullptr) {
+    Post(posts.sender, XTK_CMD_REMOVE_PEER, WriteRemovePeerBody(static_cast<std::uint32_t>(posts.way)), "xXPRP");
+  } else if (posts.told != nullptr) {
+    CBaseThread::Post(Klib().mainThread, posts.told, THRDMSG_SIMPILOT, kSimPilotAiRemoved, 0, "xXPRP0");
   }
 }
 
@@ -176,11 +184,17 @@ void xXPlaneAddPeer(std::int32_t way) {
   }
 }
 
-void XPlaneRemovePeer(std::int32_t way, bool recreate, const char* callerTag) { RemovePeer(way, recreate, callerTag); }
+void XPlaneRemovePeer(std::int32_t way, bool recreate, const char* callerTag) {
+  PostRemoval(DecideRemoval(way, recreate, callerTag));
+}
 
 void XPlaneRemovePeerLocked(std::int32_t way, bool recreate, const char* callerTag) {
-  AiGuard guard;
-  RemovePeer(way, recreate, callerTag);
+  RemovalPosts posts;
+  {
+    AiGuard guard;
+    posts = DecideRemoval(way, recreate, callerTag);
+  }
+  PostRemoval(posts);
 }
 
 void XPlaneRefreshPeerPositionV2(COrvSok& way, std::span<const std::uint8_t> packet) {

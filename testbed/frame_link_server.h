@@ -1,10 +1,14 @@
-// The link side shared by the framed stand-ins (node, plug-in): TCP on
-// 127.0.0.1, one client link at a time, every frame the client sends hunted
-// and recorded, frames sent on demand from any thread, the link dropped on
-// demand, and a periodic tick while linked. The owner reacts through hooks
-// that run on the serving thread. Every wait is bounded; the server stops at
-// the latest in its destructor (owners whose hooks use their own members
-// call Stop() first).
+// The link side of the framed stand-ins (node, plug-in): TCP on 127.0.0.1,
+// client links served by one thread that polls them all (the node takes many
+// at once: each client's node way, and the extra links a tunnel opens; the
+// plug-in one at a time). Every frame a client sends is hunted and recorded
+// with the id of its link; frames go out on demand from any thread, to one
+// link by id or to the newest link; a link can be dropped; a periodic tick
+// runs per link. Two links can be spliced: from then on the bytes of each go
+// to the other unread (a tunnel). The owner reacts through hooks that run on
+// the serving thread. Every wait is bounded; Stop() (at the latest the
+// destructor; owners whose hooks use their own members call it first) ends
+// every link and joins the thread.
 #pragma once
 
 #include <condition_variable>
@@ -13,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,106 +31,148 @@
 
 class FrameLinkServer {
  public:
+  using LinkId = std::uint32_t;  // 1, 2, ... in accept order; 0 is none
+  static constexpr std::size_t kMaxLinks = 128;
   static constexpr std::size_t kMaxRecordedFrames = 10000;
   static constexpr int kSendTimeoutMs = 5000;
   static constexpr std::size_t kMaxRecordedBytes = 8u << 20;
+  // What a caller meets while `maxLinks` links are up.
+  enum class WhenFull { Refused, Waits };
 
   struct Hooks {
     // Right after a link is accepted, before anything is read from it.
-    std::function<void(SOCKET)> linked;
-    // For each frame the client sent, once it is recorded.
-    std::function<void(SOCKET, const Frame&)> frame;
-    // Every tick interval while linked (see SetTickInterval).
-    std::function<void(SOCKET)> tick;
+    std::function<void(LinkId, SOCKET)> linked;
+    // For each frame a client sent, once it is recorded (never for a spliced link).
+    std::function<void(LinkId, SOCKET, const Frame&)> frame;
+    // Every tick interval while the link is up and not spliced.
+    std::function<void(LinkId, SOCKET)> tick;
     // After a link ended and its end was logged.
-    std::function<void()> ended;
+    std::function<void(LinkId)> ended;
   };
-  // One line that describes an event of the link; called from the serving
-  // thread and from the threads that send, so it must be thread-safe.
+  struct LinkFrame {
+    LinkId link = 0;
+    Frame frame;
+  };
+  // Thread-safe; called from the serving thread and from senders.
   using EventLog = std::function<void(std::string_view line)>;
 
-  // port 0: an ephemeral one. Frames that announce a longer body end the link.
-  FrameLinkServer(std::uint16_t port, std::uint32_t maxFrameBody);
+  // port 0: an ephemeral one. Frames that announce a longer body end their link.
+  FrameLinkServer(std::uint16_t port, std::uint32_t maxFrameBody, std::size_t maxLinks = kMaxLinks,
+                  WhenFull whenFull = WhenFull::Refused);
   ~FrameLinkServer();
   FrameLinkServer(const FrameLinkServer&) = delete;
   FrameLinkServer& operator=(const FrameLinkServer&) = delete;
 
   // Starts the serving thread once; false when the port or the thread could not be had.
   bool Start(Hooks hooks);
-  // Ends the current link and joins the serving thread; no hook runs after it.
+  // Ends every link and joins the serving thread; no hook runs after it.
   void Stop();
 
   bool Ok() const { return listener_.Ok() && thread_.joinable(); }
   std::uint16_t Port() const { return listener_.Port(); }
 
-  // 0 (the default) turns the tick off. A change starts a new interval; once
+  // 0 turns the tick off; a change starts a new interval on every link. Once
   // it returns, no tick of the old interval runs any more.
   void SetTickInterval(int milliseconds);
   void SetEventLog(EventLog log);
   void Log(std::string_view line) const;
 
-  // Frames received, in order (across links).
   std::vector<Frame> Frames() const;
-  // Every byte the client sent, as it came (across links; the first 8 MiB).
+  std::vector<LinkFrame> LinkFrames() const;
+  // Every byte the clients sent outside a tunnel, as it came (the first 8 MiB).
   std::vector<std::uint8_t> ReceivedBytes() const;
   std::size_t FrameCount() const;
   bool WaitForFrames(std::size_t count, int timeoutMs) const;
+  // Frames of one type and sub-code received so far (all links).
+  std::size_t CountOf(std::uint8_t type, std::uint8_t subCode) const;
+  bool WaitForCountOf(std::uint8_t type, std::uint8_t subCode, std::size_t count, int timeoutMs) const;
   std::size_t LinksAccepted() const;
   // True once `count` links were accepted and one is up.
   bool WaitForLink(std::size_t count, int timeoutMs) const;
   bool Linked() const;
-  // True once no link is up (the client closed, or a drop).
+  std::size_t LinksUp() const;
+  // True once exactly `count` links are up.
+  bool WaitForLinksUp(std::size_t count, int timeoutMs) const;
+  // True once no link is up.
   bool WaitForLinkEnd(int timeoutMs) const;
-  // The frame hunter refused a header (a body past its bound).
   std::size_t ProtocolErrors() const;
-  // Frames of one type and sub-code received so far (across links).
-  std::size_t CountOf(std::uint8_t type, std::uint8_t subCode) const;
-  bool WaitForCountOf(std::uint8_t type, std::uint8_t subCode, std::size_t count, int timeoutMs) const;
+  // Bytes passed from one spliced link to the other.
+  std::uint64_t BytesSpliced() const;
 
-  // Each send goes to the current link; false without one or on failure.
-  bool SendRaw(std::span<const std::uint8_t> bytes);
-  bool SendFrame(std::uint8_t type, std::uint8_t subCode, std::span<const std::uint8_t> body = {});
+  // The newest link still up; 0 without one.
+  LinkId NewestLink() const;
+  bool SendTo(LinkId link, std::span<const std::uint8_t> bytes);
+  bool SendFrameTo(LinkId link, std::uint8_t type, std::uint8_t subCode, std::span<const std::uint8_t> body = {});
   // For hooks: a send on the link they were given, under the same lock as the others.
   bool SendOn(SOCKET s, std::span<const std::uint8_t> bytes);
-
-  // Resets the current link (linger 0); the server then waits for the next.
-  bool DropLink();
+  // To the newest link.
+  bool SendRaw(std::span<const std::uint8_t> bytes) { return SendTo(NewestLink(), bytes); }
+  bool SendFrame(std::uint8_t type, std::uint8_t subCode, std::span<const std::uint8_t> body = {}) {
+    return SendFrameTo(NewestLink(), type, subCode, body);
+  }
+  // Resets a link (linger 0); false when it is not up.
+  bool DropLink(LinkId link);
+  bool DropLink() { return DropLink(NewestLink()); }
+  // From the next bytes on, each link's bytes go to the other unread. For
+  // the serving thread's hooks; false when either is not up or already spliced.
+  bool Splice(LinkId first, LinkId second);
 
  private:
-  enum class EndReason { ClientClosed, Dropped, ProtocolError, Stopped, Failed };
+  struct Link {
+    SOCKET socket = INVALID_SOCKET;
+    FrameHunter hunter;
+    LinkId partner = 0;
+    tcp_io::Clock::time_point nextTick{};
+  };
+  enum class EndReason { ClientClosed, Dropped, ProtocolError, Stopped, Failed, PartnerEnded };
   static const char* EndText(EndReason reason);
 
   void Run();
-  void Serve(SOCKET s);
-  // Handles the frames found so far; false once the link is to end.
-  bool TakeFrames(SOCKET s, FrameHunter& hunter);
-  void EndLink(SOCKET s, EndReason reason);
+  void Accept();
+  // False once the link is to end, with the reason.
+  bool Receive(LinkId id, Link& link, EndReason& reason);
+  bool TakeFrames(LinkId id, Link& link);
+  void EndLink(LinkId id, EndReason reason);
+  void RunTicks();
   int TickInterval() const;
 
+  // The link's number, for the log, where links can be up together.
+  std::string Numbered(LinkId id) const;
+
   const std::uint32_t maxFrameBody_;
+  const std::size_t maxLinks_;
+  const WhenFull whenFull_;
   TcpListener listener_;
-  WakeEvent wake_;  // stop or drop; cleared by the serving thread
+  WakeEvent wake_;
   Hooks hooks_;
+
+  // Serving thread only.
+  std::map<LinkId, Link> links_;
+  int servedInterval_ = 0;
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   EventLog log_;
   int tickIntervalMs_ = 0;
-  std::vector<Frame> frames_;
+  std::vector<LinkFrame> frames_;
   std::vector<std::uint8_t> receivedBytes_;
   std::size_t frameCount_ = 0;
-  std::map<std::uint16_t, std::size_t> countByCode_;  // type << 8 | sub-code
+  std::map<std::uint16_t, std::size_t> countByCode_;
   std::size_t linksAccepted_ = 0;
   std::size_t protocolErrors_ = 0;
-  bool linked_ = false;
-  bool dropRequested_ = false;
+  std::uint64_t bytesSpliced_ = 0;
+  std::set<LinkId> up_;
+  std::set<LinkId> dropRequests_;
+  LinkId lastId_ = 0;
   bool stopping_ = false;
 
-  std::mutex tickMutex_;  // held across a tick and by SetTickInterval, before mutex_
+  std::mutex tickMutex_;  // held across the ticks and by SetTickInterval, before mutex_
   std::mutex sendMutex_;
-  SOCKET link_ = INVALID_SOCKET;  // written and closed under sendMutex_
+  std::map<LinkId, SOCKET> sockets_;  // written and closed under sendMutex_
   std::thread thread_;
 };
 
+// The IPv4 address (network order) a link comes from; 0 when unknown.
+std::uint32_t PeerAddressOf(SOCKET s);
 // "127.0.0.1:54321", the far end of a link; "?" when unknown.
 std::string PeerText(SOCKET s);

@@ -1,10 +1,13 @@
 #include "testbed/node_server.h"
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 
 #include "base/klib_settings.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
+#include "testbed/voice_relay.h"
 
 namespace {
 
@@ -54,8 +57,9 @@ std::span<const std::uint8_t> AsBytes(const std::vector<std::uint8_t>& v) { retu
 
 NodeServer::NodeServer(std::uint16_t port) : ack_(DefaultAck()), link_(port, kDefaultMaxFrameBody) {
   FrameLinkServer::Hooks hooks;
-  hooks.frame = [this](SOCKET s, const Frame& frame) { OnFrame(s, frame); };
-  hooks.tick = [this](SOCKET s) { OnTick(s); };
+  hooks.frame = [this](LinkId id, SOCKET s, const Frame& frame) { OnFrame(id, s, frame); };
+  hooks.tick = [this](LinkId id, SOCKET s) { OnTick(id, s); };
+  hooks.ended = [this](LinkId id) { OnEnded(id); };
   link_.Start(std::move(hooks));
 }
 
@@ -86,6 +90,92 @@ void NodeServer::SetAnswerLogins(bool answer) {
 }
 
 void NodeServer::SetHeartbeatInterval(int milliseconds) { link_.SetTickInterval(milliseconds); }
+
+void NodeServer::SetAnswerHeartbeats(bool answer) {
+  std::lock_guard lock(mutex_);
+  answerHeartbeats_ = answer;
+}
+
+void NodeServer::SetIntroductions(Introductions how) {
+  std::lock_guard lock(mutex_);
+  introductions_ = how;
+}
+
+std::vector<NodeServer::Client> NodeServer::Clients() const {
+  std::lock_guard lock(mutex_);
+  std::vector<Client> clients;
+  for (const auto& [id, client] : clients_) clients.push_back(client);
+  return clients;
+}
+
+std::optional<NodeServer::Client> NodeServer::ClientByCallsign(std::string_view callsign) const {
+  std::lock_guard lock(mutex_);
+  for (const auto& [id, client] : clients_) {
+    if (client.callsign == callsign) return client;
+  }
+  return std::nullopt;
+}
+
+std::optional<NodeServer::Client> NodeServer::ClientOnLink(LinkId id) const {
+  std::lock_guard lock(mutex_);
+  const auto at = clients_.find(id);
+  if (at == clients_.end()) return std::nullopt;
+  return at->second;
+}
+
+bool NodeServer::WaitForClients(std::size_t count, int timeoutMs) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
+                           [&] { return clients_.size() >= count; });
+}
+
+std::size_t NodeServer::Introduced() const {
+  std::lock_guard lock(mutex_);
+  return introduced_;
+}
+
+std::size_t NodeServer::TunnelsOpened() const {
+  std::lock_guard lock(mutex_);
+  return tunnelsOpened_;
+}
+
+std::size_t NodeServer::VoiceRelayed() const {
+  std::lock_guard lock(mutex_);
+  return voiceRelayed_;
+}
+
+std::size_t NodeServer::VoiceRefused() const {
+  std::lock_guard lock(mutex_);
+  return voiceRefused_;
+}
+
+bool NodeServer::WaitForVoiceRelayed(std::size_t count, int timeoutMs) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
+                           [&] { return voiceRelayed_ >= count; });
+}
+
+bool NodeServer::WaitForVoiceRefused(std::size_t count, int timeoutMs) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
+                           [&] { return voiceRefused_ >= count; });
+}
+
+bool NodeServer::SendFrameTo(std::string_view callsign, std::uint8_t type, std::uint8_t subCode,
+                             std::span<const std::uint8_t> body) {
+  const std::optional<Client> client = ClientByCallsign(callsign);
+  return client && link_.SendFrameTo(client->link, type, subCode, body);
+}
+
+bool NodeServer::SendVoiceTo(std::string_view callsign, std::string_view sender,
+                             std::span<const std::uint8_t> frame) {
+  return SendFrameTo(callsign, NCSMSG_BLOCK, 0, AsBytes(WriteRelayedVoice(sender, frame)));
+}
+
+bool NodeServer::DropClient(std::string_view callsign) {
+  const std::optional<Client> client = ClientByCallsign(callsign);
+  return client && link_.DropLink(client->link);
+}
 
 std::size_t NodeServer::LoginsAnswered() const {
   std::lock_guard lock(mutex_);
@@ -160,40 +250,54 @@ bool NodeServer::SendVoiceBlock(std::span<const std::uint8_t> voiceFrame) {
   return SendFrame(NCSMSG_BLOCK, 0, AsBytes(WriteVoiceBlock(voiceFrame)));
 }
 
-void NodeServer::OnFrame(SOCKET s, const Frame& frame) {
+void NodeServer::OnFrame(LinkId id, SOCKET s, const Frame& frame) {
+  switch (frame.header.type) {
+    case NCSMSG_REQ_TUNNCONNECT:
+      OnTunnelRequest(id, s, frame);
+      return;
+    case NCSMSG_ACK_TUNNCONNECTME:
+      OnTunnelAccepted(id, frame);
+      return;
+    case kNcsMsgVoiceBlock:
+      RelayVoice(id, frame);
+      return;
+    default:
+      break;
+  }
   LoginRecord login;
   const bool isLogin = ReadLogin(frame, login);
   bool answer = false;
+  bool answerHeartbeat = false;
   {
     std::lock_guard lock(mutex_);
     answer = isLogin && answerLogins_;
+    answerHeartbeat = frame.header.type == kNcsMsgHeaderOnly && answerHeartbeats_ && clients_.count(id) != 0;
   }
   if (!isLogin) {
     link_.Log(FrameText(frame));
   } else if (!answer) {
     link_.Log("login of " + login.identity.callsign + " left unanswered");
   } else {
-    AnswerLogin(s, login);
+    AnswerLogin(id, s, login);
   }
+  if (answerHeartbeat) SendHeartbeatOn(id);
 }
 
-void NodeServer::AnswerLogin(SOCKET s, const LoginRecord& login) {
+void NodeServer::AnswerLogin(LinkId id, SOCKET s, const LoginRecord& login) {
   LoginAckRecord ack;
   {
     std::lock_guard lock(mutex_);
     ack = ack_;
   }
-  if (ack.identity.publicAddress == 0) {
-    sockaddr_in peer{};
-    if (WsGetPeerName(s, &peer) == 0) ack.identity.publicAddress = peer.sin_addr.s_addr;
-  }
+  const std::uint32_t from = PeerAddressOf(s);
+  if (ack.identity.publicAddress == 0) ack.identity.publicAddress = from;
   const std::vector<std::uint8_t> frame = BuildLoginAckFrame(ack);
   // Counted before the send: a client may read the ack before the send returns.
   {
     std::lock_guard lock(mutex_);
     ++loginsAnswered_;
   }
-  if (!link_.SendOn(s, frame)) {
+  if (!link_.SendTo(id, frame)) {
     {
       std::lock_guard lock(mutex_);
       --loginsAnswered_;
@@ -203,18 +307,53 @@ void NodeServer::AnswerLogin(SOCKET s, const LoginRecord& login) {
   }
   link_.Log("login of " + login.identity.callsign + " (user " + login.identity.login + ", client " +
             VersionText(login.identity) + ") answered as server " + VersionText(ack.identity));
+  Client client;
+  client.link = id;
+  client.callsign = login.identity.callsign;
+  client.address = from;
+  client.listenPort = login.identity.listenPort;
+  {
+    std::lock_guard lock(mutex_);
+    clients_[id] = client;
+  }
+  changed_.notify_all();
+  Introduce(client);
 }
 
-void NodeServer::OnTick(SOCKET s) {
-  FrameHeader header;
-  header.type = kNcsMsgHeaderOnly;
-  if (!link_.SendOn(s, BuildFrame(FRAME_SYNC_NETWORK, header, {}))) {
+void NodeServer::OnEnded(LinkId id) {
+  std::string callsign;
+  {
+    std::lock_guard lock(mutex_);
+    const auto at = clients_.find(id);
+    if (at != clients_.end()) {
+      callsign = at->second.callsign;
+      clients_.erase(at);
+    }
+    std::erase_if(pendingTunnels_, [id](const PendingTunnel& t) { return t.requesterLink == id; });
+  }
+  changed_.notify_all();
+  if (!callsign.empty()) link_.Log(callsign + " left");
+}
+
+bool NodeServer::SendHeartbeatOn(LinkId id) {
+  if (!link_.SendFrameTo(id, kNcsMsgHeaderOnly, 0)) {
     link_.Log("heartbeat could not be sent");
-    return;
+    return false;
   }
   {
     std::lock_guard lock(mutex_);
     ++heartbeatsSent_;
   }
   link_.Log("heartbeat sent");
+  return true;
+}
+
+void NodeServer::OnTick(LinkId id, SOCKET /*s*/) {
+  {
+    std::lock_guard lock(mutex_);
+    // Only a client's node way hears heartbeats: a tunnel's link speaks the
+    // pilots' protocol, where a node heartbeat is garbage.
+    if (clients_.count(id) == 0) return;
+  }
+  SendHeartbeatOn(id);
 }

@@ -32,12 +32,14 @@ std::string FrameText(const Frame& frame) {
 
 }  // namespace
 
-PluginServer::PluginServer(std::uint16_t port) : link_(port, kMaxClientFrameBody) {
+// The client links to its plug-in once at a time; a second caller waits for the first to end.
+PluginServer::PluginServer(std::uint16_t port)
+    : link_(port, kMaxClientFrameBody, 1, FrameLinkServer::WhenFull::Waits) {
   FrameLinkServer::Hooks hooks;
-  hooks.linked = [this](SOCKET s) { OnLinked(s); };
-  hooks.frame = [this](SOCKET s, const Frame& frame) { OnFrame(s, frame); };
-  hooks.tick = [this](SOCKET s) { OnTick(s); };
-  hooks.ended = [this] {
+  hooks.linked = [this](FrameLinkServer::LinkId, SOCKET s) { OnLinked(s); };
+  hooks.frame = [this](FrameLinkServer::LinkId, SOCKET s, const Frame& frame) { OnFrame(s, frame); };
+  hooks.tick = [this](FrameLinkServer::LinkId, SOCKET s) { OnTick(s); };
+  hooks.ended = [this](FrameLinkServer::LinkId) {
     for (const std::string& line : ai_.RemoveAll()) link_.Log(line);
   };
   link_.Start(std::move(hooks));

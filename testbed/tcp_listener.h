@@ -21,6 +21,8 @@ class TcpListener {
 
   bool Ok() const { return socket_ != INVALID_SOCKET; }
   std::uint16_t Port() const { return port_; }
+  // For a caller that polls the listener among other sockets.
+  SOCKET Socket() const { return socket_; }
   // Waits up to timeoutMs for a caller; INVALID_SOCKET on timeout, and with
   // *stopped set when the stop descriptor became readable (or poll failed).
   SOCKET Accept(int stopFd, int timeoutMs, bool* stopped);

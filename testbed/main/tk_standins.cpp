@@ -31,14 +31,26 @@ struct Options {
   std::string portsFile;
   std::string ownIp = "203.0.113.7";
   int heartbeatSeconds = 30;
+  NodeServer::Introductions introductions = NodeServer::Introductions::Direct;
 };
 
+std::optional<NodeServer::Introductions> ParseIntroductions(std::string_view text) {
+  if (text == "direct") return NodeServer::Introductions::Direct;
+  if (text == "tunnel") return NodeServer::Introductions::Tunnelled;
+  if (text == "off") return NodeServer::Introductions::Off;
+  return std::nullopt;
+}
+
 void Usage(std::ostream& out) {
-  out << "usage: tk_standins [--ports-file PATH] [--own-ip TEXT] [--heartbeat-seconds N]\n"
+  out << "usage: tk_standins [--ports-file PATH] [--own-ip TEXT] [--heartbeat-seconds N] [--introduce HOW]\n"
          "  Runs the web page (/h.php), node and plug-in stand-ins on 127.0.0.1.\n"
          "  --ports-file PATH       write \"web=<port> node=<port> plugin=<port>\" once all listen\n"
          "  --own-ip TEXT           the address the web page tells the client (default 203.0.113.7)\n"
-         "  --heartbeat-seconds N   node heartbeat period while a client is linked (default 30; 0 off)\n";
+         "  --heartbeat-seconds N   node heartbeat period to each logged-in client (default 30; 0 off);\n"
+         "                          a client's own heartbeat is answered at once either way\n"
+         "  --introduce HOW         how the node introduces two logged-in clients to each other:\n"
+         "                          direct (the newcomer calls the other's port; the default),\n"
+         "                          tunnel (through the node) or off\n";
 }
 
 std::optional<int> ParseSeconds(std::string_view text) {
@@ -71,6 +83,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       options.ownIp = value;
     } else if (name == "--heartbeat-seconds" && ParseSeconds(value)) {
       options.heartbeatSeconds = *ParseSeconds(value);
+    } else if (name == "--introduce" && ParseIntroductions(value)) {
+      options.introductions = *ParseIntroductions(value);
     } else {
       std::cerr << "tk_standins: bad argument " << name << " " << value << "\n";
       Usage(std::cerr);
@@ -141,6 +155,9 @@ int main(int argc, char** argv) {
     // As the plug-in does: the handshake answers the client's hello, then the flight streams.
     plugin.SetGreeting(PluginServer::Greeting::OnHello);
     node.SetHeartbeatInterval(options->heartbeatSeconds * 1000);
+    // A client whose seconds are driven by automation stays linked.
+    node.SetAnswerHeartbeats(true);
+    node.SetIntroductions(options->introductions);
 
     const std::string ports = "web=" + std::to_string(web.Port()) + " node=" + std::to_string(node.Port()) +
                               " plugin=" + std::to_string(plugin.Port());

@@ -5,82 +5,21 @@
 // peer.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <fstream>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "e2e_client_fixture.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
 #include "net/text_records.h"
-#include "support/child_process.h"
-#include "support/free_port.h"
-#include "testbed/automation_client.h"
-#include "testbed/node_server.h"
 #include "testbed/pilot_peer.h"
 #include "testbed/plugin_codes.h"
-#include "testbed/plugin_server.h"
-#include "testbed/web_page_server.h"
 
 namespace {
 
-constexpr int kStartMs = 30'000;
-constexpr int kWaitMs = 20'000;
-
-bool WaitFor(int timeoutMs, const std::function<bool()>& done) {
-  for (int waited = 0; waited <= timeoutMs; waited += 50) {
-    if (done()) return true;
-    usleep(50'000);
-  }
-  return done();
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string all;
-  for (const auto& line : lines) all += line + "\n";
-  return all;
-}
-
-class ChatEndToEnd : public ::testing::Test {
+class ChatEndToEnd : public ClientEndToEnd {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(web_.Ok() && node_.Ok() && plugin_.Ok());
-    web_.SetLines(WebPageServer::HubListLines("203.0.113.7", "127.0.0.1:" + std::to_string(node_.Port())));
-    program_ = MakeXPlaneTreeWithData(tree_.Path());
-    std::ofstream ini(program_ + "/Tavelkor.ini", std::ios::binary);
-    ini << "[NETWORK.0]\r\nWebsite=localhost\r\nPagePath=/h.php\r\nPilotID=pilot7\r\nPilotPW=secret\r\n"
-           "[FLIGHT PLAN]\r\nCallSign=TEST01\r\n";
-  }
-
-  void StartClient() {
-    listeningPort_ = FreeLoopbackPort();
-    const std::string socketPath = tree_.Path() + "/automation.sock";
-    const std::string portMap = "TK_PORTMAP=55009=" + std::to_string(listeningPort_) +
-                                ",55007=" + std::to_string(plugin_.Port()) + ",80=" + std::to_string(web_.Port());
-    client_ = std::make_unique<ChildProcess>(TK_BINARY, program_,
-                                             std::vector<std::string>{"TK_AUTOMATION=" + socketPath, portMap});
-    ASSERT_TRUE(automation_.Connect(socketPath, kStartMs)) << client_->Stderr();
-  }
-
-  std::string DumpUntil(const std::string& text, int timeoutMs = kWaitMs) {
-    std::string dump;
-    WaitFor(timeoutMs, [&] {
-      dump = Joined(automation_.Request("dump"));
-      return dump.find(text) != std::string::npos;
-    });
-    return dump;
-  }
-
-  void Ask(const std::string& line) {
-    const auto answer = automation_.Request(line);
-    ASSERT_FALSE(answer.empty()) << line;
-    EXPECT_EQ(answer.back(), "ok") << line;
-  }
-
   // The chat output's runs, as automation shows them.
   std::vector<std::string> Runs() { return automation_.Request("runs 7057 7005"); }
 
@@ -106,7 +45,7 @@ class ChatEndToEnd : public ::testing::Test {
   }
 
   bool WaitForRun(const char* colour, int effects, const std::string& text) {
-    return WaitFor(kWaitMs, [&] { return HasRun(Runs(), colour, effects, text); });
+    return WaitUntil(kWaitMs, [&] { return HasRun(Runs(), colour, effects, text); });
   }
 
   template <typename Record, std::size_t N>
@@ -119,25 +58,11 @@ class ChatEndToEnd : public ::testing::Test {
     }
     return texts;
   }
-
-  TempFolder tree_;
-  WebPageServer web_;
-  NodeServer node_;
-  PluginServer plugin_;
-  std::string program_;
-  std::uint16_t listeningPort_ = 0;
-  std::unique_ptr<ChildProcess> client_;
-  AutomationClient automation_;
 };
 
 TEST_F(ChatEndToEnd, APeersTextsAreShownByTheRadiosInTheirColoursAndTheChatsLinesReachHim) {
-  plugin_.SetGreeting(PluginServer::Greeting::OnHello);
-  plugin_.SetStreamInterval(50);
-  StartClient();
-  ASSERT_NE(DumpUntil("You have joined your session.").find("You have joined your session."), std::string::npos)
-      << client_->Stderr();
-  Ask("command 7055 33000");
-  Ask("click 7055 7212");
+  ASSERT_NO_FATAL_FAILURE(StartInSession());
+  PressConnect();
   ASSERT_NE(DumpUntil("text=0p  0a\n").find("text=0p  0a\n"), std::string::npos) << client_->Stderr();
   // The scripted flight's radios: COM1 122.80 selected, COM2 121.50.
   ASSERT_NE(DumpUntil("control 7055 7112 kind=static visible=1 enabled=1 text=122.80").find("text=122.80"),
@@ -166,13 +91,13 @@ TEST_F(ChatEndToEnd, APeersTextsAreShownByTheRadiosInTheirColoursAndTheChatsLine
   ASSERT_TRUE(peer.SendTextOnAir("not for you", 119.1));
   ASSERT_TRUE(peer.SendTextOnAir("mayday", 121.5));
   ASSERT_TRUE(peer.SendPrivateText("TEST01", "psst"));
-  ASSERT_TRUE(WaitForRun("FA9D52", 1, "[private] DEMO02 : psst")) << Joined(Runs()) << client_->Stderr();
+  ASSERT_TRUE(WaitForRun("FA9D52", 1, "[private] DEMO02 : psst")) << JoinedLines(Runs()) << client_->Stderr();
   const std::vector<std::string> runs = Runs();
-  EXPECT_TRUE(HasRunEnding(runs, "FA9D52", 1, "DEMO02 ")) << Joined(runs);
-  EXPECT_TRUE(HasRun(runs, "8CA48C", 0, "on 122.80 Mhz : hello on the field")) << Joined(runs);
-  EXPECT_TRUE(HasRun(runs, "3232FF", 1, "[ON GUARD] ")) << Joined(runs);
-  EXPECT_TRUE(HasRun(runs, "3232FF", 0, "DEMO02 : mayday")) << Joined(runs);
-  EXPECT_EQ(Joined(runs).find("not for you"), std::string::npos) << "no selected radio is on 119.10";
+  EXPECT_TRUE(HasRunEnding(runs, "FA9D52", 1, "DEMO02 ")) << JoinedLines(runs);
+  EXPECT_TRUE(HasRun(runs, "8CA48C", 0, "on 122.80 Mhz : hello on the field")) << JoinedLines(runs);
+  EXPECT_TRUE(HasRun(runs, "3232FF", 1, "[ON GUARD] ")) << JoinedLines(runs);
+  EXPECT_TRUE(HasRun(runs, "3232FF", 0, "DEMO02 : mayday")) << JoinedLines(runs);
+  EXPECT_EQ(JoinedLines(runs).find("not for you"), std::string::npos) << "no selected radio is on 119.10";
   // The sender of a private text joins the recipient list.
   EXPECT_NE(DumpUntil("item 1 DEMO02").find("item 1 DEMO02"), std::string::npos);
 
@@ -180,21 +105,21 @@ TEST_F(ChatEndToEnd, APeersTextsAreShownByTheRadiosInTheirColoursAndTheChatsLine
   Ask("settext 7057 7003 .DEMO02 hi there");
   Ask("key RETURN down");
   Ask("key RETURN up");
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] {
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] {
     return !TextsOf(peer, NCSMSG_TEXT_PRIVATE, &ReadPrivateTextRecord).empty();
   })) << client_->Stderr();
   const PrivateTextRecord toHim = TextsOf(peer, NCSMSG_TEXT_PRIVATE, &ReadPrivateTextRecord).front();
   EXPECT_EQ(toHim.sender, "TEST01");
   EXPECT_EQ(toHim.recipient, "DEMO02");
   EXPECT_EQ(toHim.text, "hi there");
-  EXPECT_TRUE(WaitForRun("04F05C", 1, "TEST01 -> DEMO02 : hi there")) << Joined(Runs());
+  EXPECT_TRUE(WaitForRun("04F05C", 1, "TEST01 -> DEMO02 : hi there")) << JoinedLines(Runs());
 
   // To a callsign without a way of its own: the node relays it.
   Ask("settext 7057 7003 .far9 over the hills");
   Ask("key RETURN down");
   Ask("key RETURN up");
   std::optional<PrivateTextRecord> longHaul;
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] {
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] {
     for (const Frame& frame : node_.Frames()) {
       if (frame.header.type != NCSMSG_TEXT_LONGHAUL) continue;
       PrivateTextRecordBytes bytes{};
@@ -211,21 +136,21 @@ TEST_F(ChatEndToEnd, APeersTextsAreShownByTheRadiosInTheirColoursAndTheChatsLine
   })) << client_->Stderr();
   EXPECT_EQ(longHaul->recipient, "far9");
   EXPECT_EQ(longHaul->text, "over the hills");
-  EXPECT_TRUE(WaitForRun("04F05C", 1, "TEST01 -> FAR9 : over the hills")) << Joined(Runs());
+  EXPECT_TRUE(WaitForRun("04F05C", 1, "TEST01 -> FAR9 : over the hills")) << JoinedLines(Runs());
 
   Ask("settext 7057 7003 radio check");
   Ask("key RETURN down");
   Ask("key RETURN up");
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] {
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] {
     return !TextsOf(peer, NCSMSG_TEXT_ON_AIR, &ReadTextOnAirRecord).empty();
   })) << client_->Stderr();
   const TextOnAirRecord onAir = TextsOf(peer, NCSMSG_TEXT_ON_AIR, &ReadTextOnAirRecord).front();
   EXPECT_EQ(onAir.sender, "TEST01");
   EXPECT_EQ(onAir.text, "radio check");
   EXPECT_DOUBLE_EQ(onAir.frequencyMhz, 122.8);
-  EXPECT_TRUE(WaitForRun("04F05C", 0, "122.80 Mhz : radio check")) << Joined(Runs());
+  EXPECT_TRUE(WaitForRun("04F05C", 0, "122.80 Mhz : radio check")) << JoinedLines(Runs());
   // On air reaches every linked pilot; the private text reached only its recipient.
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] {
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] {
     return !TextsOf(other, NCSMSG_TEXT_ON_AIR, &ReadTextOnAirRecord).empty();
   })) << client_->Stderr();
   EXPECT_EQ(TextsOf(other, NCSMSG_TEXT_ON_AIR, &ReadTextOnAirRecord).front().text, "radio check");
@@ -247,12 +172,11 @@ TEST_F(ChatEndToEnd, APeersTextsAreShownByTheRadiosInTheirColoursAndTheChatsLine
   }
   EXPECT_EQ(code, (std::vector<std::uint8_t>{0x58, 0x1B})) << "7000, little-endian";
   EXPECT_EQ(plugin_.RecordCount(plugin_link::XTK_CMD_SET_SQUAWK), squawks + 1);
-  const std::string shown = Joined(Runs());
+  const std::string shown = JoinedLines(Runs());
   EXPECT_EQ(shown.find("7778"), std::string::npos) << shown;
   EXPECT_EQ(shown.find("X 7000"), std::string::npos) << shown;
 
-  Ask("quit");
-  EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
+  Quit();
 }
 
 }  // namespace

@@ -7,44 +7,17 @@
 // half-second position reports.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <fstream>
-#include <functional>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/flight_plan_record.h"
+#include "e2e_client_fixture.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
 #include "net/node_records.h"
-#include "support/child_process.h"
-#include "support/free_port.h"
-#include "testbed/automation_client.h"
-#include "testbed/node_server.h"
-#include "testbed/plugin_server.h"
-#include "testbed/web_page_server.h"
 
 namespace {
-
-constexpr int kStartMs = 30'000;
-constexpr int kWaitMs = 20'000;
-
-bool WaitFor(int timeoutMs, const std::function<bool()>& done) {
-  for (int waited = 0; waited <= timeoutMs; waited += 20) {
-    if (done()) return true;
-    usleep(20'000);
-  }
-  return done();
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string all;
-  for (const auto& line : lines) all += line + "\n";
-  return all;
-}
 
 // The frames the controller program printed, by sub-code.
 std::size_t Received(const std::string& out, int subCode) {
@@ -55,61 +28,17 @@ std::size_t Received(const std::string& out, int subCode) {
   return n;
 }
 
-class ControllerEndToEnd : public ::testing::Test {
+class ControllerEndToEnd : public ClientEndToEnd {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(web_.Ok() && node_.Ok() && plugin_.Ok());
-    web_.SetLines(WebPageServer::HubListLines("203.0.113.7", "127.0.0.1:" + std::to_string(node_.Port())));
-    program_ = MakeXPlaneTreeWithData(tree_.Path());
-    std::ofstream ini(program_ + "/Tavelkor.ini", std::ios::binary);
-    ini << "[NETWORK.0]\r\nWebsite=localhost\r\nPagePath=/h.php\r\nPilotID=pilot7\r\nPilotPW=secret\r\n"
-           "[FLIGHT PLAN]\r\nCallSign=TEST01\r\nFlight_Type=I\r\nDeparture_Airport=LFPG\r\nDestination_Airport=LFML\r\n";
+    ASSERT_NO_FATAL_FAILURE(ClientEndToEnd::SetUp());
+    AppendSettings("Flight_Type=I\r\nDeparture_Airport=LFPG\r\nDestination_Airport=LFML\r\n");
   }
-
-  void StartClient() {
-    listeningPort_ = FreeLoopbackPort();
-    const std::string socketPath = tree_.Path() + "/automation.sock";
-    const std::string portMap = "TK_PORTMAP=55009=" + std::to_string(listeningPort_) +
-                                ",55007=" + std::to_string(plugin_.Port()) + ",80=" + std::to_string(web_.Port());
-    client_ = std::make_unique<ChildProcess>(TK_BINARY, program_,
-                                             std::vector<std::string>{"TK_AUTOMATION=" + socketPath, portMap});
-    ASSERT_TRUE(automation_.Connect(socketPath, kStartMs)) << client_->Stderr();
-  }
-
-  std::string DumpUntil(const std::string& text, int timeoutMs = kWaitMs) {
-    std::string dump;
-    WaitFor(timeoutMs, [&] {
-      dump = Joined(automation_.Request("dump"));
-      return dump.find(text) != std::string::npos;
-    });
-    return dump;
-  }
-
-  bool Shows(const std::string& text) { return DumpUntil(text).find(text) != std::string::npos; }
-
-  void Ask(const std::string& line) {
-    const auto answer = automation_.Request(line);
-    ASSERT_FALSE(answer.empty());
-    EXPECT_EQ(answer.back(), "ok") << line;
-  }
-
-  TempFolder tree_;
-  WebPageServer web_;
-  NodeServer node_;
-  PluginServer plugin_;
-  std::string program_;
-  std::uint16_t listeningPort_ = 0;
-  std::unique_ptr<ChildProcess> client_;
-  AutomationClient automation_;
 };
 
 TEST_F(ControllerEndToEnd, AControllerLogsInInstructsAmendsAndLeavesAndHearsTheOwnPosition) {
-  plugin_.SetGreeting(PluginServer::Greeting::OnHello);
-  plugin_.SetStreamInterval(50);
-  StartClient();
-  ASSERT_TRUE(Shows("You have joined your session.")) << client_->Stderr();
-  Ask("command 7055 33000");
-  Ask("click 7055 7212");
+  ASSERT_NO_FATAL_FAILURE(StartInSession());
+  PressConnect();
   ASSERT_TRUE(node_.WaitForFrames(1, kWaitMs)) << client_->Stderr();
   // Past the start-up's first 26 seconds: the half-second duty reports to controllers.
   Ask("timer 7055 555 30");
@@ -156,7 +85,7 @@ TEST_F(ControllerEndToEnd, AControllerLogsInInstructsAmendsAndLeavesAndHearsTheO
     }
     return false;
   };
-  EXPECT_TRUE(WaitFor(kWaitMs, amendedToNode)) << client_->Stderr();
+  EXPECT_TRUE(WaitUntil(kWaitMs, amendedToNode)) << client_->Stderr();
 
   ASSERT_EQ(controller.WaitForExit(kWaitMs), 0) << controller.Stderr();
   const std::string heard = controller.Stdout();
@@ -165,8 +94,7 @@ TEST_F(ControllerEndToEnd, AControllerLogsInInstructsAmendsAndLeavesAndHearsTheO
   EXPECT_GE(Received(heard, 81), 1u) << heard;  // his strip, echoed
   EXPECT_GE(Received(heard, 70), 3u) << heard;  // the position reports
 
-  Ask("quit");
-  EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
+  Quit();
 }
 
 }  // namespace

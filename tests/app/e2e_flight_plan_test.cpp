@@ -4,45 +4,18 @@
 // the node receives) are compared, never the forms.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/flight_plan_record.h"
+#include "e2e_client_fixture.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
 #include "net/node_records.h"
-#include "support/child_process.h"
-#include "support/free_port.h"
-#include "testbed/automation_client.h"
-#include "testbed/node_server.h"
-#include "testbed/plugin_server.h"
-#include "testbed/web_page_server.h"
 
 namespace {
-
-constexpr int kStartMs = 30'000;
-constexpr int kWaitMs = 20'000;
-
-bool WaitFor(int timeoutMs, const std::function<bool()>& done) {
-  for (int waited = 0; waited <= timeoutMs; waited += 50) {
-    if (done()) return true;
-    usleep(50'000);
-  }
-  return done();
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string all;
-  for (const auto& line : lines) all += line + "\n";
-  return all;
-}
 
 std::string FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -66,45 +39,21 @@ std::string TextAt(const std::string& bytes, std::size_t offset, std::size_t siz
   return field.substr(0, field.find('\0'));
 }
 
-class FlightPlanEndToEnd : public ::testing::Test {
+class FlightPlanEndToEnd : public ClientEndToEnd {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(web_.Ok() && node_.Ok() && plugin_.Ok());
-    web_.SetLines(WebPageServer::HubListLines("203.0.113.7", "127.0.0.1:" + std::to_string(node_.Port())));
-    program_ = MakeXPlaneTreeWithData(tree_.Path());
+    ASSERT_NO_FATAL_FAILURE(ClientEndToEnd::SetUp());
     // FlightPlanType 1: the main menu opens the ICAO form.
-    std::ofstream ini(program_ + "/Tavelkor.ini", std::ios::binary);
-    ini << "[NETWORK.0]\r\nWebsite=localhost\r\nPagePath=/h.php\r\nPilotID=pilot7\r\nPilotPW=secret\r\n"
-           "[FLIGHT PLAN]\r\nCallSign=TEST01\r\n[SETUP]\r\nFlightPlanType=1\r\n";
-  }
-
-  void StartClient() {
-    const std::string socketPath = tree_.Path() + "/automation.sock";
-    const std::string portMap = "TK_PORTMAP=55009=" + std::to_string(FreeLoopbackPort()) +
-                                ",55007=" + std::to_string(plugin_.Port()) + ",80=" + std::to_string(web_.Port());
-    client_ = std::make_unique<ChildProcess>(TK_BINARY, program_,
-                                             std::vector<std::string>{"TK_AUTOMATION=" + socketPath, portMap});
-    ASSERT_TRUE(automation_.Connect(socketPath, kStartMs)) << client_->Stderr();
-  }
-
-  std::string DumpUntil(const std::string& text, int timeoutMs = kWaitMs) {
-    std::string dump;
-    WaitFor(timeoutMs, [&] {
-      dump = Joined(automation_.Request("dump"));
-      return dump.find(text) != std::string::npos;
-    });
-    return dump;
-  }
-
-  void Ask(const std::string& line) {
-    const auto answer = automation_.Request(line);
-    ASSERT_FALSE(answer.empty()) << line;
-    EXPECT_EQ(answer.back(), "ok") << line;
+    AppendSettings("[SETUP]\r\nFlightPlanType=1\r\n");
   }
 
   std::string Text(int control) {
     const auto answer = automation_.Request("text 7027 " + std::to_string(control));
-    return answer.size() == 2 && answer.back() == "ok" ? answer.front() : "<" + Joined(answer) + ">";
+    if (answer.size() == 2 && answer.back() == "ok") return answer.front();
+    std::string failed = "<";
+    failed += JoinedLines(answer);
+    failed += '>';
+    return failed;
   }
 
   std::vector<Frame> PlanFrames() const {
@@ -114,27 +63,17 @@ class FlightPlanEndToEnd : public ::testing::Test {
     }
     return plans;
   }
-
-  TempFolder tree_;
-  WebPageServer web_;
-  NodeServer node_;
-  PluginServer plugin_;
-  std::string program_;
-  std::unique_ptr<ChildProcess> client_;
-  AutomationClient automation_;
 };
 
 TEST_F(FlightPlanEndToEnd, APlanSavedToAFileLoadsBackIntoTheSameRecordAndGoesToTheNode) {
-  StartClient();
-  ASSERT_NE(DumpUntil("You have joined your session.").find("You have joined your session."), std::string::npos)
-      << client_->Stderr();
-  Ask("command 7055 33000");
-  Ask("click 7055 7212");
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_TRUE(Shows("You have joined your session.")) << client_->Stderr();
+  PressConnect();
   ASSERT_NE(DumpUntil("text=0p  0a\n").find("text=0p  0a\n"), std::string::npos) << client_->Stderr();
 
   // The start-up plan has no flight rules: the menu's send command sends nothing.
   Ask("command 7055 32790");
-  EXPECT_EQ(Joined(automation_.Request("runs 7057 7005")).find("sent."), std::string::npos);
+  EXPECT_EQ(JoinedLines(automation_.Request("runs 7057 7005")).find("sent."), std::string::npos);
 
   // The plan typed in: IFR, the list's fourth line (an A320), every field.
   Ask("command 7055 32788");
@@ -152,8 +91,8 @@ TEST_F(FlightPlanEndToEnd, APlanSavedToAFileLoadsBackIntoTheSameRecordAndGoesToT
   Ask("filedialog ifr");
   Ask("click 7027 7096");
   const std::string first = program_ + "/FlightPlans/ifr.tkp";
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return FileBytes(first).size() == kFlightPlanRecordSize; }))
-      << Joined(automation_.Request("filedialogs")) << client_->Stderr();
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] { return FileBytes(first).size() == kFlightPlanRecordSize; }))
+      << JoinedLines(automation_.Request("filedialogs")) << client_->Stderr();
   const std::string saved = FileBytes(first);
   EXPECT_EQ(TextAt(saved, 8, 8), "A320");
   EXPECT_EQ(U32At(saved, 16), 3u);
@@ -170,7 +109,7 @@ TEST_F(FlightPlanEndToEnd, APlanSavedToAFileLoadsBackIntoTheSameRecordAndGoesToT
   EXPECT_EQ(U32At(saved, 2192), 150u);
   EXPECT_EQ(saved.substr(0, 8), std::string(8, '\0'));
   EXPECT_EQ(saved.substr(2196), std::string(132, '\0'));
-  const std::string listing = Joined(automation_.Request("filedialogs"));
+  const std::string listing = JoinedLines(automation_.Request("filedialogs"));
   EXPECT_NE(listing.find("filedialog save .tkp\tTKP Files (*.tkp)|*.tkp|All Files (*.*)|*.*||\t" + program_ +
                          "/FlightPlans\t" + first),
             std::string::npos)
@@ -188,14 +127,14 @@ TEST_F(FlightPlanEndToEnd, APlanSavedToAFileLoadsBackIntoTheSameRecordAndGoesToT
   Ask("filedialog " + tree_.Path() + "/again.tkp");
   Ask("click 7027 7096");
   const std::string second = tree_.Path() + "/again.tkp";
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return FileBytes(second).size() == kFlightPlanRecordSize; }));
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] { return FileBytes(second).size() == kFlightPlanRecordSize; }));
   EXPECT_EQ(FileBytes(second), saved);
 
   // Nothing went to the node before the plan was loaded, neither after the login nor by
   // the menu; now the menu's send command sends the loaded record as it is.
   EXPECT_TRUE(PlanFrames().empty());
   Ask("command 7055 32790");
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return PlanFrames().size() == 1; })) << client_->Stderr();
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] { return PlanFrames().size() == 1; })) << client_->Stderr();
   const FlightPlanPacketBytes expected = WriteFlightPlanPacket("TEST01", AsRecordBytes(saved));
   FlightPlanPacketBytes packet{};
   ASSERT_EQ(UnpackCompressedRecord(PlanFrames().back().body, packet), kRecordOk);
@@ -206,12 +145,11 @@ TEST_F(FlightPlanEndToEnd, APlanSavedToAFileLoadsBackIntoTheSameRecordAndGoesToT
   ASSERT_TRUE(node_.DropLink());
   ASSERT_NE(DumpUntil("Reconnecting in 65 seconds").find("Reconnecting in 65 seconds"), std::string::npos);
   Ask("timer 7055 555 65");
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return PlanFrames().size() == 2; })) << client_->Stderr();
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] { return PlanFrames().size() == 2; })) << client_->Stderr();
   ASSERT_EQ(UnpackCompressedRecord(PlanFrames().back().body, packet), kRecordOk);
   EXPECT_EQ(packet, expected);
 
-  Ask("quit");
-  EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
+  Quit();
 }
 
 }  // namespace

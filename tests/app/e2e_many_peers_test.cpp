@@ -4,48 +4,22 @@
 // follows his own circuit, and is removed once when he logs out.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "e2e_client_fixture.h"
 #include "net/frame_codes.h"
-#include "support/child_process.h"
-#include "support/free_port.h"
 #include "support/recorded_lines.h"
-#include "testbed/automation_client.h"
-#include "testbed/node_server.h"
 #include "testbed/pilot_peer.h"
-#include "testbed/plugin_server.h"
-#include "testbed/web_page_server.h"
 
 namespace {
 
-constexpr int kStartMs = 30'000;
-constexpr int kWaitMs = 20'000;
 constexpr std::size_t kPeerWays = 50;
 constexpr std::size_t kPeers = kPeerWays - 1;
 constexpr std::uint32_t kPositions = 5;
-
-bool WaitFor(int timeoutMs, const std::function<bool()>& done) {
-  for (int waited = 0; waited <= timeoutMs; waited += 20) {
-    if (done()) return true;
-    usleep(20'000);
-  }
-  return done();
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string all;
-  for (const auto& line : lines) all += line + "\n";
-  return all;
-}
 
 std::string CallsignOf(std::size_t k) {
   char text[16];
@@ -69,44 +43,15 @@ PilotPeerScript ScriptOf(std::size_t k) {
   return script;
 }
 
-class ManyPeersEndToEnd : public ::testing::Test {
+class ManyPeersEndToEnd : public ClientEndToEnd {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(web_.Ok() && node_.Ok() && plugin_.Ok());
-    web_.SetLines(WebPageServer::HubListLines("203.0.113.7", "127.0.0.1:" + std::to_string(node_.Port())));
-    program_ = MakeXPlaneTreeWithData(tree_.Path());
-    std::ofstream ini(program_ + "/Tavelkor.ini", std::ios::binary);
-    ini << "[NETWORK.0]\r\nWebsite=localhost\r\nPagePath=/h.php\r\nPilotID=pilot7\r\nPilotPW=secret\r\n"
-           "[FLIGHT PLAN]\r\nCallSign=TEST01\r\n";
-  }
-
   void StartAndLogIn() {
     plugin_.SetEventLog(events_.Sink());
-    plugin_.SetGreeting(PluginServer::Greeting::OnHello);
-    plugin_.SetStreamInterval(50);
-    listeningPort_ = FreeLoopbackPort();
-    const std::string socketPath = tree_.Path() + "/automation.sock";
-    const std::string portMap = "TK_PORTMAP=55009=" + std::to_string(listeningPort_) +
-                                ",55007=" + std::to_string(plugin_.Port()) + ",80=" + std::to_string(web_.Port());
-    client_ = std::make_unique<ChildProcess>(TK_BINARY, program_,
-                                             std::vector<std::string>{"TK_AUTOMATION=" + socketPath, portMap});
-    ASSERT_TRUE(automation_.Connect(socketPath, kStartMs)) << client_->Stderr();
-    ASSERT_TRUE(DumpHas("You have joined your session.")) << client_->Stderr();
-    Ask("command 7055 33000");
-    Ask("click 7055 7212");
+    ASSERT_NO_FATAL_FAILURE(StartInSession());
+    PressConnect();
     ASSERT_TRUE(node_.WaitForFrames(1, kWaitMs)) << client_->Stderr();
-    ASSERT_TRUE(DumpHas("image 7096")) << client_->Stderr();
+    ASSERT_TRUE(Shows("image 7096")) << client_->Stderr();
     ASSERT_TRUE(plugin_.WaitForSamples(2, kWaitMs));
-  }
-
-  bool DumpHas(const std::string& text) {
-    return WaitFor(kWaitMs, [&] { return Joined(automation_.Request("dump")).find(text) != std::string::npos; });
-  }
-
-  void Ask(const std::string& line) {
-    const auto answer = automation_.Request(line);
-    ASSERT_FALSE(answer.empty());
-    EXPECT_EQ(answer.back(), "ok") << line;
   }
 
   // The main dialog's pilot and controller count after one more second.
@@ -127,15 +72,7 @@ class ManyPeersEndToEnd : public ::testing::Test {
     return counts;
   }
 
-  TempFolder tree_;
-  WebPageServer web_;
-  NodeServer node_;
-  PluginServer plugin_;
   RecordedLines events_;
-  std::string program_;
-  std::uint16_t listeningPort_ = 0;
-  std::unique_ptr<ChildProcess> client_;
-  AutomationClient automation_;
 };
 
 TEST_F(ManyPeersEndToEnd, FortyNinePilotsAtOnceAreEachAddedMovedAndRemovedOnce) {
@@ -152,7 +89,7 @@ TEST_F(ManyPeersEndToEnd, FortyNinePilotsAtOnceAreEachAddedMovedAndRemovedOnce) 
   for (const auto& peer : peers) {
     ASSERT_TRUE(peer->WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << peer->Script().callsign << client_->Stderr();
   }
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return plugin_.Ai().Aircraft().size() == kPeers; }))
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] { return plugin_.Ai().Aircraft().size() == kPeers; }))
       << plugin_.Ai().Aircraft().size() << " aircraft\n" << client_->Stderr();
   const auto adds = EventsPerPeer("add");
   for (const auto& peer : peers) EXPECT_EQ(adds.count(peer->Script().callsign) ? adds.at(peer->Script().callsign) : 0, 1)
@@ -168,7 +105,7 @@ TEST_F(ManyPeersEndToEnd, FortyNinePilotsAtOnceAreEachAddedMovedAndRemovedOnce) 
   for (std::uint32_t second = 1; second <= kPositions; ++second) {
     for (const auto& peer : peers) ASSERT_TRUE(peer->SendPositionAt(second, second));
   }
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] {
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] {
     for (const auto& aircraft : plugin_.Ai().Aircraft()) {
       if (aircraft.moves < kPositions) return false;
     }
@@ -193,14 +130,13 @@ TEST_F(ManyPeersEndToEnd, FortyNinePilotsAtOnceAreEachAddedMovedAndRemovedOnce) 
 
   // They all log out: every aircraft is removed, once, and the ways close.
   for (const auto& peer : peers) ASSERT_TRUE(peer->SendLogout());
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return EventsPerPeer("remove").size() == kPeers; })) << client_->Stderr();
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] { return EventsPerPeer("remove").size() == kPeers; })) << client_->Stderr();
   for (const auto& peer : peers) EXPECT_TRUE(peer->WaitForClose(kWaitMs)) << peer->Script().callsign;
   EXPECT_TRUE(plugin_.Ai().Aircraft().empty());
   for (const auto& [callsign, count] : EventsPerPeer("remove")) EXPECT_EQ(count, 1) << callsign;
   EXPECT_EQ(CountAfterATick(), "0p  0a");
 
-  Ask("quit");
-  EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
+  Quit();
 }
 
 }  // namespace

@@ -8,115 +8,36 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "e2e_client_fixture.h"
 #include "net/frame_codes.h"
 #include "net/node_records.h"
-#include "testbed/automation_client.h"
-#include "support/child_process.h"
 #include "support/free_port.h"
 #include "testbed/plugin_records.h"
-#include "testbed/plugin_server.h"
-#include "testbed/node_server.h"
-#include "testbed/web_page_server.h"
 
 namespace {
 
-constexpr int kStartMs = 30'000;
-constexpr int kWaitMs = 20'000;
 constexpr char kExpectedRequest[] =
     "GET /h.php?TAVELKORVERSION=11.0.4 HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
 constexpr std::uint8_t kXtkHello = 10;
-
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string all;
-  for (const auto& line : lines) all += line + "\n";
-  return all;
-}
 
 std::string FieldAt(const std::vector<std::uint8_t>& body, std::size_t offset, std::size_t size) {
   std::string text(reinterpret_cast<const char*>(body.data() + offset), size);
   return text.substr(0, text.find('\0'));
 }
 
-class NetworkEndToEnd : public ::testing::Test {
+class NetworkEndToEnd : public ClientEndToEnd {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(web_.Ok() && node_.Ok() && plugin_.Ok());
-    web_.SetLines(WebPageServer::HubListLines("203.0.113.7", "127.0.0.1:" + std::to_string(node_.Port())));
-    program_ = MakeXPlaneTreeWithData(tree_.Path());
-    std::ofstream ini(program_ + "/Tavelkor.ini", std::ios::binary);
-    ini << "[NETWORK.0]\r\nWebsite=localhost\r\nPagePath=/h.php\r\nPilotID=pilot7\r\nPilotPW=secret\r\n"
-           "[FLIGHT PLAN]\r\nCallSign=TEST01\r\n";
-  }
-
-  void StartClient(const std::string& listeningPort = std::to_string(FreeLoopbackPort())) {
-    const std::string socketPath = tree_.Path() + "/automation.sock";
-    const std::string portMap = "TK_PORTMAP=55009=" + listeningPort + ",55007=" + std::to_string(plugin_.Port()) +
-                                ",80=" + std::to_string(web_.Port());
-    client_ = std::make_unique<ChildProcess>(TK_BINARY, program_, std::vector<std::string>{"TK_AUTOMATION=" + socketPath, portMap});
-    ASSERT_TRUE(automation_.Connect(socketPath, kStartMs)) << client_->Stderr();
-  }
-
-  // Waits until the dump holds the text; the last dump is returned either way.
-  std::string DumpUntil(const std::string& text, int timeoutMs = kWaitMs) {
-    std::string dump;
-    for (int waited = 0; waited <= timeoutMs; waited += 100) {
-      dump = Joined(automation_.Request("dump"));
-      if (dump.find(text) != std::string::npos) break;
-      usleep(100'000);
-    }
-    return dump;
-  }
-
-  static bool WaitFor(int timeoutMs, const std::function<bool()>& done) {
-    for (int waited = 0; waited <= timeoutMs; waited += 50) {
-      if (done()) return true;
-      usleep(50'000);
-    }
-    return false;
-  }
-
   // The session opens once the plug-in link is up and the client said hello.
   void WaitForSession() {
     ASSERT_TRUE(plugin_.WaitForRecord(kXtkHello, 1, kStartMs)) << client_->Stderr();
     const PluginServer::Record hello = plugin_.Records().front();
     EXPECT_EQ(hello.code, kXtkHello);
     EXPECT_EQ(hello.body, (std::vector<std::uint8_t>{0x01, 0x04, 0x00, 0x0B})) << "the version word 0x0B000401";
-    ASSERT_NE(DumpUntil("No METAR available yet.").find("No METAR available yet."), std::string::npos);
+    ASSERT_TRUE(Shows("No METAR available yet."));
   }
-
-  std::vector<std::string> Ask(const std::string& line) {
-    auto answer = automation_.Request(line);
-    EXPECT_FALSE(answer.empty());
-    if (!answer.empty()) {
-      EXPECT_EQ(answer.back(), "ok") << line;
-    }
-    return answer;
-  }
-
-  void PressConnect() {
-    Ask("command 7055 33000");  // "Servers ..." slot 0
-    Ask("click 7055 7212");
-  }
-
-  void Quit() {
-    Ask("quit");
-    EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
-  }
-
-  TempFolder tree_;
-  WebPageServer web_;
-  NodeServer node_;
-  PluginServer plugin_;
-  std::string program_;
-  std::unique_ptr<ChildProcess> client_;
-  AutomationClient automation_;
 };
 
 TEST_F(NetworkEndToEnd, ConnectLogsInReconnectsAfterALossAndQuitsInOrder) {
@@ -159,10 +80,10 @@ TEST_F(NetworkEndToEnd, ConnectLogsInReconnectsAfterALossAndQuitsInOrder) {
   Ask("timer 7055 555 60");
   EXPECT_EQ(web_.RequestCount(), 1u);
   Ask("timer 7055 555 5");
-  ASSERT_TRUE(web_.WaitForRequests(2, kWaitMs)) << Joined(automation_.Request("dump"));
+  ASSERT_TRUE(web_.WaitForRequests(2, kWaitMs)) << JoinedLines(automation_.Request("dump"));
   EXPECT_EQ(web_.Requests().back(), kExpectedRequest);
   ASSERT_TRUE(node_.WaitForLink(2, kWaitMs));
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return node_.LoginsAnswered() >= 2; }));
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] { return node_.LoginsAnswered() >= 2; }));
 
   // Quitting leaves the network: the node link and the plug-in link end.
   Quit();
@@ -171,8 +92,7 @@ TEST_F(NetworkEndToEnd, ConnectLogsInReconnectsAfterALossAndQuitsInOrder) {
 }
 
 TEST_F(NetworkEndToEnd, ThePluginsFlightReachesTheLoginAndTheRadioStatus) {
-  plugin_.SetGreeting(PluginServer::Greeting::OnHello);
-  plugin_.SetStreamInterval(50);
+  StreamTheFlight();
   StartClient();
   WaitForSession();
   ASSERT_TRUE(plugin_.WaitForRecord(plugin_link::XTK_CMD_DLL_INFOS_ACK, 1, kWaitMs)) << client_->Stderr();
@@ -233,6 +153,38 @@ TEST_F(NetworkEndToEnd, AnOldServerIsRefusedWithoutReconnecting) {
   Quit();
 }
 
+TEST_F(NetworkEndToEnd, EmptyServerCommentsLeaveThePagesLinesInTheChat) {
+  web_.SetLines({"FROMWEBSITE_START", "FROMWEBSITE_PRINT:Welcome to the loopback network",
+                 "FROMWEBSITE_YOUR_IP:203.0.113.7", "FROMWEBSITE_HUBS_LIST:127.0.0.1:" + std::to_string(node_.Port()),
+                 "A LINE THE PAGE SHOULD NOT SEND", "FROMWEBSITE_PRINT:Fly safe", "FROMWEBSITE_END"});
+  LoginAckRecord ack;
+  ack.identity.peerKind = 'N';
+  ack.identity.versionMajor = 11;
+  ack.identity.versionMinor = 0;
+  ack.identity.versionBuild = 4;
+  ack.identity.versionLetter = 'A';
+  ack.identity.serverToken = 0x5A;
+  ack.serverName = "Quiet Node";
+  ack.serverComments = "";
+  node_.SetLoginAck(ack);
+  StartClient();
+  WaitForSession();
+  PressConnect();
+
+  const std::string done = "Your Licenses & skills :";
+  ASSERT_NE(DumpUntil(done).find(done), std::string::npos) << client_->Stderr();
+  const std::string chat = JoinedLines(Ask("text 7057 7005"));
+  const std::size_t comments = chat.find("Server comments : ");
+  ASSERT_NE(comments, std::string::npos) << chat;
+  for (const char* line : {"Welcome to the loopback network", "FLOOD PACKET RECEIVED FROM", "Fly safe",
+                           "Your server is : Quiet Node"}) {
+    SCOPED_TRACE(line);
+    EXPECT_NE(chat.find(line), std::string::npos) << chat;
+  }
+  EXPECT_LT(chat.find("Welcome to the loopback network"), comments) << "the page's lines come first";
+  Quit();
+}
+
 TEST_F(NetworkEndToEnd, AHeldListeningPortIsReportedWithItsSettingNumber) {
   const int held = socket(AF_INET, SOCK_STREAM, 0);
   ASSERT_GE(held, 0);
@@ -244,10 +196,10 @@ TEST_F(NetworkEndToEnd, AHeldListeningPortIsReportedWithItsSettingNumber) {
   ASSERT_EQ(listen(held, 1), 0);
   ASSERT_EQ(getsockname(held, reinterpret_cast<sockaddr*>(&address), &size), 0);
 
-  StartClient(std::to_string(ntohs(address.sin_port)));
+  StartClient(ntohs(address.sin_port));
   std::string boxes;
-  WaitFor(kStartMs, [&] {
-    boxes = Joined(automation_.Request("boxes"));
+  WaitUntil(kStartMs, [&] {
+    boxes = JoinedLines(automation_.Request("boxes"));
     return boxes.find("Error code = -330") != std::string::npos;
   });
   EXPECT_NE(boxes.find("box TK\tbinding TCP port 55009 : Error WSAEADDRINUSE"), std::string::npos) << boxes;
@@ -289,12 +241,9 @@ class CallerFrom {
 };
 
 TEST_F(NetworkEndToEnd, ACallerStaysOnlyFromAnAddressTheSettingsTrust) {
-  {
-    std::ofstream ini(program_ + "/Tavelkor.ini", std::ios::binary | std::ios::app);
-    ini << "[TRUSTED]\r\nIP0=127.0.0.3\r\n";
-  }
+  AppendSettings("[TRUSTED]\r\nIP0=127.0.0.3\r\n");
   const std::uint16_t port = FreeLoopbackPort();
-  StartClient(std::to_string(port));
+  StartClient(port);
   WaitForSession();
 
   CallerFrom trusted("127.0.0.3", port);

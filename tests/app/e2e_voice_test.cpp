@@ -132,9 +132,14 @@ class ClientRig {
 
   // Waits until the scripted devices are in use.
   void WaitForScriptedVoice() {
+    // The label and the device name are two prints: another thread's line may come between.
     const std::string devices = DumpUntil(kScriptSpeakerName);
-    EXPECT_NE(devices.find(std::string("Voice Input on ") + kScriptMicrophoneName), std::string::npos) << devices;
-    EXPECT_NE(devices.find(std::string("Voice Output on ") + kScriptSpeakerName), std::string::npos) << devices;
+    const std::size_t input = devices.find("Voice Input on ");
+    const std::size_t output = devices.find("Voice Output on ");
+    ASSERT_NE(input, std::string::npos) << devices;
+    ASSERT_NE(output, std::string::npos) << devices;
+    EXPECT_NE(devices.find(kScriptMicrophoneName, input), std::string::npos) << devices;
+    EXPECT_NE(devices.find(kScriptSpeakerName, output), std::string::npos) << devices;
   }
 
   std::vector<Frame> VoiceBlocks() const {
@@ -258,8 +263,9 @@ TEST_F(VoiceEndToEnd, PushToTalkSendsTheToneToTheNodeAndVoiceFromTheNodeIsPlayed
 TEST_F(VoiceEndToEnd, WithoutASoundDeviceVoiceIsReportedOffAndTheClientRunsOn) {
   a_.Start(false);
   const std::string noDevice = "[OVS] An error occured while using the VoiceSystem stream";
+  // Each line is a print of its own: wait for the last one of either path.
   const std::string dump = a_.DumpUntil([&](const std::string& d) {
-    return d.find(noDevice) != std::string::npos || d.find("[PAU] ") != std::string::npos ||
+    return d.find("[PAU] VoiceSystem Record callback init failed") != std::string::npos ||
            d.find("To change Voice Device") != std::string::npos;
   });
   if (dump.find(noDevice) != std::string::npos) {
@@ -306,48 +312,6 @@ TEST(VoiceJoystickEndToEnd, TheMaskedButtonOfTheChosenJoystickSends) {
   const std::string dump = rig.DumpUntil(lampOff);
   EXPECT_NE(dump.find(lampOff), std::string::npos) << dump;
   rig.Quit();
-}
-
-// What one client says reaches another: the test relays as the node does,
-// taking the first four bytes and the recipient list off each voice packet.
-TEST_F(VoiceEndToEnd, VoiceFromOneClientIsDecodedAndPlayedOnAnother) {
-  ClientRig b("TEST02");
-  ASSERT_TRUE(b.Ok());
-  a_.Start(true);
-  b.Start(true);
-  a_.WaitForScriptedVoice();
-  b.WaitForScriptedVoice();
-  a_.LogIn();
-  b.LogIn();
-  PilotPeer peer(ListeningPilot());
-  ASSERT_TRUE(peer.Connect(a_.ListeningPort()));
-  ASSERT_TRUE(peer.SendLogin());
-  ASSERT_TRUE(peer.WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << a_.Stderr();
-
-  a_.HoldPushToTalk(true);
-  constexpr std::size_t kBlocks = 25;
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return a_.VoiceBlocks().size() >= kBlocks; })) << a_.Stderr();
-  a_.HoldPushToTalk(false);
-  EXPECT_TRUE(b.Played().empty()) << "nothing played before the relay";
-
-  const std::vector<Frame> blocks = a_.VoiceBlocks();
-  for (std::size_t i = 0; i < kBlocks; ++i) {
-    const std::vector<std::uint8_t>& packet = blocks[i].body;
-    ASSERT_GE(packet.size(), 25u);
-    const std::size_t count = packet[2] | (packet[3] << 8);
-    ASSERT_EQ(packet.size(), 25u + 32u * count + 21u);
-    // The sender and length (20 bytes), then the marker and the frame.
-    std::vector<std::uint8_t> relayed(packet.begin() + 4, packet.begin() + 24);
-    relayed.insert(relayed.end(), packet.begin() + 24 + static_cast<std::ptrdiff_t>(32 * count), packet.end());
-    ASSERT_EQ(relayed.size(), 42u);
-    ASSERT_TRUE(b.Node().SendFrame(NCSMSG_BLOCK, 0, relayed));
-  }
-  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return b.Played().size() >= (kBlocks - 2) * 160; })) << b.Stderr();
-  EXPECT_GT(MeanSquare(b.Played()), 1e6) << "the other client hears the tone";
-  EXPECT_TRUE(a_.Played().empty()) << "the speaker does not hear himself";
-
-  b.Quit();
-  a_.Quit();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <functional>
 #include <vector>
 
 #include "core/text_fields.h"
@@ -23,6 +24,7 @@
 #include "net/listener.h"
 #include "net/orv_sok.h"
 #include "net/peer_ways.h"
+#include "net/way_ids.h"
 #include "net/way_record.h"
 #include "testbed/loopback_peer.h"
 #include "support/child_process.h"
@@ -279,13 +281,6 @@ TEST_F(MainDialogTest, QuitFlagMakesTheNextTickRunOnlyTheQuitSequence) {
 }
 
 namespace {
-// Process CPU seconds, all threads.
-double ProcessCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
 bool BoxShown(const std::string& title, const std::string& text) {
   for (const auto& box : ShownMessageBoxes())
     if (box.title == title && box.text == text) return true;
@@ -329,16 +324,23 @@ TEST_F(MainDialogTest, StartupCreatesFiftyLinkedWaysAndTheListenerThatHandsOverA
   EXPECT_TRUE(call.PeerClosed());
 }
 
-TEST_F(MainDialogTest, FiftyIdleWaysLeaveTheProcessNearlyIdle) {
+// The CPU and wake-up figures of the idle client are measured in
+// bench/idle_bench.cpp; here the behaviour behind them: a peer way not started
+// waits on its queue alone, without a timeout, and new seconds wake none.
+TEST_F(MainDialogTest, FiftyIdleWaysWaitOnTheirQueuesAlone) {
   TickTo(1);
   ASSERT_TRUE(g_startupDone.load());
-  Sleep(200);  // let every way reach its idle wait
-  const double cpuBefore = ProcessCpuSeconds();
-  const auto start = std::chrono::steady_clock::now();
-  Sleep(1000);
-  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const double used = ProcessCpuSeconds() - cpuBefore;
-  EXPECT_LT(used, 0.25 * wall) << used << " s of CPU in " << wall << " s";
+  for (int second = 0; second < 3; ++second) {
+    g_secondsCounter.fetch_add(1);
+    CBaseThread::WakeThreadsForNewSecond();
+  }
+  for (std::int32_t i = 0; i < kPeerWayCount; ++i) {
+    SCOPED_TRACE(i);
+    COrvSok* way = PeerWayObject(i);
+    ASSERT_NE(way, nullptr);
+    EXPECT_TRUE(way->NotStarted());
+    EXPECT_FALSE(way->WokenEachSecondWhilePaused()) << "a paused way without seconds work is woken each second";
+  }
 }
 
 TEST_F(MainDialogTest, BusyPortFailsStepFourWithBothBoxesAndKillsTheTimers) {

@@ -9,11 +9,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app_globals.h"
@@ -24,6 +28,8 @@
 #include "core/main_dialog_state.h"
 #include "core/own_position.h"
 #include "core/settings.h"
+#include "core/thread_end_hooks.h"
+#include "core/ui_messages.h"
 #include "base/klib_settings.h"
 #include "base/trusted_addresses.h"
 #include "dialogs/atc_list_dialog.h"
@@ -36,6 +42,7 @@
 #include "net/orv_sok.h"
 #include "net/peer_ways.h"
 #include "net/way_record.h"
+#include "net/way_table_lock.h"
 #include "support/child_process.h"
 #include "testbed/loopback_peer.h"
 #include "testbed/node_server.h"
@@ -740,6 +747,33 @@ TEST_F(DutiesTest, ShutdownEndsTheMainWorkerWithItsCode) {
   EXPECT_EQ(kMainClassShutdownExitCode, 37118u);
 }
 
+// The relay of the simulator's closing to the controller ways posts to them: it
+// runs with the way table free, so that a way's full queue holds nobody else.
+std::atomic<int> g_relayCalls{0};
+std::atomic<bool> g_relayFoundTableFree{false};
+
+TEST_F(DutiesTest, TheSimulatorClosingIsRelayedWithTheWayTableFree) {
+  SetControllerRelay([](CBaseThread*, std::uint32_t id) {
+    if (id != UIMSG_SIMULATOR_CLOSING) return;
+    auto taken = std::make_shared<std::promise<void>>();
+    std::future<void> done = taken->get_future();
+    // Detached: when the table is held, it takes it once the relay returns.
+    std::thread([taken] {
+      WayTableGuard guard;
+      taken->set_value();
+    }).detach();
+    g_relayFoundTableFree = done.wait_for(std::chrono::milliseconds(kWaitMs)) == std::future_status::ready;
+    ++g_relayCalls;
+  });
+  g_relayCalls = 0;
+  g_relayFoundTableFree = false;
+  CBaseThread::Post(nullptr, g_pMainThread, UIMSG_SIMULATOR_CLOSING, 0, 0, "TEST");
+  const bool relayed = WaitFor(2 * kWaitMs, [] { return g_relayCalls.load() == 1; });
+  SetControllerRelay(nullptr);
+  ASSERT_TRUE(relayed);
+  EXPECT_TRUE(g_relayFoundTableFree.load()) << "the relay ran with the way table held";
+}
+
 TEST_F(DutiesTest, ConnectingPutsTheChatSelectionAtTheEnd) {
   CRichEditCtrl* output = dialog_->Chat()->Output();
   const struct {
@@ -769,9 +803,21 @@ TEST_F(DutiesTest, ConnectingPutsTheChatSelectionAtTheEnd) {
 }
 
 // Initialisation that fails half-way.
+enum class InitFault { kNoChat, kChatNotCreated, kNoWorker, kLibraryRefuses };
+
+// A chat window whose creation fails: its initialisation ends the window.
+class RefusingChatDialog : public CCchatDlg {
+ public:
+  BOOL OnInitDialog() override {
+    DestroyWindow();
+    return FALSE;
+  }
+};
+
 class FailingMainDialog : public CFSClientDlg {
  public:
-  FailingMainDialog(bool noChat, bool noWorker) : noChat_(noChat), noWorker_(noWorker) {}
+  static constexpr std::int32_t kLibraryCode = -10;
+  explicit FailingMainDialog(InitFault fault) : fault_(fault) {}
   BOOL OnInitDialog() override {
     result = CFSClientDlg::OnInitDialog();
     return result;
@@ -780,34 +826,54 @@ class FailingMainDialog : public CFSClientDlg {
 
  protected:
   std::unique_ptr<CCchatDlg> MakeChatDialog() override {
-    return noChat_ ? nullptr : CFSClientDlg::MakeChatDialog();
+    if (fault_ == InitFault::kNoChat) return nullptr;
+    if (fault_ == InitFault::kChatNotCreated) return std::make_unique<RefusingChatDialog>();
+    return CFSClientDlg::MakeChatDialog();
   }
-  MainClass* MakeMainThread() override { return noWorker_ ? nullptr : CFSClientDlg::MakeMainThread(); }
+  MainClass* MakeMainThread() override {
+    return fault_ == InitFault::kNoWorker ? nullptr : CFSClientDlg::MakeMainThread();
+  }
+  std::int32_t StartLibrary() override {
+    return fault_ == InitFault::kLibraryRefuses ? kLibraryCode : CFSClientDlg::StartLibrary();
+  }
 
  private:
-  bool noChat_;
-  bool noWorker_;
+  InitFault fault_;
 };
+
+// Takes every message waiting for this thread: true when a WM_QUIT was among them.
+bool TakeQuitMessage() {
+  MSG msg{};
+  bool quit = false;
+  while (PeekMessageA(&msg, 0, 0, 0, PM_REMOVE) != 0)
+    if (msg.message == WM_QUIT) quit = true;
+  return quit;
+}
 
 TEST(MainDialogFailures, EachFailurePathEndsInitialisationWithFalseAndItsBox) {
   const struct {
     const char* name;
-    bool noChat;
-    bool noWorker;
+    InitFault fault;
     const char* title;
     const char* text;
-  } cases[] = {{"no chat", true, false, "Tavelkor", "System Error TCHT1000"},
-               {"no main worker", false, true, "Warning", "Error creating pMainThrd."}};
+    bool chatKept;
+    bool quits;
+  } cases[] = {{"no chat", InitFault::kNoChat, "Tavelkor", "System Error TCHT1000", false, false},
+               {"chat not created", InitFault::kChatNotCreated, "Tavelkor", "System Error TCHT1001", false, false},
+               {"no main worker", InitFault::kNoWorker, "Warning", "Error creating pMainThrd.", true, false},
+               {"library refuses", InitFault::kLibraryRefuses, "Tavelkor Error", "OPL -10", true, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempFolder tree;
     ASSERT_TRUE(BeginMainDialogTest(tree));
-    auto dialog = std::make_unique<FailingMainDialog>(c.noChat, c.noWorker);
+    TakeQuitMessage();
+    auto dialog = std::make_unique<FailingMainDialog>(c.fault);
     dialog->Create(kMainDialogTemplate, nullptr);
     EXPECT_EQ(dialog->result, FALSE);
     EXPECT_FALSE(dialog->Initialised());
     EXPECT_TRUE(BoxShown(c.title, c.text));
-    EXPECT_EQ(c.noChat, dialog->Chat() == nullptr);
+    EXPECT_EQ(c.chatKept, dialog->Chat() != nullptr);
+    EXPECT_EQ(c.quits, TakeQuitMessage());
     FinishMainDialogTest(dialog);
   }
 }

@@ -26,6 +26,7 @@
 #include "net/way_record.h"
 #include "net/way_table_lock.h"
 #include "support/klib_fixture.h"
+#include "support/session_way.h"
 #include "testbed/controller_peer.h"
 #include "win/clock.h"
 #include "win/dialog_template.h"
@@ -437,32 +438,6 @@ TEST_F(AtcListTest, TheListDrawsByTheChatInputLinesRule) {
 
 // ---- A scripted controller over loopback ----
 
-// A controller way of the program's kind, without sounds.
-class ListWay : public COrvSok {
- public:
-  explicit ListWay(std::int32_t wayId) : COrvSok(nullptr, wayId, "[LIST WAY]", 1) {
-    WayTableGuard guard;
-    WayTable()[static_cast<std::size_t>(wayId)].way = this;
-  }
-  ~ListWay() override {
-    if (Started()) {
-      RequestStop(ExitCode());
-      WaitForEnd(10'000);
-    }
-  }
-  bool Start() {
-    return InitBuffers(nullptr, SOCK_MODE_TCP, kWayRxRingSize, kWayTxRingSize, kWaySoRcvBuf, kWaySoSndBuf) == 0 &&
-           StartThread(1, 256 * 1024) == 1;
-  }
-
- protected:
-  void PilotText(int, unsigned, const char*) override {}
-  std::string PilotCallsign() const override { return "OWN001"; }
-  std::string OwnPublicAddress() const override { return "192.0.2.7"; }
-  bool SessionOpen() const override { return true; }
-  void PlayInRangeSound() override {}
-};
-
 class AtcListLoopbackTest : public KlibFixture {
  protected:
   void SetUp() override {
@@ -483,7 +458,7 @@ class AtcListLoopbackTest : public KlibFixture {
     list_ = std::make_unique<CAtcListDlg>();
     ASSERT_TRUE(list_->Create(kAtcListTemplate));
     list_->SendMessage(WM_COMMAND, kAtcListResetCommand, 0);
-    way_ = std::make_unique<ListWay>(0);
+    way_ = std::make_unique<SessionWay>(0, "[LIST WAY]");
     ASSERT_TRUE(way_->Start());
     ASSERT_EQ(CreateListeningSocket(0), 0);
     listener_ = std::make_unique<Listener>();
@@ -513,7 +488,7 @@ class AtcListLoopbackTest : public KlibFixture {
 
   std::unique_ptr<CCchatDlg> chat_;
   std::unique_ptr<CAtcListDlg> list_;
-  std::unique_ptr<ListWay> way_;
+  std::unique_ptr<SessionWay> way_;
   std::unique_ptr<Listener> listener_;
   std::unique_ptr<ControllerPeer> peer_;
 };

@@ -89,12 +89,14 @@ struct RefusedCase {
   std::uint32_t bodyLength;
   const char* reason;   // tag the link was closed with
   const char* traced;   // a node line or protocol error holding this, when one is printed
+  bool gate = false;    // refused in front of the order handler, even one that takes every order
 };
 
 class CallerRefusedTest : public CallerFramesTest, public ::testing::WithParamInterface<RefusedCase> {};
 
 TEST_P(CallerRefusedTest, ClosesTheLink) {
   const RefusedCase& c = GetParam();
+  if (c.gate) way_->TakeNodeOrders();
   Call();
   const Bytes body(c.bodyLength, 0x41);
   ASSERT_TRUE(client_.Send(AsString(Concat(Header(c.type, c.subCode, 0, c.bodyLength), body))));
@@ -107,16 +109,19 @@ TEST_P(CallerRefusedTest, ClosesTheLink) {
     EXPECT_TRUE(seen) << c.traced;
   }
   EXPECT_EQ(way_->LoggedInBits(), 0u);
+  if (c.gate) {
+    EXPECT_TRUE(way_->TakenNodeOrders().empty()) << "the order reached the order handler";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CallerRefusedTest,
     ::testing::Values(
-        RefusedCase{"ReconnectLaterBeforeALogin", NCSMSG_STANDARD, 52, 0, "HRFN_0", "RxNL 53 / 52"},
-        RefusedCase{"StopReconnecting", NCSMSG_STANDARD, 0, 0, "HRFN_0", "RxNL 53 / 0"},
+        RefusedCase{"ReconnectLaterBeforeALogin", NCSMSG_STANDARD, 52, 0, "HRFN_0", "RxNL 53 / 52", true},
+        RefusedCase{"StopReconnecting", NCSMSG_STANDARD, 0, 0, "HRFN_0", "RxNL 53 / 0", true},
         RefusedCase{"LoginAcknowledgement", NCSMSG_LOGIN, NCSUB_LOGIN_ACK, kLoginAckRecordSize, "HRFN_0",
-                    "RxNL 1 / 1"},
-        RefusedCase{"TrustedAddressOrder", NCSMSG_TRUSTED_IP, 0, 16, "HRFN_0", "RxNL 59 / 0"},
+                    "RxNL 1 / 1", true},
+        RefusedCase{"TrustedAddressOrder", NCSMSG_TRUSTED_IP, 0, 16, "HRFN_0", "RxNL 59 / 0", true},
         RefusedCase{"UnknownType", 7, 3, 4, "HRFN_200", "SYSERR_4900 : 7 / 3  | HRFN_200"},
         RefusedCase{"UnknownStandardSubCode", NCSMSG_STANDARD, 9, 0, "HRFN_20", "SYSERR_4210 : 53 / 9 "},
         RefusedCase{"OpenPortTestOfAnotherSubCode", NCSMSG_OPEN_PORT_TEST, 0, 0, "HRFN_OPT0", nullptr}),

@@ -4,23 +4,29 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
+#include <functional>
 #include <future>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/byte_order.h"
+#include "base/thread_messages.h"
+#include "net/way_ids.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
 #include "net/frame_format.h"
 #include "net/way_record.h"
 #include "test_way.h"
 #include "testbed/loopback_peer.h"
+#include "win/clock.h"
 
 namespace {
 
 constexpr int kWaitMs = 5000;
+constexpr int kTableWaitMs = 20000;
 
 struct Peer {
   std::unique_ptr<LoopbackServer> server;
@@ -88,6 +94,39 @@ class ChatSendTest : public WayTest {
     });
     running.wait();
     return held;
+  }
+
+  // Fills the way's queue (its thread held) until no record fits any more.
+  static void FillQueue(TestWay& way) {
+    const std::vector<char> filler(512, 'q');
+    while (way.QueueFree() > 512 + 128) {
+      ASSERT_EQ(CBaseThread::PostData(nullptr, &way, THRDMSG_WAY_TEST, 0, 512, filler.data(), "FILL"), 1);
+    }
+    while (way.QueueFree() >= kDMessageSize + 4) {
+      ASSERT_EQ(CBaseThread::Post(nullptr, &way, THRDMSG_WAY_TEST, 0, 0, "FILL"), 1);
+    }
+  }
+
+  // Reads the table from other threads until `written` holds for it: false as
+  // soon as one reader cannot take the table within the bound, that is when a
+  // sender holds it while it waits for room in a queue (`unblock` then lets
+  // the sender, and with it the reader, go on).
+  static bool TableFreeOnceWritten(const std::function<bool(const WayTableArray&)>& written,
+                                   const std::function<void()>& unblock) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < static_cast<DWORD>(kTableWaitMs)) {
+      auto reader = std::async(std::launch::async, [&written] {
+        WayTableGuard guard;
+        return written(WayTable());
+      });
+      if (reader.wait_for(std::chrono::milliseconds(kTableWaitMs)) != std::future_status::ready) {
+        unblock();
+        return false;
+      }
+      if (reader.get()) return true;
+      Sleep(1);
+    }
+    return false;
   }
 
   void TearDown() override {
@@ -180,6 +219,44 @@ TEST_F(ChatSendTest, LookupIgnoresCaseAndTellsEmptyFromMissing) {
                         Case{"KLM12", -2}, Case{"KLM1234", -2}}) {
     EXPECT_EQ(LookupWayByCallsignNoCase(c.name), c.way) << c.name;
   }
+}
+
+// A way whose thread is held, with a full queue: whoever posts to it waits,
+// and the way table stays free for every other thread meanwhile.
+TEST_F(ChatSendTest, ASendWaitingForAFullQueueLeavesTheWayTableFree) {
+  Peer& pilot = Linked(12, 'P', "KLM123");
+  std::promise<void> release;
+  auto held = Hold(*pilot.way, release.get_future().share());
+  FillQueue(*pilot.way);
+
+  struct Case {
+    const char* what;
+    std::function<int()> send;
+    const char* text;
+  };
+  const std::vector<Case> cases = {
+      {"on air", [] { return SendTextOnAir(122.8, "on air while full"); }, "on air while full"},
+      {"private", [] { return SendPrivateText("klm123", "private while full") == PrivateRoute::kWay ? 1 : 0; },
+       "private while full"},
+  };
+  std::vector<std::future<int>> sends;
+  for (const Case& c : cases) {
+    sends.push_back(std::async(std::launch::async, c.send));
+    const std::string text = c.text;
+    const bool free = TableFreeOnceWritten(
+        [&text](const WayTableArray& table) { return FieldText(table[12].outgoingText) == text; },
+        [&release] { release.set_value(); });
+    ASSERT_TRUE(free) << c.what << ": the send held the way table while waiting for the way's queue";
+  }
+  release.set_value();
+  EXPECT_EQ(held.get(), 0);
+  for (auto& send : sends) EXPECT_EQ(send.get(), 1);
+  const auto onAir = Records<kTextOnAirRecordSize>(pilot, NCSMSG_TEXT_ON_AIR, 1);
+  ASSERT_EQ(onAir.size(), 1u);
+  EXPECT_EQ(ReadTextOnAirRecord(onAir[0]).text, "on air while full");
+  const auto privateTexts = Records<kPrivateTextRecordSize>(pilot, NCSMSG_TEXT_PRIVATE, 1);
+  ASSERT_EQ(privateTexts.size(), 1u);
+  EXPECT_EQ(ReadPrivateTextRecord(privateTexts[0]).text, "private while full");
 }
 
 }  // namespace

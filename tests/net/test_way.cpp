@@ -99,6 +99,18 @@ DWORD TestWay::HandleNodeFrame(const Frame& frame) {
   return serveNodeFrames_ ? COrvSok::HandleNodeFrame(frame) : recorded;
 }
 
+DWORD TestWay::HandleNodeOrder(const Frame& frame) {
+  if (!takeNodeOrders_) return COrvSok::HandleNodeOrder(frame);
+  std::lock_guard lock(mutex_);
+  takenNodeOrders_.push_back(frame.header.type);
+  return 1;
+}
+
+std::vector<std::uint8_t> TestWay::TakenNodeOrders() {
+  std::lock_guard lock(mutex_);
+  return takenNodeOrders_;
+}
+
 void TestWay::NodeTrace(int, unsigned, const char* text) {
   std::lock_guard lock(mutex_);
   nodeLines_.emplace_back(text);

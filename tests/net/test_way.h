@@ -61,6 +61,11 @@ class TestWay : public COrvSok {
   // The node frames go on to the program's own handler too (they are recorded
   // all the same), as on a peer way of the program.
   void ServeNodeFrames() { serveNodeFrames_ = true; }
+  // The node's orders are taken, each served as the node way serves its own
+  // (a login acknowledgement would log the way in): only the gates in front of
+  // the order handler refuse them then. The types that reached it, in order.
+  void TakeNodeOrders() { takeNodeOrders_ = true; }
+  std::vector<std::uint8_t> TakenNodeOrders();
   // What the node frame handler printed, and its protocol errors ("line | tag").
   std::vector<std::string> NodeLines();
   bool NodeTraced(const std::string& part);
@@ -96,6 +101,7 @@ class TestWay : public COrvSok {
   DWORD ProcessMessage(const DMessage& message) override;
   void ThreadTaskEachSecond() override;
   DWORD HandleNodeFrame(const Frame& frame) override;
+  DWORD HandleNodeOrder(const Frame& frame) override;
   void NodeTrace(int colourField, unsigned flags, const char* text) override;
   void NodeProtocolError(const char* line, const FrameHeader& header, const char* tag) override;
  public:
@@ -127,6 +133,8 @@ class TestWay : public COrvSok {
   std::vector<Received> frames_;
   std::atomic<unsigned> secondTasks_{0};
   std::atomic<bool> serveNodeFrames_{false};
+  std::atomic<bool> takeNodeOrders_{false};
+  std::vector<std::uint8_t> takenNodeOrders_;
   std::atomic<bool> recordSimPilot_{false};
   std::vector<SimPilotPost> simPilotPosts_;
   std::vector<std::string> nodeLines_;

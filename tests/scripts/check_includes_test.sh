@@ -19,13 +19,17 @@ make_tree() {
   printf '#include "core/state.h"\n#include <vector>\n' >"$tree/core/state.cpp"
   printf '#pragma once\n#include "base/thread.h"\n' >"$tree/core/state.h"
   printf '#include "net/way.h"\n#include "way_helpers.h"\n  #  include "core/state.h"\n' >"$tree/net/way.cpp"
+  # A system header that shares a folder name with the program is no include of that folder.
+  printf '#pragma once\n#include <net/if.h>\n#include <sys/socket.h>\n' >"$tree/win/sockets.h"
   printf '#pragma once\n' >"$tree/net/way.h"
   printf '#pragma once\n' >"$tree/net/way_helpers.h"
   printf '// #include "app/main_dialog.h" once lived here\n#include "net/way.h"\n' >"$tree/sim/link.cpp"
   printf '#include "sim/link.h"\n#include "core/state.h"\n' >"$tree/dialogs/chat.cpp"
   printf '#include "app/client.h"\n#include "dialogs/chat.h"\n' >"$tree/app/main/program.cpp"
   # Outside the order: these may include anything.
+  printf '#pragma once\n' >"$tree/app/client.h"
   printf '#include "app/client.h"\n' >"$tree/testbed/server.cpp"
+  printf '#pragma once\n' >"$tree/testbed/server.h"
   printf '#include "app/client.h"\n#include "testbed/server.h"\n' >"$tree/tests/net/way_test.cpp"
 }
 
@@ -64,6 +68,10 @@ expect "base/ including core/ from a header fails" 1 'base/thread.h:2: includes 
   "$(plant header "base/thread.h" '#include "core/state.h"')"
 expect "an indented include is read" 1 'win/types.h:2: includes "net/way.h"' \
   "$(plant indented "win/types.h" '  # include "net/way.h"')"
+expect "an angle include up the table fails" 1 'net/way.cpp:4: includes "app/client.h": app/ is above net/' \
+  "$(plant angle "net/way.cpp" '#include <app/client.h>')"
+expect "an angle include of the testbed fails" 1 'core/state.cpp:3: includes "testbed/server.h"' \
+  "$(plant angletestbed "core/state.cpp" '#include <testbed/server.h>')"
 expect "a relative include up the table fails" 1 'core/state.cpp:3: includes "sim/link.h"' \
   "$(plant relative "core/state.cpp" '#include "../sim/link.h"')"
 expect "a folder below including the testbed fails" 1 'no folder of the program includes testbed/' \

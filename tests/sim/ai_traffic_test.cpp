@@ -5,11 +5,14 @@
 
 #include <bit>
 #include <cmath>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "base/thread_messages.h"
 #include "core/main_dialog_state.h"
 #include "core/settings.h"
 #include "core/text_fields.h"
@@ -322,17 +325,52 @@ class AiWay : public COrvSok {
     std::lock_guard lock(mutex_);
     return codes_;
   }
+  // Holds the way's thread in a handler until `until` is set; returns once it is held.
+  void HoldThread(std::shared_future<void> until) {
+    std::promise<void> entered;
+    std::future<void> held = entered.get_future();
+    {
+      std::lock_guard lock(mutex_);
+      hold_ = std::move(until);
+      entered_ = std::move(entered);
+    }
+    ASSERT_EQ(Post(nullptr, this, THRDMSG_SIMPILOT, kHoldCode, 0, "HOLD"), 1);
+    held.wait();
+  }
+  // Posts until no message of the way fits in its queue any more.
+  void FillQueue() {
+    const std::vector<char> filler(512, 'q');
+    while (QueueFree() > 512 + 128) {
+      ASSERT_EQ(PostData(nullptr, this, THRDMSG_SIMPILOT, kSimPilotNothing31, 512, filler.data(), "FILL"), 1);
+    }
+    while (QueueFree() >= kDMessageSize + 4) {
+      ASSERT_EQ(Post(nullptr, this, THRDMSG_SIMPILOT, kSimPilotNothing31, 0, "FILL"), 1);
+    }
+  }
 
  protected:
   DWORD HandleSimPilotMessage(const DMessage& message) override {
+    if (message.param == kHoldCode) {
+      std::shared_future<void> until;
+      {
+        std::lock_guard lock(mutex_);
+        until = hold_;
+        entered_.set_value();
+      }
+      until.wait();
+      return 1;
+    }
     std::lock_guard lock(mutex_);
     codes_.push_back(message.param);
     return 1;
   }
 
  private:
+  static constexpr std::uint32_t kHoldCode = 0xFFFF;
   mutable std::mutex mutex_;
   std::vector<std::uint32_t> codes_;
+  std::shared_future<void> hold_;
+  std::promise<void> entered_;
 };
 
 class AiTrafficTest : public KlibFixture {
@@ -602,6 +640,42 @@ TEST_F(AiTrafficTest, ARemovalGoesOutOnceAndTheCallbackReachesTheWay) {
     return std::find(codes.begin(), codes.end(), kSimPilotAiRemoved) != codes.end();
   }));
   EXPECT_NE(Record(kWay).stateFlags & kWayAiRemovalRequested, 0u);  // the way's handler clears it
+}
+
+// The way told of the removal is held with a full queue: the post waits, and
+// the AI lock stays free for the plug-in link and the other ways meanwhile.
+TEST_F(AiTrafficTest, ARemovalWaitingForAFullQueueLeavesTheAiLockFree) {
+  ASSERT_TRUE(way_->Start());
+  std::promise<void> release;
+  way_->HoldThread(release.get_future().share());
+  way_->FillQueue();
+  auto removal = std::async(std::launch::async, [] { XPlaneRemovePeerLocked(kWay, false, "HASLFT"); });
+
+  // Each reader takes both locks as the plug-in link's add does; one that
+  // cannot take them within the bound meets a removal that holds the AI lock.
+  bool free = false;
+  for (const DWORD start = GetTickCount(); !free && GetTickCount() - start < kWaitMs;) {
+    auto reader = std::async(std::launch::async, [] {
+      AiGuard ai;
+      WayTableGuard guard;
+      return (WayTable()[kWay].stateFlags & kWayAiRemovalRequested) != 0;
+    });
+    if (reader.wait_for(std::chrono::milliseconds(kWaitMs)) != std::future_status::ready) {
+      release.set_value();  // the removal, and with it the reader, go on
+      removal.get();
+      FAIL() << "the removal held the AI lock while waiting for the way's queue";
+    }
+    free = reader.get();
+    if (!free) Sleep(1);
+  }
+  release.set_value();
+  removal.get();
+  ASSERT_TRUE(free) << "the removal held the AI lock while waiting for the way's queue";
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] {
+    const auto codes = way_->SimPilotCodes();
+    return std::find(codes.begin(), codes.end(), kSimPilotAiRemoved) != codes.end();
+  }));
+  EXPECT_EQ(Record(kWay).aiObjectId, kWayNoAiObject);
 }
 
 TEST_F(AiTrafficTest, ALostLinkForgetsTheAircraftAndTheNextLinkAddsThemAgain) {

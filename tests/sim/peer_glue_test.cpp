@@ -33,6 +33,7 @@
 #include "sim/peer_glue.h"
 #include "sim/plugin_link.h"
 #include "support/klib_fixture.h"
+#include "support/session_way.h"
 #include "support/recorded_lines.h"
 #include "testbed/pilot_peer.h"
 #include "testbed/plugin_server.h"
@@ -51,32 +52,6 @@ bool WaitFor(int timeoutMs, const std::function<bool()>& done) {
   }
   return done();
 }
-
-// A pilot way of the program's kind, in a session, without windows or sounds.
-class GlueWay : public COrvSok {
- public:
-  explicit GlueWay(std::int32_t wayId) : COrvSok(nullptr, wayId, "[GLUE WAY]", 1) {
-    WayTableGuard guard;
-    WayTable()[static_cast<std::size_t>(wayId)].way = this;
-  }
-  ~GlueWay() override {
-    if (Started()) {
-      RequestStop(ExitCode());
-      WaitForEnd(10'000);
-    }
-  }
-  bool Start() {
-    return InitBuffers(nullptr, SOCK_MODE_TCP, kWayRxRingSize, kWayTxRingSize, kWaySoRcvBuf, kWaySoSndBuf) == 0 &&
-           StartThread(1, 256 * 1024) == 1;
-  }
-
- protected:
-  void PilotText(int, unsigned, const char*) override {}
-  std::string PilotCallsign() const override { return "OWN001"; }
-  std::string OwnPublicAddress() const override { return "192.0.2.7"; }
-  bool SessionOpen() const override { return true; }
-  void PlayInRangeSound() override {}
-};
 
 OwnPositionValues Values(double lat, double lon, double feet) {
   OwnPositionValues own;
@@ -137,7 +112,7 @@ class PeerGlueTest : public KlibFixture {
     g_networkSettings.xplaneDllPort = plugin_.Port();
     Handshake();
 
-    way_ = std::make_unique<GlueWay>(0);
+    way_ = std::make_unique<SessionWay>(0, "[GLUE WAY]");
     ASSERT_TRUE(way_->Start());
     ASSERT_EQ(CreateListeningSocket(0), 0);
     listener_ = std::make_unique<Listener>();
@@ -205,7 +180,7 @@ class PeerGlueTest : public KlibFixture {
 
   PluginServer plugin_;
   RecordedLines lines_;
-  std::unique_ptr<GlueWay> way_;
+  std::unique_ptr<SessionWay> way_;
   std::unique_ptr<Listener> listener_;
 };
 

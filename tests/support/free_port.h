@@ -1,5 +1,6 @@
-// A loopback TCP port the system just handed out and took back: free for a
-// server or a child process to bind right after.
+// A TCP port that is free now and lies outside the system's range for
+// outgoing connections: a port the system hands out on its own may be taken
+// by another process's connect before the child that is told it binds it.
 #pragma once
 
 #include <cstdint>

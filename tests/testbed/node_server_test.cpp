@@ -303,11 +303,12 @@ TEST(NodeServer, LogsOneLinePerEvent) {
   ASSERT_TRUE(server.WaitForLinkEnd(kWaitMs));
 
   const std::vector<std::string> lines = log.Lines();
-  ASSERT_EQ(lines.size(), 4u);
+  ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[0].rfind("linked from 127.0.0.1:", 0), 0u) << lines[0];
   EXPECT_EQ(lines[1], "login of F-TEST (user jdoe, client 11.0.4.B) answered as server 11.0.4.A");
   EXPECT_EQ(lines[2], "received type 52 sub-code 0 (0 bytes)");
   EXPECT_EQ(lines[3], "link ended: dropped");
+  EXPECT_EQ(lines[4], "F-TEST left");
 }
 
 TEST(NodeServer, OversizedHeaderEndsTheLink) {

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "net/frame_codes.h"
@@ -192,10 +193,58 @@ TEST(StandinsProgram, EndsCleanlyOnSigintWithItsDefaults) {
   EXPECT_NE(out.find("stopping on SIGINT"), std::string::npos) << out;
 }
 
+// Two clients log in to the program's node; what the second is told about the first.
+TEST(StandinsProgram, TheNodeIntroducesTwoClientsAsItsOptionSays) {
+  struct Case {
+    std::vector<std::string> option;
+    int flags;  // of the neighbour order; -1 for none
+    bool onNodePort;
+  };
+  const Case cases[] = {{{}, 0, false}, {{"--introduce", "tunnel"}, 1, true}, {{"--introduce", "off"}, -1, false}};
+  for (const Case& c : cases) {
+    const std::string name = c.option.empty() ? "default" : c.option[1];
+    TempFolder folder;
+    const std::string portsPath = folder.Path() + "/p";
+    std::vector<std::string> args = {"--ports-file", portsPath, "--heartbeat-seconds", "0"};
+    args.insert(args.end(), c.option.begin(), c.option.end());
+    ChildProcess standins(TK_STANDINS_BINARY, folder.Path(), {}, args);
+    Ports ports;
+    std::string portsText;
+    ASSERT_TRUE(WaitForPortsFile(portsPath, standins, ports, portsText)) << name << standins.Stderr();
+    LoopbackClient first;
+    LoopbackClient second;
+    for (auto [client, callsign, port] : {std::tuple{&first, "DEMO01", 40001}, std::tuple{&second, "DEMO02", 40002}}) {
+      LoginRecord login = DemoLogin();
+      login.identity.callsign = callsign;
+      login.identity.listenPort = static_cast<std::uint16_t>(port);
+      ASSERT_TRUE(client->Connect(static_cast<std::uint16_t>(ports.node))) << name;
+      const std::vector<std::uint8_t> frame = BuildLoginFrame(login);
+      ASSERT_TRUE(client->Send(std::string(frame.begin(), frame.end()))) << name;
+      ASSERT_EQ(client->Receive(12 + kLoginAckRecordSize, kWaitMs).size(), 12 + kLoginAckRecordSize) << name;
+    }
+    if (c.flags < 0) {
+      EXPECT_TRUE(second.Receive(1, 200).empty()) << name;
+    } else {
+      const std::string trust = second.Receive(12 + 16, kWaitMs);
+      EXPECT_EQ(trust.substr(0, 6), std::string("\xA1\xB2\xC3\x17\x3B\0", 6)) << name;
+      const std::string order = second.Receive(12 + 32, kWaitMs);
+      ASSERT_EQ(order.size(), 44u) << name;
+      EXPECT_EQ(static_cast<std::uint8_t>(order[4]), 55) << name;
+      const int port = static_cast<std::uint8_t>(order[24]) | static_cast<std::uint8_t>(order[25]) << 8;
+      EXPECT_EQ(port, c.onNodePort ? ports.node : 40001) << name;
+      EXPECT_EQ(order[26], c.flags) << name;
+      EXPECT_EQ(order.substr(28, 7), std::string("DEMO01\0", 7)) << name;
+    }
+    standins.Signal(SIGTERM);
+    EXPECT_EQ(standins.WaitForExit(kWaitMs), 0) << standins.Stderr();
+  }
+}
+
 TEST(StandinsProgram, RefusesABadCommandLine) {
   const std::vector<std::vector<std::string>> cases = {
       {"--heartbeat-seconds", "-1"}, {"--heartbeat-seconds", "7x"}, {"--heartbeat-seconds", "86401"},
       {"--ports-file"},              {"--bogus", "1"},              {"--own-ip", ""},
+      {"--introduce", "sideways"},   {"--introduce", ""},
   };
   TempFolder folder;
   for (const auto& args : cases) {

@@ -1,0 +1,37 @@
+// A way of the program's kind for tests that link it to scripted peers: set
+// in the way table at its id, in an open session as pilot OWN001, without
+// windows or sounds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "net/orv_sok.h"
+#include "net/way_record.h"
+#include "net/way_table_lock.h"
+
+class SessionWay : public COrvSok {
+ public:
+  // `name` is the way's trace name, e.g. "[LIST WAY]".
+  SessionWay(std::int32_t wayId, const char* name) : COrvSok(nullptr, wayId, name, 1) {
+    WayTableGuard guard;
+    WayTable()[static_cast<std::size_t>(wayId)].way = this;
+  }
+  ~SessionWay() override {
+    if (Started()) {
+      RequestStop(ExitCode());
+      WaitForEnd(10'000);
+    }
+  }
+  bool Start() {
+    return InitBuffers(nullptr, SOCK_MODE_TCP, kWayRxRingSize, kWayTxRingSize, kWaySoRcvBuf, kWaySoSndBuf) == 0 &&
+           StartThread(1, 256 * 1024) == 1;
+  }
+
+ protected:
+  void PilotText(int, unsigned, const char*) override {}
+  std::string PilotCallsign() const override { return "OWN001"; }
+  std::string OwnPublicAddress() const override { return "192.0.2.7"; }
+  bool SessionOpen() const override { return true; }
+  void PlayInRangeSound() override {}
+};
