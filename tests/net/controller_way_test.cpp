@@ -328,7 +328,11 @@ TEST_F(ControllerWayTest, AHandOffOfAnySizeFrom40To120NamesTheNextControllerAndH
   for (const std::size_t size : {std::size_t{40}, std::size_t{64}, std::size_t{120}}) {
     const std::size_t before = Way(0).Lines().size();
     ASSERT_TRUE(tower->SendHandOff("LFPG_APP", size));
-    ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return Way(0).Lines().size() >= before + 2; })) << size;
+    // The tuning line is written in two pieces: wait for its frequency.
+    ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] {
+      const auto lines = Way(0).Lines();
+      return lines.size() >= before + 2 && lines[before + 1].find("Mhz") != std::string::npos;
+    })) << size;
     const auto lines = Way(0).Lines();
     EXPECT_EQ(lines[before], "[LFPG_TWR] : Hand-off to LFPG_APP  on 121.150 Mhz") << size;
     EXPECT_EQ(lines[before + 1], "Please tune 121.150 Mhz") << size;

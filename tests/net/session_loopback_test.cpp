@@ -198,6 +198,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundCase{"Older", 2004,
                                 {{NCSUB_FS_PACKET, kOlderPositionRecordSize},
                                  {NCSUB_FS_PACKET, kOlderStateRecordSize}}}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& round) { return std::string(round.param.label); });
 
 }  // namespace
