@@ -13,6 +13,7 @@
 
 #include "core/big_tables.h"
 #include "core/table_memory.h"
+#include "sim/directory_walker.h"
 #include "sim/model_scan.h"
 #include "testbed/aircraft_tree.h"
 
@@ -75,6 +76,28 @@ void BM_BareRecursiveWalk(benchmark::State& state) {
   state.counters["files"] = found;
 }
 BENCHMARK(BM_BareRecursiveWalk)->Unit(benchmark::kMillisecond);
+
+// The scan's walk alone: what the walker adds to the bare walk, apart from the per-model work.
+void BM_ModelWalkOnly(benchmark::State& state) {
+  if (Tree().empty()) {
+    state.SkipWithError("the generated tree could not be written");
+    return;
+  }
+  std::size_t found = 0;
+  for (auto _ : state) {
+    DirectoryWalker::Options options;
+    options.root = Tree();
+    options.fileIncludes = kModelFileIncludes;
+    options.folderExcludes = kModelFolderExcludes;
+    options.kindsOnly = true;
+    options.expectedEntries = kMaxLocalModels + 1;
+    DirectoryWalker walker(std::move(options));
+    walker.Walk();
+    found = walker.Entries().size();
+  }
+  state.counters["files"] = static_cast<double>(found);
+}
+BENCHMARK(BM_ModelWalkOnly)->Unit(benchmark::kMillisecond);
 
 void BM_ScanAircraftFolder(benchmark::State& state) {
   if (Tree().empty() || AllocateTables() != 1 || !LoadShippedTypes()) {

@@ -42,7 +42,11 @@ void DirectoryWalker::Walk(const std::string& folder) {
         Walk(JoinPath(folder, name));
     } else if (MatchesWildcardList(options_.fileIncludes, name) &&
                !MatchesWildcardList(options_.fileExcludes, name)) {
-      entries_.push_back({data, folderIndex});
+      if (options_.onFile) {
+        options_.onFile(folder, data);
+      } else {
+        entries_.push_back({data, folderIndex});
+      }
     }
   } while (search.Next(data));
 }

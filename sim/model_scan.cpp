@@ -105,15 +105,6 @@ ModelScanCount ScanAircraftFolder(const std::string& aircraftFolder, LocalModelT
                                   const AircraftTypeDb& types, ModelLog& log) {
   ModelScanCount count;
   if (!tables.Allocated()) return count;
-  DirectoryWalker::Options options;
-  options.root = aircraftFolder;
-  options.fileIncludes = kModelFileIncludes;
-  options.folderExcludes = kModelFolderExcludes;
-  options.kindsOnly = true;  // the scan reads names and kinds alone
-  options.expectedEntries = kMaxLocalModels + 1;
-  DirectoryWalker walker(std::move(options));
-  walker.Walk();
-
   const AircraftTypeLookup lookup(types);
   const TitleTypeIndex scorerIndex(types);
   LocalModelTable& building = tables.scratchA;
@@ -121,17 +112,19 @@ ModelScanCount ScanAircraftFolder(const std::string& aircraftFolder, LocalModelT
   std::string path;
   std::string title;
   std::string typeText;
-  for (const DirectoryEntry& entry : walker.Entries()) {
-    if (stored >= kMaxLocalModels) break;
-    const char* name = entry.find.cFileName;
-    if (!IsAsciiLetterOrDigit(name[0])) continue;
-    path = walker.FolderOf(entry);
+  // Each model is typed as the walk meets it, while its folder's listing is still warm.
+  const auto enter = [&](const std::string& folder, const WIN32_FIND_DATAA& file) {
+    ++count.filesFound;
+    if (stored >= kMaxLocalModels) return;
+    const char* name = file.cFileName;
+    if (!IsAsciiLetterOrDigit(name[0])) return;
+    path = folder;
     path += '/';
     path += name;
     LastComponents(path, 3, title);
     if (title.size() >= kModelTitleSize) {
       log.Write(kColourNormal, "\tPath " + title + " is too long, this aircraft will not be taken into account.\r\n");
-      continue;
+      return;
     }
     LocalModelRecord& record = building.records[stored];
     std::memset(&record, 0, sizeof record);
@@ -141,8 +134,16 @@ ModelScanCount ScanAircraftFolder(const std::string& aircraftFolder, LocalModelT
     SetClassData(lookup, types, record);
     tables.copy.records[stored] = record;  // while the record is still in the cache
     ++stored;
-  }
-  count.filesFound = static_cast<int>(walker.Entries().size());
+  };
+
+  DirectoryWalker::Options options;
+  options.root = aircraftFolder;
+  options.fileIncludes = kModelFileIncludes;
+  options.folderExcludes = kModelFolderExcludes;
+  options.kindsOnly = true;  // the scan reads names and kinds alone
+  options.onFile = enter;
+  DirectoryWalker walker(std::move(options));
+  walker.Walk();
   count.modelsStored = stored;
 
   tables.copy.count = stored;

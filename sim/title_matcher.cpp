@@ -82,7 +82,10 @@ void NormaliseTitle(char* text) {
   length -= first;
   text[length] = '\0';
   for (std::size_t i = 0; i < length; ++i) {
-    if (std::strchr("_-:;\\/", text[i]) != nullptr) text[i] = ' ';
+    switch (text[i]) {
+      case '_': case '-': case ':': case ';': case '\\': case '/': text[i] = ' '; break;
+      default: break;
+    }
   }
 }
 
