@@ -42,7 +42,11 @@ class DirectoryWalker {
   // Walks the root folder.
   void Walk() {
     if (!options_.onFile) entries_.reserve(options_.expectedEntries);
-    Walk(options_.root);
+    if (options_.kindsOnly) {
+      WalkKinds(-1, options_.root);
+    } else {
+      Walk(options_.root);
+    }
   }
   // Appends every accepted entry below `folder`. A folder reached through a
   // symbolic link is not entered, so link loops end the walk of that branch.
@@ -54,9 +58,17 @@ class DirectoryWalker {
   const std::string& FolderOf(const DirectoryEntry& entry) const { return folders_[entry.folder]; }
 
  private:
+  // The names-and-kinds walk: each folder is opened relative to its parent's
+  // descriptor (-1 for the root), so no full path is resolved again per folder.
+  void WalkKinds(int parentFd, const std::string& folder);
+  // Hands an accepted entry on, or keeps it.
+  void Accept(const WIN32_FIND_DATAA& data, std::uint32_t folderIndex, const std::string& folder);
   bool Stopped() const { return options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed) != 0; }
 
+  static constexpr std::size_t kListBufferWords = 4096;  // 32 KiB of listing records per read
+
   Options options_;
+  std::vector<std::uint64_t> listBuffer_;  // 8-byte aligned, as the listing records are
   std::vector<DirectoryEntry> entries_;
   std::vector<std::string> folders_;
 };

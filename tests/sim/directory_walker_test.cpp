@@ -15,7 +15,8 @@
 namespace {
 namespace fs = std::filesystem;
 
-class DirectoryWalkerTest : public ::testing::Test {
+// Each case runs for the full enumeration and for the names-and-kinds one.
+class DirectoryWalkerTest : public ::testing::TestWithParam<bool> {
  protected:
   void Make(std::initializer_list<const char*> paths) {
     for (const char* path : paths) ASSERT_TRUE(MakeEmptyFile(folder_.Path(), path)) << path;
@@ -25,6 +26,7 @@ class DirectoryWalkerTest : public ::testing::Test {
     options.root = folder_.Path();
     options.fileIncludes = "*.acf";
     options.folderExcludes = "Experimental;Radio Control";
+    options.kindsOnly = GetParam();
     return options;
   }
   // Paths below the root of every entry, in walk order.
@@ -40,7 +42,7 @@ class DirectoryWalkerTest : public ::testing::Test {
   TempFolder folder_;
 };
 
-TEST_F(DirectoryWalkerTest, DepthFirstInNameOrderWithoutCase) {
+TEST_P(DirectoryWalkerTest, DepthFirstInNameOrderWithoutCase) {
   Make({"b.acf", "A.acf", "c.ACF", "readme.txt", "Zeta/x.acf", "alpha/y.acf", "alpha/inner/z.acf", "alpha/a.acf"});
   DirectoryWalker walker(Options());
   walker.Walk();
@@ -48,7 +50,7 @@ TEST_F(DirectoryWalkerTest, DepthFirstInNameOrderWithoutCase) {
                                                                      "alpha/y.acf", "b.acf", "c.ACF", "Zeta/x.acf"}));
 }
 
-TEST_F(DirectoryWalkerTest, ExcludedFoldersAndFilesAreLeftOut) {
+TEST_P(DirectoryWalkerTest, ExcludedFoldersAndFilesAreLeftOut) {
   Make({"radio control/rc.acf", "RADIO CONTROL/deep/rc2.acf", "Experimental/e.acf", "Radio/r.acf", "keep.acf",
         "drop.acf", "drop.txt"});
   DirectoryWalker::Options options = Options();
@@ -58,7 +60,7 @@ TEST_F(DirectoryWalkerTest, ExcludedFoldersAndFilesAreLeftOut) {
   EXPECT_EQ(Found(walker, folder_.Path()), (std::vector<std::string>{"keep.acf", "Radio/r.acf"}));
 }
 
-TEST_F(DirectoryWalkerTest, FoldersListedWhenAsked) {
+TEST_P(DirectoryWalkerTest, FoldersListedWhenAsked) {
   Make({"one/a.acf", "two/b.txt"});
   DirectoryWalker::Options options = Options();
   options.includeFolders = true;
@@ -67,7 +69,7 @@ TEST_F(DirectoryWalkerTest, FoldersListedWhenAsked) {
   EXPECT_EQ(Found(walker, folder_.Path()), (std::vector<std::string>{"one", "one/a.acf", "two"}));
 }
 
-TEST_F(DirectoryWalkerTest, LinkedFoldersAreNotEnteredSoLoopsEnd) {
+TEST_P(DirectoryWalkerTest, LinkedFoldersAreNotEnteredSoLoopsEnd) {
   Make({"pack/model/m.acf"});
   ASSERT_EQ(symlink("..", JoinPath(folder_.Path(), "pack/model/up").c_str()), 0);
   ASSERT_EQ(symlink(folder_.Path().c_str(), JoinPath(folder_.Path(), "root").c_str()), 0);
@@ -76,7 +78,7 @@ TEST_F(DirectoryWalkerTest, LinkedFoldersAreNotEnteredSoLoopsEnd) {
   EXPECT_EQ(Found(walker, folder_.Path()), (std::vector<std::string>{"pack/model/m.acf"}));
 }
 
-TEST_F(DirectoryWalkerTest, DeepFoldersAreWalkedWhateverTheirPathLength) {
+TEST_P(DirectoryWalkerTest, DeepFoldersAreWalkedWhateverTheirPathLength) {
   std::string deep;
   for (int i = 0; i < 40; ++i) deep += "folder_of_the_model_" + std::to_string(i) + "/";
   ASSERT_GT(deep.size(), 800u);
@@ -86,7 +88,7 @@ TEST_F(DirectoryWalkerTest, DeepFoldersAreWalkedWhateverTheirPathLength) {
   EXPECT_EQ(Found(walker, folder_.Path()), (std::vector<std::string>{deep + "deep.acf"}));
 }
 
-TEST_F(DirectoryWalkerTest, StopFlagEndsTheWalkAndMissingFoldersYieldNothing) {
+TEST_P(DirectoryWalkerTest, StopFlagEndsTheWalkAndMissingFoldersYieldNothing) {
   Make({"a.acf", "b.acf"});
   std::atomic<int> stop{1};
   DirectoryWalker::Options options = Options();
@@ -108,4 +110,32 @@ TEST_F(DirectoryWalkerTest, StopFlagEndsTheWalkAndMissingFoldersYieldNothing) {
   flat.Walk();
   EXPECT_EQ(Found(flat, folder_.Path()), (std::vector<std::string>{"a.acf", "b.acf"}));
 }
+TEST_P(DirectoryWalkerTest, FilesHandedOverKeepTheOrderAndFoldersOfTheList) {
+  Make({"b.acf", "A.acf", "readme.txt", "Zeta/x.acf", "alpha/y.acf", "alpha/inner/z.acf", "Experimental/e.acf"});
+  ASSERT_EQ(symlink("b.acf", JoinPath(folder_.Path(), "alpha/linked.acf").c_str()), 0);
+  ASSERT_EQ(symlink("missing.acf", JoinPath(folder_.Path(), "alpha/broken.acf").c_str()), 0);
+  ASSERT_EQ(symlink("../Zeta", JoinPath(folder_.Path(), "alpha/zlink.acf").c_str()), 0);
+  DirectoryWalker listed(Options());
+  listed.Walk();
+  std::vector<std::string> kept = Found(listed, folder_.Path());
+
+  std::vector<std::string> handed;
+  DirectoryWalker::Options options = Options();
+  options.onFile = [&](const std::string& folder, const WIN32_FIND_DATAA& file) {
+    EXPECT_EQ(file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u) << file.cFileName;
+    handed.push_back(JoinPath(folder, file.cFileName).substr(folder_.Path().size() + 1));
+  };
+  DirectoryWalker visited(options);
+  visited.Walk();
+  EXPECT_TRUE(visited.Entries().empty());
+  EXPECT_EQ(handed, kept);
+  // A link to a file, even a dangling one, is listed as a file; a link to a folder is not.
+  EXPECT_EQ(kept, (std::vector<std::string>{"A.acf", "alpha/broken.acf", "alpha/inner/z.acf", "alpha/linked.acf",
+                                            "alpha/y.acf", "b.acf", "Zeta/x.acf"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Enumerations, DirectoryWalkerTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? std::string("KindsOnly") : std::string("Full");
+                         });
 }  // namespace
