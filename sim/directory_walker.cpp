@@ -48,12 +48,6 @@ class FolderHandle {
   int fd_ = -1;
 };
 
-struct KindEntry {
-  std::uint32_t nameAt;  // offset of the NUL-ended name in the folder's name store
-  std::uint32_t nameLength;
-  DWORD attributes;
-};
-
 // The attributes the names-and-kinds enumeration gives an entry; false when it
 // gives none (the entry vanished, or its name does not fit a find record).
 bool KindOf(int folderFd, const char* name, unsigned char kind, std::size_t nameLength, DWORD& attributes) {
@@ -84,19 +78,18 @@ void DirectoryWalker::Accept(const WIN32_FIND_DATAA& data, std::uint32_t folderI
 }
 
 // The same entries, kinds and order as a FindFirstFileBasicA search of "folder/*".
-void DirectoryWalker::WalkKinds(int parentFd, const std::string& folder) {
+void DirectoryWalker::WalkKinds(int parentFd, const char* openName, std::string folder, std::size_t depth) {
   if (Stopped()) return;
-  const std::size_t lastSlash = folder.find_last_not_of('/');
-  const std::string openName =
-      parentFd < 0 ? (lastSlash == std::string::npos ? (folder.empty() ? std::string() : std::string("/"))
-                                                     : folder.substr(0, lastSlash + 1))
-                   : folder.substr(folder.rfind('/') + 1);
   const FolderHandle handle(parentFd, openName);
   if (handle.Fd() < 0) return;
   // The listing is read whole, straight from the kernel's records, before any
   // subfolder is entered, so one buffer serves the whole walk.
-  std::string names;
-  std::vector<KindEntry> found;
+  if (levels_.size() <= depth) levels_.resize(depth + 1);
+  KindLevel& level = levels_[depth];
+  std::string& names = level.names;
+  std::vector<KindEntry>& found = level.found;
+  names.clear();
+  found.clear();
   listBuffer_.resize(kListBufferWords);
   auto* const buffer = reinterpret_cast<unsigned char*>(listBuffer_.data());
   for (;;) {
@@ -126,9 +119,10 @@ void DirectoryWalker::WalkKinds(int parentFd, const std::string& folder) {
   });
 
   const auto folderIndex = static_cast<std::uint32_t>(folders_.size());
-  folders_.push_back(folder);
+  folders_.push_back(std::move(folder));
   WIN32_FIND_DATAA data;
   for (const KindEntry& item : found) {
+    const std::string& here = folders_[folderIndex];  // fetched anew: a subfolder's walk may move the list
     if (Stopped()) return;
     const std::string_view name(store + item.nameAt, item.nameLength);
     if (name == "." || name == "..") continue;
@@ -136,12 +130,12 @@ void DirectoryWalker::WalkKinds(int parentFd, const std::string& folder) {
     std::memcpy(data.cFileName, name.data(), name.size() + 1);
     if ((item.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       if (MatchesWildcardList(options_.folderExcludes, name)) continue;
-      if (options_.includeFolders) Accept(data, folderIndex, folder);
+      if (options_.includeFolders) Accept(data, folderIndex, here);
       if (options_.recurse && (item.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-        WalkKinds(handle.Fd(), JoinPath(folder, name));
+        WalkKinds(handle.Fd(), store + item.nameAt, JoinPath(here, name), depth + 1);
     } else if (MatchesWildcardList(options_.fileIncludes, name) &&
                !MatchesWildcardList(options_.fileExcludes, name)) {
-      Accept(data, folderIndex, folder);
+      Accept(data, folderIndex, here);
     }
   }
 }

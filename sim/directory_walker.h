@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -43,7 +44,10 @@ class DirectoryWalker {
   void Walk() {
     if (!options_.onFile) entries_.reserve(options_.expectedEntries);
     if (options_.kindsOnly) {
-      WalkKinds(-1, options_.root);
+      const std::size_t last = options_.root.find_last_not_of('/');
+      const std::string rootName = last == std::string::npos ? (options_.root.empty() ? "" : "/")
+                                                             : options_.root.substr(0, last + 1);
+      WalkKinds(-1, rootName.c_str(), options_.root, 0);
     } else {
       Walk(options_.root);
     }
@@ -60,15 +64,28 @@ class DirectoryWalker {
  private:
   // The names-and-kinds walk: each folder is opened relative to its parent's
   // descriptor (-1 for the root), so no full path is resolved again per folder.
-  void WalkKinds(int parentFd, const std::string& folder);
+  // `openName` is the folder's name in its parent (the whole path for the root).
+  void WalkKinds(int parentFd, const char* openName, std::string folder, std::size_t depth);
   // Hands an accepted entry on, or keeps it.
   void Accept(const WIN32_FIND_DATAA& data, std::uint32_t folderIndex, const std::string& folder);
   bool Stopped() const { return options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed) != 0; }
 
+  struct KindEntry {
+    std::uint32_t nameAt;  // offset of the NUL-ended name in the level's name store
+    std::uint32_t nameLength;
+    DWORD attributes;
+  };
+  // One folder's listing; a level per depth, reused by the folders met at that depth.
+  struct KindLevel {
+    std::string names;
+    std::vector<KindEntry> found;
+  };
+
   static constexpr std::size_t kListBufferWords = 4096;  // 32 KiB of listing records per read
 
   Options options_;
-  std::vector<std::uint64_t> listBuffer_;  // 8-byte aligned, as the listing records are
+  std::vector<std::uint64_t> listBuffer_;
+  std::deque<KindLevel> levels_;  // a deque: a deeper level added keeps the shallower ones in place  // 8-byte aligned, as the listing records are
   std::vector<DirectoryEntry> entries_;
   std::vector<std::string> folders_;
 };

@@ -39,6 +39,21 @@ void LastComponents(std::string_view path, int parts, std::string& joined) {
   }
 }
 
+// The model's title ("<parent folder>\\<model folder>\\<file name>") and type
+// text ("<model folder>\\<file name>") from the folder it was found in, fewer
+// folders when the path has fewer.
+void ModelTexts(std::string_view folder, std::string_view name, std::string& title, std::string& typeText) {
+  LastComponents(folder, 2, title);
+  const std::size_t mark = title.rfind('\\');
+  typeText.assign(title, mark == std::string::npos ? 0 : mark + 1);
+  if (!title.empty()) {
+    title += '\\';
+    typeText += '\\';
+  }
+  title += name;
+  typeText += name;
+}
+
 // The type of one model from its "model folder\file name" text.
 // `typeText` is normalised in place.
 void FindModelType(std::string& typeText, const TitleTypeIndex& scorerIndex, LocalModelRecord& record) {
@@ -109,7 +124,6 @@ ModelScanCount ScanAircraftFolder(const std::string& aircraftFolder, LocalModelT
   const TitleTypeIndex scorerIndex(types);
   LocalModelTable& building = tables.scratchA;
   int stored = 0;
-  std::string path;
   std::string title;
   std::string typeText;
   // Each model is typed as the walk meets it, while its folder's listing is still warm.
@@ -118,17 +132,13 @@ ModelScanCount ScanAircraftFolder(const std::string& aircraftFolder, LocalModelT
     if (stored >= kMaxLocalModels) return;
     const char* name = file.cFileName;
     if (!IsAsciiLetterOrDigit(name[0])) return;
-    path = folder;
-    path += '/';
-    path += name;
-    LastComponents(path, 3, title);
+    ModelTexts(folder, name, title, typeText);
     if (title.size() >= kModelTitleSize) {
       log.Write(kColourNormal, "\tPath " + title + " is too long, this aircraft will not be taken into account.\r\n");
       return;
     }
     LocalModelRecord& record = building.records[stored];
     std::memset(&record, 0, sizeof record);
-    LastComponents(path, 2, typeText);
     FindModelType(typeText, scorerIndex, record);
     CopyCut(record.title, title);
     SetClassData(lookup, types, record);

@@ -73,20 +73,34 @@ int MatchTitlePrefix(std::string_view title, char* type) {
 
 void NormaliseTitle(char* text) {
   if (text == nullptr || text[0] == '\0') return;
-  AsciiUpperInPlace(text);
-  std::size_t length = std::strlen(text);
-  std::size_t first = 0;
-  while (first < length && text[first] == ' ') ++first;
-  while (length > first && text[length - 1] == ' ') --length;
-  std::memmove(text, text + first, length - first);
-  length -= first;
-  text[length] = '\0';
-  for (std::size_t i = 0; i < length; ++i) {
-    switch (text[i]) {
-      case '_': case '-': case ':': case ';': case '\\': case '/': text[i] = ' '; break;
-      default: break;
+  // One pass upper-cases and finds the first and the end of the last non-blank;
+  // the separators become blanks only after the trim, so a separator at either
+  // end stays as a blank.
+  std::size_t length = 0;
+  std::size_t first = std::string_view::npos;
+  std::size_t end = 0;
+  for (; text[length] != '\0'; ++length) {
+    const char c = AsciiToUpper(text[length]);
+    text[length] = c;
+    if (c != ' ') {
+      if (first == std::string_view::npos) first = length;
+      end = length + 1;
     }
   }
+  if (first == std::string_view::npos) {
+    text[0] = '\0';
+    return;
+  }
+  const std::size_t kept = end - first;
+  for (std::size_t i = 0; i < kept; ++i) {
+    char c = text[first + i];
+    switch (c) {
+      case '_': case '-': case ':': case ';': case '\\': case '/': c = ' '; break;
+      default: break;
+    }
+    text[i] = c;
+  }
+  text[kept] = '\0';
 }
 
 std::size_t FindTitleRule(std::string_view title, TitleRuleAnswer& answer) {
