@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -128,6 +129,10 @@ bool ReadProcessFigures(pid_t pid, ProcessFigures& out) {
     }
     f.cpuTicks = utime + stime;
   }
+  clockid_t clock = 0;
+  timespec used{};
+  if (clock_getcpuclockid(pid, &clock) != 0 || clock_gettime(clock, &used) != 0) return false;
+  f.cpuNanoseconds = static_cast<std::uint64_t>(used.tv_sec) * 1'000'000'000u + static_cast<std::uint64_t>(used.tv_nsec);
   f.residentKiB = StatusField(base + "/status", "VmRSS");
   f.peakResidentKiB = StatusField(base + "/status", "VmHWM");
   DIR* tasks = opendir((base + "/task").c_str());

@@ -14,6 +14,10 @@
 struct ProcessFigures {
   std::uint64_t contextSwitches = 0;  // voluntary + non-voluntary, every thread
   std::uint64_t cpuTicks = 0;         // utime + stime, in clock ticks
+  // The process's CPU clock: run time of all its threads, in nanoseconds.
+  // Ticks are sampled at 100 Hz, too coarse for an idle client's fraction of
+  // a per cent over a few seconds.
+  std::uint64_t cpuNanoseconds = 0;
   std::size_t threads = 0;
   std::uint64_t residentKiB = 0;      // VmRSS
   std::uint64_t peakResidentKiB = 0;  // VmHWM
