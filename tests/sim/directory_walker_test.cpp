@@ -135,7 +135,7 @@ TEST_P(DirectoryWalkerTest, FilesHandedOverKeepTheOrderAndFoldersOfTheList) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Enumerations, DirectoryWalkerTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? std::string("KindsOnly") : std::string("Full");
+                         [](const ::testing::TestParamInfo<bool>& enumeration) {
+                           return enumeration.param ? std::string("KindsOnly") : std::string("Full");
                          });
 }  // namespace
