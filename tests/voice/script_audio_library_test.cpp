@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/sample_file.h"
 #include "core/main_dialog_state.h"
 #include "net/way_record.h"
 #include "net/way_table_lock.h"
@@ -27,18 +28,6 @@ namespace {
 OwnRadios OnCom1() { return {"122.80", "121.50", true, false, false}; }
 constexpr std::uint32_t kTestLinkUp = 0x80000000;
 bool MarkedLinkUp(const WayRecord& record) { return (record.stateFlags & kTestLinkUp) != 0; }
-
-std::vector<std::int16_t> ReadSamples(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  std::vector<std::int16_t> samples(bytes.size() / 2);
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    const auto low = static_cast<std::uint8_t>(bytes[2 * i]);
-    const auto high = static_cast<std::uint8_t>(bytes[2 * i + 1]);
-    samples[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(low | (high << 8)));
-  }
-  return samples;
-}
 
 class ScriptAudioTest : public ::testing::Test {
  protected:
