@@ -28,6 +28,7 @@
 #include "dialogs/callsign_dialog.h"
 #include "dialogs/chat_dialog.h"
 #include "dialogs/flight_plan_form.h"
+#include "dialogs/sim2sim_dialog.h"
 #include "core/flight_plan.h"
 #include "net/flight_plan_send.h"
 #include "core/aircraft_type_db.h"
@@ -88,6 +89,7 @@ constexpr UINT kQuitProgramCommand = 32835;
 constexpr UINT kFillFlightPlanCommand = 32788;
 constexpr UINT kSendFlightPlanCommand = 32790;
 constexpr UINT kAtcListMenuCommand = 32785;
+constexpr UINT kSim2SimMenuCommand = 32856;
 constexpr int kAtcButtonId = 7211;
 constexpr WORD kButtonDoubleClicked = 5;
 constexpr std::uint32_t kReportEverySeconds = 30;
@@ -543,6 +545,15 @@ int CFSClientDlg::CreateDialogBoxes() {
     }
     g_pFlightPlanICAO = flightPlanIcao_.get();
   }
+  if (sim2sim_ == nullptr) {
+    sim2sim_.reset(new (std::nothrow) CSim2SimDlg());
+    if (sim2sim_ == nullptr) return -150;
+    if (sim2sim_->Create(kSim2SimTemplate, this) == FALSE) {
+      sim2sim_.reset();
+      return -151;
+    }
+    g_pSim2SimDlg = sim2sim_.get();
+  }
   SetFlightPlanAmendmentNotifier(&NotifyFormOfAmendment);
   return 1;
 }
@@ -711,6 +722,9 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case kSendFlightPlanCommand:
       SendFlightPlanFromMenu();
+      return TRUE;
+    case kSim2SimMenuCommand:
+      if (sim2sim_ != nullptr) sim2sim_->ShowWindow(sim2sim_->IsWindowVisible() ? SW_HIDE : SW_SHOW);
       return TRUE;
     case kAtcListMenuCommand:
     case kAtcButtonId:

@@ -13,6 +13,7 @@
 #include "win/gdi_handles.h"
 
 class CAtcListDlg;
+class CSim2SimDlg;
 class CCchatDlg;
 class CPilotsInfoDlg;
 class CFlightPlanICAO;
@@ -136,6 +137,7 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   std::unique_ptr<CAtcListDlg> atcList_;
   std::unique_ptr<CFlightPlanUS> flightPlanUs_;
   std::unique_ptr<CFlightPlanICAO> flightPlanIcao_;
+  std::unique_ptr<CSim2SimDlg> sim2sim_;
 };
 
 // The main dialog, once it exists (any thread reads it).
