@@ -33,6 +33,7 @@
 #include "base/klib_settings.h"
 #include "base/trusted_addresses.h"
 #include "dialogs/atc_list_dialog.h"
+#include "dialogs/sim2sim_dialog.h"
 #include "dialogs/chat_dialog.h"
 #include "main_dialog_fixture.h"
 #include "net/frame_codes.h"
@@ -43,6 +44,7 @@
 #include "net/peer_ways.h"
 #include "net/way_record.h"
 #include "net/way_table_lock.h"
+#include "sim/plugin_link.h"
 #include "support/child_process.h"
 #include "testbed/loopback_peer.h"
 #include "testbed/node_server.h"
@@ -631,6 +633,25 @@ TEST_F(DutiesTest, TheControllerListIsMadeHiddenAndToggledByItsButtonAndMenuEntr
     dialog_->SendMessage(WM_COMMAND, command, 0);
     EXPECT_FALSE(list->IsWindowVisible());
   }
+}
+
+TEST_F(DutiesTest, TheOffsetsWindowIsMadeHiddenAndToggledByItsMenuEntry) {
+  CSim2SimDlg* offsets = g_pSim2SimDlg.load();
+  ASSERT_NE(offsets, nullptr);
+  EXPECT_FALSE(offsets->IsWindowVisible());
+  const std::uint32_t family = g_xplaneFamilyCode.load();
+  g_xplaneFamilyCode = 0;
+  ClearShownMessageBoxes();
+  dialog_->SendMessage(WM_COMMAND, 32856, 0);
+  EXPECT_FALSE(offsets->IsWindowVisible()) << "no simulator known yet";
+  EXPECT_EQ(ShownMessageBoxes().size(), 1U);
+  g_xplaneFamilyCode = 10000;
+  dialog_->SendMessage(WM_COMMAND, 32856, 0);
+  EXPECT_TRUE(offsets->IsWindowVisible());
+  dialog_->SendMessage(WM_COMMAND, 32856, 0);
+  EXPECT_FALSE(offsets->IsWindowVisible());
+  g_xplaneFamilyCode = family;
+  ClearShownMessageBoxes();
 }
 
 TEST_F(DutiesTest, TheControllerListIsRebuiltWhenItsCountdownEndsAndResetByJoiningAndLeaving) {
