@@ -90,7 +90,8 @@ void CSim2SimDlg::OnShown() {
   // The plug-in may have reported another simulator since the tabs were made.
   if (ownFamily_ != tabsOwnFamily_) RefillTabs();
   SetCrossSimOffsetsDialogShown(true);
-  if (FileActions().load != nullptr) FileActions().load(ownFamily_);
+  // A whole section read anew: the pilot ways take their pairs from it.
+  if (FileActions().load != nullptr && FileActions().load(ownFamily_).Complete()) NotifyPeersOffsetsChanged();
   shownCopy_ = CrossSimOffsets();
   ShowPair();
 }
