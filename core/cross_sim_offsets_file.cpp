@@ -138,6 +138,9 @@ CrossSimSaveResult SaveCrossSimOffsets(std::string_view icao, const char* path) 
     const KeyName key = Key(n);
     if (WritePrivateProfileStringA(section.data(), key.data(), values[static_cast<std::size_t>(n)].data(), path) ==
         FALSE) {
+      // The pilot's adjustments would be lost without a word.
+      KlibMainTraceLine(Klib().Colour(kColourError), "Error while writing offsets in file %s.",
+                        path != nullptr ? path : "");
       return CrossSimSaveResult::WriteFailed;
     }
   }

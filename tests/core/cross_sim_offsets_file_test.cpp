@@ -288,3 +288,11 @@ TEST_F(OffsetsFileTrace, AnEntryWithoutFamilyNameStopsTheSaveWithItsLine) {
   ASSERT_TRUE(WaitForText("Error while saving offsets in file " + path_ + " : ")) << edit_.Text();
   EXPECT_FALSE(std::filesystem::exists(path_));
 }
+
+TEST_F(OffsetsFileTrace, AFileThatCannotBeWrittenIsReportedInTheErrorColour) {
+  SetCrossSimOffsets(DefaultCrossSimOffsetTable());
+  const std::string blocked = path_ + ".missing/CrossSimOffsets.ini";
+  EXPECT_EQ(SaveCrossSimOffsets("LFPG", blocked.c_str()), CrossSimSaveResult::WriteFailed);
+  ASSERT_TRUE(WaitForText("Error while writing offsets in file " + blocked + ".")) << edit_.Text();
+  EXPECT_EQ(edit_.Runs().back().colour, Klib().Colour(kColourError));
+}
