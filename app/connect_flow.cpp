@@ -314,7 +314,7 @@ void OnMultiplayerConnected() {
   }
   PostToAtcList(kAtcListResetCommand);
   g_reportCounter = kFirstReportCounter;
-  LoadCrossSimOffsets(SimulatorFamily(static_cast<std::int32_t>(g_ownSimulatorCode.load())));
+  LoadCrossSimOffsets(LocalSimulatorFamily());
   SetMetarLabel(nullptr, false);
 }
 

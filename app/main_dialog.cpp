@@ -656,6 +656,9 @@ void CFSClientDlg::OnPrivateMessage(UINT message) {
       OnDisconnectFromNetwork();
       OnQuitAndCloseSimulator();
       break;
+    case UIMSG_SIMULATOR_IDENTIFIED:
+      if (sim2sim_ != nullptr) sim2sim_->FollowInstalledSimulator();
+      break;
     case UIMSG_TEST:
       if (g_pMainThread != nullptr) g_pMainThread->TraceLine("\tMain dialog : Test OK.");
       break;

@@ -1,6 +1,30 @@
 #include "core/sim_family.h"
 
+#include <atomic>
+
 #include "win/ascii_case.h"
+
+namespace {
+std::atomic<std::int32_t> g_localFamily{kFamilyXp9};
+std::atomic<bool> g_localFamilyKnown{false};
+}  // namespace
+
+std::int32_t LocalSimulatorFamily() { return g_localFamily.load(); }
+
+bool LocalSimulatorFamilyKnown() { return g_localFamilyKnown.load(); }
+
+std::int32_t TakeInstalledSimulatorCode(std::uint32_t versionWord) {
+  const std::int32_t family =
+      versionWord <= 10999u ? SimulatorFamily(static_cast<std::int32_t>(versionWord)) : 0;
+  if (IsXPlaneFamily(family)) g_localFamily = family;
+  g_localFamilyKnown = true;
+  return g_localFamily.load();
+}
+
+void ResetLocalSimulatorFamily() {
+  g_localFamily = kFamilyXp9;
+  g_localFamilyKnown = false;
+}
 
 std::int32_t SimulatorFamily(std::int32_t code) {
   if (code == kFamilyFs2002 || code == kFamilyFs2004 || code == kFamilyFsx) return code;

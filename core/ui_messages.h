@@ -8,6 +8,8 @@ enum UiMessageId : std::uint32_t {
   UIMSG_LOGIN_ACCEPTED = 0x838D,
   UIMSG_LOGOUT = 0x9586,
   UIMSG_SIMULATOR_CLOSING = 0x89C6,
+  // The plug-in's handshake named the installed simulator: the offsets window's tabs follow it.
+  UIMSG_SIMULATOR_IDENTIFIED = 0x89C7,
   UIMSG_TEST = 0xAEE0,
 };
 

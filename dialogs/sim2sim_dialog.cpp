@@ -1,7 +1,9 @@
 #include "dialogs/sim2sim_dialog.h"
 
 #include <cstdio>
+#include <string>
 
+#include "core/sim_family.h"
 #include "net/cross_sim_peers.h"
 #include "sim/ai_traffic.h"
 #include "sim/plugin_link.h"
@@ -31,7 +33,8 @@ CrossSimSaveResult SaveForNearestAirport() { return SaveCrossSimOffsets(); }
 
 OffsetStepSize HeldStepSize() { return StepSizeFromKeys(GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0); }
 
-std::int32_t OwnFamily() { return static_cast<std::int32_t>(g_xplaneFamilyCode.load()); }
+// The installed simulator's family; 0 until the plug-in has named it.
+std::int32_t OwnFamily() { return LocalSimulatorFamilyKnown() ? LocalSimulatorFamily() : 0; }
 
 }  // namespace
 
@@ -58,6 +61,8 @@ BOOL CSim2SimDlg::OnInitDialog() {
   return TRUE;
 }
 
+CTabCtrl* CSim2SimDlg::Tabs() const { return dynamic_cast<CTabCtrl*>(GetDlgItem(kSim2SimTabsId)); }
+
 void CSim2SimDlg::RefillTabs() {
   const std::int32_t own = OwnFamily();
   tabCount_ = 0;
@@ -65,19 +70,43 @@ void CSim2SimDlg::RefillTabs() {
     if (tab.family != own && tabCount_ < tabs_.size()) tabs_[tabCount_++] = tab;
   }
   tabsOwnFamily_ = own;
-  selectedTab_ = -1;
   selectedEntry_ = -1;
+  CTabCtrl* tabs = Tabs();
+  if (tabs == nullptr) return;
+  tabs->DeleteAllItems();
+  for (std::size_t i = 0; i < tabCount_; ++i) {
+    const std::string label(tabs_[i].label);
+    tabs->InsertItem(static_cast<int>(i), label.c_str(), static_cast<LPARAM>(tabs_[i].family));
+  }
+}
+
+void CSim2SimDlg::FollowInstalledSimulator() {
+  if (OwnFamily() == tabsOwnFamily_) return;
+  RefillTabs();
+  if (IsWindowVisible()) ownFamily_ = OwnFamily();
+}
+
+int CSim2SimDlg::SelectedTab() const {
+  CTabCtrl* tabs = Tabs();
+  return tabs != nullptr ? tabs->GetCurSel() : -1;
 }
 
 std::int32_t CSim2SimDlg::TabFamily() const {
-  if (selectedTab_ < 0 || static_cast<std::size_t>(selectedTab_) >= tabCount_) return 0;
-  return tabs_[static_cast<std::size_t>(selectedTab_)].family;
+  CTabCtrl* tabs = Tabs();
+  if (tabs == nullptr) return 0;
+  const int selected = tabs->GetCurSel();
+  if (selected < 0) return 0;
+  return static_cast<std::int32_t>(tabs->GetItemParam(selected));
 }
 
-void CSim2SimDlg::SelectTab(int index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= tabCount_) return;
-  selectedTab_ = index;
+BOOL CSim2SimDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+  if (header == nullptr || header->idFrom != kSim2SimTabsId || header->code != TCN_SELCHANGE) {
+    return CDialogEx::OnNotify(wParam, lParam, result);
+  }
   ShowPair();
+  if (result != nullptr) *result = 0;
+  return TRUE;
 }
 
 void CSim2SimDlg::OnShown() {

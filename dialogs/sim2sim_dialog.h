@@ -1,5 +1,6 @@
 // The cross-simulator offsets window: one tab per simulator family other
-// than the own one; the pair's four offsets are stepped live (and the pilot
+// than the installed one (tab control 7233, each item's value its family);
+// the pilot picks a pair by its tab, and the pair's four offsets are stepped live (and the pilot
 // ways told at once) while the pilot watches a peer of that family, then
 // saved for the nearest airport or given back with "Cancel".
 #pragma once
@@ -14,6 +15,7 @@
 #include "core/cross_sim_offsets.h"
 #include "core/cross_sim_offsets_file.h"
 #include "win/dialog.h"
+#include "win/tab_ctrl.h"
 
 constexpr UINT kSim2SimTemplate = 7052;
 constexpr int kSim2SimTabsId = 7233;
@@ -60,19 +62,23 @@ class CSim2SimDlg : public CDialogEx {
 
   BOOL OnInitDialog() override;
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+  // A tab picked in 7233 shows its pair.
+  BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   // "Save Offsets".
   void OnOK() override;
   void OnCancel() override;
 
-  // The tabs for the own family as the plug-in reported it; none is selected.
+  // The tabs for the installed simulator's family; none is selected.
   void RefillTabs();
-  // Selects tab `index` (below TabCount) and shows its pair.
-  void SelectTab(int index);
+  // The plug-in named the installed simulator: the tabs are made again when
+  // its family is not the one they were made for.
+  void FollowInstalledSimulator();
 
   std::size_t TabCount() const { return tabCount_; }
   const Sim2SimTab& TabAt(std::size_t index) const { return tabs_.at(index); }
-  int SelectedTab() const { return selectedTab_; }
+  // The tab control's selection, or -1.
+  int SelectedTab() const;
   // The entry being edited, or -1.
   int SelectedEntry() const { return selectedEntry_; }
 
@@ -86,11 +92,11 @@ class CSim2SimDlg : public CDialogEx {
   void ClearEntry();
   void LoadDefaults();
   std::int32_t TabFamily() const;
+  CTabCtrl* Tabs() const;
 
   std::array<Sim2SimTab, kSim2SimTabCount> tabs_{};
   std::size_t tabCount_ = 0;
   std::int32_t tabsOwnFamily_ = 0;
-  int selectedTab_ = -1;
   int selectedEntry_ = -1;
   std::int32_t ownFamily_ = 0;
   CrossSimOffsetTable shownCopy_{};

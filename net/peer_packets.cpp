@@ -247,34 +247,14 @@ void ApplyPairOffsets(std::span<std::uint8_t, kOlderShortPositionSize> record, c
 
 bool LookUpPairOffsets(std::int32_t ownCode, std::int32_t peerCode, const CrossSimOffsetTable& table,
                        SimulatorPairOffsets& offsets) {
-  const std::int32_t own = SimulatorFamily(ownCode);
-  const std::int32_t peer = SimulatorFamily(peerCode);
-  if (own == peer) {
-    offsets.latitude = 0.0;
-    offsets.longitude = 0.0;
-    offsets.altitude = 0.0F;
-    offsets.heading = 0.0F;
-    return true;
-  }
-  for (const CrossSimOffsetEntry& entry : table.entries) {
-    if (entry.simulatorA == own && entry.simulatorB == peer) {
-      offsets.latitude = entry.latitudeOffset;
-      offsets.longitude = entry.longitudeOffset;
-      offsets.altitude = entry.altitudeOffset;
-      offsets.heading = entry.headingOffset;
-      return true;
-    }
-  }
-  for (const CrossSimOffsetEntry& entry : table.entries) {
-    if (entry.simulatorA == peer && entry.simulatorB == own) {
-      offsets.latitude = -entry.latitudeOffset;
-      offsets.longitude = -entry.longitudeOffset;
-      offsets.altitude = -entry.altitudeOffset;
-      offsets.heading = -entry.headingOffset;
-      return true;
-    }
-  }
-  return false;
+  // The row the offsets window edits for the pair, whichever order it holds.
+  const std::optional<CrossSimPairOffsets> found = FindCrossSimPairOffsets(table, ownCode, peerCode);
+  if (!found) return false;
+  offsets.latitude = found->latitude;
+  offsets.longitude = found->longitude;
+  offsets.altitude = found->altitude;
+  offsets.heading = found->heading;
+  return true;
 }
 
 std::array<std::uint8_t, kIdentityRecordSize> BuildIdentityRecord(std::uint16_t modelWord, std::string_view title,

@@ -99,8 +99,9 @@ void ApplyPairOffsets(std::span<std::uint8_t, kOlderPositionRecordSize> record, 
 void ApplyPairOffsets(std::span<std::uint8_t, kOlderShortPositionSize> record, const SimulatorPairOffsets& offsets);
 
 // The offsets between the own family and a peer's: zero for the same family,
-// a row (own, peer) as it is, a row (peer, own) negated; false when the table
-// has no row for the pair (the caller keeps what it had).
+// else the first row naming the pair in either order (the one the offsets
+// window edits), as it is when it is (own, peer), negated when (peer, own);
+// false when the table has no row for the pair (the caller keeps what it had).
 bool LookUpPairOffsets(std::int32_t ownCode, std::int32_t peerCode, const CrossSimOffsetTable& table,
                        SimulatorPairOffsets& offsets);
 

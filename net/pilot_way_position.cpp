@@ -10,6 +10,7 @@
 #include "core/cross_sim_offsets.h"
 #include "core/great_circle.h"
 #include "core/own_aircraft_state.h"
+#include "core/sim_family.h"
 #include "core/text_fields.h"
 #include "net/frame_codes.h"
 #include "net/multiplayer_session.h"
@@ -49,7 +50,7 @@ void COrvSok::UpdateSimPairOffsets() {
     WayTableGuard guard;
     peerCode = record_->simulatorCode;
   }
-  LookUpPairOffsets(kOwnSimulatorCode, peerCode, CrossSimOffsets(), pairOffsets_);
+  LookUpPairOffsets(LocalSimulatorFamily(), peerCode, CrossSimOffsets(), pairOffsets_);
   pairOffsets_.lookups = 0;
 }
 

@@ -14,6 +14,7 @@
 #include "net/pilot_link.h"
 #include "core/nearest_airport.h"
 #include "core/own_aircraft_state.h"
+#include "core/sim_family.h"
 #include "core/text_fields.h"
 #include "core/ui_hooks.h"
 #include "net/cross_sim_peers.h"
@@ -179,7 +180,7 @@ std::uint32_t PollOwnAircraftState() {
     const bool airportChanged = Changed(poll.lastAirport, airport.icao);
     // Another airport has offsets of its own: they are in place before the change is
     // told, and the pilot ways, which keep the pair they read until told, read it again.
-    if (airportChanged && LoadCrossSimOffsets(static_cast<std::int32_t>(g_xplaneFamilyCode.load())).entriesRead > 0) {
+    if (airportChanged && LoadCrossSimOffsets(LocalSimulatorFamily()).entriesRead > 0) {
       NotifyPeersOffsetsChanged();
     }
     if (airportChanged || airport.distanceNm != poll.lastDistance) {

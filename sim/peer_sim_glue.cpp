@@ -5,6 +5,7 @@
 
 #include "base/klib_settings.h"
 #include "core/settings.h"
+#include "core/sim_family.h"
 #include "core/text_fields.h"
 #include "net/orv_sok.h"
 #include "net/peer_packets.h"
@@ -75,7 +76,7 @@ void MatchPeerAircraftModel(COrvSok& way, const char* callerTag) {
     request.classCode = std::string(FieldText(record->announced.classCode));
     request.category = record->announced.category;
   }
-  const PeerModelResult result = ChoosePeerModel(request, ProgramPeerModelSteps(), kOwnSimulatorCode);
+  const PeerModelResult result = ChoosePeerModel(request, ProgramPeerModelSteps(), LocalSimulatorFamily());
   if (trace) {
     for (const std::string& line : result.traces) way.TraceLine("%s", line.c_str());
   }

@@ -9,6 +9,7 @@
 #include "base/klib_settings.h"
 #include "base/message_box.h"
 #include "core/model_scan_state.h"
+#include "core/sim_family.h"
 #include "core/ui_hooks.h"
 #include "core/ui_messages.h"
 #include "net/session_senders.h"
@@ -177,6 +178,8 @@ void CXPlaneLink::OnDllInfos(const Frame& frame) {
   SimMainWindow = infos.simMainWindow;
   g_xplaneSimulatorCode = infos.simulatorCode;
   if (const std::uint32_t family = SimulatorFamily(infos.simulatorCode); family != 0) g_xplaneFamilyCode = family;
+  TakeInstalledSimulatorCode(infos.simulatorCode);
+  ui_hook::PostUiEvent(UIMSG_SIMULATOR_IDENTIFIED);
   g_xplaneMajor = infos.simulatorCode / 1000u;
   g_xplaneMinor = infos.simulatorCode % 1000u;
   Trace(" Found X-Plane v%d.%d.  ", static_cast<int>(g_xplaneMajor.load()), static_cast<int>(g_xplaneMinor.load()));

@@ -68,7 +68,9 @@ std::optional<UINT> ShownBitmap(const WindowInfo& control) {
   return BitmapResourceId(static_cast<HBITMAP>(answered));
 }
 
-bool HasItems(std::string_view kind) { return kind == "listbox" || kind == "combo" || kind == "listview"; }
+bool HasItems(std::string_view kind) {
+  return kind == "listbox" || kind == "combo" || kind == "listview" || kind == "tab";
+}
 
 // The dialogs are the windows made from a template; their controls are their children.
 std::optional<WindowInfo> FindDialog(const std::vector<WindowInfo>& windows, UINT templateId) {

@@ -1,5 +1,5 @@
 // The dialog controls: static, picture, edit, buttons (push, check box, radio,
-// owner-drawn and bitmap), list box and combo box; the rich edit comes with win/richedit.h.
+// owner-drawn and bitmap), list box, combo box and tab control; the rich edit comes with win/richedit.h.
 #pragma once
 
 #include "win/button_ctrl.h"
@@ -9,3 +9,4 @@
 #include "win/listbox_ctrl.h"
 #include "win/richedit.h"
 #include "win/static_ctrl.h"
+#include "win/tab_ctrl.h"

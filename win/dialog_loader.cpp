@@ -8,6 +8,7 @@
 #include "win/listbox_ctrl.h"
 #include "win/richedit.h"
 #include "win/static_ctrl.h"
+#include "win/tab_ctrl.h"
 #include "win/window_pos.h"
 
 namespace {
@@ -31,6 +32,7 @@ std::unique_ptr<CWnd> MakeBuiltIn(const ControlTemplate& c) {
   if (kind == "richedit") return std::make_unique<CRichEditCtrl>();
   if (kind == "listbox") return std::make_unique<CListBox>(c.style, c.text);
   if (kind == "combo") return std::make_unique<CComboBox>(c.style, c.text);
+  if (kind == "tab") return std::make_unique<CTabCtrl>(c.style, c.text);
   return std::make_unique<CPlaceholderCtrl>(c.kind, c.style, c.text);
 }
 

@@ -15,6 +15,13 @@ struct MSG {
   DWORD time = 0;
 };
 
+// The head of every WM_NOTIFY record: which control tells what.
+struct NMHDR {
+  HWND hwndFrom = 0;
+  UINT_PTR idFrom = 0;
+  UINT code = 0;
+};
+
 constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
@@ -25,6 +32,8 @@ constexpr UINT WM_GETTEXTLENGTH = 0x000E;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_SHOWWINDOW = 0x0018;
+// wParam: the control's id; lParam: const NMHDR* (or a record that begins with one).
+constexpr UINT WM_NOTIFY = 0x004E;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_INITDIALOG = 0x0110;

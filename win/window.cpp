@@ -107,6 +107,11 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       OnCommand(wParam, lParam);
       return 0;
+    case WM_NOTIFY: {
+      LRESULT result = 0;
+      OnNotify(wParam, lParam, &result);
+      return result;
+    }
     case WM_CLOSE:
       DestroyWindow();
       return 0;
@@ -118,6 +123,8 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL CWnd::OnCommand(WPARAM, LPARAM) { return FALSE; }
+
+BOOL CWnd::OnNotify(WPARAM, LPARAM, LRESULT*) { return FALSE; }
 
 BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
 

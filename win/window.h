@@ -60,6 +60,8 @@ class CWnd {
   virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   // WM_COMMAND arrives here; TRUE when handled.
   virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+  // WM_NOTIFY arrives here; TRUE when handled, with the answer in *result.
+  virtual BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result);
   // Called by the application's loop for messages aimed at this window or a child.
   virtual BOOL PreTranslateMessage(MSG* msg);
 

@@ -13,6 +13,7 @@
 #include "core/app_paths.h"
 #include "core/cross_sim_offsets.h"
 #include "core/nearest_airport.h"
+#include "core/sim_family.h"
 #include "core/table_memory.h"
 #include "core/text_fields.h"
 #include "main_dialog_fixture.h"
@@ -30,6 +31,7 @@ class CrossSimLoginTest : public ::testing::Test {
     ASSERT_EQ(dialog_->Create(kMainDialogTemplate, nullptr), TRUE);
     SetCrossSimOffsets(DefaultCrossSimOffsetTable());
     savedCode_ = g_ownSimulatorCode.load();
+    ResetLocalSimulatorFamily();
 
     db_.records.reset(AllocateTableRecords<AirportRecord>(1));
     ASSERT_NE(db_.records, nullptr);
@@ -45,6 +47,7 @@ class CrossSimLoginTest : public ::testing::Test {
   }
   void TearDown() override {
     g_ownSimulatorCode = savedCode_;
+    ResetLocalSimulatorFamily();
     ResetNearestAirport();
     SetCrossSimOffsets(DefaultCrossSimOffsetTable());
     FinishMainDialogTest(dialog_);
@@ -60,16 +63,13 @@ class CrossSimLoginTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(CrossSimLoginTest, TheAcceptedLoginLoadsTheNearestAirportsOffsets) {
-  g_ownSimulatorCode = 9000;
+  // Before any handshake the installed simulator counts as X-Plane 9; the
+  // edition's own code on the wire plays no part.
+  g_ownSimulatorCode = 0;
   OnMultiplayerConnected();
   const CrossSimOffsetTable table = CrossSimOffsets();
   EXPECT_STREQ(table.icao.data(), "LFPG");
   EXPECT_EQ(table.entries[0], (CrossSimOffsetEntry{2004, 9000, 0.0002, -0.0001, 12.0F, 1.5F}));
-  EXPECT_EQ(CrossSimPairOffsetsFor(9000, 2004), (CrossSimPairOffsets{-0.0002, 0.0001, -12.0F, -1.5F}));
-}
-
-TEST_F(CrossSimLoginTest, WithoutAKnownOwnSimulatorTheTableStays) {
-  g_ownSimulatorCode = 0;
-  OnMultiplayerConnected();
-  EXPECT_EQ(CrossSimOffsets(), DefaultCrossSimOffsetTable());
+  EXPECT_EQ(CrossSimPairOffsetsFor(LocalSimulatorFamily(), 2004),
+            (CrossSimPairOffsets{-0.0002, 0.0001, -12.0F, -1.5F}));
 }

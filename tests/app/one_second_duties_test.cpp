@@ -28,6 +28,7 @@
 #include "core/main_dialog_state.h"
 #include "core/own_position.h"
 #include "core/settings.h"
+#include "core/sim_family.h"
 #include "core/thread_end_hooks.h"
 #include "core/ui_messages.h"
 #include "base/klib_settings.h"
@@ -639,18 +640,17 @@ TEST_F(DutiesTest, TheOffsetsWindowIsMadeHiddenAndToggledByItsMenuEntry) {
   CSim2SimDlg* offsets = g_pSim2SimDlg.load();
   ASSERT_NE(offsets, nullptr);
   EXPECT_FALSE(offsets->IsWindowVisible());
-  const std::uint32_t family = g_xplaneFamilyCode.load();
-  g_xplaneFamilyCode = 0;
+  ResetLocalSimulatorFamily();
   ClearShownMessageBoxes();
   dialog_->SendMessage(WM_COMMAND, 32856, 0);
   EXPECT_FALSE(offsets->IsWindowVisible()) << "no simulator known yet";
   EXPECT_EQ(ShownMessageBoxes().size(), 1U);
-  g_xplaneFamilyCode = 10000;
+  TakeInstalledSimulatorCode(10000);
   dialog_->SendMessage(WM_COMMAND, 32856, 0);
   EXPECT_TRUE(offsets->IsWindowVisible());
   dialog_->SendMessage(WM_COMMAND, 32856, 0);
   EXPECT_FALSE(offsets->IsWindowVisible());
-  g_xplaneFamilyCode = family;
+  ResetLocalSimulatorFamily();
   ClearShownMessageBoxes();
 }
 

@@ -1,6 +1,7 @@
-// The cross-simulator offsets window: its tabs, the box when the simulator is
-// not known, the pair's texts, the step buttons with SHIFT and CTRL, Clear,
-// Load defaults, Cancel, Save on a real file, and Forward without a pilot.
+// The cross-simulator offsets window: its tab control, the box when the
+// simulator is not known, the pair picked through the tabs and its texts, the
+// step buttons with SHIFT and CTRL, Clear, Load defaults, Cancel, Save on a
+// real file, and Forward without a pilot.
 #include "dialogs/sim2sim_dialog.h"
 
 #include <gtest/gtest.h>
@@ -11,10 +12,12 @@
 
 #include "core/cross_sim_offsets.h"
 #include "core/cross_sim_offsets_file.h"
+#include "core/sim_family.h"
+#include "net/orv_sok.h"
+#include "net/peer_packets.h"
 #include "net/way_record.h"
 #include "net/way_table_lock.h"
 #include "sim/ai_traffic.h"
-#include "sim/plugin_link.h"
 #include "support/child_process.h"
 #include "support/klib_fixture.h"
 #include "win/dialog_items.h"
@@ -22,6 +25,7 @@
 #include "win/keys.h"
 #include "win/messages.h"
 #include "win/msgbox.h"
+#include "win/tab_ctrl.h"
 
 namespace {
 
@@ -50,7 +54,8 @@ class Sim2SimTest : public ::testing::Test {
     g_loads = 0;
     g_savePath = folder_.Path() + "/CrossSimOffsets.ini";
     SetSim2SimFileActions({&CountingLoad, &SaveToTestFile});
-    g_xplaneFamilyCode = 9000;
+    ResetLocalSimulatorFamily();
+    TakeInstalledSimulatorCode(9000);
     dialog_ = std::make_unique<CSim2SimDlg>();
     ASSERT_TRUE(dialog_->Create(kSim2SimTemplate));
   }
@@ -58,18 +63,33 @@ class Sim2SimTest : public ::testing::Test {
     dialog_.reset();
     SetSim2SimFileActions(DefaultSim2SimFileActions());
     SetCrossSimOffsets(DefaultCrossSimOffsetTable());
-    g_xplaneFamilyCode = 0;
+    ResetLocalSimulatorFamily();
     ResetKeyStates();
     ClearShownMessageBoxes();
   }
 
-  // Shown with the tab of `family` selected.
+  CTabCtrl& Tabs() {
+    auto* tabs = dynamic_cast<CTabCtrl*>(dialog_->GetDlgItem(kSim2SimTabsId));
+    EXPECT_NE(tabs, nullptr);
+    return *tabs;
+  }
+  // The pilot picks tab `index`, as the automation's select does.
+  bool PickTab(int index) {
+    return SendMessageA(Tabs().m_hWnd, ControlSelectMessage(), static_cast<WPARAM>(index), 0) != 0;
+  }
+  // The tab of `family` picked.
+  void PickFamily(std::int32_t family) {
+    for (int i = 0; i < Tabs().GetItemCount(); ++i) {
+      if (Tabs().GetItemParam(i) == family) {
+        ASSERT_TRUE(PickTab(i));
+      }
+    }
+  }
+  // Shown with the tab of `family` picked.
   void ShowWithTab(std::int32_t family) {
     dialog_->ShowWindow(SW_SHOW);
     ASSERT_TRUE(dialog_->IsWindowVisible());
-    for (std::size_t i = 0; i < dialog_->TabCount(); ++i) {
-      if (dialog_->TabAt(i).family == family) dialog_->SelectTab(static_cast<int>(i));
-    }
+    PickFamily(family);
     ASSERT_GE(dialog_->SelectedEntry(), 0);
   }
   void Click(int id) { dialog_->SendMessage(WM_COMMAND, static_cast<WPARAM>(id), 0); }
@@ -89,31 +109,74 @@ class Sim2SimTest : public ::testing::Test {
   std::unique_ptr<CSim2SimDlg> dialog_;
 };
 
-TEST_F(Sim2SimTest, TabsListTheOtherFamiliesInOrder) {
+TEST_F(Sim2SimTest, TheTabControlListsTheOtherFamiliesInOrder) {
   const struct {
-    std::uint32_t own;
+    std::uint32_t installed;
     std::vector<std::string> labels;
+    std::vector<LPARAM> families;
   } cases[] = {
-      {9000, {"FS8/9", "FSX", "P3D", "XP10"}},
-      {10000, {"FS8/9", "FSX", "P3D", "XP9"}},
+      {9000, {"FS8/9", "FSX", "P3D", "XP10"}, {2004, 2006, 3000, 10000}},
+      {10250, {"FS8/9", "FSX", "P3D", "XP9"}, {2004, 2006, 3000, 9000}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.own);
-    g_xplaneFamilyCode = c.own;
-    dialog_->RefillTabs();
-    std::vector<std::string> labels;
-    for (std::size_t i = 0; i < dialog_->TabCount(); ++i) labels.emplace_back(dialog_->TabAt(i).label);
-    EXPECT_EQ(labels, c.labels);
-    EXPECT_EQ(dialog_->SelectedTab(), -1);
+    SCOPED_TRACE(c.installed);
+    TakeInstalledSimulatorCode(c.installed);
+    dialog_->FollowInstalledSimulator();
+    std::vector<std::string> items;
+    ASSERT_TRUE(SendMessageA(Tabs().m_hWnd, ControlItemsMessage(), 0, reinterpret_cast<LPARAM>(&items)));
+    EXPECT_EQ(items, c.labels);
+    std::vector<LPARAM> families;
+    for (int i = 0; i < Tabs().GetItemCount(); ++i) families.push_back(Tabs().GetItemParam(i));
+    EXPECT_EQ(families, c.families);
+    EXPECT_EQ(Tabs().GetCurSel(), -1);
   }
-  // Shown after the plug-in reported another simulator: the tabs follow it.
-  g_xplaneFamilyCode = 9000;
+  // A handshake of the same family keeps the pilot's pick.
+  ASSERT_TRUE(PickTab(2));
+  TakeInstalledSimulatorCode(10000);
+  dialog_->FollowInstalledSimulator();
+  EXPECT_EQ(Tabs().GetCurSel(), 2);
+  // Shown after the plug-in named another simulator: the tabs follow it.
+  TakeInstalledSimulatorCode(9000);
   dialog_->ShowWindow(SW_SHOW);
   EXPECT_EQ(dialog_->TabAt(3).label, "XP10");
+  EXPECT_EQ(Tabs().Labels().back(), "XP10");
+}
+
+TEST_F(Sim2SimTest, APickedTabShowsItsPairWhereverTheTableHoldsIt) {
+  // The pair stored both ways round: the first row is the one the window
+  // edits, and the one a pilot way of that family reads.
+  PutEntry(1, {3000, 9000, 0.0, 0.0, 0.0F, 0.0F});
+  PutEntry(7, {9000, 3000, 0.0, 0.0, 0.0F, 0.0F});
+  dialog_->ShowWindow(SW_SHOW);
+  EXPECT_EQ(dialog_->SelectedEntry(), -1);
+  // Nothing is picked yet: a step changes nothing.
+  const CrossSimOffsetTable before = CrossSimOffsets();
+  Click(kSim2SimAltitudeUpId);
+  EXPECT_EQ(CrossSimOffsets(), before);
+
+  ASSERT_TRUE(PickTab(2));  // P3D
+  EXPECT_EQ(Tabs().GetCurSel(), 2);
+  EXPECT_EQ(dialog_->SelectedEntry(), 1);
+  EXPECT_EQ(Text(kSim2SimPairId), "[1] 9000 <-> 3000");
+  SetKeyState(VK_CONTROL, true);
+  Click(kSim2SimAltitudeUpId);
+  EXPECT_NEAR(CrossSimOffsets().entries[1].altitudeOffset, -2.0, 1e-6);
+  EXPECT_EQ(CrossSimOffsets().entries[7].altitudeOffset, 0.0F);
+  // The pilot ways see the step in the direction the pilot asked for.
+  const std::optional<CrossSimPairOffsets> seen = CrossSimPairOffsetsFor(9000, 3000);
+  ASSERT_TRUE(seen.has_value());
+  EXPECT_NEAR(seen->altitude, 2.0, 1e-6);
+  SimulatorPairOffsets way{};
+  ASSERT_TRUE(LookUpPairOffsets(9000, 3000, CrossSimOffsets(), way));
+  EXPECT_NEAR(way.altitude, 2.0, 1e-6);
+
+  // A select beyond the tabs is refused and keeps the pick.
+  EXPECT_FALSE(PickTab(4));
+  EXPECT_EQ(Tabs().GetCurSel(), 2);
 }
 
 TEST_F(Sim2SimTest, ShownWithoutTheSimulatorTellsAndCloses) {
-  g_xplaneFamilyCode = 0;
+  ResetLocalSimulatorFamily();
   dialog_->ShowWindow(SW_SHOW);
   const std::vector<MessageBoxRecord> boxes = ShownMessageBoxes();
   ASSERT_EQ(boxes.size(), 1U);
@@ -136,7 +199,7 @@ TEST_F(Sim2SimTest, ShownLoadsAndShowsTheTabsPair) {
   EXPECT_EQ(Text(kSim2SimHeadingId), "-3.2");
   EXPECT_EQ(Text(kSim2SimPairId), "[9] 9000 <-> 10000");
   // The pair stored the other way round is found too.
-  dialog_->SelectTab(1);  // FSX
+  ASSERT_TRUE(PickTab(1));  // FSX
   EXPECT_EQ(dialog_->SelectedEntry(), 5);
   EXPECT_EQ(Text(kSim2SimPairId), "[5] 9000 <-> 2006");
   dialog_->ShowWindow(SW_HIDE);
@@ -179,7 +242,7 @@ TEST_F(Sim2SimTest, StepButtonsTakeTheHeldKeysSize) {
   Click(kSim2SimAltitudeUpId);
   EXPECT_EQ(Text(kSim2SimAltitudeId), "0.1");
   // Against a simulator stored first, the stored value moves the other way.
-  dialog_->SelectTab(1);  // FSX: (2006, 9000)
+  ASSERT_TRUE(PickTab(1));  // FSX: (2006, 9000)
   Click(kSim2SimAltitudeUpId);
   EXPECT_NEAR(Selected().altitudeOffset, -0.1, 1e-6);
 }
@@ -213,7 +276,8 @@ TEST_F(Sim2SimTest, LoadDefaultsPutsTheDefaultTableBack) {
   changed.entries[9] = {10000, 9000, 1.0, 1.0, 5.0F, 5.0F};
   changed.entries[3] = {9000, 10000, 0.5, 0.5, 7.0F, 1.0F};
   SetCrossSimOffsets(changed);
-  dialog_->SelectTab(3);
+  ASSERT_TRUE(PickTab(2));  // away and back: the pair is looked up again
+  ASSERT_TRUE(PickTab(3));
   ASSERT_EQ(dialog_->SelectedEntry(), 3);
   Click(kSim2SimDefaultsId);
   EXPECT_EQ(CrossSimOffsets().entries, DefaultCrossSimOffsetTable().entries);

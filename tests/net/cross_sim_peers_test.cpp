@@ -9,9 +9,12 @@
 #include <mutex>
 #include <vector>
 
+#include "core/cross_sim_offsets.h"
+#include "core/sim_family.h"
 #include "net/listener.h"
 #include "net/way_ids.h"
 #include "net/way_record.h"
+#include "net/way_table_lock.h"
 #include "test_way.h"
 #include "testbed/loopback_peer.h"
 
@@ -108,4 +111,41 @@ TEST_F(CrossSimPeersTest, TheFirstLinkedPilotOfTheFamilyGivesItsHeading) {
   ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return !ways_[0]->IsConnected(); }));
   EXPECT_EQ(FirstLinkedPilotHeading(10000), 180.0);
   EXPECT_EQ(NotifyPeersOffsetsChanged(), 1);
+}
+
+// A pilot way shows its peer for the simulator installed here, whatever the
+// edition's code on the wire: the row of the installed family's pair counts.
+TEST_F(WayTest, APilotWayTakesThePairOfTheInstalledSimulator) {
+  CrossSimOffsetTable table = DefaultCrossSimOffsetTable();
+  for (CrossSimOffsetEntry& entry : table.entries) entry = {};
+  table.entries[0] = {2004, 9000, 0.125, 0.0, 10.0F, 0.0F};
+  table.entries[1] = {2004, 10000, 0.375, 0.0, 30.0F, 0.0F};
+  SetCrossSimOffsets(table);
+  TestWay way(6);
+  {
+    WayTableGuard guard;
+    WayTable()[6].simulatorCode = 2004;
+  }
+  const struct {
+    std::uint32_t handshake;  // 0: none yet
+    double latitude;
+    float altitude;
+  } cases[] = {
+      {0, -0.125, -10.0F},      // X-Plane 9 until the plug-in names another
+      {10250, -0.375, -30.0F},  // X-Plane 10
+      {12000, -0.375, -30.0F},  // no X-Plane family: the last one stays
+      {9700, -0.125, -10.0F},
+  };
+  ResetLocalSimulatorFamily();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.handshake);
+    if (c.handshake != 0) TakeInstalledSimulatorCode(c.handshake);
+    way.UpdateSimPairOffsets();
+    EXPECT_EQ(way.PairOffsets().latitude, c.latitude);
+    EXPECT_EQ(way.PairOffsets().altitude, c.altitude);
+  }
+  ResetLocalSimulatorFamily();
+  SetCrossSimOffsets(DefaultCrossSimOffsetTable());
+  WayTableGuard guard;
+  WayTable()[6] = WayRecord{};
 }

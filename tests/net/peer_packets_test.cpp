@@ -181,6 +181,9 @@ TEST(PeerPackets, PairOffsetsComeFromTheTableAndAreZeroForTheSameFamily) {
   table.entries[0] = {2004, 9000, 0.01, -0.02, 30.0F, 2.0F};
   table.entries[1] = {9000, 2006, 0.5, 0.25, -10.0F, -1.5F};
   table.entries[2] = {9000, 9000, 1.0, 1.0, 1.0F, 1.0F};  // never used: the same family
+  // Both orders of one pair: the first row counts, as in the offsets window.
+  table.entries[3] = {3000, 10000, 0.125, 0.25, 4.0F, 1.0F};
+  table.entries[4] = {10000, 3000, 0.75, 0.75, 8.0F, 3.0F};
   struct Case {
     std::int32_t own, peer;
     bool found;
@@ -191,7 +194,9 @@ TEST(PeerPackets, PairOffsetsComeFromTheTableAndAreZeroForTheSameFamily) {
       {9000, 9500, true, 0, 0, 0, 0},            // same family (9000..9999)
       {9000, 2006, true, 0.5, 0.25, -10, -1.5},  // row (own, peer) as it is
       {9000, 2004, true, -0.01, 0.02, -30, -2},  // row (peer, own) negated
-      {9000, 10000, false, 7, 7, 7, 7},          // no row: kept
+      {10000, 3000, true, -0.125, -0.25, -4, -1},  // the first row of the pair, negated
+      {3000, 10000, true, 0.125, 0.25, 4, 1},      // the same row as it is
+      {9000, 10000, false, 7, 7, 7, 7},            // no row: kept
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.peer);

@@ -19,6 +19,7 @@
 #include "core/nearest_airport.h"
 #include "core/own_aircraft_state.h"
 #include "core/own_position.h"
+#include "core/sim_family.h"
 #include "core/table_memory.h"
 #include "core/text_fields.h"
 #include "core/ui_hooks.h"
@@ -164,7 +165,6 @@ class OwnAircraftPollOffsetsTest : public OwnAircraftPollTest {
   void SetUp() override {
     OwnAircraftPollTest::SetUp();
     savedFile_ = g_appPaths().crossSimOffsetsFile;
-    savedFamily_ = g_xplaneFamilyCode.load();
     g_appPaths().crossSimOffsetsFile = folder_.Path() + "/CrossSimOffsets.ini";
     SetCrossSimOffsets(DefaultCrossSimOffsetTable());
     db_.records.reset(AllocateTableRecords<AirportRecord>(2));
@@ -184,7 +184,7 @@ class OwnAircraftPollOffsetsTest : public OwnAircraftPollTest {
   }
   void TearDown() override {
     g_appPaths().crossSimOffsetsFile = savedFile_;
-    g_xplaneFamilyCode = savedFamily_;
+    ResetLocalSimulatorFamily();
     ResetNearestAirport();
     SetCrossSimOffsets(DefaultCrossSimOffsetTable());
     OwnAircraftPollTest::TearDown();
@@ -195,12 +195,11 @@ class OwnAircraftPollOffsetsTest : public OwnAircraftPollTest {
   TempFolder folder_;
   AirportDb db_;
   std::string savedFile_;
-  std::uint32_t savedFamily_ = 0;
 };
 
 TEST_F(OwnAircraftPollOffsetsTest, AnotherNearestAirportLoadsItsOffsetsFirst) {
   g_networkState = 2;
-  g_xplaneFamilyCode = 10000;
+  TakeInstalledSimulatorCode(10000);
   FlyNear(49.01, 2.5);
   EXPECT_NE(PollOwnAircraftState() & kOwnChangeNearestAirport, 0u);
   EXPECT_STREQ(CrossSimOffsets().icao.data(), "LFPG");
@@ -219,21 +218,12 @@ TEST_F(OwnAircraftPollOffsetsTest, AnotherNearestAirportLoadsItsOffsetsFirst) {
   EXPECT_EQ(CrossSimOffsets().entries[0], (CrossSimOffsetEntry{2006, 10000, 0.0003, 0.0004, -8.0F, 2.0F}));
 }
 
-TEST_F(OwnAircraftPollOffsetsTest, WithoutAKnownOwnSimulatorOrOfflineTheTableStays) {
-  struct Case {
-    int networkState;
-    std::uint32_t family;
-  };
-  for (const Case c : {Case{2, 0}, Case{0, 10000}}) {
-    ResetOwnAircraftPoll();
-    ResetNearestAirport();
-    SetCrossSimOffsets(DefaultCrossSimOffsetTable());
-    g_networkState = c.networkState;
-    g_xplaneFamilyCode = c.family;
-    FlyNear(49.01, 2.5);
-    PollOwnAircraftState();
-    EXPECT_EQ(CrossSimOffsets(), DefaultCrossSimOffsetTable()) << c.networkState << " " << c.family;
-  }
+TEST_F(OwnAircraftPollOffsetsTest, OfflineTheTableStays) {
+  g_networkState = 0;
+  TakeInstalledSimulatorCode(10000);
+  FlyNear(49.01, 2.5);
+  PollOwnAircraftState();
+  EXPECT_EQ(CrossSimOffsets(), DefaultCrossSimOffsetTable());
 }
 
 // A pilot way that keeps the simulator sub-codes it is sent.
@@ -298,7 +288,7 @@ TEST_F(OwnAircraftPollOffsetsTest, PilotWaysReadTheirPairAgainWhenAnotherAirport
   ASSERT_TRUE(down.Start());
   linked.MarkLinked();
   g_networkState = 2;
-  g_xplaneFamilyCode = 10000;
+  TakeInstalledSimulatorCode(10000);
   const auto offsetsNotices = [](const PollPilotWay& way) {
     const std::vector<std::uint32_t> codes = way.Codes();
     return std::count(codes.begin(), codes.end(), kSimPilotOffsetsChanged);

@@ -56,6 +56,15 @@ class RecordingDialog : public CDialog {
       }
       if (message == WM_COMMAND) return 0;
     }
+    if (message == WM_NOTIFY && lParam != 0) {
+      // Recorded as the control's id and the notice's code.
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      std::lock_guard lock(mutex_);
+      seen_.push_back(Seen{WM_NOTIFY, MAKELONG(static_cast<WORD>(header->idFrom), LOWORD(header->code)),
+                           GetCurrentThreadId()});
+      cv_.notify_all();
+      return 0;
+    }
     return CDialog::WindowProc(message, wParam, lParam);
   }
   // Keys aimed at a child pass here on their way, as the loop shows them to the parents.
@@ -160,6 +169,7 @@ class AutomationTest : public ::testing::Test {
     ui_ = std::thread([this, &started] {
       panel.Create(7055, nullptr);
       chat.Create(7057, &panel);
+      offsets.Create(7052, &panel);
       panel.ShowWindow(SW_SHOW);
       app_.m_nThreadID = GetCurrentThreadId();
       uiThread_ = GetCurrentThreadId();
@@ -178,6 +188,7 @@ class AutomationTest : public ::testing::Test {
     StopAutomation();
     panel.DestroyWindow();
     chat.DestroyWindow();
+    offsets.DestroyWindow();
     SetDialogTemplateLoader(nullptr);
     SetMessageBoxEcho(true);
     ResetKeyStates();
@@ -190,6 +201,7 @@ class AutomationTest : public ::testing::Test {
   CWinApp app_;
   RecordingDialog panel{7055};
   RecordingDialog chat{7057};
+  RecordingDialog offsets{7052};
   std::thread ui_;
   DWORD uiThread_ = 0;
   std::atomic<bool> loopEnded_{false};
@@ -271,6 +283,32 @@ TEST_F(AutomationTest, CheckAndSelectActAsTheUserWould) {
   // The recipient list has no model yet: it cannot be chosen from.
   EXPECT_EQ(client.Ask("select 7057 7021 0"), (Lines{"error cannot select that"}));
   EXPECT_EQ(client.Ask("select 7057 7021 -1"), (Lines{"error bad index"}));
+}
+
+TEST_F(AutomationTest, ATabControlListsItsTabsAndIsPickedAsTheUserWould) {
+  Client client(path_);
+  auto* tabs = dynamic_cast<CTabCtrl*>(offsets.GetDlgItem(7233));
+  ASSERT_NE(tabs, nullptr);
+  EXPECT_EQ(client.Ask("select 7052 7233 0"), (Lines{"error cannot select that"}));
+  for (const char* label : {"FS8/9", "FSX", "P3D"}) tabs->InsertItem(tabs->GetItemCount(), label);
+  const Lines dump = client.Ask("dump");
+  const auto control = std::find(dump.begin(), dump.end(), "control 7052 7233 kind=tab visible=1 enabled=1 text=");
+  ASSERT_NE(control, dump.end());
+  ASSERT_GE(std::distance(control, dump.end()), 4);
+  EXPECT_EQ(Lines(control + 1, control + 4), (Lines{"item 0 FS8/9", "item 1 FSX", "item 2 P3D"}));
+
+  EXPECT_EQ(client.Ask("select 7052 7233 1"), (Lines{"ok"}));
+  EXPECT_EQ(tabs->GetCurSel(), 1);
+  const WPARAM picked = MAKELONG(7233, LOWORD(TCN_SELCHANGE));
+  EXPECT_EQ(offsets.Seen_(), (std::vector<Seen>{{WM_NOTIFY, picked, uiThread_}}));
+  // The tab already shown, one beyond the tabs, and the program's own choice tell nothing.
+  EXPECT_EQ(client.Ask("select 7052 7233 1"), (Lines{"ok"}));
+  EXPECT_EQ(client.Ask("select 7052 7233 3"), (Lines{"error cannot select that"}));
+  EXPECT_EQ(tabs->SetCurSel(2), 1);
+  EXPECT_EQ(tabs->GetCurSel(), 2);
+  EXPECT_EQ(offsets.Seen_().size(), 1u);
+  EnableWindow(tabs->m_hWnd, FALSE);
+  EXPECT_EQ(client.Ask("select 7052 7233 0"), (Lines{"error disabled"}));
 }
 
 TEST_F(AutomationTest, UnknownTargetsAndMalformedRequestsAreErrors) {

@@ -35,6 +35,15 @@ class RecordingDialog : public CDialog {
       cv_.notify_all();
       return 0;
     }
+    if (message == WM_NOTIFY && lParam != 0) {
+      // Kept beside the commands: the control's id, the notice's code (low word) and the sender.
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      std::lock_guard lock(mutex_);
+      commands_.push_back(Command{static_cast<WORD>(header->idFrom), LOWORD(header->code), header->hwndFrom,
+                                  GetCurrentThreadId()});
+      cv_.notify_all();
+      return 0;
+    }
     return CDialog::WindowProc(message, wParam, lParam);
   }
   std::vector<Command> Commands() {
@@ -321,6 +330,68 @@ TEST_F(ControlsTest, AListBoxKeepsItsTabStopsAndAComboTakesNone) {
   auto* combo = dialog.Add(std::make_unique<CComboBox>(), 7021);
   EXPECT_EQ(combo->SendMessage(LB_SETTABSTOPS, 4, reinterpret_cast<LPARAM>(stops)), 0);
   EXPECT_TRUE(combo->TabStops().empty());
+}
+
+TEST_F(ControlsTest, ATabControlKeepsItsTabsAndItsSelectionInStep) {
+  auto* tabs = dialog.Add(std::make_unique<CTabCtrl>(), 7233);
+  EXPECT_EQ(tabs->Kind(), "tab");
+  EXPECT_EQ(tabs->GetCurSel(), -1);
+  EXPECT_EQ(tabs->InsertItem(0, "FSX", 2006), 0);
+  EXPECT_EQ(tabs->InsertItem(5, "XP10", 10000), 1) << "past the end: appended";
+  EXPECT_EQ(tabs->SetCurSel(1), -1);
+  EXPECT_EQ(tabs->InsertItem(0, "FS8/9", 2004), 0);
+  EXPECT_EQ(tabs->GetCurSel(), 2) << "the selected tab moved along";
+  EXPECT_EQ(tabs->Labels(), (std::vector<std::string>{"FS8/9", "FSX", "XP10"}));
+  EXPECT_EQ(tabs->GetItemParam(2), 10000);
+  EXPECT_EQ(tabs->GetItemParam(3), 0);
+
+  // A read copies what fits, terminated.
+  char text[4] = {'x', 'x', 'x', 'x'};
+  TCITEMA item;
+  item.mask = TCIF_TEXT | TCIF_PARAM;
+  item.pszText = text;
+  item.cchTextMax = 4;
+  EXPECT_EQ(tabs->SendMessage(TCM_GETITEMA, 2, reinterpret_cast<LPARAM>(&item)), TRUE);
+  EXPECT_STREQ(text, "XP1");
+  EXPECT_EQ(item.lParam, 10000);
+  EXPECT_EQ(tabs->SendMessage(TCM_GETITEMA, 3, reinterpret_cast<LPARAM>(&item)), FALSE);
+
+  EXPECT_EQ(tabs->SetCurSel(7), -1);
+  EXPECT_EQ(tabs->GetCurSel(), 2) << "an index outside the tabs changes nothing";
+  EXPECT_EQ(tabs->SendMessage(TCM_DELETEITEM, 0), TRUE);
+  EXPECT_EQ(tabs->GetCurSel(), 1);
+  EXPECT_EQ(tabs->SendMessage(TCM_DELETEITEM, 1), TRUE);
+  EXPECT_EQ(tabs->GetCurSel(), -1) << "the selected tab went";
+  EXPECT_EQ(tabs->GetItemCount(), 1);
+  EXPECT_TRUE(tabs->DeleteAllItems());
+  EXPECT_EQ(tabs->GetItemCount(), 0);
+  EXPECT_TRUE(dialog.Commands().empty()) << "the program's own changes tell nothing";
+}
+
+TEST(ControlsThreads, APickedTabTellsTheDialogOnItsThread) {
+  RecordingDialog dialog;
+  CTabCtrl* tabs = nullptr;
+  UiThread ui([&] {
+    dialog.Create(9100, nullptr);
+    tabs = dialog.Add(std::make_unique<CTabCtrl>(), 7233);
+  });
+  for (const char* label : {"FS8/9", "FSX"}) tabs->InsertItem(tabs->GetItemCount(), label);
+  // From a worker the pick is handed to the dialog's thread.
+  EXPECT_TRUE(SendMessageA(tabs->m_hWnd, ControlSelectMessage(), 1, 0));
+  EXPECT_FALSE(SendMessageA(tabs->m_hWnd, ControlSelectMessage(), 2, 0));
+  const std::vector<Command> seen = dialog.WaitFor(1);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], (Command{7233, LOWORD(TCN_SELCHANGE), tabs->m_hWnd, ui.Id()}));
+  EXPECT_EQ(tabs->GetCurSel(), 1);
+  // On its own thread, at once; the tab already picked tells nothing.
+  ui.Run([&] {
+    EXPECT_TRUE(SendMessageA(tabs->m_hWnd, ControlSelectMessage(), 0, 0));
+    EXPECT_TRUE(SendMessageA(tabs->m_hWnd, ControlSelectMessage(), 0, 0));
+  });
+  const std::vector<Command> after = dialog.Commands();
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(after[1], (Command{7233, LOWORD(TCN_SELCHANGE), tabs->m_hWnd, ui.Id()}));
+  ui.Run([&] { dialog.DestroyWindow(); });
 }
 
 }  // namespace
