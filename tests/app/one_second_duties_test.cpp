@@ -13,6 +13,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <utility>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -652,6 +653,19 @@ TEST_F(DutiesTest, TheOffsetsWindowIsMadeHiddenAndToggledByItsMenuEntry) {
   EXPECT_FALSE(offsets->IsWindowVisible());
   ResetLocalSimulatorFamily();
   ClearShownMessageBoxes();
+}
+
+TEST_F(DutiesTest, TheOffsetsWindowsTabsFollowTheSimulatorTheHandshakeNames) {
+  CSim2SimDlg* offsets = g_pSim2SimDlg.load();
+  ASSERT_NE(offsets, nullptr);
+  for (const auto& [code, last] : {std::pair{10000u, "XP9"}, std::pair{9000u, "XP10"}}) {
+    TakeInstalledSimulatorCode(code);
+    dialog_->SendMessage(UIMSG_SIMULATOR_IDENTIFIED, 0, 0);
+    ASSERT_EQ(offsets->TabCount(), 4U);
+    EXPECT_EQ(offsets->TabAt(3).label, last) << code;
+  }
+  EXPECT_FALSE(offsets->IsWindowVisible());
+  ResetLocalSimulatorFamily();
 }
 
 TEST_F(DutiesTest, TheControllerListIsRebuiltWhenItsCountdownEndsAndResetByJoiningAndLeaving) {

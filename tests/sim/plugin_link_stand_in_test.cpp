@@ -12,6 +12,7 @@
 #include "core/model_scan_state.h"
 #include "core/own_aircraft_state.h"
 #include "core/settings.h"
+#include "core/sim_family.h"
 #include "core/text_fields.h"
 #include "core/ui_hooks.h"
 #include "core/ui_messages.h"
@@ -66,6 +67,7 @@ class PluginLinkStandInTest : public KlibFixture {
     KlibFixture::SetUp();
     SetMessageBoxEcho(false);
     ClearShownMessageBoxes();
+    ResetLocalSimulatorFamily();
     COrvSok::SetPauseFunction([](DWORD) {});
     WayTableLock().Init();
     AiLock().Init();
@@ -93,6 +95,7 @@ class PluginLinkStandInTest : public KlibFixture {
     SyncSessionFlagToPlugin();
     SetUiHooks({});
     SetAiTrafficHooks({});
+    ResetLocalSimulatorFamily();
     g_modelScanFinished = false;
     g_networkState = 0;
     g_networkSettings.xplaneDllPort = setting_default::kXplaneDllPortNumber;
@@ -176,6 +179,10 @@ TEST_F(PluginLinkStandInTest, HelloGoesOutWhenTheLinkOpensAndTheHandshakeIsAckno
   EXPECT_EQ(g_xplaneMajor.load(), 10u);
   EXPECT_EQ(g_xplaneMinor.load(), 250u);
   EXPECT_EQ(SimMainWindow.load(), 0x4242u);
+  // What is local follows X-Plane 10 from here, and the offsets window is told.
+  EXPECT_EQ(LocalSimulatorFamily(), 10000);
+  EXPECT_TRUE(LocalSimulatorFamilyKnown());
+  EXPECT_EQ(UiEventCount(UIMSG_SIMULATOR_IDENTIFIED), 1u);
 
   // The acknowledgement is the bare 12-byte frame, byte for byte.
   const std::vector<std::uint8_t> raw = plugin_.ReceivedBytes();
