@@ -16,6 +16,7 @@
 #include "core/main_dialog_state.h"
 #include "core/own_aircraft_state.h"
 #include "core/settings.h"
+#include "core/sim_family.h"
 #include "net/cross_sim_peers.h"
 #include "net/frame_codes.h"
 #include "net/listener.h"
@@ -126,6 +127,9 @@ class PeerGlueTest : public KlibFixture {
     delete XPlaneLinkObject();
     g_porvDll = nullptr;
     XPlaneLinkUp = false;
+    // The next test's link greets the plug-in again.
+    SyncSessionFlagToPlugin();
+    ResetLocalSimulatorFamily();
     SetPeerTrafficHooks({});
     SetAiTrafficHooks({});
     g_ownAircraft().Reset();
@@ -319,12 +323,18 @@ TEST_F(PeerGlueTest, MoreThanTwentyPositionsOutOfRangeCancelTheLinkWithReasonThr
 
 TEST_F(PeerGlueTest, APeerOfAnotherSimulatorIsShownWithThePairOffsetsAndTakesNewOnesWhenTold) {
   PlaceOwnAircraft(45.0, 7.0);
+  // The plug-in stand-in reports X-Plane 10: its pair with 2006 is the one that counts.
+  ASSERT_EQ(LocalSimulatorFamily(), 10000);
   CrossSimOffsetTable table = DefaultCrossSimOffsetTable();
-  const int row = FindCrossSimPairEntry(table, 2006, 9000);
+  const int row = FindCrossSimPairEntry(table, 2006, 10000);
   ASSERT_GE(row, 0);
+  // The row of X-Plane 9 holds other offsets, which must not be taken.
+  const int xp9Row = FindCrossSimPairEntry(table, 2006, 9000);
+  ASSERT_GE(xp9Row, 0);
+  table.entries[static_cast<std::size_t>(xp9Row)].latitudeOffset = 0.125;
   // The table's row may name the pair either way round: the offsets are for
   // showing the 2006 pilot in the own simulator.
-  const bool ownFirst = table.entries[static_cast<std::size_t>(row)].simulatorA == 9000;
+  const bool ownFirst = table.entries[static_cast<std::size_t>(row)].simulatorA == 10000;
   const double sign = ownFirst ? 1.0 : -1.0;
   table.entries[static_cast<std::size_t>(row)].latitudeOffset = sign * 0.5;
   table.entries[static_cast<std::size_t>(row)].longitudeOffset = sign * 0.25;
