@@ -6,7 +6,6 @@
 #include "core/sim_family.h"
 #include "net/cross_sim_peers.h"
 #include "sim/ai_traffic.h"
-#include "sim/plugin_link.h"
 #include "win/dialog_items.h"
 #include "win/keys.h"
 #include "win/msgbox.h"

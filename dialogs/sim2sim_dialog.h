@@ -1,7 +1,7 @@
 // The cross-simulator offsets window: one tab per simulator family other
-// than the installed one (tab control 7233, each item's value its family);
-// the pilot picks a pair by its tab, and the pair's four offsets are stepped live (and the pilot
-// ways told at once) while the pilot watches a peer of that family, then
+// than the installed one (tab control 7233, each item's value its family).
+// The pilot picks a pair by its tab; its four offsets are stepped live (and
+// the pilot ways told at once) while he watches a peer of that family, then
 // saved for the nearest airport or given back with "Cancel".
 #pragma once
 
