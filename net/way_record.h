@@ -186,7 +186,7 @@ struct WayRecord {
   std::uint32_t historyCount = 0;
   double distanceMetres = 0.0;
   double bearingDegrees = 0.0;   // from the own aircraft to the peer
-  std::uint32_t outOfRangePositions = 0;  // positions received beyond the range
+  std::uint32_t outOfRangePositions = 0;  // positions received beyond the range in a row
   std::uint32_t lastSequence = 0;  // of the last accepted position record
   std::array<char, kWayChosenModelSize> chosenModel{};
   std::array<double, 3> modelOffsets{};  // the placement offsets of the chosen local model

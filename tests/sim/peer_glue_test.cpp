@@ -292,7 +292,7 @@ TEST_F(PeerGlueTest, AnOlderPeerAtMinusHalfADegreeIsPlacedThereAndHisOddRecordsA
   EXPECT_TRUE(way_->IsConnected());
 }
 
-TEST_F(PeerGlueTest, MoreThanTwentyPositionsOutOfRangeCancelTheLinkWithReasonThree) {
+TEST_F(PeerGlueTest, MoreThanTwentyPositionsOutOfRangeInARowCancelTheLinkWithReasonThree) {
   PlaceOwnAircraft(10.0, 10.0);  // far from his circuit
   PilotPeerScript script;
   script.callsign = "FAR01";
@@ -300,7 +300,14 @@ TEST_F(PeerGlueTest, MoreThanTwentyPositionsOutOfRangeCancelTheLinkWithReasonThr
   for (std::uint32_t i = 1; i <= 20; ++i) ASSERT_TRUE(peer->SendPositionAt(i, i));
   ASSERT_TRUE(WaitMoves("FAR01", 20));
   EXPECT_EQ(peer->CountOf(NCSUB_CANCEL_LINK), 0u);
-  ASSERT_TRUE(peer->SendPositionAt(21, 21));
+  // One position within range starts the count again: 20 more beyond it keep the link.
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FSX_PACKET, BuildPositionRecord(Values(10.01, 10.0, 3000.0), RecordStamp{21, 0})));
+  for (std::uint32_t i = 22; i <= 41; ++i) ASSERT_TRUE(peer->SendPositionAt(i, i));
+  ASSERT_TRUE(WaitMoves("FAR01", 41));
+  EXPECT_EQ(peer->CountOf(NCSUB_CANCEL_LINK), 0u);
+  EXPECT_TRUE(way_->IsConnected());
+  // The 21st in a row cancels.
+  ASSERT_TRUE(peer->SendPositionAt(42, 42));
   ASSERT_TRUE(peer->WaitForCountOf(NCSUB_CANCEL_LINK, 1, kWaitMs));
   std::uint32_t reason = 99;
   for (const Frame& frame : peer->Frames()) {
@@ -312,9 +319,9 @@ TEST_F(PeerGlueTest, MoreThanTwentyPositionsOutOfRangeCancelTheLinkWithReasonThr
   }
   EXPECT_EQ(reason, kCancelOutOfRange);
   EXPECT_TRUE(peer->WaitForClose(kWaitMs));
-  // The link's end removes his aircraft; the 21st position never went to it.
+  // The link's end removes his aircraft; the last position never went to it.
   ASSERT_TRUE(WaitFor(kWaitMs, [&] { return LinesStarting("remove FAR01") == 1; }));
-  EXPECT_EQ(CountOf(plugin_link::XTK_CMD_PEER_POSITION), 20u);
+  EXPECT_EQ(CountOf(plugin_link::XTK_CMD_PEER_POSITION), 41u);
 }
 
 TEST_F(PeerGlueTest, APeerOfAnotherSimulatorIsShownWithThePairOffsetsAndTakesNewOnesWhenTold) {
