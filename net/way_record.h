@@ -223,7 +223,8 @@ WayRecord* PeerWayRecord(std::int32_t wayId);
 // 50 are allocated.
 std::int32_t AllocatePeerWay(const char* callsign);
 // Zeroes a record but for its way object, the 0x100/0x200 flags, the
-// removal asked of the plug-in and the simulator-object block. A way outside 0..49 only takes and leaves the lock.
+// removal asked of the plug-in and the simulator-object block. A way
+// outside 0..49 only takes and leaves the lock.
 void ClearWayRecord(std::int32_t wayId, const char* callerTag);
 // Under the lock: which allocation the record is in. Allocations are counted
 // beside the table and a clear keeps the count, so that whoever frees a
