@@ -46,13 +46,13 @@ void PutF64(std::span<std::uint8_t> out, std::size_t at, double value) {
   Put32(out, at + 4, static_cast<std::uint32_t>(bits >> 32));
 }
 
-// whole + fraction / 65,536, the fraction signed as the sender splits it.
+// A whole part and its fraction, read as every sender of the family writes them.
 double Fixed(std::span<const std::uint8_t> in, std::size_t wholeAt, std::size_t fractionAt) {
-  return static_cast<double>(I32(in, wholeAt)) + static_cast<double>(I16(in, fractionAt)) / kFractionScale;
+  return JoinFixed(I32(in, wholeAt), U16(in, fractionAt));
 }
 void PutFixed(std::span<std::uint8_t> out, std::size_t wholeAt, std::size_t fractionAt, FixedSplit split) {
   Put32(out, wholeAt, static_cast<std::uint32_t>(split.whole));
-  Put16(out, fractionAt, static_cast<std::uint16_t>(split.fraction));
+  Put16(out, fractionAt, split.fraction);
 }
 
 double WrapLongitude(double degrees) {

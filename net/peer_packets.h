@@ -73,7 +73,7 @@ struct PeerFix {
   std::int16_t verticalSpeed = 0;  // feet per minute
 };
 
-// The older family's 60-byte record (fractions signed 16-bit, as the sender writes them).
+// The older family's 60-byte record (whole parts and fractions read by JoinFixed).
 PeerFix ConvertFsPosition(std::span<const std::uint8_t, kOlderPositionRecordSize> record);
 // The older short layout (types 4108 and 4120): position and attitude only.
 PeerFix ConvertFsShortPosition(std::span<const std::uint8_t, kOlderShortPositionSize> record);

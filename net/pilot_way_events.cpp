@@ -205,7 +205,17 @@ void COrvSok::PlayInRangeSound() {
 void COrvSok::OnPeerObjectCreated() {
   const DWORD bits = LoggedInBits();
   SetLoggedInBits((bits & ~kWayLoggedInPeer) | kWayAiInSim);
-  if ((bits & kWayLoggedIn) != 0) return;
+  if ((bits & kWayLoggedIn) != 0) {
+    // Shown again after he was invisible: unless he went invisible once more
+    // while his aircraft was being added.
+    bool invisible = false;
+    if (record_ != nullptr) {
+      WayTableGuard guard;
+      invisible = (record_->stateFlags & kWayInvisible) != 0;
+    }
+    if (invisible) MarkPeerLeft();
+    return;
+  }
   SetLoggedInBits(LoggedInBits() | kWayLoggedIn);
   if (!IsConnected() || record_ == nullptr) return;
   OnPilotInRange();

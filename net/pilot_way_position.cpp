@@ -64,7 +64,8 @@ bool COrvSok::CancelLinkOnPacketError(const PeerFix& fix) {
     WayTableGuard guard;
     record_->distanceMetres = metres;
     record_->bearingDegrees = bearing;
-    if (metres > kPeerRangeMetres) ++record_->outOfRangePositions;
+    // Only a run of positions beyond the range counts: one within it starts the count again.
+    record_->outOfRangePositions = metres > kPeerRangeMetres ? record_->outOfRangePositions + 1 : 0;
     outside = record_->outOfRangePositions;
   }
   if (outside <= kOutOfRangeLimit) return false;

@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr double kFractionUnits = 65'536.0;
+
 using Out = std::span<std::uint8_t>;
 
 void PutU8(Out out, std::size_t at, std::uint8_t value) { out[at] = value; }
@@ -61,21 +63,30 @@ constexpr std::array<std::uint8_t, 41> kStepValues = {
 
 void PutFixed(Out out, std::size_t wholeAt, std::size_t fractionAt, FixedSplit split) {
   PutI32(out, wholeAt, split.whole);
-  PutU16(out, fractionAt, static_cast<std::uint16_t>(split.fraction));
+  PutU16(out, fractionAt, split.fraction);
 }
 
 }  // namespace
 
 FixedSplit SplitFixed(double value) {
   if (std::isnan(value)) return {};
-  const double whole = std::floor(value + 0.5);
+  double whole = 0.0;
+  const double fraction = std::modf(value, &whole);
   if (whole > static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
     return {std::numeric_limits<std::int32_t>::max(), 0};
   }
   if (whole < static_cast<double>(std::numeric_limits<std::int32_t>::min())) {
     return {std::numeric_limits<std::int32_t>::min(), 0};
   }
-  return {static_cast<std::int32_t>(whole), Truncated<std::int16_t>((value - whole) * 65'536.0)};
+  // |fraction| < 1: the scaled value lies within (-65,536, 65,536).
+  const auto scaled = static_cast<std::int32_t>(fraction * kFractionUnits);
+  return {static_cast<std::int32_t>(whole), static_cast<std::uint16_t>(static_cast<std::uint32_t>(scaled) & 0xFFFFu)};
+}
+
+double JoinFixed(std::int32_t whole, std::uint16_t fraction) {
+  const double part = whole >= 0 || fraction == 0 ? fraction / kFractionUnits
+                                                  : (static_cast<double>(fraction) - kFractionUnits) / kFractionUnits;
+  return static_cast<double>(whole) + part;
 }
 
 FixedSplit SplitLongitude(double degrees) {

@@ -80,16 +80,24 @@ struct RecordStamp {
   std::uint32_t timeMs = 0;
 };
 
-// A value split into a signed whole part and a signed 16-bit fraction in
-// 1/65,536 units, so that whole + fraction / 65,536 gives the value back.
+// A value split as the older family's senders split it (modf): the whole
+// part truncated toward zero, and the fraction (value - whole) x 65,536,
+// truncated toward zero and keeping the value's sign, as its 16-bit two's
+// complement. 12.75 gives 12 and 49,152; -12.75 gives -12 and 16,384 (the
+// 16 bits of -49,152). A reader that takes the fraction unsigned reads every
+// value of 0 or more exactly.
 struct FixedSplit {
   std::int32_t whole = 0;
-  std::int16_t fraction = 0;
+  std::uint16_t fraction = 0;
 };
-// The whole part is the nearest integer, so that the fraction (-0.5 to just
-// below 0.5) always fits its signed 16 bits; a value that is not a number or
-// lies outside the 32-bit range is held at that range's end (0 for NaN).
+// A value that is not a number or lies outside the 32-bit range is held at
+// that range's end with no fraction (0 for NaN).
 FixedSplit SplitFixed(double value);
+// The value back from its two fields: the fraction unsigned when the whole
+// part is 0 or more, (fraction - 65,536) / 65,536 when it is negative (and
+// 0 for a fraction of 0). A value between -1 and 0 has a whole part of 0 and
+// its sign is not in the fields: it reads as the positive value 1 + value.
+double JoinFixed(std::int32_t whole, std::uint16_t fraction);
 // The longitude in the older family's units, taken into [-180, 180) first so
 // that the whole part always fits its signed 32 bits (+180 degrees is written
 // as -180, the same meridian).

@@ -23,6 +23,7 @@ void ZeroRecord(WayRecord& record) {
   WayRecord fresh{};
   fresh.way = record.way;
   fresh.stateFlags = record.stateFlags & kWayFlagsKeptOnClear;
+  fresh.ai.removalAskedFor = record.ai.removalAskedFor;
   fresh.simObjectBlock = record.simObjectBlock;
   record = fresh;
 }

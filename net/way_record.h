@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "net/way_ids.h"
@@ -141,6 +142,12 @@ struct WayAiState {
   std::uint16_t refreshCounter = 0;
   std::array<std::uint8_t, 3> refreshState{};
   std::array<std::uint8_t, 4> simulatorState{};
+  // A removal asked of the plug-in and not answered yet: the allocation of
+  // the record (WayAllocationOf) whose pilot it was asked for. The answer
+  // names only the way, and every pilot of a way has the same object id; kept
+  // through a clear, so that an answer coming after its pilot left is known
+  // for his and never reaches the record's next pilot.
+  std::optional<std::uint32_t> removalAskedFor;
 };
 
 // A memory record only: nothing copies it onto a wire or into a file.
@@ -186,7 +193,7 @@ struct WayRecord {
   std::uint32_t historyCount = 0;
   double distanceMetres = 0.0;
   double bearingDegrees = 0.0;   // from the own aircraft to the peer
-  std::uint32_t outOfRangePositions = 0;  // positions received beyond the range
+  std::uint32_t outOfRangePositions = 0;  // positions received beyond the range in a row
   std::uint32_t lastSequence = 0;  // of the last accepted position record
   std::array<char, kWayChosenModelSize> chosenModel{};
   std::array<double, 3> modelOffsets{};  // the placement offsets of the chosen local model
@@ -215,8 +222,9 @@ WayRecord* PeerWayRecord(std::int32_t wayId);
 // (callsign copied when given, cut to its field), its way woken; -1 when all
 // 50 are allocated.
 std::int32_t AllocatePeerWay(const char* callsign);
-// Zeroes a record but for its way object, the 0x100/0x200 flags and the
-// simulator-object block. A way outside 0..49 only takes and leaves the lock.
+// Zeroes a record but for its way object, the 0x100/0x200 flags, the
+// removal asked of the plug-in and the simulator-object block. A way
+// outside 0..49 only takes and leaves the lock.
 void ClearWayRecord(std::int32_t wayId, const char* callerTag);
 // Under the lock: which allocation the record is in. Allocations are counted
 // beside the table and a clear keeps the count, so that whoever frees a

@@ -5,6 +5,7 @@
 #include "base/klib_settings.h"
 #include "core/text_fields.h"
 #include "net/orv_sok.h"
+#include "net/pilot_link.h"
 #include "net/sim_pilot_hook.h"
 #include "net/way_record.h"
 #include "net/way_table_lock.h"
@@ -29,9 +30,13 @@ void HandleSimPilot(COrvSok& way, const DMessage& message) {
   if (message.param == kSimPilotAiCreated) {
     OnXPlaneAiCreated(way);
   } else if (message.param == kSimPilotAiRemoved) {
-    OnXPlanePilotRemoved(way);
+    OnXPlanePilotRemoved(way, message.word3);
   }
 }
+
+// The pilot is still with us (he went invisible, or his model changes): his
+// record stays his. Only a pilot whose link is over frees it.
+bool PilotStillLinked(COrvSok& way) { return way.IsConnected() && (way.LoggedInBits() & kWayLoggedIn) != 0; }
 }  // namespace
 
 void OnXPlaneAiCreated(COrvSok& way) {
@@ -53,22 +58,28 @@ void OnXPlaneAiCreated(COrvSok& way) {
   ai_traffic::OnPeerObjectCreated(way);
 }
 
-void OnXPlanePilotRemoved(COrvSok& way) {
+void OnXPlanePilotRemoved(COrvSok& way, std::uint32_t allocation) {
   WayRecord* record = way.Record();
   if (record == nullptr) return;
   bool recreate = false;
   bool removeRequested = false;
+  bool invisible = false;
   std::string callsign;
   {
     WayTableGuard guard;
+    // Every pilot of a way has the same object id: an answer for one who has
+    // left the record (or a record freed since) is nobody's here.
+    if (allocation != WayAllocationOf(way.WayId()) || (record->stateFlags & kWayAllocated) == 0) return;
     if ((record->stateFlags & kWayAiRemovalRequested) != 0) {
       record->stateFlags &= ~kWayAiRemovalRequested;
       way.SetLoggedInBits(way.LoggedInBits() & ~kWayRemovingBit);
     } else {
       record->stateFlags |= kWayRecreateAi;
     }
-    record->aiObjectId = kWayNoAiObject;
+    // The object id became -1 when the answer came; an add answered since
+    // (he was shown again) has set it anew.
     recreate = (record->stateFlags & kWayRecreateAi) != 0;
+    invisible = (record->stateFlags & kWayInvisible) != 0;
     removeRequested = (record->stateFlags & kWayAiRemovalRequested) != 0;
     callsign = std::string(FieldText(record->callsign));
     if (recreate) {
@@ -86,8 +97,9 @@ void OnXPlanePilotRemoved(COrvSok& way) {
                   callsign.c_str(), recreate ? 1 : 0, removeRequested ? 1 : 0);
   }
   if (recreate) {
-    // The plug-in removed the AI by itself: a new model-slot request adds it again.
-    if (CXPlaneLink* link = XPlaneLinkObject(); link != nullptr && XPlaneLinkUp.load()) {
+    // The plug-in removed the AI by itself: a new model-slot request adds it
+    // again (an invisible pilot stays hidden until he is visible).
+    if (CXPlaneLink* link = XPlaneLinkObject(); link != nullptr && XPlaneLinkUp.load() && !invisible) {
       CBaseThread::Post(&way, link, THRDMSG_XPL_ACF_TABLE_ADD, static_cast<std::uint32_t>(way.WayId()), 0, "pXPOR1");
     }
     return;
@@ -98,7 +110,8 @@ void OnXPlanePilotRemoved(COrvSok& way) {
     COrvSok::CurrentPauseFunction()(kHoldPauseMs);
     return;
   }
-  ClearWayRecord(way.WayId(), "pXPOR");
+  if (PilotStillLinked(way)) return;
+  ClearWayRecordOf(way.WayId(), allocation, "pXPOR");
 }
 
 void InstallXPlaneAiCallbacks() { SetSimPilotHandler(&HandleSimPilot); }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/klib_settings.h"
@@ -64,6 +65,7 @@ struct RemovalPosts {
   std::int32_t way = -1;
   COrvSok* sender = nullptr;  // set: the removal goes to the plug-in
   COrvSok* told = nullptr;    // set: the way hears at once that its aircraft is gone
+  std::uint32_t allocation = 0;  // of the record the removal is for
 };
 
 RemovalPosts DecideRemoval(std::int32_t way, bool recreate, const char* callerTag) {
@@ -85,8 +87,10 @@ RemovalPosts DecideRemoval(std::int32_t way, bool recreate, const char* callerTa
   // Asked for already: the plug-in's one answer settles both requests.
   if ((record->stateFlags & kWayAiRemovalRequested) != 0) return posts;
   record->stateFlags |= kWayAiRemovalRequested;
+  posts.allocation = WayAllocationOf(way);
   if (LinkTakesRecords(*record)) {
     posts.sender = record->way;
+    record->ai.removalAskedFor = posts.allocation;
   } else {
     // No simulator to answer: the aircraft went with the link.
     record->aiObjectId = kWayNoAiObject;
@@ -101,7 +105,8 @@ void PostRemoval(const RemovalPosts& posts) {
   if (posts.sender != nullptr) {
     Post(posts.sender, XTK_CMD_REMOVE_PEER, WriteRemovePeerBody(static_cast<std::uint32_t>(posts.way)), "xXPRP");
   } else if (posts.told != nullptr) {
-    CBaseThread::Post(Klib().mainThread, posts.told, THRDMSG_SIMPILOT, kSimPilotAiRemoved, 0, "xXPRP0");
+    CBaseThread::Post(Klib().mainThread, posts.told, THRDMSG_SIMPILOT, kSimPilotAiRemoved, posts.allocation,
+                      "xXPRP0");
   }
 }
 
@@ -279,20 +284,25 @@ void SetCrossSimOffsetsDialogShown(bool shown) { g_offsetsDialogShown = shown; }
 bool CrossSimOffsetsDialogShown() { return g_offsetsDialogShown.load(); }
 
 void ForgetAiAircraftOfLostLink() {
-  std::vector<COrvSok*> removed;
+  std::vector<std::pair<COrvSok*, std::uint32_t>> removed;
   {
     AiGuard ai;
     WayTableGuard guard;
-    for (WayRecord& record : WayTable()) {
+    for (std::int32_t id = 0; id < kPeerWayCount; ++id) {
+      WayRecord& record = WayTable()[static_cast<std::size_t>(id)];
+      // No answer comes over a lost link, for a pilot who is still here or one who left.
+      record.ai.removalAskedFor.reset();
       if ((record.stateFlags & kWayAllocated) == 0 || record.peerKind != 'P') continue;
       record.aiObjectId = kWayNoAiObject;
       record.stateFlags &= ~kWayAiAddPending;
       // The answer to this removal will never come: the way hears it now.
-      if ((record.stateFlags & kWayAiRemovalRequested) != 0 && record.way != nullptr) removed.push_back(record.way);
+      if ((record.stateFlags & kWayAiRemovalRequested) != 0 && record.way != nullptr) {
+        removed.emplace_back(record.way, WayAllocationOf(id));
+      }
     }
   }
-  for (COrvSok* way : removed) {
-    CBaseThread::Post(Klib().mainThread, way, THRDMSG_SIMPILOT, kSimPilotAiRemoved, 0, "XDLLRM");
+  for (const auto& [way, allocation] : removed) {
+    CBaseThread::Post(Klib().mainThread, way, THRDMSG_SIMPILOT, kSimPilotAiRemoved, allocation, "XDLLRM");
   }
 }
 

@@ -21,7 +21,9 @@ void xXPlaneAddPeer(std::int32_t way);
 // Asks the plug-in to remove a way's AI aircraft, once: a second request
 // before the plug-in answered sends nothing. Where nothing is left in the
 // simulator to remove (the link is down, or no aircraft was ever asked for),
-// the way is told at once, as the plug-in's answer would.
+// the way is told at once, as the plug-in's answer would. The record keeps
+// whose removal it is (its allocation), and the way is told it with the
+// answer: an answer for a pilot who has left the record since changes nothing.
 void XPlaneRemovePeer(std::int32_t way, bool recreate, const char* callerTag);
 void XPlaneRemovePeerLocked(std::int32_t way, bool recreate, const char* callerTag);
 

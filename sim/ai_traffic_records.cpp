@@ -4,6 +4,7 @@
 #include <bit>
 #include <string>
 
+#include "net/position_records.h"
 #include "win/ascii_case.h"
 
 namespace {
@@ -13,7 +14,6 @@ namespace {
 constexpr double kSimLatitudeUnits = 111'130.85863021713;
 constexpr double kSimLongitudeUnits = 11'930'462.302561596;
 constexpr double kSimMetresPerFoot = 0.30480369673313074;
-constexpr double kFractionScale = 65'536.0;
 constexpr std::uint32_t kSimGroundSpeedUnits = 33'715;
 constexpr double kControlWordScale = 16.383;
 
@@ -161,9 +161,9 @@ std::optional<AiRecord<kPeerPositionBodySize>> WriteSimPeerPosition(std::uint32_
   PutU32(body, 0, U32At(packet, 8));
   PutU32(body, 4, U32At(packet, 12));
   PutU32(body, 8, way);
-  // Fractions are signed: a value of -0.5 splits into a whole 0 and a negative fraction.
+  // Read as the pilot way reads them, so that both agree on every value.
   const auto fixed = [&](std::size_t wholeAt, std::size_t fractionAt) {
-    return static_cast<double>(I32At(packet, wholeAt)) + static_cast<double>(I16At(packet, fractionAt)) / kFractionScale;
+    return JoinFixed(I32At(packet, wholeAt), U16At(packet, fractionAt));
   };
   PutF64(body, 16, fixed(40, 52) / kSimLatitudeUnits);
   PutF64(body, 24, fixed(44, 54) / kSimLongitudeUnits);

@@ -32,8 +32,8 @@ COrvSok* AllocatedWayObject(const WayRecord& record) {
   return (record.stateFlags & kWayAllocated) != 0 ? record.way : nullptr;
 }
 
-void PostSimPilot(COrvSok* way, std::uint32_t subCode, const char* tag) {
-  if (way != nullptr) CBaseThread::Post(Klib().mainThread, way, THRDMSG_SIMPILOT, subCode, 0, tag);
+void PostSimPilot(COrvSok* way, std::uint32_t subCode, std::uint32_t word3, const char* tag) {
+  if (way != nullptr) CBaseThread::Post(Klib().mainThread, way, THRDMSG_SIMPILOT, subCode, word3, tag);
 }
 }  // namespace
 
@@ -64,7 +64,7 @@ void CXPlaneLink::OnAddPeerCallback(const Frame& frame) {
     record->stateFlags &= ~kWayAiAddPending;
     way = AllocatedWayObject(*record);
   }
-  PostSimPilot(way, kSimPilotAiCreated, "HRFX_12P");
+  PostSimPilot(way, kSimPilotAiCreated, 0, "HRFX_12P");
   if (DeveloperTrace()) {
     KlibMainTraceLine(Klib().Colour(kColourNormal), "\tRxSM : XTK_MSG_ADDPEER_CALLBACK iWay = %d",
                       static_cast<int>(callback.way));
@@ -81,13 +81,31 @@ void CXPlaneLink::OnRemovePeerCallback(const Frame& frame) {
     return;
   }
   COrvSok* way = nullptr;
+  std::uint32_t allocation = 0;
+  bool late = false;
   {
     WayTableGuard guard;
-    record->aiObjectId = kWayNoAiObject;
-    record->stateFlags &= ~kWayAiAddPending;
-    way = AllocatedWayObject(*record);
+    // The answer is for the pilot the removal was asked for; one the plug-in
+    // made by itself is for the record's pilot of now.
+    const std::uint32_t current = WayAllocationOf(static_cast<std::int32_t>(wayId));
+    allocation = record->ai.removalAskedFor.value_or(current);
+    record->ai.removalAskedFor.reset();
+    late = allocation != current;
+    if (!late) {
+      record->aiObjectId = kWayNoAiObject;
+      record->stateFlags &= ~kWayAiAddPending;
+      way = AllocatedWayObject(*record);
+    }
   }
-  PostSimPilot(way, kSimPilotAiRemoved, "HRFX_14P");
+  if (late) {
+    // His pilot has left the record: its next pilot's aircraft is not touched.
+    if (DeveloperTrace()) {
+      KlibMainTraceLine(Klib().Colour(kColourNormal), "\tRxSM : XTK_MSG_REMOVEPEER_CALLBACK iWay = %d, pilot gone",
+                        static_cast<int>(wayId));
+    }
+    return;
+  }
+  PostSimPilot(way, kSimPilotAiRemoved, allocation, "HRFX_14P");
 }
 
 void CXPlaneLink::OnAcfTable(const Frame& frame) {

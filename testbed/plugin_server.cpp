@@ -131,6 +131,22 @@ bool PluginServer::SendRemovePeerCallback(std::uint32_t way) {
   return SendRecord(XTK_MSG_REMOVEPEER_CALLBACK, WriteRemovePeerCallback(way));
 }
 
+void PluginServer::HoldRemovalAnswers(bool hold) {
+  std::lock_guard lock(mutex_);
+  holdRemovalAnswers_ = hold;
+}
+
+std::size_t PluginServer::ReleaseRemovalAnswers() {
+  std::vector<std::uint32_t> ways;
+  {
+    std::lock_guard lock(mutex_);
+    ways.swap(heldRemovalAnswers_);
+  }
+  std::size_t sent = 0;
+  for (const std::uint32_t way : ways) sent += SendRemovePeerCallback(way) ? 1 : 0;
+  return sent;
+}
+
 bool PluginServer::SendTraceText(std::string_view text) { return SendTraceRecord(1, WriteTraceText(text)); }
 
 std::vector<std::uint8_t> PluginServer::DataSet2Frame(std::uint16_t code, std::size_t size) const {
@@ -301,6 +317,13 @@ void PluginServer::OnFrame(SOCKET s, const Frame& frame) {
       std::uint32_t way = 0;
       if (!ReadPeerWay(frame.header.subCode, frame.body, way)) return;
       if (const auto line = ai_.Remove(way)) link_.Log(*line);
+      {
+        std::lock_guard lock(mutex_);
+        if (holdRemovalAnswers_) {
+          heldRemovalAnswers_.push_back(way);
+          return;
+        }
+      }
       SendRecordOn(s, XTK_MSG_REMOVEPEER_CALLBACK, WriteRemovePeerCallback(way));
       return;
     }

@@ -116,6 +116,10 @@ class PluginServer {
   // The AI callbacks; a remove may come for a way the client never asked about.
   bool SendAddPeerCallback(std::uint16_t way, std::uint8_t result, std::uint8_t detail = 0);
   bool SendRemovePeerCallback(std::uint32_t way);
+  // While held, a removal is done at once but its answer waits (a slow
+  // plug-in); the release sends the answers held, in order. The number sent.
+  void HoldRemovalAnswers(bool hold);
+  std::size_t ReleaseRemovalAnswers();
   bool SendTraceText(std::string_view text);
   bool SendTraceRecord(std::uint8_t subCode, std::span<const std::uint8_t> body) {
     return SendFrame(plugin_link::kTraceRecordType, subCode, body);
@@ -166,6 +170,8 @@ class PluginServer {
   plugin_link::FlightSample lastSample_;
   std::vector<std::string> acfTitles_;
   std::string aircraftTitle_ = "Cessna Skyhawk 172SP";
+  bool holdRemovalAnswers_ = false;
+  std::vector<std::uint32_t> heldRemovalAnswers_;
   // Held across a round of data sets and across a fault's sends, so that
   // neither cuts into the other.
   std::mutex sendOrder_;

@@ -19,10 +19,6 @@ using Bytes = std::vector<std::uint8_t>;
 std::uint16_t U16(std::span<const std::uint8_t> b, std::size_t at) {
   return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
 }
-std::uint32_t U32(std::span<const std::uint8_t> b, std::size_t at) {
-  return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(b[at + 2]) << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
 
 Bytes Typed(std::uint16_t type, std::size_t size) {
   Bytes b(size, 0);
@@ -74,13 +70,40 @@ TEST(PeerPackets, OlderFamilyPositionsTravelAsFixedPointWordsAndComeBackWithinTh
     EXPECT_NEAR(fix.heading, 90.0F, 360.0 / 1'024.0);
     EXPECT_FALSE(fix.onGround);
   }
-  // -0.5 degrees: the whole part and a negative 16-bit fraction, as the sender splits it.
-  const OlderPositionRecord half = BuildOlderPositionRecord(Own(-0.5, 0.0, 0.0), RecordStamp{});
-  const FixedSplit split = SplitFixed(-0.5 * kOlderLatitudeUnitsPerDegree);
-  EXPECT_EQ(static_cast<std::int32_t>(U32(half, 40)), split.whole);
-  EXPECT_EQ(static_cast<std::int16_t>(U16(half, 52)), split.fraction);
-  EXPECT_EQ(split.whole, -55'565);
-  EXPECT_LT(split.fraction, 0);
+}
+
+TEST(PeerPackets, OlderFamilyWholePartsAndFractionsAreReadAsEverySenderWritesThem) {
+  // The bytes of the latitude (40 and 52), longitude (44 and 54) and
+  // altitude (48 and 56) fields, and the values they stand for. A fraction
+  // of 0x8000 or more is read unsigned after a whole part of 0 or more.
+  struct Case {
+    std::int32_t whole;
+    std::uint16_t fraction;
+    double units;
+  };
+  const Case cases[] = {
+      {5'000'888, 0xA36B, 5'000'888.0 + 41'835.0 / 65'536.0},  // 45 degrees of latitude
+      {10, 0xC000, 10.75},
+      {10, 0x4000, 10.25},
+      {-10, 0xC000, -10.25},
+      {-10, 0x4000, -10.75},
+      {-55'565, 0x9219, -55'565.0 - 28'135.0 / 65'536.0},  // -0.5 degrees
+      {-3, 0, -3.0},
+      {0, 0xC000, 0.75},  // -0.25 is written so too: the sign of a value above -1 is not in the fields
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.units);
+    OlderPositionRecord record = BuildOlderPositionRecord(Own(0.0, 0.0, 0.0), RecordStamp{});
+    for (std::size_t field = 0; field < 3; ++field) {
+      for (std::size_t i = 0; i < 4; ++i) record[40 + 4 * field + i] = static_cast<std::uint8_t>(c.whole >> (8 * i));
+      record[52 + 2 * field] = static_cast<std::uint8_t>(c.fraction);
+      record[53 + 2 * field] = static_cast<std::uint8_t>(c.fraction >> 8);
+    }
+    const PeerFix fix = ConvertFsPosition(record);
+    EXPECT_DOUBLE_EQ(fix.latitude, c.units / kOlderLatitudeUnitsPerDegree);
+    EXPECT_DOUBLE_EQ(fix.longitude, c.units / kOlderLongitudeUnitsPerDegree);
+    EXPECT_DOUBLE_EQ(fix.altitudeFeet, c.units / 0.30480369673313074);
+  }
 }
 
 TEST(PeerPackets, TheShortOlderLayoutConvertsAndRepacksIntoTheFullRecord) {

@@ -27,12 +27,13 @@ std::int32_t I32At(std::span<const std::uint8_t> r, std::size_t at) {
   return static_cast<std::int32_t>(r[at] | (r[at + 1] << 8) | (r[at + 2] << 16) |
                                    (static_cast<std::uint32_t>(r[at + 3]) << 24));
 }
-std::int16_t I16At(std::span<const std::uint8_t> r, std::size_t at) {
-  return static_cast<std::int16_t>(r[at] | (r[at + 1] << 8));
+std::uint16_t U16At(std::span<const std::uint8_t> r, std::size_t at) {
+  return static_cast<std::uint16_t>(r[at] | (r[at + 1] << 8));
 }
 
-// How the receivers decode a whole part and its signed fraction.
-double Joined(std::int32_t whole, std::int16_t fraction) { return whole + fraction / 65'536.0; }
+// A reader of the older family that takes the fraction unsigned, whatever
+// the whole part's sign.
+double ReadUnsigned(std::int32_t whole, std::uint16_t fraction) { return whole + fraction / 65'536.0; }
 
 TEST(PositionRecords, TheFortyEightByteRecordIsLaidOutFieldByField) {
   OwnPositionValues own;
@@ -70,7 +71,7 @@ TEST(PositionRecords, TheSixtyByteRecordIsLaidOutFieldByField) {
   const OlderPositionRecord record = BuildOlderPositionRecord(own, RecordStamp{0x11223344, 0x55667788});
   EXPECT_EQ(Hex(record),
             "0D 10 00 00 36 00 00 00 44 33 22 11 88 77 66 55 00 80 02 00 00 40 FE FF 00 40 08 00 "
-            "6F 32 3E 00 05 01 00 00 04 64 FC FD F3 26 FF FF B2 01 00 80 31 01 00 00 19 92 F7 89 C0 CD 00 00");
+            "6F 32 3E 00 05 01 00 00 04 64 FC FD F3 26 FF FF B2 01 00 80 30 01 00 00 19 92 F7 89 BF CD 00 00");
 }
 
 TEST(PositionRecords, ANegativeHalfDegreeOfLatitudeKeepsItsSignInWholePartAndFraction) {
@@ -78,8 +79,46 @@ TEST(PositionRecords, ANegativeHalfDegreeOfLatitudeKeepsItsSignInWholePartAndFra
   own.latitude = -0.5;
   const OlderPositionRecord record = BuildOlderPositionRecord(own, {});
   EXPECT_EQ(I32At(record, 40), -55'565);
-  EXPECT_LT(I16At(record, 52), 0);
-  EXPECT_NEAR(Joined(I32At(record, 40), I16At(record, 52)) / kOlderLatitudeUnitsPerDegree, -0.5, 1e-9);
+  EXPECT_GE(U16At(record, 52), 0x8000) << "the 16 bits of a negative fraction";
+  EXPECT_NEAR(JoinFixed(I32At(record, 40), U16At(record, 52)) / kOlderLatitudeUnitsPerDegree, -0.5, 1e-9);
+}
+
+TEST(PositionRecords, WholePartsAndFractionsAreWrittenAsModfSplitsThem) {
+  // The bytes at 40-51 (latitude, longitude and altitude whole parts) and
+  // 52-57 (their fractions), worked out by hand from the scales: latitude
+  // 45 is 5,000,888.6384 units, so 5,000,888 and 0.6384 x 65,536 = 41,835.
+  struct Case {
+    double latitude, longitude, feet;
+    const char* wholes;
+    const char* fractions;
+  };
+  const Case cases[] = {
+      // 5000888 + 41835; 31019201 + 64661 (2.6 E); 1676 m + 27546 (5,500 ft)
+      {45.0, 2.6, 5500.0, "B8 4E 4C 00 C1 50 D9 01 8C 06 00 00", "6B A3 95 FC 9A 6B"},
+      // -55565 and -28135 (0x9219); -1458499016 and -31991 (0x8309); -15 m and -15740 (0xC284)
+      {-0.5, -122.25, -50.0, "F3 26 FF FF 38 12 11 A9 F1 FF FF FF", "19 92 09 83 84 C2"},
+      // 1389135 + 48029; 83513236 + 7728; 304 m + 52671
+      {12.5, 7.0, 1000.0, "4F 32 15 00 94 4F FA 04 30 01 00 00", "9D BB 30 1E BF CD"},
+      // -3767336 and -7049 (0xE477); -854869175 and -33170 (0x7E6E); 0 m
+      {-33.9, -71.654321, 0.0, "D8 83 C6 FF 49 BB 0B CD 00 00 00 00", "77 E4 6E 7E 00 00"},
+  };
+  for (const Case& c : cases) {
+    OwnPositionValues own;
+    own.latitude = c.latitude;
+    own.longitude = c.longitude;
+    own.altitudeFeet = c.feet;
+    const OlderPositionRecord record = BuildOlderPositionRecord(own, {});
+    EXPECT_EQ(Hex(std::span<const std::uint8_t>(record).subspan(40, 12)), c.wholes) << c.latitude;
+    EXPECT_EQ(Hex(std::span<const std::uint8_t>(record).subspan(52, 6)), c.fractions) << c.latitude;
+  }
+}
+
+TEST(PositionRecords, AReaderOfUnsignedFractionsReadsEveryValueOfZeroOrMoreExactly) {
+  for (double value = 0.0; value < 2000.0; value += 0.0173) {
+    const FixedSplit split = SplitFixed(value);
+    ASSERT_LT(value - ReadUnsigned(split.whole, split.fraction), 1.0 / 65'536.0) << value;
+    ASSERT_GE(value - ReadUnsigned(split.whole, split.fraction), 0.0) << value;
+  }
 }
 
 TEST(PositionRecords, LongitudesAtAndBeyondTheAntimeridianFitTheSignedWord) {
@@ -95,21 +134,26 @@ TEST(PositionRecords, LongitudesAtAndBeyondTheAntimeridianFitTheSignedWord) {
     OwnPositionValues own;
     own.longitude = c.degrees;
     const OlderPositionRecord record = BuildOlderPositionRecord(own, {});
-    const double read = Joined(I32At(record, 44), I16At(record, 54)) / kOlderLongitudeUnitsPerDegree;
+    const double read = JoinFixed(I32At(record, 44), U16At(record, 54)) / kOlderLongitudeUnitsPerDegree;
     EXPECT_NEAR(read, c.writtenAs, 1e-9) << c.degrees;
   }
 }
 
-TEST(PositionRecords, SignedFractionsGiveEveryValueBackToOneIn65536) {
+TEST(PositionRecords, TheSplitTruncatesTowardZeroAndTheJoinGivesTheValueBack) {
   struct Case {
     double value;
     std::int32_t whole;
-    std::int16_t fraction;
+    std::uint16_t fraction;
   };
   const Case cases[] = {
-      {10.75, 11, -16'384},  // a fraction of 0.75 would not fit a signed 16-bit word
-      {10.25, 10, 16'384},   {-10.25, -10, -16'384}, {-10.75, -11, 16'384},
-      {-0.5, 0, -32'768},    {0.4999, 0, 32'761},    {0.0, 0, 0},
+      {10.75, 10, 49'152},   // read unsigned: 10 + 0.75
+      {10.25, 10, 16'384},
+      {-10.25, -10, 49'152},  // -16,384 in 16 bits
+      {-10.75, -10, 16'384},  // -49,152 in 16 bits
+      {-1.0, -1, 0},
+      {1.0 / 65'536.0, 0, 1},
+      {0.9 / 65'536.0, 0, 0},  // truncated, not rounded
+      {0.0, 0, 0},
       {std::numeric_limits<double>::quiet_NaN(), 0, 0},
       {3e9, std::numeric_limits<std::int32_t>::max(), 0},
       {-3e9, std::numeric_limits<std::int32_t>::min(), 0},
@@ -119,10 +163,20 @@ TEST(PositionRecords, SignedFractionsGiveEveryValueBackToOneIn65536) {
     EXPECT_EQ(split.whole, c.whole) << c.value;
     EXPECT_EQ(split.fraction, c.fraction) << c.value;
   }
+  // Every value outside (-1, 0) comes back to one unit of the fraction.
   for (double value = -1000.0; value < 1000.0; value += 0.0173) {
+    if (value > -1.0 && value < 0.0) continue;
     const FixedSplit split = SplitFixed(value);
-    ASSERT_NEAR(Joined(split.whole, split.fraction), value, 1.0 / 65'536.0) << value;
+    ASSERT_NEAR(JoinFixed(split.whole, split.fraction), value, 1.0 / 65'536.0) << value;
   }
+  // Between -1 and 0 the sign is lost: the value reads as 1 + value.
+  const FixedSplit small = SplitFixed(-0.25);
+  EXPECT_EQ(small.whole, 0);
+  EXPECT_EQ(small.fraction, 49'152);
+  EXPECT_EQ(JoinFixed(small.whole, small.fraction), 0.75);
+  // A negative whole part with no fraction is the whole part.
+  EXPECT_EQ(JoinFixed(-7, 0), -7.0);
+  EXPECT_EQ(JoinFixed(-7, 1), -7.0 - 65'535.0 / 65'536.0);
 }
 
 TEST(PositionRecords, AttitudeWordsHoldTenBitsEachInTwosComplement) {
@@ -210,7 +264,7 @@ TEST(PositionRecords, OutOfRangeSpeedsAreHeldInTheirFields) {
   own.groundSpeedKnots = -5.0;
   own.velocityY = std::nan("");
   const PositionRecord newer = BuildPositionRecord(own, {});
-  EXPECT_EQ(I16At(newer, 14), std::numeric_limits<std::int16_t>::max());
+  EXPECT_EQ(U16At(newer, 14), std::numeric_limits<std::int16_t>::max());
   const OlderPositionRecord older = BuildOlderPositionRecord(own, {});
   EXPECT_EQ(I32At(older, 28), 0);
   EXPECT_EQ(I32At(older, 24), 0);

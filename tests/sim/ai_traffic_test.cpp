@@ -96,7 +96,7 @@ Bytes XPlanePosition(double lat, double lon, float altFeet, std::uint32_t attitu
   return p;
 }
 
-// The older family's 60-byte record: whole parts and signed fractions of its units.
+// The older family's 60-byte record: whole parts and fractions of its units, split by modf.
 Bytes SimPosition(double lat, double lon, double altFeet, std::uint32_t attitude) {
   Bytes p(60, 0);
   Put16(p, 0, 4109);
@@ -109,7 +109,7 @@ Bytes SimPosition(double lat, double lon, double altFeet, std::uint32_t attitude
     double whole = 0.0;
     const double fraction = std::modf(value, &whole);
     Put32(p, wholeAt, static_cast<std::uint32_t>(static_cast<std::int32_t>(whole)));
-    Put16(p, fractionAt, static_cast<std::uint16_t>(static_cast<std::int16_t>(fraction * 65'536.0)));
+    Put16(p, fractionAt, static_cast<std::uint16_t>(static_cast<std::int32_t>(fraction * 65'536.0)));
   };
   split(lat * 111'130.85863021713, 40, 52);
   split(lon * 11'930'462.302561596, 44, 54);
@@ -205,6 +205,37 @@ TEST(AiTrafficRecords, PositionRecordsOfBothFamilies) {
   EXPECT_EQ(U16(*b, 52), 0);
   EXPECT_EQ(U16(*b, 54), 120);
   EXPECT_EQ(U16(*WriteSimPeerPosition(8, fs, true), 54), 1);
+}
+
+TEST(AiTrafficRecords, OlderFamilyFractionsAreReadAsThePilotWayReadsThem) {
+  // Whole part and 16-bit fraction, and the value they stand for: unsigned
+  // after a whole part of 0 or more, the 16 bits of a negative fraction after
+  // a negative one.
+  struct Case {
+    std::int32_t whole;
+    std::uint16_t fraction;
+    double units;
+  };
+  const Case cases[] = {
+      {5'000'888, 0xA36B, 5'000'888.0 + 41'835.0 / 65'536.0},
+      {10, 0xC000, 10.75},
+      {-10, 0xC000, -10.25},
+      {-10, 0x4000, -10.75},
+      {-3, 0, -3.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.units);
+    Bytes packet = SimPosition(0.0, 0.0, 0.0, 0);
+    for (std::size_t field = 0; field < 3; ++field) {
+      Put32(packet, 40 + 4 * field, static_cast<std::uint32_t>(c.whole));
+      Put16(packet, 52 + 2 * field, c.fraction);
+    }
+    const auto body = WriteSimPeerPosition(1, packet, false);
+    ASSERT_TRUE(body);
+    EXPECT_DOUBLE_EQ(F64(*body, 16), c.units / 111'130.85863021713);
+    EXPECT_DOUBLE_EQ(F64(*body, 24), c.units / 11'930'462.302561596);
+    EXPECT_DOUBLE_EQ(F64(*body, 32), c.units / 0.30480369673313074);
+  }
 }
 
 TEST(AiTrafficRecords, StateRecords) {

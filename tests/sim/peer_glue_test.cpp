@@ -19,6 +19,7 @@
 #include "core/sim_family.h"
 #include "net/cross_sim_peers.h"
 #include "net/frame_codes.h"
+#include "net/frame_format.h"
 #include "net/listener.h"
 #include "net/orv_sok.h"
 #include "net/peer_packets.h"
@@ -176,6 +177,33 @@ class PeerGlueTest : public KlibFixture {
     for (const auto& r : plugin_.Records()) n += r.code == code ? 1 : 0;
     return n;
   }
+  // Every record the stand-in sent before has been read by the link: the
+  // link reads in order, and a second data set leaves its code in the state.
+  void SyncLink() {
+    static std::uint16_t marker = 6000;
+    ++marker;
+    plugin_link::FlightSample sample = plugin_link::DemoFlight().start;
+    sample.transponderCode = marker;
+    ASSERT_TRUE(plugin_.SendDataSet(2, plugin_link::WriteDataSet2(sample)));
+    ASSERT_TRUE(WaitFor(kWaitMs, [] { return g_ownAircraft().Snapshot().radios.transponderCode == marker; }));
+  }
+  // Everything posted to the link so far has reached the stand-in.
+  void RoundTrip() {
+    const std::size_t ticks = CountOf(plugin_link::XTK_CMD_TICK);
+    ASSERT_EQ(SendToXPlane(nullptr, XTK_CMD_TICK, TickBody(), "TEST"), 1);
+    ASSERT_TRUE(plugin_.WaitForRecord(plugin_link::XTK_CMD_TICK, ticks + 1, kWaitMs));
+  }
+  // Every message posted to the way before has been served: its queue is
+  // first in, first out, and the last one makes it write to the peer.
+  void DrainWay(const PilotPeer& peer) {
+    const std::size_t tests = peer.CountOf(NCSUB_TEST);
+    CBaseThread::Post(nullptr, way_.get(), THRDMSG_SIMPILOT, kSimPilotTest, 0, "TEST");
+    ASSERT_TRUE(peer.WaitForCountOf(NCSUB_TEST, tests + 1, kWaitMs));
+  }
+  static WayRecord RecordOfWay0() {
+    WayTableGuard guard;
+    return WayTable()[0];
+  }
   int LinesStarting(const std::string& prefix) const {
     int n = 0;
     for (const std::string& line : lines_.Lines()) n += line.rfind(prefix, 0) == 0 ? 1 : 0;
@@ -296,7 +324,7 @@ TEST_F(PeerGlueTest, AnOlderPeerAtMinusHalfADegreeIsPlacedThereAndHisOddRecordsA
   EXPECT_TRUE(way_->IsConnected());
 }
 
-TEST_F(PeerGlueTest, MoreThanTwentyPositionsOutOfRangeCancelTheLinkWithReasonThree) {
+TEST_F(PeerGlueTest, MoreThanTwentyPositionsOutOfRangeInARowCancelTheLinkWithReasonThree) {
   PlaceOwnAircraft(10.0, 10.0);  // far from his circuit
   PilotPeerScript script;
   script.callsign = "FAR01";
@@ -304,7 +332,14 @@ TEST_F(PeerGlueTest, MoreThanTwentyPositionsOutOfRangeCancelTheLinkWithReasonThr
   for (std::uint32_t i = 1; i <= 20; ++i) ASSERT_TRUE(peer->SendPositionAt(i, i));
   ASSERT_TRUE(WaitMoves("FAR01", 20));
   EXPECT_EQ(peer->CountOf(NCSUB_CANCEL_LINK), 0u);
-  ASSERT_TRUE(peer->SendPositionAt(21, 21));
+  // One position within range starts the count again: 20 more beyond it keep the link.
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FSX_PACKET, BuildPositionRecord(Values(10.01, 10.0, 3000.0), RecordStamp{21, 0})));
+  for (std::uint32_t i = 22; i <= 41; ++i) ASSERT_TRUE(peer->SendPositionAt(i, i));
+  ASSERT_TRUE(WaitMoves("FAR01", 41));
+  EXPECT_EQ(peer->CountOf(NCSUB_CANCEL_LINK), 0u);
+  EXPECT_TRUE(way_->IsConnected());
+  // The 21st in a row cancels.
+  ASSERT_TRUE(peer->SendPositionAt(42, 42));
   ASSERT_TRUE(peer->WaitForCountOf(NCSUB_CANCEL_LINK, 1, kWaitMs));
   std::uint32_t reason = 99;
   for (const Frame& frame : peer->Frames()) {
@@ -316,9 +351,9 @@ TEST_F(PeerGlueTest, MoreThanTwentyPositionsOutOfRangeCancelTheLinkWithReasonThr
   }
   EXPECT_EQ(reason, kCancelOutOfRange);
   EXPECT_TRUE(peer->WaitForClose(kWaitMs));
-  // The link's end removes his aircraft; the 21st position never went to it.
+  // The link's end removes his aircraft; the last position never went to it.
   ASSERT_TRUE(WaitFor(kWaitMs, [&] { return LinesStarting("remove FAR01") == 1; }));
-  EXPECT_EQ(CountOf(plugin_link::XTK_CMD_PEER_POSITION), 20u);
+  EXPECT_EQ(CountOf(plugin_link::XTK_CMD_PEER_POSITION), 41u);
 }
 
 TEST_F(PeerGlueTest, APeerOfAnotherSimulatorIsShownWithThePairOffsetsAndTakesNewOnesWhenTold) {
@@ -371,6 +406,118 @@ TEST_F(PeerGlueTest, APeerOfAnotherSimulatorIsShownWithThePairOffsetsAndTakesNew
   ASSERT_TRUE(changed);
   EXPECT_DOUBLE_EQ(moved->latitude, 45.0);
   EXPECT_DOUBLE_EQ(moved->longitude, 7.0);
+}
+
+TEST_F(PeerGlueTest, AnInvisiblePeerKeepsHisWayAndIsShownAgainWhenVisible) {
+  PlaceOwnAircraft(45.0, 7.0);
+  PilotPeerScript script;
+  script.callsign = "HIDE01";
+  const auto peer = Admitted(script);
+  ASSERT_TRUE(peer->SendPositionAt(1, 1));
+  ASSERT_TRUE(WaitMoves("HIDE01", 1));
+
+  // Invisible: his aircraft is removed, the plug-in answers, and his way stays his.
+  ASSERT_TRUE(peer->SendVisible(false));
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return LinesStarting("remove HIDE01") == 1; }));
+  ASSERT_TRUE(WaitFor(kWaitMs, [] { return (RecordOfWay0().stateFlags & kWayAiRemovalRequested) == 0; }))
+      << "the answer reached the way";
+  DrainWay(*peer);
+  WayRecord record = RecordOfWay0();
+  EXPECT_NE(record.stateFlags & kWayAllocated, 0u) << "a linked pilot's record is not freed";
+  EXPECT_STREQ(record.callsign.data(), "HIDE01");
+  EXPECT_NE(record.stateFlags & kWayInvisible, 0u);
+  EXPECT_TRUE(way_->IsConnected());
+  EXPECT_NE(way_->LoggedInBits() & kWayLoggedIn, 0u);
+  EXPECT_FALSE(plugin_.Ai().ByCallsign("HIDE01").has_value());
+
+  // Visible again: his aircraft is added again, and his positions move it.
+  ASSERT_TRUE(peer->SendVisible(true));
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return plugin_.Ai().ByCallsign("HIDE01").has_value(); }));
+  EXPECT_EQ(LinesStarting("add HIDE01 "), 2);
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return (way_->LoggedInBits() & kWayAiInSim) != 0; }));
+  ASSERT_TRUE(peer->SendPositionAt(2, 2));
+  ASSERT_TRUE(WaitMoves("HIDE01", 1));
+  EXPECT_EQ(plugin_.Ai().ByCallsign("HIDE01")->latitude, peer->FixAt(2).latitude);
+  record = RecordOfWay0();
+  EXPECT_EQ(record.aiObjectId, 1);
+  EXPECT_EQ(record.stateFlags & kWayInvisible, 0u);
+  EXPECT_TRUE(peer->Linked());
+  EXPECT_EQ(peer->CountOf(NCSUB_CANCEL_LINK), 0u);
+  // One admission only: his login is not answered a second time.
+  EXPECT_EQ(peer->CountOf(NCSUB_PEER_ADDED), 1u);
+}
+
+TEST_F(PeerGlueTest, APeerWhoHidesAgainWhileHisAircraftIsAddedStaysHidden) {
+  PlaceOwnAircraft(45.0, 7.0);
+  PilotPeerScript script;
+  script.callsign = "HIDE02";
+  const auto peer = Admitted(script);
+  // Hidden, shown and hidden again in one go, before the plug-in answers.
+  std::vector<std::uint8_t> burst;
+  for (const std::uint8_t subCode : {NCSUB_IAM_INVISIBLE, NCSUB_IAM_VISIBLE, NCSUB_IAM_INVISIBLE}) {
+    FrameHeader header;
+    header.type = NCSMSG_PILOT;
+    header.subCode = subCode;
+    const auto frame = BuildFrame(FRAME_SYNC_NETWORK, header, {});
+    burst.insert(burst.end(), frame.begin(), frame.end());
+  }
+  ASSERT_TRUE(peer->SendRaw(burst));
+  // His aircraft is added again for the "visible" and removed again for the
+  // second "invisible", whichever comes first: he ends hidden and linked.
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return LinesStarting("add HIDE02 ") == 2; }));
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return LinesStarting("remove HIDE02") == 2; }));
+  ASSERT_TRUE(WaitFor(kWaitMs, [] { return (RecordOfWay0().stateFlags & kWayAiRemovalRequested) == 0; }));
+  DrainWay(*peer);
+  RoundTrip();
+  EXPECT_FALSE(plugin_.Ai().ByCallsign("HIDE02").has_value());
+  EXPECT_EQ(LinesStarting("add HIDE02 "), 2);
+  EXPECT_NE(RecordOfWay0().stateFlags & kWayAllocated, 0u);
+  EXPECT_TRUE(peer->Linked());
+}
+
+TEST_F(PeerGlueTest, ALateRemovalAnswerNeverTouchesTheNextPilotOfTheWay) {
+  PlaceOwnAircraft(45.0, 7.0);
+  PilotPeerScript first;
+  first.callsign = "GONE01";
+  auto leaving = Admitted(first);
+  // He logs out; the plug-in removes his aircraft but answers late.
+  plugin_.HoldRemovalAnswers(true);
+  ASSERT_TRUE(leaving->SendLogout());
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return LinesStarting("remove GONE01") == 1; }));
+  ASSERT_TRUE(leaving->WaitForClose(kWaitMs));
+  ASSERT_TRUE(WaitFor(kWaitMs, [] { return (RecordOfWay0().stateFlags & kWayAllocated) == 0; }));
+  leaving.reset();
+
+  // The next caller is given the same way, and his aircraft is added.
+  PilotPeerScript second;
+  second.callsign = "NEXT01";
+  const auto next = Admitted(second);
+  ASSERT_TRUE(WaitFor(kWaitMs, [] { return RecordOfWay0().aiObjectId == 1; }));
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return (way_->LoggedInBits() & kWayAiInSim) != 0; }));
+  EXPECT_STREQ(RecordOfWay0().callsign.data(), "NEXT01");
+
+  // The answer for the first pilot comes now: the second's aircraft and record stay as they are.
+  plugin_.HoldRemovalAnswers(false);
+  ASSERT_EQ(plugin_.ReleaseRemovalAnswers(), 1u);
+  SyncLink();
+  DrainWay(*next);
+  WayRecord record = RecordOfWay0();
+  EXPECT_EQ(record.aiObjectId, 1) << "the object id is the next pilot's";
+  EXPECT_NE(record.stateFlags & kWayAllocated, 0u);
+  EXPECT_STREQ(record.callsign.data(), "NEXT01");
+  EXPECT_NE(way_->LoggedInBits() & kWayAiInSim, 0u);
+  ASSERT_TRUE(next->SendPositionAt(1, 1));
+  ASSERT_TRUE(WaitMoves("NEXT01", 1)) << "his aircraft still moves";
+  RoundTrip();
+  EXPECT_EQ(LinesStarting("add NEXT01 "), 1) << "and is not added a second time";
+  EXPECT_TRUE(next->Linked());
+  EXPECT_TRUE(way_->IsConnected());
+
+  // His own removal is answered and frees the way.
+  ASSERT_TRUE(next->SendLogout());
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return LinesStarting("remove NEXT01") == 1; }));
+  ASSERT_TRUE(WaitFor(kWaitMs, [] { return (RecordOfWay0().stateFlags & kWayAllocated) == 0; }));
+  EXPECT_TRUE(plugin_.Ai().Aircraft().empty());
 }
 
 // A connection object that is no peer way: it has no record.
