@@ -196,7 +196,7 @@ void CXPlaneLink::OnDllInfos(const Frame& frame) {
 }
 
 void CXPlaneLink::OnPluginHandshakeComplete() {
-  if (g_modelScanFinished.load()) SendModelsScanned();
+  SendModelsScanned();
   // A plug-in that greeted a new link shows no aircraft of the last one.
   AddAdmittedPilotsAgain(this);
 }

@@ -323,6 +323,38 @@ TEST_F(PluginLinkStandInTest, AScanFinishedBeforeTheLinkIsReportedAfterTheHandsh
   EXPECT_LT(ack, scanned);
 }
 
+// The notice that the models are known goes out once on each link, after its
+// handshake, whether the scan or the handshake ends first.
+TEST_F(PluginLinkStandInTest, TheModelsScannedNoticeGoesOutOncePerLink) {
+  const auto notices = [&] {
+    RoundTrip();
+    return plugin_.RecordCount(plugin_link::XTK_CMD_MODELS_SCANNED);
+  };
+  // The scan ends on a link whose handshake is still to come: the handshake tells it.
+  plugin_.SetGreeting(PluginServer::Greeting::Never);
+  Link();
+  SetModelScanDone(true);
+  ASSERT_EQ(SendModelsScannedToPlugin(nullptr), 1);
+  EXPECT_EQ(notices(), 0u) << "not before the handshake";
+  ASSERT_TRUE(plugin_.SendDllInfos(plugin_link::DllInfos{}));
+  ASSERT_TRUE(plugin_.WaitForRecord(plugin_link::XTK_CMD_MODELS_SCANNED, 1, kWaitMs));
+  ASSERT_EQ(SendModelsScannedToPlugin(nullptr), 1);  // a second end of a scan is not told again
+  EXPECT_EQ(notices(), 1u);
+  std::vector<std::uint8_t> order;
+  for (const auto& record : plugin_.Records()) order.push_back(record.code);
+  EXPECT_LT(std::find(order.begin(), order.end(), plugin_link::XTK_CMD_DLL_INFOS_ACK),
+            std::find(order.begin(), order.end(), plugin_link::XTK_CMD_MODELS_SCANNED));
+
+  // A new link is told again, once, though both its handshake and a scan's end come.
+  ASSERT_TRUE(plugin_.DropLink());
+  ASSERT_TRUE(WaitFor(kWaitMs, [] { return !XPlaneLinkUp.load(); }));
+  plugin_.SetGreeting(PluginServer::Greeting::OnHello);
+  Handshake();
+  ASSERT_TRUE(plugin_.WaitForRecord(plugin_link::XTK_CMD_MODELS_SCANNED, 2, kWaitMs));
+  ASSERT_EQ(SendModelsScannedToPlugin(nullptr), 1);
+  EXPECT_EQ(notices(), 2u);
+}
+
 TEST_F(PluginLinkStandInTest, AiCallbacksWriteTheWayRecordAndCheckTheWay) {
   Handshake();
   {
