@@ -484,32 +484,42 @@ DWORD COrvSok::ProcessReceivedBytes() {
       const std::uint32_t n = RxReadUpTo(chunk.data(), static_cast<std::uint32_t>(chunk.size()));
       if (n == 0) break;
       hunter_.Feed(std::span<const std::uint8_t>(chunk.data(), n));
-      for (;;) {
-        Frame frame;
-        const HuntResult result = hunter_.NextFrame(frame);
-        if (result == HuntResult::NeedMore) break;
-        if (result == HuntResult::Error) {
-          const FrameHeader& header = hunter_.ErrorHeader();
-          std::array<char, 160 + kThreadNameSize> line{};  // any thread name fits
-          std::snprintf(line.data(), line.size(), "%s %s System Error SYSERR_3102 : %d / %d ( length %u )", LogTag(),
-                        Name(), header.type, header.subCode, static_cast<unsigned>(header.length));
-          ProtocolError(line.data(), header, "PRBB_2");
-          return 1;
-        }
-        dispatching_ = &frame;
-        DispatchFrame(frame);
-        dispatching_ = nullptr;
-        Flush(6119);
-        if (!IsConnected()) {
-          hunter_.Reset();
-          break;
-        }
-      }
+      if (!DispatchHuntedFrames()) return 1;
       Flush(6120);
     }
   }
   WatchBodyInProgress();
   return 1;
+}
+
+bool COrvSok::DispatchHuntedFrames() {
+  for (;;) {
+    Frame frame;
+    const HuntResult result = hunter_.NextFrame(frame);
+    if (result == HuntResult::NeedMore) return true;
+    if (result == HuntResult::Error) {
+      const FrameHeader& header = hunter_.ErrorHeader();
+      std::array<char, 160 + kThreadNameSize> line{};  // any thread name fits
+      std::snprintf(line.data(), line.size(), "%s %s System Error SYSERR_3102 : %d / %d ( length %u )", LogTag(),
+                    Name(), header.type, header.subCode, static_cast<unsigned>(header.length));
+      ProtocolError(line.data(), header, "PRBB_2");
+      return false;
+    }
+    dispatching_ = &frame;
+    DispatchFrame(frame);
+    dispatching_ = nullptr;
+    Flush(6119);
+    if (!IsConnected()) {
+      hunter_.Reset();
+      return true;
+    }
+  }
+}
+
+void COrvSok::HuntPastLateFrame() {
+  hunter_.AbandonFrame();
+  if (DispatchHuntedFrames()) Flush(6120);
+  WatchBodyInProgress();
 }
 
 // The body of a frame is read with the time limit of every read: a header

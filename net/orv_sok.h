@@ -281,6 +281,9 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   // A header whose body did not follow within the read limit: a network way
   // closes the link as a lost one.
   virtual void OnLateBody();
+  // Drops the frame whose body is late and serves the frames the reader
+  // then finds among the bytes it had taken for that body.
+  void HuntPastLateFrame();
   // Forgets the frames fed to the reader and not yet served.
   void DropFramesFed() { hunter_.Reset(); }
   // The fixed-size record a compressed frame carries: kRecordOk, or the
@@ -320,6 +323,8 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   // A frame body awaited since its header: after the read limit OnLateBody acts.
   void WatchBodyInProgress();
   void SetBodyAwaited(bool awaited);
+  // Serves every frame the reader holds whole: false after a protocol error closed the link.
+  bool DispatchHuntedFrames();
   bool BodyOverdue();
   int MsUntilBodyDeadline() const;
   // The new link starts clean: nothing of the old one survives a connect.

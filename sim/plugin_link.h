@@ -66,7 +66,7 @@ class CXPlaneLink : public COrvSok {
   // The plug-in's link outlives a frame whose body stalled: the frame is
   // dropped and the reader hunts the next sync word. Closing it would end
   // the session, and nothing links it again before the pilot clicks.
-  void OnLateBody() override { DropFramesFed(); }
+  void OnLateBody() override;
 
  private:
   // ---- Thread messages and commands (plugin_link.cpp) ----

@@ -59,6 +59,11 @@ DWORD CXPlaneLink::ProcessReceivedBytes() {
   return COrvSok::ProcessReceivedBytes();
 }
 
+void CXPlaneLink::OnLateBody() {
+  const BroadcastRound round;
+  HuntPastLateFrame();
+}
+
 DWORD CXPlaneLink::XPlaneLinkReceive(const Frame& frame) {
   const FrameHeader& header = frame.header;
   // What another record posts to a way comes after the records broadcast before it.

@@ -599,6 +599,17 @@ TEST_F(PluginLinkStandInTest, ABodyThatNeverComesDropsItsFrameAndTheLinkStays) {
   ASSERT_TRUE(WaitFor(kWaitMs, [&] { return link->LateBodies() == 1u && !link->BodyAwaited(); }));
   SendDataSet2(4446);
   EXPECT_TRUE(WaitForCode(4446)) << "the next frame is read";
+
+  // The bytes taken for a body that never completed are hunted again: a
+  // whole record among them is read.
+  ASSERT_TRUE(plugin_.InjectFault(PluginServer::Fault::OverlongHeader));
+  ASSERT_TRUE(WaitFor(kWaitMs, [&] { return link->BodyAwaited(); }));
+  AdvanceTickCountForTest(kReadBytesLimitMs);
+  RoundTrip();
+  EXPECT_TRUE(WaitForCode(PluginServer::kInsideCode));
+  EXPECT_EQ(link->LateBodies(), 2u);
+  SendDataSet2(4447);
+  EXPECT_TRUE(WaitForCode(4447));
   EXPECT_TRUE(XPlaneLinkUp.load());
   EXPECT_TRUE(link->IsConnected());
   EXPECT_EQ(plugin_.LinksAccepted(), 1u);
