@@ -126,6 +126,7 @@ class PeerGlueTest : public KlibFixture {
     delete XPlaneLinkObject();
     g_porvDll = nullptr;
     XPlaneLinkUp = false;
+    SyncSessionFlagToPlugin();  // the next test's link greets the plug-in again
     SetPeerTrafficHooks({});
     SetAiTrafficHooks({});
     g_ownAircraft().Reset();
