@@ -8,6 +8,7 @@
 #include "app/voice_setup.h"
 #include "app/weather_worker.h"
 #include "core/ui_hooks.h"
+#include "dialogs/atc_list_dialog.h"
 #include "dialogs/chat_dialog.h"
 #include "dialogs/chat_routing.h"
 #include "net/own_broadcasts.h"
@@ -24,6 +25,8 @@ void RequestChatWeather(int kind, std::string_view station) {
   // The worker's name for a request typed in the chat.
   StartWeatherWorker("APTWUP2", kind, station);
 }
+
+void TellControllerListRadiosChanged() { PostToAtcList(kAtcListSelectComCommand); }
 
 void NoticeChatShown(bool shown) {
   if (CFSClientDlg* dialog = g_pMainDlg.load()) {
@@ -45,6 +48,7 @@ void InstallAppHooks() {
   hooks.enableChatInput = &EnableChatInput;
   hooks.disconnectQuietly = &DisconnectQuietly;
   hooks.multiplayerSessionClosed = &OnMultiplayerSessionClosed;
+  hooks.ownRadiosChanged = &TellControllerListRadiosChanged;
   SetUiHooks(hooks);
   InstallOwnAircraftBroadcasters();
   ChatActions chat = DefaultChatActions();

@@ -16,6 +16,7 @@ struct RegisteredHooks {
   std::atomic<void (*)(bool)> enableChatInput{nullptr};
   std::atomic<void (*)()> disconnectQuietly{nullptr};
   std::atomic<void (*)()> multiplayerSessionClosed{nullptr};
+  std::atomic<void (*)()> ownRadiosChanged{nullptr};
 };
 
 RegisteredHooks& Hooks() {
@@ -42,6 +43,7 @@ void SetUiHooks(const UiHooks& hooks) {
   registered.enableChatInput = hooks.enableChatInput;
   registered.disconnectQuietly = hooks.disconnectQuietly;
   registered.multiplayerSessionClosed = hooks.multiplayerSessionClosed;
+  registered.ownRadiosChanged = hooks.ownRadiosChanged;
 }
 
 namespace ui_hook {
@@ -55,6 +57,7 @@ void PostCloseToMainWindow() { Call(Hooks().postCloseToMainWindow); }
 void ShowChatWindow() { Call(Hooks().showChatWindow); }
 void EnableChatInput(bool enable) { Call(Hooks().enableChatInput, enable); }
 void DisconnectQuietly() { Call(Hooks().disconnectQuietly); }
+void OwnRadiosChanged() { Call(Hooks().ownRadiosChanged); }
 bool MultiplayerSessionClosed() {
   const auto function = Hooks().multiplayerSessionClosed.load();
   if (function == nullptr) return false;

@@ -24,6 +24,8 @@ struct UiHooks {
   void (*disconnectQuietly)() = nullptr;
   // The main dialog's step after the multiplayer session closed.
   void (*multiplayerSessionClosed)() = nullptr;
+  // The own radios changed: the controller list is told.
+  void (*ownRadiosChanged)() = nullptr;
 };
 
 // Replaces every hook; a null member unregisters that one.
@@ -42,4 +44,5 @@ void EnableChatInput(bool enable);
 void DisconnectQuietly();
 // False when no hook is installed (no main dialog).
 bool MultiplayerSessionClosed();
+void OwnRadiosChanged();
 }  // namespace ui_hook

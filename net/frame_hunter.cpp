@@ -19,6 +19,13 @@ void FrameHunter::Reset() {
   StartHunt();
 }
 
+void FrameHunter::AbandonFrame() {
+  if (state_ != State::Body) return;
+  const std::vector<std::uint8_t> taken = std::move(body_);
+  StartHunt();
+  pending_.insert(pending_.begin() + static_cast<std::ptrdiff_t>(pos_), taken.begin(), taken.end());
+}
+
 std::size_t FrameHunter::PeekUnused(std::span<std::uint8_t> out) const {
   const std::size_t n = std::min(out.size(), pending_.size() - pos_);
   std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(pos_), n, out.begin());

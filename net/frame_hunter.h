@@ -51,6 +51,9 @@ class FrameHunter {
   HuntResult NextFrame(Frame& out);
   // Forgets the bytes fed and any frame begun; the counters stay.
   void Reset();
+  // Gives up the frame whose body is awaited: the body bytes taken so far are
+  // hunted again for a sync word, ahead of the bytes fed later.
+  void AbandonFrame();
 
   State CurrentState() const { return state_; }
   HuntError LastError() const { return lastError_; }

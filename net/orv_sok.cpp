@@ -158,7 +158,7 @@ void COrvSok::OnDisconnection(const char* reason) {
   Pause(kDisconnectionPauseMs);
   ResetRx();
   hunter_.Reset();
-  bodyAwaited_ = false;
+  SetBodyAwaited(false);
   SetConnected(false);
   ClearPendingReads();
   KeepReason(bounded.data());
@@ -176,7 +176,7 @@ void COrvSok::OnDisconnection(const char* reason) {
 void COrvSok::ResetLinkState() {
   SetLoggedInBits(LoggedInBits() & ~(kWayLoggedIn | kWayLoggedInPeer));
   hunter_.Reset();
-  bodyAwaited_ = false;
+  SetBodyAwaited(false);
   ResetRx();
 }
 
@@ -484,27 +484,7 @@ DWORD COrvSok::ProcessReceivedBytes() {
       const std::uint32_t n = RxReadUpTo(chunk.data(), static_cast<std::uint32_t>(chunk.size()));
       if (n == 0) break;
       hunter_.Feed(std::span<const std::uint8_t>(chunk.data(), n));
-      for (;;) {
-        Frame frame;
-        const HuntResult result = hunter_.NextFrame(frame);
-        if (result == HuntResult::NeedMore) break;
-        if (result == HuntResult::Error) {
-          const FrameHeader& header = hunter_.ErrorHeader();
-          std::array<char, 160 + kThreadNameSize> line{};  // any thread name fits
-          std::snprintf(line.data(), line.size(), "%s %s System Error SYSERR_3102 : %d / %d ( length %u )", LogTag(),
-                        Name(), header.type, header.subCode, static_cast<unsigned>(header.length));
-          ProtocolError(line.data(), header, "PRBB_2");
-          return 1;
-        }
-        dispatching_ = &frame;
-        DispatchFrame(frame);
-        dispatching_ = nullptr;
-        Flush(6119);
-        if (!IsConnected()) {
-          hunter_.Reset();
-          break;
-        }
-      }
+      if (!DispatchHuntedFrames()) return 1;
       Flush(6120);
     }
   }
@@ -512,37 +492,74 @@ DWORD COrvSok::ProcessReceivedBytes() {
   return 1;
 }
 
+bool COrvSok::DispatchHuntedFrames() {
+  for (;;) {
+    Frame frame;
+    const HuntResult result = hunter_.NextFrame(frame);
+    if (result == HuntResult::NeedMore) return true;
+    if (result == HuntResult::Error) {
+      const FrameHeader& header = hunter_.ErrorHeader();
+      std::array<char, 160 + kThreadNameSize> line{};  // any thread name fits
+      std::snprintf(line.data(), line.size(), "%s %s System Error SYSERR_3102 : %d / %d ( length %u )", LogTag(),
+                    Name(), header.type, header.subCode, static_cast<unsigned>(header.length));
+      ProtocolError(line.data(), header, "PRBB_2");
+      return false;
+    }
+    dispatching_ = &frame;
+    DispatchFrame(frame);
+    dispatching_ = nullptr;
+    Flush(6119);
+    if (!IsConnected()) {
+      hunter_.Reset();
+      return true;
+    }
+  }
+}
+
+void COrvSok::HuntPastLateFrame() {
+  hunter_.AbandonFrame();
+  if (DispatchHuntedFrames()) Flush(6120);
+  WatchBodyInProgress();
+}
+
 // The body of a frame is read with the time limit of every read: a header
-// whose body does not follow within it ends the link, as a lost one.
+// whose body does not follow within it is handed to OnLateBody.
 void COrvSok::WatchBodyInProgress() {
   if (textLineMode_ || !IsConnected() || hunter_.CurrentState() != FrameHunter::State::Body) {
-    bodyAwaited_ = false;
+    SetBodyAwaited(false);
     return;
   }
   // Each header the reader takes follows its own sync word: the count names the frame.
-  if (bodyAwaited_ && bodyFrame_ == hunter_.FramesFound()) return;
-  bodyAwaited_ = true;
+  if (BodyAwaited() && bodyFrame_ == hunter_.FramesFound()) return;
   bodyFrame_ = hunter_.FramesFound();
   bodySince_ = GetTickCount();
+  SetBodyAwaited(true);
+}
+
+void COrvSok::SetBodyAwaited(bool awaited) {
+  if (bodyAwaited_.load(std::memory_order_relaxed) != awaited) bodyAwaited_.store(awaited, std::memory_order_release);
 }
 
 int COrvSok::MsUntilBodyDeadline() const {
-  if (!bodyAwaited_) return std::numeric_limits<int>::max();
+  if (!BodyAwaited()) return std::numeric_limits<int>::max();
   const DWORD elapsed = GetTickCount() - bodySince_;
   return elapsed >= kReadBytesLimitMs ? 0 : static_cast<int>(kReadBytesLimitMs - elapsed);
 }
 
 bool COrvSok::BodyOverdue() {
-  if (!bodyAwaited_ || !IsConnected() || MsUntilBodyDeadline() > 0) return false;
-  bodyAwaited_ = false;
+  if (!BodyAwaited() || !IsConnected() || MsUntilBodyDeadline() > 0) return false;
+  SetBodyAwaited(false);
   if (Klib().TraceBit(20)) {
     TraceLine("%s %s Error frame body not received in time ( %d / %d, %u missing )", LogTag(), Name(),
               receivedHeader_.type, receivedHeader_.subCode, static_cast<unsigned>(hunter_.BodyBytesAwaited()));
   }
   ResetIdle();
-  ConnectionLost(kBodyTimeoutReason);
+  lateBodies_.fetch_add(1, std::memory_order_relaxed);
+  OnLateBody();
   return true;
 }
+
+void COrvSok::OnLateBody() { ConnectionLost(kBodyTimeoutReason); }
 
 void COrvSok::ProtocolError(const char* errorLine, const FrameHeader& header, const char* tag) {
   const auto dump = [this](std::uint8_t byte) {

@@ -206,6 +206,10 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   // The way's passes that waited (for tests of the idle cost).
   std::uint64_t WaitingPasses() const { return waitingPasses_.load(); }
   std::uint64_t Passes() const { return passes_.load(); }
+  // Any thread: a frame's body is awaited behind its header; the frames
+  // whose body did not follow within the read limit.
+  bool BodyAwaited() const { return bodyAwaited_.load(std::memory_order_acquire); }
+  std::uint64_t LateBodies() const { return lateBodies_.load(std::memory_order_relaxed); }
 
   static void SetPauseFunction(PauseFunction pause);
   static PauseFunction CurrentPauseFunction();
@@ -274,6 +278,14 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
 
   // Hands one frame to the handler of its way (the kind is learnt from the first frame).
   virtual DWORD DispatchFrame(const Frame& frame);
+  // A header whose body did not follow within the read limit: a network way
+  // closes the link as a lost one.
+  virtual void OnLateBody();
+  // Drops the frame whose body is late and serves the frames the reader
+  // then finds among the bytes it had taken for that body.
+  void HuntPastLateFrame();
+  // Forgets the frames fed to the reader and not yet served.
+  void DropFramesFed() { hunter_.Reset(); }
   // The fixed-size record a compressed frame carries: kRecordOk, or the
   // negative code of net/compressed_record.h after its SYSERR trace line.
   std::int32_t ReadCompressedRecord(const Frame& frame, std::span<std::uint8_t> record);
@@ -308,8 +320,11 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   void TraceTestMessage(const DMessage& message);
   // Waits on the socket and the queue together: 1 readable, 0 nothing, -1 poll failed.
   int WaitReadable(int timeoutMs);
-  // A frame body awaited since its header: after the read limit the link is closed.
+  // A frame body awaited since its header: after the read limit OnLateBody acts.
   void WatchBodyInProgress();
+  void SetBodyAwaited(bool awaited);
+  // Serves every frame the reader holds whole: false after a protocol error closed the link.
+  bool DispatchHuntedFrames();
   bool BodyOverdue();
   int MsUntilBodyDeadline() const;
   // The new link starts clean: nothing of the old one survives a connect.
@@ -376,8 +391,6 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   DWORD AtcReadFailed(const FrameHeader& header);
   std::int32_t SendAtcPacked(std::uint8_t subCode, std::span<const std::uint8_t> record);
   void TraceAtcSend(std::uint8_t subCode);
-  // Forgets the frames fed to the reader and not yet served.
-  void DropFramesFed() { hunter_.Reset(); }
   bool PilotRecordCallsign(std::array<char, kWayNameSize + 1>& callsign) const;
   void NameAfterCallsign();
   const char* LogTag() const;
@@ -422,7 +435,8 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   const Frame* dispatching_ = nullptr;
   // The frame reader's frame whose body is awaited, and since when.
   std::uint64_t bodyFrame_ = 0;
-  bool bodyAwaited_ = false;
+  std::atomic<bool> bodyAwaited_{false};
+  std::atomic<std::uint64_t> lateBodies_{0};
   DWORD bodySince_ = 0;
   std::atomic<std::uint64_t> waitingPasses_{0};
   std::atomic<std::uint64_t> passes_{0};

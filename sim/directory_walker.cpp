@@ -69,6 +69,16 @@ bool KindOf(int folderFd, const char* name, unsigned char kind, std::size_t name
 }
 }  // namespace
 
+DirectoryWalker::PathStep::PathStep(std::vector<FolderId>& path, bool known, FolderId id) : path_(path) {
+  if (!known || std::find(path.begin(), path.end(), id) != path.end()) return;
+  path.push_back(id);
+  entered_ = true;
+}
+
+DirectoryWalker::PathStep::~PathStep() {
+  if (entered_) path_.pop_back();
+}
+
 void DirectoryWalker::Accept(const WIN32_FIND_DATAA& data, std::uint32_t folderIndex, const std::string& folder) {
   if (options_.onFile && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     options_.onFile(folder, data);
@@ -82,6 +92,10 @@ void DirectoryWalker::WalkKinds(int parentFd, const char* openName, std::string 
   if (Stopped()) return;
   const FolderHandle handle(parentFd, openName);
   if (handle.Fd() < 0) return;
+  struct stat info {};
+  const bool known = fstat(handle.Fd(), &info) == 0;
+  const PathStep step(path_, known, {info.st_dev, info.st_ino});
+  if (!step.Entered()) return;
   // The listing is read whole, straight from the kernel's records, before any
   // subfolder is entered, so one buffer serves the whole walk.
   if (levels_.size() <= depth) levels_.resize(depth + 1);
@@ -131,8 +145,7 @@ void DirectoryWalker::WalkKinds(int parentFd, const char* openName, std::string 
     if ((item.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       if (MatchesWildcardList(options_.folderExcludes, name)) continue;
       if (options_.includeFolders) Accept(data, folderIndex, here);
-      if (options_.recurse && (item.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-        WalkKinds(handle.Fd(), store + item.nameAt, JoinPath(here, name), depth + 1);
+      if (options_.recurse) WalkKinds(handle.Fd(), store + item.nameAt, JoinPath(here, name), depth + 1);
     } else if (MatchesWildcardList(options_.fileIncludes, name) &&
                !MatchesWildcardList(options_.fileExcludes, name)) {
       Accept(data, folderIndex, here);
@@ -142,6 +155,10 @@ void DirectoryWalker::WalkKinds(int parentFd, const char* openName, std::string 
 
 void DirectoryWalker::Walk(const std::string& folder) {
   if (Stopped()) return;
+  struct stat info {};
+  const bool known = stat(folder.empty() ? "." : folder.c_str(), &info) == 0;
+  const PathStep step(path_, known, {info.st_dev, info.st_ino});
+  if (!step.Entered()) return;
   WIN32_FIND_DATAA data;
   SearchHandle search(JoinPath(folder, "*"), options_.kindsOnly, data);
   if (!search.Valid()) return;
@@ -154,8 +171,7 @@ void DirectoryWalker::Walk(const std::string& folder) {
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       if (MatchesWildcardList(options_.folderExcludes, name)) continue;
       if (options_.includeFolders) entries_.push_back({data, folderIndex});
-      if (options_.recurse && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-        Walk(JoinPath(folder, name));
+      if (options_.recurse) Walk(JoinPath(folder, name));
     } else if (MatchesWildcardList(options_.fileIncludes, name) &&
                !MatchesWildcardList(options_.fileExcludes, name)) {
       Accept(data, folderIndex, folder);

@@ -52,8 +52,10 @@ class DirectoryWalker {
       Walk(options_.root);
     }
   }
-  // Appends every accepted entry below `folder`. A folder reached through a
-  // symbolic link is not entered, so link loops end the walk of that branch.
+  // Appends every accepted entry below `folder`. Symbolic links to folders
+  // are followed (models are often installed through one); a folder that is
+  // already open on the current path (the same device and inode) is a loop
+  // and is not entered again.
   void Walk(const std::string& folder);
 
   const std::vector<DirectoryEntry>& Entries() const { return entries_; }
@@ -69,6 +71,27 @@ class DirectoryWalker {
   // Hands an accepted entry on, or keeps it.
   void Accept(const WIN32_FIND_DATAA& data, std::uint32_t folderIndex, const std::string& folder);
   bool Stopped() const { return options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed) != 0; }
+
+  // The folders on the current path, by device and inode.
+  struct FolderId {
+    std::uint64_t device;
+    std::uint64_t inode;
+    friend bool operator==(const FolderId&, const FolderId&) = default;
+  };
+  // Holds a folder on the path while it is walked; not Entered() when the
+  // folder is already on it (or cannot be told).
+  class PathStep {
+   public:
+    PathStep(std::vector<FolderId>& path, bool known, FolderId id);
+    ~PathStep();
+    PathStep(const PathStep&) = delete;
+    PathStep& operator=(const PathStep&) = delete;
+    bool Entered() const { return entered_; }
+
+   private:
+    std::vector<FolderId>& path_;
+    bool entered_ = false;
+  };
 
   struct KindEntry {
     std::uint32_t nameAt;  // offset of the NUL-ended name in the level's name store
@@ -88,4 +111,5 @@ class DirectoryWalker {
   std::deque<KindLevel> levels_;  // a deque: a deeper level added keeps the shallower ones in place  // 8-byte aligned, as the listing records are
   std::vector<DirectoryEntry> entries_;
   std::vector<std::string> folders_;
+  std::vector<FolderId> path_;
 };

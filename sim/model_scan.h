@@ -48,7 +48,8 @@ void ScanXPlaneAircraft();
 bool ModelScanDone();
 void SetModelScanDone(bool done);
 
-// Tells the plug-in that the installed models are known (XTK_CMD_MODELS_SCANNED),
-// when a scan has finished and the link object runs its thread: 1 posted, else 0.
-// Called at the scan's end, and by the link once its handshake completes.
+// Tells the plug-in link that the installed models are known, when a scan has
+// finished and the link object runs its thread: 1 posted, else 0. Called at the
+// scan's end; the link sends XTK_CMD_MODELS_SCANNED once per link, when both
+// the scan and its handshake have ended, whichever ends last.
 int SendModelsScannedToPlugin(CBaseThread* sender);

@@ -16,5 +16,6 @@ int SendModelsScannedToPlugin(CBaseThread* sender) {
   if (!ModelScanDone()) return 0;
   CXPlaneLink* link = XPlaneLinkObject();
   if (link == nullptr || !link->Started()) return 0;
-  return SendToXPlane(sender, XTK_CMD_MODELS_SCANNED, {}, "WTSPD1");
+  // The link sends the notice itself, once per link, after its handshake.
+  return CBaseThread::Post(sender, link, THRDMSG_XPL_MODELS_SCANNED, 0, 0, "WTSPD1");
 }

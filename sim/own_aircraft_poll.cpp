@@ -195,6 +195,10 @@ std::uint32_t PollOwnAircraftState() {
     ShowRadioStatus(own.working);
   }
   if ((mask & kOwnChangeRadios) != 0) {
+    // Told of every change, not only of one found on the third second: the
+    // link refreshes the working radios with each data set, so most changes
+    // show first between third seconds.
+    ui_hook::OwnRadiosChanged();
     PostToWays(WaysToTell('P', false, kRadioNoticeMajor), THRDMSG_SIMPILOT, kSimPilotRadios, 0, "PZGN1015");
   }
   if (mask != 0) {
@@ -212,6 +216,13 @@ void MarkOwnAircraftReported() {
   const OwnAircraftSnapshot own = g_ownAircraft().Snapshot();
   poll.lastOnGround = own.working.onGround;
   poll.lastSent = WorkingRadios(own.working);
+  poll.lastCode = own.radios.transponderCode;
+  poll.lastMode = own.radios.transponderMode;
+  // The login read the offsets of this airport: the poll reads them again
+  // only for another one.
+  const NearestAirport airport = CurrentNearestAirport();
+  poll.lastAirport = airport.icao;
+  poll.lastDistance = airport.distanceNm;
   poll.lastTitle = own.model.titleForPeers;
   poll.lastType = own.model.icaoType;
 }

@@ -199,8 +199,10 @@ bool CXPlaneLink::SendCommand(std::uint8_t command, std::span<const std::uint8_t
   return false;
 }
 
+// The one path of the notice: the scan's end (38098) and the handshake's both
+// come here, on the link's thread, so it goes out once per link.
 void CXPlaneLink::SendModelsScanned() {
-  if (!IsConnected() || modelsScannedSent_) return;
+  if (!IsConnected() || modelsScannedSent_ || !HandshakeComplete() || !g_modelScanFinished.load()) return;
   modelsScannedSent_ = SendCommand(XTK_CMD_MODELS_SCANNED, {}, "WTSPD1");
 }
 

@@ -63,6 +63,10 @@ class CXPlaneLink : public COrvSok {
   DWORD HandleSimLinkFrame(const Frame& frame) override { return XPlaneLinkReceive(frame); }
   // The data sets that came in together are sent to each peer in one round.
   DWORD ProcessReceivedBytes() override;
+  // The plug-in's link outlives a frame whose body stalled: the frame is
+  // dropped and the reader hunts the next sync word. Closing it would end
+  // the session, and nothing links it again before the pilot clicks.
+  void OnLateBody() override;
 
  private:
   // ---- Thread messages and commands (plugin_link.cpp) ----

@@ -60,6 +60,11 @@ DWORD CXPlaneLink::ProcessReceivedBytes() {
   return COrvSok::ProcessReceivedBytes();
 }
 
+void CXPlaneLink::OnLateBody() {
+  const BroadcastRound round;
+  HuntPastLateFrame();
+}
+
 DWORD CXPlaneLink::XPlaneLinkReceive(const Frame& frame) {
   const FrameHeader& header = frame.header;
   // What another record posts to a way comes after the records broadcast before it.
@@ -199,7 +204,7 @@ void CXPlaneLink::OnDllInfos(const Frame& frame) {
 }
 
 void CXPlaneLink::OnPluginHandshakeComplete() {
-  if (g_modelScanFinished.load()) SendModelsScanned();
+  SendModelsScanned();
   // A plug-in that greeted a new link shows no aircraft of the last one.
   AddAdmittedPilotsAgain(this);
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <string>
 
 #include "base/klib_settings.h"
 #include "core/table_memory.h"
@@ -22,6 +24,10 @@ void CopyOut(std::string_view text, char* out, std::size_t outSize, std::size_t 
 }
 
 bool IsSectionLine(std::string_view line) { return !line.empty() && line.front() == '['; }
+
+// The room the reading asks for beyond the file, and beyond its converted text.
+constexpr unsigned long long kFileBufferSlack = 10'240;
+constexpr unsigned long long kConvertedBufferSlack = 102'400;
 }  // namespace
 
 void RulesFile::Error(std::string_view text) {
@@ -36,14 +42,35 @@ int RulesFile::Load(std::string_view path) {
   unsigned long long size = 0;
   FilePtr file = OpenDataFile(path_, &size);
   if (!file) return 0;
-  std::string raw(static_cast<std::size_t>(size), '\0');
+  const auto cannotHold = [this](unsigned long long bytes) {
+    Error("\r\nError : Could not allocate " + std::to_string(bytes + kFileBufferSlack) + " buffer bytes for file " + path_);
+    return 0;
+  };
+  if (size > kMaxFileBytes) return cannotHold(size);
+  std::string raw;
+  try {
+    raw.resize(static_cast<std::size_t>(size));
+  } catch (const std::bad_alloc&) {
+    return cannotHold(size);
+  }
   if (size != 0 && std::fread(raw.data(), 1, raw.size(), file.get()) != raw.size()) {
     Error("\r\nError : Could not read file " + path_);
     return 0;
   }
   fileSize_ = raw.size();
   if (convertLineEnds_) {
-    text_.reserve(raw.size() + raw.size() / 8);
+    std::size_t loneLineFeeds = 0;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+      if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) ++loneLineFeeds;
+    }
+    const std::size_t converted = raw.size() + loneLineFeeds;
+    try {
+      text_.reserve(converted);
+    } catch (const std::bad_alloc&) {
+      Error("\r\nError : Could not allocate " + std::to_string(converted + kConvertedBufferSlack) +
+            " bytes for the second buffer.");
+      return 0;
+    }
     for (std::size_t i = 0; i < raw.size(); ++i) {
       if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) text_ += '\r';
       text_ += raw[i];

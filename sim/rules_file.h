@@ -17,6 +17,10 @@ class RulesFile {
   static constexpr std::size_t kEntryMax = 1'022;
   static constexpr std::size_t kKeyValueMax = 2'047;
   static constexpr int kTabWidth = 8;
+  // A larger file is not read ("Could not allocate ..."): hand-written rules
+  // for every installable model fit many times over, and a file of any size
+  // must never exhaust the memory the program needs.
+  static constexpr unsigned long long kMaxFileBytes = 16ULL * 1024 * 1024;
 
   // GetKeyString
   static constexpr int kKeyFound = 0;
@@ -38,7 +42,7 @@ class RulesFile {
   // Errors are written to `log` (when given and error reporting is on).
   explicit RulesFile(ModelLog* log = nullptr) : log_(log) {}
 
-  // 1 loaded, 0 failure (disabled, no path, cannot open or read); the path
+  // 1 loaded, 0 failure (disabled, no path, cannot open, too large to hold, cannot read); the path
   // may be of any length. LF alone is read as CR LF. The text's last byte is dropped, so a last line without a
   // line end is not read. An empty file loads with no lines.
   int Load(std::string_view path);

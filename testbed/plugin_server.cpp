@@ -190,6 +190,14 @@ bool PluginServer::InjectFault(Fault fault) {
       link_.Log("fault: a truncated body");
       return SendRaw(std::span(frame).first(4 + 8 + 10));
     }
+    case Fault::OverlongHeader: {
+      std::vector<std::uint8_t> bytes = DataSet2Frame(kGarbageCode, 100);
+      const std::vector<std::uint8_t> inside = DataSet2Frame(kInsideCode, kDataSet2Size);
+      bytes.resize(4 + 8);
+      bytes.insert(bytes.end(), inside.begin(), inside.end());
+      link_.Log("fault: a header announcing more than follows");
+      return SendRaw(bytes);
+    }
     case Fault::ShortRecord:
       link_.Log("fault: a short record");
       return SendRaw(DataSet2Frame(kShortCode, 20));

@@ -137,6 +137,8 @@ class PluginServer {
     GarbageBeforeFrame,  // bytes without a sync word, then a second data set (code 2345)
     SplitSyncWord,       // a second data set (code 3456) whose sync word comes in two sends
     TruncatedBody,       // a second data set's header and 10 of its 28 bytes; the link then stays quiet
+    OverlongHeader,      // a second data set's header announcing 100 bytes, then only a whole second data set
+                         // (code 6666); the link then stays quiet
     ShortRecord,         // a second data set announcing and carrying 20 bytes (code 1111)
     SurplusRecord,       // a second data set of 40 bytes (code 5555 in its first 28)
     UnknownType,         // a frame of type 0x55
@@ -149,6 +151,7 @@ class PluginServer {
   static constexpr std::uint16_t kSplitCode = 3456;
   static constexpr std::uint16_t kShortCode = 1111;
   static constexpr std::uint16_t kSurplusCode = 5555;
+  static constexpr std::uint16_t kInsideCode = 6666;
   bool InjectFault(Fault fault);
 
  private:

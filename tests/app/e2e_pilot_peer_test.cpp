@@ -148,4 +148,28 @@ TEST_F(PilotPeerEndToEnd, ThePeersHearTheTypeTheRulesGiveTheLoadedModel) {
   Quit();
 }
 
+// A model folder installed elsewhere and linked into the Aircraft folder is
+// scanned: a peer flying that model is shown with it.
+TEST_F(PilotPeerEndToEnd, AModelReachedThroughALinkedFolderShowsAPeer) {
+  TempFolder elsewhere;
+  std::filesystem::create_directories(elsewhere.Path() + "/B738");
+  std::ofstream(elsewhere.Path() + "/B738/B738.acf").put('\0');
+  std::filesystem::create_directory_symlink(elsewhere.Path(), tree_.Path() + "/Aircraft/Heavy Metal");
+  ASSERT_NO_FATAL_FAILURE(StartInSession());
+  PressConnect();
+  ASSERT_TRUE(node_.WaitForFrames(1, kWaitMs)) << client_->Stderr();
+
+  PilotPeerScript script = NearbyPilot();
+  script.title = "Heavy Metal\\B738\\B738.acf";
+  script.icaoType = "B738";
+  PilotPeer peer(script);
+  ASSERT_TRUE(peer.Connect(listeningPort_));
+  ASSERT_TRUE(peer.SendLogin());
+  ASSERT_TRUE(peer.WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << client_->Stderr();
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] { return plugin_.Ai().ByCallsign("DEMO02").has_value(); })) << client_->Stderr();
+  EXPECT_EQ(plugin_.Ai().ByCallsign("DEMO02")->model, "Heavy Metal\\B738\\B738.acf");
+
+  Quit();
+}
+
 }  // namespace

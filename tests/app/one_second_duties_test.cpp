@@ -27,6 +27,7 @@
 #include "app/main_class.h"
 #include "app/main_dialog.h"
 #include "core/main_dialog_state.h"
+#include "core/own_aircraft_state.h"
 #include "core/own_position.h"
 #include "core/settings.h"
 #include "core/sim_family.h"
@@ -46,6 +47,7 @@
 #include "net/peer_ways.h"
 #include "net/way_record.h"
 #include "net/way_table_lock.h"
+#include "sim/own_aircraft_poll.h"
 #include "sim/plugin_link.h"
 #include "support/child_process.h"
 #include "testbed/loopback_peer.h"
@@ -635,6 +637,37 @@ TEST_F(DutiesTest, TheControllerListIsMadeHiddenAndToggledByItsButtonAndMenuEntr
     dialog_->SendMessage(WM_COMMAND, command, 0);
     EXPECT_FALSE(list->IsWindowVisible());
   }
+}
+
+TEST_F(DutiesTest, TheControllerListIsToldOfEveryChangeOfTheOwnRadios) {
+  CAtcListDlg* list = g_pAtcListDlg.load();
+  ASSERT_NE(list, nullptr);
+  PumpTestThread();
+  const auto selectComPosts = [&] {
+    int n = 0;
+    MSG msg;
+    while (PeekMessageA(&msg, list->m_hWnd, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_COMMAND && LOWORD(msg.wParam) == kAtcListSelectComCommand) ++n;
+      DispatchMessageA(&msg);
+    }
+    return n;
+  };
+  g_networkState = 2;
+  MarkOwnAircraftReported();
+  Tick(3);
+  EXPECT_EQ(selectComPosts(), 0) << "the radios as the login gave them";
+  for (const char* frequency : {"118.30", "121.80"}) {
+    g_ownAircraft().Update([&](OwnAircraftSnapshot& own) {
+      CopyToField(own.radios.com1, frequency);
+      own.working.com1 = own.radios.com1;
+    });
+    Tick();
+    EXPECT_EQ(selectComPosts(), 1) << frequency;
+  }
+  Tick(3);
+  EXPECT_EQ(selectComPosts(), 0);
+  g_ownAircraft().Reset();
+  ResetOwnAircraftPoll();
 }
 
 TEST_F(DutiesTest, TheOffsetsWindowIsMadeHiddenAndToggledByItsMenuEntry) {

@@ -177,6 +177,33 @@ TEST(FrameHunter, ATruncatedBodyWaitsAndResetForgetsIt) {
   EXPECT_EQ(out.skippedBefore, 10u);
 }
 
+// A frame given up while its body was awaited: the bytes taken for that body
+// are hunted again, before the bytes fed after.
+TEST(FrameHunter, AnAbandonedFrameIsHuntedAgainFromItsBody) {
+  const Bytes inner = Frame(FRAME_SYNC_NETWORK, NCSMSG_TEST, 0, {7, 8});
+  Bytes stream = Frame(FRAME_SYNC_NETWORK, NCSMSG_TEXT_ON_AIR, 0, Bytes(100, 1));
+  stream.resize(kFrameSyncSize + kFrameHeaderSize);
+  stream.insert(stream.end(), {'x', 'y'});
+  stream.insert(stream.end(), inner.begin(), inner.end());
+  FrameHunter hunter;
+  hunter.Feed(stream);
+  ::Frame out;
+  ASSERT_EQ(hunter.NextFrame(out), HuntResult::NeedMore);
+  EXPECT_EQ(hunter.BodyBytesAwaited(), 100u - 2 - inner.size());
+  hunter.AbandonFrame();
+  EXPECT_EQ(hunter.CurrentState(), FrameHunter::State::Hunting);
+  hunter.Feed(Frame(FRAME_SYNC_NETWORK, NCSMSG_ATC, 0, {}));
+  ASSERT_EQ(hunter.NextFrame(out), HuntResult::Frame);
+  EXPECT_EQ(out.header.type, NCSMSG_TEST);
+  EXPECT_EQ(out.body, (Bytes{7, 8}));
+  EXPECT_EQ(out.skippedBefore, 2u);
+  ASSERT_EQ(hunter.NextFrame(out), HuntResult::Frame);
+  EXPECT_EQ(out.header.type, NCSMSG_ATC);
+  EXPECT_EQ(hunter.NextFrame(out), HuntResult::NeedMore);
+  hunter.AbandonFrame();  // no frame begun: nothing changes
+  EXPECT_EQ(hunter.CurrentState(), FrameHunter::State::Hunting);
+}
+
 TEST(FrameHunter, GarbageAloneIsCountedAndKeptOutOfMemory) {
   FrameHunter hunter;
   const Bytes noise(100000, 0xA1);

@@ -69,13 +69,26 @@ TEST_P(DirectoryWalkerTest, FoldersListedWhenAsked) {
   EXPECT_EQ(Found(walker, folder_.Path()), (std::vector<std::string>{"one", "one/a.acf", "two"}));
 }
 
-TEST_P(DirectoryWalkerTest, LinkedFoldersAreNotEnteredSoLoopsEnd) {
-  Make({"pack/model/m.acf"});
-  ASSERT_EQ(symlink("..", JoinPath(folder_.Path(), "pack/model/up").c_str()), 0);
-  ASSERT_EQ(symlink(folder_.Path().c_str(), JoinPath(folder_.Path(), "root").c_str()), 0);
+// A linked folder is walked under the link's name; a link back to a folder
+// on the current path is a loop and is not entered.
+TEST_P(DirectoryWalkerTest, LinkedFoldersAreWalkedAndLoopsEnd) {
+  TempFolder elsewhere;
+  ASSERT_TRUE(MakeEmptyFile(elsewhere.Path(), "Jet/j.acf"));
+  Make({"pack/model/m.acf", "other/o.acf", "a/a.acf", "b/b.acf"});
+  const auto link = [this](const std::string& target, const char* at) {
+    ASSERT_EQ(symlink(target.c_str(), JoinPath(folder_.Path(), at).c_str()), 0) << at;
+  };
+  link(elsewhere.Path(), "linked");
+  link("../other", "pack/alias");  // not a loop: walked twice
+  link("..", "pack/model/up");
+  link(folder_.Path(), "root");
+  link("../b", "a/tob");  // a and b lead to each other
+  link("../a", "b/toa");
   DirectoryWalker walker(Options());
   walker.Walk();
-  EXPECT_EQ(Found(walker, folder_.Path()), (std::vector<std::string>{"pack/model/m.acf"}));
+  EXPECT_EQ(Found(walker, folder_.Path()),
+            (std::vector<std::string>{"a/a.acf", "a/tob/b.acf", "b/b.acf", "b/toa/a.acf", "linked/Jet/j.acf",
+                                      "other/o.acf", "pack/alias/o.acf", "pack/model/m.acf"}));
 }
 
 TEST_P(DirectoryWalkerTest, DeepFoldersAreWalkedWhateverTheirPathLength) {
@@ -129,9 +142,10 @@ TEST_P(DirectoryWalkerTest, FilesHandedOverKeepTheOrderAndFoldersOfTheList) {
   visited.Walk();
   EXPECT_TRUE(visited.Entries().empty());
   EXPECT_EQ(handed, kept);
-  // A link to a file, even a dangling one, is listed as a file; a link to a folder is not.
+  // A link to a file, even a dangling one, is listed as a file; a link to a
+  // folder is walked as one, whatever its name.
   EXPECT_EQ(kept, (std::vector<std::string>{"A.acf", "alpha/broken.acf", "alpha/inner/z.acf", "alpha/linked.acf",
-                                            "alpha/y.acf", "b.acf", "Zeta/x.acf"}));
+                                            "alpha/y.acf", "alpha/zlink.acf/x.acf", "b.acf", "Zeta/x.acf"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Enumerations, DirectoryWalkerTest, ::testing::Bool(),

@@ -126,6 +126,19 @@ TEST_F(ModelScanTest, CopyTableHoldsTheScanAndALinkLoopIsNotFollowed) {
   EXPECT_EQ(AiLock().Nesting(), 0);
 }
 
+// Models installed elsewhere and linked into the Aircraft folder are found,
+// named by the link.
+TEST_F(ModelScanTest, ModelsReachedThroughALinkedFolderAreScanned) {
+  TempFolder elsewhere;
+  ASSERT_TRUE(MakeEmptyFile(elsewhere.Path(), "B738/B738.acf"));
+  Make({"Laminar Research/Cessna 172SP/Cessna_172SP.acf"});
+  ASSERT_EQ(symlink(elsewhere.Path().c_str(), JoinPath(Aircraft(), "Heavy Metal").c_str()), 0);
+  ASSERT_EQ(Scan().modelsStored, 2);
+  EXPECT_EQ(WorkingTitles(), (std::vector<std::string>{"Heavy Metal\\B738\\B738.acf",
+                                                       "Laminar Research\\Cessna 172SP\\Cessna_172SP.acf"}));
+  EXPECT_EQ(FieldText(Working(0).icaoType), "B738");
+}
+
 TEST_F(ModelScanTest, MissingFolderGivesAnEmptyTable) {
   SetModels({Model("Old\\Model\\m.acf", "C172")});
   const ModelScanCount count = ScanAircraftFolder(File("nowhere"), Tables(), g_aircraftTypeDb(), log_);

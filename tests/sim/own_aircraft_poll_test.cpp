@@ -24,8 +24,12 @@
 #include "core/text_fields.h"
 #include "core/ui_hooks.h"
 #include "net/cross_sim_peers.h"
+#include "net/node_connect.h"
+#include "net/node_way.h"
 #include "net/orv_sok.h"
+#include "net/owner_slot.h"
 #include "net/pilot_link.h"
+#include "net/way_ids.h"
 #include "net/way_record.h"
 #include "net/way_table_lock.h"
 #include "sim/plugin_link.h"
@@ -40,6 +44,9 @@ void RecordText(int id, const char* text) {
   std::lock_guard lock(g_textsLock);
   g_texts.emplace_back(id, text);
 }
+// The controller list's notices of a radio change.
+std::atomic<int> g_radiosToldToList{0};
+void CountRadiosTold() { ++g_radiosToldToList; }
 
 class OwnAircraftPollTest : public ::testing::Test {
  protected:
@@ -49,13 +56,16 @@ class OwnAircraftPollTest : public ::testing::Test {
     ResetOwnAircraftPoll();
     g_networkState = 0;
     g_texts.clear();
+    g_radiosToldToList = 0;
     UiHooks hooks;
     hooks.setMainDialogText = &RecordText;
+    hooks.ownRadiosChanged = &CountRadiosTold;
     SetUiHooks(hooks);
   }
   void TearDown() override {
     SetUiHooks({});
     g_networkState = 0;
+    g_sessionOpen = false;
     g_ownAircraft().Reset();
     ResetOwnAircraftPoll();
   }
@@ -226,18 +236,81 @@ TEST_F(OwnAircraftPollOffsetsTest, OfflineTheTableStays) {
   EXPECT_EQ(CrossSimOffsets(), DefaultCrossSimOffsetTable());
 }
 
-// A pilot way that keeps the simulator sub-codes it is sent.
-class PollPilotWay : public COrvSok {
+// What a way was posted by the poll: the simulator and node-pilot messages.
+struct Posted {
+  std::uint32_t id = 0;
+  std::uint32_t param = 0;
+  std::uint32_t word = 0;
+  friend bool operator==(const Posted&, const Posted&) = default;
+};
+
+// Keeps the poll's messages instead of serving them; the rest is served as usual.
+template <typename Way>
+class Recording : public Way {
  public:
-  PollPilotWay(std::int32_t wayId, std::uint8_t major) : COrvSok(nullptr, wayId, "[POLL WAY]", 1), id_(wayId) {
+  using Way::Way;
+  std::vector<Posted> Messages() const {
+    std::lock_guard lock(mutex_);
+    return messages_;
+  }
+  // The parameters of the THRDMSG_SIMPILOT messages.
+  std::vector<std::uint32_t> Codes() const {
+    std::vector<std::uint32_t> codes;
+    for (const Posted& posted : Messages()) {
+      if (posted.id == THRDMSG_SIMPILOT) codes.push_back(posted.param);
+    }
+    return codes;
+  }
+  std::vector<Posted> Taken(std::uint32_t id) const {
+    std::vector<Posted> taken;
+    for (const Posted& posted : Messages()) {
+      if (posted.id == id && posted.param != kDrained) taken.push_back(posted);
+    }
+    return taken;
+  }
+  // Every post made before the call has been served once this returns true.
+  bool Drain() {
+    const std::size_t before = DrainMarks();
+    CBaseThread::Post(nullptr, this, THRDMSG_SIMPILOT, kDrained, 0, "TEST");
+    for (int i = 0; i < 10'000; ++i) {
+      if (DrainMarks() > before) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
+  std::size_t DrainMarks() const {
+    const std::vector<std::uint32_t> codes = Codes();
+    return static_cast<std::size_t>(std::count(codes.begin(), codes.end(), kDrained));
+  }
+  static constexpr std::uint32_t kDrained = 0xD0D0;
+
+ protected:
+  DWORD ProcessMessage(const DMessage& message) override {
+    if (message.id != THRDMSG_SIMPILOT && message.id != THRDMSG_NODE_PILOT) return Way::ProcessMessage(message);
+    std::lock_guard lock(mutex_);
+    messages_.push_back({message.id, message.param, message.word3});
+    return 1;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Posted> messages_;
+};
+
+// A peer way of the way table: a pilot ('P') or a controller ('A').
+class PeerWay : public COrvSok {
+ public:
+  PeerWay(std::int32_t wayId, char kind, std::uint8_t major, bool allocated)
+      : COrvSok(nullptr, wayId, "[POLL WAY]", 1), id_(wayId) {
     WayTableGuard guard;
     WayRecord& record = WayTable()[static_cast<std::size_t>(wayId)];
     record = WayRecord{};
     record.way = this;
-    record.peerKind = 'P';
+    record.peerKind = kind;
+    record.stateFlags = allocated ? kWayAllocated : 0;
     record.pilot.versionBytes = {major, 0, 0, 0};
   }
-  ~PollPilotWay() override {
+  ~PeerWay() override {
     if (Started()) {
       RequestStop(ExitCode());
       WaitForEnd(10'000);
@@ -251,34 +324,29 @@ class PollPilotWay : public COrvSok {
     SetPeerKind('P');
     SetConnected(true);
   }
-  std::vector<std::uint32_t> Codes() const {
-    std::lock_guard lock(mutex_);
-    return codes_;
-  }
-  // Every post made before the call has been served once this returns true.
-  bool Drain() {
-    Post(nullptr, this, THRDMSG_SIMPILOT, kDrained, 0, "TEST");
-    for (int i = 0; i < 10'000; ++i) {
-      const std::vector<std::uint32_t> codes = Codes();
-      if (!codes.empty() && codes.back() == kDrained) return true;
-      std::this_thread::yield();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-  }
-  static constexpr std::uint32_t kDrained = 0xD0D0;
-
- protected:
-  DWORD HandleSimPilotMessage(const DMessage& message) override {
-    std::lock_guard lock(mutex_);
-    codes_.push_back(message.param);
-    return 1;
-  }
 
  private:
   std::int32_t id_;
-  mutable std::mutex mutex_;
-  std::vector<std::uint32_t> codes_;
+};
+
+class PollPilotWay : public Recording<PeerWay> {
+ public:
+  PollPilotWay(std::int32_t wayId, std::uint8_t major, bool allocated = false)
+      : Recording<PeerWay>(wayId, 'P', major, allocated) {}
+};
+
+class PollControllerWay : public Recording<PeerWay> {
+ public:
+  PollControllerWay(std::int32_t wayId, bool allocated) : Recording<PeerWay>(wayId, 'A', 0, allocated) {}
+};
+
+// The node way as the program's global names it, shown as connected.
+class PollNodeWay : public Recording<CNodeWay> {
+ public:
+  PollNodeWay() : Recording<CNodeWay>(nullptr, "[POLL NODE]") { StoreOwnerSlot(g_porvNode, this); }
+  ~PollNodeWay() override { StoreOwnerSlot(g_porvNode, nullptr); }
+  bool Start() { return InitBuffers(nullptr, SOCK_MODE_TCP, 4096, 4096, 8192, 8192) == 0 && StartThread(1, 0) == 1; }
+  void MarkConnected(bool connected) { SetConnected(connected); }
 };
 
 TEST_F(OwnAircraftPollOffsetsTest, PilotWaysReadTheirPairAgainWhenAnotherAirportsOffsetsCameIn) {
@@ -333,6 +401,125 @@ TEST_F(OwnAircraftPollTest, OnlyPeersOfVersionElevenOnFollowTheRadios) {
     const bool told = std::find(codes.begin(), codes.end(), kSimPilotRadios) != codes.end();
     EXPECT_EQ(told, cases[i].told) << "way " << cases[i].way << " of version " << int(cases[i].major);
   }
+}
+
+// The login carried the own aircraft as it stood: the polls after it
+// announce only what changed since, and read no offsets for the login's airport.
+TEST_F(OwnAircraftPollOffsetsTest, ThePollsAfterALoginAnnounceOnlyWhatChangedSince) {
+  g_xplaneFamilyCode = 10000;
+  OwnFlightData flight;
+  flight.onGround = 0;
+  g_ownAircraft().SetFlightData(flight);
+  Radios(4721, 12280, 6);
+  PollOwnAircraftState();  // offline, as every second: the working on-ground copy
+  FlyNear(49.01, 2.5);     // the login's search
+  g_networkState = 2;
+  MarkOwnAircraftReported();
+  for (int second = 0; second < 6; ++second) EXPECT_EQ(PollOwnAircraftState(), 0u) << second;
+  EXPECT_EQ(CrossSimOffsets(), DefaultCrossSimOffsetTable()) << "the login's airport is not read again";
+  EXPECT_EQ(g_radiosToldToList.load(), 0);
+
+  struct Case {
+    const char* change;
+    std::function<void()> make;
+    std::uint32_t bit;
+  };
+  const std::vector<Case> cases = {
+      {"on ground", [] { g_ownAircraft().SetFlightData(OwnFlightData{}); }, kOwnChangeOnGround},
+      {"COM1", [] { Radios(4721, 12290, 6); }, kOwnChangeRadios},
+      {"code", [] { Radios(4722, 12290, 6); }, kOwnChangeTransponder},
+      {"mode", [] { g_ownAircraft().Update([](OwnAircraftSnapshot& own) { own.radios.transponderMode = 'Y'; }); },
+       kOwnChangeTransponderMode},
+      {"airport", [this] { FlyNear(51.47, -0.46); }, kOwnChangeNearestAirport},
+      {"distance", [this] { FlyNear(51.6, -0.46); }, kOwnChangeNearestAirport},
+      {"title", [] { g_ownAircraft().Update([](OwnAircraftSnapshot& own) { CopyToField(own.model.titleForPeers, "Jet"); }); },
+       kOwnChangeTitle},
+      {"type", [] { g_ownAircraft().Update([](OwnAircraftSnapshot& own) { CopyToField(own.model.icaoType, "B738"); }); },
+       kOwnChangeIcaoType},
+  };
+  for (const Case& c : cases) {
+    c.make();
+    std::uint32_t mask = 0;
+    for (int second = 0; second < 3; ++second) mask |= PollOwnAircraftState();
+    EXPECT_EQ(mask, c.bit) << c.change;
+  }
+  EXPECT_STREQ(CrossSimOffsets().icao.data(), "EGLL") << "another airport is read";
+  EXPECT_EQ(g_radiosToldToList.load(), 1) << "the controller list hears of the radio change";
+}
+
+TEST_F(OwnAircraftPollTest, ChangesGoToTheConnectedNodeAndTheLinkedControllers) {
+  PollNodeWay node;
+  PollControllerWay told(10, true);
+  PollControllerWay notAllocated(11, false);
+  PollControllerWay down(12, true);
+  PollPilotWay pilot(13, 11);
+  ASSERT_TRUE(node.Start());
+  for (Recording<PeerWay>* way : {static_cast<Recording<PeerWay>*>(&told), static_cast<Recording<PeerWay>*>(&notAllocated),
+                                  static_cast<Recording<PeerWay>*>(&down), static_cast<Recording<PeerWay>*>(&pilot)}) {
+    ASSERT_TRUE(way->Start());
+    if (way != &down) way->SetLoggedInBits(kWayLoggedIn);
+  }
+  node.MarkConnected(true);
+  g_networkState = 2;
+  Radios(4721, 12280, 6);
+  const std::uint32_t mask = PollOwnAircraftState();
+  ASSERT_NE(mask & kOwnChangeRadios, 0u);
+  EXPECT_EQ(PollOwnAircraftState(), 0u);
+  // The node is not connected: only the controller hears of the next change.
+  node.MarkConnected(false);
+  OwnFlightData flying;
+  flying.onGround = 0;
+  g_ownAircraft().SetFlightData(flying);
+  ASSERT_EQ(PollOwnAircraftState(), kOwnChangeOnGround);
+  for (Recording<PeerWay>* way : {static_cast<Recording<PeerWay>*>(&told), static_cast<Recording<PeerWay>*>(&notAllocated),
+                                  static_cast<Recording<PeerWay>*>(&down), static_cast<Recording<PeerWay>*>(&pilot)}) {
+    ASSERT_TRUE(way->Drain());
+  }
+  ASSERT_TRUE(node.Drain());
+
+  const Posted first{THRDMSG_NODE_PILOT, 84, mask};
+  const Posted onGround{THRDMSG_NODE_PILOT, 84, kOwnChangeOnGround};
+  EXPECT_EQ(node.Taken(THRDMSG_NODE_PILOT), std::vector<Posted>{first});
+  EXPECT_EQ(told.Taken(THRDMSG_NODE_PILOT), (std::vector<Posted>{first, onGround}));
+  EXPECT_TRUE(notAllocated.Taken(THRDMSG_NODE_PILOT).empty());
+  EXPECT_TRUE(down.Taken(THRDMSG_NODE_PILOT).empty());
+  EXPECT_TRUE(pilot.Taken(THRDMSG_NODE_PILOT).empty());
+  EXPECT_EQ(pilot.Codes(), (std::vector<std::uint32_t>{kSimPilotRadios, PollPilotWay::kDrained}));
+  EXPECT_EQ(g_radiosToldToList.load(), 1);
+}
+
+TEST_F(OwnAircraftPollTest, TheSessionStatusGoesToTheLinkedPilotsOnTheThirdSecond) {
+  PollPilotWay linked(4, 11);
+  PollPilotWay down(5, 11);
+  PollControllerWay controller(6, true);
+  for (Recording<PeerWay>* way : {static_cast<Recording<PeerWay>*>(&linked), static_cast<Recording<PeerWay>*>(&down),
+                                  static_cast<Recording<PeerWay>*>(&controller)}) {
+    ASSERT_TRUE(way->Start());
+    if (way != &down) way->SetLoggedInBits(kWayLoggedIn);
+  }
+  g_networkState = 2;
+  g_sessionOpen = true;
+  MarkOwnAircraftReported();
+  const auto statusNotices = [&] {
+    EXPECT_TRUE(linked.Drain());
+    return linked.Taken(THRDMSG_SIMPILOT).size();
+  };
+  PollOwnAircraftState();
+  PollOwnAircraftState();
+  EXPECT_EQ(statusNotices(), 0u);
+  PollOwnAircraftState();
+  EXPECT_EQ(statusNotices(), 1u);
+  EXPECT_EQ(linked.Taken(THRDMSG_SIMPILOT).front(), (Posted{THRDMSG_SIMPILOT, 82, kPilotChangeSessionStatus}));
+  for (int second = 0; second < 3; ++second) PollOwnAircraftState();
+  EXPECT_EQ(statusNotices(), 1u) << "told once while it stays";
+  g_sessionOpen = false;
+  for (int second = 0; second < 3; ++second) PollOwnAircraftState();
+  EXPECT_EQ(statusNotices(), 2u);
+  ASSERT_TRUE(down.Drain());
+  ASSERT_TRUE(controller.Drain());
+  EXPECT_TRUE(down.Taken(THRDMSG_SIMPILOT).empty());
+  EXPECT_TRUE(controller.Taken(THRDMSG_SIMPILOT).empty());
+  EXPECT_TRUE(controller.Taken(THRDMSG_NODE_PILOT).empty());
 }
 
 // Readers on other threads get whole snapshots, never a mix of two writes.

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/klib_settings.h"
@@ -415,18 +416,27 @@ struct WalkedFile {
   std::string name;
 };
 
-void Walk(const std::string& folder, std::vector<WalkedFile>& files) {
+// Links to folders are followed; a folder already open on the current path
+// (same device and inode) is not entered again.
+void Walk(const std::string& folder, std::vector<WalkedFile>& files,
+          std::vector<std::pair<dev_t, ino_t>>& path) {
+  struct stat self {};
+  if (stat(folder.c_str(), &self) != 0) return;
+  const std::pair<dev_t, ino_t> id{self.st_dev, self.st_ino};
+  if (std::find(path.begin(), path.end(), id) != path.end()) return;
   std::vector<FoundEntry> entries;
   if (!ListFolder(folder, entries)) return;
+  path.push_back(id);
   for (const FoundEntry& entry : entries) {
     if (entry.name == "." || entry.name == "..") continue;
     if (entry.folder) {
       if (MatchesWildcardList(kModelFolderExcludes, entry.name)) continue;
-      if (!entry.link) Walk(JoinPath(folder, entry.name), files);
+      Walk(JoinPath(folder, entry.name), files, path);
     } else if (MatchesWildcardList(kModelFileIncludes, entry.name)) {
       files.push_back({folder, entry.name});
     }
   }
+  path.pop_back();
 }
 }  // namespace
 
@@ -435,7 +445,8 @@ ModelScanCount ScanAircraftFolder(const std::string& aircraftFolder, LocalModelT
   ModelScanCount count;
   if (!tables.Allocated()) return count;
   std::vector<WalkedFile> files;
-  Walk(aircraftFolder, files);
+  std::vector<std::pair<dev_t, ino_t>> walked;
+  Walk(aircraftFolder, files, walked);
 
   const AircraftTypeLookup lookup(types);
   LocalModelTable& building = tables.scratchA;

@@ -146,6 +146,32 @@ TEST_F(RulesFileTest, NotLoadedDisabledAndMissingFiles) {
   EXPECT_EQ(disabled.Load(path), 0);
 }
 
+// A file too large to hold is refused with the allocation message, and no
+// rules: the reading never ends the program.
+TEST_F(RulesFileTest, AFileTooLargeToHoldGivesNoRules) {
+  const std::string path = Write("[S]\r\na=1\r\n");
+  const auto sized = [&](unsigned long long bytes) {
+    std::filesystem::resize_file(path, bytes);  // sparse: no disk is used for the zeros
+    return path;
+  };
+  RulesFile largest(&log_);
+  EXPECT_EQ(largest.Load(sized(RulesFile::kMaxFileBytes)), 1);
+  EXPECT_EQ(Entries(largest, "S").first, std::vector<std::string>{"a=1"});
+  largest.Free();
+  EXPECT_EQ(log_.Text(), "");
+
+  RulesFile file(&log_);
+  EXPECT_EQ(file.Load(sized(RulesFile::kMaxFileBytes + 1)), 0);
+  EXPECT_FALSE(file.Loaded());
+  EXPECT_EQ(log_.Text(), "\r\nError : Could not allocate " + std::to_string(RulesFile::kMaxFileBytes + 1 + 10'240) +
+                             " buffer bytes for file " + path);
+  std::array<char, 64> out{};
+  EXPECT_EQ(file.GetNextEntry("S", out.data(), out.size(), true), RulesFile::kEntryNotLoaded);
+  // Far beyond any memory: refused the same way.
+  RulesFile huge(nullptr);
+  EXPECT_EQ(huge.Load(sized(1ULL << 42)), 0);
+}
+
 TEST_F(RulesFileTest, AFileDeepInTheTreeLoads) {
   std::string folder = folder_.Path();
   while (folder.size() <= 300) folder = JoinPath(folder, std::string(40, 'd'));
