@@ -10,7 +10,7 @@ namespace {
 struct PlanState {
   std::mutex mutex;
   FlightPlanRecord record = ClearedFlightPlan();
-  std::optional<FlightPlanRecord> amendment;
+  std::optional<FlightPlanAmendment> amendment;
   void (*notifyAmendment)() = nullptr;
 };
 
@@ -79,21 +79,21 @@ FlightPlanRecord MergeFlightPlanAmendment(const FlightPlanRecord& own, const Fli
   return merged;
 }
 
-void PostFlightPlanAmendment(const FlightPlanRecord& amended) {
+void PostFlightPlanAmendment(const FlightPlanAmendment& amendment) {
   void (*notify)() = nullptr;
   {
     PlanState& state = State();
     std::lock_guard lock(state.mutex);
-    state.amendment = amended;
+    state.amendment = amendment;
     notify = state.notifyAmendment;
   }
   if (notify != nullptr) notify();
 }
 
-std::optional<FlightPlanRecord> TakeFlightPlanAmendment() {
+std::optional<FlightPlanAmendment> TakeFlightPlanAmendment() {
   PlanState& state = State();
   std::lock_guard lock(state.mutex);
-  std::optional<FlightPlanRecord> taken = std::move(state.amendment);
+  std::optional<FlightPlanAmendment> taken = std::move(state.amendment);
   state.amendment.reset();
   return taken;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "core/flight_plan_record.h"
 
@@ -35,11 +36,21 @@ void SetOwnAircraftListIndex(std::int32_t index);
 // (the aircraft, its index, the number aboard and the reserved bytes stay).
 FlightPlanRecord MergeFlightPlanAmendment(const FlightPlanRecord& own, const FlightPlanRecord& amended);
 
-// The amendment path. The controller way (any thread) hands the amended plan
-// over; the flight-plan form in use takes it on the UI thread, runs it through
-// its form and storage and sends the plan again. A later amendment replaces
-// one not yet taken.
-void PostFlightPlanAmendment(const FlightPlanRecord& amended);
-std::optional<FlightPlanRecord> TakeFlightPlanAmendment();
+// A controller's amendment as it came: his plan, his name and the code he gives.
+struct FlightPlanAmendment {
+  FlightPlanRecord plan{};
+  std::string controller;
+  std::uint16_t transponder = 0;
+
+  bool operator==(const FlightPlanAmendment&) const = default;
+};
+
+// The amendment path. The controller way (any thread) hands the amendment
+// over and changes nothing itself; the flight-plan form in use takes it on the
+// UI thread and checks it with the form's checks: only an amendment that
+// passes becomes the current plan, is stored, announced and sent. A later
+// amendment replaces one not yet taken.
+void PostFlightPlanAmendment(const FlightPlanAmendment& amendment);
+std::optional<FlightPlanAmendment> TakeFlightPlanAmendment();
 // Called after each post (the application points it at the form in use); null: none.
 void SetFlightPlanAmendmentNotifier(void (*notify)());

@@ -24,11 +24,27 @@ void TakeEncoded(std::array<char, N>& field, std::string text, std::size_t limit
   SetPlanText(field, text, limit);
 }
 
+// The plan as it is kept and sent holds route and remarks encoded; the form
+// shows their line breaks.
+void EncodeFreeTexts(FlightPlanRecord& record) {
+  EscapeProtocolText(std::span<char>(record.route));
+  EscapeProtocolText(std::span<char>(record.remarks));
+}
+
+FlightPlanRecord WithLineBreaks(FlightPlanRecord record) {
+  UnescapeLineBreaks(record.route);
+  UnescapeLineBreaks(record.remarks);
+  return record;
+}
+
+bool FormShowsRules(char rules) { return rules == 'V' || rules == 'I' || rules == 'D' || rules == 'S'; }
+
 }  // namespace
 
 void CFlightPlanForm::LoadFromIni() {
   FlightPlanRecord record = ReadFlightPlanSettings(CurrentFlightPlan());
   RecordToForm(record);
+  EncodeFreeTexts(record);
   SetCurrentFlightPlan(record);
   SetFieldText(id::kCallsign, OwnCallsign());
   if (kind_ == Kind::Us) {
@@ -90,22 +106,23 @@ int CFlightPlanForm::ValidateAndCollect(FlightPlanRecord& record) {
   return 1;
 }
 
-void CFlightPlanForm::SaveToIni() {
+bool CFlightPlanForm::SaveToIni() {
   FlightPlanRecord current = CurrentFlightPlan();
   current.flightType.fill('\0');
   SetCurrentFlightPlan(current);
   if (PlanText(current.aircraftType).empty()) {
     PrintMessage(kColourError, CFE_BOLD, plan_text::kAircraftType);
-    return;
+    return false;
   }
   // Collected into a copy: a refused form changes nothing but the cleared flight rules.
   FlightPlanRecord collected = current;
-  if (ValidateAndCollect(collected) == 0) return;
+  if (ValidateAndCollect(collected) == 0) return false;
   if (PlanText(collected.alternate).empty()) SetPlanText(collected.alternate, "NONE");
   SetCurrentFlightPlan(collected);
   WriteFlightPlanSettings(collected);
   Print(kColourNormal, 0, PlanMessage(plan_text::kFlightPlanLabel), true);
   Print(kColour25, 0, PlanMessage(plan_text::kReadyToSend), false);
+  return true;
 }
 
 void CFlightPlanForm::RecordToForm(FlightPlanRecord& record) {
@@ -143,12 +160,34 @@ void CFlightPlanForm::RecordToForm(FlightPlanRecord& record) {
   if (kind_ == Kind::Us) SetFieldText(id::kNumberAboard, "1");
 }
 
-void CFlightPlanForm::ApplyAmendment(const FlightPlanRecord& amended) {
-  FlightPlanRecord merged = MergeFlightPlanAmendment(CurrentFlightPlan(), amended);
+void CFlightPlanForm::ApplyAmendment(const FlightPlanAmendment& amendment) {
+  const FlightPlanRecord before = CurrentFlightPlan();
+  FlightPlanRecord merged = MergeFlightPlanAmendment(before, amendment.plan);
+  FlightPlanRecord shown = WithLineBreaks(merged);
+  RecordToForm(shown);
+  merged.aircraftType = shown.aircraftType;
+  merged.aircraftIndex = shown.aircraftIndex;
+  // Rules the form cannot show are no rules: its first check refuses them.
+  if (!FormShowsRules(merged.flightType[0])) ClearRules();
   SetCurrentFlightPlan(merged);
-  RecordToForm(merged);
-  SetCurrentFlightPlan(merged);
-  SaveToIni();
+  if (!SaveToIni()) {
+    // The check printed why; the form and the plan go back to what they were.
+    SetCurrentFlightPlan(before);
+    FlightPlanRecord restored = WithLineBreaks(before);
+    RecordToForm(restored);
+    if (!FormShowsRules(before.flightType[0])) ClearRules();
+    Print(kColourError, CFE_BOLD, PlanMessage(plan_text::kAmendmentRefusedBy), true);
+    Print(kColour25, CFE_BOLD, amendment.controller, false);
+    Print(kColourError, CFE_BOLD, PlanMessage(plan_text::kAmendmentRefused), false);
+    return;
+  }
+  Print(kColourNormal, 0, "Your flight plan has been amended by ", true);
+  Print(kColour25, CFE_BOLD, amendment.controller, false);
+  Print(kColourNormal, 0, " and updated. Tune your transponder (Squawk) to ", false);
+  Print(kColour26, CFE_BOLD, std::to_string(amendment.transponder), false);
+  Print(kColourNormal, 0, ".", false);
   ShowWindow(IsWindowVisible() != FALSE ? SW_HIDE : SW_SHOW);
-  SendFlightPlanToNetwork();
+  SendPlanToNetwork();
 }
+
+void CFlightPlanForm::SendPlanToNetwork() { SendFlightPlanToNetwork(); }

@@ -9,7 +9,6 @@
 #include "dialogs/flight_plan_texts.h"
 #include "win/file_dialog.h"
 #include "win/msgbox.h"
-#include "win/listbox_ctrl.h"
 #include "win/profile.h"
 
 namespace {
@@ -68,12 +67,9 @@ bool CFlightPlanForm::LoadPlanFile(const std::string& path) {
   FlightPlanRecordBytes bytes{};
   file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   const auto got = static_cast<std::size_t>(file.gcount());
-  // Taken as it stands (no decoding), but with every text terminated and an
-  // aircraft index that names a line of the list.
+  // Taken as it stands (no decoding), but with every text terminated. An
+  // aircraft index past the list keeps the file's own type (RecordToForm).
   FlightPlanRecord record = ReadFlightPlanRecord(std::span<const std::uint8_t>(bytes.data(), got));
-  const auto* list = dynamic_cast<const CListBox*>(GetDlgItem(id::kAircraftList));
-  const int lines = list != nullptr ? list->GetCount() : 0;
-  if (record.aircraftIndex >= static_cast<std::uint32_t>(lines)) record.aircraftIndex = 0;
   RecordToForm(record);
   SetCurrentFlightPlan(record);
   HideAndShowMainWindow();

@@ -209,7 +209,7 @@ BOOL CFlightPlanForm::OnCommand(WPARAM wParam, LPARAM lParam) {
       if (auto* us = dynamic_cast<CFlightPlanUS*>(this)) us->OnImportRoute();
       return TRUE;
     case kFlightPlanAmendedCommand:
-      if (std::optional<FlightPlanRecord> amended = TakeFlightPlanAmendment()) ApplyAmendment(*amended);
+      if (std::optional<FlightPlanAmendment> amendment = TakeFlightPlanAmendment()) ApplyAmendment(*amendment);
       return TRUE;
     default:
       return CDialogEx::OnCommand(wParam, lParam);
@@ -328,6 +328,16 @@ void CFlightPlanForm::ShowRules(char rules) {
   }
   CheckRadioButton(m_hWnd, id::kRulesFirstRadio, id::kRulesFirstRadio + 3,
                    id::kRulesFirstRadio + static_cast<int>(index));
+}
+
+void CFlightPlanForm::ClearRules() {
+  if (kind_ == Kind::Icao) {
+    if (auto* combo = dynamic_cast<CComboBox*>(GetDlgItem(id::kRulesCombo))) combo->SetCurSel(-1);
+    return;
+  }
+  for (int radio = id::kRulesFirstRadio; radio <= id::kRulesFirstRadio + 3; ++radio) {
+    CheckDlgButton(m_hWnd, radio, BST_UNCHECKED);
+  }
 }
 
 std::string CFlightPlanForm::FieldText(int controlId, std::size_t maxChars) const {

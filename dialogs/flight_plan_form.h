@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/flight_plan.h"
 #include "core/flight_plan_record.h"
 #include "win/dialog.h"
 
@@ -112,8 +113,9 @@ class CFlightPlanForm : public CDialogEx {
   // printing the first failure's message.
   int ValidateAndCollect(FlightPlanRecord& record);
   // Checks the form and, when it passes, makes it the current plan and stores
-  // it; the plan has no flight rules (and is not sent) until then.
-  void SaveToIni();
+  // it; the plan has no flight rules (and is not sent) until then. False when
+  // the form was refused.
+  bool SaveToIni();
   // The record into the form; the own aircraft's list index, when known,
   // replaces the record's aircraft index, and the type of that line replaces its type.
   void RecordToForm(FlightPlanRecord& record);
@@ -123,16 +125,17 @@ class CFlightPlanForm : public CDialogEx {
   void OnSaveFlightPlan();
   // "Clear FP": a zeroed record that keeps the current aircraft type.
   void OnClearFlightPlan();
-  // Reads a ".tkp" file into the current plan (texts terminated, aircraft
-  // index within the list); false after printing the load error.
+  // Reads a ".tkp" file into the current plan (texts terminated); false after
+  // printing the load error.
   bool LoadPlanFile(const std::string& path);
   // Writes the 2,328 bytes; false after printing the save error.
   bool SavePlanFile(const std::string& path, const FlightPlanRecord& record);
 
-  // A controller's amendment: its plan fields into the current plan, then
-  // through the form and its storage, the form shown or hidden in turn, and
-  // the plan sent again.
-  void ApplyAmendment(const FlightPlanRecord& amended);
+  // A controller's amendment: its plan fields over the current plan, into the
+  // form and through its checks. Passed: stored, announced, the form shown or
+  // hidden in turn and the plan sent again. Refused: the pilot is told, the
+  // current plan and the form are as they were and nothing is sent.
+  void ApplyAmendment(const FlightPlanAmendment& amendment);
 
   // The aircraft list: filled at initialisation, shown with the "Type" button.
   void LoadAircraftList();
@@ -143,6 +146,8 @@ class CFlightPlanForm : public CDialogEx {
   // Chat output (the trace window); tests record it.
   virtual void Print(int colourField, DWORD effects, std::string_view text, bool newLine);
   virtual void HideAndShowMainWindow();
+  // The current plan to the node and the controllers (SendFlightPlanToNetwork).
+  virtual void SendPlanToNetwork();
   virtual std::string FlightPlansFolder() const;
   virtual std::string AircraftListFile() const;
   virtual std::string PilotFirstName() const;
@@ -158,6 +163,8 @@ class CFlightPlanForm : public CDialogEx {
   // The flight-rules character the form shows, or 0.
   char SelectedRules() const;
   void ShowRules(char rules);
+  // No flight rules chosen, as in a form nobody filled in.
+  void ClearRules();
   void OnAircraftSelected();
   // The list line's type into `record` and onto the "Type" button.
   void TakeLineType(int line, FlightPlanRecord& record);

@@ -77,6 +77,11 @@ const PlanText3 kLoadError{"Error when loading flight plan", "Erreur de chargeme
                            "Error cargando el plan de vuelo.\r\n"};
 const PlanText3 kSaveError{"Error when saving flight plan", "Erreur de sauvegarde du plan de vol",
                            "Error guardando el plan de vuelo.\r\n"};
+const PlanText3 kAmendmentRefusedBy{"The flight plan amended by ", "Le plan de vol modifi\xE9 par ",
+                                    "El plan de vuelo modificado por "};
+const PlanText3 kAmendmentRefused{" was refused : your flight plan is unchanged.",
+                                  " a \xE9t\xE9 refus\xE9 : votre plan de vol n'a pas chang\xE9.",
+                                  " fue rechazado : su plan de vuelo no ha cambiado."};
 }  // namespace plan_text
 
 const char* PlanMessage(const PlanText3& text) {

@@ -28,6 +28,9 @@ extern const PlanText3 kReadyToSend;
 extern const PlanText3 kLoadError;
 // A plan file that could not be created or written.
 extern const PlanText3 kSaveError;
+// A controller's amendment the form's checks refused: before and after his callsign.
+extern const PlanText3 kAmendmentRefusedBy;
+extern const PlanText3 kAmendmentRefused;
 }  // namespace plan_text
 
 // Sets an index other than 1 and 2 back to 0, then picks.

@@ -42,15 +42,22 @@ PrivateTextRecordBytes PrivatePayload(std::string_view sender, std::string_view 
   return WritePrivateTextRecord(record);
 }
 
-std::int32_t LookupWayByCallsignNoCase(std::string_view name) {
+namespace {
+// The caller holds WayTableLock.
+std::int32_t LookupLockedNoCase(std::string_view name) {
   if (name.empty()) return -1;
-  WayTableGuard guard;
   const WayTableArray& table = WayTable();
   // Free records hold an empty callsign, which never equals a non-empty name.
   for (std::int32_t way = 0; way < kPeerWayCount; ++way) {
     if (AsciiEqualNoCase(FieldText(table[static_cast<std::size_t>(way)].callsign), name)) return way;
   }
   return -2;
+}
+}  // namespace
+
+std::int32_t LookupWayByCallsignNoCase(std::string_view name) {
+  WayTableGuard guard;
+  return LookupLockedNoCase(name);
 }
 
 int SendTextOnAir(double frequencyMhz, std::string_view text) {
@@ -77,24 +84,24 @@ int SendTextOnAir(double frequencyMhz, std::string_view text) {
 
 PrivateRoute SendPrivateText(std::string_view callsign, std::string_view text) {
   if (callsign.empty() || text.empty()) return PrivateRoute::kNone;
-  const std::int32_t wayId = LookupWayByCallsignNoCase(callsign);
-  if (wayId >= 0) {
-    const PrivateTextRecordBytes payload = PrivatePayload({}, callsign, text);
-    COrvSok* way = nullptr;
-    {
-      WayTableGuard guard;
-      WayRecord* record = PeerWayRecord(wayId);
-      if (record == nullptr || record->way == nullptr) return PrivateRoute::kNone;
+  COrvSok* way = nullptr;
+  {
+    // Found and written in one hold: the record cannot change hands between.
+    // The way checks the recipient again before it writes the frame, as it
+    // may be handed to another peer while the message waits in its queue.
+    WayTableGuard guard;
+    if (WayRecord* record = PeerWayRecord(LookupLockedNoCase(callsign)); record != nullptr) {
+      if (record->way == nullptr) return PrivateRoute::kNone;
       CopyToField(record->outgoingText, text);
       CopyToField(record->privateTextCallsign, callsign);
       way = record->way;
+    } else {
+      SetLongHaulText(callsign, text);
     }
-    PostRecord(way, THRDMSG_TEXT_PRIVATE, payload, "PZGN1021");
-    return PrivateRoute::kWay;
   }
-  {
-    WayTableGuard guard;
-    SetLongHaulText(callsign, text);
+  if (way != nullptr) {
+    PostRecord(way, THRDMSG_TEXT_PRIVATE, PrivatePayload({}, callsign, text), "PZGN1021");
+    return PrivateRoute::kWay;
   }
   CNodeWay* node = NodeWayObject();
   if (node == nullptr) return PrivateRoute::kNone;

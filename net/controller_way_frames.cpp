@@ -448,15 +448,9 @@ void COrvSok::OnFlightPlanAmended(const AmendedFlightPlan& packet) {
   if (!OwnController(packet.controller)) return;
   atc_.amendedTransponder = packet.transponder;
   atc_.amendedPlan = ReadFlightPlanRecord(packet.plan);
-  // The own plan takes it at once; the form in use refreshes itself from it,
-  // is shown or hidden and sends the plan again (on its own thread).
-  SetCurrentFlightPlan(MergeFlightPlanAmendment(CurrentFlightPlan(), atc_.amendedPlan));
-  PostFlightPlanAmendment(atc_.amendedPlan);
-  PilotText(kColourNormal, kPilotNewLine, "Your flight plan has been amended by ");
-  PilotText(kColour25, kPilotBold, packet.controller.c_str());
-  PilotText(kColourNormal, 0, " and updated. Tune your transponder (Squawk) to ");
-  PilotTextf(kColour26, kPilotBold, "%d", static_cast<int>(packet.transponder));
-  PilotText(kColourNormal, 0, ".");
+  // The form in use checks it on its own thread before anything is said,
+  // stored or sent: a refused amendment must leave the own plan as it was.
+  PostFlightPlanAmendment({atc_.amendedPlan, packet.controller, packet.transponder});
 }
 
 void COrvSok::OnAtcDropped() {
@@ -472,8 +466,9 @@ void COrvSok::OnAtcDropped() {
     flags = record_->stateFlags;
   }
   const DWORD bits = LoggedInBits();
-  // He said goodbye already (closed his position, out of range): no second notice.
-  if ((flags & kWayExcluded) == 0 && !atc_.leaving) {
+  // After his own goodbye (closed position, out of range) the bits are clear
+  // already: the link's end follows as " has left.".
+  if ((flags & kWayExcluded) == 0) {
     WayTableTraceGate gate;
     PilotText(kColourNormal, kPilotNewLine, "Controller ");
     PilotText(kColourNormal, kPilotBold, callsign.c_str());

@@ -136,10 +136,11 @@ DWORD COrvSok::AtcWayProcessMessage(const DMessage& message) {
 }
 
 void COrvSok::AtcLogoutAndClose() {
-  if (IsConnected()) {
-    SendToAtc(NCSUB_LOGOUT);
-    Flush(1557);
-  }
+  // A way whose link is down has nobody to leave; a close would only end
+  // whatever the way takes up next.
+  if (!IsConnected()) return;
+  SendToAtc(NCSUB_LOGOUT);
+  Flush(1557);
   SetLoggedInBits(LoggedInBits() & ~(kWayLoggedIn | kWayLoggedInPeer));
   Pause(kPilotSettleMs);
   ResetRx();

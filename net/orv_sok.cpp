@@ -23,6 +23,7 @@
 #include "net/text_display.h"
 #include "net/text_records.h"
 #include "base/byte_order.h"
+#include "win/ascii_case.h"
 #include "win/clock.h"
 
 namespace {
@@ -966,6 +967,7 @@ std::int32_t COrvSok::SendTextPrivate() {
   if (record_ == nullptr) return 0;
   PrivateTextRecord text;
   std::array<char, kWayNameSize + 1> callsign{};
+  bool addressed = false;
   {
     WayTableGuard guard;
     if (carried) {
@@ -975,7 +977,17 @@ std::int32_t COrvSok::SendTextPrivate() {
       text.recipient = std::string(FieldText(record_->privateTextCallsign));
     }
     const std::string_view cs = FieldText(record_->callsign);
+    // The way may have been handed to another peer since the text was
+    // addressed: it is his only while he still bears the callsign.
+    addressed = (record_->stateFlags & kWayAllocated) != 0 && AsciiEqualNoCase(cs, text.recipient);
     cs.copy(callsign.data(), std::min(cs.size(), kWayNameSize));
+  }
+  if (!addressed) {
+    if (Klib().TraceBit(20)) {
+      TraceLine("\t%s %s Tx NCSMSG_TEXT_PRIVATE %s not sent to %s", LogTag(), Name(), text.recipient.c_str(),
+                callsign.data());
+    }
+    return 0;
   }
   text.sender = PilotCallsign();
   outgoingHeader_ = FrameHeader{};

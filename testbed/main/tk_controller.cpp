@@ -4,7 +4,9 @@
 // answers its login. Once logged in it sends, --step milliseconds apart, a
 // flight strip, an amended flight plan, an ATIS, the local weather, a rate
 // change and a hand-off to --handoff, then leaves as --end says (logout,
-// out-of-range, drop). Every frame received is printed on one line.
+// out-of-range, drop). The amended plan's cruise speed is --amended-speed
+// (a pilot's form refuses more than 2000). Every frame received is printed on
+// one line.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +21,8 @@ namespace {
 void Usage() {
   std::puts(
       "tk_controller (--connect PORT | --listen PORT) [--callsign CS] [--pilot CS] [--frequency MHZ KHZ]\n"
-      "              [--transition FT] [--atis TEXT] [--handoff CS] [--squawk CODE] [--step MS]\n"
+      "              [--transition FT] [--atis TEXT] [--handoff CS] [--squawk CODE] [--amended-speed KTS]\n"
+      "              [--step MS]\n"
       "              [--end logout|out-of-range|drop]");
 }
 }  // namespace
@@ -33,6 +36,7 @@ int main(int argc, char** argv) {
   std::string handOff = "LFPG_APP";
   std::string end = "logout";
   int squawk = 4721;
+  std::uint32_t amendedSpeed = 250;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : ""; };
@@ -47,6 +51,7 @@ int main(int argc, char** argv) {
     else if (arg == "--atis") script.atis = next();
     else if (arg == "--handoff") handOff = next();
     else if (arg == "--squawk") squawk = std::atoi(next());
+    else if (arg == "--amended-speed") amendedSpeed = static_cast<std::uint32_t>(std::atoi(next()));
     else if (arg == "--step") stepMs = std::max(0, std::atoi(next()));
     else if (arg == "--end") end = next();
     else { Usage(); return arg == "--help" ? 0 : 2; }
@@ -100,7 +105,7 @@ int main(int argc, char** argv) {
   SetPlanText(plan.departure, "LFPG");
   SetPlanText(plan.destination, "EGLL");
   SetPlanText(plan.route, "RESMI DCT");
-  plan.cruiseSpeed = 250;
+  plan.cruiseSpeed = amendedSpeed;
   AmendedFlightPlan amended;
   amended.transponder = static_cast<std::uint16_t>(squawk);
   amended.controller = script.callsign;

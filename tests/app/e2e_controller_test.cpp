@@ -59,6 +59,7 @@ TEST_F(ControllerEndToEnd, AControllerLogsInInstructsAmendsAndLeavesAndHearsTheO
   EXPECT_TRUE(Shows("LFPG_TWR has set a new local weather for LFPG"));
   EXPECT_TRUE(Shows("*LFPG 101200Z 27010KT CAVOK 15/05 Q1015")) << "the banner marks a controller's weather";
   EXPECT_TRUE(Shows("Controller LFPG_TWR has closed his position."));
+  EXPECT_TRUE(Shows("Controller LFPG_TWR has left.")) << "his link ends after his own notice";
   // His hand-off named a controller the client has no link with.
   EXPECT_EQ(DumpUntil("has closed his position.").find("Hand-off to"), std::string::npos);
 
@@ -93,6 +94,53 @@ TEST_F(ControllerEndToEnd, AControllerLogsInInstructsAmendsAndLeavesAndHearsTheO
   EXPECT_GE(Received(heard, 80), 1u) << heard;  // the own plan
   EXPECT_GE(Received(heard, 81), 1u) << heard;  // his strip, echoed
   EXPECT_GE(Received(heard, 70), 3u) << heard;  // the position reports
+
+  Quit();
+}
+
+// His amendment gives a cruise speed the pilot's form refuses: the pilot is
+// told, and no plan, neither his nor the own one of the settings file, goes
+// to the node or to him.
+TEST_F(ControllerEndToEnd, ARefusedAmendmentSendsNoPlan) {
+  ASSERT_NO_FATAL_FAILURE(StartInSession());
+  PressConnect();
+  ASSERT_TRUE(node_.WaitForFrames(1, kWaitMs)) << client_->Stderr();
+
+  ChildProcess controller(TK_CONTROLLER_BINARY, tree_.Path(), {},
+                          {"--connect", std::to_string(listeningPort_), "--callsign", "LFPG_TWR", "--pilot", "TEST01",
+                           "--amended-speed", "2001", "--step", "2500", "--end", "logout"});
+  ASSERT_TRUE(controller.Started());
+  ASSERT_TRUE(Shows("Controller LFPG_TWR is in range.")) << client_->Stderr() << controller.Stdout();
+  ASSERT_TRUE(Shows("The flight plan amended by LFPG_TWR was refused : your flight plan is unchanged."))
+      << client_->Stderr() << controller.Stdout();
+  EXPECT_TRUE(Shows("Invalid flight plan : Please select a more realistic cruise speed and try again."));
+  EXPECT_EQ(DumpUntil("was refused").find("has been amended"), std::string::npos);
+  EXPECT_NE(DumpUntil("window 7004 visible=0").find("window 7004 visible=0"), std::string::npos)
+      << "the form stays hidden";
+
+  // A text to each, typed after the refusal: anything the refusal had sent is ahead of it.
+  Ask("settext 7057 7003 .LFPG_TWR after the amendment");
+  Ask("key RETURN down");
+  Ask("key RETURN up");
+  Ask("settext 7057 7003 .far9 after the amendment");
+  Ask("key RETURN down");
+  Ask("key RETURN up");
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] {
+    for (const Frame& frame : node_.Frames()) {
+      if (frame.header.type == NCSMSG_TEXT_LONGHAUL) return true;
+    }
+    return false;
+  })) << client_->Stderr();
+  for (const Frame& frame : node_.Frames()) {
+    EXPECT_FALSE(frame.header.type == NCSMSG_PILOT && frame.header.subCode == NCSUB_FLIGHT_PLAN)
+        << "a plan went to the node";
+  }
+
+  ASSERT_EQ(controller.WaitForExit(kWaitMs), 0) << controller.Stderr();
+  const std::string heard = controller.Stdout();
+  EXPECT_NE(heard.find("rx type " + std::to_string(NCSMSG_TEXT_PRIVATE) + " "), std::string::npos) << heard;
+  EXPECT_EQ(Received(heard, NCSUB_FLIGHT_PLAN), 0u) << heard;
+  EXPECT_EQ(Received(heard, NCSUB_LOGIN_ACK), 1u) << heard;
 
   Quit();
 }

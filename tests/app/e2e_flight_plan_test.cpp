@@ -152,4 +152,59 @@ TEST_F(FlightPlanEndToEnd, APlanSavedToAFileLoadsBackIntoTheSameRecordAndGoesToT
   Quit();
 }
 
+// The settings file holds a plan whose route and remarks carry line breaks in
+// their encoded form: the FAA form (the one in use by default) shows them as
+// line breaks, and the plan sent after it was shown and hidden, by the menu and
+// by the next login, carries them encoded.
+class EncodedPlanEndToEnd : public ClientEndToEnd {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(ClientEndToEnd::SetUp());
+    AppendSettings("Flight_Type=I\r\nAircraft_Type=A320\r\nDeparture_Airport=LFPG\r\n"
+                   "Destination_Airport=EGLL\r\nRoute=ABB UL612%&BIG\r\nRemarks=RMK;TCAS%&PBN\r\n");
+  }
+
+  std::vector<FlightPlanRecord> SentPlans() const {
+    std::vector<FlightPlanRecord> plans;
+    for (const Frame& frame : node_.Frames()) {
+      if (frame.header.type != NCSMSG_PILOT || frame.header.subCode != NCSUB_FLIGHT_PLAN) continue;
+      FlightPlanPacketBytes packet{};
+      if (UnpackCompressedRecord(frame.body, packet) != kRecordOk) continue;
+      plans.push_back(ReadFlightPlanRecord(std::span(packet).subspan(kFlightPlanPacketSize - kFlightPlanRecordSize)));
+    }
+    return plans;
+  }
+};
+
+TEST_F(EncodedPlanEndToEnd, APlanSentAfterTheFormWasShownCarriesItsLineBreaksEncoded) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_TRUE(Shows("You have joined your session.")) << client_->Stderr();
+  PressConnect();
+  ASSERT_NE(DumpUntil("text=0p  0a\n").find("text=0p  0a\n"), std::string::npos) << client_->Stderr();
+
+  Ask("command 7055 32788");
+  ASSERT_NE(DumpUntil("window 7004 visible=1").find("window 7004 visible=1"), std::string::npos);
+  const auto remarks = Ask("text 7004 7050");
+  ASSERT_EQ(remarks.size(), 2u);
+  EXPECT_EQ(remarks.front(), "RMK;TCAS\\r\\nPBN") << "the form shows the line break";
+  Ask("command 7055 32788");
+  ASSERT_NE(DumpUntil("window 7004 visible=0").find("window 7004 visible=0"), std::string::npos);
+
+  Ask("command 7055 32790");
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] { return SentPlans().size() == 1; })) << client_->Stderr();
+  EXPECT_EQ(PlanText(SentPlans().back().remarks), "RMK;TCAS%&PBN");
+  EXPECT_EQ(PlanText(SentPlans().back().route), "ABB UL612%&BIG");
+  EXPECT_EQ(PlanText(SentPlans().back().flightType), "I");
+
+  // The next login sends it again, as it stands.
+  ASSERT_TRUE(node_.DropLink());
+  ASSERT_NE(DumpUntil("Reconnecting in 65 seconds").find("Reconnecting in 65 seconds"), std::string::npos);
+  Ask("timer 7055 555 65");
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] { return SentPlans().size() == 2; })) << client_->Stderr();
+  EXPECT_EQ(PlanText(SentPlans().back().remarks), "RMK;TCAS%&PBN");
+  EXPECT_EQ(PlanText(SentPlans().back().route), "ABB UL612%&BIG");
+
+  Quit();
+}
+
 }  // namespace

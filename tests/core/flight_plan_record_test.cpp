@@ -215,10 +215,11 @@ TEST(CurrentFlightPlan, ResetAmendmentAndTheWeatherAirports) {
   static int* counter = nullptr;
   counter = &notified;
   SetFlightPlanAmendmentNotifier([] { ++*counter; });
-  PostFlightPlanAmendment(own);
-  PostFlightPlanAmendment(amended);
+  PostFlightPlanAmendment({own, "LFPG_TWR", 1200});
+  PostFlightPlanAmendment({amended, "LFPG_APP", 4721});
   EXPECT_EQ(notified, 2);
-  EXPECT_EQ(TakeFlightPlanAmendment(), amended) << "a later amendment replaces one not taken";
+  EXPECT_EQ(TakeFlightPlanAmendment(), (FlightPlanAmendment{amended, "LFPG_APP", 4721}))
+      << "a later amendment replaces one not taken";
   EXPECT_FALSE(TakeFlightPlanAmendment().has_value());
   SetFlightPlanAmendmentNotifier(nullptr);
   ResetCurrentFlightPlan();

@@ -43,6 +43,7 @@ class TestForm : public Form {
  public:
   std::vector<Printed> printed;
   int mainWindowBlinks = 0;
+  int plansSent = 0;
   std::string folder;
   std::string listFile;
 
@@ -57,6 +58,7 @@ class TestForm : public Form {
     printed.push_back({colourField, effects, std::string(text), newLine});
   }
   void HideAndShowMainWindow() override { ++mainWindowBlinks; }
+  void SendPlanToNetwork() override { ++plansSent; }
   std::string FlightPlansFolder() const override { return folder; }
   std::string AircraftListFile() const override { return listFile; }
   std::string PilotFirstName() const override { return "Ada"; }
@@ -69,6 +71,12 @@ using IcaoForm = TestForm<CFlightPlanICAO>;
 std::string FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string TextOf(const CWnd& form, int control) {
+  std::string text(2048, '\0');
+  text.resize(GetDlgItemTextA(form.m_hWnd, control, text.data(), static_cast<int>(text.size())));
+  return text;
 }
 
 void PutFile(const std::string& path, const std::string& bytes) {
@@ -300,6 +308,13 @@ TEST_F(FlightPlanFormTest, LineBreaksComeBackAfterReLoadButShowEncodedAfterAPlan
   char remarks[64];
   GetDlgItemTextA(us->m_hWnd, id::kRemarks, remarks, sizeof remarks);
   EXPECT_STREQ(remarks, "RMK;TCAS\r\nPBN");
+  EXPECT_EQ(PlanText(CurrentFlightPlan().remarks), "RMK;TCAS%&PBN") << "only the form shows the line breaks";
+  // Shown and hidden: the plan as it is sent is still encoded.
+  ResetCurrentFlightPlan();
+  us->ShowWindow(SW_SHOW);
+  us->ShowWindow(SW_HIDE);
+  EXPECT_EQ(PlanText(CurrentFlightPlan().remarks), "RMK;TCAS%&PBN");
+  EXPECT_EQ(PlanText(CurrentFlightPlan().flightType), "I");
   char name[32];
   GetDlgItemTextA(us->m_hWnd, id::kFirstName, name, sizeof name);
   EXPECT_STREQ(name, "Ada");
@@ -356,8 +371,16 @@ TEST_F(FlightPlanFormTest, AHostileOrMissingPlanFileIsTamed) {
   const FlightPlanRecord loaded = CurrentFlightPlan();
   EXPECT_EQ(PlanText(loaded.departure).size(), 4u);
   EXPECT_EQ(PlanText(loaded.route).size(), 1023u);
-  EXPECT_EQ(loaded.aircraftIndex, 0u) << "an index past the list is not kept";
-  EXPECT_EQ(PlanText(loaded.aircraftType), "BE58") << "the type of that line";
+  EXPECT_EQ(PlanText(loaded.aircraftType), std::string(7, '\x7F')) << "an index past the list keeps the file's type";
+
+  // A plan made on a machine with a longer list: its type stays, no line is chosen.
+  const std::string longer = folder_.Path() + "/longer.tkp";
+  PutFile(longer, std::string("\0\0\0\0\0\0\0\0B744\0\0\0\0\x09\0\0\0I", 21));
+  ASSERT_TRUE(us->LoadPlanFile(longer));
+  EXPECT_EQ(PlanText(CurrentFlightPlan().aircraftType), "B744");
+  EXPECT_EQ(CurrentFlightPlan().aircraftIndex, 9u) << "taken as it stands";
+  EXPECT_EQ(TextOf(*us, id::kTypeButton), "B744");
+  EXPECT_EQ(dynamic_cast<CListBox*>(us->GetDlgItem(id::kAircraftList))->GetCurSel(), -1);
 
   const std::string shortFile = folder_.Path() + "/short.tkp";
   PutFile(shortFile, std::string("\0\0\0\0\0\0\0\0C172\0\0\0\0\x02\0\0\0V", 21));
@@ -489,14 +512,17 @@ TEST_F(FlightPlanFormTest, ClearKeepsOnlyTheAircraftAndAnAmendmentGoesThroughThe
   g_setupSettings.flightPlanType = 0;
   g_pFlightPlanUS = us.get();
   SetFlightPlanAmendmentNotifier(&NotifyFormOfAmendment);
-  FlightPlanRecord amended{};
+  FlightPlanAmendment amendment{FlightPlanRecord{}, "LFPG_TWR", 4721};
+  FlightPlanRecord& amended = amendment.plan;
   SetPlanText(amended.flightType, "I");
   SetPlanText(amended.altitude, "FL240");
   amended.cruiseSpeed = 300;
   SetPlanText(amended.departure, "LFPG");
   SetPlanText(amended.destination, "LFMN");
   SetPlanText(amended.route, "DCT MTL");
-  PostFlightPlanAmendment(amended);
+  SetPlanText(amended.remarks, "RMK;TCAS%&PBN");
+  us->printed.clear();
+  PostFlightPlanAmendment(amendment);
   // The notice is posted to the form: deliver it as the message loop would.
   MSG msg{};
   while (PeekMessageA(&msg, us->m_hWnd, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
@@ -509,9 +535,79 @@ TEST_F(FlightPlanFormTest, ClearKeepsOnlyTheAircraftAndAnAmendmentGoesThroughThe
   EXPECT_EQ(PlanText(now.flightType), "I") << "the amended plan passed the form's checks";
   EXPECT_EQ(PlanText(now.aircraftType), "B738");
   EXPECT_EQ(PlanText(now.alternate), "NONE");
+  EXPECT_EQ(PlanText(now.remarks), "RMK;TCAS%&PBN") << "kept encoded, also after the form showed it";
   EXPECT_NE(FileBytes(g_appPaths().settingsFile).find("Destination_Airport=LFMN\r\n"), std::string::npos);
   EXPECT_TRUE(us->IsWindowVisible()) << "the hidden form shows the amendment";
-  EXPECT_FALSE(FlightPlanSent()) << "no way is up: nothing was sent";
+  EXPECT_EQ(TextOf(*us, id::kRemarks), "RMK;TCAS\r\nPBN");
+  EXPECT_EQ(us->plansSent, 1);
+  EXPECT_NE(us->AllText().find("Your flight plan has been amended by LFPG_TWR and updated. Tune your transponder "
+                               "(Squawk) to 4721."),
+            std::string::npos)
+      << us->AllText();
+}
+
+TEST_F(FlightPlanFormTest, AnAmendmentTheChecksRefuseChangesNothingAndSendsNothing) {
+  struct Case {
+    const char* name;
+    void (*spoil)(FlightPlanRecord&);
+    const PlanText3* why;
+  };
+  const Case cases[] = {
+      {"speed", [](FlightPlanRecord& r) { r.cruiseSpeed = 2001; }, &plan_text::kCruiseSpeed},
+      {"hour", [](FlightPlanRecord& r) { r.proposedHour = 24; }, &plan_text::kProposedHour},
+      {"fuel", [](FlightPlanRecord& r) { r.fuelMinutes = 60; }, &plan_text::kFuelMinutes},
+      {"altitude", [](FlightPlanRecord& r) { SetPlanText(r.altitude, "FLX"); }, &plan_text::kAltitude},
+      {"route", [](FlightPlanRecord& r) { r.route.fill('\0'); }, &plan_text::kRoute},
+      {"rules", [](FlightPlanRecord& r) { SetPlanText(r.flightType, "X"); }, &plan_text::kFlightRules},
+      {"no rules", [](FlightPlanRecord& r) { r.flightType.fill('\0'); }, &plan_text::kFlightRules},
+  };
+  for (const bool icaoForm : {false, true}) {
+    for (const int language : {0, 1}) {
+      for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (icaoForm ? " ICAO" : " FAA") + " language " + std::to_string(language));
+        ResetCurrentFlightPlan();
+        std::filesystem::remove(g_appPaths().settingsFile);
+        std::unique_ptr<CFlightPlanForm> owned;
+        auto run = [&](auto form) {
+          FillValid(*form);
+          ASSERT_TRUE(form->SaveToIni());
+          const FlightPlanRecord before = CurrentFlightPlan();
+          const std::string ini = FileBytes(g_appPaths().settingsFile);
+          const bool visible = form->IsWindowVisible() != FALSE;
+          Language = language;
+          form->printed.clear();
+          FlightPlanAmendment amendment{before, "LFPG_TWR", 7700};
+          SetPlanText(amendment.plan.destination, "LFMN");
+          c.spoil(amendment.plan);
+          form->ApplyAmendment(amendment);
+          EXPECT_EQ(CurrentFlightPlan(), before) << "the own plan stays as it was";
+          EXPECT_EQ(FileBytes(g_appPaths().settingsFile), ini) << "nothing stored";
+          EXPECT_EQ(form->plansSent, 0) << "nothing sent";
+          EXPECT_EQ(form->IsWindowVisible() != FALSE, visible);
+          EXPECT_EQ(TextOf(*form, id::kDestination), "EGLL") << "the form shows the own plan again";
+          EXPECT_EQ(TextOf(*form, id::kRemarks), "RMK;TCAS\r\nPBN");
+          ASSERT_EQ(form->printed.size(), 4u) << form->AllText();
+          EXPECT_EQ(form->printed[0].text, PlanMessage(*c.why));
+          EXPECT_EQ(form->printed[1].text, PlanMessage(plan_text::kAmendmentRefusedBy));
+          EXPECT_TRUE(form->printed[1].newLine);
+          EXPECT_EQ(form->printed[2].text, "LFPG_TWR");
+          EXPECT_EQ(form->printed[3].text, PlanMessage(plan_text::kAmendmentRefused));
+          Language = 0;
+          // A later menu send still sends the own plan, unchanged.
+          EXPECT_TRUE(FlightPlanHasRules(CurrentFlightPlan()));
+        };
+        if (icaoForm) {
+          auto form = Make<IcaoForm>();
+          run(form.get());
+        } else {
+          auto form = Make<UsForm>();
+          run(form.get());
+        }
+      }
+    }
+  }
+  EXPECT_STREQ(plan_text::kAmendmentRefusedBy.fr, "Le plan de vol modifi\xE9 par ");
+  EXPECT_STREQ(plan_text::kAmendmentRefused.es, " fue rechazado : su plan de vuelo no ha cambiado.");
 }
 
 TEST_F(FlightPlanFormTest, KeysMoveTheFocusThroughTheTabStopsAndTheGroups) {

@@ -198,6 +198,28 @@ TEST_F(ChatSendTest, PrivateTextReachesOnlyTheAddressedWay) {
   EXPECT_EQ(ReadPrivateTextRecord(marker[0]).text, "marker");
 }
 
+TEST_F(ChatSendTest, AWayHandedToAnotherPeerNeverSendsHimAPrivateTextForTheFirst) {
+  Peer& peer = Linked(6, 'P', "KLM123");
+  std::promise<void> release;
+  auto held = Hold(*peer.way, release.get_future().share());
+  EXPECT_EQ(SendPrivateText("klm123", "for KLM123 only"), PrivateRoute::kWay);
+  // While the text waits in the queue the record is freed and given to another pilot.
+  {
+    WayTableGuard guard;
+    WayRecord& record = WayTable()[6];
+    record.stateFlags &= ~kWayAllocated;
+    CopyToField(record.callsign, "");
+  }
+  Enter(6, 'P', "AFR9");
+  EXPECT_EQ(SendPrivateText("AFR9", "for AFR9"), PrivateRoute::kWay);
+  release.set_value();
+  EXPECT_EQ(held.get(), 0);
+  const auto records = Records<kPrivateTextRecordSize>(peer, NCSMSG_TEXT_PRIVATE, 1);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(ReadPrivateTextRecord(records[0]).text, "for AFR9") << "the first text was not his";
+  EXPECT_EQ(ReadPrivateTextRecord(records[0]).recipient, "AFR9");
+}
+
 TEST_F(ChatSendTest, EmptyArgumentsSendNothing) {
   Linked(9, 'P', "KLM123");
   EXPECT_EQ(SendPrivateText("", "hello"), PrivateRoute::kNone);

@@ -292,30 +292,34 @@ TEST_F(ControllerWayTest, WeatherIsKeptAndShownOrGivenUp) {
   EXPECT_EQ(RecordOf(0).controller.weatherIcao[0], '\0');
 }
 
-TEST_F(ControllerWayTest, AnAmendedPlanUpdatesTheOwnPlanAndGoesToTheForm) {
+TEST_F(ControllerWayTest, AnAmendedPlanGoesToTheFormUntouched) {
   StartWays(1);
   auto peer = CallAndLogIn(Tower(), 0);
+  const FlightPlanRecord own = CurrentFlightPlan();
   FlightPlanRecord plan = ClearedFlightPlan();
   SetPlanText(plan.flightType, "V");
   SetPlanText(plan.altitude, "FL090");
   SetPlanText(plan.destination, "EHAM");
-  SetPlanText(plan.aircraftType, "A320");  // not taken from an amendment
-  plan.cruiseSpeed = 250;
+  SetPlanText(plan.aircraftType, "A320");
+  plan.cruiseSpeed = 2001;  // the form's checks, not the way, judge it
   AmendedFlightPlan amended;
   amended.controller = "LFPG_TWR";
   amended.transponder = 4721;
   amended.plan = WriteFlightPlanRecord(plan);
   ASSERT_TRUE(peer->SendAmendedPlan(amended));
-  ASSERT_TRUE(WaitForLine(0, "Your flight plan has been amended by LFPG_TWR and updated. Tune your transponder (Squawk) to 4721."));
-  const FlightPlanRecord own = CurrentFlightPlan();
-  EXPECT_EQ(PlanText(own.flightType), "V");
-  EXPECT_EQ(PlanText(own.destination), "EHAM");
-  EXPECT_EQ(PlanText(own.altitude), "FL090");
-  EXPECT_EQ(own.cruiseSpeed, 250u);
-  EXPECT_EQ(PlanText(own.aircraftType), kDefaultPlanAircraftType);
-  const auto posted = TakeFlightPlanAmendment();
-  ASSERT_TRUE(posted.has_value());
-  EXPECT_EQ(PlanText(posted->destination), "EHAM");
+  std::optional<FlightPlanAmendment> posted;
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] {
+    posted = TakeFlightPlanAmendment();
+    return posted.has_value();
+  }));
+  EXPECT_EQ(posted->plan, plan);
+  EXPECT_EQ(posted->controller, "LFPG_TWR");
+  EXPECT_EQ(posted->transponder, 4721);
+  // Nothing is said or changed before the form has checked it.
+  EXPECT_EQ(CurrentFlightPlan(), own);
+  ASSERT_TRUE(peer->SendAtis("end"));
+  ASSERT_TRUE(WaitForLine(0, "Controller LFPG_TWR has set a new ATIS"));
+  for (const std::string& line : Way(0).Lines()) EXPECT_EQ(line.find("amended"), std::string::npos) << line;
 }
 
 TEST_F(ControllerWayTest, AHandOffOfAnySizeFrom40To120NamesTheNextControllerAndHisFrequency) {
@@ -507,11 +511,11 @@ TEST_F(ControllerWayTest, TheChangedItemsOfAPostedMaskGoOutOneFrameEach) {
 TEST_F(ControllerWayTest, HeLeavesByClosingHisPositionGoingOutOfRangeOrDropping) {
   const struct {
     int how;  // 0 logout, 1 out of range, 2 drop
-    const char* line;
+    std::vector<std::string> notices;
   } cases[] = {
-      {0, "Controller LFPG_TWR has closed his position."},
-      {1, "Controller LFPG_TWR is out of range."},
-      {2, "Controller LFPG_TWR has dropped."},
+      {0, {"Controller LFPG_TWR has closed his position.", "Controller LFPG_TWR has left."}},
+      {1, {"Controller LFPG_TWR is out of range.", "Controller LFPG_TWR has left."}},
+      {2, {"Controller LFPG_TWR has dropped."}},
   };
   for (const auto& c : cases) {
     StartWays(1);
@@ -520,13 +524,17 @@ TEST_F(ControllerWayTest, HeLeavesByClosingHisPositionGoingOutOfRangeOrDropping)
     if (c.how == 0) peer->SendLogout();
     if (c.how == 1) peer->SendOutOfRange();
     if (c.how == 2) peer->Drop();
-    EXPECT_TRUE(WaitForLine(0, c.line)) << c.line;
-    EXPECT_TRUE(WaitFree(0)) << c.line;
+    EXPECT_TRUE(WaitForLine(0, c.notices.back())) << c.how;
+    EXPECT_TRUE(WaitFree(0)) << c.how;
     EXPECT_GT(calls_->rebuilds.load(), rebuilds);
-    // One notice of his leaving, never a second one.
-    int notices = 0;
-    for (const std::string& line : Way(0).Lines()) notices += line.rfind("Controller LFPG_TWR has", 0) == 0 || line.rfind("Controller LFPG_TWR is out", 0) == 0;
-    EXPECT_EQ(notices, 1) << c.line;
+    // His own notice, then the way's one of his leaving; each once.
+    std::vector<std::string> notices;
+    for (const std::string& line : Way(0).Lines()) {
+      if (line.rfind("Controller LFPG_TWR has", 0) == 0 || line.rfind("Controller LFPG_TWR is out", 0) == 0) {
+        notices.push_back(line);
+      }
+    }
+    EXPECT_EQ(notices, c.notices) << c.how;
     TearDown();
     SetUp();
   }
@@ -566,6 +574,23 @@ TEST_F(ControllerWayTest, TheClientLogsOutOfAController) {
   ASSERT_TRUE(peer->WaitForCountOf(NCSUB_LOGOUT, 1, kWaitMs));
   EXPECT_TRUE(peer->WaitForClose(kWaitMs));
   EXPECT_EQ(Bits(0) & kWayLoggedIn, 0u);
+}
+
+TEST_F(ControllerWayTest, ALogoutToAControllerWayWhoseLinkIsDownDoesNothing) {
+  StartWays(1);
+  Way(0).SetPeerKind('A');
+  Way(0).RunOnThread([&] {
+    Way(0).SetLoggedInBits(kWayLoggedIn);
+    return 0;
+  });
+  const std::size_t pauses = RecordedPauses().size();
+  CBaseThread::Post(nullptr, &Way(0), THRDMSG_LOGOUT, 0, 0, "TEST");
+  // Twice: a close would post its disconnection behind the first call.
+  Way(0).Drain();
+  Way(0).Drain();
+  EXPECT_EQ(RecordedPauses().size(), pauses) << "no settling pause, no disconnection";
+  EXPECT_EQ(Bits(0), kWayLoggedIn) << "nothing of the way was touched";
+  EXPECT_EQ(std::string(Way(0).LostReason()).find("o_PMA"), std::string::npos) << Way(0).LostReason();
 }
 
 }  // namespace

@@ -190,6 +190,24 @@ TEST_F(VoiceEngineTest, ConfiguredLabelsPickTheirDevices) {
   EXPECT_TRUE(output.HasLine("Voice Output on Phones"));
 }
 
+TEST_F(VoiceEngineTest, ASavedLabelWhoseDeviceIsGoneOpensTheDefault) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Gone[ Default ALSA Input ]", "Gone [ Default Output ]"},
+      {"Speaker [ Default Output ]", "Mic [ Default Input ]"},  // no channels for that side
+  };
+  for (const auto& [input, outputLabel] : cases) {
+    engine.SetDeviceNames(input, outputLabel);
+    ASSERT_EQ(engine.ResolveDevices(), 2) << input;
+    EXPECT_EQ(engine.InputDevice(), kAudioNoDevice) << input;
+    EXPECT_EQ(engine.OutputDevice(), kAudioNoDevice) << outputLabel;
+  }
+  StartRunning();
+  EXPECT_EQ(audio.inputParameters.device, 0);
+  EXPECT_EQ(audio.outputParameters.device, 1);
+  EXPECT_TRUE(output.HasLine("Voice Input on Mic"));
+  EXPECT_TRUE(output.HasLine("Voice Output on Speaker"));
+}
+
 TEST_F(VoiceEngineTest, LabelsLoseTheirDefaultSuffix) {
   const std::pair<const char*, const char*> cases[] = {
       {"Mic [ Default Input ]", "Mic"},
