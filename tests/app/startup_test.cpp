@@ -3,9 +3,12 @@
 #include <signal.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "core/app_paths.h"
 #include "support/child_process.h"
+#include "testbed/automation_client.h"
 
 namespace fs = std::filesystem;
 
@@ -66,10 +69,18 @@ TEST(Startup, MissingXPlaneExeIsRefused) {
 
 TEST(Startup, InsideTheTreeItRunsUntilInterrupted) {
   for (int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
     TempFolder folder;
     const std::string program = MakeXPlaneTree(folder.Path());
-    ChildProcess client(TK_BINARY, program);
-    EXPECT_EQ(client.WaitForExit(1500), -1) << client.Stderr();  // still running
+    const std::string socketPath = folder.Path() + "/automation.sock";
+    ChildProcess client(TK_BINARY, program, {"TK_AUTOMATION=" + socketPath});
+    // An answer means its loop runs, so the signal finds it ready however slowly it started.
+    AutomationClient automation;
+    ASSERT_TRUE(automation.Connect(socketPath, 30'000)) << client.Stderr();
+    const std::vector<std::string> answer = automation.Request("focus", 30'000);
+    ASSERT_FALSE(answer.empty()) << client.Stderr();
+    EXPECT_EQ(answer.back(), "ok");
+    EXPECT_TRUE(client.Running()) << client.Stderr();
     client.Signal(signal);
     EXPECT_EQ(client.WaitForExit(20'000), 0) << client.Stderr();
   }
