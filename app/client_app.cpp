@@ -8,7 +8,6 @@
 #include "core/app_paths.h"
 #include "app/main_dialog.h"
 #include "app/quit_steps.h"
-#include "base/file_utils.h"
 #include "base/message_box.h"
 #include "win/automation.h"
 #include "win/dialog_template.h"
@@ -50,7 +49,7 @@ BOOL CxTKexeApp::InitInstance() {
     case PathResult::Ok:
       break;
   }
-  if (FileExists(paths.xplaneExe.c_str()) == 0) {
+  if (!XPlaneExecutablePresent(paths)) {
     ShowMessage("Tavelkor", "X-Plane.exe file not found !");
     return FALSE;
   }

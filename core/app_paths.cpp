@@ -1,5 +1,8 @@
 #include "core/app_paths.h"
 
+#include <algorithm>
+
+#include "base/file_utils.h"
 #include "win/paths.h"
 
 PathResult BuildAppPaths(std::string_view programFolder, AppPaths& out) {
@@ -8,7 +11,8 @@ PathResult BuildAppPaths(std::string_view programFolder, AppPaths& out) {
   if (resources == std::string_view::npos) return PathResult::NoResourcesFolder;
   out.programFolder = std::string(programFolder);
   out.xplaneRoot = std::string(programFolder.substr(0, resources));
-  out.xplaneExe = out.xplaneRoot + "X-Plane.exe";
+  for (std::size_t i = 0; i < kXPlaneExecutableNames.size(); ++i)
+    out.xplaneExecutables[i] = out.xplaneRoot + std::string(kXPlaneExecutableNames[i]);
   out.xplaneModelsFolder = out.xplaneRoot + "Aircraft";
   const auto file = [&](std::string_view name) { return JoinPath(out.programFolder, name); };
   out.flightPlansFolder = file("FlightPlans");
@@ -22,6 +26,11 @@ PathResult BuildAppPaths(std::string_view programFolder, AppPaths& out) {
   out.bellSound = file("DING.WAV");
   out.iataTable = file("IATA_ICAO.txt");
   return PathResult::Ok;
+}
+
+bool XPlaneExecutablePresent(const AppPaths& paths) {
+  return std::any_of(paths.xplaneExecutables.begin(), paths.xplaneExecutables.end(),
+                     [](const std::string& path) { return !path.empty() && FileExists(path.c_str()) != 0; });
 }
 
 AppPaths& g_appPaths() {

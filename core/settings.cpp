@@ -1,6 +1,7 @@
 #include "core/settings.h"
 
 #include "core/cross_sim_offsets.h"
+#include "core/own_callsign.h"
 #include "core/settings_keys.h"
 
 constinit SetupSettings g_setupSettings;
@@ -69,6 +70,10 @@ int LoadSetup(const char* path) {
   g_weatherSettings.offset = static_cast<std::uint16_t>(ReadSettingInt(kWeather, kOffset, d::kWeatherOffset, file));
 
   LoadNetworkSettings(file);
+  // Every identity carries the callsign, also one sent before the callsign dialog first shows.
+  std::array<char, kCallSignSize> callsign{};
+  ReadSettingString(kFlightPlan, kCallSign, "", callsign, file);
+  SetOwnCallsign(callsign.data());
 
   const std::int32_t language = ReadSettingInt(kSetup, kLanguage, d::kLanguage, file);
   Language = (language >= 0 && language <= 2) ? language : 0;

@@ -150,8 +150,9 @@ const char* PickLanguage(const char* en, const char* fr, const char* es);
 // Sets any index but 1 and 2 back to 0 (callers that keep only those two).
 void ResetUnknownLanguage();
 
-// Reads [SETUP], [NETWORK] "FsPortNumber", [WEATHER] and the network keys, then
-// sets the cross-simulator offsets to their defaults. Always 1.
+// Reads [SETUP], [NETWORK] "FsPortNumber", [WEATHER], the network keys and the own
+// callsign ("CallSign" of [FLIGHT PLAN]), then sets the cross-simulator offsets to
+// their defaults. Always 1.
 int LoadSetup(const char* path = nullptr);
 // Reads [NETWORK], the six slots and [TRUSTED] (each non-empty "IP%d" joins the
 // trusted addresses), then makes slot 0 the active one.

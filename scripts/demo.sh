@@ -12,7 +12,7 @@ top="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$top/scripts/setup.sh"
 build="$top/build/demo"
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTK_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target tavelkor tk_standins tk_auto tk_pilot
+cmake --build "$build" -j "$(nproc)" --target tavelkor tk_standins tk_auto tk_pilot tk_match tk_controller
 tree="$top/build/demo-xplane"
 prog="$(bash "$top/scripts/make_demo_tree.sh" "$tree")"
 
@@ -98,12 +98,15 @@ pilot_log="$build/tk_pilot.log"
     sleep 0.5
   done
   echo "[demo] pilot peer DEMO02 calls port $listen_port (frames received: $pilot_log)"
-  if "$build/tk_pilot" --connect "$listen_port" --callsign DEMO02 --centre 49.02 2.60 --radius 0.02 \
-      --altitude 3000 --circuit 120 --seconds 120 --interval 1000 --end logout > "$pilot_log" 2>&1; then
-    echo "[demo] pilot peer DEMO02 flew his circuit and logged out"
-  else
-    echo "[demo] pilot peer DEMO02 could not fly (see $pilot_log)" >&2
-  fi
+  # His exit status tells how his flight ended (tk_pilot --help).
+  pilot_status=0
+  "$build/tk_pilot" --connect "$listen_port" --callsign DEMO02 --centre 49.02 2.60 --radius 0.02 \
+      --altitude 3000 --circuit 120 --seconds 120 --interval 1000 --end logout > "$pilot_log" 2>&1 || pilot_status=$?
+  case "$pilot_status" in
+    0) echo "[demo] pilot peer DEMO02 flew his circuit and logged out" ;;
+    3) echo "[demo] pilot peer DEMO02: the client closed his link before his circuit ended (see $pilot_log)" >&2 ;;
+    *) echo "[demo] pilot peer DEMO02 could not fly, status $pilot_status (see $pilot_log)" >&2 ;;
+  esac
 ) &
 clicker_pid=$!
 

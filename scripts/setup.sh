@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libcurl4-openssl-dev
   libbenchmark-dev zlib1g-dev
-  libopencore-amrnb-dev portaudio19-dev
+  libopencore-amrnb-dev portaudio19-dev libasound2-dev libjack-jackd2-dev
 )
 
 missing=()

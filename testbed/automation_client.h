@@ -28,5 +28,8 @@ class AutomationClient {
 // "ok", "error" or "error <reason>": the last line of every answer.
 bool IsClosingLine(const std::string& line);
 
+// The whole answer of a server that serves another client (its socket closed).
+bool IsTurnedAway(const std::vector<std::string>& lines);
+
 // True when some line of the answer contains the text.
 bool AnyLineContains(const std::vector<std::string>& lines, const std::string& text);

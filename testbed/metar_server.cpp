@@ -128,6 +128,12 @@ std::size_t MetarServer::RequestCount() const {
   return requestCount_;
 }
 
+bool MetarServer::WaitForConnections(std::size_t count, int timeoutMs) const {
+  std::unique_lock lock(mutex_);
+  return logged_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
+                          [&] { return connectionCount_ >= count; });
+}
+
 bool MetarServer::WaitForRequests(std::size_t count, int timeoutMs) const {
   std::unique_lock lock(mutex_);
   return logged_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
@@ -145,13 +151,19 @@ void MetarServer::Run() {
     // The stop event ends the wait at once; the timeout only bounds it.
     const SOCKET s = listener_.Accept(stop_.Fd(), 1000, &stopped);
     if (stopped) return;
-    if (s != INVALID_SOCKET) Serve(s);
+    if (s == INVALID_SOCKET) continue;
+    {
+      std::lock_guard lock(mutex_);
+      ++connectionCount_;
+    }
+    logged_.notify_all();
+    Serve(s);
   }
 }
 
 void MetarServer::Serve(SOCKET s) {
   std::string head;
-  const bool complete = tcp_io::ReadHead(s, head, kMaxRequestBytes, kIoTimeoutMs, stop_.Fd());
+  const bool complete = tcp_io::ReadHead(s, head, kMaxRequestBytes, ioTimeoutMs_.load(), stop_.Fd());
   if (Stopping() || head.empty()) {
     closesocket(s);
     return;
@@ -194,7 +206,7 @@ void MetarServer::Serve(SOCKET s) {
   std::snprintf(top.data(), top.size(),
                 "HTTP/1.1 %d %s\r\nContent-Type: text/plain\r\nContent-Length: %zu\r\nConnection: close\r\n\r\n",
                 reply.status, ReasonPhrase(reply.status), reply.body.size());
-  if (tcp_io::SendAll(s, top.data(), kIoTimeoutMs, stop_.Fd()) && tcp_io::SendAll(s, reply.body, kIoTimeoutMs, stop_.Fd()))
+  if (tcp_io::SendAll(s, top.data(), ioTimeoutMs_.load(), stop_.Fd()) && tcp_io::SendAll(s, reply.body, ioTimeoutMs_.load(), stop_.Fd()))
     WsShutdown(s, SD_SEND);
   closesocket(s);
 }
@@ -222,3 +234,5 @@ MetarServer::Reply MetarServer::Answer(std::string_view line) {
   const auto it = stations_.find(name);
   return {200, it != stations_.end() ? it->second : NoMetarText(name)};
 }
+
+void MetarServer::SetIoTimeoutMs(int timeoutMs) { ioTimeoutMs_.store(timeoutMs > 0 ? timeoutMs : kIoTimeoutMs); }

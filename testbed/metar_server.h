@@ -6,6 +6,7 @@
 // and ends at once when the server stops.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -53,6 +54,9 @@ class MetarServer {
   void SetDropConnections(bool drop);
   void SetReplyDelayMs(int delayMs);
   void SetForcedStatus(int status);
+  // The bound of each request read and reply (kIoTimeoutMs unless set): a test that
+  // times how fast a stop ends those waits lengthens it far beyond what it measures.
+  void SetIoTimeoutMs(int timeoutMs);
   // Held: each request is read and logged, and its answer waits until the
   // replies are let go (or kHoldLimitMs pass, or the server stops), so that a
   // test can look at a client while its fetch is certainly in progress.
@@ -64,6 +68,9 @@ class MetarServer {
   std::vector<std::string> RequestLines() const;
   std::size_t RequestCount() const;
   bool WaitForRequests(std::size_t count, int timeoutMs) const;
+  // Connections taken from the listener, before their request is read: a test that
+  // stops the server while it waits in a read waits for this first.
+  bool WaitForConnections(std::size_t count, int timeoutMs) const;
 
  private:
   struct Reply {
@@ -85,11 +92,13 @@ class MetarServer {
   std::map<std::string, std::string, std::less<>> stations_;
   std::vector<Request> requests_;
   std::size_t requestCount_ = 0;
+  std::size_t connectionCount_ = 0;
   bool drop_ = false;
   int delayMs_ = 0;
   int forcedStatus_ = 0;
   bool stopping_ = false;
   bool held_ = false;
   std::condition_variable released_;
+  std::atomic<int> ioTimeoutMs_{kIoTimeoutMs};
   std::thread thread_;
 };

@@ -119,6 +119,12 @@ std::size_t WebPageServer::RequestCount() const {
   return requestCount_;
 }
 
+bool WebPageServer::WaitForConnections(std::size_t count, int timeoutMs) const {
+  std::unique_lock lock(mutex_);
+  return logged_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
+                          [&] { return connectionCount_ >= count; });
+}
+
 bool WebPageServer::WaitForRequests(std::size_t count, int timeoutMs) const {
   std::unique_lock lock(mutex_);
   return logged_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
@@ -141,13 +147,19 @@ void WebPageServer::Run() {
     // The stop event ends the wait at once; the timeout only bounds it.
     const SOCKET s = listener_.Accept(stop_.Fd(), 1000, &stopped);
     if (stopped) return;
-    if (s != INVALID_SOCKET) Serve(s);
+    if (s == INVALID_SOCKET) continue;
+    {
+      std::lock_guard lock(mutex_);
+      ++connectionCount_;
+    }
+    logged_.notify_all();
+    Serve(s);
   }
 }
 
 void WebPageServer::Serve(SOCKET s) {
   std::string head;
-  const bool complete = tcp_io::ReadHead(s, head, kMaxRequestBytes, kIoTimeoutMs, stop_.Fd());
+  const bool complete = tcp_io::ReadHead(s, head, kMaxRequestBytes, ioTimeoutMs_.load(), stop_.Fd());
   if (Stopping() || head.empty()) {
     closesocket(s);
     return;
@@ -205,10 +217,12 @@ bool WebPageServer::SendReply(SOCKET s, std::string_view reply, const Script& sc
       break;
     }
     const std::string_view part = reply.substr(sentBytes, chunk);
-    ok = tcp_io::SendAll(s, part, kIoTimeoutMs, stop_.Fd());
+    ok = tcp_io::SendAll(s, part, ioTimeoutMs_.load(), stop_.Fd());
     if (ok) sentBytes += part.size();
   }
   std::lock_guard lock(mutex_);
   lastReply_.assign(reply.substr(0, sentBytes));
   return ok;
 }
+
+void WebPageServer::SetIoTimeoutMs(int timeoutMs) { ioTimeoutMs_.store(timeoutMs > 0 ? timeoutMs : kIoTimeoutMs); }

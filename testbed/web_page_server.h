@@ -6,6 +6,7 @@
 // when the server stops (at the latest in its destructor).
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -53,6 +54,9 @@ class WebPageServer {
   void SetChunkBytes(std::size_t bytes, int pauseMs = 5);
   void SetDropConnections(bool drop);
   void SetAbruptEnd(bool abrupt);
+  // The bound of each request read and reply (kIoTimeoutMs unless set): a test that
+  // times how fast a stop ends those waits lengthens it far beyond what it measures.
+  void SetIoTimeoutMs(int timeoutMs);
 
   // One line per request: its first line and how it was answered. Called
   // from the serving thread.
@@ -63,6 +67,9 @@ class WebPageServer {
   std::vector<std::string> Requests() const;
   std::size_t RequestCount() const;
   bool WaitForRequests(std::size_t count, int timeoutMs) const;
+  // Connections taken from the listener, before their request is read: a test that
+  // stops the server while it waits in a read waits for this first.
+  bool WaitForConnections(std::size_t count, int timeoutMs) const;
   // The reply of the last answered request, as sent (or as far as it got).
   std::string LastReply() const;
 
@@ -94,7 +101,9 @@ class WebPageServer {
   EventLog log_;
   std::vector<std::string> requests_;
   std::size_t requestCount_ = 0;
+  std::size_t connectionCount_ = 0;
   std::string lastReply_;
   bool stopping_ = false;
+  std::atomic<int> ioTimeoutMs_{kIoTimeoutMs};
   std::thread thread_;
 };

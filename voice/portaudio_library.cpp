@@ -2,6 +2,8 @@
 
 #include <portaudio.h>
 
+#include "voice/sound_system_messages.h"
+
 namespace {
 PaStream* AsStream(void* stream) { return static_cast<PaStream*>(stream); }
 
@@ -22,7 +24,10 @@ int PortAudioLibrary::Forward(PortAudioLibrary* self, const void* input, void* o
                          self->context_);
 }
 
-int PortAudioLibrary::Initialize() { return Pa_Initialize(); }
+int PortAudioLibrary::Initialize() {
+  QuietSoundSystemMessages();
+  return Pa_Initialize();
+}
 
 int PortAudioLibrary::Terminate() { return Pa_Terminate(); }
 

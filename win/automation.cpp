@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "win/automation_commands.h"
@@ -110,11 +111,39 @@ class AutomationServer {
     return true;
   }
 
+  // Waits for the served client's next bytes; a caller meanwhile is turned away at
+  // once rather than left waiting without a word. False when stopping.
+  bool WaitForRequest(int fd) {
+    for (;;) {
+      std::array<pollfd, 3> fds = {pollfd{fd, POLLIN, 0}, pollfd{listener_, POLLIN, 0}, pollfd{stop_.Fd(), POLLIN, 0}};
+      const int n = ::poll(fds.data(), fds.size(), -1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 || stopping_ || (fds[2].revents & POLLIN) != 0) return false;
+      // His own bytes (or his leaving) first: a caller right after he left is served.
+      if (fds[0].revents != 0) return true;
+      if ((fds[1].revents & POLLIN) != 0) TurnAwayCaller();
+    }
+  }
+
+  void TurnAwayCaller() {
+    const int caller = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (caller < 0) {
+      if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED) stop_.Wait(100);
+      return;
+    }
+    std::string line(kAutomationBusyLine);
+    line += '\n';
+    // A fresh socket has room for one line; what he sent is never read.
+    [[maybe_unused]] const ssize_t sent = ::send(caller, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    ::shutdown(caller, SHUT_RDWR);
+    ::close(caller);
+  }
+
   void ServeClient(int fd) {
     win::detail::AutomationLineReader reader;
     std::array<char, 4096> buffer{};
     const win::detail::RunOnUiThread runOnUi = [this](const std::function<void()>& job) { return RunOnUi(job); };
-    while (WaitFor(fd, POLLIN)) {
+    while (WaitForRequest(fd)) {
       const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
       if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
       if (n <= 0) return;  // gone, mid-line or not

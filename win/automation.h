@@ -1,5 +1,6 @@
 // Automation: a UNIX socket on which end-to-end tests and the demo drive the
-// running program, one client at a time, with one-line requests:
+// running program, one client at a time (another one meanwhile is answered
+// kAutomationBusyLine and closed), with one-line requests:
 //
 //   dump                               every dialog and its controls
 //   text <template> <id>               a control's text
@@ -19,8 +20,12 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "win/types.h"
+
+// The whole answer of a client that calls while another is served.
+inline constexpr std::string_view kAutomationBusyLine = "error busy: another client is connected";
 
 // Starts the server when TK_AUTOMATION names a socket path, on the calling
 // (UI) thread's behalf; TRUE also when the variable is not set. Call once

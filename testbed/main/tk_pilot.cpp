@@ -6,6 +6,11 @@
 // cancel:N, drop or close. Once the client has added it, it says each --say
 // text on air and sends each --private text (to the client's callsign) once.
 // Every frame received is printed on one line.
+//
+// The exit status tells how the flight ended: 0 it ran its --seconds and he
+// left as --end says while still linked; 3 the client closed the link first
+// (no leave was sent); 1 no flight (the call failed or never came, or the
+// client did not add him within a minute); 2 a bad command line.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,12 +24,21 @@
 #include "testbed/pilot_peer.h"
 
 namespace {
+constexpr int kExitFlown = 0;
+constexpr int kExitNoLink = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitClosedByClient = 3;
+constexpr int kCallWaitMs = 60'000;
+constexpr int kAdmissionWaitMs = 60'000;
+
 void Usage() {
   std::puts(
       "tk_pilot (--connect PORT | --listen PORT) [--callsign CS] [--code SIMCODE] [--older]\n"
       "         [--centre LAT LON] [--radius DEG] [--altitude FT] [--circuit SECONDS]\n"
       "         [--seconds N] [--interval MS] [--end logout|out-of-range|cancel:N|drop|close]\n"
-      "         [--say MHZ TEXT]... [--private CALLSIGN TEXT]...");
+      "         [--say MHZ TEXT]... [--private CALLSIGN TEXT]...\n"
+      "Exit status: 0 flown and left as --end says, 3 the client closed the link first,\n"
+      "1 no flight (no link, or not added within a minute), 2 a bad command line.");
 }
 }  // namespace
 
@@ -55,24 +69,26 @@ int main(int argc, char** argv) {
     else if (arg == "--end") end = next();
     else if (arg == "--say") { const double mhz = std::atof(next()); sayings.emplace_back(mhz, next()); }
     else if (arg == "--private") { std::string to = next(); privates.emplace_back(std::move(to), next()); }
-    else { Usage(); return arg == "--help" ? 0 : 2; }
+    else { Usage(); return arg == "--help" ? 0 : kExitUsage; }
   }
-  if ((connectPort < 0) == (listenPort < 0)) {
+  const bool knownEnd = end == "logout" || end == "out-of-range" || end == "drop" || end == "close" ||
+                        (end.rfind("cancel:", 0) == 0 && end.size() > 7);
+  if ((connectPort < 0) == (listenPort < 0) || !knownEnd) {
     Usage();
-    return 2;
+    return kExitUsage;
   }
   PilotPeer peer(script);
   if (connectPort >= 0) {
     if (!peer.Connect(static_cast<std::uint16_t>(connectPort)) || !peer.SendLogin()) {
       std::fprintf(stderr, "tk_pilot: cannot call port %d\n", connectPort);
-      return 1;
+      return kExitNoLink;
     }
   } else {
     const std::uint16_t port = peer.Listen(static_cast<std::uint16_t>(listenPort));
-    if (port == 0) return 1;
+    if (port == 0) return kExitNoLink;
     std::printf("listening %u\n", port);
     std::fflush(stdout);
-    if (!peer.WaitForCall(60'000)) return 1;
+    if (!peer.WaitForCall(kCallWaitMs)) return kExitNoLink;
   }
   std::size_t printed = 0;
   const auto printNew = [&] {
@@ -80,6 +96,14 @@ int main(int argc, char** argv) {
     for (; printed < frames.size(); ++printed) std::printf("%s\n", DescribePilotFrame(frames[printed]).c_str());
     std::fflush(stdout);
   };
+  // The flight's --seconds run from the client's admission: positions before it would close the link.
+  const bool added = peer.WaitForCountOf(NCSUB_PEER_ADDED, 1, kAdmissionWaitMs);
+  printNew();
+  if (!added && !peer.PeerClosed()) {
+    std::fprintf(stderr, "tk_pilot: the client did not add him\n");
+    peer.Close();
+    return kExitNoLink;
+  }
   const auto start = std::chrono::steady_clock::now();
   std::uint32_t sequence = 0;
   double lastHeartbeat = 0.0;
@@ -87,25 +111,28 @@ int main(int argc, char** argv) {
   for (;;) {
     const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (t >= seconds || peer.PeerClosed()) break;
-    // Positions once the client has added us; before, it would close the link.
-    if (peer.CountOf(NCSUB_PEER_ADDED) > 0) {
-      peer.SendPositionAt(t, ++sequence);
-      if (!spoken) {
-        for (const auto& [mhz, text] : sayings) peer.SendTextOnAir(text, mhz);
-        for (const auto& [to, text] : privates) peer.SendPrivateText(to, text);
-        spoken = true;
-      }
-      if (t - lastHeartbeat >= 30.0) {
-        peer.SendHeartbeat();
-        lastHeartbeat = t;
-      }
+    peer.SendPositionAt(t, ++sequence);
+    if (!spoken) {
+      for (const auto& [mhz, text] : sayings) peer.SendTextOnAir(text, mhz);
+      for (const auto& [to, text] : privates) peer.SendPrivateText(to, text);
+      spoken = true;
+    }
+    if (t - lastHeartbeat >= 30.0) {
+      peer.SendHeartbeat();
+      lastHeartbeat = t;
     }
     printNew();
     std::this_thread::sleep_for(std::chrono::milliseconds(intervalMs));
   }
-  if (end == "logout") peer.SendLogout();
-  else if (end == "out-of-range") peer.SendOutOfRange();
-  else if (end.rfind("cancel:", 0) == 0) peer.SendCancel(static_cast<std::uint32_t>(std::atoi(end.c_str() + 7)));
+  if (peer.PeerClosed()) {
+    printNew();
+    std::fprintf(stderr, "tk_pilot: the client closed the link before the flight ended\n");
+    return kExitClosedByClient;
+  }
+  bool left = true;
+  if (end == "logout") left = peer.SendLogout();
+  else if (end == "out-of-range") left = peer.SendOutOfRange();
+  else if (end.rfind("cancel:", 0) == 0) left = peer.SendCancel(static_cast<std::uint32_t>(std::atoi(end.c_str() + 7)));
   if (end == "drop") {
     peer.Drop();
   } else {
@@ -113,5 +140,9 @@ int main(int argc, char** argv) {
     peer.Close();
   }
   printNew();
-  return 0;
+  if (!left) {
+    std::fprintf(stderr, "tk_pilot: the link closed before he could leave (--end %s)\n", end.c_str());
+    return kExitClosedByClient;
+  }
+  return kExitFlown;
 }

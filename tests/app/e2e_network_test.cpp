@@ -156,7 +156,7 @@ TEST_F(NetworkEndToEnd, AnOldServerIsRefusedWithoutReconnecting) {
 TEST_F(NetworkEndToEnd, EmptyServerCommentsLeaveThePagesLinesInTheChat) {
   web_.SetLines({"FROMWEBSITE_START", "FROMWEBSITE_PRINT:Welcome to the loopback network",
                  "FROMWEBSITE_YOUR_IP:203.0.113.7", "FROMWEBSITE_HUBS_LIST:127.0.0.1:" + std::to_string(node_.Port()),
-                 "A LINE THE PAGE SHOULD NOT SEND", "FROMWEBSITE_PRINT:Fly safe", "FROMWEBSITE_END"});
+                 "A LINE THE PAGE SHOULD NOT SEND", "FROMWEBSITE_PRINT Fly safe", "FROMWEBSITE_END"});
   LoginAckRecord ack;
   ack.identity.peerKind = 'N';
   ack.identity.versionMajor = 11;

@@ -12,6 +12,7 @@
 
 #include "e2e_client_fixture.h"
 #include "net/frame_codes.h"
+#include "net/pilot_records.h"
 #include "net/position_records.h"
 #include "support/recorded_lines.h"
 #include "testbed/pilot_peer.h"
@@ -120,6 +121,21 @@ TEST_F(PilotPeerEndToEnd, APeerHearsTheOwnPositionsAndHisAircraftIsAddedMovedAnd
   EXPECT_TRUE(plugin_.Ai().Aircraft().empty());
   EXPECT_EQ(eventCount("remove DEMO02"), 1);
 
+  Quit();
+}
+
+TEST_F(PilotPeerEndToEnd, APilotWhoCallsBeforeTheFirstConnectHearsTheSavedCallsign) {
+  // The settings name TEST01; Connect is never pressed, so the callsign dialog never shows.
+  ASSERT_NO_FATAL_FAILURE(StartInSession());
+  PilotPeer peer(NearbyPilot());
+  ASSERT_TRUE(peer.Connect(listeningPort_));
+  ASSERT_TRUE(peer.SendLogin());
+  ASSERT_TRUE(peer.WaitForCountOf(NCSUB_LOGIN_ACK, 1, kWaitMs)) << client_->Stderr();
+  const auto ack = peer.LastLoginReceived();
+  ASSERT_TRUE(ack.has_value());
+  PilotLoginRecord decoded;
+  ASSERT_EQ(ReadPilotLoginRecord(*ack, decoded), kNodeRecordOk);
+  EXPECT_EQ(decoded.login.identity.callsign, "TEST01");
   Quit();
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/app_paths.h"
+#include "core/own_callsign.h"
 #include "base/trusted_addresses.h"
 #include "support/child_process.h"
 #include "support/klib_fixture.h"
@@ -107,6 +108,7 @@ const TextKey kTextKeys[] = {
     {"NETWORK.0", "PilotID", "", "pilot0", [] { return Text(g_networkSettings.slots[0].pilotId); }},
     {"NETWORK.5", "Website", " ", "five.example.org", [] { return Text(g_networkSettings.slots[5].website); }},
     {"NETWORK.5", "PilotID", "", "pilot5", [] { return Text(g_networkSettings.slots[5].pilotId); }},
+    {"FLIGHT PLAN", "CallSign", "", "DEMO01", [] { return OwnCallsign(); }},
 };
 
 // One section each, as the program's own writes leave the file.
@@ -209,7 +211,8 @@ TEST_F(SettingsFile, LongStringsAreCutAndTerminated) {
   Load("[SETUP]\r\nBase=ABCDEFG\r\nPackageOrder=" + std::string(3000, 'P') +
        "\r\nExcludedPlanes=" + std::string(1020, 'E') + "\r\n[NETWORK.0]\r\nWebsite=" + std::string(400, 'w') +
        "\r\nPilotID=" + std::string(40, 'i') + "\r\nPilotPW=" + std::string(40, 'p') +
-       "\r\n[WEATHER]\r\nurl=" + std::string(2000, 'u') + "\r\n");
+       "\r\n[WEATHER]\r\nurl=" + std::string(2000, 'u') + "\r\n[FLIGHT PLAN]\r\nCallSign=" + std::string(20, 'c') +
+       "\r\n");
   EXPECT_EQ(Text(g_setupSettings.base), "ABCD");
   EXPECT_EQ(Text(g_setupSettings.packageOrder), std::string(1019, 'P'));
   EXPECT_EQ(g_setupSettings.packageOrder[1019], '\0');
@@ -220,6 +223,7 @@ TEST_F(SettingsFile, LongStringsAreCutAndTerminated) {
   EXPECT_EQ(Text(g_networkSettings.slots[0].pilotId), std::string(15, 'i'));
   EXPECT_EQ(Text(g_networkSettings.slots[0].pilotPassword).size(), 15u);
   EXPECT_TRUE(Terminated(g_networkSettings.current.pilotPassword));
+  EXPECT_EQ(OwnCallsign(), std::string(15, 'c'));
 }
 
 TEST_F(SettingsFile, SlotZeroBecomesTheActiveSite) {

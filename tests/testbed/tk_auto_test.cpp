@@ -17,6 +17,7 @@
 
 #include "support/child_process.h"
 #include "support/free_port.h"
+#include "testbed/automation_client.h"
 #include "win/os_thread.h"
 
 namespace {
@@ -166,6 +167,17 @@ TEST(TkAuto, DumpsAndQuitsTheRunningClient) {
   EXPECT_NE(out.find("window 7055 "), std::string::npos) << out;
   EXPECT_NE(out.find("control 7055 7212 "), std::string::npos) << out;
   EXPECT_EQ(out.substr(out.size() - 3), "ok\n");
+
+  {
+    // While another client holds the socket, tk_auto keeps trying for its --wait-ms and gives up with 2.
+    AutomationClient holder;
+    ASSERT_TRUE(holder.Connect(socketPath, kWaitMs));
+    ASSERT_FALSE(holder.Request("focus").empty());
+    ChildProcess turnedAway(TK_AUTO_BINARY, tree.Path(), {}, {socketPath, "--wait-ms", "300", "quit"});
+    EXPECT_EQ(turnedAway.WaitForExit(kWaitMs), 2) << turnedAway.Stderr();
+    EXPECT_EQ(turnedAway.Stdout(), "");
+    EXPECT_NE(turnedAway.Stderr().find("another client holds"), std::string::npos) << turnedAway.Stderr();
+  }
 
   ChildProcess quit(TK_AUTO_BINARY, tree.Path(), {}, {socketPath, "quit"});
   EXPECT_EQ(quit.WaitForExit(kWaitMs), 0) << quit.Stderr();

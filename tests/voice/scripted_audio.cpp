@@ -113,7 +113,10 @@ int RecordingVoiceOutput::CountLine(const std::string& line) const {
 }
 
 bool RecordingNodeLink::TryPost(std::span<const std::uint8_t> packet) {
-  if (queueFull) return false;
+  if (queueFull) {
+    ++refused;
+    return false;
+  }
   std::lock_guard lock(mutex_);
   packets_.emplace_back(packet.begin(), packet.end());
   return true;

@@ -101,6 +101,7 @@ class RecordingNodeLink final : public VoiceNodeLink {
   std::atomic<bool> exists{true};
   std::atomic<bool> connected{true};
   std::atomic<bool> queueFull{false};
+  std::atomic<int> refused{0};  // posts turned away by a full queue
   bool Exists() const override { return exists; }
   bool Connected() const override { return connected; }
   bool TryPost(std::span<const std::uint8_t> packet) override;

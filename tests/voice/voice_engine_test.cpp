@@ -321,11 +321,10 @@ TEST_F(VoiceEngineTest, NothingIsSentWithoutTransmitOrRecipientsOrRoom) {
 
   HoldChord();
   ASSERT_TRUE(WaitFor([this] { return engine.Transmitting(); }));
-  // A full node queue drops the frame at once instead of waiting.
+  // A full node queue drops the frame: offered once, never again for that block.
   node.queueFull = true;
-  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(audio.Drive(tone.data(), nullptr, 160), kAudioContinue);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(node.refused.load(), 1);
   EXPECT_EQ(engine.FramesSent(), 1u);
   EXPECT_TRUE(node.Packets().empty());
   // A node way that is not connected gets nothing either.

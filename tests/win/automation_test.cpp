@@ -406,18 +406,23 @@ TEST_F(AutomationTest, QuitEndsTheLoopAndLaterActsFailCleanly) {
   EXPECT_EQ(client.Ask("text 7055 7106"), (Lines{"-- --", "ok"}));  // reads need no UI thread
 }
 
-TEST_F(AutomationTest, ClientsAreServedOneAfterAnother) {
+TEST_F(AutomationTest, ClientsAreServedOneAtATimeAndACallerMeanwhileIsTurnedAway) {
   {
     Client leaving(path_);
     leaving.SendRaw("dum");  // and gone in the middle of the line
   }
   auto first = std::make_unique<Client>(path_);
-  Client second(path_);
   EXPECT_EQ(first->Ask("text 7055 7121"), (Lines{"+", "ok"}));
-  second.SendRaw("text 7055 7101\n");
-  EXPECT_FALSE(second.Readable(100));  // waits while the first is served
+  // While the first is served, a second caller is told so and closed, whatever he asked.
+  for (const char* request : {"text 7055 7101", "quit"}) {
+    Client turnedAway(path_);
+    EXPECT_EQ(turnedAway.Ask(request), (Lines{std::string(kAutomationBusyLine)})) << request;
+  }
+  EXPECT_EQ(first->Ask("text 7055 7121"), (Lines{"+", "ok"}));
+  // Once he has gone the socket takes the next client.
   first.reset();
-  EXPECT_EQ(second.Answer(), (Lines{"--", "ok"}));
+  Client next(path_);
+  EXPECT_EQ(next.Ask("text 7055 7101"), (Lines{"--", "ok"}));
 }
 
 TEST_F(AutomationTest, OnlyOneServerAndOnlyOnAFreeSocketPath) {
