@@ -20,6 +20,7 @@
 #include "base/trusted_addresses.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
+#include "net/gathered_posts.h"
 #include "net/text_display.h"
 #include "net/text_records.h"
 #include "base/byte_order.h"
@@ -344,6 +345,16 @@ int COrvSok::WaitReadable(int timeoutMs) {
   return ready;
 }
 
+int COrvSok::WaitReadableAfterGathering(int timeoutMs) {
+  if (timeoutMs != 0 && HoldsGatheredPosts()) {
+    // Bytes that came in pieces, one behind the other, are one pass.
+    const int ready = WaitReadable(0);
+    if (ready != 0) return ready;
+    PostGathered();
+  }
+  return WaitReadable(timeoutMs);
+}
+
 int COrvSok::IdleWaitMs() const {
   // Bytes waiting in the send ring go out in this pass (the flush follows the wait).
   // Just after work there is no reason to pass on without waiting: the wait
@@ -371,8 +382,11 @@ bool COrvSok::PausedWaitOver() {
 }
 
 void COrvSok::OnIdle() {
-  // Paused: PopMessage has already waited on the queue.
-  if (NotStarted()) return;
+  // Paused: PopMessage waits on the queue next.
+  if (NotStarted()) {
+    if (HoldsGatheredPosts()) PostGathered();
+    return;
+  }
   if (BodyOverdue()) return;
   // What the served messages wrote leaves before the wait instead of after a
   // wait of 0: the bytes go out sooner and the pass makes one call fewer.
@@ -380,6 +394,7 @@ void COrvSok::OnIdle() {
   const int waitMs = IdleWaitMs();
   if (Socket() == INVALID_SOCKET || !IsConnected()) {
     if (waitMs != 0) {
+      if (HoldsGatheredPosts()) PostGathered();
       waitingPasses_.fetch_add(1, std::memory_order_relaxed);
       WaitForMessage(waitMs);
     }
@@ -392,11 +407,12 @@ void COrvSok::OnIdle() {
       TraceLine("%s %s Error receive buffer is FULL ", LogTag(), Name());
       ringFullTraced_ = true;
     }
+    if (HoldsGatheredPosts()) PostGathered();
     waitingPasses_.fetch_add(1, std::memory_order_relaxed);
     WaitForMessage(waitMs < 0 ? kWayIdleWaitMs : std::max(waitMs, 1));
     return;
   }
-  const int ready = WaitReadable(waitMs);
+  const int ready = WaitReadableAfterGathering(waitMs);
   if (ready < 0) {
     if (Klib().TraceBit(20)) TraceLine("\r\n %s : Error on select() : %d.", Name(), WSAGetLastError());
     Disconnect("t_dbgDisconnetN_120");
@@ -475,7 +491,25 @@ DWORD COrvSok::FeedTextLines() {
   return used ? 1 : 0;
 }
 
+COrvSok::ReceivePass::~ReceivePass() {
+  if (--way_.receivePassDepth_ == 0) PostGatheredPosts();
+}
+
 DWORD COrvSok::ProcessReceivedBytes() {
+  const ReceivePass pass(*this);
+  // The way's own frame keeps its body's room from frame to frame; a nested
+  // pass (a handler that drains the ring) must not overwrite the frame served.
+  Frame spare;
+  Frame& frame = frameInUse_ ? spare : frame_;
+  const bool outermost = !frameInUse_;
+  frameInUse_ = true;
+  struct FrameRelease {
+    COrvSok& way;
+    bool outermost;
+    ~FrameRelease() {
+      if (outermost) way.frameInUse_ = false;
+    }
+  } release{*this, outermost};
   if (textLineMode_) {
     while (FeedTextLines() != 0) Flush(6117);
     Flush(6118);
@@ -485,7 +519,6 @@ DWORD COrvSok::ProcessReceivedBytes() {
       if (n == 0) break;
       hunter_.Feed(std::span<const std::uint8_t>(chunk.data(), n));
       for (;;) {
-        Frame frame;
         const HuntResult result = hunter_.NextFrame(frame);
         if (result == HuntResult::NeedMore) break;
         if (result == HuntResult::Error) {

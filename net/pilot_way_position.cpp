@@ -55,22 +55,37 @@ void COrvSok::UpdateSimPairOffsets() {
 
 bool COrvSok::CancelLinkOnPacketError(const PeerFix& fix) {
   if (record_ == nullptr) return false;
-  const OwnFlightData own = g_ownAircraft().Snapshot().flight;
-  const double metres = GreatCircleMetres(own.latitude, own.longitude, fix.latitude, fix.longitude);
-  const double bearing = BearingDegrees(own.latitude, own.longitude, fix.latitude, fix.longitude);
-  std::uint32_t outside = 0;
+  const PeerRange range = RangeFromOwnAircraft(fix);
+  bool cancel = false;
   {
     WayTableGuard guard;
-    record_->distanceMetres = metres;
-    record_->bearingDegrees = bearing;
-    if (metres > kPeerRangeMetres) ++record_->outOfRangePositions;
-    outside = record_->outOfRangePositions;
+    cancel = KeepPositionRangeLocked(range);
   }
-  if (outside <= kOutOfRangeLimit) return false;
+  if (!cancel) return false;
+  CancelForPositionsOutOfRange();
+  return true;
+}
+
+PeerRange COrvSok::RangeFromOwnAircraft(const PeerFix& fix) const {
+  const OwnFlightData own = g_ownAircraft().Flight();
+  return PeerRange{GreatCircleMetres(own.latitude, own.longitude, fix.latitude, fix.longitude),
+                   BearingDegrees(own.latitude, own.longitude, fix.latitude, fix.longitude)};
+}
+
+bool COrvSok::KeepPositionRangeLocked(const PeerRange& range) {
+  if (record_ == nullptr) return false;
+  const double metres = range.metres;
+  record_->distanceMetres = metres;
+  record_->bearingDegrees = range.bearingDegrees;
+  if (metres > kPeerRangeMetres) ++record_->outOfRangePositions;
+  const std::uint32_t outside = record_->outOfRangePositions;
+  return outside > kOutOfRangeLimit;
+}
+
+void COrvSok::CancelForPositionsOutOfRange() {
   SendToPilot(NCSUB_CANCEL_LINK, kCancelOutOfRange);
   RequestDisconnect("OCANCLNK4");
   Pause(kDisconnectionPauseMs);
-  return true;
 }
 
 void COrvSok::SendPlanePosition() {

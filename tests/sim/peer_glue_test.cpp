@@ -126,6 +126,8 @@ class PeerGlueTest : public KlibFixture {
     delete XPlaneLinkObject();
     g_porvDll = nullptr;
     XPlaneLinkUp = false;
+    // The next test's link is told the session afresh.
+    SyncSessionFlagToPlugin();
     SetPeerTrafficHooks({});
     SetAiTrafficHooks({});
     g_ownAircraft().Reset();
