@@ -500,16 +500,7 @@ DWORD COrvSok::ProcessReceivedBytes() {
   // The way's own frame keeps its body's room from frame to frame; a nested
   // pass (a handler that drains the ring) must not overwrite the frame served.
   Frame spare;
-  Frame& frame = frameInUse_ ? spare : frame_;
-  const bool outermost = !frameInUse_;
-  frameInUse_ = true;
-  struct FrameRelease {
-    COrvSok& way;
-    bool outermost;
-    ~FrameRelease() {
-      if (outermost) way.frameInUse_ = false;
-    }
-  } release{*this, outermost};
+  Frame& frame = receivePassDepth_ == 1 ? frame_ : spare;
   if (textLineMode_) {
     while (FeedTextLines() != 0) Flush(6117);
     Flush(6118);

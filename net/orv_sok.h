@@ -459,7 +459,6 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   int receivePassDepth_ = 0;
   // The frame the reader fills, kept from pass to pass with its body's room.
   Frame frame_;
-  bool frameInUse_ = false;
   // The frame reader's frame whose body is awaited, and since when.
   std::uint64_t bodyFrame_ = 0;
   bool bodyAwaited_ = false;
