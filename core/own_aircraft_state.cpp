@@ -17,6 +17,11 @@ OwnAircraftSnapshot OwnAircraftState::Snapshot() const {
   return state_;
 }
 
+OwnFlightData OwnAircraftState::Flight() const {
+  std::lock_guard guard(lock_);
+  return state_.flight;
+}
+
 void OwnAircraftState::SetFlightData(const OwnFlightData& flight) {
   std::lock_guard guard(lock_);
   state_.flight = flight;

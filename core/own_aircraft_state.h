@@ -131,6 +131,8 @@ class OwnAircraftState {
   OwnAircraftState();
 
   OwnAircraftSnapshot Snapshot() const;
+  // The flight data alone (a reader per received peer position needs no more).
+  OwnFlightData Flight() const;
 
   // One writer per group; each replaces its group whole.
   void SetFlightData(const OwnFlightData& flight);

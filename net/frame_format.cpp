@@ -1,5 +1,6 @@
 #include "net/frame_format.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "base/byte_order.h"
@@ -40,6 +41,19 @@ bool AppendFrame(std::uint32_t sync, FrameHeader header, std::span<const std::ui
   out.insert(out.end(), headerBytes.begin(), headerBytes.end());
   out.insert(out.end(), body.begin(), body.end());
   return true;
+}
+
+std::size_t WriteFrame(std::uint32_t sync, FrameHeader header, std::span<const std::uint8_t> body,
+                       std::span<std::uint8_t> out) {
+  const std::size_t size = kFrameSyncSize + kFrameHeaderSize + body.size();
+  if (body.size() > std::numeric_limits<std::uint32_t>::max() || out.size() < size) return 0;
+  header.length = static_cast<std::uint32_t>(body.size());
+  const FrameSyncBytes syncBytes = WriteFrameSync(sync);
+  const FrameHeaderBytes headerBytes = WriteFrameHeader(header);
+  auto at = std::copy(syncBytes.begin(), syncBytes.end(), out.begin());
+  at = std::copy(headerBytes.begin(), headerBytes.end(), at);
+  std::copy(body.begin(), body.end(), at);
+  return size;
 }
 
 std::vector<std::uint8_t> BuildFrame(std::uint32_t sync, const FrameHeader& header,

@@ -45,6 +45,10 @@ constexpr bool IsFrameSync(std::uint32_t word) {
 // body. false (out untouched) for a body that a 32-bit length cannot announce.
 bool AppendFrame(std::uint32_t sync, FrameHeader header, std::span<const std::uint8_t> body,
                  std::vector<std::uint8_t>& out);
+// The same into the caller's buffer: the bytes written, 0 (nothing written)
+// when the frame does not fit.
+std::size_t WriteFrame(std::uint32_t sync, FrameHeader header, std::span<const std::uint8_t> body,
+                       std::span<std::uint8_t> out);
 // The whole frame as one buffer; empty when AppendFrame refuses the body.
 std::vector<std::uint8_t> BuildFrame(std::uint32_t sync, const FrameHeader& header,
                                      std::span<const std::uint8_t> body);

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+namespace {
+constexpr std::size_t kKeptBodyRoom = 4096;
+}  // namespace
+
 void FrameHunter::Feed(std::span<const std::uint8_t> bytes) {
   if (pos_ == pending_.size()) {
     pending_.clear();
@@ -114,7 +118,10 @@ HuntResult FrameHunter::TakeHeader() {
 HuntResult FrameHunter::Complete(Frame& out) {
   out.sync = sync_;
   out.header = header_;
-  out.body = std::move(body_);
+  // Swapped: a caller that keeps its frame gives the body's room back for the
+  // next one, unless that room is more than small records need.
+  out.body.swap(body_);
+  if (body_.capacity() > kKeptBodyRoom) std::vector<std::uint8_t>().swap(body_);
   out.bodySkipped = !wantBody_;
   out.skippedBefore = skippedBefore_;
   lastError_ = HuntError::None;

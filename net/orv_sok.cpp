@@ -20,6 +20,7 @@
 #include "base/trusted_addresses.h"
 #include "net/compressed_record.h"
 #include "net/frame_codes.h"
+#include "net/gathered_posts.h"
 #include "net/text_display.h"
 #include "net/text_records.h"
 #include "base/byte_order.h"
@@ -345,6 +346,16 @@ int COrvSok::WaitReadable(int timeoutMs) {
   return ready;
 }
 
+int COrvSok::WaitReadableAfterGathering(int timeoutMs) {
+  if (timeoutMs != 0 && HoldsGatheredPosts()) {
+    // Bytes that came in pieces, one behind the other, are one pass.
+    const int ready = WaitReadable(0);
+    if (ready != 0) return ready;
+    PostGathered();
+  }
+  return WaitReadable(timeoutMs);
+}
+
 int COrvSok::IdleWaitMs() const {
   // Bytes waiting in the send ring go out in this pass (the flush follows the wait).
   // Just after work there is no reason to pass on without waiting: the wait
@@ -372,8 +383,11 @@ bool COrvSok::PausedWaitOver() {
 }
 
 void COrvSok::OnIdle() {
-  // Paused: PopMessage has already waited on the queue.
-  if (NotStarted()) return;
+  // Paused: PopMessage waits on the queue next.
+  if (NotStarted()) {
+    if (HoldsGatheredPosts()) PostGathered();
+    return;
+  }
   if (BodyOverdue()) return;
   // What the served messages wrote leaves before the wait instead of after a
   // wait of 0: the bytes go out sooner and the pass makes one call fewer.
@@ -381,6 +395,7 @@ void COrvSok::OnIdle() {
   const int waitMs = IdleWaitMs();
   if (Socket() == INVALID_SOCKET || !IsConnected()) {
     if (waitMs != 0) {
+      if (HoldsGatheredPosts()) PostGathered();
       waitingPasses_.fetch_add(1, std::memory_order_relaxed);
       WaitForMessage(waitMs);
     }
@@ -393,11 +408,12 @@ void COrvSok::OnIdle() {
       TraceLine("%s %s Error receive buffer is FULL ", LogTag(), Name());
       ringFullTraced_ = true;
     }
+    if (HoldsGatheredPosts()) PostGathered();
     waitingPasses_.fetch_add(1, std::memory_order_relaxed);
     WaitForMessage(waitMs < 0 ? kWayIdleWaitMs : std::max(waitMs, 1));
     return;
   }
-  const int ready = WaitReadable(waitMs);
+  const int ready = WaitReadableAfterGathering(waitMs);
   if (ready < 0) {
     if (Klib().TraceBit(20)) TraceLine("\r\n %s : Error on select() : %d.", Name(), WSAGetLastError());
     Disconnect("t_dbgDisconnetN_120");
@@ -476,7 +492,16 @@ DWORD COrvSok::FeedTextLines() {
   return used ? 1 : 0;
 }
 
+COrvSok::ReceivePass::~ReceivePass() {
+  if (--way_.receivePassDepth_ == 0) PostGatheredPosts();
+}
+
 DWORD COrvSok::ProcessReceivedBytes() {
+  const ReceivePass pass(*this);
+  // The way's own frame keeps its body's room from frame to frame; a nested
+  // pass (a handler that drains the ring) must not overwrite the frame served.
+  Frame spare;
+  Frame& frame = receivePassDepth_ == 1 ? frame_ : spare;
   if (textLineMode_) {
     while (FeedTextLines() != 0) Flush(6117);
     Flush(6118);
@@ -485,7 +510,7 @@ DWORD COrvSok::ProcessReceivedBytes() {
       const std::uint32_t n = RxReadUpTo(chunk.data(), static_cast<std::uint32_t>(chunk.size()));
       if (n == 0) break;
       hunter_.Feed(std::span<const std::uint8_t>(chunk.data(), n));
-      if (!DispatchHuntedFrames()) return 1;
+      if (!DispatchHuntedFrames(frame)) return 1;
       Flush(6120);
     }
   }
@@ -493,9 +518,8 @@ DWORD COrvSok::ProcessReceivedBytes() {
   return 1;
 }
 
-bool COrvSok::DispatchHuntedFrames() {
+bool COrvSok::DispatchHuntedFrames(Frame& frame) {
   for (;;) {
-    Frame frame;
     const HuntResult result = hunter_.NextFrame(frame);
     if (result == HuntResult::NeedMore) return true;
     if (result == HuntResult::Error) {
@@ -518,8 +542,11 @@ bool COrvSok::DispatchHuntedFrames() {
 }
 
 void COrvSok::HuntPastLateFrame() {
+  const ReceivePass pass(*this);
+  Frame spare;
+  Frame& frame = receivePassDepth_ == 1 ? frame_ : spare;
   hunter_.AbandonFrame();
-  if (DispatchHuntedFrames()) Flush(6120);
+  if (DispatchHuntedFrames(frame)) Flush(6120);
   WatchBodyInProgress();
 }
 

@@ -70,6 +70,12 @@ bool SameHostAddress(std::string_view a, std::string_view b);
 struct PilotLoginRecord;
 struct PeerFix;
 
+// Where a peer's position lies from the own aircraft.
+struct PeerRange {
+  double metres = 0.0;
+  double bearingDegrees = 0.0;
+};
+
 class COrvSok : private WayChunkStorage, public CBaseSoc {
  public:
   // Pauses of the error paths; a test replaces it so that nothing sleeps for real.
@@ -129,12 +135,22 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   // more than 20 positions beyond 90 NM cancel the link (reason 3). True
   // when the link was cancelled.
   bool CancelLinkOnPacketError(const PeerFix& fix);
+  // Its three steps, for a caller that holds the lock once per record: the
+  // range from the own aircraft (without the lock), the record's range and
+  // count (within the caller's hold of WayTableLock; true when the link is to
+  // be cancelled), and the cancel (after the lock).
+  PeerRange RangeFromOwnAircraft(const PeerFix& fix) const;
+  bool KeepPositionRangeLocked(const PeerRange& range);
+  void CancelForPositionsOutOfRange();
   // The own state record to this peer, in his family's layout.
   void SendPlanePosition();
   // The own identity record to this peer, through the way's own queue.
   void SendMyIdentity(const char* callerTag);
   // Way thread (tests read it once the way is idle).
   const PilotLinkState& PilotLink() const { return pilot_; }
+  // Way thread: the way is serving the frames of one receive; what its thread
+  // gathered meanwhile (net/gathered_posts.h) is posted when the pass ends.
+  bool InReceivePass() const { return receivePassDepth_ != 0; }
 
   // ---- The controller link (controller_way_*.cpp) ----
   // Way thread: one NCSMSG_ATC frame with the body of its sub-code (value:
@@ -300,6 +316,12 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   // link still counts towards its connect).
   bool PausedWaitOver() override;
 
+  // What the way's thread gathered for other threads and holds until it waits
+  // (the simulator link's broadcast round): the idle step posts it before the
+  // thread blocks, and not while more bytes are already there to read.
+  virtual bool HoldsGatheredPosts() const { return false; }
+  virtual void PostGathered() {}
+
   // The reason text of a THRDMSG_DISCONNECTION, popped from its payload: at
   // most 10,240 bytes are kept; a longer payload is drained in pieces, each
   // announced by a "Warning" box naming boxName.
@@ -320,11 +342,14 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   void TraceTestMessage(const DMessage& message);
   // Waits on the socket and the queue together: 1 readable, 0 nothing, -1 poll failed.
   int WaitReadable(int timeoutMs);
+  // WaitReadable for the idle step: bytes already there are taken without
+  // posting what was gathered; before a wait that may block it is posted.
+  int WaitReadableAfterGathering(int timeoutMs);
   // A frame body awaited since its header: after the read limit OnLateBody acts.
   void WatchBodyInProgress();
   void SetBodyAwaited(bool awaited);
   // Serves every frame the reader holds whole: false after a protocol error closed the link.
-  bool DispatchHuntedFrames();
+  bool DispatchHuntedFrames(Frame& frame);
   bool BodyOverdue();
   int MsUntilBodyDeadline() const;
   // The new link starts clean: nothing of the old one survives a connect.
@@ -391,6 +416,17 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   DWORD AtcReadFailed(const FrameHeader& header);
   std::int32_t SendAtcPacked(std::uint8_t subCode, std::span<const std::uint8_t> record);
   void TraceAtcSend(std::uint8_t subCode);
+  // The scope of one pass over the received frames.
+  class ReceivePass {
+   public:
+    explicit ReceivePass(COrvSok& way) : way_(way) { ++way_.receivePassDepth_; }
+    ~ReceivePass();
+    ReceivePass(const ReceivePass&) = delete;
+    ReceivePass& operator=(const ReceivePass&) = delete;
+
+   private:
+    COrvSok& way_;
+  };
   bool PilotRecordCallsign(std::array<char, kWayNameSize + 1>& callsign) const;
   void NameAfterCallsign();
   const char* LogTag() const;
@@ -433,6 +469,9 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   int linkEndDepth_ = 0;
   // The frame whose handler runs (its body is the stream behind its header).
   const Frame* dispatching_ = nullptr;
+  int receivePassDepth_ = 0;
+  // The frame the reader fills, kept from pass to pass with its body's room.
+  Frame frame_;
   // The frame reader's frame whose body is awaited, and since when.
   std::uint64_t bodyFrame_ = 0;
   std::atomic<bool> bodyAwaited_{false};

@@ -52,20 +52,20 @@ OwnStateValues CurrentOwnStateValues() {
   return own;
 }
 
-BroadcastResult BroadcastOwnState(const OwnPositionValues& own) {
+BroadcastResult BroadcastOwnState(const OwnPositionValues& own, const CBaseThread* onlyWay) {
   BroadcastResult result;
   const SessionPeerCounts peers = CountSessionPeers();
   if (g_networkState.load() == 0 || !peers.Any()) return result;
   if (peers.AnyOlder()) {
     const OlderPositionRecord record = BuildOlderPositionRecord(own, NextStamp());
     result.builtOlder = true;
-    result.posts += BroadcastNto(record);
+    result.posts += BroadcastNto(record, onlyWay);
   }
   if (peers.AnyNewer()) {
     const PositionRecord record = BuildPositionRecord(own, NextStamp());
     result.builtNewer = true;
-    result.posts += BroadcastToFsxPeers(record);
-    result.posts += BroadcastToXplanePeers(record);
+    result.posts += BroadcastToFsxPeers(record, onlyWay);
+    result.posts += BroadcastToXplanePeers(record, onlyWay);
   }
   return result;
 }
@@ -79,19 +79,19 @@ BroadcastResult BroadcastOwnStateCounted() {
 
 std::uint64_t CountedOwnStateBroadcasts() { return g_countedBroadcasts.load(); }
 
-BroadcastResult BroadcastOwnAircraftState(const OwnStateValues& own) {
+BroadcastResult BroadcastOwnAircraftState(const OwnStateValues& own, const CBaseThread* onlyWay) {
   BroadcastResult result;
   const SessionPeerCounts peers = CountSessionPeers();
   if (!peers.Any()) return result;
   if (peers.AnyOlder()) {
     const OlderStateRecord record = BuildOlderStateRecord(own, NextStamp());
     result.builtOlder = true;
-    result.posts += BroadcastNto(record);
+    result.posts += BroadcastNto(record, onlyWay);
   }
   if (peers.AnyNewer()) {
     const StateRecord record = BuildStateRecord(own, NextRecordSequence());
     result.builtNewer = true;
-    result.posts += BroadcastFtn(record);
+    result.posts += BroadcastFtn(record, onlyWay);
   }
   return result;
 }
@@ -108,6 +108,15 @@ BroadcastResult BroadcastOwnShortState(const OwnStateValues& own) {
 }
 
 BroadcastResult BroadcastOwnShortState() { return BroadcastOwnShortState(CurrentOwnStateValues()); }
+
+BroadcastResult ResendOwnRecordsTo(const CBaseThread& way) {
+  BroadcastResult result = BroadcastOwnState(CurrentOwnPositionValues(), &way);
+  const BroadcastResult state = BroadcastOwnAircraftState(CurrentOwnStateValues(), &way);
+  result.builtOlder = result.builtOlder || state.builtOlder;
+  result.builtNewer = result.builtNewer || state.builtNewer;
+  result.posts += state.posts;
+  return result;
+}
 
 void InstallOwnAircraftBroadcasters() {
   OwnAircraftBroadcasters broadcasters;

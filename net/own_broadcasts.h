@@ -8,6 +8,8 @@
 
 #include "net/position_records.h"
 
+class CBaseThread;
+
 // What one broadcast built and how many ways it posted.
 struct BroadcastResult {
   bool builtOlder = false;  // the 60- or 36-byte record
@@ -19,15 +21,22 @@ struct BroadcastResult {
 OwnPositionValues CurrentOwnPositionValues();
 OwnStateValues CurrentOwnStateValues();
 
-BroadcastResult BroadcastOwnState(const OwnPositionValues& own);
+// With `onlyWay` set, to that pilot way alone (see net/session_senders.h).
+BroadcastResult BroadcastOwnState(const OwnPositionValues& own, const CBaseThread* onlyWay = nullptr);
 BroadcastResult BroadcastOwnState();
 // The same, for the simulator link's data sets; they are counted.
 BroadcastResult BroadcastOwnStateCounted();
 std::uint64_t CountedOwnStateBroadcasts();
-BroadcastResult BroadcastOwnAircraftState(const OwnStateValues& own);
+BroadcastResult BroadcastOwnAircraftState(const OwnStateValues& own, const CBaseThread* onlyWay = nullptr);
 BroadcastResult BroadcastOwnAircraftState();
 BroadcastResult BroadcastOwnShortState(const OwnStateValues& own);
 BroadcastResult BroadcastOwnShortState();
+
+// A pilot way's periodic resend: the own position and state records to its
+// own peer only, posted to the way as the broadcasts post them. Each way
+// resends to its peer, so every peer hears them once per period, whatever
+// the number of peers.
+BroadcastResult ResendOwnRecordsTo(const CBaseThread& way);
 
 // Registers the broadcasts that follow the simulator link's data sets
 // (core/own_aircraft_events.h). Start-up.

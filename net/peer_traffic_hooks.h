@@ -26,7 +26,8 @@ struct PeerTrafficHooks {
   // The simulator reports the peer's AI aircraft removed.
   std::function<void(COrvSok& way)> aiRemoved;
   // The peer's position and state packets (60 and 61), checked for length by
-  // the way (at most 1,024 bytes).
+  // the way (at most 1,024 bytes). The hooks count each in the way record
+  // (pilot.packetsReceived) and restart its silence counter.
   std::function<void(COrvSok& way, std::span<const std::uint8_t> packet)> fsPacket;
   std::function<void(COrvSok& way, std::span<const std::uint8_t> packet)> fsxPacket;
   std::function<void(COrvSok& way)> peerVisible;

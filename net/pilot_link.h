@@ -41,7 +41,7 @@ inline constexpr std::uint32_t kWayAiInSim = 0x4;
 inline constexpr std::uint16_t kPilotTimeoutReset = 50;
 inline constexpr std::uint16_t kPilotTimeoutLogin = 30;
 inline constexpr std::uint16_t kPilotTimeoutAdded = 5;
-// The own position and state are sent again every this many seconds.
+// The own position and state are sent again to the way's own peer every this many seconds.
 inline constexpr std::uint32_t kPilotRebroadcastSeconds = 30;
 inline constexpr DWORD kPilotSettleMs = 500;
 inline constexpr DWORD kPilotRefusePauseMs = 100;

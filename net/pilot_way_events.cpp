@@ -243,8 +243,9 @@ void COrvSok::PilotTaskEachSecond() {
   if (!shown) return;
   if (++pilot_.rebroadcastSeconds >= kPilotRebroadcastSeconds) {
     pilot_.rebroadcastSeconds = 0;
-    BroadcastOwnState();
-    BroadcastOwnAircraftState();
+    // To this way's own peer: each peer's way resends to him, so a resend to
+    // the whole session from every way would reach each peer once per way.
+    ResendOwnRecordsTo(*this);
   }
   if ((bits & kWayLoggedIn) != 0) {
     WayTableGuard guard;

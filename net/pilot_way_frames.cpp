@@ -371,10 +371,7 @@ DWORD COrvSok::PilotPacketReceived(const Frame& frame) {
     ProtocolError(line.c_str(), header, "HRFP_210");
     return 0;
   }
-  if (record_ != nullptr) {
-    WayTableGuard guard;
-    ++record_->pilot.packetsReceived;
-  }
+  // The packet count is the hooks' to keep, in the one hold of the lock each record takes.
   const auto hooks = CurrentPeerTrafficHooks();
   const std::span<const std::uint8_t> packet(frame.body);
   if (header.subCode == NCSUB_FS_PACKET && hooks->fsPacket) hooks->fsPacket(*this, packet);

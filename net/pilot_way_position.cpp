@@ -56,23 +56,38 @@ void COrvSok::UpdateSimPairOffsets() {
 
 bool COrvSok::CancelLinkOnPacketError(const PeerFix& fix) {
   if (record_ == nullptr) return false;
-  const OwnFlightData own = g_ownAircraft().Snapshot().flight;
-  const double metres = GreatCircleMetres(own.latitude, own.longitude, fix.latitude, fix.longitude);
-  const double bearing = BearingDegrees(own.latitude, own.longitude, fix.latitude, fix.longitude);
-  std::uint32_t outside = 0;
+  const PeerRange range = RangeFromOwnAircraft(fix);
+  bool cancel = false;
   {
     WayTableGuard guard;
-    record_->distanceMetres = metres;
-    record_->bearingDegrees = bearing;
-    // Only a run of positions beyond the range counts: one within it starts the count again.
-    record_->outOfRangePositions = metres > kPeerRangeMetres ? record_->outOfRangePositions + 1 : 0;
-    outside = record_->outOfRangePositions;
+    cancel = KeepPositionRangeLocked(range);
   }
-  if (outside <= kOutOfRangeLimit) return false;
+  if (!cancel) return false;
+  CancelForPositionsOutOfRange();
+  return true;
+}
+
+PeerRange COrvSok::RangeFromOwnAircraft(const PeerFix& fix) const {
+  const OwnFlightData own = g_ownAircraft().Flight();
+  return PeerRange{GreatCircleMetres(own.latitude, own.longitude, fix.latitude, fix.longitude),
+                   BearingDegrees(own.latitude, own.longitude, fix.latitude, fix.longitude)};
+}
+
+bool COrvSok::KeepPositionRangeLocked(const PeerRange& range) {
+  if (record_ == nullptr) return false;
+  const double metres = range.metres;
+  record_->distanceMetres = metres;
+  record_->bearingDegrees = range.bearingDegrees;
+  // Only a run of positions beyond the range counts: one within it starts the count again.
+  record_->outOfRangePositions = metres > kPeerRangeMetres ? record_->outOfRangePositions + 1 : 0;
+  const std::uint32_t outside = record_->outOfRangePositions;
+  return outside > kOutOfRangeLimit;
+}
+
+void COrvSok::CancelForPositionsOutOfRange() {
   SendToPilot(NCSUB_CANCEL_LINK, kCancelOutOfRange);
   RequestDisconnect("OCANCLNK4");
   Pause(kDisconnectionPauseMs);
-  return true;
 }
 
 void COrvSok::SendPlanePosition() {

@@ -100,7 +100,7 @@ bool RateLimited(const Sender& sender, std::uint16_t type) {
   return false;
 }
 
-int Broadcast(const Sender& sender, std::span<const std::uint8_t> record) {
+int Broadcast(const Sender& sender, std::span<const std::uint8_t> record, const CBaseThread* onlyWay) {
   if (g_networkState.load() == 0) return 0;
   if (record.empty()) {
     if (Klib().TraceBit(kWarningTraceBit)) {
@@ -119,6 +119,7 @@ int Broadcast(const Sender& sender, std::span<const std::uint8_t> record) {
     WayTableGuard guard;
     for (WayRecord& peer : WayTable()) {
       if ((peer.stateFlags & kWayAllocated) == 0 || peer.peerKind != 'P' || peer.way == nullptr) continue;
+      if (onlyWay != nullptr && peer.way != onlyWay) continue;
       if ((peer.way->LoggedInBits() & kWayLoggedIn) == 0 || !InRange(sender, peer.simulatorCode)) continue;
       if (limited) {
         // 0 is a record that never had a position sent. A peer sent to too
@@ -155,7 +156,20 @@ void FlushBroadcastRound() {
   if (round.depth > 0) round.Flush();
 }
 
-int BroadcastToFsxPeers(std::span<const std::uint8_t> record) { return Broadcast(kToFsx, record); }
-int BroadcastToXplanePeers(std::span<const std::uint8_t> record) { return Broadcast(kToXplane, record); }
-int BroadcastFtn(std::span<const std::uint8_t> record) { return Broadcast(kFtn, record); }
-int BroadcastNto(std::span<const std::uint8_t> record) { return Broadcast(kNto, record); }
+bool BroadcastRoundHolds() {
+  const OpenRound& round = ThisThreadsRound();
+  return round.depth > 0 && round.used > 0;
+}
+
+int BroadcastToFsxPeers(std::span<const std::uint8_t> record, const CBaseThread* onlyWay) {
+  return Broadcast(kToFsx, record, onlyWay);
+}
+int BroadcastToXplanePeers(std::span<const std::uint8_t> record, const CBaseThread* onlyWay) {
+  return Broadcast(kToXplane, record, onlyWay);
+}
+int BroadcastFtn(std::span<const std::uint8_t> record, const CBaseThread* onlyWay) {
+  return Broadcast(kFtn, record, onlyWay);
+}
+int BroadcastNto(std::span<const std::uint8_t> record, const CBaseThread* onlyWay) {
+  return Broadcast(kNto, record, onlyWay);
+}

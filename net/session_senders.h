@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <span>
 
+class CBaseThread;
+
 inline constexpr std::uint32_t kPositionRecordIntervalMs = 33;
 
 // While a round is open on a thread, that thread's broadcasts gather each way's
@@ -26,10 +28,15 @@ class BroadcastRound {
 // Posts what the calling thread's open round has gathered so far (nothing
 // without one), so that a message the thread posts next comes after it.
 void FlushBroadcastRound();
+// The calling thread's open round holds records not yet posted.
+bool BroadcastRoundHolds();
 
 // Each returns the number of ways posted (0 while the client is not on the
-// network, and for an empty record, which is traced with trace bit 8).
-int BroadcastToFsxPeers(std::span<const std::uint8_t> record);    // codes 2006 and above
-int BroadcastToXplanePeers(std::span<const std::uint8_t> record);  // codes 9000 and above
-int BroadcastFtn(std::span<const std::uint8_t> record);            // codes 2006 and above
-int BroadcastNto(std::span<const std::uint8_t> record);            // codes below 2006
+// network, and for an empty record, which is traced with trace bit 8). With
+// `onlyWay` set, that way alone is a candidate (the way's own resend of the
+// own records), under the same checks and rate limit.
+// Codes 2006 and above, codes 9000 and above, codes 2006 and above, codes below 2006.
+int BroadcastToFsxPeers(std::span<const std::uint8_t> record, const CBaseThread* onlyWay = nullptr);
+int BroadcastToXplanePeers(std::span<const std::uint8_t> record, const CBaseThread* onlyWay = nullptr);
+int BroadcastFtn(std::span<const std::uint8_t> record, const CBaseThread* onlyWay = nullptr);
+int BroadcastNto(std::span<const std::uint8_t> record, const CBaseThread* onlyWay = nullptr);

@@ -8,10 +8,17 @@ void WayTableLockType::Init() {
   initialised_.store(true, std::memory_order_release);
 }
 
+namespace {
+thread_local std::uint64_t t_entries = 0;
+}  // namespace
+
 void WayTableLockType::Enter() {
   EnterCriticalSection(&section_);
   nesting_.fetch_add(1, std::memory_order_acq_rel);
+  ++t_entries;
 }
+
+std::uint64_t WayTableLockType::EntriesOnThisThread() { return t_entries; }
 
 void WayTableLockType::Leave() {
   nesting_.fetch_sub(1, std::memory_order_acq_rel);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 #include "win/sync.h"
 
@@ -16,6 +17,8 @@ class WayTableLockType {
   void CountIn() { nesting_.fetch_add(1, std::memory_order_acq_rel); }
   void CountOut() { nesting_.fetch_sub(1, std::memory_order_acq_rel); }
   bool Initialised() const { return initialised_.load(std::memory_order_acquire); }
+  // How often the calling thread has entered the lock (tests of the hold count of a step).
+  static std::uint64_t EntriesOnThisThread();
 
  private:
   CRITICAL_SECTION section_;

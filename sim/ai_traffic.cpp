@@ -47,17 +47,16 @@ bool Post(CBaseThread* sender, std::uint8_t command, std::span<const std::uint8_
 // The refresh gate: the way's AI aircraft exists and the way is not on hold.
 bool RefreshAllowed(COrvSok& way) {
   const WayRecord* record = way.Record();
-  if (record == nullptr || !IsPeerWay(way.WayId())) return false;
-  if ((way.LoggedInBits() & kWayLoggedInPeer) != 0) return false;
+  if (record == nullptr) return false;
   WayTableGuard guard;
-  return record->aiObjectId != 0 && record->aiObjectId != kWayNoAiObject;
+  return RefreshGateOpenLocked(way, *record);
 }
 
-std::uint32_t WayWord(COrvSok& way) { return static_cast<std::uint32_t>(way.WayId()); }
+std::uint32_t WayWord(const COrvSok& way) { return static_cast<std::uint32_t>(way.WayId()); }
 
 template <std::size_t N>
 void SendRefresh(COrvSok& way, std::uint8_t command, const std::optional<AiRecord<N>>& body, const char* tag) {
-  if (body) Post(&way, command, *body, tag);
+  if (body && SendRefreshToXPlane(way, command, *body, tag) == 0) TraceFailedPost(tag);
 }
 
 // What a removal has to post once the locks are left.
@@ -202,76 +201,102 @@ void XPlaneRemovePeerLocked(std::int32_t way, bool recreate, const char* callerT
   PostRemoval(posts);
 }
 
+bool RefreshGateOpenLocked(const COrvSok& way, const WayRecord& record) {
+  if (!IsPeerWay(way.WayId()) || (way.LoggedInBits() & kWayLoggedInPeer) != 0) return false;
+  return record.aiObjectId != 0 && record.aiObjectId != kWayNoAiObject;
+}
+
+void SendPeerRefresh(COrvSok& way, PeerRefresh kind, std::span<const std::uint8_t> packet, bool gateOpen) {
+  if (!gateOpen) return;
+  const std::uint32_t id = WayWord(way);
+  switch (kind) {
+    case PeerRefresh::kPositionV2:
+      SendRefresh(way, XTK_CMD_PEER_POSITION, WriteXPlanePeerPosition(id, packet, CrossSimOffsetsDialogShown()),
+                  "XPRFPPV2");
+      return;
+    case PeerRefresh::kPosition:
+      SendRefresh(way, XTK_CMD_PEER_POSITION, WriteSimPeerPosition(id, packet, CrossSimOffsetsDialogShown()),
+                  "XPRFPPV");
+      return;
+    case PeerRefresh::kFullState:
+      SendRefresh(way, XTK_CMD_PEER_FULL_STATE, WriteXPlanePeerFullState(id, packet), "XPRFXPP");
+      return;
+    case PeerRefresh::kFlags: SendRefresh(way, XTK_CMD_PEER_FLAGS, WritePeerFlags(id, packet), "XPRFPF"); return;
+    case PeerRefresh::kAero: SendRefresh(way, XTK_CMD_PEER_AERO, WritePeerAero(id, packet), "XPRFPAER"); return;
+    case PeerRefresh::kState: SendRefresh(way, XTK_CMD_PEER_STATE, WritePeerState(id, packet), "XPRFPS"); return;
+    case PeerRefresh::kEngines: SendRefresh(way, XTK_CMD_PEER_ENGINES, WritePeerEngines(id, packet), "XPRFPE"); return;
+    case PeerRefresh::kGear: SendRefresh(way, XTK_CMD_PEER_GEAR, WritePeerGear(id, packet), "XPRFPG"); return;
+    case PeerRefresh::kGear2: SendRefresh(way, XTK_CMD_PEER_GEAR2, WritePeerGear2(id, packet), "XPRFPG"); return;
+  }
+}
+
+std::optional<AiRecord<kPeerFullStateBodySize>> TakeSimPeerStateLocked(COrvSok& way, WayRecord& record,
+                                                                       std::span<const std::uint8_t> packet) {
+  // The way's own thread is the only writer of these fields; the lock keeps
+  // the readers of other threads from seeing them half written.
+  SimPeerStateInput input;
+  input.engineValue = record.ai.engineValue;
+  input.title = FieldText(record.current.title);
+  input.firstAiStateByte = record.ai.refreshState[0];
+  const std::optional<SimPeerStateResult> result = WriteSimPeerFullState(WayWord(way), packet, input);
+  if (!result) return std::nullopt;
+  if (result->flag2) {
+    record.stateFlags |= kWayAiFlag2;
+  } else {
+    record.stateFlags &= ~kWayAiFlag2;
+  }
+  record.ai.engineValue = result->engineValue;
+  return result->body;
+}
+
+void SendSimPeerState(COrvSok& way, const AiRecord<kPeerFullStateBodySize>& body) {
+  SendRefresh(way, XTK_CMD_PEER_FULL_STATE, std::optional(body), "XPRFSPP");
+}
+
 void XPlaneRefreshPeerPositionV2(COrvSok& way, std::span<const std::uint8_t> packet) {
-  if (!RefreshAllowed(way)) return;
-  SendRefresh(way, XTK_CMD_PEER_POSITION, WriteXPlanePeerPosition(WayWord(way), packet, CrossSimOffsetsDialogShown()),
-              "XPRFPPV2");
+  SendPeerRefresh(way, PeerRefresh::kPositionV2, packet, RefreshAllowed(way));
 }
 
 void XPlaneRefreshPeerPosition(COrvSok& way, std::span<const std::uint8_t> packet) {
-  if (!RefreshAllowed(way)) return;
-  SendRefresh(way, XTK_CMD_PEER_POSITION, WriteSimPeerPosition(WayWord(way), packet, CrossSimOffsetsDialogShown()),
-              "XPRFPPV");
+  SendPeerRefresh(way, PeerRefresh::kPosition, packet, RefreshAllowed(way));
 }
 
 void XPlaneRefreshXPPeer(COrvSok& way, std::span<const std::uint8_t> packet) {
-  if (!RefreshAllowed(way)) return;
-  SendRefresh(way, XTK_CMD_PEER_FULL_STATE, WriteXPlanePeerFullState(WayWord(way), packet), "XPRFXPP");
+  SendPeerRefresh(way, PeerRefresh::kFullState, packet, RefreshAllowed(way));
 }
 
 void XPlaneRefreshSimPeer(COrvSok& way, std::span<const std::uint8_t> packet) {
   if (!RefreshAllowed(way)) return;
-  WayRecord* record = way.Record();
-  std::optional<SimPeerStateResult> result;
+  std::optional<AiRecord<kPeerFullStateBodySize>> body;
   {
-    // The way's own thread is the only writer of these fields; the lock keeps
-    // the readers of other threads from seeing them half written.
     WayTableGuard guard;
-    SimPeerStateInput input;
-    input.engineValue = record->ai.engineValue;
-    const std::string title(FieldText(record->current.title));
-    input.title = title;
-    input.firstAiStateByte = record->ai.refreshState[0];
-    result = WriteSimPeerFullState(WayWord(way), packet, input);
-    if (!result) return;
-    if (result->flag2) {
-      record->stateFlags |= kWayAiFlag2;
-    } else {
-      record->stateFlags &= ~kWayAiFlag2;
-    }
-    record->ai.engineValue = result->engineValue;
+    body = TakeSimPeerStateLocked(way, *way.Record(), packet);
   }
-  Post(&way, XTK_CMD_PEER_FULL_STATE, result->body, "XPRFSPP");
+  if (body) SendSimPeerState(way, *body);
 }
 
 void XPlaneRefreshPeerFlags(COrvSok& way, std::span<const std::uint8_t> packet) {
-  if (!RefreshAllowed(way)) return;
-  SendRefresh(way, XTK_CMD_PEER_FLAGS, WritePeerFlags(WayWord(way), packet), "XPRFPF");
+  SendPeerRefresh(way, PeerRefresh::kFlags, packet, RefreshAllowed(way));
 }
 
 void XPlaneRefreshPeerAero(COrvSok& way, std::span<const std::uint8_t> packet) {
-  if (!RefreshAllowed(way)) return;
-  SendRefresh(way, XTK_CMD_PEER_AERO, WritePeerAero(WayWord(way), packet), "XPRFPAER");
+  SendPeerRefresh(way, PeerRefresh::kAero, packet, RefreshAllowed(way));
 }
 
 void XPlaneRefreshPeerState(COrvSok& way, std::span<const std::uint8_t> packet) {
-  if (!RefreshAllowed(way)) return;
-  SendRefresh(way, XTK_CMD_PEER_STATE, WritePeerState(WayWord(way), packet), "XPRFPS");
+  SendPeerRefresh(way, PeerRefresh::kState, packet, RefreshAllowed(way));
 }
 
 void XPlaneRefreshPeerEngines(COrvSok& way, std::span<const std::uint8_t> packet) {
-  if (!RefreshAllowed(way)) return;
-  SendRefresh(way, XTK_CMD_PEER_ENGINES, WritePeerEngines(WayWord(way), packet), "XPRFPE");
+  SendPeerRefresh(way, PeerRefresh::kEngines, packet, RefreshAllowed(way));
 }
 
 void XPlaneRefreshPeerGear(COrvSok& way, std::span<const std::uint8_t> packet) {
-  if (!RefreshAllowed(way)) return;
-  SendRefresh(way, XTK_CMD_PEER_GEAR, WritePeerGear(WayWord(way), packet), "XPRFPG");
+  SendPeerRefresh(way, PeerRefresh::kGear, packet, RefreshAllowed(way));
 }
 
 void XPlaneRefreshPeerGear2(COrvSok& way, std::span<const std::uint8_t> packet) {
-  if (!RefreshAllowed(way)) return;
-  SendRefresh(way, XTK_CMD_PEER_GEAR2, WritePeerGear2(WayWord(way), packet), "XPRFPG");
+  SendPeerRefresh(way, PeerRefresh::kGear2, packet, RefreshAllowed(way));
 }
 
 void TraceKtrig02() {

@@ -7,10 +7,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
+
+#include "sim/ai_traffic_records.h"
 
 class CBaseThread;
 class COrvSok;
+struct WayRecord;
 
 // The way record's flag that the add takes from the on-ground word and the
 // older family's full state from its byte 28.
@@ -40,6 +44,18 @@ void XPlaneRefreshPeerState(COrvSok& way, std::span<const std::uint8_t> packet);
 void XPlaneRefreshPeerEngines(COrvSok& way, std::span<const std::uint8_t> packet);
 void XPlaneRefreshPeerGear(COrvSok& way, std::span<const std::uint8_t> packet);
 void XPlaneRefreshPeerGear2(COrvSok& way, std::span<const std::uint8_t> packet);
+
+// The same for a pilot way that holds the way-table lock once per record: the
+// gate is read within that hold (RefreshGateOpenLocked), the record sent after
+// it. Within the way's receive pass the records go out together at its end.
+bool RefreshGateOpenLocked(const COrvSok& way, const WayRecord& record);
+enum class PeerRefresh { kPositionV2, kPosition, kFullState, kFlags, kAero, kState, kEngines, kGear, kGear2 };
+void SendPeerRefresh(COrvSok& way, PeerRefresh kind, std::span<const std::uint8_t> packet, bool gateOpen);
+// The older family's full state: its engine value and flag 0x2 are kept in the
+// record within the caller's hold of the lock; the body to send after it.
+std::optional<AiRecord<kPeerFullStateBodySize>> TakeSimPeerStateLocked(COrvSok& way, WayRecord& record,
+                                                                       std::span<const std::uint8_t> packet);
+void SendSimPeerState(COrvSok& way, const AiRecord<kPeerFullStateBodySize>& body);
 
 // "Internal Error code : KTRIG 02." when the link-error category is on.
 void TraceKtrig02();

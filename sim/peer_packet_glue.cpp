@@ -4,7 +4,9 @@
 // aircraft.
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/klib_settings.h"
 #include "core/text_fields.h"
@@ -36,9 +38,10 @@ void TraceDropped(COrvSok& way, const char* why, std::span<const std::uint8_t> p
 
 bool Shown(COrvSok& way) { return (way.LoggedInBits() & kWayLoggedIn) != 0; }
 
-// The packet-silence counter starts again with every record.
-void HeardFrom(WayRecord& record) {
-  WayTableGuard guard;
+// Within the one hold of the way-table lock each record takes: the packet is
+// counted and the packet-silence counter starts again.
+void HeardLocked(WayRecord& record) {
+  ++record.pilot.packetsReceived;
   record.pilot.positionAgeSeconds = 0;
 }
 
@@ -54,74 +57,85 @@ void KeepFix(WayRecord& record, const PeerFix& fix) {
   record.pilot.onGround = fix.onGround;
 }
 
-// The range of the earth and of heights a peer may fly at; what lies outside
-// is a corrupt or hostile record and moves nothing.
-bool Acceptable(COrvSok& way, const PeerFix& fix, std::span<const std::uint8_t> packet) {
-  if (PeerFixInRange(fix)) return true;
-  TraceDropped(way, "position out of range", packet);
+// What one position record did under the lock, for the steps after it.
+enum class PositionTaken { kStale, kOutOfRange, kKept, kCancel };
+
+struct TakenPosition {
+  PositionTaken taken = PositionTaken::kStale;
+  bool gateOpen = false;
+};
+
+// A converted position, in one hold of the lock: counted, its sequence checked
+// (when it has one), kept with its range from the own aircraft, and the
+// refresh gate read. A position outside the earth's ranges (or -2,000 ..
+// 100,000 ft) is a corrupt or hostile record and moves nothing.
+template <typename Keep>
+TakenPosition TakePosition(COrvSok& way, WayRecord& record, const PeerFix& fix, const std::uint32_t* sequence,
+                           Keep keep) {
+  const bool acceptable = PeerFixInRange(fix);
+  const PeerRange range = acceptable ? way.RangeFromOwnAircraft(fix) : PeerRange{};
+  TakenPosition result;
+  WayTableGuard guard;
+  HeardLocked(record);
+  if (sequence != nullptr && !SequenceAccepted(record.lastSequence, *sequence)) return result;
+  if (!acceptable) {
+    result.taken = PositionTaken::kOutOfRange;
+    return result;
+  }
+  if (sequence != nullptr) record.lastSequence = *sequence;
+  keep(record);
+  KeepFix(record, fix);
+  result.taken = way.KeepPositionRangeLocked(range) ? PositionTaken::kCancel : PositionTaken::kKept;
+  result.gateOpen = RefreshGateOpenLocked(way, record);
+  return result;
+}
+
+// After the lock: the trace of a dropped position or the cancel; true when
+// the position moves the aircraft.
+bool Moves(COrvSok& way, const TakenPosition& result, std::span<const std::uint8_t> packet) {
+  switch (result.taken) {
+    case PositionTaken::kStale: return false;
+    case PositionTaken::kOutOfRange: TraceDropped(way, "position out of range", packet); return false;
+    case PositionTaken::kCancel: way.CancelForPositionsOutOfRange(); return false;
+    case PositionTaken::kKept: return true;
+  }
   return false;
 }
 
-void OlderPosition(COrvSok& way, std::span<const std::uint8_t> packet) {
-  WayRecord& record = *way.Record();
+void OlderPosition(COrvSok& way, WayRecord& record, std::span<const std::uint8_t> packet) {
   OlderPositionRecord raw{};
   std::copy_n(packet.begin(), raw.size(), raw.begin());
   const std::uint32_t sequence = ConvertFsPosition(raw).sequence;
-  {
-    WayTableGuard guard;
-    if (!SequenceAccepted(record.lastSequence, sequence)) return;
-  }
   if (way.PairOffsetsDue()) way.UpdateSimPairOffsets();
   ApplyPairOffsets(std::span<std::uint8_t, kOlderPositionRecordSize>(raw), way.PairOffsets());
   const PeerFix fix = ConvertFsPosition(raw);
-  if (!Acceptable(way, fix, packet)) return;
-  {
-    WayTableGuard guard;
-    record.lastSequence = sequence;
-    record.pilot.olderPosition = raw;
-    KeepFix(record, fix);
-  }
-  if (way.CancelLinkOnPacketError(fix)) return;
-  if (Shown(way)) XPlaneRefreshPeerPosition(way, raw);
+  const TakenPosition result =
+      TakePosition(way, record, fix, &sequence, [&](WayRecord& r) { r.pilot.olderPosition = raw; });
+  if (Moves(way, result, packet) && Shown(way)) SendPeerRefresh(way, PeerRefresh::kPosition, raw, result.gateOpen);
 }
 
-void OlderShortPosition(COrvSok& way, std::span<const std::uint8_t> packet) {
-  WayRecord& record = *way.Record();
+void OlderShortPosition(COrvSok& way, WayRecord& record, std::span<const std::uint8_t> packet) {
   std::array<std::uint8_t, kOlderShortPositionSize> raw{};
   std::copy_n(packet.begin(), raw.size(), raw.begin());
   if (way.PairOffsetsDue()) way.UpdateSimPairOffsets();
   ApplyPairOffsets(std::span<std::uint8_t, kOlderShortPositionSize>(raw), way.PairOffsets());
   const PeerFix fix = ConvertFsShortPosition(raw);
-  if (!Acceptable(way, fix, packet)) return;
-  {
-    WayTableGuard guard;
-    KeepFix(record, fix);
+  const TakenPosition result = TakePosition(way, record, fix, nullptr, [](WayRecord&) {});
+  if (Moves(way, result, packet) && Shown(way)) {
+    SendPeerRefresh(way, PeerRefresh::kPosition, RepackShortPosition(raw), result.gateOpen);
   }
-  if (way.CancelLinkOnPacketError(fix)) return;
-  if (Shown(way)) XPlaneRefreshPeerPosition(way, RepackShortPosition(raw));
 }
 
-void NewerPosition(COrvSok& way, std::span<const std::uint8_t> packet) {
-  WayRecord& record = *way.Record();
+void NewerPosition(COrvSok& way, WayRecord& record, std::span<const std::uint8_t> packet) {
   PositionRecord raw{};
   std::copy_n(packet.begin(), raw.size(), raw.begin());
   const std::uint32_t sequence = UnpackAttitudeFields(raw).sequence;
-  {
-    WayTableGuard guard;
-    if (!SequenceAccepted(record.lastSequence, sequence)) return;
-  }
   if (way.PairOffsetsDue()) way.UpdateSimPairOffsets();
   ApplyPairOffsets(std::span<std::uint8_t, kPositionRecordSize>(raw), way.PairOffsets());
   const PeerFix fix = UnpackAttitudeFields(raw);
-  if (!Acceptable(way, fix, packet)) return;
-  {
-    WayTableGuard guard;
-    record.lastSequence = sequence;
-    record.pilot.position = raw;
-    KeepFix(record, fix);
-  }
-  if (way.CancelLinkOnPacketError(fix)) return;
-  XPlaneRefreshPeerPositionV2(way, raw);
+  const TakenPosition result =
+      TakePosition(way, record, fix, &sequence, [&](WayRecord& r) { r.pilot.position = raw; });
+  if (Moves(way, result, packet)) SendPeerRefresh(way, PeerRefresh::kPositionV2, raw, result.gateOpen);
 }
 
 void ChangeModel(COrvSok& way, const char* tag) {
@@ -130,41 +144,81 @@ void ChangeModel(COrvSok& way, const char* tag) {
   if ((way.LoggedInBits() & kWayAiInSim) == 0) return;
   CXPlaneLink* link = XPlaneLinkObject();
   if (link == nullptr || !XPlaneLinkUp.load()) return;
-  CBaseThread::Post(&way, link, THRDMSG_XPL_ACF_TABLE_CHANGE, static_cast<std::uint32_t>(way.WayId()), 0, tag);
+  PostToXPlaneLink(&way, THRDMSG_XPL_ACF_TABLE_CHANGE, static_cast<std::uint32_t>(way.WayId()), tag);
 }
 
-void Identity(COrvSok& way, std::span<const std::uint8_t> packet) {
-  WayRecord& record = *way.Record();
+void Identity(COrvSok& way, WayRecord& record, std::span<const std::uint8_t> packet) {
   const auto text = [&](std::size_t at, std::size_t width) {
     const auto begin = packet.begin() + static_cast<std::ptrdiff_t>(at);
     const auto end = std::find(begin, begin + static_cast<std::ptrdiff_t>(width - 1), std::uint8_t{0});
-    return std::string(begin, end);
+    return std::string_view(reinterpret_cast<const char*>(&*begin), static_cast<std::size_t>(end - begin));
   };
-  const std::string title = text(kIdentityTitleAt, kIdentityTitleSize);
-  const std::string icaoType = text(kIdentityIcaoTypeAt, kIdentityCodeSize);
-  const std::string classCode = text(kIdentityClassCodeAt, kIdentityCodeSize);
   {
     WayTableGuard guard;
-    CopyToField(record.announced.title, title);
-    CopyToField(record.announced.icaoType, icaoType);
-    CopyToField(record.announced.classCode, classCode);
+    HeardLocked(record);
+    CopyToField(record.announced.title, text(kIdentityTitleAt, kIdentityTitleSize));
+    CopyToField(record.announced.icaoType, text(kIdentityIcaoTypeAt, kIdentityCodeSize));
+    CopyToField(record.announced.classCode, text(kIdentityClassCodeAt, kIdentityCodeSize));
     record.aircraftWord = static_cast<std::uint32_t>(packet[4] | (packet[5] << 8));
   }
   if ((way.LoggedInBits() & kWayLoggedInPeer) == 0) ChangeModel(way, "PFSXID");
+}
+
+// The short state records of the newer family, by their refresh.
+std::optional<PeerRefresh> NewerRefreshOf(std::uint16_t type) {
+  switch (type) {
+    case kStateRecordType: return PeerRefresh::kFullState;
+    case kAeroRecordType: return PeerRefresh::kAero;
+    case kStateShortRecordType: return PeerRefresh::kState;
+    case kFlagsRecordType: return PeerRefresh::kFlags;
+    case kGearRecordType: return PeerRefresh::kGear;
+    case kGear2RecordType: return PeerRefresh::kGear2;
+    case kEnginesRecordType: return PeerRefresh::kEngines;
+    default: return std::nullopt;
+  }
+}
+
+void TraceEmptyPacket(COrvSok& way, const char* tag) {
+  if (PeerTrace()) {
+    way.TraceLine("%s %s %s %d", Klib().logTag != nullptr ? Klib().logTag : "", way.Name(), tag,
+                  static_cast<int>(way.WayId()));
+  }
 }
 
 }  // namespace
 
 void ProcessFsPacket(COrvSok& way, std::span<const std::uint8_t> packet) {
   if (packet.empty()) {
-    if (PeerTrace()) way.TraceLine("%s %s PFSPNULL %d", Klib().logTag != nullptr ? Klib().logTag : "", way.Name(),
-                                   static_cast<int>(way.WayId()));
+    TraceEmptyPacket(way, "PFSPNULL");
     return;
   }
-  if (way.Record() == nullptr) return;
-  HeardFrom(*way.Record());
+  WayRecord* record = way.Record();
+  if (record == nullptr) return;
   const std::uint16_t type = RecordType(packet.data(), packet.size());
-  switch (CheckOlderFamilyRecord(packet)) {
+  const PeerRecordCheck check = CheckOlderFamilyRecord(packet);
+  if (check == PeerRecordCheck::kOk) {
+    switch (type) {
+      case kOlderShortPositionType:
+      case kOlderShortPositionTypeB:
+        OlderShortPosition(way, *record, packet);
+        return;
+      case kOlderPositionRecordType:
+      case kOlderPositionRecordTypeB:
+        OlderPosition(way, *record, packet);
+        return;
+      default:
+        break;
+    }
+  }
+  const bool shown = Shown(way);
+  const bool state = check == PeerRecordCheck::kOk && shown && type == kOlderStateRecordType;
+  std::optional<AiRecord<kPeerFullStateBodySize>> body;
+  {
+    WayTableGuard guard;
+    HeardLocked(*record);
+    if (state && RefreshGateOpenLocked(way, *record)) body = TakeSimPeerStateLocked(way, *record, packet);
+  }
+  switch (check) {
     case PeerRecordCheck::kOk:
       break;
     case PeerRecordCheck::kUnknownType:
@@ -177,22 +231,10 @@ void ProcessFsPacket(COrvSok& way, std::span<const std::uint8_t> packet) {
       TraceDropped(way, "wrong length", packet);
       return;
   }
-  switch (type) {
-    case kOlderShortPositionType:
-    case kOlderShortPositionTypeB:
-      OlderShortPosition(way, packet);
-      return;
-    case kOlderPositionRecordType:
-    case kOlderPositionRecordTypeB:
-      OlderPosition(way, packet);
-      return;
-    default:
-      break;
-  }
-  if (!Shown(way)) return;
+  if (!shown) return;
   switch (type) {
     case kOlderStateRecordType:
-      XPlaneRefreshSimPeer(way, packet);
+      if (body) SendSimPeerState(way, *body);
       return;
     case kOlderIdentityRecordType:
     case kOlderIdentityRecordTypeB:
@@ -205,31 +247,30 @@ void ProcessFsPacket(COrvSok& way, std::span<const std::uint8_t> packet) {
 
 void ProcessFsxPacket(COrvSok& way, std::span<const std::uint8_t> packet) {
   if (packet.empty()) {
-    if (PeerTrace()) way.TraceLine("%s %s PFSXPNULL %d", Klib().logTag != nullptr ? Klib().logTag : "", way.Name(),
-                                   static_cast<int>(way.WayId()));
+    TraceEmptyPacket(way, "PFSXPNULL");
     return;
   }
-  if (way.Record() == nullptr) return;
-  HeardFrom(*way.Record());
-  switch (CheckNewerFamilyRecord(packet)) {
-    case PeerRecordCheck::kOk:
-      break;
-    case PeerRecordCheck::kUnknownType:
-      return;  // other types are not for the simulator
-    case PeerRecordCheck::kWrongLength:
-      TraceDropped(way, "wrong length", packet);
-      return;
+  WayRecord* record = way.Record();
+  if (record == nullptr) return;
+  const PeerRecordCheck check = CheckNewerFamilyRecord(packet);
+  const std::uint16_t type = RecordType(packet.data(), packet.size());
+  if (check == PeerRecordCheck::kOk && type == kPositionRecordType) {
+    NewerPosition(way, *record, packet);
+    return;
   }
-  switch (RecordType(packet.data(), packet.size())) {
-    case kPositionRecordType: NewerPosition(way, packet); return;
-    case kIdentityRecordType: Identity(way, packet); return;
-    case kStateRecordType: XPlaneRefreshXPPeer(way, packet); return;
-    case kAeroRecordType: XPlaneRefreshPeerAero(way, packet); return;
-    case kStateShortRecordType: XPlaneRefreshPeerState(way, packet); return;
-    case kFlagsRecordType: XPlaneRefreshPeerFlags(way, packet); return;
-    case kGearRecordType: XPlaneRefreshPeerGear(way, packet); return;
-    case kGear2RecordType: XPlaneRefreshPeerGear2(way, packet); return;
-    case kEnginesRecordType: XPlaneRefreshPeerEngines(way, packet); return;
-    default: return;
+  if (check == PeerRecordCheck::kOk && type == kIdentityRecordType) {
+    Identity(way, *record, packet);
+    return;
   }
+  const std::optional<PeerRefresh> refresh =
+      check == PeerRecordCheck::kOk ? NewerRefreshOf(type) : std::optional<PeerRefresh>();
+  bool gateOpen = false;
+  {
+    WayTableGuard guard;
+    HeardLocked(*record);
+    if (refresh) gateOpen = RefreshGateOpenLocked(way, *record);
+  }
+  // Other types are not for the simulator.
+  if (check == PeerRecordCheck::kWrongLength) TraceDropped(way, "wrong length", packet);
+  if (refresh) SendPeerRefresh(way, *refresh, packet, gateOpen);
 }

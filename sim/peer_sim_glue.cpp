@@ -31,7 +31,7 @@ bool PeerTrace() { return Klib().TraceBit(kPeerTraceBit); }
 void PostToLink(COrvSok& way, std::uint32_t message, const char* tag) {
   CXPlaneLink* link = XPlaneLinkObject();
   if (link == nullptr || !XPlaneLinkUp.load() || !link->IsConnected()) return;
-  CBaseThread::Post(&way, link, message, static_cast<std::uint32_t>(way.WayId()), 0, tag);
+  PostToXPlaneLink(&way, message, static_cast<std::uint32_t>(way.WayId()), tag);
 }
 
 // The last position his login or records gave, offset for the own simulator.

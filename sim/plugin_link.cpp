@@ -18,6 +18,7 @@
 #include "core/settings.h"
 #include "core/ui_hooks.h"
 #include "net/frame_format.h"
+#include "net/gathered_posts.h"
 #include "net/multiplayer_session.h"
 #include "sim/ai_callbacks.h"
 
@@ -158,14 +159,16 @@ void CXPlaneLink::ConnectToPlugin() {
   SetTraceColour(Klib().Colour(kColourNormal));
 }
 
-// The payload is a whole frame of at most 12 + 20,472 bytes; anything larger
-// is left to the loop, which drops a payload its handler did not take.
+// The payload is a whole frame of at most 12 + 20,472 bytes, or whole frames
+// one behind the other within that size (the refresh records of a pilot way's
+// receive); anything larger is left to the loop, which drops a payload its
+// handler did not take.
 void CXPlaneLink::WriteRecord(const DMessage& message) {
   const std::uint32_t length = std::min(message.word3, PendingPayload());
   if (length == 0 || length > kXtkMaxFrameCount + kFrameSyncSize) return;
-  std::vector<std::uint8_t> frame(length);
-  PopData(frame.data(), length);
-  if (IsConnected()) Send(frame.data(), length, true, "WBTP");
+  writeBuffer_.resize(length);
+  PopData(writeBuffer_.data(), length);
+  if (IsConnected()) Send(writeBuffer_.data(), length, true, "WBTP");
 }
 
 void CXPlaneLink::TakeConnectionNotice(const DMessage& message) {
@@ -246,6 +249,7 @@ void CreateXPlaneLink() {
 
 int SendToXPlane(CBaseThread* sender, std::uint8_t command, std::span<const std::uint8_t> body,
                  const char* callerTag) {
+  PostGatheredPosts();
   const std::size_t count = body.size() + kFrameHeaderSize;
   if (count > kXtkMaxFrameCount) {
     const char* name = sender != nullptr ? sender->Name() : "";
@@ -265,6 +269,39 @@ int SendToXPlane(CBaseThread* sender, std::uint8_t command, std::span<const std:
                                frame.data(), callerTag) == 1
              ? 1
              : 0;
+}
+
+namespace {
+// The largest refresh body is the full state's 76 bytes.
+constexpr std::size_t kLargestRefreshBody = 128;
+
+CBaseThread* LinkThread() { return XPlaneLinkObject(); }
+}  // namespace
+
+int SendRefreshToXPlane(COrvSok& way, std::uint8_t command, std::span<const std::uint8_t> body,
+                        const char* callerTag) {
+  if (!way.IsOwnThread() || !way.InReceivePass() || XPlaneLinkObject() == nullptr) {
+    return SendToXPlane(&way, command, body, callerTag);
+  }
+  FrameHeader header;
+  header.type = kXtkFrameType;
+  header.subCode = command;
+  // Framed on the stack: a refresh record is a few dozen bytes (a longer body
+  // takes the common path, with its size check).
+  std::array<std::uint8_t, kFrameSyncSize + kFrameHeaderSize + kLargestRefreshBody> frame{};
+  const std::size_t size = WriteFrame(Klib().frameSync, header, body, frame);
+  if (size == 0) return SendToXPlane(&way, command, body, callerTag);
+  return GatherPost(&way, &LinkThread, THRDMSG_XPL_WRITE, std::span(frame.data(), size),
+                    kXtkMaxFrameCount + kFrameSyncSize, callerTag)
+             ? 1
+             : 0;
+}
+
+std::int32_t PostToXPlaneLink(CBaseThread* sender, std::uint32_t id, std::uint32_t param, const char* callerTag) {
+  PostGatheredPosts();
+  CXPlaneLink* link = XPlaneLinkObject();
+  if (link == nullptr) return 0;
+  return CBaseThread::Post(sender, link, id, param, 0, callerTag);
 }
 
 void SyncSessionFlagToPlugin() {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "net/orv_sok.h"
 #include "sim/plugin_link_codes.h"
@@ -55,18 +56,27 @@ class CXPlaneLink : public COrvSok {
   // Any thread: the acknowledgement of the handshake went out on the current link.
   bool HandshakeComplete() const { return handshakeComplete_.load(std::memory_order_acquire); }
 
+  // The own records that the data sets of one pass broadcast reach each peer's
+  // way in one round: the thread keeps a round open for its life, and posts
+  // it before it waits (bytes already there are read first, so that data sets
+  // that came as several reads are one pass), when a new pass begins with data
+  // set 1, and before any other record or message that may post to a way.
+  DWORD VTFX(DWORD argument) override;
+  DWORD ProcessMessage(const DMessage& message) override;
+
  protected:
   DWORD HandleSimLinkMessage(const DMessage& message) override { return XPlaneLinkProcessMessage(message); }
   // Every frame of the link goes to the link's receiver: the link has no text
   // or peer frames of the network.
   DWORD DispatchFrame(const Frame& frame) override { return XPlaneLinkReceive(frame); }
   DWORD HandleSimLinkFrame(const Frame& frame) override { return XPlaneLinkReceive(frame); }
-  // The data sets that came in together are sent to each peer in one round.
-  DWORD ProcessReceivedBytes() override;
   // The plug-in's link outlives a frame whose body stalled: the frame is
   // dropped and the reader hunts the next sync word. Closing it would end
   // the session, and nothing links it again before the pilot clicks.
   void OnLateBody() override;
+
+  bool HoldsGatheredPosts() const override;
+  void PostGathered() override;
 
  private:
   // ---- Thread messages and commands (plugin_link.cpp) ----
@@ -111,6 +121,8 @@ class CXPlaneLink : public COrvSok {
 
   std::atomic<bool> handshakeComplete_{false};
   bool modelsScannedSent_ = false;  // on the current link
+  // The frames of one THRDMSG_XPL_WRITE, kept from message to message.
+  std::vector<std::uint8_t> writeBuffer_;
 };
 
 // The link object, or null before it was created.
@@ -120,8 +132,18 @@ CXPlaneLink* XPlaneLinkObject();
 void CreateXPlaneLink();
 // Frames an XTK record and posts it to the link from `sender` (any thread).
 // Nonzero when posted; 0 (nothing posted) without a link object, and (with a
-// SYSERR_3900 line) when body + 8 exceeds 20,480.
+// SYSERR_3900 line) when body + 8 exceeds 20,480. What the calling thread
+// gathered (SendRefreshToXPlane) is posted before it.
 int SendToXPlane(CBaseThread* sender, std::uint8_t command, std::span<const std::uint8_t> body,
                  const char* callerTag);
+// A refresh record of a pilot way's peer, as SendToXPlane; within the way's
+// receive pass, on its thread, the refresh records are framed one behind the
+// other and reach the link as one post when the pass ends (one wake of the
+// link for what one receive of the peer brought).
+int SendRefreshToXPlane(COrvSok& way, std::uint8_t command, std::span<const std::uint8_t> body,
+                        const char* callerTag);
+// Any other post of a way's thread to the link: the refresh records gathered
+// before it go first.
+std::int32_t PostToXPlaneLink(CBaseThread* sender, std::uint32_t id, std::uint32_t param, const char* callerTag);
 // The session flag follows the plug-in link; called whenever it may have changed.
 void SyncSessionFlagToPlugin();

@@ -53,11 +53,28 @@ bool IsOwnAircraftDataSet(const FrameHeader& header) {
       return false;
   }
 }
+
+// The messages that only write to the plug-in: they post nothing to a way,
+// so the round stays open across them.
+bool WritesOnlyToThePlugin(std::uint32_t id) {
+  switch (id) {
+    case THRDMSG_XPL_WRITE:
+    case THRDMSG_XPL_TICK:
+    case THRDMSG_XPL_ACF_TABLE_ADD:
+    case THRDMSG_XPL_ACF_TABLE_CHANGE:
+    case THRDMSG_XPL_SYNC_DATE_TIME:
+    case THRDMSG_XPL_SET_SQUAWK:
+    case THRDMSG_XPL_STEP:
+      return true;
+    default:
+      return false;
+  }
+}
 }  // namespace
 
-DWORD CXPlaneLink::ProcessReceivedBytes() {
+DWORD CXPlaneLink::VTFX(DWORD argument) {
   const BroadcastRound round;
-  return COrvSok::ProcessReceivedBytes();
+  return COrvSok::VTFX(argument);
 }
 
 void CXPlaneLink::OnLateBody() {
@@ -65,10 +82,21 @@ void CXPlaneLink::OnLateBody() {
   HuntPastLateFrame();
 }
 
+DWORD CXPlaneLink::ProcessMessage(const DMessage& message) {
+  // What the message posts to a way comes after the records gathered before it.
+  if (!WritesOnlyToThePlugin(message.id)) FlushBroadcastRound();
+  return COrvSok::ProcessMessage(message);
+}
+
+bool CXPlaneLink::HoldsGatheredPosts() const { return BroadcastRoundHolds(); }
+
+void CXPlaneLink::PostGathered() { FlushBroadcastRound(); }
+
 DWORD CXPlaneLink::XPlaneLinkReceive(const Frame& frame) {
   const FrameHeader& header = frame.header;
-  // What another record posts to a way comes after the records broadcast before it.
-  if (!IsOwnAircraftDataSet(header)) FlushBroadcastRound();
+  // What another record posts to a way comes after the records broadcast
+  // before it; data set 1 begins the next pass.
+  if (!IsOwnAircraftDataSet(header) || header.subCode == XTK_MSG_PLANE_DATASET1) FlushBroadcastRound();
   const bool traced = Klib().TraceBit(kLinkErrorTraceBit);
   if (traced) TraceFrameName(header);
   if (header.type == kXtkTraceFrameType) return ReceiveTraceRecord(frame);

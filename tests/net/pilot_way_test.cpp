@@ -15,6 +15,7 @@
 #include "net/multiplayer_session.h"
 #include "net/node_records.h"
 #include "net/pilot_records.h"
+#include "net/position_records.h"
 #include "pilot_way_fixture.h"
 
 namespace {
@@ -312,6 +313,39 @@ TEST_F(PilotWayTest, TheOwnPositionGoesOutEveryThirtiethSecondOfAnAdmittedPilot)
   Way(0).RunOnThread([&] { Way(0).PilotTaskEachSecondForTest(); return 0; });
   ASSERT_TRUE(peer->WaitForCountOf(NCSUB_FSX_PACKET, 1, kWaitMs));
   EXPECT_EQ(RecordOf(0).pilot.positionAgeSeconds, 30u);
+}
+
+// Each way's thirtieth second resends the own position and state to its own
+// peer: with three ways, each peer hears them once, not once per way.
+TEST_F(PilotWayTest, EachWaysThirtiethSecondResendsTheOwnRecordsToItsOwnPeerOnly) {
+  constexpr int kWays = 3;
+  StartWays(kWays);
+  std::vector<std::unique_ptr<PilotPeer>> peers;
+  for (int id = 0; id < kWays; ++id) peers.push_back(Admitted(PeerNamed("DEMO0" + std::to_string(id + 2)), id));
+  const auto records = [&](int id) {
+    std::vector<std::uint16_t> types;
+    for (const Frame& frame : peers[static_cast<std::size_t>(id)]->Frames()) {
+      if (frame.header.subCode == NCSUB_FSX_PACKET) types.push_back(RecordType(frame.body.data(), frame.body.size()));
+    }
+    return types;
+  };
+  std::vector<std::size_t> before;
+  for (int id = 0; id < kWays; ++id) before.push_back(records(id).size());
+  for (int second = 1; second <= 30; ++second) {
+    for (int id = 0; id < kWays; ++id) Way(id).RunOnThread([&, id] { Way(id).PilotTaskEachSecondForTest(); return 0; });
+  }
+  // Every way has served what was posted to it, and its peer has read it all.
+  for (int id = 0; id < kWays; ++id) {
+    Way(id).Drain();
+    CBaseThread::Post(nullptr, &Way(id), THRDMSG_HEARTBEAT, 0, 0, "TEST");
+    ASSERT_TRUE(peers[static_cast<std::size_t>(id)]->WaitForCountOf(NCSUB_HEARTBEAT, 1, kWaitMs));
+  }
+  for (int id = 0; id < kWays; ++id) {
+    const std::vector<std::uint16_t> all = records(id);
+    const std::vector<std::uint16_t> resent(all.begin() + static_cast<std::ptrdiff_t>(before[static_cast<std::size_t>(id)]),
+                                            all.end());
+    EXPECT_EQ(resent, (std::vector<std::uint16_t>{kPositionRecordType, kStateRecordType})) << "peer of way " << id;
+  }
 }
 
 TEST_F(PilotWayTest, ALogoutRequestSaysGoodbyeAndCloses) {
