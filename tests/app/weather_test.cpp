@@ -90,6 +90,12 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20'000) {
 
 // The program-wide state the weather code reads, set to a known start and put back after.
 void ResetWeatherState() {
+  // A worker that an earlier test of this process started must not count here.
+  if (CAllPurposeThread* left = g_pWeatherWorker.load()) {
+    EXPECT_TRUE(left->WaitForEnd(30'000));
+    g_pWeatherWorker = nullptr;
+  }
+  ReapEndedWeatherWorkers();
   SetWeatherUrl(setting_default::kWeatherUrl);
   g_weatherSettings.offset = setting_default::kWeatherOffset;
   ResetMetarBanner();
