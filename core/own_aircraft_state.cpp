@@ -1,5 +1,7 @@
 #include "core/own_aircraft_state.h"
 
+#include <utility>
+
 #include "core/text_fields.h"
 
 OwnAircraftSnapshot DefaultOwnAircraft() {
@@ -14,6 +16,7 @@ OwnAircraftState::OwnAircraftState() : state_(DefaultOwnAircraft()) {}
 
 OwnAircraftSnapshot OwnAircraftState::Snapshot() const {
   std::lock_guard guard(lock_);
+  Held();
   return state_;
 }
 
@@ -24,11 +27,13 @@ OwnFlightData OwnAircraftState::Flight() const {
 
 void OwnAircraftState::SetFlightData(const OwnFlightData& flight) {
   std::lock_guard guard(lock_);
+  Held();
   state_.flight = flight;
 }
 
 void OwnAircraftState::SetRadioData(const OwnRadioData& radios) {
   std::lock_guard guard(lock_);
+  Held();
   state_.radios = radios;
   state_.working.com1 = radios.com1;
   state_.working.com2 = radios.com2;
@@ -39,32 +44,49 @@ void OwnAircraftState::SetRadioData(const OwnRadioData& radios) {
 
 void OwnAircraftState::SetControls(const OwnControls& controls) {
   std::lock_guard guard(lock_);
+  Held();
   state_.controls = controls;
 }
 
 void OwnAircraftState::SetShortState(const OwnShortState& shortState) {
   std::lock_guard guard(lock_);
+  Held();
   state_.shortState = shortState;
 }
 
 void OwnAircraftState::SetModel(const OwnModel& model) {
   std::lock_guard guard(lock_);
+  Held();
   state_.model = model;
 }
 
 void OwnAircraftState::SetWorkingCopies(const OwnWorkingCopies& working) {
   std::lock_guard guard(lock_);
+  Held();
   state_.working = working;
 }
 
 void OwnAircraftState::Update(const std::function<void(OwnAircraftSnapshot&)>& change) {
   std::lock_guard guard(lock_);
+  Held();
   change(state_);
 }
 
 void OwnAircraftState::Reset() {
   std::lock_guard guard(lock_);
+  Held();
   state_ = DefaultOwnAircraft();
+}
+
+void OwnAircraftState::SetHeldHookForTest(std::function<void()> hook) {
+  std::lock_guard guard(lock_);
+  heldHook_ = std::move(hook);
+}
+
+bool OwnAircraftState::HeldForTest() const {
+  if (!lock_.try_lock()) return true;
+  lock_.unlock();
+  return false;
 }
 
 OwnAircraftState& g_ownAircraft() {

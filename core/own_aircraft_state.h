@@ -149,9 +149,20 @@ class OwnAircraftState {
   // Back to the defaults (start-up and tests).
   void Reset();
 
+  // Tests: `hook` runs inside every access, on the accessing thread with the
+  // lock held; an empty hook removes it. HeldForTest tells from another thread
+  // whether some thread holds the lock.
+  void SetHeldHookForTest(std::function<void()> hook);
+  bool HeldForTest() const;
+
  private:
+  void Held() const {
+    if (heldHook_) heldHook_();
+  }
+
   mutable std::mutex lock_;
   OwnAircraftSnapshot state_;
+  std::function<void()> heldHook_;  // under lock_
 };
 
 // The program's one own aircraft.

@@ -13,6 +13,7 @@
 #include "sim/own_aircraft_poll.h"
 #include "win/ascii_case.h"
 #include "win/edit_ctrl.h"
+#include "win/focus.h"
 #include "win/keys.h"
 #include "win/listbox_ctrl.h"
 #include "win/messages.h"
@@ -235,6 +236,14 @@ LRESULT CAtcListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   return result;
 }
 
+BOOL CAtcListDlg::PreTranslateMessage(MSG* msg) {
+  if (msg != nullptr && msg->message == WM_KEYDOWN && msg->hwnd != m_hWnd && ::GetParent(msg->hwnd) == m_hWnd) {
+    const WPARAM key = msg->wParam;
+    if (key == kKeyTab || key == kKeyEnter || key == kKeyEscape) return OnCommand(key, 0);
+  }
+  return CDialogEx::PreTranslateMessage(msg);
+}
+
 BOOL CAtcListDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
   const WORD id = LOWORD(wParam);
   switch (id) {
@@ -247,9 +256,13 @@ BOOL CAtcListDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     case kAtcListRebuildCommand:
       BuildFromPeers();
       return TRUE;
-    case kKeyTab:
-      // No focus to move between the models' controls.
+    case kKeyTab: {
+      // From a control of another window the focus comes to this one's first (or last) tab stop.
+      const HWND focus = GetFocus();
+      const HWND from = focus != 0 && ::GetParent(focus) == m_hWnd ? focus : 0;
+      if (const HWND next = GetNextDlgTabItem(m_hWnd, from, ShiftHeld() ? TRUE : FALSE); next != 0) SetFocus(next);
       return TRUE;
+    }
     case kKeyEnter:
       if (CListBox* list = List()) OnSelectStation(list->GetCurSel(), ShiftHeld());
       return TRUE;

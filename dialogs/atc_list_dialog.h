@@ -46,6 +46,8 @@ class CAtcListDlg : public CDialogEx {
   BOOL OnInitDialog() override;
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // TAB, ENTER and ESC pressed in the list reach OnCommand as their codes.
+  BOOL PreTranslateMessage(MSG* msg) override;
   // ENTER acts as the double-click; ESC closes (hides) the window.
   void OnOK() override {}
 
@@ -73,7 +75,8 @@ class CAtcListDlg : public CDialogEx {
   AtcListEntry unicom_ = DefaultUnicomEntry();
 };
 
-// The list draws by the chat input line's day and night rule.
+// The list draws by the chat input line's day and night rule (no window
+// handler asks for control colours yet).
 ChatControlColours AtcListColoursFor(bool night, const KlibSettings& settings);
 
 // The callsign of the station last double-clicked (at most 15 characters).

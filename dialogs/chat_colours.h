@@ -24,4 +24,5 @@ struct ChatControlColours {
   COLORREF background = 0;
 };
 // For a control of the chat window; the text colour is trace colour field 17.
+// No window handler asks for control colours yet.
 ChatControlColours ChatColoursFor(int controlId, bool night, const KlibSettings& settings);

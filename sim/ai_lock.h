@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 class AiLockType {
@@ -17,9 +18,16 @@ class AiLockType {
   void Leave();
   int Nesting() const { return nesting_.load(std::memory_order_acquire); }
 
+  // Tests: `entered` runs just after the lock is first entered and `leaving`
+  // just before it is last left, on the holding thread with the lock held, so
+  // that a test sees what a held section read or wrote. Empty hooks remove them.
+  void SetHeldHooksForTest(std::function<void()> entered, std::function<void()> leaving);
+
  private:
   std::recursive_mutex mutex_;
   std::atomic<int> nesting_{0};
+  std::function<void()> entered_;  // both under mutex_
+  std::function<void()> leaving_;
 };
 
 AiLockType& AiLock();

@@ -9,9 +9,11 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "e2e_client_fixture.h"
 #include "net/frame_codes.h"
+#include "net/frame_format.h"
 #include "net/pilot_records.h"
 #include "net/position_records.h"
 #include "support/recorded_lines.h"
@@ -113,13 +115,26 @@ TEST_F(PilotPeerEndToEnd, APeerHearsTheOwnPositionsAndHisAircraftIsAddedMovedAnd
   EXPECT_EQ(moved->longitude, peer.FixAt(5).longitude);
   EXPECT_GE(eventCount("move DEMO02 to "), 5);
 
-  // He logs out: his aircraft is removed, once.
-  ASSERT_TRUE(peer.SendLogout());
-  ASSERT_TRUE(peer.SendLogout());
+  // He logs out twice in one write, so that both come in one read: he is told
+  // out once and his aircraft is removed once.
+  std::vector<std::uint8_t> twice;
+  for (int i = 0; i < 2; ++i) {
+    FrameHeader header;
+    header.type = NCSMSG_PILOT;
+    header.subCode = NCSUB_LOGOUT;
+    const auto frame = BuildFrame(FRAME_SYNC_NETWORK, header, WritePilotCallsignBody("DEMO02"));
+    twice.insert(twice.end(), frame.begin(), frame.end());
+  }
+  ASSERT_TRUE(peer.SendRaw(twice));
   ASSERT_TRUE(WaitUntil(kWaitMs, [&] { return eventCount("remove DEMO02") == 1; })) << client_->Stderr();
   EXPECT_TRUE(peer.WaitForClose(kWaitMs));
   EXPECT_TRUE(plugin_.Ai().Aircraft().empty());
   EXPECT_EQ(eventCount("remove DEMO02"), 1);
+  const std::string chat = JoinedLines(Ask("text 7057 7005"));
+  const std::string loggedOut = "Pilot DEMO02 logged-out.";
+  std::size_t told = 0;
+  for (std::size_t at = chat.find(loggedOut); at != std::string::npos; at = chat.find(loggedOut, at + 1)) ++told;
+  EXPECT_EQ(told, 1u) << chat;
 
   Quit();
 }

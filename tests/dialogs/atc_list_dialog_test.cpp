@@ -15,7 +15,6 @@
 #include "base/klib_settings.h"
 #include "base/trusted_addresses.h"
 #include "core/main_dialog_state.h"
-#include "dialogs/chat_colours.h"
 #include "dialogs/chat_dialog.h"
 #include "net/controller_hooks.h"
 #include "net/controller_link.h"
@@ -30,6 +29,7 @@
 #include "testbed/controller_peer.h"
 #include "win/clock.h"
 #include "win/dialog_template.h"
+#include "win/focus.h"
 #include "win/keys.h"
 #include "win/listbox_ctrl.h"
 #include "win/messages.h"
@@ -399,11 +399,35 @@ TEST_F(AtcListTest, TheOtherCommandsAndKeys) {
   PutController(1, "LFPG_GND", 4, 121, 800);
   Command(kAtcListSelectComCommand);
   EXPECT_EQ(Lines(), before) << "the own radios changing leaves the list as it is";
-  Command(9);
+  // TAB moves the focus along the window's tab stops, the list box its only one:
+  // from a control of another window, and round to itself, either way.
+  const HWND input = chat_->GetDlgItem(kChatInputId)->m_hWnd;
+  for (const bool shift : {false, true}) {
+    SCOPED_TRACE(shift ? "SHIFT+TAB" : "TAB");
+    SetKeyState(VK_SHIFT, shift);
+    SetFocus(input);
+    Command(9);
+    EXPECT_EQ(GetFocus(), List().m_hWnd);
+    Command(9);
+    EXPECT_EQ(GetFocus(), List().m_hWnd);
+  }
+  SetKeyState(VK_SHIFT, false);
   EXPECT_EQ(Lines(), before);
   list_->ShowWindow(SW_SHOW);
   Command(27);
   EXPECT_FALSE(list_->IsWindowVisible()) << "ESC closes the window";
+
+  // The keys pressed in the list reach the window as their codes.
+  SetFocus(input);
+  MSG tab{List().m_hWnd, WM_KEYDOWN, VK_TAB, 0};
+  EXPECT_TRUE(list_->PreTranslateMessage(&tab));
+  EXPECT_EQ(GetFocus(), List().m_hWnd);
+  list_->ShowWindow(SW_SHOW);
+  MSG escape{List().m_hWnd, WM_KEYDOWN, VK_ESCAPE, 0};
+  EXPECT_TRUE(list_->PreTranslateMessage(&escape));
+  EXPECT_FALSE(list_->IsWindowVisible());
+  MSG letter{List().m_hWnd, WM_KEYDOWN, 'A', 0};
+  EXPECT_FALSE(list_->PreTranslateMessage(&letter)) << "other keys are the list's own";
 }
 
 TEST_F(AtcListTest, ShowingAndHidingTellTheParent) {
@@ -424,16 +448,6 @@ TEST_F(AtcListTest, TheControllerHookPostsARebuildAndIsRemovedWithTheList) {
   EXPECT_EQ(Lines().size(), 2u);
   list_.reset();
   EXPECT_FALSE(CurrentControllerHooks()->rebuildControllerList);
-}
-
-TEST_F(AtcListTest, TheListDrawsByTheChatInputLinesRule) {
-  for (const bool night : {false, true}) {
-    const ChatControlColours list = AtcListColoursFor(night, Klib());
-    const ChatControlColours input = ChatColoursFor(kChatInputId, night, Klib());
-    EXPECT_TRUE(list.own);
-    EXPECT_EQ(list.text, input.text);
-    EXPECT_EQ(list.background, night ? kChatNightFieldBackground : kChatDayFieldBackground);
-  }
 }
 
 // ---- A scripted controller over loopback ----

@@ -224,6 +224,26 @@ TEST_F(PilotWayTest, APilotWhoLogsOutIsRemovedOnceAndOnlyByHimself) {
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "Pilot DEMO02 logged-out."), 1);
   EXPECT_EQ(RecordOf(0).stateFlags & kWayAllocated, 0u);
   EXPECT_TRUE(second->Linked());
+
+  // The second's logouts both reach his way before it serves the close the
+  // first asked for (as a read that comes in between would): he leaves once.
+  Frame logout;
+  logout.header.type = NCSMSG_PILOT;
+  logout.header.subCode = NCSUB_LOGOUT;
+  const PilotCallsignBody secondBody = WritePilotCallsignBody("DEMO03");
+  logout.body.assign(secondBody.begin(), secondBody.end());
+  logout.header.length = static_cast<std::uint32_t>(logout.body.size());
+  Way(1).RunOnThread([&] {
+    Way(1).ProcessPilotFrame(logout);
+    Way(1).ProcessPilotFrame(logout);
+    return 0;
+  });
+  ASSERT_TRUE(second->WaitForClose(kWaitMs));
+  ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return hooks_->Count("remove 1 HASLFT") == 1; }));
+  Way(1).Drain();
+  const auto secondLines = Way(1).Lines();
+  EXPECT_EQ(std::count(secondLines.begin(), secondLines.end(), "Pilot DEMO03 logged-out."), 1);
+  EXPECT_EQ(hooks_->Count("remove 1 HASLFT"), 1);
 }
 
 TEST_F(PilotWayTest, OutOfRangeAndDroppedPilotsLeave) {

@@ -210,10 +210,17 @@ TEST(ModelChoice, OffsetsOfAModelOrTheDefaults) {
 class ProgramModelChoice : public ModelTablesTest {};
 
 TEST_F(ProgramModelChoice, LockedChoiceReadsTheWorkingTableUnderAiLock) {
+  // The working table holds its model only while AiLock is held: a read made
+  // outside the lock finds it empty.
   SetModels({Model("Heavy Metal\\B738\\B738.acf", "B738", 10'000, "L2J", "M")});
+  LocalModelTable& working = Tables().working;
+  working.count = 0;
+  const AiLockHeldHooks hooks([&] { working.count = 1; }, [&] { working.count = 0; });
   ModelQuery query = Query("Boeing 737-800", "B738", "");
   EXPECT_EQ(ChooseLocalModelLocked(query), 500);
   EXPECT_EQ(FieldText(query.title), "Heavy Metal\\B738\\B738.acf");
+  double o1 = 0.0, o2 = 0.0, o3 = 0.0;
+  EXPECT_EQ(GetLocalModelOffsets("heavy metal\\b738\\b738.acf", &o1, &o2, &o3), 1) << "the offsets too";
   EXPECT_EQ(AiLock().Nesting(), 0);
 }
 }  // namespace

@@ -119,7 +119,9 @@ TEST_F(ModelScanTest, TitlesOf112CharactersOrMoreAreLoggedAndLeftOut) {
 TEST_F(ModelScanTest, CopyTableHoldsTheScanAndALinkLoopIsNotFollowed) {
   Make({"Heavy Metal/B738/B738.acf", "Heavy Metal/A320neo/A320.acf"});
   ASSERT_EQ(symlink("../..", JoinPath(Aircraft(), "Heavy Metal/B738/loop").c_str()), 0);
+  const WorkingTableUnderAiLock held(Tables());
   Scan();
+  EXPECT_TRUE(held.SwappedInside()) << "the scanned table is swapped in under AiLock";
   ASSERT_EQ(Tables().working.count, 2);
   ASSERT_EQ(Tables().copy.count, 2);
   for (int i = 0; i < 2; ++i) EXPECT_EQ(FieldText(Tables().copy.records[i].title), FieldText(Working(i).title));

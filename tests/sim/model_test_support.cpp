@@ -1,10 +1,13 @@
 #include "model_test_support.h"
 
+#include <algorithm>
 #include <fstream>
+#include <utility>
 
 #include "core/aircraft_type_db.h"
 #include "core/big_tables.h"
 #include "core/text_fields.h"
+#include "sim/ai_lock.h"
 #include "win/msgbox.h"
 #include "win/paths.h"
 
@@ -81,4 +84,21 @@ std::string ModelTablesTest::File(const std::string& name) const { return JoinPa
 void ModelTablesTest::WriteFile(const std::string& name, const std::string& bytes) const {
   std::ofstream out(File(name), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+AiLockHeldHooks::AiLockHeldHooks(std::function<void()> entered, std::function<void()> leaving) {
+  AiLock().SetHeldHooksForTest(std::move(entered), std::move(leaving));
+}
+
+AiLockHeldHooks::~AiLockHeldHooks() { AiLock().SetHeldHooksForTest({}, {}); }
+
+WorkingTableUnderAiLock::WorkingTableUnderAiLock(const LocalModelTables& tables)
+    : tables_(tables),
+      hooks_([this] { sections_.push_back({tables_.working.records, nullptr}); },
+             [this] { sections_.back().left = tables_.working.records; }) {}
+
+bool WorkingTableUnderAiLock::SwappedInside() const {
+  const LocalModelRecord* now = tables_.working.records;
+  return std::any_of(sections_.begin(), sections_.end(),
+                     [now](const Section& s) { return s.found != now && s.left == now; });
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -46,4 +47,33 @@ class ModelTablesTest : public ::testing::Test {
 
   TempFolder folder_;
   RecordingLog log_;
+};
+
+// For its scope, AiLock runs these on the holding thread when it is first
+// entered and before it is last left.
+class AiLockHeldHooks {
+ public:
+  AiLockHeldHooks(std::function<void()> entered, std::function<void()> leaving);
+  ~AiLockHeldHooks();
+  AiLockHeldHooks(const AiLockHeldHooks&) = delete;
+  AiLockHeldHooks& operator=(const AiLockHeldHooks&) = delete;
+};
+
+// The working table's records array as each outermost held section of AiLock
+// found it and left it, for the scope: a swap made under the lock shows as a
+// section that left another array than it found.
+class WorkingTableUnderAiLock {
+ public:
+  explicit WorkingTableUnderAiLock(const LocalModelTables& tables);
+  // A held section found another array and left the one the table has now.
+  bool SwappedInside() const;
+
+ private:
+  struct Section {
+    const LocalModelRecord* found = nullptr;
+    const LocalModelRecord* left = nullptr;
+  };
+  const LocalModelTables& tables_;
+  std::vector<Section> sections_;
+  AiLockHeldHooks hooks_;
 };

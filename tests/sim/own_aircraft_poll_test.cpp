@@ -6,10 +6,11 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/airport_db.h"
@@ -522,27 +523,52 @@ TEST_F(OwnAircraftPollTest, TheSessionStatusGoesToTheLinkedPilotsOnTheThirdSecon
   EXPECT_TRUE(controller.Taken(THRDMSG_NODE_PILOT).empty());
 }
 
-// Readers on other threads get whole snapshots, never a mix of two writes.
+// Readers on other threads get whole snapshots, never a mix of two writes:
+// every copy in or out is made with the lock held, so no writer comes between
+// its halves. A probe on another thread finds the lock taken at that moment.
 TEST(OwnAircraftState, SnapshotsAreNeverTorn) {
-  g_ownAircraft().Reset();
-  std::atomic<bool> done{false};
-  std::thread writer([&] {
-    for (int i = 0; i < 20'000; ++i) {
-      OwnFlightData flight;
-      flight.latitude = i;
-      flight.longitude = -i;
-      flight.altitudeFeet = 2.0 * i;
-      g_ownAircraft().SetFlightData(flight);
-    }
-    done = true;
+  OwnAircraftState state;
+  int sections = 0;
+  int unlocked = 0;
+  state.SetHeldHookForTest([&] {
+    ++sections;
+    if (!std::async(std::launch::async, [&] { return state.HeldForTest(); }).get()) ++unlocked;
   });
-  std::size_t torn = 0;
-  while (!done.load()) {
-    const OwnPositionFix fix = OwnPosition();
-    if (fix.longitude != -fix.latitude || fix.altitudeFeet != 2.0 * fix.latitude) ++torn;
+  const std::pair<const char*, std::function<void()>> accesses[] = {
+      {"Snapshot", [&] { (void)state.Snapshot(); }},
+      {"SetFlightData", [&] { state.SetFlightData(OwnFlightData{}); }},
+      {"SetRadioData", [&] { state.SetRadioData(OwnRadioData{}); }},
+      {"SetControls", [&] { state.SetControls(OwnControls{}); }},
+      {"SetShortState", [&] { state.SetShortState(OwnShortState{}); }},
+      {"SetModel", [&] { state.SetModel(OwnModel{}); }},
+      {"SetWorkingCopies", [&] { state.SetWorkingCopies(OwnWorkingCopies{}); }},
+      {"Update", [&] { state.Update([](OwnAircraftSnapshot&) {}); }},
+      {"Reset", [&] { state.Reset(); }},
+  };
+  for (const auto& [name, access] : accesses) {
+    SCOPED_TRACE(name);
+    sections = 0;
+    unlocked = 0;
+    access();
+    EXPECT_EQ(sections, 1);
+    EXPECT_EQ(unlocked, 0) << "copied without the lock";
   }
-  writer.join();
-  EXPECT_EQ(torn, 0u);
+  state.SetHeldHookForTest({});
+  EXPECT_FALSE(state.HeldForTest());
+
+  // The position fix is one copy of the state, not one per value.
+  g_ownAircraft().Reset();
+  sections = 0;
+  g_ownAircraft().SetHeldHookForTest([&] { ++sections; });
+  SetOwnPosition({1.0, -1.0, 2.0});
+  EXPECT_EQ(sections, 1);
+  sections = 0;
+  const OwnPositionFix fix = OwnPosition();
+  EXPECT_EQ(sections, 1);
+  g_ownAircraft().SetHeldHookForTest({});
+  EXPECT_EQ(fix.latitude, 1.0);
+  EXPECT_EQ(fix.longitude, -1.0);
+  EXPECT_EQ(fix.altitudeFeet, 2.0);
   g_ownAircraft().Reset();
 }
 

@@ -4,10 +4,12 @@
 // plug-in's stand-in shows what was added, moved and removed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,7 @@
 #include "sim/plugin_link.h"
 #include "support/klib_fixture.h"
 #include "support/session_way.h"
+#include "support/thread_calls.h"
 #include "support/recorded_lines.h"
 #include "testbed/pilot_peer.h"
 #include "testbed/plugin_server.h"
@@ -67,6 +70,44 @@ OwnPositionValues Values(double lat, double lon, double feet) {
   own.onGround = false;
   return own;
 }
+
+// The session way, with calls the test runs on its thread and the lines it prints.
+class GlueWay : public SessionWay {
+ public:
+  static constexpr std::uint32_t kRunCall = 0xAEF2;
+  using SessionWay::SessionWay;
+
+  template <typename Call>
+  auto RunOnThread(Call call) -> decltype(call()) {
+    auto result = calls_.Add(std::move(call));
+    Post(nullptr, this, kRunCall, 0, 0, "TESTCALL");
+    return result.get();
+  }
+  int LinesSaying(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(std::count(lines_.begin(), lines_.end(), line));
+  }
+
+ protected:
+  DWORD ProcessMessage(const DMessage& message) override {
+    if (message.id != kRunCall) return SessionWay::ProcessMessage(message);
+    calls_.RunNext();
+    return 1;
+  }
+  void PilotText(int, unsigned flags, const char* text) override {
+    std::lock_guard lock(mutex_);
+    if ((flags & kPilotNewLine) != 0 || lines_.empty()) {
+      lines_.emplace_back(text);
+    } else {
+      lines_.back() += text;
+    }
+  }
+
+ private:
+  ThreadCalls calls_;
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+};
 
 class PeerGlueTest : public KlibFixture {
  protected:
@@ -114,7 +155,7 @@ class PeerGlueTest : public KlibFixture {
     g_networkSettings.xplaneDllPort = plugin_.Port();
     Handshake();
 
-    way_ = std::make_unique<SessionWay>(0, "[GLUE WAY]");
+    way_ = std::make_unique<GlueWay>(0, "[GLUE WAY]");
     ASSERT_TRUE(way_->Start());
     ASSERT_EQ(CreateListeningSocket(0), 0);
     listener_ = std::make_unique<Listener>();
@@ -212,7 +253,7 @@ class PeerGlueTest : public KlibFixture {
 
   PluginServer plugin_;
   RecordedLines lines_;
-  std::unique_ptr<SessionWay> way_;
+  std::unique_ptr<GlueWay> way_;
   std::unique_ptr<Listener> listener_;
 };
 
@@ -267,9 +308,21 @@ TEST_F(PeerGlueTest, ANewerPeerIsAddedMovedAndRemovedOnceWhatEverHisRecordsTry) 
     EXPECT_GT(WayTable()[0].distanceMetres, 0.0);
   }
 
-  // He logs out twice: his aircraft is removed once, and his way is freed.
-  ASSERT_TRUE(peer->SendLogout());
-  ASSERT_TRUE(peer->SendLogout());
+  // He logs out twice, both reaching his way before it serves the close the
+  // first asked for (as a read that comes in between would): his aircraft is
+  // removed once, and his way is freed.
+  Frame logout;
+  logout.header.type = NCSMSG_PILOT;
+  logout.header.subCode = NCSUB_LOGOUT;
+  const PilotCallsignBody body = WritePilotCallsignBody("DEMO02");
+  logout.body.assign(body.begin(), body.end());
+  logout.header.length = static_cast<std::uint32_t>(logout.body.size());
+  way_->RunOnThread([&] {
+    way_->ProcessPilotFrame(logout);
+    way_->ProcessPilotFrame(logout);
+    return 0;
+  });
+  ASSERT_TRUE(peer->WaitForClose(kWaitMs));
   ASSERT_TRUE(WaitFor(kWaitMs, [&] { return LinesStarting("remove DEMO02") == 1; }));
   ASSERT_TRUE(WaitFor(kWaitMs, [] {
     WayTableGuard guard;
@@ -282,6 +335,7 @@ TEST_F(PeerGlueTest, ANewerPeerIsAddedMovedAndRemovedOnceWhatEverHisRecordsTry) 
   EXPECT_EQ(CountOf(plugin_link::XTK_CMD_REMOVE_PEER), 1u);
   EXPECT_EQ(LinesStarting("remove DEMO02"), 1);
   EXPECT_TRUE(plugin_.Ai().Aircraft().empty());
+  EXPECT_EQ(way_->LinesSaying("Pilot DEMO02 logged-out."), 1);
 }
 
 TEST_F(PeerGlueTest, AnOlderPeerAtMinusHalfADegreeIsPlacedThereAndHisOddRecordsAreDropped) {

@@ -261,8 +261,15 @@ TEST_F(PluginLinkStandInTest, AnOversizedRecordIsRefusedAndNothingIsSent) {
 
 TEST_F(PluginLinkStandInTest, NoLinkObjectAnswersZero) {
   ASSERT_EQ(XPlaneLinkObject(), nullptr);
-  EXPECT_EQ(SendToXPlane(nullptr, XTK_CMD_TICK, TickBody(), "TEST"), 0);
-  EXPECT_EQ(plugin_.FrameCount(), 0u);
+  const std::vector<std::uint8_t> body(16, 0x5A);
+  EXPECT_EQ(SendToXPlane(nullptr, XTK_CMD_PEER_POSITION, body, "TEST"), 0);
+  // Nothing is kept for a link to come: once one is up, the stand-in hears
+  // only what was sent on it.
+  Handshake();
+  RoundTrip();
+  EXPECT_EQ(plugin_.RecordCount(plugin_link::XTK_CMD_PEER_POSITION), 0u);
+  EXPECT_EQ(SendToXPlane(nullptr, XTK_CMD_PEER_POSITION, body, "TEST"), 1);
+  ASSERT_TRUE(plugin_.WaitForRecord(plugin_link::XTK_CMD_PEER_POSITION, 1, kWaitMs)) << "a frame sent on the link arrives";
 }
 
 TEST_F(PluginLinkStandInTest, TheDataSetsFillTheOwnAircraftState) {
@@ -371,11 +378,9 @@ TEST_F(PluginLinkStandInTest, AiCallbacksWriteTheWayRecordAndCheckTheWay) {
   }
   StartTrace();
   ASSERT_TRUE(plugin_.SendAddPeerCallback(4, 1));
-  ASSERT_TRUE(plugin_.SendAddPeerCallback(50, 1));      // no such way
   ASSERT_TRUE(plugin_.SendAddPeerCallback(6, 0, 0x17));  // not created
   ASSERT_TRUE(plugin_.SendRemovePeerCallback(9));        // a remove nobody asked for
-  ASSERT_TRUE(plugin_.SendRemovePeerCallback(0xFFFFFFFFu));
-  const std::vector<std::pair<std::uint16_t, float>> headings = {{4, 123.5F}, {50, 1.0F}, {65535, 2.0F}};
+  const std::vector<std::pair<std::uint16_t, float>> headings = {{4, 123.5F}};
   ASSERT_TRUE(plugin_.SendRecord(plugin_link::XTK_MSG_HEADING_TO_HIM, plugin_link::WriteHeadingList(headings)));
   Sync();
   const std::string traced = StopTrace();
@@ -386,6 +391,50 @@ TEST_F(PluginLinkStandInTest, AiCallbacksWriteTheWayRecordAndCheckTheWay) {
   EXPECT_EQ(WayTable()[6].aiObjectId, 0);
   EXPECT_EQ(WayTable()[9].aiObjectId, kWayNoAiObject);
   EXPECT_NE(traced.find("Internal Warning : ECODE_ADDPEER 0x0 / 0x17, Way 6"), std::string::npos) << traced;
+  EXPECT_TRUE(XPlaneLinkObject()->IsConnected());
+}
+
+// A way number past the table, in any of the AI records, touches no record and
+// leaves the link up; the add and the removal answers say so in the trace.
+TEST_F(PluginLinkStandInTest, AiCallbacksOfAWayPastTheTableTouchNoRecord) {
+  Handshake();
+  // A mark in every record: a way number wrapped or cut into the table would change one.
+  const auto markOf = [](std::size_t way) { return static_cast<std::int32_t>(100 + way); };
+  {
+    WayTableGuard guard;
+    for (std::size_t way = 0; way < WayTable().size(); ++way) {
+      WayTable()[way].aiObjectId = markOf(way);
+      WayTable()[way].stateFlags = kWayAiAddPending;
+      WayTable()[way].ai.simulatorHeading = -1.0;
+    }
+  }
+  const std::uint16_t addWays[] = {50, 65535};
+  const std::uint32_t removeWays[] = {50, 65535, 0x80000000u, 0xFFFFFFFFu};
+  const std::vector<std::pair<std::uint16_t, float>> headings = {{50, 1.0F}, {65535, 2.0F}, {0x8000, 3.0F}};
+  Klib().traceMask = 1u << kLinkErrorTraceBit;
+  StartTrace();
+  for (const std::uint16_t way : addWays) ASSERT_TRUE(plugin_.SendAddPeerCallback(way, 1));
+  for (const std::uint32_t way : removeWays) ASSERT_TRUE(plugin_.SendRemovePeerCallback(way));
+  ASSERT_TRUE(plugin_.SendRecord(plugin_link::XTK_MSG_HEADING_TO_HIM, plugin_link::WriteHeadingList(headings)));
+  Sync();
+  const std::string traced = StopTrace();
+  Klib().traceMask = 0;
+  const auto count = [&](const std::string& line) {
+    std::size_t n = 0;
+    for (std::size_t at = traced.find(line); at != std::string::npos; at = traced.find(line, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("Error HRFX_12 : way out of range"), std::size(addWays)) << traced;
+  EXPECT_EQ(count("Error HRFX_14 : way out of range"), std::size(removeWays)) << traced;
+  {
+    WayTableGuard guard;
+    for (std::size_t way = 0; way < WayTable().size(); ++way) {
+      SCOPED_TRACE(way);
+      EXPECT_EQ(WayTable()[way].aiObjectId, markOf(way));
+      EXPECT_EQ(WayTable()[way].stateFlags, kWayAiAddPending);
+      EXPECT_EQ(WayTable()[way].ai.simulatorHeading, -1.0);
+    }
+  }
   EXPECT_TRUE(XPlaneLinkObject()->IsConnected());
 }
 

@@ -43,6 +43,7 @@ class RuleAppliersTest : public ModelTablesTest {
 TEST_F(RuleAppliersTest, LocalRulesSetNumberMarkTypeAndAirline) {
   SetModels({Model("Pack\\Cessna 172\\c.acf", "", 0), Model("Pack\\CESSNA 172\\c.acf", "", 0),
              Model("Pack\\Odd\\odd.acf", "XXXX", 3)});
+  const WorkingTableUnderAiLock held(Tables());
   ApplyLocal("[LOCAL_AIRCRAFTS]\r\n007=Cessna{{C172,ABC}}\r\n008=Odd{{B738}}\r\n009=Pack\\Odd{{,DEF}}\r\nnoequals\r\n");
   ASSERT_EQ(Tables().working.count, 3);
   EXPECT_EQ(Working(0).ruleNumber, 7);
@@ -59,6 +60,7 @@ TEST_F(RuleAppliersTest, LocalRulesSetNumberMarkTypeAndAirline) {
   EXPECT_EQ(log_.Text(), "");
   // The copy of the scan keeps no rule.
   EXPECT_EQ(Tables().copy.records[0].ruleMark, '\0');
+  EXPECT_TRUE(held.SwappedInside()) << "the ruled table is swapped in under AiLock";
   EXPECT_EQ(AiLock().Nesting(), 0);
 }
 
