@@ -251,6 +251,9 @@ void DisconnectQuietly() {
   if (g_networkState.load() == 0) {
     g_hubListCountdown = 0;
     g_hubRefreshCounter = 0;
+    // The attempt is over (a refused login among others): the button shows
+    // offline, so its next press connects instead of cancelling nothing.
+    g_connecting = false;
   } else {
     LeaveMultiplayerSession();
   }

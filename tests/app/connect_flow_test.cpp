@@ -123,6 +123,21 @@ TEST_F(ConnectFlowTest, RefusedAttemptsLeaveNothingInProgress) {
   EXPECT_EQ(NodeWayObject(), nullptr);
 }
 
+TEST_F(ConnectFlowTest, AnAttemptEndedQuietlyLetsTheNextPressConnect) {
+  WriteSlot("localhost");
+  g_sessionOpen = true;
+  ASSERT_EQ(ConnectToNetwork(0), 0);
+  OnConnectButton();
+  ASSERT_TRUE(g_connecting.load());
+  // The node refused the login: the way leaves quietly, as after an old server.
+  DisconnectQuietly();
+  EXPECT_EQ(ConnectionBitmap(), kBitmapOffline);
+  EXPECT_FALSE(g_connecting.load());
+  OnConnectButton();
+  EXPECT_TRUE(g_connecting.load()) << "the press after the refusal connects again";
+  EXPECT_EQ(g_hubListCountdown.load(), 50);
+}
+
 TEST_F(ConnectFlowTest, TheUnicomReminderSparesAPilotTunedToItOnASelectedRadio) {
   const std::string tail =
       "Transponder must be switched in Charlie once one the runway (click Dash button).\r\n\r\nBefore take-off, "
