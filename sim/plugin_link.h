@@ -63,6 +63,8 @@ class CXPlaneLink : public COrvSok {
   DWORD HandleSimLinkFrame(const Frame& frame) override { return XPlaneLinkReceive(frame); }
   // The data sets that came in together are sent to each peer in one round.
   DWORD ProcessReceivedBytes() override;
+  // An AI aircraft's refresh records: the peer's next packet sends them again.
+  bool SupersededRecord(std::uint32_t id, std::uint32_t param, std::span<const std::uint8_t> payload) const override;
 
  private:
   // ---- Thread messages and commands (plugin_link.cpp) ----
