@@ -166,10 +166,34 @@ std::uint16_t CBaseThread::SetStopCountdown(std::uint16_t seconds) {
 
 std::uint32_t CBaseThread::QueueFree() {
   std::lock_guard lock(queueLock_);
-  return RingFree(queue_);
+  const std::uint32_t free = RingFree(queue_);
+  const bool reserved = queue_.capacity >= 4 * kOwnPostReserve;
+  return reserved ? free - std::min(free, kOwnPostReserve) : free;
 }
 
 bool CBaseThread::HasRoomFor(std::uint32_t entryBytes) { return entryBytes <= RingFree(queue_); }
+
+bool CBaseThread::HasRoomForOthers(std::uint32_t entryBytes) {
+  // A small queue keeps no reserve, nor does an entry that would never fit beside it.
+  const bool reserved = queue_.capacity >= 4 * kOwnPostReserve && entryBytes + kOwnPostReserve <= queue_.capacity;
+  const std::uint32_t reserve = reserved ? kOwnPostReserve : 0;
+  return std::uint64_t{entryBytes} + reserve <= RingFree(queue_);
+}
+
+std::int32_t CBaseThread::WaitForRoom(std::unique_lock<std::mutex>& lock, std::uint32_t id, std::uint32_t param,
+                                      std::span<const std::uint8_t> payload, std::uint32_t entryBytes) {
+  const FullQueueAnswer answer = WhenQueueFull(id, param, payload);
+  if (answer == FullQueueAnswer::kDrop) return 0;
+  // The program's clock, so that a test can move it past the bound.
+  const DWORD start = GetTickCount();
+  // The wait releases the lock; it ends when the target or the library goes.
+  while (!HasRoomForOthers(entryBytes)) {
+    if (Klib().Exiting() || !AcceptsPosts()) return 0;
+    if (answer == FullQueueAnswer::kWaitBounded && GetTickCount() - start >= kBoundedPostWaitMs) return -1;
+    queueRoom_.wait_for(lock, std::chrono::milliseconds(kRoomWaitStepMs));
+  }
+  return 1;
+}
 
 std::int32_t CBaseThread::Push(std::uint32_t id, std::uint32_t param, std::uint32_t word3,
                                const std::uint8_t* payload, std::uint32_t payloadLength, const char* callerTag) {
@@ -214,13 +238,15 @@ std::int32_t CBaseThread::Deliver(CBaseThread* sender, CBaseThread* target, std:
                 callerTag != nullptr ? callerTag : "_?_");
     return 0;
   }
-  if (sender != target) {
-    // The wait releases the lock; it ends when the target or the library goes.
-    while (!target->HasRoomFor(static_cast<std::uint32_t>(entryBytes))) {
-      if (Klib().Exiting() || !target->AcceptsPosts()) return 0;
-      target->queueRoom_.wait_for(lock, std::chrono::milliseconds(kRoomWaitStepMs));
+  if (sender != target && !target->HasRoomForOthers(static_cast<std::uint32_t>(entryBytes))) {
+    const std::int32_t room = target->WaitForRoom(lock, id, param, {payload, payload != nullptr ? length : 0},
+                                                  static_cast<std::uint32_t>(entryBytes));
+    if (room < 0) {
+      lock.unlock();
+      target->QueueStayedFull(id, callerTag);
+      return 0;
     }
-    if (Klib().Exiting()) return 0;
+    if (room == 0 || Klib().Exiting()) return 0;
   }
   return target->Push(id, param, word3, payload, length, callerTag);
 }
@@ -241,7 +267,7 @@ std::int32_t CBaseThread::TryPostData(CBaseThread* sender, CBaseThread* target, 
   // The queue lock is only ever held for the copies in and out of the ring.
   std::lock_guard lock(target->queueLock_);
   if (target->queueStorage_ == nullptr || entryBytes > target->queue_.capacity) return 0;
-  if (!target->HasRoomFor(static_cast<std::uint32_t>(entryBytes))) return 0;
+  if (!target->HasRoomForOthers(static_cast<std::uint32_t>(entryBytes))) return 0;
   return target->Push(id, param, length, static_cast<const std::uint8_t*>(data), length, callerTag);
 }
 

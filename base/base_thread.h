@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string_view>
 
 #include "base/byte_ring.h"
@@ -18,6 +19,18 @@
 #include "win/types.h"
 
 constexpr std::uint32_t kDefaultQueueSize = 0x300000;
+// The longest a post waits for room when its target bounds the wait (kWaitBounded).
+constexpr DWORD kBoundedPostWaitMs = 2'000;
+// Room that posts from other threads leave in a queue, so that a thread's
+// own notices (a lost link's disconnection) always fit in it.
+constexpr std::uint32_t kOwnPostReserve = 4'096;
+
+// What a post from another thread does when the target's queue has no room for it.
+enum class FullQueueAnswer {
+  kWait,         // until there is room, however long
+  kDrop,         // refused at once (a later message supersedes it)
+  kWaitBounded,  // up to kBoundedPostWaitMs; still without room, refused and the target told
+};
 constexpr std::size_t kThreadNameSize = 512;
 constexpr std::size_t kTraceBufferSize = 30'720;
 
@@ -41,6 +54,7 @@ class CBaseThread {
   void Suspend(DWORD suspendOsThread);
   void SetSleepCountdown(std::uint16_t seconds);
   std::uint16_t SetStopCountdown(std::uint16_t seconds);
+  // The room left for posts from other threads (the own posts' reserve aside).
   std::uint32_t QueueFree();
   std::uint32_t QueueCapacity() const { return queue_.capacity; }
 
@@ -131,6 +145,15 @@ class CBaseThread {
   // The paused wait of PopMessage ends early when this answers true; it is
   // asked on the thread itself, after the wake signal was cleared.
   virtual bool PausedWaitOver() { return false; }
+  // Asked from the posting thread under this queue's lock when a post from
+  // another thread finds no room: decide from the message alone (no post, no lock).
+  virtual FullQueueAnswer WhenQueueFull(std::uint32_t /*id*/, std::uint32_t /*param*/,
+                                        std::span<const std::uint8_t> /*payload*/) const {
+    return FullQueueAnswer::kWait;
+  }
+  // From the posting thread, the lock released: a bounded wait ended without
+  // room and the message was not delivered.
+  virtual void QueueStayedFull(std::uint32_t /*id*/, const char* /*callerTag*/) {}
 
   DWORD idleCounter_ = 0;
   DWORD sleepTime_ = 1;
@@ -145,6 +168,13 @@ class CBaseThread {
   std::int32_t Push(std::uint32_t id, std::uint32_t param, std::uint32_t word3, const std::uint8_t* payload,
                     std::uint32_t payloadLength, const char* callerTag);
   bool HasRoomFor(std::uint32_t entryBytes);
+  // As HasRoomFor, for a post from another thread: the own posts' reserve stays free.
+  bool HasRoomForOthers(std::uint32_t entryBytes);
+  // Under the lock, a post from another thread without room: waits as the
+  // target answers. 1 there is room now, 0 refused, -1 refused after a
+  // bounded wait (the target is told after the lock is released).
+  std::int32_t WaitForRoom(std::unique_lock<std::mutex>& lock, std::uint32_t id, std::uint32_t param,
+                           std::span<const std::uint8_t> payload, std::uint32_t entryBytes);
   bool AcceptsPosts() const { return !Closed() && !Ended(); }
   void NotifyEndToMainThread();
   void TraceFormatted(bool notify, bool lineBreak, const char* format, va_list args);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -288,6 +289,8 @@ void CSoketK::OnConnected() {
   if (mode_ != SOCK_MODE_MULTICAST) GetPeer();
   bytesSent_.store(0, std::memory_order_relaxed);
   bytesReceived_.store(0, std::memory_order_relaxed);
+  // A loss asked for the previous link is not this one's.
+  lossAsked_.store(false, std::memory_order_release);
   SetLost(false);
   SetConnected(true);
   Post(this, this, THRDMSG_DISCONNECTION, 1, 0, "CONNECT");
@@ -490,7 +493,8 @@ std::int32_t CSoketK::FlushTx(int callPoint) {
     }
     // The block has left the ring: a failed send would leave a gap in the stream.
     if (SendDirect(block, kFlushBlockSize, "SBDATA A") != 0) {
-      ConnectionLost("SBDATA A");
+      // A send that stalled has ended the link already, with its own reason.
+      if (IsConnected()) ConnectionLost("SBDATA A");
       return -30;
     }
     total += static_cast<std::int32_t>(kFlushBlockSize);
@@ -503,7 +507,7 @@ std::int32_t CSoketK::FlushTx(int callPoint) {
     return -2;
   }
   if (SendDirect(block, rest, "SBDATA B") != 0) {
-    ConnectionLost("SBDATA B");
+    if (IsConnected()) ConnectionLost("SBDATA B");
     return -3;
   }
   return total + static_cast<std::int32_t>(rest);
@@ -536,37 +540,81 @@ std::int32_t CSoketK::SendLoop(const void* data, std::uint32_t length, SendCall 
   const std::uint32_t block = sendBlockSize_;
   std::uint32_t offset = 0;
   int failuresInRow = 0;
+  // Since the first attempt that moved nothing; any byte taken starts the count again.
+  std::optional<DWORD> stalledSince;
   // One step of either loop: 0 to go on, else the result of the whole send.
   const auto step = [&](std::uint32_t n, bool blockLoop) -> std::int32_t {
     const int sent = send(*this, bytes + offset, n);
     if (sent <= 0) {
       // A send that moves nothing without an error counts as "try again".
       const int error = sent == 0 ? WSAEWOULDBLOCK : WSAGetLastError();
-      return SendFailure(blockLoop, error, failuresInRow);
+      if (error != WSAEWOULDBLOCK) return SendFailure(blockLoop, error, failuresInRow);
+      if (!stalledSince) {
+        stalledSince = GetTickCount();
+        stalledSince_.store(*stalledSince, std::memory_order_release);
+      }
+      return WaitForSendRoom(*stalledSince);
     }
     failuresInRow = 0;
+    stalledSince.reset();
+    stalledWaits_.store(0, std::memory_order_release);
     offset += static_cast<std::uint32_t>(sent);
     CountSent(static_cast<std::uint32_t>(sent));
     return 0;
   };
-  while (block != 0 && length - offset >= block) {
-    if (const std::int32_t result = step(block, true); result != 0) return result;
-  }
-  while (offset < length) {
-    if (const std::int32_t result = step(length - offset, false); result != 0) return result;
-  }
+  std::int32_t result = 0;
+  while (result == 0 && block != 0 && length - offset >= block) result = step(block, true);
+  while (result == 0 && offset < length) result = step(length - offset, false);
+  stalledWaits_.store(0, std::memory_order_release);
+  if (result != 0) return result;
   sentAll_ = true;
   return 0;
 }
 
+std::int32_t CSoketK::WaitForSendRoom(DWORD stalledSince) {
+  constexpr std::int32_t kLostWhileWaiting = -5;
+  constexpr std::int32_t kWaitFailed = -6;
+  if (TakeAskedLoss()) return kLostWhileWaiting;
+  const DWORD stalled = GetTickCount() - stalledSince;
+  // A thread that is to end does not wait out the limit for a peer that takes nothing.
+  if (stalled >= kSendStallLimitMs || StopRequested() || Klib().Exiting()) {
+    TraceLine("%s %s Error send made no progress for %u ms", kSocketTraceTag, Name(), static_cast<unsigned>(stalled));
+    ResetOnClose();
+    ConnectionLost(kSendStallReason);
+    return kLostWhileWaiting;
+  }
+  // Short waits: the limit is read from the clock, and an asked loss is seen soon.
+  std::array<pollfd, 1> writable{pollfd{socket_, POLLOUT, 0}};
+  const DWORD waitMs = std::min(kSendWaitSliceMs, kSendStallLimitMs - stalled);
+  const int ready = WsPoll(writable, static_cast<int>(waitMs));
+  if (ready < 0) return kWaitFailed;
+  if (ready == 0) stalledWaits_.fetch_add(1, std::memory_order_acq_rel);
+  return 0;
+}
+
+void CSoketK::ResetOnClose() {
+  if (socket_ == INVALID_SOCKET) return;
+  const linger hard{1, 0};
+  setsockopt(socket_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+}
+
+bool CSoketK::TakeAskedLoss() {
+  if (!lossAsked_.exchange(false, std::memory_order_acq_rel) || !IsConnected()) return false;
+  TraceLine("%s %s Error a post found the queue full too long", kSocketTraceTag, Name());
+  ResetOnClose();
+  ConnectionLost(kQueueFullReason);
+  return true;
+}
+
 std::int32_t CSoketK::SendStream(const void* data, std::uint32_t length, const char*) {
+  // Never blocks: a peer that stops reading is waited for with a limit (WaitForSendRoom).
   return SendLoop(data, length, [](CSoketK& self, const std::uint8_t* bytes, std::size_t n) {
-    return WsSend(self.socket_, bytes, n, 0);
+    return WsSend(self.socket_, bytes, n, MSG_DONTWAIT);
   });
 }
 
 std::int32_t CSoketK::SendDatagram(const void* data, std::uint32_t length, const char*) {
   return SendLoop(data, length, [](CSoketK& self, const std::uint8_t* bytes, std::size_t n) {
-    return WsSendTo(self.socket_, bytes, n, 0, self.resolved_);
+    return WsSendTo(self.socket_, bytes, n, MSG_DONTWAIT, self.resolved_);
   });
 }

@@ -28,6 +28,15 @@ constexpr std::size_t kSocketHostNameSize = 128;
 constexpr std::size_t kSocketServiceNameSize = 128;
 constexpr std::size_t kSocketReasonSize = 1024;
 constexpr std::uint32_t kFlushBlockSize = 51'200;
+// A send that moves no byte for this long ends the link: the peer has stopped reading.
+constexpr DWORD kSendStallLimitMs = 5'000;
+// How long one wait for room in the socket's send buffer lasts before the
+// clock and an asked loss are looked at again.
+constexpr DWORD kSendWaitSliceMs = 100;
+// The loss reasons of a send that made no progress in time, and of a link
+// whose thread's queue stayed full for a post that must not be dropped.
+constexpr char kSendStallReason[] = "SNDSTALL";
+constexpr char kQueueFullReason[] = "QUEUEFULL";
 
 // First word of every socket trace line.
 constexpr const char* kSocketTraceTag = "app_KLIB";
@@ -87,6 +96,19 @@ class CSoketK : public CBaseThread {
   std::int32_t SendDatagram(const void* data, std::uint32_t length, const char* callerTag);
   std::uint32_t TxUsed() const { return RingUsed(tx_); }
   std::uint32_t TxFree() const { return RingFree(tx_); }
+  // Any thread: how many waits for room in the socket, since the last byte a
+  // send moved, ended with no room (0 while no send waits for the peer).
+  std::uint32_t SendStalledWaits() const { return stalledWaits_.load(std::memory_order_acquire); }
+  // The clock (GetTickCount) at the first send, since the last byte moved, that could not move one.
+  DWORD SendStalledSince() const { return stalledSince_.load(std::memory_order_acquire); }
+
+  // ---- Loss asked by another thread ----
+  // Any thread: the link is to end by the loss path, on the socket's own
+  // thread, at its next pass or while a send waits.
+  void AskConnectionLoss() { lossAsked_.store(true, std::memory_order_release); }
+  bool ConnectionLossAsked() const { return lossAsked_.load(std::memory_order_acquire); }
+  // The socket's thread: runs an asked loss on a link that is up; true when it did.
+  bool TakeAskedLoss();
 
   // ---- State ----
   // IsConnected, IsLost and the byte counters may be read from any thread; the rest belongs to the socket's thread.
@@ -133,6 +155,12 @@ class CSoketK : public CBaseThread {
   std::int32_t SendLoop(const void* data, std::uint32_t length, SendCall send);
   // One failed send of a loop: 0 to retry, else the loop's result.
   std::int32_t SendFailure(bool blockLoop, int wsaError, int& failuresInRow);
+  // A send that moved nothing waits for room in the socket: 0 to try again;
+  // else the link was lost (stalled too long, or a loss was asked) and the
+  // send's result is given.
+  std::int32_t WaitForSendRoom(DWORD stalledSince);
+  // A stalled link ends with a reset: its unsent bytes would never go.
+  void ResetOnClose();
   void CountReceived(std::uint32_t n);
   void CountSent(std::uint32_t n);
   void EmptyRings();
@@ -169,6 +197,9 @@ class CSoketK : public CBaseThread {
   DWORD pendingReads_ = 0;
   std::array<char, kSocketReasonSize> reason_{};
   bool sentAll_ = false;
+  std::atomic<std::uint32_t> stalledWaits_{0};
+  std::atomic<DWORD> stalledSince_{0};
+  std::atomic<bool> lossAsked_{false};
   // Blocks taken from the send ring by a flush; a member so that a flush costs no allocation.
   std::unique_ptr<std::array<std::uint8_t, kFlushBlockSize>> flushBlock_;
 };

@@ -12,10 +12,12 @@
 #include "core/main_dialog_state.h"
 #include "core/own_callsign.h"
 #include "core/settings.h"
+#include "net/multiplayer_session.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
 #include "net/web_task_way.h"
 #include "base/klib_settings.h"
+#include "base/klib_trace.h"
 #include "base/message_box.h"
 #include "base/trusted_addresses.h"
 #include "net/compressed_record.h"
@@ -270,6 +272,26 @@ void COrvSok::TakeAllocation() {
   Resume(0);
 }
 
+// ---- Posts to a full queue ----
+
+FullQueueAnswer COrvSok::WhenQueueFull(std::uint32_t id, std::uint32_t param,
+                                       std::span<const std::uint8_t> payload) const {
+  if (ConnectionLossAsked() || SupersededRecord(id, param, payload)) return FullQueueAnswer::kDrop;
+  return FullQueueAnswer::kWaitBounded;
+}
+
+void COrvSok::QueueStayedFull(std::uint32_t id, const char* callerTag) {
+  // The posting thread's line: the way's own trace format is its thread's.
+  KlibMainTraceLine(Klib().Colour(kColourError), "%s %s Error queue full: message %u from %s not delivered, the link is closed",
+                    LogTag(), Name(), static_cast<unsigned>(id - THRDMSG_BASE), callerTag != nullptr ? callerTag : "_?_");
+  AskConnectionLoss();
+}
+
+bool COrvSok::SupersededRecord(std::uint32_t id, std::uint32_t param, std::span<const std::uint8_t>) const {
+  if (id == THRDMSG_SIMPILOT_ROUND) return true;
+  return id == THRDMSG_SIMPILOT && (param == kSimPilotSendFsPacket || param == kSimPilotSendFsxPacket);
+}
+
 // ---- Thread loop ----
 
 DWORD COrvSok::VTFX(DWORD) {
@@ -280,6 +302,7 @@ DWORD COrvSok::VTFX(DWORD) {
     }
     ServeAllMessages();
     if (StopRequested()) break;
+    TakeAskedLoss();
     OnIdle();
     const std::uint32_t seconds = g_secondsCounter.load(std::memory_order_acquire);
     if (seconds != secondsSnapshot_) {
@@ -317,6 +340,7 @@ void COrvSok::ServeAllMessages() {
 
 bool COrvSok::ServeOneMessage() {
   TakeAllocation();
+  TakeAskedLoss();
   DMessage message;
   if (PopMessage(message) == 0) return false;
   TakeAllocation();

@@ -240,6 +240,17 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   // a pilot once he is admitted (orv_sok_sim_packets.cpp); the rest goes to
   // the handler the simulator side registered (net/sim_pilot_hook.h).
   virtual DWORD HandleSimPilotMessage(const DMessage& message);
+  // A post from another thread that finds the queue full never waits without
+  // bound: a record that the next one of its kind supersedes is dropped; any
+  // other message waits kBoundedPostWaitMs and, still without room, the link
+  // ends by the loss path, so that nothing (a removal, a logout) is lost in
+  // silence. Once that loss is asked, posts are refused at once.
+  FullQueueAnswer WhenQueueFull(std::uint32_t id, std::uint32_t param,
+                                std::span<const std::uint8_t> payload) const override;
+  void QueueStayedFull(std::uint32_t id, const char* callerTag) override;
+  // The session's own position and state records (THRDMSG_SIMPILOT 83 and 84,
+  // and the rounds that carry them); a way kind adds its own.
+  virtual bool SupersededRecord(std::uint32_t id, std::uint32_t param, std::span<const std::uint8_t> payload) const;
   virtual DWORD RunWebTask(const DMessage&) { return 0; }
   // Text-line mode: consumes the receive ring; non-zero when it used bytes.
   virtual DWORD FeedTextLines();

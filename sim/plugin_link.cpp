@@ -80,6 +80,15 @@ bool CXPlaneLink::StartLink() {
   return StartThread(0, 0) == 1;
 }
 
+bool CXPlaneLink::SupersededRecord(std::uint32_t id, std::uint32_t param,
+                                   std::span<const std::uint8_t> payload) const {
+  if (id != THRDMSG_XPL_WRITE) return COrvSok::SupersededRecord(id, param, payload);
+  if (payload.size() < kFrameSyncSize + kFrameHeaderSize) return false;
+  const FrameHeader header = ReadFrameHeader(payload.subspan(kFrameSyncSize).first<kFrameHeaderSize>());
+  return header.type == kXtkFrameType && header.subCode >= XTK_CMD_PEER_POSITION &&
+         header.subCode <= XTK_CMD_PEER_GEAR2;
+}
+
 DWORD CXPlaneLink::XPlaneLinkProcessMessage(const DMessage& message) {
   switch (message.id) {
     case THRDMSG_DISCONNECTION:

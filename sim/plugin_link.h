@@ -77,6 +77,8 @@ class CXPlaneLink : public COrvSok {
 
   bool HoldsGatheredPosts() const override;
   void PostGathered() override;
+  // An AI aircraft's refresh records: the peer's next packet sends them again.
+  bool SupersededRecord(std::uint32_t id, std::uint32_t param, std::span<const std::uint8_t> payload) const override;
 
  private:
   // ---- Thread messages and commands (plugin_link.cpp) ----

@@ -247,6 +247,7 @@ TEST_F(ChatSendTest, LookupIgnoresCaseAndTellsEmptyFromMissing) {
 // and the way table stays free for every other thread meanwhile.
 TEST_F(ChatSendTest, ASendWaitingForAFullQueueLeavesTheWayTableFree) {
   Peer& pilot = Linked(12, 'P', "KLM123");
+  pilot.way->WaitWithoutBoundWhenFull();
   std::promise<void> release;
   auto held = Hold(*pilot.way, release.get_future().share());
   FillQueue(*pilot.way);

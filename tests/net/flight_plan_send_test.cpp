@@ -131,6 +131,7 @@ TEST_F(FlightPlanSendTest, ASendWaitingForAFullControllerQueueLeavesTheWayTableF
   ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return atc.IsConnected(); }));
   atc.RunOnThread([] { return 0; });
   atc.SetPeerKind('A');
+  atc.WaitWithoutBoundWhenFull();
   {
     WayTableGuard guard;
     WayRecord& record = WayTable()[kControllerWay];

@@ -90,6 +90,11 @@ class TestWay : public COrvSok {
   }
   // Every message posted before the call has been served when it returns.
   void Drain() { RunOnThread([] { return 0; }); }
+  // A post to the full queue waits for room however long it takes, for tests
+  // of what a waiting sender holds (the way's own answer bounds the wait).
+  void WaitWithoutBoundWhenFull() { unboundedWait_ = true; }
+  // The posts that waited their bound for room and were not delivered.
+  unsigned PostsGivenUp() const { return queueStayedFull_.load(); }
 
   std::vector<Received> Frames();
   bool WaitForFrames(std::size_t count, int timeoutMs);
@@ -117,6 +122,14 @@ class TestWay : public COrvSok {
   DWORD HandlePilotMessage(const DMessage& message) override { return TakeKindMessage(message); }
   DWORD HandleControllerMessage(const DMessage& message) override { return TakeKindMessage(message); }
   DWORD HandleSimPilotMessage(const DMessage& message) override;
+  FullQueueAnswer WhenQueueFull(std::uint32_t id, std::uint32_t param,
+                                std::span<const std::uint8_t> payload) const override {
+    return unboundedWait_ ? FullQueueAnswer::kWait : COrvSok::WhenQueueFull(id, param, payload);
+  }
+  void QueueStayedFull(std::uint32_t id, const char* callerTag) override {
+    queueStayedFull_.fetch_add(1);
+    COrvSok::QueueStayedFull(id, callerTag);
+  }
 
  private:
   DWORD Record(char handler, const Frame& frame);
@@ -136,6 +149,8 @@ class TestWay : public COrvSok {
   std::atomic<bool> takeNodeOrders_{false};
   std::vector<std::uint8_t> takenNodeOrders_;
   std::atomic<bool> recordSimPilot_{false};
+  std::atomic<bool> unboundedWait_{false};
+  std::atomic<unsigned> queueStayedFull_{0};
   std::vector<SimPilotPost> simPilotPosts_;
   std::vector<std::string> nodeLines_;
   std::vector<std::string> nodeErrors_;

@@ -380,6 +380,10 @@ class AiWay : public COrvSok {
   }
 
  protected:
+  // A post to the full queue waits however long it takes: the tests look at what the waiting sender holds.
+  FullQueueAnswer WhenQueueFull(std::uint32_t, std::uint32_t, std::span<const std::uint8_t>) const override {
+    return FullQueueAnswer::kWait;
+  }
   DWORD HandleSimPilotMessage(const DMessage& message) override {
     if (message.param == kHoldCode) {
       std::shared_future<void> until;
