@@ -54,6 +54,22 @@ class CControlBase : public CWnd {
   bool OnOwnerThread() const;
   // Hands a user action made on another thread to the owner's queue.
   void RepostToOwner(UINT message, WPARAM wParam, LPARAM lParam);
+  // The automation's pick of item `index`, made as a user's pick: off the
+  // owner's thread an index in range is handed to it. `itemCount` runs under
+  // mutex_.
+  template <class ItemCount, class Pick>
+  LRESULT PickForAutomation(UINT message, WPARAM index, LPARAM lParam, ItemCount itemCount, Pick pick) {
+    if (!IsWindowEnabled()) return FALSE;
+    if (!OnOwnerThread()) {
+      {
+        std::lock_guard lock(mutex_);
+        if (index >= itemCount()) return FALSE;
+      }
+      RepostToOwner(message, index, lParam);
+      return TRUE;
+    }
+    return pick(index) ? TRUE : FALSE;
+  }
 
   mutable std::mutex mutex_;
   std::string text_;  // guarded by mutex_

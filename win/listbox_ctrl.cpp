@@ -107,16 +107,8 @@ LRESULT CItemListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return TRUE;
   }
   if (message == ControlSelectMessage()) {
-    if (!IsWindowEnabled()) return FALSE;
-    if (!OnOwnerThread()) {
-      {
-        std::lock_guard lock(mutex_);
-        if (wParam >= items_.size()) return FALSE;
-      }
-      RepostToOwner(message, wParam, lParam);
-      return TRUE;
-    }
-    return UserSelect(wParam) ? TRUE : FALSE;
+    return PickForAutomation(
+        message, wParam, lParam, [this] { return items_.size(); }, [this](WPARAM index) { return UserSelect(index); });
   }
   if (message == kDoubleClickMessage && !combo_) {
     if (!OnOwnerThread()) {

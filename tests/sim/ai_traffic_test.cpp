@@ -25,6 +25,7 @@
 #include "sim/ai_traffic_hooks.h"
 #include "sim/ai_traffic_records.h"
 #include "sim/plugin_link.h"
+#include "sim_tables_reset.h"
 #include "support/klib_fixture.h"
 #include "support/recorded_lines.h"
 #include "testbed/plugin_server.h"
@@ -414,11 +415,7 @@ class AiTrafficTest : public KlibFixture {
 
   void SetUp() override {
     KlibFixture::SetUp();
-    SetMessageBoxEcho(false);
-    COrvSok::SetPauseFunction([](DWORD) {});
-    WayTableLock().Init();
-    AiLock().Init();
-    for (WayRecord& record : WayTable()) record = WayRecord{};
+    ResetWayAndAiTables();
     AiTrafficHooks hooks;
     hooks.addPeer = &xXPlaneAddPeer;
     SetAiTrafficHooks(hooks);

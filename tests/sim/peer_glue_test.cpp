@@ -36,6 +36,7 @@
 #include "sim/ai_traffic_hooks.h"
 #include "sim/peer_glue.h"
 #include "sim/plugin_link.h"
+#include "sim_tables_reset.h"
 #include "support/klib_fixture.h"
 #include "support/session_way.h"
 #include "support/thread_calls.h"
@@ -113,11 +114,7 @@ class PeerGlueTest : public KlibFixture {
  protected:
   void SetUp() override {
     KlibFixture::SetUp();
-    SetMessageBoxEcho(false);
-    COrvSok::SetPauseFunction([](DWORD) {});
-    WayTableLock().Init();
-    AiLock().Init();
-    for (WayRecord& record : WayTable()) record = WayRecord{};
+    ResetWayAndAiTables();
     g_networkState = 2;
     // The hooks as the program registers them.
     AiTrafficHooks ai;

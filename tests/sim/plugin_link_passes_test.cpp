@@ -39,6 +39,7 @@
 #include "sim/peer_glue.h"
 #include "sim/plugin_link.h"
 #include "support/frame_bytes.h"
+#include "sim_tables_reset.h"
 #include "support/klib_fixture.h"
 #include "support/session_way.h"
 #include "testbed/pilot_peer.h"
@@ -81,19 +82,9 @@ class Marks {
 
 // A pilot way that keeps the records the session posts to it instead of
 // sending them: the record types of each message, one list per message.
-class RecordingWay : public COrvSok {
+class RecordingWay : public StartableWay {
  public:
-  explicit RecordingWay(std::int32_t id) : COrvSok(nullptr, id, "[ROUND WAY]", 1) {}
-  ~RecordingWay() override {
-    if (Started()) {
-      RequestStop(ExitCode());
-      WaitForEnd(10'000);
-    }
-  }
-  bool Start() {
-    return InitBuffers(nullptr, SOCK_MODE_TCP, kWayRxRingSize, kWayTxRingSize, kWaySoRcvBuf, kWaySoSndBuf) == 0 &&
-           StartThread(1, 256 * 1024) == 1;
-  }
+  explicit RecordingWay(std::int32_t id) : StartableWay(id, "[ROUND WAY]") {}
   DWORD ProcessMessage(const DMessage& message) override {
     if (message.id == kMark) {
       marks.Note();
@@ -167,11 +158,7 @@ class PluginLinkPassesTest : public KlibFixture {
  protected:
   void SetUp() override {
     KlibFixture::SetUp();
-    SetMessageBoxEcho(false);
-    COrvSok::SetPauseFunction([](DWORD) {});
-    WayTableLock().Init();
-    AiLock().Init();
-    for (WayRecord& record : WayTable()) record = WayRecord{};
+    ResetWayAndAiTables();
     g_ownAircraft().Reset();
     g_networkState = 2;
     SetSessionClock(&FrozenClock);

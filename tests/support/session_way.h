@@ -10,14 +10,12 @@
 #include "net/way_record.h"
 #include "net/way_table_lock.h"
 
-class SessionWay : public COrvSok {
+// A way with the program's rings, started by the test and stopped with it.
+class StartableWay : public COrvSok {
  public:
   // `name` is the way's trace name, e.g. "[LIST WAY]".
-  SessionWay(std::int32_t wayId, const char* name) : COrvSok(nullptr, wayId, name, 1) {
-    WayTableGuard guard;
-    WayTable()[static_cast<std::size_t>(wayId)].way = this;
-  }
-  ~SessionWay() override {
+  StartableWay(std::int32_t wayId, const char* name) : COrvSok(nullptr, wayId, name, 1) {}
+  ~StartableWay() override {
     if (Started()) {
       RequestStop(ExitCode());
       WaitForEnd(10'000);
@@ -26,6 +24,14 @@ class SessionWay : public COrvSok {
   bool Start() {
     return InitBuffers(nullptr, SOCK_MODE_TCP, kWayRxRingSize, kWayTxRingSize, kWaySoRcvBuf, kWaySoSndBuf) == 0 &&
            StartThread(1, 256 * 1024) == 1;
+  }
+};
+
+class SessionWay : public StartableWay {
+ public:
+  SessionWay(std::int32_t wayId, const char* name) : StartableWay(wayId, name) {
+    WayTableGuard guard;
+    WayTable()[static_cast<std::size_t>(wayId)].way = this;
   }
 
  protected:
