@@ -54,14 +54,16 @@ std::size_t NonReadingPeer::ReadSome(std::size_t count, int timeoutMs) {
   return read;
 }
 
-NonReadingPeer::End NonReadingPeer::WaitForEnd(int timeoutMs) {
-  if (link_ == INVALID_SOCKET) return End::kOpen;
-  // Nothing is read before the end shows: reading would let a stalled caller move again.
-  std::array<pollfd, 1> ended{pollfd{link_, POLLRDHUP, 0}};
+NonReadingPeer::End NonReadingPeer::WaitForEnd(int timeoutMs) { return WaitForUnreadLinkEnd(link_, timeoutMs); }
+
+NonReadingPeer::End WaitForUnreadLinkEnd(SOCKET s, int timeoutMs) {
+  using End = NonReadingPeer::End;
+  if (s == INVALID_SOCKET) return End::kOpen;
+  std::array<pollfd, 1> ended{pollfd{s, POLLRDHUP, 0}};
   if (WsPoll(ended, timeoutMs) <= 0) return End::kOpen;
   std::array<char, kScratchSize> scratch{};
   for (;;) {
-    const int n = WsRecv(link_, scratch.data(), scratch.size(), MSG_DONTWAIT);
+    const int n = WsRecv(s, scratch.data(), scratch.size(), MSG_DONTWAIT);
     if (n > 0) continue;
     if (n == 0) return End::kClosed;
     return WSAGetLastError() == WSAECONNRESET ? End::kReset : End::kClosed;

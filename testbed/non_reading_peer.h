@@ -39,3 +39,7 @@ class NonReadingPeer {
   SOCKET link_ = INVALID_SOCKET;
   std::uint16_t port_ = 0;
 };
+
+// Waits for the far side to end the link on `s`, reading nothing before the
+// end shows (a read would let a stalled sender move again).
+NonReadingPeer::End WaitForUnreadLinkEnd(SOCKET s, int timeoutMs);

@@ -61,7 +61,9 @@ bool PilotPeer::Connect(std::uint16_t port) {
   Close();
   const SOCKET s = WsSocket(AF_INET, SOCK_STREAM, 0);
   if (s == INVALID_SOCKET) return false;
-  if (WsConnect(s, MakeSockAddrIPv4(INADDR_LOOPBACK, port)) != 0) {
+  // Set before the call, the small buffer holds from the link's first segment on.
+  if ((script_.smallReceiveBuffer && !ShrinkReceiveBuffer(s)) ||
+      WsConnect(s, MakeSockAddrIPv4(INADDR_LOOPBACK, port)) != 0) {
     closesocket(s);
     return false;
   }
@@ -102,6 +104,7 @@ void PilotPeer::StartReader() {
   {
     std::lock_guard lock(mutex_);
     closed_ = false;
+    readingStopped_ = false;
   }
   stop_.Clear();
   reader_ = std::thread([this] { ReadLoop(); });
@@ -132,7 +135,7 @@ void PilotPeer::ReadLoop() {
     }
   }
   std::lock_guard lock(mutex_);
-  closed_ = true;
+  if (!readingStopped_) closed_ = true;
   changed_.notify_all();
 }
 
@@ -316,6 +319,23 @@ bool PilotPeer::SendPositionAt(double seconds, std::uint32_t sequence) {
 void PilotPeer::StopReader() {
   stop_.Signal();
   if (reader_.joinable()) reader_.join();
+}
+
+void PilotPeer::StopReading() {
+  {
+    std::lock_guard lock(mutex_);
+    readingStopped_ = true;
+  }
+  StopReader();
+}
+
+NonReadingPeer::End PilotPeer::WaitForUnreadEnd(int timeoutMs) const {
+  SOCKET s = INVALID_SOCKET;
+  {
+    std::lock_guard lock(sendMutex_);
+    s = socket_;
+  }
+  return WaitForUnreadLinkEnd(s, timeoutMs);
 }
 
 void PilotPeer::Drop() {

@@ -20,6 +20,7 @@
 #include "net/frame_hunter.h"
 #include "net/pilot_records.h"
 #include "net/position_records.h"
+#include "testbed/non_reading_peer.h"
 #include "testbed/tcp_listener.h"
 #include "win/os_thread.h"
 #include "win/winsock.h"
@@ -52,6 +53,9 @@ struct PilotPeerScript {
   bool answerLogin = true;
   bool answerAdded = true;
   bool answerEcho = true;
+  // A call it makes has the least receive buffer the system allows, so that
+  // once it stops reading the client's sends soon cannot move a byte.
+  bool smallReceiveBuffer = false;
 };
 
 struct ScriptedFix {
@@ -105,6 +109,10 @@ class PilotPeer {
   // Resets the link (linger 0), or closes it in order.
   void Drop();
   void Close();
+  // Reads nothing more, the link left open; what it received stays recorded.
+  void StopReading();
+  // Once it stopped reading: waits, still reading nothing, for the client to end the link.
+  NonReadingPeer::End WaitForUnreadEnd(int timeoutMs) const;
 
   ScriptedFix FixAt(double seconds) const;
   // The login this peer sends (so that tests can compare what the client keeps).
@@ -139,6 +147,8 @@ class PilotPeer {
   std::array<std::size_t, 256> counts_{};
   std::optional<LoginRecordBytes> lastLogin_;
   bool closed_ = false;
+  // The reader was stopped with the link up: its end says nothing of the link.
+  bool readingStopped_ = false;
 };
 
 // One line describing a received frame, for the program's log.
