@@ -7,7 +7,9 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <mutex>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -25,16 +27,29 @@ PortRange OutgoingRange() {
   return range;
 }
 
-bool Bindable(std::uint16_t port) {
+// Takes the port for this process: a bind without SO_REUSEADDR fails while
+// another process holds it, so two test processes never draw the same port.
+// The socket stays bound (never listening) until the process ends, with
+// SO_REUSEADDR set after the bind, so that a listener that sets it too (the
+// client, the stand-ins) can still bind the port.
+bool Reserve(std::uint16_t port) {
   const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (s < 0) return false;
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_ANY);
   address.sin_port = htons(port);
-  const bool free = bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  close(s);
-  return free;
+  const int on = 1;
+  if (bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
+    close(s);
+    return false;
+  }
+  static std::mutex lock;
+  static std::vector<int> held;
+  const std::lock_guard guard(lock);
+  held.push_back(s);
+  return true;
 }
 
 }  // namespace
@@ -53,7 +68,7 @@ std::uint16_t FreeLoopbackPort() {
   std::uniform_int_distribution<int> pick(low, high);
   for (int attempt = 0; attempt < 500; ++attempt) {
     const auto port = static_cast<std::uint16_t>(pick(draw));
-    if (Bindable(port)) return port;
+    if (Reserve(port)) return port;
   }
   return 0;
 }
