@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "net/frame_codes.h"
 #include "support/free_port.h"
 
 void ClientEndToEnd::SetUp() {
@@ -80,4 +81,22 @@ std::vector<std::string> ClientEndToEnd::Ask(const std::string& line) {
 void ClientEndToEnd::Quit() {
   Ask("quit");
   EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
+}
+
+PilotPeerScript NearbyPilot(const std::string& callsign, double longitude) {
+  PilotPeerScript script;
+  script.callsign = callsign;
+  script.simulatorCode = 9000;
+  script.centreLatitude = 49.02;
+  script.centreLongitude = longitude;
+  script.answerLogin = false;
+  return script;
+}
+
+void ClientEndToEnd::Admit(PilotPeer& peer) {
+  ASSERT_TRUE(peer.Connect(listeningPort_));
+  ASSERT_TRUE(peer.SendLogin());
+  ASSERT_TRUE(peer.WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << client_->Stderr();
+  const std::string callsign = peer.Script().callsign;
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] { return Shown(callsign); })) << client_->Stderr();
 }

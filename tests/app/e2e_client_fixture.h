@@ -15,11 +15,20 @@
 #include "support/wait_until.h"
 #include "testbed/automation_client.h"
 #include "testbed/node_server.h"
+#include "testbed/pilot_peer.h"
 #include "testbed/plugin_server.h"
 #include "testbed/web_page_server.h"
 
+// A pilot peer near the demo's flight, of the client's own family, who does
+// not answer the client's login (he calls it).
+PilotPeerScript NearbyPilot(const std::string& callsign = "DEMO02", double longitude = 2.6);
+
 class ClientEndToEnd : public ::testing::Test {
  protected:
+  // The plug-in stand-in shows his AI aircraft.
+  bool Shown(const std::string& callsign) const { return plugin_.Ai().ByCallsign(callsign).has_value(); }
+  // He calls and logs in, and the client admits him and adds his aircraft.
+  void Admit(PilotPeer& peer);
   static constexpr int kStartMs = 30'000;
   static constexpr int kWaitMs = 20'000;
 

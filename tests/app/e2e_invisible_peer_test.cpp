@@ -16,16 +16,6 @@ namespace {
 
 // A pilot flying a circuit near the scripted flight, who waits for the
 // client's answer to his login.
-PilotPeerScript NearbyPilot(const std::string& callsign, double longitude) {
-  PilotPeerScript script;
-  script.callsign = callsign;
-  script.simulatorCode = 9000;
-  script.centreLatitude = 49.02;
-  script.centreLongitude = longitude;
-  script.answerLogin = false;
-  return script;
-}
-
 std::size_t OwnPositionsHeard(const PilotPeer& peer) {
   std::size_t n = 0;
   for (const Frame& frame : peer.Frames()) {
@@ -43,15 +33,6 @@ class InvisiblePeerEndToEnd : public ClientEndToEnd {
     int n = 0;
     for (const std::string& line : events_.Lines()) n += line.rfind(prefix, 0) == 0 ? 1 : 0;
     return n;
-  }
-  bool Shown(const std::string& callsign) const { return plugin_.Ai().ByCallsign(callsign).has_value(); }
-  // He calls and logs in, and the client admits him and adds his aircraft.
-  void Admit(PilotPeer& peer) {
-    ASSERT_TRUE(peer.Connect(listeningPort_));
-    ASSERT_TRUE(peer.SendLogin());
-    ASSERT_TRUE(peer.WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << client_->Stderr();
-    const std::string callsign = peer.Script().callsign;
-    ASSERT_TRUE(WaitUntil(kWaitMs, [&] { return Shown(callsign); })) << client_->Stderr();
   }
 
   RecordedLines events_;

@@ -42,16 +42,6 @@ std::string TextAt(const Frame& frame, std::size_t offset) {
 
 // An X-Plane pilot flying a circuit near the scripted flight, who waits for
 // the client's answer to his login.
-PilotPeerScript NearbyPilot() {
-  PilotPeerScript script;
-  script.callsign = "DEMO02";
-  script.simulatorCode = 9000;
-  script.centreLatitude = 49.02;
-  script.centreLongitude = 2.6;
-  script.answerLogin = false;
-  return script;
-}
-
 class PilotPeerEndToEnd : public ClientEndToEnd {
  protected:
   std::size_t PeerPositionRecords(const PilotPeer& peer) const {

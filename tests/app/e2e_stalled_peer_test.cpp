@@ -32,16 +32,6 @@ constexpr auto kWatchedFrom = std::chrono::milliseconds(kSendStallLimitMs - 1'00
 constexpr auto kWatchedTo = std::chrono::milliseconds(500);
 constexpr int kMovesWhileStalled = 3;
 
-PilotPeerScript NearbyPilot(const std::string& callsign, double longitude) {
-  PilotPeerScript script;
-  script.callsign = callsign;
-  script.simulatorCode = 9000;
-  script.centreLatitude = 49.02;
-  script.centreLongitude = longitude;
-  script.answerLogin = false;
-  return script;
-}
-
 // Latency requests back to back: each one the client answers on the same link.
 std::vector<std::uint8_t> LatencyRequests(int count) {
   FrameHeader header;
@@ -68,17 +58,9 @@ std::string EndName(NonReadingPeer::End end) {
 
 class StalledPeerEndToEnd : public ClientEndToEnd {
  protected:
-  bool Shown(const std::string& callsign) const { return plugin_.Ai().ByCallsign(callsign).has_value(); }
   std::uint64_t Moves(const std::string& callsign) const {
     const auto aircraft = plugin_.Ai().ByCallsign(callsign);
     return aircraft ? aircraft->moves : 0;
-  }
-  void Admit(PilotPeer& peer) {
-    ASSERT_TRUE(peer.Connect(listeningPort_));
-    ASSERT_TRUE(peer.SendLogin());
-    ASSERT_TRUE(peer.WaitForCountOf(NCSUB_PEER_ADDED, 1, kWaitMs)) << client_->Stderr();
-    const std::string callsign = peer.Script().callsign;
-    ASSERT_TRUE(WaitUntil(kWaitMs, [&] { return Shown(callsign); })) << client_->Stderr();
   }
 
   RecordedLines events_;
