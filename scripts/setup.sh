@@ -9,6 +9,7 @@ packages=(
   libcurl4-openssl-dev
   libbenchmark-dev zlib1g-dev
   libopencore-amrnb-dev portaudio19-dev libasound2-dev libjack-jackd2-dev
+  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
 )
 
 missing=()
