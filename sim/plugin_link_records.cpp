@@ -202,7 +202,8 @@ OwnRadioData ApplyDataSet2(const DataSet2Record& record, const OwnRadioData& pre
 
 OwnControls ReadDataSet3(const RecordBytes<kDataSet3Size>& body) {
   OwnControls controls;
-  for (std::size_t i = 0; i < 3; ++i) controls.values[i] = -TruncatedI32(F32At(body, 4 + 4 * i));
+  // Negated as a double before the truncation, which saturates: -(-2^31) has no 32-bit value.
+  for (std::size_t i = 0; i < 3; ++i) controls.values[i] = TruncatedI32(-static_cast<double>(F32At(body, 4 + 4 * i)));
   const float value4 = F32At(body, 16);
   controls.values[3] = TruncatedI32(value4);
   controls.value4Scaled = TruncatedI32(static_cast<double>(value4 * 40.0F / 100.0F));

@@ -130,12 +130,14 @@ UINT ParseDecimal(std::string_view text) {
 bool HasLineEnd(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
 bool ValidSection(std::string_view section) {
-  return !section.empty() && !HasLineEnd(section) && section.find(']') == std::string_view::npos;
+  return !profile_text::BlankName(section) && !HasLineEnd(section) && section.find(']') == std::string_view::npos;
 }
 
 bool ValidKey(std::string_view key) {
-  return !key.empty() && !HasLineEnd(key) && key.find('=') == std::string_view::npos && key.front() != ';' &&
-         key.front() != '[';
+  // Checked as the file will read the name back, without its blanks.
+  const std::string_view name = profile_text::TrimBlanks(key);
+  return !name.empty() && !HasLineEnd(key) && key.find('=') == std::string_view::npos && name.front() != ';' &&
+         name.front() != '[';
 }
 
 // A link is written through, so the link itself stays in place.

@@ -92,7 +92,13 @@ std::vector<Line> SplitLines(std::string_view text) {
   return lines;
 }
 
-bool SameName(std::string_view a, std::string_view b) { return AsciiEqualNoCase(a, b); }
+// The file's names are read trimmed, so a name asked for is trimmed too: one
+// with a blank at an end still finds what it wrote.
+bool SameName(std::string_view a, std::string_view b) { return AsciiEqualNoCase(Trim(a), Trim(b)); }
+
+bool BlankName(std::string_view name) { return Trim(name).empty(); }
+
+std::string_view TrimBlanks(std::string_view text) { return Trim(text); }
 
 std::string_view Unquote(std::string_view value) {
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {

@@ -22,8 +22,13 @@ struct Line {
 // order mark at the start is kept in the raw bytes but does not hide the first line.
 std::vector<Line> SplitLines(std::string_view text);
 
-// ASCII-only comparison without case.
+// ASCII-only comparison without case, of the names as the file reads them
+// (without blanks at either end).
 bool SameName(std::string_view a, std::string_view b);
+// True for a name the file could not hold: nothing but blanks.
+bool BlankName(std::string_view name);
+// Without the blanks at either end, as the file's names are read.
+std::string_view TrimBlanks(std::string_view text);
 
 // A value wholly inside a pair of double or single quotes loses them.
 std::string_view Unquote(std::string_view value);

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -211,3 +213,26 @@ TEST(PluginLinkRecords, CommandBodies) {
 }
 
 }  // namespace
+
+// A frame a fuzzer found: the first control value is -3e9, whose truncation
+// saturates at -2^31 and whose negation then had no 32-bit value.
+TEST(PluginLinkRecords, AControlValueAtTheLowLimitIsNegatedWithoutOverflow) {
+  std::ifstream file(std::string(TK_SOURCE_DIR) + "/tests/sim/inputs/dataset3_negation_overflow.bin", std::ios::binary);
+  const std::vector<char> frame((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(frame.size(), 12 + kDataSet3Size);
+  RecordBytes<kDataSet3Size> body{};
+  for (std::size_t i = 0; i < kDataSet3Size; ++i) body[i] = static_cast<std::uint8_t>(frame[12 + i]);
+  const OwnControls controls = ReadDataSet3(body);
+  EXPECT_EQ(controls.values[0], std::numeric_limits<std::int32_t>::max());
+  EXPECT_EQ(controls.values[1], 0);
+
+  const auto putF32 = [&](std::size_t at, float value) {
+    const auto bits = std::bit_cast<std::uint32_t>(value);
+    for (int i = 0; i < 4; ++i) body[at + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+  };
+  putF32(4, 3e9F);
+  putF32(8, std::numeric_limits<float>::quiet_NaN());
+  const OwnControls high = ReadDataSet3(body);
+  EXPECT_EQ(high.values[0], std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(high.values[1], 0);
+}

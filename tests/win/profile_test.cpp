@@ -271,7 +271,8 @@ TEST_F(ProfileFile, NamesThatWouldNotReadBackAreRefused) {
     const char* section;
     const char* key;
   } const refused[] = {{"A", "a=b"}, {"A", ""}, {"A", ";k"},    {"A", "[k"},   {"A", "k\n"},
-                       {"a]b", "k"}, {"", "k"}, {"A\r\n", "k"}, {nullptr, "k"}};
+                       {"a]b", "k"}, {"", "k"}, {"A\r\n", "k"}, {nullptr, "k"},
+                       {"  ", "k"},  {"A", " \t"}, {"A", " ;k"}};
   for (const auto& r : refused) {
     SCOPED_TRACE(r.key);
     EXPECT_FALSE(WritePrivateProfileStringA(r.section, r.key, "v", path_.c_str()));
@@ -279,6 +280,23 @@ TEST_F(ProfileFile, NamesThatWouldNotReadBackAreRefused) {
   EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "v", nullptr));
   EXPECT_EQ(FileBytes(path_), "[A]\nk=1\n");
   EXPECT_TRUE(WritePrivateProfileStringA(nullptr, nullptr, nullptr, path_.c_str()));
+}
+
+// The file's names read back without their blanks, so a name asked for with a
+// blank at an end must find what it wrote: one section, one key, the last value.
+TEST_F(ProfileFile, NamesWithBlanksAtTheirEndsAreWrittenOnceAndReadBack) {
+  ASSERT_TRUE(WritePrivateProfileStringA("OFS_X ", "Lat", "1", path_.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringA("OFS_X ", "Lat", "2", path_.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringA(" OFS_X", " Lon ", "3", path_.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringA("OFS_X", "Lon", "4", path_.c_str()));
+  EXPECT_EQ(FileBytes(path_), "[OFS_X ]\r\nLat=2\r\nLon=4\r\n");
+  char value[16] = {};
+  EXPECT_EQ(GetPrivateProfileStringA("OFS_X ", "Lat", "", value, sizeof value, path_.c_str()), 1u);
+  EXPECT_STREQ(value, "2");
+  EXPECT_EQ(GetPrivateProfileStringA("OFS_X", "Lon ", "", value, sizeof value, path_.c_str()), 1u);
+  EXPECT_STREQ(value, "4");
+  EXPECT_TRUE(WritePrivateProfileStringA("OFS_X  ", nullptr, nullptr, path_.c_str()));
+  EXPECT_EQ(FileBytes(path_), "");
 }
 
 TEST_F(ProfileFile, WriteFailsWithoutItsFolder) {
