@@ -634,6 +634,8 @@ void CFSClientDlg::RunQuitSequence() {
   CloseAllPeerLinks();
   if (g_sessionOpen.load()) CloseMultiplayerSession("Quit2");
   CloseListeningSocket();
+  // The voice thread prints into the chat window, which goes once the loop ends.
+  StopVoiceSystem();
   Pause(200);
   KlibShutdown();
   StopTimersAndQuit();

@@ -12,6 +12,7 @@
 #include "base/klib_locks.h"
 #include "base/klib_settings.h"
 #include "base/print_dlg.h"
+#include "base/trace_output.h"
 #include "base/remote_trace.h"
 
 namespace {
@@ -137,8 +138,7 @@ void CMainThread::DrainTrace(const DMessage& message) {
 void CMainThread::OutputText(const char* text, bool remote) {
   // Only an empty format clears (OutputFormatted); an empty text prints nothing.
   if (text == nullptr || text[0] == '\0' || Klib().Exiting()) return;
-  if (CPrintDlg* output = Klib().traceOutput) {
-    output->PrintText(text);
+  if (WithTraceOutput([&](CPrintDlg& output) { output.PrintText(text); })) {
   } else if (TraceConsole()) {
     std::fputs(text, stdout);
   }
@@ -192,7 +192,7 @@ void CMainThread::OutputLocal(const char* format, ...) {
 void CMainThread::SetFormat(DWORD effects, COLORREF colour) {
   effects_ = effects;
   colour_ = colour;
-  if (CPrintDlg* output = Klib().traceOutput) output->SetFormat(effects, colour);
+  WithTraceOutput([&](CPrintDlg& output) { output.SetFormat(effects, colour); });
   SendRemoteTraceWords(kRemoteTraceFormat, effects_, colour_);
 }
 
@@ -201,17 +201,17 @@ void CMainThread::SetEffects(DWORD effects) { SetFormat(effects, colour_); }
 void CMainThread::SetColour(COLORREF colour) { SetFormat(effects_, colour); }
 
 void CMainThread::RemoveDelimiters(char start, char end) {
-  if (CPrintDlg* output = Klib().traceOutput) output->RemoveDelimiters(start, end);
+  WithTraceOutput([&](CPrintDlg& output) { output.RemoveDelimiters(start, end); });
   SendRemoteTraceWords(kRemoteTraceRemoveDelimiters, static_cast<std::uint8_t>(start), static_cast<std::uint8_t>(end));
 }
 
 void CMainThread::RemoveDelimitedText(char start, char end) {
-  if (CPrintDlg* output = Klib().traceOutput) output->RemoveDelimitedText(start, end);
+  WithTraceOutput([&](CPrintDlg& output) { output.RemoveDelimitedText(start, end); });
   SendRemoteTraceWords(kRemoteTraceRemoveDelimitedText, static_cast<std::uint8_t>(start),
                        static_cast<std::uint8_t>(end));
 }
 
 void CMainThread::Clear() {
-  if (CPrintDlg* output = Klib().traceOutput) output->Clear();
+  WithTraceOutput([&](CPrintDlg& output) { output.Clear(); });
   SendRemoteTraceClear();
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/klib_settings.h"
+#include "base/trace_output.h"
 #include "win/richedit.h"
 
 namespace {
@@ -28,7 +29,7 @@ std::string FormatText(const char* format, va_list args) {
 }  // namespace
 
 CPrintDlg::CPrintDlg() = default;
-CPrintDlg::~CPrintDlg() = default;
+CPrintDlg::~CPrintDlg() { ClearTraceOutput(this); }
 
 void CPrintDlg::AttachRichEdit(CRichEditCtrl* richEdit, CWnd* parent) {
   std::lock_guard lock(lock_);

@@ -12,6 +12,7 @@
 #include "base/klib_settings.h"
 #include "base/main_thread.h"
 #include "base/print_dlg.h"
+#include "base/trace_output.h"
 
 namespace {
 constexpr DWORD kRingRoomWaitMs = 100;
@@ -64,25 +65,17 @@ void RemoveBellCharacters(std::string& text) { std::erase(text, '\a'); }
 
 void CBaseThread::TraceEmptyFormat(bool notify) {
   if (Klib().Exiting()) return;
-  CPrintDlg* output = Klib().traceOutput;
   CMainThread* main = Klib().mainThread;
-  if (output != nullptr) {
-    output->Clear();
-  } else if (main != nullptr) {
+  if (!WithTraceOutput([](CPrintDlg& output) { output.Clear(); }) && main != nullptr)
     WriteTraceRecord(*main, kTraceClear, nullptr, 0);
-  }
   if (notify && main != nullptr) NotifyTrace(*this, *main);
 }
 
 void CBaseThread::TraceText(std::string_view text, bool notify) {
   // Only an empty format clears; an empty text (say a peer's empty comment) prints nothing.
   if (text.empty() || Klib().Exiting()) return;
-  CPrintDlg* output = Klib().traceOutput;
   CMainThread* main = Klib().mainThread;
-  if (output != nullptr) {
-    output->PrintText(text);
-    return;
-  }
+  if (WithTraceOutput([&](CPrintDlg& output) { output.PrintText(text); })) return;
   if (main == nullptr) {
     if (TraceConsole()) std::fwrite(text.data(), 1, text.size(), stdout);
     return;
@@ -145,54 +138,42 @@ void CBaseThread::TraceLineQuiet(const char* format, ...) {
 
 void CBaseThread::SetTraceFormat(DWORD effects, COLORREF colour) {
   if (Klib().Exiting()) return;
-  if (CPrintDlg* output = Klib().traceOutput) {
-    output->SetFormat(effects, colour);
-  } else {
+  if (!WithTraceOutput([&](CPrintDlg& output) { output.SetFormat(effects, colour); })) {
     WriteWordsRecord(kTraceFormat, {effects, colour});
   }
 }
 
 void CBaseThread::SetTraceEffects(DWORD effects) {
   if (Klib().Exiting()) return;
-  if (CPrintDlg* output = Klib().traceOutput) {
-    output->SetEffects(effects);
-  } else {
+  if (!WithTraceOutput([&](CPrintDlg& output) { output.SetEffects(effects); })) {
     WriteWordsRecord(kTraceEffects, {effects});
   }
 }
 
 void CBaseThread::SetTraceColour(COLORREF colour) {
   if (Klib().Exiting()) return;
-  if (CPrintDlg* output = Klib().traceOutput) {
-    output->SetFormat(output->Effects(), colour);
-  } else {
+  if (!WithTraceOutput([&](CPrintDlg& output) { output.SetFormat(output.Effects(), colour); })) {
     WriteWordsRecord(kTraceColour, {colour});
   }
 }
 
 void CBaseThread::TraceRemoveDelimiters(char start, char end) {
   if (Klib().Exiting()) return;
-  if (CPrintDlg* output = Klib().traceOutput) {
-    output->RemoveDelimiters(start, end);
-  } else {
+  if (!WithTraceOutput([&](CPrintDlg& output) { output.RemoveDelimiters(start, end); })) {
     WriteWordsRecord(kTraceRemoveDelimiters, {});
   }
 }
 
 void CBaseThread::TraceRemoveDelimitedText(char start, char end) {
   if (Klib().Exiting()) return;
-  if (CPrintDlg* output = Klib().traceOutput) {
-    output->RemoveDelimitedText(start, end);
-  } else {
+  if (!WithTraceOutput([&](CPrintDlg& output) { output.RemoveDelimitedText(start, end); })) {
     WriteWordsRecord(kTraceRemoveDelimitedText, {});
   }
 }
 
 void CBaseThread::TraceClear() {
   if (Klib().Exiting()) return;
-  if (CPrintDlg* output = Klib().traceOutput) {
-    output->Clear();
-  } else {
+  if (!WithTraceOutput([&](CPrintDlg& output) { output.Clear(); })) {
     WriteWordsRecord(kTraceClear, {});
   }
 }

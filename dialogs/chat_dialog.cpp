@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/klib_settings.h"
+#include "base/trace_output.h"
 #include "core/main_dialog_state.h"
 #include "core/own_aircraft_state.h"
 #include "core/own_callsign.h"
@@ -77,6 +78,9 @@ CCchatDlg::CCchatDlg() : CDialogEx(kChatTemplate) {}
 
 CCchatDlg::~CCchatDlg() {
   if (g_pChatDlg.load() == this) g_pChatDlg = nullptr;
+  // Other threads trace into this window: it is taken away from them, after
+  // any line they are printing, before it goes.
+  ClearTraceOutput(this);
   DestroyWindow();
 }
 

@@ -12,6 +12,7 @@
 #include "base/main_thread.h"
 #include "base/klib_trace.h"
 #include "base/print_dlg.h"
+#include "base/trace_output.h"
 #include "net/node_way.h"
 #include "net/owner_slot.h"
 #include "net/web_task_way.h"
@@ -65,9 +66,9 @@ void ConnectToNode() {
     }
   }
   // The way's lines are appended at the end of the text window, whatever the user selected there.
-  if (CPrintDlg* output = Klib().traceOutput; output != nullptr && output->RichEdit() != nullptr) {
-    output->RichEdit()->SetSel(-1, -1);
-  }
+  WithTraceOutput([](CPrintDlg& output) {
+    if (output.RichEdit() != nullptr) output.RichEdit()->SetSel(-1, -1);
+  });
   node->ClearSleepCountdown();
   node->Resume(0);
   CBaseThread::Post(Klib().mainThread, node, THRDMSG_CONNECT, 0, 0, "PZGN1013");

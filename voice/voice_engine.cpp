@@ -93,7 +93,9 @@ int VoiceEngine::Start() {
     try {
       thread_ = std::thread([this] {
         threadResult_.store(ThreadMain());
+        std::lock_guard ended(endedMutex_);
         threadEnded_.store(true, std::memory_order_release);
+        endedChanged_.notify_all();
       });
     } catch (const std::system_error&) {
       return -2;
@@ -109,6 +111,23 @@ void VoiceEngine::Stop() {
   JoinThread();
   started_.store(false, std::memory_order_release);
   stopRequest_.store(false, std::memory_order_release);
+}
+
+bool VoiceEngine::StopWithin(std::chrono::milliseconds bound) {
+  stopRequest_.store(true, std::memory_order_release);
+  if (Started()) closing_.store(true, std::memory_order_release);
+  {
+    std::unique_lock lock(endedMutex_);
+    const bool hasThread = [&] {
+      std::lock_guard threadLock(threadMutex_);
+      return thread_.joinable();
+    }();
+    if (hasThread && !endedChanged_.wait_for(lock, bound, [&] { return ThreadEnded(); })) return false;
+  }
+  JoinThread();
+  started_.store(false, std::memory_order_release);
+  stopRequest_.store(false, std::memory_order_release);
+  return true;
 }
 
 int VoiceEngine::Restart() {

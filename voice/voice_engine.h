@@ -10,6 +10,8 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -100,6 +102,9 @@ class VoiceEngine {
   int Restart();
   // Stops the voice thread and waits for it (tests; the program leaves it to the process's end).
   void Stop();
+  // Asks the voice thread to stop and waits for its end at most `bound`: true
+  // when it ended (it is then joined); false leaves it to end on its own.
+  bool StopWithin(std::chrono::milliseconds bound);
   bool Started() const { return started_.load(std::memory_order_acquire); }
   bool Running() const { return running_.load(std::memory_order_acquire); }
   bool Transmitting() const { return transmitting_.load(std::memory_order_acquire); }
@@ -183,4 +188,7 @@ class VoiceEngine {
 
   std::mutex threadMutex_;
   std::thread thread_;
+  // The thread's end, for a bounded wait.
+  std::mutex endedMutex_;
+  std::condition_variable endedChanged_;
 };

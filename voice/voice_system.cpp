@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 
 #include "core/main_dialog_state.h"
 #include "core/settings.h"
@@ -54,5 +55,11 @@ int RestartVoiceSystem() {
 }
 
 bool VoiceSystemStarted() { return TheVoiceEngine().Started(); }
+
+bool StopVoiceSystem() {
+  const bool stopped = TheVoiceEngine().StopWithin(std::chrono::milliseconds(kVoiceQuitWaitMs));
+  g_voiceStarted.store(TheVoiceEngine().Started());
+  return stopped;
+}
 
 void PlayReceivedVoice(std::span<const std::uint8_t> frame) { TheVoiceEngine().PlayReceived(frame); }

@@ -15,5 +15,9 @@ void LoadVoiceSettings(VoiceEngine& engine, const char* path = nullptr);
 int StartVoiceSystem();
 int RestartVoiceSystem();
 bool VoiceSystemStarted();
+// At quit, before the windows it prints into go: stops the engine, waiting
+// for its thread at most kVoiceQuitWaitMs. False when the thread did not end in time.
+inline constexpr int kVoiceQuitWaitMs = 2000;
+bool StopVoiceSystem();
 // The node way's received frames.
 void PlayReceivedVoice(std::span<const std::uint8_t> frame);

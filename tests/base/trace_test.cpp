@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/main_thread.h"
 #include "base/print_dlg.h"
 #include "base/remote_trace.h"
+#include "base/trace_output.h"
 #include "support/klib_fixture.h"
 #include "win/clock.h"
 #include "win/richedit.h"
@@ -282,4 +288,51 @@ TEST_F(TraceTest, WithoutOutputAnEmptyTextWritesNoRecordAndAnEmptyFormatAClear) 
   writer.Trace("");
   EXPECT_EQ(RingUsed(ring), before + 1) << "an empty format leaves a clear record";
   main_->hold = false;
+}
+
+// The chat window goes at quit while other threads still trace: taking it
+// away waits for a print that is inside it, and no print reaches it after.
+TEST(TraceOutputGuard, AWindowIsTakenAwayOnlyAfterThePrintInsideItEnded) {
+  CPrintDlg print;
+  Klib().traceOutput = &print;
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool inside = false;
+  bool clearAsked = false;
+  std::atomic<bool> left{false};
+  std::thread printer([&] {
+    WithTraceOutput([&](CPrintDlg&) {
+      std::unique_lock lock(mutex);
+      inside = true;
+      changed.notify_all();
+      changed.wait(lock, [&] { return clearAsked; });
+      left = true;
+    });
+  });
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(30), [&] { return inside; }));
+  }
+  bool leftWhenCleared = false;
+  std::thread clearer([&] {
+    {
+      std::lock_guard lock(mutex);
+      clearAsked = true;
+    }
+    changed.notify_all();
+    ClearTraceOutput(&print);
+    leftWhenCleared = left.load();
+  });
+  printer.join();
+  clearer.join();
+  EXPECT_TRUE(leftWhenCleared);
+  EXPECT_EQ(Klib().traceOutput.load(), nullptr);
+  EXPECT_FALSE(WithTraceOutput([](CPrintDlg&) {}));
+
+  // Only the window that is the output is taken away.
+  CPrintDlg other;
+  Klib().traceOutput = &print;
+  ClearTraceOutput(&other);
+  EXPECT_EQ(Klib().traceOutput.load(), &print);
+  Klib().traceOutput = nullptr;
 }

@@ -23,7 +23,17 @@ int ScriptedAudio::Drive(const std::int16_t* input, std::int16_t* output, unsign
 
 int ScriptedAudio::Initialize() {
   ++initialized;
+  std::unique_lock lock(mutex_);
+  released_.wait(lock, [this] { return !holdInitialize.load(); });
   return initializeError;
+}
+
+void ScriptedAudio::ReleaseInitialize() {
+  {
+    std::lock_guard lock(mutex_);
+    holdInitialize = false;
+  }
+  released_.notify_all();
 }
 
 int ScriptedAudio::Terminate() {

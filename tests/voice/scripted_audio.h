@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -24,6 +25,9 @@ class ScriptedAudio final : public AudioLibrary {
   int initializeError = kAudioNoError;
   int openError = kAudioNoError;
   int startError = kAudioNoError;
+  // While set, Initialize waits (a thread stuck in the sound system); clear it with ReleaseInitialize.
+  std::atomic<bool> holdInitialize{false};
+  void ReleaseInitialize();
   // What IsStreamActive answers once the stream started.
   std::atomic<int> activeAnswer{1};
 
@@ -66,6 +70,7 @@ class ScriptedAudio final : public AudioLibrary {
 
  private:
   mutable std::mutex mutex_;
+  std::condition_variable released_;
   AudioStreamCallback callback_ = nullptr;
   void* context_ = nullptr;
   bool started_ = false;

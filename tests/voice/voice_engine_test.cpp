@@ -450,6 +450,29 @@ TEST_F(VoiceEngineTest, RestartReopensWithFreshStateWhileVoiceArrives) {
   EXPECT_EQ(audio.terminated.load(), 4);
 }
 
+// At quit the engine is stopped before the windows it prints into go: a
+// streaming thread ends within the bound; one stuck in the sound system is
+// not waited for without end, and is joined once it did end.
+TEST_F(VoiceEngineTest, AStopAtQuitWaitsForTheThreadOnlySoLong) {
+  StartRunning();
+  EXPECT_TRUE(engine.StopWithin(std::chrono::seconds(30)));
+  EXPECT_TRUE(engine.ThreadEnded());
+  EXPECT_FALSE(engine.Started());
+  EXPECT_EQ(audio.closed.load(), 1);
+  EXPECT_TRUE(engine.StopWithin(std::chrono::milliseconds(0))) << "nothing left to wait for";
+
+  audio.holdInitialize = true;
+  ASSERT_EQ(engine.Start(), 0);
+  ASSERT_TRUE(WaitFor([this] { return audio.initialized.load() == 2; }));
+  EXPECT_FALSE(engine.StopWithin(std::chrono::milliseconds(20)));
+  EXPECT_FALSE(engine.ThreadEnded());
+  audio.ReleaseInitialize();
+  EXPECT_TRUE(engine.StopWithin(std::chrono::seconds(30)));
+  EXPECT_TRUE(engine.ThreadEnded());
+  EXPECT_EQ(audio.closed.load(), audio.opened.load()) << "what it opened it closed";
+  EXPECT_EQ(audio.terminated.load(), 2);
+}
+
 TEST_F(VoiceEngineTest, StartTwiceStartsOnce) {
   StartRunning();
   EXPECT_EQ(engine.Start(), 0);
