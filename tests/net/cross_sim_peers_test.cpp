@@ -26,6 +26,8 @@ constexpr int kWaitMs = 5'000;
 class OffsetsWay : public TestWay {
  public:
   using TestWay::TestWay;
+  // Its thread calls HandleSimPilotMessage: it stops before this object's members go.
+  ~OffsetsWay() override { Stop(); }
   std::vector<std::uint32_t> SubCodes() {
     std::lock_guard lock(mutex_);
     return subCodes_;
