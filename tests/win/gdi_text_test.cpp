@@ -201,6 +201,24 @@ TEST(GdiText, EndEllipsisShortensWhatDoesNotFit) {
   EXPECT_GT(calc.right, 0);
 }
 
+TEST(GdiText, TabsExpandToEightAverageCharactersAndRightAlignmentEndsAtTheRight) {
+  TextDc t(200, 20);
+  TEXTMETRICA m{};
+  GetTextMetricsA(t.dc, &m);
+  RECT tabbed{0, 0, 200, 20};
+  DrawTextA(t.dc, "a\tb", -1, &tabbed, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
+  SIZE b{};
+  GetTextExtentPoint32A(t.dc, "b", 1, &b);
+  EXPECT_GE(tabbed.right, 8 * m.tmAveCharWidth + b.cx);
+  EXPECT_LT(tabbed.right, 8 * m.tmAveCharWidth + b.cx + 8);
+  SetBkMode(t.dc, TRANSPARENT);
+  RECT box{0, 0, 200, 20};
+  DrawTextA(t.dc, "H", -1, &box, DT_RIGHT | DT_SINGLELINE);
+  const RECT ink = t.Ink(200, 20);
+  EXPECT_GT(ink.left, 180);
+  EXPECT_LE(ink.right, 200);
+}
+
 TEST(GdiText, OpaqueTextFillsItsCellWithTheBackgroundColour) {
   TextDc t(80, 20);
   SetBkMode(t.dc, OPAQUE);
