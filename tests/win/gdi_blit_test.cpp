@@ -170,6 +170,32 @@ TEST(GdiBlit, TransparencyMaskLeavesTheBackgroundUnderTheTransparentColour) {
   }
 }
 
+TEST(GdiBlit, TickMaskRecipeKeepsTheBlackPixelsOverAGradient) {
+  const int w = 5, h = 2;
+  // The control as first drawn: black ticks at x = 1 and 3 on a grey face.
+  MemoryDc control(w, h);
+  control.Fill(RGB(192, 192, 192));
+  for (int y = 0; y < h; ++y) {
+    SetPixel(control.dc, 1, y, 0);
+    SetPixel(control.dc, 3, y, 0);
+  }
+  SetBkColor(control.dc, RGB(0, 0, 0));
+  SetTextColor(control.dc, RGB(255, 255, 255));
+  MemoryDc mask(w, h, 1), work(w, h);
+  ASSERT_TRUE(BitBlt(mask.dc, 0, 0, w, h, control.dc, 0, 0, SRCCOPY));  // black becomes 1
+  for (int x = 0; x < w; ++x)
+    for (int y = 0; y < h; ++y) SetPixel(work.dc, x, y, RGB(40 * x, 200, 10 * y));  // the gradients
+  SetBkColor(work.dc, RGB(0, 0, 0));
+  SetTextColor(work.dc, RGB(255, 255, 255));
+  for (DWORD rop : {SRCINVERT, SRCAND, SRCINVERT}) ASSERT_TRUE(BitBlt(work.dc, 0, 0, w, h, mask.dc, 0, 0, rop));
+  for (int x = 0; x < w; ++x) {
+    for (int y = 0; y < h; ++y) {
+      const COLORREF expected = x == 1 || x == 3 ? RGB(0, 0, 0) : RGB(40 * x, 200, 10 * y);
+      EXPECT_EQ(GetPixel(work.dc, x, y), expected) << x << "," << y;
+    }
+  }
+}
+
 TEST(GdiBlit, EightBitDibSectionIsReadThroughItsColourTableAtBlitTime) {
   struct {
     BITMAPINFOHEADER header;
