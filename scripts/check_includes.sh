@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Fails when a source file of the program includes a header of a folder above
 # its own in the order of the README's layout table, or a header of testbed/,
-# tests/ or bench/, which stand outside that order.
+# tests/ or bench/, which stand outside that order, or when a file of a folder
+# above win/ includes a Qt header (<QImage>, <QtGui/...>): Qt stays inside the
+# platform layer.
 #   check_includes.sh [source-root]     (default: the repository holding this script)
 set -euo pipefail
 
@@ -78,6 +80,11 @@ done | awk -v root="$root" -v order="${order[*]}" -v outside="${outside[*]}" '
         target = normalise(target)
         top = target
         sub(/\/.*$/, "", top)
+        if (folder != "win" && (target ~ /^Q[A-Za-z0-9_]*$/ || target ~ /^Qt[A-Za-z0-9_]*\//)) {
+          printf "%s:%d: includes <%s>: Qt stays inside win/\n", source, line, target
+          bad = 1
+          continue
+        }
         if (target !~ /\// || !((top in rank) || (top in excluded)) || !exists(root "/" target)) continue
       } else {
         continue

@@ -22,6 +22,8 @@ make_tree() {
   # A system header that shares a folder name with the program is no include of that folder.
   printf '#pragma once\n#include <net/if.h>\n#include <sys/socket.h>\n' >"$tree/win/sockets.h"
   printf '#pragma once\n' >"$tree/net/way.h"
+  # The platform layer draws with Qt.
+  printf '#include <QImage>\n#include <QtGui/QPainter>\n' >"$tree/win/draw.cpp"
   printf '#pragma once\n' >"$tree/net/way_helpers.h"
   printf '// #include "app/main_dialog.h" once lived here\n#include "net/way.h"\n' >"$tree/sim/link.cpp"
   printf '#include "sim/link.h"\n#include "core/state.h"\n' >"$tree/dialogs/chat.cpp"
@@ -76,6 +78,10 @@ expect "a relative include up the table fails" 1 'core/state.cpp:3: includes "si
   "$(plant relative "core/state.cpp" '#include "../sim/link.h"')"
 expect "a folder below including the testbed fails" 1 'no folder of the program includes testbed/' \
   "$(plant testbed "app/main/program.cpp" '#include "testbed/server.h"')"
+expect "app/ including a Qt header fails" 1 'app/main/program.cpp:3: includes <QImage>: Qt stays inside win/' \
+  "$(plant qt "app/main/program.cpp" '#include <QImage>')"
+expect "a Qt module header above win/ fails" 1 'base/thread.h:2: includes <QtGui/QPainter>: Qt stays inside win/' \
+  "$(plant qtmodule "base/thread.h" '#include <QtGui/QPainter>')"
 expect "including out of the tree fails" 1 'outside the source tree' \
   "$(plant escape "dialogs/chat.cpp" '#include "../../elsewhere/x.h"')"
 
