@@ -95,6 +95,8 @@ struct GdiTable {
   int brushFailCountdown = 0;
   std::map<int, HGDIOBJ> stock;
   std::map<int, HBRUSH> sysColourBrushes;
+  std::array<COLORREF, 31> sysColours{};
+  bool sysColoursSet = false;
   std::map<UINT, HBITMAP> sharedResourceBitmaps;
 };
 
@@ -118,7 +120,17 @@ HGDIOBJ StockObject(GdiTable& table, int index);
 
 // Called with the table unlocked when a handle dies, so that the class
 // library's temporary wrappers of it go too.
+// The system colour's stock brush (0 outside the table); the table held.
+HBRUSH SysColourBrush(GdiTable& table, int index);
+COLORREF SysColour(GdiTable& table, int index);
+
 void ForgetWrappers(HGDIOBJ handle);
 void ForgetDcWrapper(HDC dc);
 
+}  // namespace win::detail
+
+namespace win::detail {
+// A device bitmap's picture: RGB32 black, or 1-bpp all 0; null when too large.
+std::shared_ptr<QImage> NewDeviceImage(int width, int height, bool mono);
+HBITMAP AddDeviceBitmap(GdiTable& table, std::shared_ptr<QImage> image);
 }  // namespace win::detail
