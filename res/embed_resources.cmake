@@ -1,11 +1,11 @@
-# Writes OUTPUT: a C++ source that holds every dialog template and menu under
+# Writes OUTPUT: a C++ source that holds every dialog template, menu and bitmap under
 # ROOT as bytes, for EmbeddedFiles() (win/resources.h).
 # Run as: cmake -DROOT=<res folder> -DOUTPUT=<file.cpp> -P embed_resources.cmake
 if(NOT ROOT OR NOT OUTPUT)
   message(FATAL_ERROR "embed_resources.cmake needs ROOT and OUTPUT")
 endif()
 
-file(GLOB_RECURSE _files RELATIVE ${ROOT} ${ROOT}/dialogs/*.dlg ${ROOT}/menus/*.menu)
+file(GLOB_RECURSE _files RELATIVE ${ROOT} ${ROOT}/dialogs/*.dlg ${ROOT}/menus/*.menu ${ROOT}/bitmaps/*.bmp)
 list(SORT _files)
 
 set(_out "// Generated from res/ by res/embed_resources.cmake; do not edit.\n")

@@ -1,5 +1,5 @@
-// The classic C runtime's generator: 15-bit values, seed 1 until srand. One
-// sequence for the process, as the runtime keeps it.
+// The classic C runtime's generator: 15-bit values, seed 1 until srand. Each
+// thread keeps its own sequence, as the multithreaded runtime does.
 #pragma once
 
 namespace win {

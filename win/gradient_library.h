@@ -7,7 +7,8 @@
 #include "win/gdi_types.h"
 #include "win/module.h"
 
-using FARPROC = std::intptr_t (*)();
+// The generic function pointer GCC lets one cast to any other without a warning.
+using FARPROC = void (*)();
 
 HMODULE LoadLibraryA(const char* name);
 inline HMODULE LoadLibrary(const char* name) { return LoadLibraryA(name); }

@@ -1,4 +1,5 @@
-// The resource files built into the program (res/dialogs, res/menus): the
+// The resource files built into the program (res/dialogs, res/menus,
+// res/bitmaps): the
 // build turns each into bytes of the tk_res library, so the program runs from
 // any folder.
 #pragma once

@@ -1,0 +1,18 @@
+#include "win/crt_rand.h"
+
+#include <cstdint>
+
+namespace win {
+
+namespace {
+thread_local std::uint32_t t_state = 1;
+}
+
+int rand() {
+  t_state = t_state * 214013u + 2531011u;
+  return static_cast<int>((t_state >> 16) & 0x7FFF);
+}
+
+void srand(unsigned seed) { t_state = seed; }
+
+}  // namespace win
