@@ -345,7 +345,9 @@ void CButtonST::DrawItem(DRAWITEMSTRUCT* draw) {
     SetBkColor(dc, RGB(255, 255, 255));
     DrawButtonBitmap(dc, hasTitle, item, &caption, pressed_, disabled_);
   }
-  if (hasTitle) DrawButtonText(dc, caption, title.c_str(), pressed_, disabled_);
+  // A picture that fills the button leaves its caption no room: the caption
+  // would only be drawn over the picture.
+  if (hasTitle && caption.right > caption.left) DrawButtonText(dc, caption, title.c_str(), pressed_, disabled_);
 
   if (focused_ && (!flat_ || drawFlatFocus_)) {
     RECT focus = item;
