@@ -161,6 +161,7 @@ TEST_F(ButtonTest, WithoutASecondBitmapTheSamePictureShowsInEveryState) {
   const RECT item = ClientRectOf(button);
   Surface normal(40, 40, kFill);
   DrawButton(button, normal, 0, item);
+  EXPECT_NE(normal.Pixel(20, 20), kFill) << "the picture is drawn";
   Surface focused(40, 40, kFill);
   DrawButton(button, focused, ODS_FOCUS, item);  // flat: no focus rectangle
   Hover(button);
