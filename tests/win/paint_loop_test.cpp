@@ -124,6 +124,7 @@ TEST_F(PaintLoop, UpdateWindowPaintsAtOnceOnTheOwnerAndFromAnotherThread) {
   ui.Release();
   updater.join();
   EXPECT_EQ(probe.PaintCount(), 2u) << "the sender waited for the paint";
+  EXPECT_EQ(probe.Painted().back(), (RECT{0, 0, 100, 50})) << "painted by the owner, on its surface";
 }
 
 TEST(PaintHidden, HiddenWindowsStayInvalidUntilShown) {
