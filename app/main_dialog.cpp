@@ -14,7 +14,6 @@
 #include "core/main_dialog_state.h"
 #include "core/ui_messages.h"
 #include "app/metar_banner.h"
-#include "app/program_bitmaps.h"
 #include "core/nearest_airport.h"
 #include "core/own_position.h"
 #include "core/settings.h"
@@ -110,6 +109,18 @@ bool CountDown(std::atomic<std::uint16_t>& countdown) {
   return false;
 }
 
+// A picture for the Connect button asked for off the UI thread: wParam the
+// bitmap resource, lParam the transparent colour.
+UINT ConnectionBitmapMessage() {
+  static const UINT message = RegisterWindowMessageA("TavelkorConnectionBitmap");
+  return message;
+}
+
+// CMD_WINDOW_SHOWN of the chat window, the dashboard, the controller list and
+// locate-and-track, in the order of their buttons.
+constexpr UINT kWindowShownFirst = 36768;
+constexpr UINT kWindowShownLast = 36771;
+
 void Pause(DWORD milliseconds) {
   if (g_startupPauses.load()) Sleep(milliseconds);
 }
@@ -151,6 +162,9 @@ CFSClientDlg::~CFSClientDlg() {
   if (g_pMainDlg.load() == this) g_pMainDlg = nullptr;
   CCircBuf::Delete();
   DestroyWindow();
+  // The lamp shows them no more once the window is gone.
+  if (transmitLampOn_ != 0) DeleteObject(transmitLampOn_);
+  if (transmitLampOff_ != 0) DeleteObject(transmitLampOff_);
 }
 
 BOOL CFSClientDlg::OnInitDialog() {
@@ -232,13 +246,15 @@ int CFSClientDlg::InitMainDialog() {
       return -10 * (k + 1);
     }
   }
-  ShowConnectionBitmap(kBitmapOffline, kConnectFirstTransparent);
-  if (CWnd* button = GetDlgItem(kConnectButtonId)) {
-    if (const std::optional<SIZE> size = ProgramBitmapSize(kBitmapOffline)) {
-      SetWindowPos(button->m_hWnd, 0, 0, 0, size->cx, size->cy,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
-    }
+  for (CShadeButtonST& button : shadedButtons_) {
+    button.SetImageAlignment(CButtonST::ST_ALIGN_HORIZ, TRUE);
+    button.SetShade();
   }
+  if (g_ownSimulatorCode.load() < kLocateFromSimulatorCode) shadedButtons_[3].EnableWindow(FALSE);
+  connectButton_.SetDisabledEmbossed(FALSE);
+  connectTransparent_ = kConnectFirstTransparent;
+  connectButton_.SetBitmapResource(kBitmapOffline, kConnectFirstTransparent);
+  connectButton_.SizeToContent();
   // Emptied before the settings are read: the [TRUSTED] addresses they add must stay.
   ClearTrustedAddresses();
   LoadSetup();
@@ -305,6 +321,9 @@ LRESULT CFSClientDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_CREATE: {
       const LRESULT result = CDialogEx::WindowProc(message, wParam, lParam);
+      // Before the template loads: its buttons become these.
+      for (std::size_t i = 0; i < shadedButtons_.size(); ++i) AddControl(shadedButtons_[i], kShadedButtonIds[i]);
+      AddControl(connectButton_, kConnectButtonId);
       SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
       return result;
     }
@@ -315,6 +334,10 @@ LRESULT CFSClientDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       OnCancel();
       return 0;
     default:
+      if (message == ConnectionBitmapMessage()) {
+        ShowConnectionBitmap(static_cast<unsigned>(wParam), static_cast<COLORREF>(lParam));
+        return 0;
+      }
       if (message >= 0x8000 && message <= 0xBFFF) {
         OnPrivateMessage(message);
         return 0;
@@ -473,12 +496,17 @@ void CFSClientDlg::TenthTick() {
     g_joystickButtons = joystick.dwButtons;
   if (const std::uint16_t c = g_transmitLampCountdown.load(); c != 0) {
     g_transmitLampCountdown = static_cast<std::uint16_t>(c - 1);
-    const unsigned lamp = c - 1 != 0 ? kBitmapTransmitOn : kBitmapTransmitOff;
+    const bool on = c - 1 != 0;
+    const unsigned lamp = on ? kBitmapTransmitOn : kBitmapTransmitOff;
     if (lamp != transmitLampShown_) {
       transmitLampShown_ = lamp;
-      if (CWnd* picture = GetDlgItem(kTransmitLampId)) {
-        picture->SendMessage(STM_SETIMAGE, IMAGE_BITMAP,
-                             static_cast<LPARAM>(LoadBitmap(nullptr, MAKEINTRESOURCEA(static_cast<WORD>(lamp)))));
+      HBITMAP& picture = on ? transmitLampOn_ : transmitLampOff_;
+      if (picture == 0) {
+        picture = static_cast<HBITMAP>(LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(static_cast<WORD>(lamp)),
+                                                  IMAGE_BITMAP, 0, 0, 0));
+      }
+      if (CWnd* lampControl = GetDlgItem(kTransmitLampId)) {
+        lampControl->SendMessage(STM_SETIMAGE, IMAGE_BITMAP, static_cast<LPARAM>(picture));
       }
     }
   }
@@ -560,9 +588,34 @@ int CFSClientDlg::CreateDialogBoxes() {
 
 void CFSClientDlg::ShowConnectionBitmap(unsigned bitmap, COLORREF transparent) {
   connectTransparent_ = transparent;
-  if (auto* button = dynamic_cast<CButton*>(GetDlgItem(kConnectButtonId))) {
-    button->SetBitmap(LoadBitmap(nullptr, MAKEINTRESOURCEA(static_cast<WORD>(bitmap))));
+  if (m_hWnd == 0) return;
+  if (GetWindowThreadProcessId(m_hWnd, nullptr) != GetCurrentThreadId()) {
+    // The button is drawn on the UI thread: the change is made there.
+    PostMessage(ConnectionBitmapMessage(), bitmap, static_cast<LPARAM>(transparent));
+    return;
   }
+  // The button owns (and deletes) each picture it is given.
+  connectButton_.SetBitmaps(static_cast<HBITMAP>(LoadImageA(AfxGetResourceHandle(),
+                                                            MAKEINTRESOURCEA(static_cast<WORD>(bitmap)),
+                                                            IMAGE_BITMAP, 0, 0, 0)),
+                            transparent);
+}
+
+CShadeButtonST* CFSClientDlg::ShadedButton(int buttonId) {
+  for (std::size_t i = 0; i < kShadedButtonIds.size(); ++i)
+    if (kShadedButtonIds[i] == buttonId) return &shadedButtons_[i];
+  return nullptr;
+}
+
+void CFSClientDlg::MarkWindowButton(int buttonId, bool shown) {
+  CShadeButtonST* button = ShadedButton(buttonId);
+  if (button == nullptr) return;
+  if (!shown) {
+    button->SetDefaultColors(TRUE);
+    return;
+  }
+  for (BYTE index : {CButtonST::BTNST_COLOR_FG_IN, CButtonST::BTNST_COLOR_FG_OUT, CButtonST::BTNST_COLOR_FG_FOCUS})
+    button->SetColor(index, kWindowShownTextColour, TRUE);
 }
 
 int CFSClientDlg::StartupStep1() {
@@ -702,6 +755,10 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
   const WORD code = HIWORD(wParam);
   if (id == kConnectButtonId) {
     if (code != kButtonDoubleClicked) OnConnectButton();
+    return TRUE;
+  }
+  if (id >= kWindowShownFirst && id <= kWindowShownLast) {
+    MarkWindowButton(kShadedButtonIds[id - kWindowShownFirst], lParam != 0);
     return TRUE;
   }
   if (id >= kServersFirstCommand && id <= kServersLastCommand) {

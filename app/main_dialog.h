@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "base/circ_buf.h"
+#include "controls/shade_button_st.h"
 #include "core/main_dialog_state.h"
 #include "win/dialog.h"
 #include "win/gdi_handles.h"
@@ -38,6 +39,11 @@ constexpr unsigned kBitmapTransmitOff = 7801;
 // every later change of picture uses white.
 constexpr COLORREF kConnectFirstTransparent = 0x0B57FE;
 constexpr COLORREF kConnectTransparent = 0xFFFFFF;
+// The window buttons: Chat, Dash, ATC, Locate; shown windows paint their button's text in this colour.
+constexpr std::array<int, 4> kShadedButtonIds = {7201, 7202, 7211, 7219};
+constexpr COLORREF kWindowShownTextColour = RGB(92, 92, 255);
+// Below this own simulator code the Locate button is disabled.
+constexpr std::uint32_t kLocateFromSimulatorCode = 2006;
 
 // Sent and received bytes over the last five seconds, x 10 / 5 per way (tenths of a byte per second).
 struct TrafficFigures {
@@ -75,6 +81,11 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   int CreateDialogBoxes();
   // Any thread: the Connect button shows this bitmap resource, with this colour transparent.
   void ShowConnectionBitmap(unsigned bitmap, COLORREF transparent = kConnectTransparent);
+  // A window of the four buttons was shown (true) or hidden: its button's text colours.
+  void MarkWindowButton(int buttonId, bool shown);
+  // The Connect button and the window buttons, bound to the template's buttons.
+  CShadeButtonST& ConnectButton() { return connectButton_; }
+  CShadeButtonST* ShadedButton(int buttonId);
   // The colour the Connect button's picture keeps transparent.
   COLORREF ConnectionBitmapTransparent() const { return connectTransparent_.load(); }
   // One-second duties, each also called by tests.
@@ -126,6 +137,11 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   bool connectEnabledOnce_ = false;
   // The bitmap static 7248 shows now (0 before the first change).
   unsigned transmitLampShown_ = 0;
+  // The lamp's two pictures, each loaded once.
+  HBITMAP transmitLampOn_ = 0;
+  HBITMAP transmitLampOff_ = 0;
+  std::array<CShadeButtonST, 4> shadedButtons_;
+  CShadeButtonST connectButton_;
   std::atomic<COLORREF> connectTransparent_{kConnectFirstTransparent};
   TrafficFigures traffic_;
   std::atomic<bool> shown_{false};

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace {
 
@@ -100,4 +101,57 @@ std::string Utf8ToCp1252(std::string_view text) {
     out.push_back(c == 0xFFFFFFFF ? '?' : FromCodePoint(c));
   }
   return out;
+}
+
+namespace {
+
+bool IsAnsi(unsigned codePage) { return codePage == CP_ACP || codePage == CP_THREAD_ACP || codePage == CP_1252; }
+
+char16_t WideOf(char byte) {
+  const auto b = static_cast<std::uint8_t>(byte);
+  return b >= 0x80 && b < 0xA0 ? static_cast<char16_t>(kHighControls[b - 0x80]) : static_cast<char16_t>(b);
+}
+
+}  // namespace
+
+int GetCPInfo(unsigned codePage, CPINFO* info) {
+  if (info == nullptr || !IsAnsi(codePage)) return 0;
+  *info = CPINFO{};
+  info->MaxCharSize = 1;
+  info->DefaultChar[0] = '?';
+  return 1;
+}
+
+int MultiByteToWideChar(unsigned codePage, unsigned, const char* text, int length, char16_t* wide, int wideSize) {
+  if (!IsAnsi(codePage) || text == nullptr || length < -1 || wideSize < 0 || (wideSize > 0 && wide == nullptr)) {
+    return 0;
+  }
+  const std::size_t count = length == -1 ? std::char_traits<char>::length(text) + 1 : static_cast<std::size_t>(length);
+  if (count == 0 || count > 0x7FFFFFFF) return 0;
+  if (wideSize == 0) return static_cast<int>(count);
+  if (count > static_cast<std::size_t>(wideSize)) return 0;
+  for (std::size_t i = 0; i < count; ++i) wide[i] = WideOf(text[i]);
+  return static_cast<int>(count);
+}
+
+int WideCharToMultiByte(unsigned codePage, unsigned, const char16_t* wide, int length, char* text, int size,
+                        const char* defaultChar, int* usedDefault) {
+  if (usedDefault != nullptr) *usedDefault = 0;
+  if (!IsAnsi(codePage) || wide == nullptr || length < -1 || size < 0 || (size > 0 && text == nullptr)) return 0;
+  const std::size_t count =
+      length == -1 ? std::char_traits<char16_t>::length(wide) + 1 : static_cast<std::size_t>(length);
+  if (count == 0 || count > 0x7FFFFFFF) return 0;
+  if (size == 0) return static_cast<int>(count);
+  if (count > static_cast<std::size_t>(size)) return 0;
+  const char fallback = defaultChar != nullptr ? *defaultChar : '?';
+  for (std::size_t i = 0; i < count; ++i) {
+    const char16_t c = wide[i];
+    // Surrogates and the code points 1252 lacks take the default.
+    const bool surrogate = c >= 0xD800 && c <= 0xDFFF;
+    const char byte = surrogate ? '?' : FromCodePoint(c);
+    const bool lost = byte == '?' && c != u'?';
+    if (lost && usedDefault != nullptr) *usedDefault = 1;
+    text[i] = lost ? fallback : byte;
+  }
+  return static_cast<int>(count);
 }

@@ -16,6 +16,9 @@
 
 using HMENU = std::uint32_t;
 
+struct DRAWITEMSTRUCT;
+struct MEASUREITEMSTRUCT;
+
 constexpr UINT MF_STRING = 0x0000;
 constexpr UINT MF_ENABLED = 0x0000;
 constexpr UINT MF_UNCHECKED = 0x0000;
@@ -129,7 +132,7 @@ std::size_t LiveMenuCount();
 class CMenu {
  public:
   CMenu() = default;
-  ~CMenu();
+  virtual ~CMenu();
   CMenu(const CMenu&) = delete;
   CMenu& operator=(const CMenu&) = delete;
 
@@ -158,6 +161,10 @@ class CMenu {
   int GetMenuString(UINT item, char* buffer, int maxCount, UINT flags) const;
   BOOL SetMenuInfo(const MENUINFO* info);
   BOOL TrackPopupMenu(UINT flags, int x, int y, CWnd* owner, const void* rect = nullptr);
+
+  // Owner-drawn items are measured and drawn by the menu's own class.
+  virtual void MeasureItem(MEASUREITEMSTRUCT* measure) {}
+  virtual void DrawItem(DRAWITEMSTRUCT* draw) {}
 
  private:
   bool owned_ = true;

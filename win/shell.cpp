@@ -163,3 +163,10 @@ BOOL SHGetSpecialFolderPathA(HWND, char* path, int folder, BOOL create) {
   std::memcpy(path, result->c_str(), result->size() + 1);
   return TRUE;
 }
+
+BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info) {
+  if (info == nullptr || info->cbSize != sizeof(SHELLEXECUTEINFOA)) return FALSE;
+  info->hInstApp =
+      ShellExecuteA(info->hwnd, info->lpVerb, info->lpFile, info->lpParameters, info->lpDirectory, info->nShow);
+  return ShellResultCode(info->hInstApp) > 32 ? TRUE : FALSE;
+}

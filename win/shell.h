@@ -18,6 +18,23 @@ constexpr int SE_ERR_NOASSOC = 31;
 // not exist, SE_ERR_NOASSOC for a verb other than "open" or a null one.
 HINSTANCE ShellExecuteA(HWND owner, const char* verb, const char* file, const char* parameters,
                         const char* folder, int show);
+constexpr int SW_SHOWMAXIMIZED = 3;
+constexpr unsigned long SEE_MASK_FLAG_NO_UI = 0x00000400;
+
+struct SHELLEXECUTEINFOA {
+  DWORD cbSize = sizeof(SHELLEXECUTEINFOA);
+  unsigned long fMask = 0;
+  HWND hwnd = 0;
+  const char* lpVerb = nullptr;
+  const char* lpFile = nullptr;
+  const char* lpParameters = nullptr;
+  const char* lpDirectory = nullptr;
+  int nShow = 0;
+  HINSTANCE hInstApp = nullptr;
+};
+// ShellExecuteA with the record's fields; TRUE on success, with the result in hInstApp.
+BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info);
+
 // The value ShellExecuteA returned, as a number.
 inline std::intptr_t ShellResultCode(HINSTANCE result) { return reinterpret_cast<std::intptr_t>(result); }
 

@@ -55,3 +55,34 @@ COLORREF CToolTipCtrl::GetTipTextColor() const {
   std::lock_guard lock(mutex_);
   return textColour_;
 }
+
+void CToolTipCtrl::Activate(BOOL activate) {
+  std::lock_guard lock(mutex_);
+  active_ = activate != FALSE;
+}
+
+bool CToolTipCtrl::IsActive() const {
+  std::lock_guard lock(mutex_);
+  return active_;
+}
+
+void CToolTipCtrl::SetMaxTipWidth(int width) {
+  std::lock_guard lock(mutex_);
+  maxTipWidth_ = width;
+}
+
+int CToolTipCtrl::GetMaxTipWidth() const {
+  std::lock_guard lock(mutex_);
+  return maxTipWidth_;
+}
+
+void CToolTipCtrl::RelayEvent(const MSG* msg) {
+  if (msg == nullptr) return;
+  std::lock_guard lock(mutex_);
+  ++relayed_;
+}
+
+std::size_t CToolTipCtrl::RelayedCount() const {
+  std::lock_guard lock(mutex_);
+  return relayed_;
+}

@@ -27,10 +27,21 @@ class CToolTipCtrl : public CControlBase {
   void SetTipTextColor(COLORREF colour);
   COLORREF GetTipBkColor() const;
   COLORREF GetTipTextColor() const;
+  // A deactivated tooltip keeps its tools but shows no tip.
+  void Activate(BOOL activate);
+  bool IsActive() const;
+  void SetMaxTipWidth(int width);
+  int GetMaxTipWidth() const;
+  // A message aimed at a tool; counted, as there is no pointer to show a tip for.
+  void RelayEvent(const MSG* msg);
+  std::size_t RelayedCount() const;
 
  private:
   // All guarded by mutex_.
   std::vector<std::pair<HWND, std::string>> tools_;
   COLORREF background_ = 0xE1FFFF;
   COLORREF textColour_ = 0x000000;
+  bool active_ = true;
+  int maxTipWidth_ = -1;
+  std::size_t relayed_ = 0;
 };

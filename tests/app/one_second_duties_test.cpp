@@ -543,6 +543,80 @@ TEST_F(DutiesTest, ConnectButtonStartsWithItsOwnTransparentColourAndSize) {
   EXPECT_EQ(dialog_->ConnectionBitmapTransparent(), 0xFFFFFFu);
 }
 
+TEST_F(DutiesTest, TransmitLampLoadsEachPictureOnce) {
+  auto* lamp = dynamic_cast<CStatic*>(dialog_->GetDlgItem(kTransmitLampId));
+  ASSERT_NE(lamp, nullptr);
+  auto cycle = [&] {
+    g_transmitLampCountdown = 2;
+    dialog_->TenthTick();
+    const HBITMAP on = lamp->GetBitmap();
+    dialog_->TenthTick();
+    return std::pair{on, lamp->GetBitmap()};
+  };
+  const auto first = cycle();
+  const std::size_t live = LiveBitmapCount();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(cycle(), first);
+  EXPECT_EQ(LiveBitmapCount(), live) << "no new picture per change";
+  EXPECT_EQ(BitmapResourceId(first.first), std::optional<UINT>(7800));
+  EXPECT_EQ(BitmapResourceId(first.second), std::optional<UINT>(7801));
+}
+
+TEST_F(DutiesTest, TheWindowButtonsAreShadedAndLocateNeedsAYoungEnoughSimulator) {
+  for (int id : kShadedButtonIds) {
+    SCOPED_TRACE(id);
+    CShadeButtonST* button = dialog_->ShadedButton(id);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(dialog_->GetDlgItem(id), button) << "the template's button is the dialog's own";
+    EXPECT_EQ(button->Kind(), "ownerdraw");
+    EXPECT_EQ(button->ShadeImage(0).GetWidth(), 44u);
+    EXPECT_EQ(button->ShadeImage(0).GetHeight(), 19u);
+    EXPECT_EQ(button->GetImageAlignment(), CButtonST::ST_ALIGN_HORIZ);
+  }
+  const std::uint32_t simulator = g_ownSimulatorCode.load();
+  CWnd* locate = dialog_->GetDlgItem(7219);
+  locate->EnableWindow(TRUE);
+  g_ownSimulatorCode = 2006;
+  ASSERT_EQ(dialog_->InitMainDialog(), 0);
+  EXPECT_TRUE(locate->IsWindowEnabled());
+  g_ownSimulatorCode = 2005;
+  ASSERT_EQ(dialog_->InitMainDialog(), 0);
+  EXPECT_FALSE(locate->IsWindowEnabled());
+  EXPECT_TRUE(dialog_->GetDlgItem(7201)->IsWindowEnabled());
+  g_ownSimulatorCode = simulator;
+}
+
+TEST_F(DutiesTest, AShownWindowPaintsItsButtonsTextAndAHiddenOneRestoresTheColours) {
+  const std::pair<UINT, int> windows[] = {{36768, 7201}, {36769, 7202}, {36770, 7211}, {36771, 7219}};
+  for (const auto& [command, id] : windows) {
+    SCOPED_TRACE(id);
+    CShadeButtonST* button = dialog_->ShadedButton(id);
+    ASSERT_NE(button, nullptr);
+    dialog_->OnCommand(command, 1);
+    for (BYTE index = 0; index < CButtonST::BTNST_MAX_COLORS; ++index) {
+      COLORREF colour = 0;
+      button->GetColor(index, &colour);
+      EXPECT_EQ(colour, index % 2 == 1 ? RGB(92, 92, 255) : GetSysColor(COLOR_BTNFACE)) << int{index};
+    }
+    dialog_->OnCommand(command, 0);
+    for (BYTE index = 0; index < CButtonST::BTNST_MAX_COLORS; ++index) {
+      COLORREF colour = 0;
+      button->GetColor(index, &colour);
+      EXPECT_EQ(colour, GetSysColor(index % 2 == 1 ? COLOR_BTNTEXT : COLOR_BTNFACE)) << int{index};
+    }
+  }
+}
+
+TEST_F(DutiesTest, ConnectPicturesChangedOffTheUiThreadReachTheButton) {
+  CButton* button = dynamic_cast<CButton*>(dialog_->GetDlgItem(7212));
+  ASSERT_NE(button, nullptr);
+  std::thread([] { SetConnectionBitmap(kConnectionConnected); }).join();
+  MSG msg{};
+  while (PeekMessageA(&msg, 0, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  EXPECT_EQ(BitmapResourceId(button->GetBitmap()), std::optional<UINT>(7096));
+  SetConnectionBitmap(kConnectionOffline);
+  EXPECT_EQ(BitmapResourceId(button->GetBitmap()), std::optional<UINT>(7095));
+}
+
 TEST_F(DutiesTest, JoystickNumberIsReadOnceAndAgainOnlyWhenItIsWritten) {
   const std::string prefix = tree_.Path() + "/js";
   SetJoystickDevicePrefixForTest(prefix);

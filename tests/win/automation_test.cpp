@@ -216,14 +216,15 @@ TEST_F(AutomationTest, DumpListsEveryDialogAndItsControls) {
   EXPECT_TRUE(Has(dump, "window 7055 visible=1 text=Tavelkor"));
   EXPECT_TRUE(Has(dump, "control 7055 7106 kind=static visible=1 enabled=1 text=-- --"));
   EXPECT_TRUE(Has(dump, "control 7055 7111 kind=static visible=1 enabled=1 text="));
-  EXPECT_TRUE(Has(dump, "control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF"));
+  // The template's buttons are push buttons; only the program's own dialog makes them owner-drawn.
+  EXPECT_TRUE(Has(dump, "control 7055 7212 kind=button visible=1 enabled=1 text=OFF"));
   EXPECT_TRUE(Has(dump, "control 7055 7248 kind=picture visible=1 enabled=1 text=#7801"));
   EXPECT_TRUE(Has(dump, "window 7057 visible=0 text=Chat"));
   EXPECT_TRUE(Has(dump, "control 7057 7159 kind=checkbox visible=1 enabled=1 text=AutoClose"));
   EXPECT_TRUE(Has(dump, "control 7057 7021 kind=combo visible=1 enabled=1 text="));
   // Each window line comes before its controls, which follow in template order.
   const auto window = std::find(dump.begin(), dump.end(), "window 7055 visible=1 text=Tavelkor");
-  EXPECT_EQ(*(window + 1), "control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF");
+  EXPECT_EQ(*(window + 1), "control 7055 7212 kind=button visible=1 enabled=1 text=OFF");
   EXPECT_EQ(std::count_if(dump.begin(), dump.end(), [](const std::string& l) { return l.rfind("control 7055 ", 0) == 0; }),
             14);
 }

@@ -151,9 +151,9 @@ TEST(BuiltInTemplates, TheMainPanelHoldsItsControlsAndTexts) {
   };
   const Expected expected[] = {
       {7106, "static", "-- --"},   {7107, "static", "Callsign"}, {7108, "static", "CKPIT"},
-      {7111, "static", ""},        {7112, "static", "Transmit"}, {7201, "ownerdraw", "Chat"},
-      {7202, "ownerdraw", "Dash"}, {7211, "ownerdraw", "ATC"},   {7219, "ownerdraw", "Locate"},
-      {7212, "ownerdraw", "OFF"},  {7220, "static", "..."},      {7101, "button", "--"},
+      {7111, "static", ""},        {7112, "static", "Transmit"}, {7201, "button", "Chat"},
+      {7202, "button", "Dash"},    {7211, "button", "ATC"},      {7219, "button", "Locate"},
+      {7212, "button", "OFF"},  {7220, "static", "..."},      {7101, "button", "--"},
       {7121, "button", "+"},       {7248, "static", "#7801"},
   };
   EXPECT_EQ(t->controls.size(), std::size(expected));
