@@ -496,6 +496,9 @@ TEST_F(AutomationTest, SnapshotWritesAControlsPaintedSurfaceAndPaintedCountsIt) 
   EXPECT_NE(FileBytes(changed), firstPng) << "the new text is painted";
   EXPECT_EQ(client.Ask("painted"), (Lines{"painted 7055 7107 600", "ok"}));
   EXPECT_EQ(client.Ask("painted"), Lines{"ok"});
+  ASSERT_EQ(client.Ask("settext 7055 7107 DEMO02"), Lines{"ok"});
+  ASSERT_EQ(client.Ask("snapshot 7055 7107 " + again), Lines{"ok"});
+  EXPECT_EQ(client.Ask("painted"), Lines{"ok"}) << "the same text again is no change";
 
   ASSERT_EQ(client.Ask("snapshot 7055 " + folder_.Path() + "/dialog.png"), Lines{"ok"});
   EXPECT_NE(PngSize(FileBytes(folder_.Path() + "/dialog.png")).first, 0u);
