@@ -28,7 +28,8 @@ class MouseDialog : public CDialog {
   ~MouseDialog() override { DestroyWindow(); }
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
     if ((message >= WM_MOUSEMOVE && message <= WM_RBUTTONDBLCLK) || message == WM_MOUSELEAVE ||
-        message == WM_CAPTURECHANGED || message == WM_COMMAND) {
+        message == WM_CAPTURECHANGED || message == WM_COMMAND || message == WM_ACTIVATE ||
+        message == WM_SYSCOLORCHANGE) {
       std::lock_guard lock(mutex);
       seen.push_back(Seen{message, wParam, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}});
     }
@@ -165,6 +166,17 @@ TEST_F(Mouse, ASecondPressSoonAfterOnTheSameWindowIsADoubleClick) {
   win::MouseLeftUp();
   EXPECT_EQ(dialog.Count(WM_LBUTTONDBLCLK), 0u) << "too late for a double click";
   SetDoubleClickTime(saved);
+}
+
+TEST_F(Mouse, AClickActivatesItsDialogAndAColourChangeReachesEveryWindow) {
+  ui.Run([] { SetActiveWindow(0); });
+  win::MouseClickAt(POINT{250, 150});
+  EXPECT_EQ(GetActiveWindow(), dialog.m_hWnd);
+  EXPECT_EQ(dialog.Count(WM_ACTIVATE), 1u);
+  win::MouseClickAt(POINT{251, 150});
+  EXPECT_EQ(dialog.Count(WM_ACTIVATE), 1u) << "already active";
+  win::BroadcastSysColorChange();
+  EXPECT_EQ(dialog.Count(WM_SYSCOLORCHANGE), 1u);
 }
 
 TEST(Cursors, SystemCursorsAreSharedAndOthersOwned) {
