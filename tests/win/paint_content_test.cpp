@@ -99,6 +99,11 @@ TEST(PaintContent, RedrawWindowReachesTheChildrenAndPaintsAtOnce) {
     const RECT part{0, 0, 20, 20};  // the label's top-left 10 x 10
     RedrawWindow(dialog.m_hWnd, &part, 0, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     EXPECT_EQ(win::PaintedPixels(label.m_hWnd) - own, 100u) << "painted before RedrawWindow returned";
+    RedrawWindow(dialog.m_hWnd, &part, 0, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    RECT update;
+    EXPECT_TRUE(GetUpdateRect(label.m_hWnd, &update, FALSE));
+    EXPECT_EQ(update, (RECT{0, 0, 10, 10})) << "in the label's own coordinates";
+    ValidateRect(label.m_hWnd, nullptr);
     RedrawWindow(dialog.m_hWnd, nullptr, 0, RDW_INVALIDATE);
     EXPECT_FALSE(GetUpdateRect(label.m_hWnd, nullptr, FALSE)) << "without RDW_ALLCHILDREN the children stay";
     RedrawWindow(dialog.m_hWnd, nullptr, 0, RDW_VALIDATE);
