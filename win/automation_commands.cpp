@@ -271,20 +271,32 @@ Lines Timer(const std::vector<std::string_view>& args, const RunOnUiThread& runO
   });
 }
 
-Lines Key(const std::vector<std::string_view>& args) {
+Lines Key(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi) {
   if (args.size() != 2 || (args[1] != "down" && args[1] != "up")) return Error("usage: key <virtual-key> <down|up>");
   std::optional<int> vk = VirtualKeyFromName(args[0]);
   if (!vk) return Error("unknown key " + std::string(args[0]));
   const bool down = args[1] == "down";
   SetKeyState(*vk, down);
   // The key message goes to the window with the focus, else to the main
-  // window; the application's loop shows it to that window's parents first.
-  HWND target = GetFocus();
-  if (CWnd* main = AfxGetMainWnd(); target == 0 && main != nullptr) target = main->m_hWnd;
-  if (target != 0) {
-    PostMessageA(target, down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(*vk), down ? 0x00000001 : 0xC0000001);
-  }
-  return Lines{"ok"};
+  // window, through what the application's loop does with it (its windows'
+  // PreTranslateMessage first), before the answer: a request that follows
+  // (a text typed, another key) always comes after it, as a user's would.
+  return Act(runOnUi, [&] {
+    HWND target = GetFocus();
+    if (CWnd* main = AfxGetMainWnd(); target == 0 && main != nullptr) target = main->m_hWnd;
+    if (target == 0) return std::string();
+    MSG msg{};
+    msg.hwnd = target;
+    msg.message = down ? WM_KEYDOWN : WM_KEYUP;
+    msg.wParam = static_cast<WPARAM>(*vk);
+    msg.lParam = down ? 0x00000001 : static_cast<LPARAM>(0xC0000001);
+    CWinApp* app = AfxGetApp();
+    if (app == nullptr || !app->PreTranslateMessage(&msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    return std::string();
+  });
 }
 
 // The dialog and id of the control with the focus.
@@ -424,7 +436,7 @@ std::vector<std::string> AnswerAutomationRequest(std::string_view line, const Ru
   if (command == "select") return Select(args, runOnUi);
   if (command == "check") return Check(args, runOnUi);
   if (command == "command") return Command(args, runOnUi);
-  if (command == "key") return Key(args);
+  if (command == "key") return Key(args, runOnUi);
   if (command == "timer") return Timer(args, runOnUi);
   if (command == "boxes") return args.empty() ? Boxes() : Error("usage: boxes");
   if (command == "runs") return Runs(args, runOnUi);
