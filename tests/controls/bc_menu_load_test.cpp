@@ -195,6 +195,7 @@ TEST(BCMenuShortcut, ItemsWithoutARecordAreSkipped) {
   EXPECT_EQ(BCMenu::FindKeyboardShortcut('z', MF_POPUP, file), 0);
   EXPECT_EQ(BCMenu::FindKeyboardShortcut('y', MF_POPUP, file), 0);
   EXPECT_EQ(BCMenu::FindKeyboardShortcut('x', MF_POPUP, file), (MNC_EXECUTE << 16) | 5);
+  EXPECT_EQ(BCMenu::FindKeyboardShortcut('o', MF_POPUP, file), (MNC_EXECUTE << 16) | 2);
 }
 
 TEST(BCMenuMeasure, SizesFollowTheLookAndTheMenuFont) {
@@ -256,7 +257,15 @@ TEST(BCMenuLife, LoadingMeasuringAndDestroyingLeaveNoObjectBehind) {
         file->DrawItem(&draw);
       }
     }
+    // A radio item's dot is drawn with a brush of its own.
+    BCMenu radio;
+    ASSERT_TRUE(radio.CreatePopupMenu());
+    ASSERT_TRUE(radio.AppendODMenu(u"&Radio", MF_OWNERDRAW | MFT_RADIOCHECK, 300));
+    DRAWITEMSTRUCT dot{ODT_MENU, 0, 300, ODA_DRAWENTIRE, ODS_CHECKED, radio.m_hMenu, target.m_hDC,
+                       RECT{0, 0, 200, 19}, reinterpret_cast<std::uintptr_t>(radio.Records()[0].get())};
+    radio.DrawItem(&dot);
     BCMenu::SetMenuDrawMode(0);
+    radio.DrawItem(&dot);
     target.SelectObject(old);
   }
   EXPECT_EQ(LiveFontCount(), fonts);
