@@ -4,6 +4,9 @@
 #include <cstring>
 
 #include "win/os_thread.h"
+#include "win/focus.h"
+#include "win/mouse.h"
+#include "win/paint.h"
 #include "win/window_pos.h"
 
 namespace {
@@ -38,6 +41,11 @@ UINT ControlStyleMessage() {
   return message;
 }
 
+UINT ControlSetStyleMessage() {
+  static const UINT message = RegisterWindowMessageA("Tavelkor.Platform.ControlSetStyle");
+  return message;
+}
+
 CControlBase::CControlBase(DWORD style, std::string text) : text_(std::move(text)), style_(style) {}
 
 CControlBase::~CControlBase() { DestroyWindow(); }
@@ -62,8 +70,14 @@ std::string CControlBase::Text() const {
 LRESULT CControlBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SETTEXT: {
-      std::lock_guard lock(mutex_);
-      text_ = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
+      const char* text = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
+      bool changed = false;
+      {
+        std::lock_guard lock(mutex_);
+        changed = text_ != text;
+        if (changed) text_ = text;
+      }
+      if (changed) ContentChanged();
       return TRUE;
     }
     case WM_GETTEXT: {
@@ -74,8 +88,22 @@ LRESULT CControlBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       std::lock_guard lock(mutex_);
       return static_cast<LRESULT>(text_.size());
     }
+    case WM_PAINT:
+      // Surfaces are drawn by their owner thread alone.
+      if (OnOwnerThread()) PaintNow();
+      return 0;
+    case WM_ERASEBKGND:
+      return 0;  // the control fills its background as it paints
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      if (TakesFocusOnClick() && OnOwnerThread()) ::SetFocus(m_hWnd);
+      return 0;
     default:
       if (message == ControlStyleMessage()) return static_cast<LRESULT>(style_.load());
+      if (message == ControlSetStyleMessage()) {
+        if (style_.exchange(static_cast<DWORD>(wParam)) != static_cast<DWORD>(wParam)) ContentChanged();
+        return TRUE;
+      }
       // Not items, not selectable, not clickable unless a kind says so.
       if (message == ControlItemsMessage() || message == ControlSelectMessage() ||
           message == ControlClickMessage()) {
@@ -96,6 +124,8 @@ void CControlBase::NotifyParent(WORD code) {
     PostMessageA(parent, WM_COMMAND, wParam, static_cast<LPARAM>(self));
   }
 }
+
+void CControlBase::ContentChanged() { ::InvalidateRect(m_hWnd, nullptr, TRUE); }
 
 bool CControlBase::OnOwnerThread() const { return GetWindowThreadProcessId(m_hWnd, nullptr) == GetCurrentThreadId(); }
 

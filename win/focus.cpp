@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "win/control_base.h"
+#include "win/mouse.h"
+#include "win/os_thread.h"
+#include "win/paint.h"
 #include "win/styles.h"
 #include "win/window.h"
 #include "win/window_registry.h"
@@ -39,13 +42,36 @@ bool Focusable(HWND hwnd) {
   return slot != nullptr && slot->kind != "static" && slot->kind != "picture" && Reachable(hwnd);
 }
 
+// A focus notice: at once on the window's own thread, posted from any other.
+void Tell(HWND hwnd, UINT message, HWND other) {
+  const win::detail::SlotPtr slot = win::detail::FindSlot(hwnd);
+  if (!slot) return;
+  if (slot->ownerThread == GetCurrentThreadId()) {
+    win::detail::CallWindowProcedure(slot, message, static_cast<WPARAM>(other), 0);
+  } else {
+    PostMessageA(hwnd, message, static_cast<WPARAM>(other), 0);
+  }
+}
+
 }  // namespace
 
 HWND SetFocus(HWND hwnd) {
   if (hwnd != 0 && !IsWindow(hwnd)) return 0;
   const HWND before = g_focus.exchange(hwnd);
+  if (before != hwnd) {
+    // Both look different now (the focus rectangle).
+    if (IsWindow(before)) {
+      InvalidateRect(before, nullptr, TRUE);
+      Tell(before, WM_KILLFOCUS, hwnd);
+    }
+    if (hwnd != 0) {
+      InvalidateRect(hwnd, nullptr, TRUE);
+      Tell(hwnd, WM_SETFOCUS, before);
+    }
+  }
   return IsWindow(before) ? before : 0;
 }
+
 
 HWND GetFocus() {
   const HWND focus = g_focus.load();

@@ -19,8 +19,10 @@ CListBox::~CListBox() { DestroyWindow(); }
 CComboBox::~CComboBox() { DestroyWindow(); }
 
 LRESULT CItemListCtrl::Insert(std::intptr_t index, const char* text) {
+  RepaintWhenChanged repaint(*this);
   std::lock_guard lock(mutex_);
   if (items_.size() >= limit_) return LB_ERRSPACE;
+  repaint.Mark();
   if (index < 0 || static_cast<std::size_t>(index) > items_.size()) index = static_cast<std::intptr_t>(items_.size());
   items_.insert(items_.begin() + index, text != nullptr ? text : "");
   if (selected_ >= index) ++selected_;
@@ -29,8 +31,10 @@ LRESULT CItemListCtrl::Insert(std::intptr_t index, const char* text) {
 
 bool CItemListCtrl::UserSelect(std::size_t index) {
   {
+    RepaintWhenChanged repaint(*this);
     std::lock_guard lock(mutex_);
     if (index >= items_.size()) return false;
+    repaint.Mark(selected_ != static_cast<int>(index));
     selected_ = static_cast<int>(index);
     if (combo_) text_ = items_[index];
   }
@@ -44,8 +48,10 @@ LRESULT CItemListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return Insert(static_cast<std::intptr_t>(static_cast<int>(wParam)), reinterpret_cast<const char*>(lParam));
   }
   if (message == Code(LB_DELETESTRING, CB_DELETESTRING)) {
+    RepaintWhenChanged repaint(*this);
     std::lock_guard lock(mutex_);
     if (wParam >= items_.size()) return LB_ERR;
+    repaint.Mark();
     items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(wParam));
     if (selected_ == static_cast<int>(wParam)) {
       selected_ = -1;
@@ -55,7 +61,9 @@ LRESULT CItemListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return static_cast<LRESULT>(items_.size());
   }
   if (message == Code(LB_RESETCONTENT, CB_RESETCONTENT)) {
+    RepaintWhenChanged repaint(*this);
     std::lock_guard lock(mutex_);
+    repaint.Mark(!items_.empty() || !text_.empty());
     items_.clear();
     selected_ = -1;
     if (combo_) text_.clear();
@@ -71,8 +79,11 @@ LRESULT CItemListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   }
   if (message == Code(LB_SETCURSEL, CB_SETCURSEL)) {
     // As in Windows: an index outside the list clears the selection and answers an error.
+    RepaintWhenChanged repaint(*this);
     std::lock_guard lock(mutex_);
     const auto index = static_cast<int>(wParam);
+    const bool inList = index >= 0 && static_cast<std::size_t>(index) < items_.size();
+    repaint.Mark(selected_ != (inList ? index : -1));
     if (index < 0 || static_cast<std::size_t>(index) >= items_.size()) {
       selected_ = -1;
       if (combo_) text_.clear();
@@ -98,6 +109,8 @@ LRESULT CItemListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == LB_SETTABSTOPS && !combo_) {
     if (wParam != 0 && lParam == 0) return FALSE;
     const auto* stops = reinterpret_cast<const int*>(lParam);
+    RepaintWhenChanged repaint(*this);
+    repaint.Mark();
     std::lock_guard lock(mutex_);
     tabStops_.assign(stops, stops + (stops != nullptr ? wParam : 0));
     return TRUE;
@@ -119,7 +132,9 @@ LRESULT CItemListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   if (message == WM_SETTEXT && combo_) {
+    RepaintWhenChanged repaint(*this);
     std::lock_guard lock(mutex_);
+    repaint.Mark(text_ != TextOf(lParam));
     text_ = TextOf(lParam);
     return TRUE;
   }

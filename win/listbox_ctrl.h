@@ -70,6 +70,10 @@ class CItemListCtrl : public CControlBase {
   // A user's double-click on the selected item (LBN_DBLCLK), on the owner thread.
   void DoubleClick();
 
+ protected:
+  UINT CtlColorMessage() const override;
+  void PaintControl(HDC dc, const RECT& client, HBRUSH background) override;
+
  private:
   LRESULT Insert(std::intptr_t index, const char* text);
   bool UserSelect(std::size_t index);

@@ -19,8 +19,10 @@ class UiThread {
     std::future<DWORD> id = started.get_future();
     thread_ = std::thread([this, &started, setup = std::move(setup), afterLoop = std::move(afterLoop)] {
       if (setup) setup();
-      started.set_value(GetCurrentThreadId());
       MSG msg;
+      // Makes the thread's queue before anyone posts to it.
+      PeekMessageA(&msg, 0, 0, 0, PM_NOREMOVE);
+      started.set_value(GetCurrentThreadId());
       while (GetMessageA(&msg, 0, 0, 0) > 0) {
         if (msg.hwnd == 0 && msg.message == kRunMessage) {
           (*reinterpret_cast<std::function<void()>*>(msg.lParam))();
