@@ -12,7 +12,7 @@
 #include "win/codepage.h"
 #include "win/gdi.h"
 #include "win/menu_template.h"
-#include "win/owner_draw.h"
+#include "win/paint.h"
 #include "win/registry.h"
 #include "win/system_metrics.h"
 #include "win/system_params.h"

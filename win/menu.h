@@ -52,9 +52,8 @@ constexpr DWORD MIM_STYLE = 0x00000010;
 constexpr UINT WM_CONTEXTMENU = 0x007B;
 constexpr UINT WM_ENTERMENULOOP = 0x0211;
 constexpr UINT WM_EXITMENULOOP = 0x0212;
-constexpr UINT WM_MENUCHAR = 0x0120;
 
-// WM_MENUCHAR answers: the item in the low word.
+// WM_MENUCHAR (win/mouse.h) answers: the item in the low word.
 constexpr LRESULT MNC_IGNORE = 0;
 constexpr LRESULT MNC_CLOSE = 1;
 constexpr LRESULT MNC_EXECUTE = 2;

@@ -6,7 +6,7 @@
 #include "controls/bc_menu.h"
 #include "win/codepage.h"
 #include "win/gdi.h"
-#include "win/owner_draw.h"
+#include "win/paint.h"
 #include "win/registry.h"
 #include "win/system_metrics.h"
 #include "win/system_params.h"
