@@ -20,6 +20,7 @@ struct Item {
   UINT id = 0;
   HMENU popup = 0;
   std::string text;
+  std::uintptr_t data = 0;
 };
 
 struct Menu {
@@ -105,7 +106,11 @@ std::optional<Item> MakeItem(MenuTable& t, HMENU parent, UINT flags, UINT_PTR it
   } else {
     made.id = static_cast<UINT>(item & 0xFFFF);
   }
-  if ((flags & MF_SEPARATOR) == 0 && text != nullptr) made.text = text;
+  if ((flags & MF_OWNERDRAW) != 0) {
+    made.data = reinterpret_cast<std::uintptr_t>(text);
+  } else if ((flags & MF_SEPARATOR) == 0 && text != nullptr) {
+    made.text = text;
+  }
   return made;
 }
 
@@ -127,7 +132,7 @@ std::vector<MenuItemSnapshot> SnapshotItems(MenuTable& t, const Menu& menu, int 
 }
 
 MenuItemSnapshot SnapshotItem(MenuTable& t, const Item& item, int depth) {
-  MenuItemSnapshot snapshot{item.id, item.text, item.flags, {}};
+  MenuItemSnapshot snapshot{item.id, item.text, item.flags, item.data, {}};
   if ((item.flags & MF_POPUP) != 0 && depth < kMaxDepth) {
     if (const Menu* popup = Find(t, item.popup)) snapshot.popup = SnapshotItems(t, *popup, depth + 1);
   }
@@ -307,6 +312,22 @@ int GetMenuStringA(HMENU handle, UINT item, char* buffer, int maxCount, UINT fla
   std::memcpy(buffer, text.data(), n);
   buffer[n] = '\0';
   return static_cast<int>(n);
+}
+
+BOOL GetMenuItemInfoA(HMENU handle, UINT item, BOOL byPosition, MENUITEMINFOA* info) {
+  if (info == nullptr || info->cbSize != sizeof(MENUITEMINFOA)) return FALSE;
+  MenuTable& t = Table();
+  std::lock_guard lock(t.mutex);
+  std::optional<Place> place = Locate(t, handle, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
+  if (!place) return FALSE;
+  const Item& found = place->menu->items[place->index];
+  constexpr UINT kStates = MF_GRAYED | MF_DISABLED | MF_CHECKED;
+  if ((info->fMask & MIIM_FTYPE) != 0) info->fType = found.flags & ~(kStates | MF_POPUP);
+  if ((info->fMask & MIIM_STATE) != 0) info->fState = found.flags & kStates;
+  if ((info->fMask & MIIM_ID) != 0) info->wID = (found.flags & MF_POPUP) != 0 ? found.popup : found.id;
+  if ((info->fMask & MIIM_SUBMENU) != 0) info->hSubMenu = (found.flags & MF_POPUP) != 0 ? found.popup : 0;
+  if ((info->fMask & MIIM_DATA) != 0) info->dwItemData = found.data;
+  return TRUE;
 }
 
 BOOL SetMenuInfo(HMENU handle, const MENUINFO* info) {

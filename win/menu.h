@@ -33,6 +33,10 @@ constexpr UINT MF_MENUBREAK = 0x0040;
 constexpr UINT MF_OWNERDRAW = 0x0100;
 constexpr UINT MF_BYPOSITION = 0x0400;
 constexpr UINT MF_SEPARATOR = 0x0800;
+// A checked item shows a dot rather than a tick.
+constexpr UINT MFT_RADIOCHECK = 0x0200;
+// Marks the last item of a level in a menu template.
+constexpr UINT MF_END = 0x0080;
 
 constexpr UINT TPM_LEFTALIGN = 0x0000;
 constexpr UINT TPM_RECURSE = 0x0001;
@@ -48,6 +52,31 @@ constexpr DWORD MIM_STYLE = 0x00000010;
 constexpr UINT WM_CONTEXTMENU = 0x007B;
 constexpr UINT WM_ENTERMENULOOP = 0x0211;
 constexpr UINT WM_EXITMENULOOP = 0x0212;
+
+// WM_MENUCHAR (win/mouse.h) answers: the item in the low word.
+constexpr LRESULT MNC_IGNORE = 0;
+constexpr LRESULT MNC_CLOSE = 1;
+constexpr LRESULT MNC_EXECUTE = 2;
+constexpr LRESULT MNC_SELECT = 3;
+
+constexpr UINT MIIM_STATE = 0x0001;
+constexpr UINT MIIM_ID = 0x0002;
+constexpr UINT MIIM_SUBMENU = 0x0004;
+constexpr UINT MIIM_DATA = 0x0020;
+constexpr UINT MIIM_FTYPE = 0x0100;
+
+// The fields this layer fills: the kind flags (fType: MF_OWNERDRAW,
+// MF_SEPARATOR ...), the state (MF_GRAYED, MF_CHECKED ...), the id, the
+// submenu and the item data.
+struct MENUITEMINFOA {
+  UINT cbSize = sizeof(MENUITEMINFOA);
+  UINT fMask = 0;
+  UINT fType = 0;
+  UINT fState = 0;
+  UINT wID = 0;
+  HMENU hSubMenu = 0;
+  std::uintptr_t dwItemData = 0;
+};
 
 struct MENUINFO {
   DWORD cbSize = sizeof(MENUINFO);
@@ -65,7 +94,8 @@ HMENU CreatePopupMenu();
 BOOL DestroyMenu(HMENU menu);
 BOOL IsMenu(HMENU menu);
 // With MF_POPUP, `item` is the popup's handle; the popup is destroyed with its
-// parent. A menu cannot be put into itself or into one of its own popups.
+// parent. With MF_OWNERDRAW, `text` is not a text but the item's data, kept
+// as given (the item has no text). A menu cannot be put into itself or into one of its own popups.
 BOOL AppendMenuA(HMENU menu, UINT flags, UINT_PTR item, const char* text);
 // `position` is an index with MF_BYPOSITION (past the end appends), else the
 // command id of the item to insert before.
@@ -81,6 +111,7 @@ UINT CheckMenuItem(HMENU menu, UINT item, UINT flags);
 // The item's flags; for a popup, its item count in bits 8..15. 0xFFFFFFFF when none.
 UINT GetMenuState(HMENU menu, UINT item, UINT flags);
 int GetMenuItemCount(HMENU menu);
+BOOL GetMenuItemInfoA(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOA* info);
 // 0xFFFFFFFF for a popup or a position past the end.
 UINT GetMenuItemID(HMENU menu, int position);
 HMENU GetSubMenu(HMENU menu, int position);
@@ -106,6 +137,7 @@ struct MenuItemSnapshot {
   UINT id = 0;  // 0 for popups and separators
   std::string text;
   UINT flags = 0;  // MF_* as kept: MF_POPUP, MF_SEPARATOR, MF_GRAYED ...
+  std::uintptr_t data = 0;  // an owner-drawn item's data
   std::vector<MenuItemSnapshot> popup;
 };
 struct MenuSnapshot {

@@ -8,6 +8,7 @@ constexpr int kDefaultWidth = 1920;
 constexpr int kDefaultHeight = 1080;
 constexpr int kDefaultBits = 32;
 constexpr int kDefaultFrame = 4;
+constexpr int kMenuHeight = 19;
 constexpr int kLargestExtent = 32767;
 
 // Read from any thread; written only by tests.
@@ -30,6 +31,8 @@ int GetSystemMetrics(int index) {
       return g_height.load();
     case SM_CXFRAME:
       return g_frame.load();
+    case SM_CYMENU:
+      return kMenuHeight;
     default:
       return 0;
   }
