@@ -16,6 +16,8 @@ int CopyOut(std::string_view text, char* buffer, std::size_t size) {
   return static_cast<int>(n);
 }
 
+void InvalidateControl(HWND) {}
+
 }  // namespace
 
 UINT ControlItemsMessage() {
@@ -35,6 +37,16 @@ UINT ControlClickMessage() {
 
 UINT ControlStyleMessage() {
   static const UINT message = RegisterWindowMessageA("Tavelkor.Platform.ControlStyle");
+  return message;
+}
+
+UINT ControlDoubleClickMessage() {
+  static const UINT message = RegisterWindowMessageA("Tavelkor.Platform.ControlDoubleClick");
+  return message;
+}
+
+UINT ControlTypeMessage() {
+  static const UINT message = RegisterWindowMessageA("Tavelkor.Platform.ControlType");
   return message;
 }
 
@@ -62,9 +74,18 @@ std::string CControlBase::Text() const {
 LRESULT CControlBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SETTEXT: {
-      std::lock_guard lock(mutex_);
-      text_ = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
+      {
+        std::lock_guard lock(mutex_);
+        text_ = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
+      }
+      ContentChanged();
       return TRUE;
+    }
+    case WM_SETREDRAW: {
+      const bool on = wParam != FALSE;
+      // Turned on again: what changed meanwhile is drawn once.
+      if (!redraw_.exchange(on) && on) InvalidateControl(m_hWnd);
+      return 0;
     }
     case WM_GETTEXT: {
       std::lock_guard lock(mutex_);
@@ -78,11 +99,16 @@ LRESULT CControlBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (message == ControlStyleMessage()) return static_cast<LRESULT>(style_.load());
       // Not items, not selectable, not clickable unless a kind says so.
       if (message == ControlItemsMessage() || message == ControlSelectMessage() ||
-          message == ControlClickMessage()) {
+          message == ControlClickMessage() || message == ControlDoubleClickMessage()) {
         return FALSE;
       }
+      if (message == ControlTypeMessage()) return kTypingRefused;
       return CWnd::WindowProc(message, wParam, lParam);
   }
+}
+
+void CControlBase::ContentChanged() {
+  if (redraw_.load()) InvalidateControl(m_hWnd);
 }
 
 void CControlBase::NotifyParent(WORD code) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "win/control_base.h"
+#include "win/os_thread.h"
 #include "win/styles.h"
 #include "win/window.h"
 #include "win/window_registry.h"
@@ -39,13 +40,28 @@ bool Focusable(HWND hwnd) {
   return slot != nullptr && slot->kind != "static" && slot->kind != "picture" && Reachable(hwnd);
 }
 
+// WM_KILLFOCUS and WM_SETFOCUS, sent on the window's own thread, posted from any other.
+void TellFocus(HWND hwnd, UINT message, HWND other) {
+  if (!IsWindow(hwnd)) return;
+  if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
+    SendMessageA(hwnd, message, static_cast<WPARAM>(other), 0);
+  } else {
+    PostMessageA(hwnd, message, static_cast<WPARAM>(other), 0);
+  }
+}
+
 }  // namespace
 
 HWND SetFocus(HWND hwnd) {
   if (hwnd != 0 && !IsWindow(hwnd)) return 0;
   const HWND before = g_focus.exchange(hwnd);
+  if (before != hwnd) {
+    TellFocus(before, WM_KILLFOCUS, hwnd);
+    TellFocus(hwnd, WM_SETFOCUS, before);
+  }
   return IsWindow(before) ? before : 0;
 }
+
 
 HWND GetFocus() {
   const HWND focus = g_focus.load();
