@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <algorithm>
 #include <optional>
 
 #include "win/app.h"
@@ -15,6 +16,7 @@
 #include "win/keys.h"
 #include "win/menu.h"
 #include "win/msgbox.h"
+#include "win/paint.h"
 #include "win/richedit.h"
 #include "win/static_ctrl.h"
 #include "win/window.h"
@@ -433,6 +435,61 @@ Lines Menu(const std::vector<std::string_view>& args, const RunOnUiThread& runOn
   return lines;
 }
 
+// Every window that painted since the last request, with its painted pixels.
+Lines Painted() {
+  Lines lines;
+  const std::vector<WindowInfo> windows = EnumerateWindows();
+  auto find = [&](HWND hwnd) -> const WindowInfo* {
+    for (const WindowInfo& w : windows) {
+      if (w.hwnd == hwnd) return &w;
+    }
+    return nullptr;
+  };
+  for (const win::PaintedReport& report : win::TakePaintedSinceLastReport()) {
+    const WindowInfo* w = find(report.hwnd);
+    if (w == nullptr) continue;
+    const std::string pixels = std::to_string(report.pixels);
+    if (w->templateId != 0) {
+      lines.push_back("painted " + std::to_string(w->templateId) + " " + pixels);
+      continue;
+    }
+    const WindowInfo* dialog = find(w->parent);
+    if (dialog == nullptr || dialog->templateId == 0) continue;
+    lines.push_back("painted " + std::to_string(dialog->templateId) + " " + std::to_string(w->controlId) + " " + pixels);
+  }
+  lines.emplace_back("ok");
+  return lines;
+}
+
+// snapshot <template> [<id>] <file.png>: the window's surface once its pending paint has run.
+Lines Snapshot(std::string_view rest, const RunOnUiThread& runOnUi) {
+  const std::vector<std::string_view> words = Words(rest);
+  if (words.size() < 2) return Error("usage: snapshot <template> [<id>] <file.png>");
+  const bool control = words.size() >= 3 && Number(words[1], 0, 0xFFFF).has_value();
+  const std::string_view after = control ? words[1] : words[0];
+  const std::size_t at = static_cast<std::size_t>(after.data() + after.size() - rest.data()) + 1;
+  std::optional<std::string> path = AutomationText(rest.substr(std::min(at, rest.size())));
+  if (!path) return Error("bad escape in the text");
+  if (path->empty()) return Error("usage: snapshot <template> [<id>] <file.png>");
+  HWND hwnd = 0;
+  if (control) {
+    std::string error;
+    std::optional<Target> target = FindTarget(words[0], words[1], error);
+    if (!target) return Error(error);
+    hwnd = target->control.hwnd;
+  } else {
+    std::optional<long long> templateId = Number(words[0], 1, 0xFFFF);
+    if (!templateId) return Error("bad template or control id");
+    std::optional<WindowInfo> dialog = FindDialog(EnumerateWindows(), static_cast<UINT>(*templateId));
+    if (!dialog) return Error("no window " + std::string(words[0]));
+    hwnd = dialog->hwnd;
+  }
+  return Act(runOnUi, [hwnd, control, &path]() -> std::string {
+    if (!IsWindow(hwnd)) return control ? "the control has gone" : "the window has gone";
+    return win::SaveWindowSurfacePng(hwnd, *path) ? "" : "cannot write the snapshot " + *path;
+  });
+}
+
 Lines Boxes() {
   Lines lines;
   for (const MessageBoxRecord& box : ShownMessageBoxes()) {
@@ -462,6 +519,8 @@ std::vector<std::string> AnswerAutomationRequest(std::string_view line, const Ru
   if (command == "timer") return Timer(args, runOnUi);
   if (command == "boxes") return args.empty() ? Boxes() : Error("usage: boxes");
   if (command == "runs") return Runs(args, runOnUi);
+  if (command == "painted") return args.empty() ? Painted() : Error("usage: painted");
+  if (command == "snapshot") return Snapshot(rest, runOnUi);
   if (command == "focus") return args.empty() ? Focus() : Error("usage: focus");
   if (command == "filedialog") return FileDialog(rest);
   if (command == "filedialogs") return args.empty() ? FileDialogs() : Error("usage: filedialogs");

@@ -1,70 +1,55 @@
 #include "win/brush.h"
 
-#include <map>
-#include <mutex>
+#include "win/gdi_table.h"
+#include "win/sys_colors.h"
 
-namespace {
-
-struct BrushTable {
-  std::mutex mutex;
-  std::map<HBRUSH, COLORREF> live;
-  HBRUSH next = 0x20000000;  // apart from window handles, so a mix-up is not a match
-  int failCountdown = 0;
-};
-
-// Never destroyed: brushes may be released by objects that outlive main.
-BrushTable& Table() {
-  static BrushTable* table = new BrushTable();
-  return *table;
-}
-
-}  // namespace
+using win::detail::BrushObject;
+using win::detail::Table;
 
 HBRUSH CreateSolidBrush(COLORREF colour) {
-  BrushTable& t = Table();
+  auto& t = Table();
   std::lock_guard lock(t.mutex);
-  if (t.failCountdown > 0 && --t.failCountdown == 0) return 0;
-  if (t.next == 0x2FFFFFFF) return 0;
-  const HBRUSH brush = t.next++;
-  t.live.emplace(brush, colour & 0x00FFFFFF);
-  return brush;
-}
-
-BOOL DeleteObject(HGDIOBJ object) {
-  BrushTable& t = Table();
-  std::lock_guard lock(t.mutex);
-  return t.live.erase(object) != 0 ? TRUE : FALSE;
+  if (t.brushFailCountdown > 0 && --t.brushFailCountdown == 0) return 0;
+  return win::detail::AddObject(t, BrushObject{BS_SOLID, colour & 0x00FFFFFF, nullptr});
 }
 
 std::optional<COLORREF> BrushColour(HBRUSH brush) {
-  BrushTable& t = Table();
+  auto& t = Table();
   std::lock_guard lock(t.mutex);
-  auto it = t.live.find(brush);
-  if (it == t.live.end()) return std::nullopt;
-  return it->second;
+  const BrushObject* b = win::detail::Find<BrushObject>(t, brush);
+  if (b == nullptr || b->style != BS_SOLID) return std::nullopt;
+  return b->colour;
 }
 
 std::size_t LiveBrushCount() {
-  BrushTable& t = Table();
+  auto& t = Table();
   std::lock_guard lock(t.mutex);
-  return t.live.size();
+  std::size_t count = 0;
+  for (const auto& [handle, entry] : t.objects)
+    if (!entry.stock && std::holds_alternative<BrushObject>(entry.object)) ++count;
+  return count;
 }
 
 void FailBrushCreationForTest(int k) {
-  BrushTable& t = Table();
+  auto& t = Table();
   std::lock_guard lock(t.mutex);
-  t.failCountdown = k > 0 ? k : 0;
+  t.brushFailCountdown = k > 0 ? k : 0;
 }
 
 BOOL CBrush::CreateSolidBrush(COLORREF colour) {
-  if (handle_ != 0) return FALSE;
-  handle_ = ::CreateSolidBrush(colour);
-  return handle_ != 0 ? TRUE : FALSE;
+  if (m_hObject != 0) return FALSE;
+  return Attach(::CreateSolidBrush(colour));
 }
 
-BOOL CBrush::DeleteObject() {
-  if (handle_ == 0) return FALSE;
-  const BOOL deleted = ::DeleteObject(handle_);
-  handle_ = 0;
-  return deleted;
+BOOL CBrush::CreatePatternBrush(CBitmap* bitmap) {
+  if (m_hObject != 0 || bitmap == nullptr) return FALSE;
+  return Attach(::CreatePatternBrush(bitmap->GetSafeHandle()));
+}
+
+BOOL CBrush::CreateSysColorBrush(int index) {
+  if (m_hObject != 0) return FALSE;
+  // A brush of its own (the class library's form owns what it holds).
+  const HBRUSH system = ::GetSysColorBrush(index);
+  if (system == 0) return FALSE;
+  return Attach(::CreateSolidBrush(::GetSysColor(index)));
 }

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "win/focus.h"
+#include "win/window_pos.h"
+#include "win/mouse.h"
 #include "win/window_registry.h"
 
 namespace {
@@ -39,11 +42,17 @@ LRESULT CButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case BM_SETCHECK: {
       const DWORD type = TypeOf(Style());
       if (!HasCheck(type)) return 0;
-      std::lock_guard lock(mutex_);
       const bool threeState = type == BS_3STATE || type == BS_AUTO3STATE;
-      check_ = wParam == BST_INDETERMINATE && threeState ? BST_INDETERMINATE
-               : wParam != BST_UNCHECKED                 ? BST_CHECKED
-                                                         : BST_UNCHECKED;
+      const UINT next = wParam == BST_INDETERMINATE && threeState ? BST_INDETERMINATE
+                        : wParam != BST_UNCHECKED                 ? BST_CHECKED
+                                                                  : BST_UNCHECKED;
+      bool changed = false;
+      {
+        std::lock_guard lock(mutex_);
+        changed = check_ != next;
+        check_ = next;
+      }
+      if (changed) ContentChanged();
       return 0;
     }
     case BM_GETSTATE: {
@@ -51,19 +60,30 @@ LRESULT CButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return static_cast<LRESULT>((HasCheck(TypeOf(Style())) ? check_ : 0) | (pushed_ ? BST_PUSHED : 0));
     }
     case BM_SETSTATE: {
-      std::lock_guard lock(mutex_);
-      pushed_ = wParam != 0;
+      bool changed = false;
+      {
+        std::lock_guard lock(mutex_);
+        changed = pushed_ != (wParam != 0);
+        pushed_ = wParam != 0;
+      }
+      if (changed) ContentChanged();
       return 0;
     }
-    case BM_SETSTYLE:
-      style_ = (Style() & 0xFFFF0000u) | static_cast<DWORD>(wParam & 0xFFFF);
+    case BM_SETSTYLE: {
+      const DWORD next = (Style() & 0xFFFF0000u) | static_cast<DWORD>(wParam & 0xFFFF);
+      if (style_.exchange(next) != next && LOWORD(static_cast<std::uintptr_t>(lParam)) != 0) ContentChanged();
       return 0;
+    }
     case BM_SETIMAGE: {
       if (wParam != IMAGE_BITMAP && wParam != IMAGE_ICON) return 0;
-      std::lock_guard lock(mutex_);
-      HGDIOBJ& slot = wParam == IMAGE_ICON ? icon_ : bitmap_;
-      const HGDIOBJ previous = slot;
-      slot = static_cast<HGDIOBJ>(lParam);
+      HGDIOBJ previous = 0;
+      {
+        std::lock_guard lock(mutex_);
+        HGDIOBJ& slot = wParam == IMAGE_ICON ? icon_ : bitmap_;
+        previous = slot;
+        slot = static_cast<HGDIOBJ>(lParam);
+      }
+      if (previous != static_cast<HGDIOBJ>(lParam)) ContentChanged();
       return static_cast<LRESULT>(previous);
     }
     case BM_GETIMAGE: {
@@ -71,6 +91,39 @@ LRESULT CButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam == IMAGE_ICON) return static_cast<LRESULT>(icon_);
       return wParam == IMAGE_BITMAP ? static_cast<LRESULT>(bitmap_) : 0;
     }
+    case WM_LBUTTONDBLCLK:
+      // An owner-drawn or radio button tells a double click; the others take it as a press.
+      if (TypeOf(Style()) == BS_OWNERDRAW || IsRadioType(TypeOf(Style()))) {
+        if (OnOwnerThread() && IsWindowEnabled()) NotifyParent(BN_DOUBLECLICKED);
+        return 0;
+      }
+      [[fallthrough]];
+    case WM_LBUTTONDOWN:
+      if (!OnOwnerThread() || !IsWindowEnabled() || TypeOf(Style()) == BS_GROUPBOX) return 0;
+      ::SetFocus(m_hWnd);
+      ::SetCapture(m_hWnd);
+      SendMessage(BM_SETSTATE, TRUE, 0);
+      return 0;
+    case WM_MOUSEMOVE:
+      // Held: pushed while the cursor is over the button.
+      if (OnOwnerThread() && ::GetCapture() == m_hWnd && (wParam & MK_LBUTTON) != 0) {
+        RECT client;
+        ::GetClientRect(m_hWnd, &client);
+        const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        SendMessage(BM_SETSTATE, PtInRect(&client, at), 0);
+      }
+      return 0;
+    case WM_LBUTTONUP: {
+      if (!OnOwnerThread() || ::GetCapture() != m_hWnd) return 0;
+      const bool inside = (GetState() & BST_PUSHED) != 0;
+      SendMessage(BM_SETSTATE, FALSE, 0);
+      ::ReleaseCapture();
+      if (inside) Click();
+      return 0;
+    }
+    case WM_CAPTURECHANGED:
+      SendMessage(BM_SETSTATE, FALSE, 0);
+      return 0;
     case BM_CLICK:
       if (!OnOwnerThread()) {
         RepostToOwner(message, wParam, lParam);
@@ -90,6 +143,17 @@ LRESULT CButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return CControlBase::WindowProc(message, wParam, lParam);
   }
 }
+
+BOOL CButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  if (message != WM_DRAWITEM || lParam == 0) return CControlBase::OnChildNotify(message, wParam, lParam, result);
+  drawnByBase_ = false;
+  DrawItem(reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+  if (drawnByBase_) return FALSE;
+  *result = TRUE;
+  return TRUE;
+}
+
+void CButton::DrawItem(DRAWITEMSTRUCT*) { drawnByBase_ = true; }
 
 bool CButton::Click() {
   if (!IsWindowEnabled()) return false;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "win/control_base.h"
+#include "win/paint.h"
 
 constexpr UINT BM_GETCHECK = 0x00F0;
 constexpr UINT BM_SETCHECK = 0x00F1;
@@ -37,6 +38,11 @@ class CButton : public CControlBase {
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   // "button", "checkbox", "radio" or "ownerdraw".
   std::string_view Kind() const override;
+  // WM_DRAWITEM reflected from the parent goes to DrawItem; a class that
+  // does not override DrawItem leaves the drawing to the parent.
+  BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  // An owner-drawn button draws itself here (on the owner thread, while it paints).
+  virtual void DrawItem(DRAWITEMSTRUCT* item);
 
   int GetCheck() const;
   void SetCheck(int check);
@@ -50,10 +56,16 @@ class CButton : public CControlBase {
   HICON SetIcon(HICON icon);
   HICON GetIcon() const;
 
+ protected:
+  UINT CtlColorMessage() const override;
+  void PaintControl(HDC dc, const RECT& client, HBRUSH background) override;
+
  private:
   // On the owner thread; false when the button is disabled.
   bool Click();
   void ClearGroupSiblings();
+
+  bool drawnByBase_ = false;  // set by this class's own DrawItem: nobody overrides it
 
   // Guarded by mutex_.
   UINT check_ = BST_UNCHECKED;

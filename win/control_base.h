@@ -38,6 +38,9 @@ UINT ControlTypeMessage();
 constexpr LRESULT kTypedIn = 1;
 constexpr LRESULT kTypingRefused = 0;
 constexpr LRESULT kTextRefused = -1;
+// wParam: the new style bits (WS_VISIBLE and WS_DISABLED stay the window's
+// own); TRUE from a control that took them.
+UINT ControlSetStyleMessage();
 
 // The state every control model shares: its style and its text.
 class CControlBase : public CWnd {
@@ -60,11 +63,38 @@ class CControlBase : public CWnd {
   bool RedrawEnabled() const { return redraw_.load(); }
 
  protected:
-  // A change of what the control shows: it is invalidated, unless its redraw
-  // is off (WM_SETREDRAW TRUE then invalidates it once). Call it without mutex_.
-  void ContentChanged();
+  // Painting, on the owner thread: the WM_CTLCOLOR* message asked of the
+  // parent, and the kind's look over the whole client area (the DC is clipped
+  // to what needs painting, its colours and font set as the parent answered;
+  // `background` is the brush to fill with).
+  virtual UINT CtlColorMessage() const;
+  virtual void PaintControl(HDC dc, const RECT& client, HBRUSH background);
+  // BeginPaint, the parent's colours, PaintControl, EndPaint.
+  void PaintNow();
+  // Labels and pictures never take the focus from a click.
+  virtual bool TakesFocusOnClick() const { return true; }
+
   // WM_COMMAND with `code` to the parent, as the header says.
   void NotifyParent(WORD code);
+  // What the control shows changed: it is painted again, unless its redraw is
+  // off (WM_SETREDRAW TRUE then invalidates it once). Any thread.
+  void ContentChanged();
+  // Calls ContentChanged on leaving its scope when marked; declared before a
+  // lock guard, it runs after the lock is released.
+  class RepaintWhenChanged {
+   public:
+    explicit RepaintWhenChanged(CControlBase& control) : control_(control) {}
+    ~RepaintWhenChanged() {
+      if (changed_) control_.ContentChanged();
+    }
+    RepaintWhenChanged(const RepaintWhenChanged&) = delete;
+    RepaintWhenChanged& operator=(const RepaintWhenChanged&) = delete;
+    void Mark(bool changed = true) { changed_ = changed_ || changed; }
+
+   private:
+    CControlBase& control_;
+    bool changed_ = false;
+  };
   // True on the thread that owns the window.
   bool OnOwnerThread() const;
   // Hands a user action made on another thread to the owner's queue.

@@ -4,6 +4,9 @@
 #include <cstring>
 
 #include "win/os_thread.h"
+#include "win/focus.h"
+#include "win/mouse.h"
+#include "win/paint.h"
 #include "win/window_pos.h"
 
 namespace {
@@ -15,8 +18,6 @@ int CopyOut(std::string_view text, char* buffer, std::size_t size) {
   buffer[n] = '\0';
   return static_cast<int>(n);
 }
-
-void InvalidateControl(HWND) {}
 
 }  // namespace
 
@@ -50,6 +51,11 @@ UINT ControlTypeMessage() {
   return message;
 }
 
+UINT ControlSetStyleMessage() {
+  static const UINT message = RegisterWindowMessageA("Tavelkor.Platform.ControlSetStyle");
+  return message;
+}
+
 CControlBase::CControlBase(DWORD style, std::string text) : text_(std::move(text)), style_(style) {}
 
 CControlBase::~CControlBase() { DestroyWindow(); }
@@ -74,17 +80,20 @@ std::string CControlBase::Text() const {
 LRESULT CControlBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SETTEXT: {
+      const char* text = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
+      bool changed = false;
       {
         std::lock_guard lock(mutex_);
-        text_ = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
+        changed = text_ != text;
+        if (changed) text_ = text;
       }
-      ContentChanged();
+      if (changed) ContentChanged();
       return TRUE;
     }
     case WM_SETREDRAW: {
       const bool on = wParam != FALSE;
       // Turned on again: what changed meanwhile is drawn once.
-      if (!redraw_.exchange(on) && on) InvalidateControl(m_hWnd);
+      if (!redraw_.exchange(on) && on) ::InvalidateRect(m_hWnd, nullptr, TRUE);
       return 0;
     }
     case WM_GETTEXT: {
@@ -95,8 +104,22 @@ LRESULT CControlBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       std::lock_guard lock(mutex_);
       return static_cast<LRESULT>(text_.size());
     }
+    case WM_PAINT:
+      // Surfaces are drawn by their owner thread alone.
+      if (OnOwnerThread()) PaintNow();
+      return 0;
+    case WM_ERASEBKGND:
+      return 0;  // the control fills its background as it paints
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      if (TakesFocusOnClick() && OnOwnerThread()) ::SetFocus(m_hWnd);
+      return 0;
     default:
       if (message == ControlStyleMessage()) return static_cast<LRESULT>(style_.load());
+      if (message == ControlSetStyleMessage()) {
+        if (style_.exchange(static_cast<DWORD>(wParam)) != static_cast<DWORD>(wParam)) ContentChanged();
+        return TRUE;
+      }
       // Not items, not selectable, not clickable unless a kind says so.
       if (message == ControlItemsMessage() || message == ControlSelectMessage() ||
           message == ControlClickMessage() || message == ControlDoubleClickMessage()) {
@@ -105,10 +128,6 @@ LRESULT CControlBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (message == ControlTypeMessage()) return kTypingRefused;
       return CWnd::WindowProc(message, wParam, lParam);
   }
-}
-
-void CControlBase::ContentChanged() {
-  if (redraw_.load()) InvalidateControl(m_hWnd);
 }
 
 void CControlBase::NotifyParent(WORD code) {
@@ -121,6 +140,11 @@ void CControlBase::NotifyParent(WORD code) {
   } else {
     PostMessageA(parent, WM_COMMAND, wParam, static_cast<LPARAM>(self));
   }
+}
+
+void CControlBase::ContentChanged() {
+  // Redraw off: the change is drawn when redraw is turned on again.
+  if (redraw_.load()) ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 bool CControlBase::OnOwnerThread() const { return GetWindowThreadProcessId(m_hWnd, nullptr) == GetCurrentThreadId(); }

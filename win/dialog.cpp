@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "win/msgbox.h"
+#include "win/window_registry.h"
 
 namespace {
 std::atomic<DialogTemplateLoader> g_loader{nullptr};
@@ -21,11 +22,15 @@ BOOL CDialog::Create(UINT templateId, CWnd* parent) {
   if (m_hWnd != 0) return FALSE;
   templateId_ = templateId;
   parent_ = parent;
-  if (!CreateHandle(WindowCreateParams{parent, 0, templateId, 0})) return FALSE;
-  if (DialogTemplateLoader loader = g_loader.load(); loader != nullptr && !loader(*this, templateId)) {
+  const DialogTemplateLoader loader = g_loader.load();
+  WindowCreateParams params{parent, 0, templateId, 0};
+  params.bindChildrenFromTemplate = loader != nullptr;
+  if (!CreateHandle(params)) return FALSE;
+  if (loader != nullptr && !loader(*this, templateId)) {
     DestroyWindow();
     return FALSE;
   }
+  win::detail::EndTemplateBinding(m_hWnd);
   SendMessage(WM_INITDIALOG, 0, 0);
   return m_hWnd != 0 ? TRUE : FALSE;  // OnInitDialog may have ended it
 }

@@ -94,3 +94,11 @@ LONG GetWindowLongA(HWND hwnd, int index) {
   if (!slot->enabled) style |= WS_DISABLED;
   return static_cast<LONG>(style);
 }
+
+LONG SetWindowLongA(HWND hwnd, int index, LONG value) {
+  if (index != GWL_STYLE) return 0;
+  const LONG before = GetWindowLongA(hwnd, index);
+  const auto style = static_cast<DWORD>(value) & ~(WS_VISIBLE | WS_DISABLED);
+  if (SendMessageA(hwnd, ControlSetStyleMessage(), static_cast<WPARAM>(style), 0) == 0) return 0;
+  return before;
+}

@@ -26,3 +26,7 @@ constexpr int GWL_STYLE = -16;
 // GWL_STYLE: a control's style bits, with WS_VISIBLE and WS_DISABLED as the
 // window is now; other windows give only those two. 0 for other indexes.
 LONG GetWindowLongA(HWND hwnd, int index);
+// GWL_STYLE: a control takes the new style bits (WS_VISIBLE and WS_DISABLED
+// are changed with ShowWindow and EnableWindow); the style before. 0 for
+// other indexes and windows that are not controls.
+LONG SetWindowLongA(HWND hwnd, int index, LONG value);

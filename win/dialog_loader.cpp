@@ -12,6 +12,7 @@
 #include "win/static_ctrl.h"
 #include "win/tab_ctrl.h"
 #include "win/window_pos.h"
+#include "win/window_registry.h"
 
 namespace {
 
@@ -47,7 +48,10 @@ std::unique_ptr<CWnd> MakeControl(const ControlTemplate& c) {
 
 bool PlaceControl(CDialog& dialog, const ControlTemplate& c, std::string& error) {
   CWnd* control = dialog.GetDlgItem(c.id);
-  if (control == nullptr) {
+  if (control != nullptr) {
+    // The dialog's own object takes the template's control as it stands.
+    SendMessageA(control->m_hWnd, ControlSetStyleMessage(), static_cast<WPARAM>(c.style & ~(WS_VISIBLE | WS_DISABLED)), 0);
+  } else {
     std::unique_ptr<CWnd> made = MakeControl(c);
     control = made ? dialog.AddControl(std::move(made), c.id) : nullptr;
     if (control == nullptr) {
@@ -60,6 +64,7 @@ bool PlaceControl(CDialog& dialog, const ControlTemplate& c, std::string& error)
   win::detail::SetInitialWindowRect(control->m_hWnd, c.rect);
   if ((c.style & WS_VISIBLE) == 0) control->ShowWindow(SW_HIDE);
   if ((c.style & WS_DISABLED) != 0) control->EnableWindow(FALSE);
+  win::detail::BindWindowObject(control->m_hWnd);
   return true;
 }
 

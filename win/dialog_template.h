@@ -47,8 +47,8 @@ void RegisterDialogTemplateText(UINT id, std::string text);
 void InstallDialogTemplates();
 // The loader itself: caption and rectangle, then each control. A control whose
 // id the dialog already has (one it added itself in WM_CREATE, of its own
-// class) keeps its object and takes the template's text, rectangle,
-// visibility and enabled state.
+// class) keeps its object and takes the template's style, text, rectangle,
+// visibility and enabled state; then its PreSubclassWindow runs.
 BOOL LoadDialogFromTemplate(CDialog& dialog, UINT templateId);
 // The reason the last failed load gave.
 std::string LastDialogTemplateError();

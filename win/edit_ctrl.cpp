@@ -48,7 +48,9 @@ LRESULT CEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SETTEXT: {
       {
+        RepaintWhenChanged repaint(*this);
         std::lock_guard lock(mutex_);
+        repaint.Mark(text_ != TextOf(lParam));
         text_ = std::string(TextOf(lParam));
         selStart_ = selEnd_ = 0;
         modified_ = false;
@@ -74,6 +76,7 @@ LRESULT CEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         std::lock_guard lock(mutex_);
         change = ReplaceSelLocked(TextOf(lParam));
       }
+      if (change.changed) ContentChanged();
       if (change.cut) NotifyParent(EN_MAXTEXT);
       if (change.changed) NotifyParent(EN_CHANGE);
       return 0;
@@ -90,6 +93,7 @@ LRESULT CEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case EM_SETREADONLY: {
       const DWORD style = Style();
       style_ = wParam != 0 ? (style | ES_READONLY) : (style & ~ES_READONLY);
+      if (style_.load() != style) ContentChanged();
       return TRUE;
     }
     case EM_GETMODIFY: {

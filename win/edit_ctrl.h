@@ -47,6 +47,10 @@ class CEdit : public CControlBase {
   void SetModify(BOOL modified = TRUE);
   int GetLineCount() const;
 
+ protected:
+  UINT CtlColorMessage() const override;
+  void PaintControl(HDC dc, const RECT& client, HBRUSH background) override;
+
  private:
   struct Change {
     bool changed = false;

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "win/control_base.h"
+#include "win/mouse.h"
 #include "win/os_thread.h"
+#include "win/paint.h"
 #include "win/styles.h"
 #include "win/window.h"
 #include "win/window_registry.h"
@@ -40,11 +42,12 @@ bool Focusable(HWND hwnd) {
   return slot != nullptr && slot->kind != "static" && slot->kind != "picture" && Reachable(hwnd);
 }
 
-// WM_KILLFOCUS and WM_SETFOCUS, sent on the window's own thread, posted from any other.
-void TellFocus(HWND hwnd, UINT message, HWND other) {
-  if (!IsWindow(hwnd)) return;
-  if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
-    SendMessageA(hwnd, message, static_cast<WPARAM>(other), 0);
+// A focus notice: at once on the window's own thread, posted from any other.
+void Tell(HWND hwnd, UINT message, HWND other) {
+  const win::detail::SlotPtr slot = win::detail::FindSlot(hwnd);
+  if (!slot) return;
+  if (slot->ownerThread == GetCurrentThreadId()) {
+    win::detail::CallWindowProcedure(slot, message, static_cast<WPARAM>(other), 0);
   } else {
     PostMessageA(hwnd, message, static_cast<WPARAM>(other), 0);
   }
@@ -56,12 +59,18 @@ HWND SetFocus(HWND hwnd) {
   if (hwnd != 0 && !IsWindow(hwnd)) return 0;
   const HWND before = g_focus.exchange(hwnd);
   if (before != hwnd) {
-    TellFocus(before, WM_KILLFOCUS, hwnd);
-    TellFocus(hwnd, WM_SETFOCUS, before);
+    // Both look different now (the focus rectangle).
+    if (IsWindow(before)) {
+      InvalidateRect(before, nullptr, TRUE);
+      Tell(before, WM_KILLFOCUS, hwnd);
+    }
+    if (hwnd != 0) {
+      InvalidateRect(hwnd, nullptr, TRUE);
+      Tell(hwnd, WM_SETFOCUS, before);
+    }
   }
   return IsWindow(before) ? before : 0;
 }
-
 
 HWND GetFocus() {
   const HWND focus = g_focus.load();

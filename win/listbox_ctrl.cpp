@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "win/ascii_case.h"
+#include "win/mouse.h"
 
 namespace {
 
@@ -80,12 +81,13 @@ void CItemListCtrl::Notify(WORD listCode, WORD comboCode) {
 
 bool CItemListCtrl::UserSelect(std::size_t index) {
   {
+    RepaintWhenChanged repaint(*this);
     std::lock_guard lock(mutex_);
     if (index >= items_.size()) return false;
+    repaint.Mark(selected_ != static_cast<int>(index));
     selected_ = static_cast<int>(index);
     if (combo_) text_ = items_[index].text;
   }
-  ContentChanged();
   Notify(LBN_SELCHANGE, CBN_SELCHANGE);
   return true;
 }
@@ -222,6 +224,8 @@ LRESULT CItemListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == LB_SETTABSTOPS && !combo_) {
     if (wParam != 0 && lParam == 0) return FALSE;
     const auto* stops = reinterpret_cast<const int*>(lParam);
+    RepaintWhenChanged repaint(*this);
+    repaint.Mark();
     std::lock_guard lock(mutex_);
     tabStops_.assign(stops, stops + (stops != nullptr ? wParam : 0));
     return TRUE;

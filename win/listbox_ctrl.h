@@ -127,6 +127,10 @@ class CItemListCtrl : public CControlBase {
   std::size_t editLimit_ = 0;  // 0: none
   bool dropped_ = false;
 
+ protected:
+  UINT CtlColorMessage() const override;
+  void PaintControl(HDC dc, const RECT& client, HBRUSH background) override;
+
  private:
   LRESULT Insert(std::intptr_t index, const char* text, bool placeByText);
   // Under mutex_: the index found, or -1.

@@ -72,6 +72,7 @@ struct QueueHolder {
     queue->gone = true;
     queue->posted.clear();
     queue->timers.timers.clear();
+    queue->updates.clear();
     EndServing(lock, *queue);
   }
 };
@@ -199,6 +200,7 @@ void ForgetWindow(ThreadQueue& queue, HWND hwnd) {
   FailSentCalls(queue, hwnd);
   std::lock_guard lock(queue.mutex);
   RemoveWindowTimers(queue.timers, hwnd);
+  queue.updates.erase(hwnd);
 }
 
 std::size_t QueuedSendCount(DWORD threadId) {
@@ -291,6 +293,7 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
       EndServing(lock, *queue);
       return 0;
     }
+    if (TakePaintMessage(*queue, hwnd, filterMin, filterMax, true, msg)) return TRUE;
     const std::uint64_t now = GetTickCount64();
     if (TakeDueTimer(queue->timers, now, hwnd, filterMin, filterMax, true, msg)) return TRUE;
     if (std::optional<std::uint64_t> due = NextTimerDue(queue->timers, hwnd, filterMin, filterMax)) {
@@ -318,6 +321,7 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
     if (remove) queue->quitPosted = false;
     return TRUE;
   }
+  if (TakePaintMessage(*queue, hwnd, filterMin, filterMax, remove, msg)) return TRUE;
   return TakeDueTimer(queue->timers, GetTickCount64(), hwnd, filterMin, filterMax, remove, msg) ? TRUE : FALSE;
 }
 

@@ -10,6 +10,7 @@
 
 #include "win/messages.h"
 #include "win/timer_table.h"
+#include "win/update_region.h"
 
 namespace win::detail {
 
@@ -43,6 +44,7 @@ struct ThreadQueue {
   bool ended = false;
   bool gone = false;
   TimerTable timers;
+  UpdateRegions updates;
 };
 
 // Windows refuses posts beyond this; a stuck loop must not grow without bound.

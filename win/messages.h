@@ -26,8 +26,6 @@ struct NMHDR {
 constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
-constexpr UINT WM_SETFOCUS = 0x0007;
-constexpr UINT WM_KILLFOCUS = 0x0008;
 constexpr UINT WM_ENABLE = 0x000A;
 // wParam FALSE: the window's content may change without being drawn; TRUE: drawn again.
 constexpr UINT WM_SETREDRAW = 0x000B;

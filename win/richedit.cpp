@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "win/paint.h"
+
 namespace {
 
 // Mask bits whose effect bit is the same bit; CFM_COLOR doubles as CFE_AUTOCOLOR.
@@ -169,6 +171,15 @@ std::size_t CRichEditCtrl::LineOfLocked(LPARAM charIndex) const {
 }
 
 LRESULT CRichEditCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  // What changes the text, its runs or its background is painted again, after the lock.
+  struct RepaintAfter {
+    HWND hwnd;
+    bool on;
+    ~RepaintAfter() {
+      if (on) ::InvalidateRect(hwnd, nullptr, TRUE);
+    }
+  } repaint{m_hWnd, message == EM_REPLACESEL || message == WM_SETTEXT || message == EM_SETBKGNDCOLOR ||
+                        message == EM_SETCHARFORMAT};
   {
     std::lock_guard lock(mutex_);
     switch (message) {

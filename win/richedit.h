@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "win/gdi_types.h"
 #include "win/rich_text.h"
 #include "win/window.h"
 
@@ -81,8 +82,6 @@ constexpr DWORD CFE_AUTOCOLOR = CFM_COLOR;
 constexpr WPARAM FR_DOWN = 0x00000001;
 constexpr WPARAM FR_WHOLEWORD = 0x00000002;
 constexpr WPARAM FR_MATCHCASE = 0x00000004;
-
-constexpr std::size_t LF_FACESIZE = 32;
 
 struct CHARRANGE {
   LONG cpMin = 0;

@@ -23,12 +23,14 @@ LRESULT CStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case STM_SETICON: {
       const bool icon = message == STM_SETICON || wParam == IMAGE_ICON;
       if (!icon && wParam != IMAGE_BITMAP) return 0;
+      RepaintWhenChanged repaint(*this);
       std::lock_guard lock(mutex_);
       // STM_SETICON carries the icon in wParam.
       const auto image = static_cast<HGDIOBJ>(message == STM_SETICON ? wParam : static_cast<WPARAM>(lParam));
       HGDIOBJ& slot = icon ? icon_ : bitmap_;
       const HGDIOBJ previous = slot;
       slot = image;
+      repaint.Mark(previous != image);
       return static_cast<LRESULT>(previous);
     }
     case STM_GETIMAGE:

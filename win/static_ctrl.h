@@ -31,6 +31,11 @@ class CStatic : public CControlBase {
   // The bitmap resource a picture's text names ("#7801"), as templates give it.
   std::optional<UINT> ResourceImageId() const;
 
+ protected:
+  UINT CtlColorMessage() const override;
+  void PaintControl(HDC dc, const RECT& client, HBRUSH background) override;
+  bool TakesFocusOnClick() const override { return false; }
+
  private:
   HBITMAP bitmap_ = 0;  // guarded by mutex_
   HICON icon_ = 0;      // guarded by mutex_

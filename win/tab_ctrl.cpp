@@ -15,6 +15,7 @@ bool CTabCtrl::UserSelect(std::size_t index) {
     if (selected_ == static_cast<int>(index)) return true;
     selected_ = static_cast<int>(index);
   }
+  ContentChanged();
   const HWND self = m_hWnd;
   const HWND parent = ::GetParent(self);
   if (parent == 0) return true;
@@ -38,6 +39,8 @@ LRESULT CTabCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       Item made;
       if ((item->mask & TCIF_TEXT) != 0 && item->pszText != nullptr) made.text = item->pszText;
       if ((item->mask & TCIF_PARAM) != 0) made.param = item->lParam;
+      RepaintWhenChanged repaint(*this);
+      repaint.Mark();
       std::lock_guard lock(mutex_);
       // An index past the end (or below 0) appends, as the platform does.
       std::size_t at = items_.size();
@@ -60,8 +63,10 @@ LRESULT CTabCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case TCM_DELETEITEM: {
+      RepaintWhenChanged repaint(*this);
       std::lock_guard lock(mutex_);
       if (wParam >= items_.size()) return FALSE;
+      repaint.Mark();
       items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(wParam));
       if (selected_ == static_cast<int>(wParam)) {
         selected_ = -1;
@@ -71,7 +76,9 @@ LRESULT CTabCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case TCM_DELETEALLITEMS: {
+      RepaintWhenChanged repaint(*this);
       std::lock_guard lock(mutex_);
+      repaint.Mark(!items_.empty());
       items_.clear();
       selected_ = -1;
       return TRUE;
@@ -82,11 +89,13 @@ LRESULT CTabCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case TCM_SETCURSEL: {
       // The previous selection comes back; an index outside the list changes nothing.
+      RepaintWhenChanged repaint(*this);
       std::lock_guard lock(mutex_);
       const auto index = static_cast<int>(wParam);
       if (index < 0 || static_cast<std::size_t>(index) >= items_.size()) return -1;
       const int previous = selected_;
       selected_ = index;
+      repaint.Mark(previous != index);
       return previous;
     }
     default:

@@ -5,9 +5,19 @@
 #include <algorithm>
 #include <cstring>
 
+#include "win/control_base.h"
+#include "win/dialog_items.h"
+#include "win/focus.h"
 #include "win/message_queue.h"
+#include "win/mouse.h"
+#include "win/mouse_state.h"
+#include "win/paint.h"
+#include "win/shapes.h"
+#include "win/sys_colors.h"
+#include "win/window_pos.h"
 #include "win/os_thread.h"
 #include "win/window_registry.h"
+#include "win/window_surface.h"
 
 namespace win::detail {
 
@@ -33,6 +43,17 @@ void Notify(const SlotPtr& slot, UINT message, WPARAM wParam) {
   } else {
     PostToQueue(*slot->owner, slot->hwnd, message, wParam, 0);
   }
+}
+
+// The dialog background: the brush the window answers to WM_CTLCOLORDLG, else the button face.
+bool EraseDialogBackground(HWND hwnd, HDC dc) {
+  if (dc == 0) return false;
+  auto brush = static_cast<HBRUSH>(SendMessageA(hwnd, WM_CTLCOLORDLG, static_cast<WPARAM>(dc), static_cast<LPARAM>(hwnd)));
+  if (brush == 0) brush = GetSysColorBrush(COLOR_BTNFACE);
+  RECT client;
+  ::GetClientRect(hwnd, &client);
+  ::FillRect(dc, &client, brush);
+  return true;
 }
 
 int CopyText(const std::string& text, char* buffer, std::size_t size) {
@@ -70,11 +91,15 @@ BOOL CWnd::CreateHandle(const WindowCreateParams& params) {
   slot->window = this;
   slot->visible = (params.style & WS_VISIBLE) != 0;
   slot->enabled = (params.style & WS_DISABLED) == 0;
+  slot->bindChildrenLater = params.bindChildrenFromTemplate;
   slot->hwnd = AllocateHandle();
   if (slot->hwnd == 0) return FALSE;
   slot_ = slot;
   m_hWnd = slot->hwnd;
   RegisterSlot(slot);
+  SlotPtr parentSlot = FindSlot(parent);
+  if (!parentSlot || !parentSlot->bindChildrenLater) BindWindowObject(slot->hwnd);
+  ::InvalidateRect(slot->hwnd, nullptr, TRUE);
   if (CallWindowProcedure(slot, WM_CREATE, 0, 0) == -1) {
     DestroyWindow();
     return FALSE;
@@ -115,6 +140,24 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       DestroyWindow();
       return 0;
+    case WM_PAINT: {
+      // Validates even when nothing is drawn, so an unhandled paint is not asked again.
+      PAINTSTRUCT paint;
+      ::BeginPaint(m_hWnd, &paint);
+      ::EndPaint(m_hWnd, &paint);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return EraseDialogBackground(m_hWnd, static_cast<HDC>(wParam)) ? TRUE : FALSE;
+    case WM_SETCURSOR: {
+      // The parent may set it first; otherwise the one who asked shows the arrow.
+      const HWND parent = ::GetParent(m_hWnd);
+      SlotPtr parentSlot = FindSlot(parent);
+      if (parentSlot && parentSlot->ownerThread == GetCurrentThreadId()) {
+        return SendMessageA(parent, WM_SETCURSOR, wParam, lParam);
+      }
+      return FALSE;
+    }
     default:
       // WM_SHOWWINDOW and WM_ENABLE are notices: ShowWindow and EnableWindow
       // keep the state, so a late posted notice cannot undo a newer change.
@@ -123,6 +166,63 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL CWnd::OnCommand(WPARAM, LPARAM) { return FALSE; }
+
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
+
+void CWnd::PreSubclassWindow() {}
+
+DWORD CWnd::GetStyle() const { return static_cast<DWORD>(GetWindowLongA(m_hWnd, GWL_STYLE)); }
+
+BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT swpFlags) {
+  const DWORD before = GetStyle();
+  const DWORD after = (before & ~remove) | add;
+  if (after == before) return FALSE;
+  SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG>(after));
+  if (swpFlags != 0) {
+    ::SetWindowPos(m_hWnd, 0, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | swpFlags);
+  }
+  return TRUE;
+}
+
+void CWnd::GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
+void CWnd::GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
+void CWnd::ClientToScreen(POINT* point) const { ::ClientToScreen(m_hWnd, point); }
+void CWnd::ScreenToClient(POINT* point) const { ::ScreenToClient(m_hWnd, point); }
+
+void CWnd::ClientToScreen(RECT* rect) const {
+  if (rect == nullptr) return;
+  POINT origin;
+  ::ClientToScreen(m_hWnd, &origin);
+  *rect = RECT{rect->left + origin.x, rect->top + origin.y, rect->right + origin.x, rect->bottom + origin.y};
+}
+
+void CWnd::ScreenToClient(RECT* rect) const {
+  if (rect == nullptr) return;
+  POINT origin;
+  ::ClientToScreen(m_hWnd, &origin);
+  *rect = RECT{rect->left - origin.x, rect->top - origin.y, rect->right - origin.x, rect->bottom - origin.y};
+}
+
+BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags) {
+  return ::SetWindowPos(m_hWnd, insertAfter != nullptr ? insertAfter->m_hWnd : HWND_TOP, x, y, cx, cy, flags);
+}
+
+void CWnd::MoveWindow(int x, int y, int width, int height, BOOL repaint) {
+  ::MoveWindow(m_hWnd, x, y, width, height, repaint);
+}
+
+void CWnd::MoveWindow(const RECT* rect, BOOL repaint) {
+  if (rect != nullptr) MoveWindow(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, repaint);
+}
+
+void CWnd::Invalidate(BOOL erase) { ::InvalidateRect(m_hWnd, nullptr, erase); }
+void CWnd::InvalidateRect(const RECT* rect, BOOL erase) { ::InvalidateRect(m_hWnd, rect, erase); }
+void CWnd::ValidateRect(const RECT* rect) { ::ValidateRect(m_hWnd, rect); }
+void CWnd::UpdateWindow() { ::UpdateWindow(m_hWnd); }
+BOOL CWnd::RedrawWindow(const RECT* rect, CRgn*, UINT flags) { return ::RedrawWindow(m_hWnd, rect, 0, flags); }
+
+CWnd* CWnd::SetCapture() { return FromHandle(::SetCapture(m_hWnd)); }
+CWnd* CWnd::SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
 
 BOOL CWnd::OnNotify(WPARAM, LPARAM, LRESULT*) { return FALSE; }
 
@@ -203,6 +303,8 @@ BOOL DestroyWindow(HWND hwnd) {
   }
   UnregisterSlot(hwnd);
   ForgetWindow(*slot->owner, hwnd);
+  DropWindowSurface(hwnd);
+  ForgetMouseWindow(hwnd);
   WindowAccess::PostNcDestroy(*window);
   return TRUE;
 }
@@ -231,7 +333,11 @@ BOOL ShowWindow(HWND hwnd, int command) {
   if (!slot || !IsAlive(*slot)) return FALSE;
   const bool show = command != SW_HIDE;
   const bool was = slot->visible.exchange(show);
-  if (was != show) Notify(slot, WM_SHOWWINDOW, show ? TRUE : FALSE);
+  if (was != show) {
+    // Shown, the window and what it holds are painted afresh.
+    if (show) ::RedrawWindow(hwnd, nullptr, 0, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    Notify(slot, WM_SHOWWINDOW, show ? TRUE : FALSE);
+  }
   return was ? TRUE : FALSE;
 }
 
@@ -251,7 +357,10 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
   if (!slot || !IsAlive(*slot)) return FALSE;
   const bool on = enable != FALSE;
   const bool was = slot->enabled.exchange(on);
-  if (was != on) Notify(slot, WM_ENABLE, on ? TRUE : FALSE);
+  if (was != on) {
+    ::InvalidateRect(hwnd, nullptr, TRUE);
+    Notify(slot, WM_ENABLE, on ? TRUE : FALSE);
+  }
   return was ? FALSE : TRUE;
 }
 
@@ -284,7 +393,7 @@ std::vector<WindowInfo> EnumerateWindows() {
     info.templateId = slot->templateId;
     info.controlId = slot->controlId;
     info.ownerThread = slot->ownerThread;
-    info.kind = slot->kind;
+    info.kind = std::string(slot->window->Kind());  // a style change may change it
     info.visible = slot->visible;
     info.enabled = slot->enabled;
     std::optional<std::string> content = slot->window->ContentText();

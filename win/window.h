@@ -14,9 +14,14 @@
 #include <string_view>
 #include <vector>
 
+#include "win/focus.h"
+#include "win/geometry.h"
 #include "win/messages.h"
+#include "win/mouse.h"
+#include "win/paint.h"
 #include "win/timers.h"
 #include "win/types.h"
+#include "win/window_pos.h"
 
 namespace win::detail {
 struct WindowSlot;
@@ -24,6 +29,8 @@ struct WindowAccess;
 }
 
 class CWnd;
+class CDC;
+class CRgn;
 
 constexpr DWORD WS_CHILD = 0x40000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
@@ -35,6 +42,9 @@ struct WindowCreateParams {
   int controlId = 0;
   UINT templateId = 0;
   DWORD style = 0;
+  // A dialog whose template binds the controls it adds during WM_CREATE:
+  // their PreSubclassWindow waits for the template (win/dialog_template.h).
+  bool bindChildrenFromTemplate = false;
 };
 
 class CWnd {
@@ -64,6 +74,15 @@ class CWnd {
   virtual BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result);
   // Called by the application's loop for messages aimed at this window or a child.
   virtual BOOL PreTranslateMessage(MSG* msg);
+  // A child's WM_DRAWITEM, WM_MEASUREITEM, WM_CTLCOLOR*, WM_NOTIFY or
+  // WM_COMMAND notice is first offered here, to the child that sent it, on
+  // the owner thread and before the parent's procedure runs; TRUE keeps it
+  // from the parent, with the parent's answer in *result.
+  virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+  // Called once when this object is bound to its window: by CreateHandle, or,
+  // for a control a dialog added before its template loaded, when the
+  // template's control takes it (with the template's style, text and rectangle).
+  virtual void PreSubclassWindow();
 
   // True for controls whose procedure may run on any thread under their own
   // lock. This and Kind are read once, when the window is made.
@@ -95,6 +114,63 @@ class CWnd {
 
   UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs, TIMERPROC proc = nullptr);
   BOOL KillTimer(UINT_PTR id);
+
+  // The style bits (GetWindowLongA GWL_STYLE); ModifyStyle takes `remove`
+  // off and puts `add` on, then applies SetWindowPos `swpFlags` when not 0.
+  // TRUE when the style changed.
+  DWORD GetStyle() const;
+  BOOL ModifyStyle(DWORD remove, DWORD add, UINT swpFlags = 0);
+
+  // Geometry (win/window_pos.h).
+  void GetClientRect(RECT* rect) const;
+  void GetWindowRect(RECT* rect) const;
+  void ClientToScreen(POINT* point) const;
+  void ClientToScreen(RECT* rect) const;
+  void ScreenToClient(POINT* point) const;
+  void ScreenToClient(RECT* rect) const;
+  BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
+  void MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE);
+  void MoveWindow(const RECT* rect, BOOL repaint = TRUE);
+
+  // Painting (win/paint.h).
+  void Invalidate(BOOL erase = TRUE);
+  void InvalidateRect(const RECT* rect, BOOL erase = TRUE);
+  void ValidateRect(const RECT* rect);
+  void UpdateWindow();
+  // The region is not used (pass null); the flags default to RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE.
+  BOOL RedrawWindow(const RECT* rect = nullptr, CRgn* region = nullptr, UINT flags = 0x0105);
+  // A DC on the client surface (owner thread only; null elsewhere), released with ReleaseDC.
+  CDC* GetDC();
+  CDC* GetWindowDC();
+  int ReleaseDC(CDC* dc);
+
+  // Mouse and focus (win/mouse.h, win/focus.h).
+  CWnd* SetCapture();
+  CWnd* SetFocus();
+
+  // The platform calls of the same names stay callable unqualified inside
+  // members of window classes.
+  static HWND SetFocus(HWND hwnd) { return ::SetFocus(hwnd); }
+  static HWND SetCapture(HWND hwnd) { return ::SetCapture(hwnd); }
+  static BOOL GetClientRect(HWND hwnd, RECT* rect) { return ::GetClientRect(hwnd, rect); }
+  static BOOL GetWindowRect(HWND hwnd, RECT* rect) { return ::GetWindowRect(hwnd, rect); }
+  static BOOL ClientToScreen(HWND hwnd, POINT* point) { return ::ClientToScreen(hwnd, point); }
+  static BOOL ScreenToClient(HWND hwnd, POINT* point) { return ::ScreenToClient(hwnd, point); }
+  static BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+    return ::SetWindowPos(hwnd, insertAfter, x, y, cx, cy, flags);
+  }
+  static BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
+    return ::MoveWindow(hwnd, x, y, width, height, repaint);
+  }
+  static BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) { return ::InvalidateRect(hwnd, rect, erase); }
+  static BOOL ValidateRect(HWND hwnd, const RECT* rect) { return ::ValidateRect(hwnd, rect); }
+  static BOOL UpdateWindow(HWND hwnd) { return ::UpdateWindow(hwnd); }
+  static BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN region, UINT flags) {
+    return ::RedrawWindow(hwnd, rect, region, flags);
+  }
+  static HDC GetDC(HWND hwnd) { return ::GetDC(hwnd); }
+  static HDC GetWindowDC(HWND hwnd) { return ::GetWindowDC(hwnd); }
+  static int ReleaseDC(HWND hwnd, HDC dc) { return ::ReleaseDC(hwnd, dc); }
 
   // The object behind a live handle, or null.
   static CWnd* FromHandle(HWND hwnd);
@@ -145,7 +221,8 @@ void PostQuitMessage(int exitCode);
 // Serves sends from other threads to this thread's windows while it waits,
 // before any posted message. Taking WM_QUIT refuses (answers 0 to) further
 // sends until the thread calls GetMessageA again. A filter of (HWND)-1 takes
-// only thread messages. Posted messages come first, then the quit flag, then timers.
+// only thread messages. Posted messages come first, then the quit flag, then
+// WM_PAINT for a visible window with something to paint (win/paint.h), then timers.
 BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);
 LRESULT DispatchMessageA(const MSG* msg);

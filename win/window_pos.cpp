@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "win/os_thread.h"
+#include "win/paint.h"
 #include "win/window.h"
 #include "win/window_registry.h"
 
@@ -123,6 +124,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
   if ((flags & SWP_SHOWWINDOW) != 0) ShowWindow(hwnd, SW_SHOW);
   if ((flags & SWP_HIDEWINDOW) != 0) ShowWindow(hwnd, SW_HIDE);
   if (moved) Notify(hwnd, WM_MOVE, 0, PackPoint(now.left, now.top));
+  if ((sized || (flags & SWP_FRAMECHANGED) != 0) && (flags & SWP_NOREDRAW) == 0) InvalidateRect(hwnd, nullptr, TRUE);
   if (sized) Notify(hwnd, WM_SIZE, SIZE_RESTORED, PackPoint(now.right - now.left, now.bottom - now.top));
   return TRUE;
 }
@@ -175,6 +177,7 @@ void SetInitialWindowRect(HWND hwnd, const RECT& rect) {
     t.placements[hwnd].rect = rect;
   }
   PruneDeadWindows(t);
+  InvalidateRect(hwnd, nullptr, TRUE);
 }
 
 }  // namespace win::detail

@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "win/os_thread.h"
+#include "win/paint.h"
 #include "win/window.h"
 
 namespace win::detail {
@@ -78,8 +80,56 @@ std::vector<SlotPtr> AllSlots() {
   return all;
 }
 
+namespace {
+
+bool IsCtlColor(UINT message) { return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC; }
+
+// The child a parent's message comes from, when it is one that is reflected.
+HWND ReflectedFrom(HWND parent, UINT message, WPARAM, LPARAM lParam) {
+  if (lParam == 0) return 0;
+  switch (message) {
+    case WM_COMMAND:
+      return static_cast<HWND>(lParam);  // a control's notice; menus and accelerators carry none
+    case WM_NOTIFY:
+      return reinterpret_cast<const NMHDR*>(lParam)->hwndFrom;
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      return item->CtlType != ODT_MENU ? item->hwndItem : 0;
+    }
+    case WM_MEASUREITEM: {
+      const auto* item = reinterpret_cast<const MEASUREITEMSTRUCT*>(lParam);
+      return item->CtlType != ODT_MENU ? FindChild(parent, static_cast<int>(item->CtlID)) : 0;
+    }
+    default:
+      return IsCtlColor(message) ? static_cast<HWND>(lParam) : 0;
+  }
+}
+
+// Offers the message to the child that sent it, on the owner thread, before
+// the parent's procedure (and its lock) is taken. True when the child kept it.
+bool ReflectToChild(const WindowSlot& parent, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  if (message != WM_COMMAND && message != WM_NOTIFY && message != WM_DRAWITEM && message != WM_MEASUREITEM &&
+      !IsCtlColor(message)) {
+    return false;
+  }
+  const HWND from = ReflectedFrom(parent.hwnd, message, wParam, lParam);
+  if (from == 0 || from == parent.hwnd) return false;
+  SlotPtr child = FindSlot(from);
+  if (!child || child->parent != parent.hwnd || child->ownerThread != GetCurrentThreadId()) return false;
+  std::lock_guard lock(child->callMutex);
+  CWnd* window = child->window;
+  if (window == nullptr) return false;
+  LRESULT answer = 0;
+  if (!window->OnChildNotify(message, wParam, lParam, &answer)) return false;
+  *result = answer;
+  return true;
+}
+
+}  // namespace
+
 LRESULT CallWindowProcedure(const SlotPtr& slot, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!slot) return 0;
+  if (LRESULT reflected = 0; ReflectToChild(*slot, message, wParam, lParam, &reflected)) return reflected;
   std::lock_guard lock(slot->callMutex);
   CWnd* window = slot->window;
   return window != nullptr ? window->WindowProc(message, wParam, lParam) : 0;
@@ -87,6 +137,21 @@ LRESULT CallWindowProcedure(const SlotPtr& slot, UINT message, WPARAM wParam, LP
 
 LRESULT CallWindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return CallWindowProcedure(FindSlot(hwnd), message, wParam, lParam);
+}
+
+void BindWindowObject(HWND hwnd) {
+  SlotPtr slot = FindSlot(hwnd);
+  if (!slot || slot->bound) return;
+  slot->bound = true;
+  std::lock_guard lock(slot->callMutex);
+  if (CWnd* window = slot->window) window->PreSubclassWindow();
+}
+
+void EndTemplateBinding(HWND dialog) {
+  SlotPtr slot = FindSlot(dialog);
+  if (!slot) return;
+  slot->bindChildrenLater = false;
+  for (HWND child : ChildrenOf(dialog)) BindWindowObject(child);
 }
 
 }  // namespace win::detail

@@ -41,6 +41,10 @@ struct WindowSlot {
 
   std::atomic<bool> visible{false};
   std::atomic<bool> enabled{true};
+  // PreSubclassWindow has run; the children of a dialog still loading its
+  // template wait for it. Both on the owner thread.
+  bool bound = false;
+  bool bindChildrenLater = false;
 };
 
 using SlotPtr = std::shared_ptr<WindowSlot>;
@@ -58,5 +62,10 @@ std::vector<SlotPtr> AllSlots();
 // Runs the window procedure under the slot's call lock; 0 when the window is gone.
 LRESULT CallWindowProcedure(const SlotPtr& slot, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CallWindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Runs the window's PreSubclassWindow unless it ran already.
+void BindWindowObject(HWND hwnd);
+// The dialog's template has been read: its children not yet bound are bound now.
+void EndTemplateBinding(HWND dialog);
 
 }  // namespace win::detail

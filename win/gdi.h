@@ -1,0 +1,20 @@
+// The drawing layer in one include.
+#pragma once
+
+#include "win/bitmap_resource.h"
+#include "win/blit.h"
+#include "win/brush.h"
+#include "win/cdc.h"
+#include "win/crt_rand.h"
+#include "win/device_context.h"
+#include "win/edges.h"
+#include "win/fonts.h"
+#include "win/gdi_object.h"
+#include "win/gdi_objects.h"
+#include "win/gdi_types.h"
+#include "win/gradient_library.h"
+#include "win/image_png.h"
+#include "win/mul_div.h"
+#include "win/shapes.h"
+#include "win/sys_colors.h"
+#include "win/text.h"

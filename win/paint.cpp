@@ -1,0 +1,200 @@
+#include "win/paint.h"
+
+#include <map>
+#include <mutex>
+
+#include "win/device_context.h"
+#include "win/gdi_surface.h"
+#include "win/image_png.h"
+#include "win/os_thread.h"
+#include "win/update_region.h"
+#include "win/window.h"
+#include "win/window_pos.h"
+#include "win/window_registry.h"
+#include "win/window_surface.h"
+
+namespace win::detail {
+namespace {
+
+struct Surfaces {
+  std::mutex mutex;
+  std::map<HWND, std::shared_ptr<QImage>> pictures;
+};
+
+// Never destroyed: windows may paint while the program ends.
+Surfaces& TheSurfaces() {
+  static Surfaces* surfaces = new Surfaces();
+  return *surfaces;
+}
+
+struct PaintedCount {
+  std::uint64_t total = 0;
+  std::uint64_t sinceReport = 0;
+};
+
+struct PaintRecords {
+  std::mutex mutex;
+  std::map<HWND, PaintedCount> painted;
+  std::uint64_t total = 0;
+  std::map<HWND, ControlColours> colours;
+};
+
+PaintRecords& Records() {
+  static PaintRecords* records = new PaintRecords();
+  return *records;
+}
+
+bool OnOwnerThread(HWND hwnd) {
+  SlotPtr slot = FindSlot(hwnd);
+  return slot && IsWindow(hwnd) && slot->ownerThread == GetCurrentThreadId();
+}
+
+void CountPainted(HWND hwnd, const RECT& r) {
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  const auto pixels = static_cast<std::uint64_t>(r.right - r.left) * static_cast<std::uint64_t>(r.bottom - r.top);
+  PaintRecords& records = Records();
+  std::lock_guard lock(records.mutex);
+  PaintedCount& count = records.painted[hwnd];
+  count.total += pixels;
+  count.sinceReport += pixels;
+  records.total += pixels;
+}
+
+}  // namespace
+
+std::shared_ptr<QImage> WindowSurface(HWND hwnd) {
+  RECT client;
+  if (!::GetClientRect(hwnd, &client) || client.right <= 0 || client.bottom <= 0) return nullptr;
+  Surfaces& s = TheSurfaces();
+  std::lock_guard lock(s.mutex);
+  std::shared_ptr<QImage>& picture = s.pictures[hwnd];
+  if (!picture || picture->width() != client.right || picture->height() != client.bottom) {
+    auto made = std::make_shared<QImage>(client.right, client.bottom, QImage::Format_RGB32);
+    if (made->isNull()) return nullptr;
+    made->fill(Qt::white);
+    picture = std::move(made);
+  }
+  return picture;
+}
+
+std::shared_ptr<QImage> ExistingWindowSurface(HWND hwnd) {
+  Surfaces& s = TheSurfaces();
+  std::lock_guard lock(s.mutex);
+  auto it = s.pictures.find(hwnd);
+  return it == s.pictures.end() ? nullptr : it->second;
+}
+
+void DropWindowSurface(HWND hwnd) {
+  {
+    Surfaces& s = TheSurfaces();
+    std::lock_guard lock(s.mutex);
+    s.pictures.erase(hwnd);
+  }
+  PaintRecords& records = Records();
+  std::lock_guard lock(records.mutex);
+  records.colours.erase(hwnd);
+}
+
+void EraseBackgroundNow(HWND hwnd) {
+  if (!OnOwnerThread(hwnd)) return;
+  bool erase = false;
+  std::optional<RECT> update = UpdateRectOf(hwnd, &erase);
+  if (!update || !erase) return;
+  std::shared_ptr<QImage> surface = WindowSurface(hwnd);
+  if (!surface) return;
+  const HDC dc = CreateSurfaceDC(surface, *update);
+  if (dc == 0) return;
+  if (SendMessageA(hwnd, WM_ERASEBKGND, static_cast<WPARAM>(dc), 0) != 0) ClearEraseRequest(hwnd);
+  DeleteDC(dc);
+}
+
+void RecordControlColours(HWND control, const ControlColours& colours) {
+  PaintRecords& records = Records();
+  std::lock_guard lock(records.mutex);
+  records.colours[control] = colours;
+}
+
+}  // namespace win::detail
+
+using namespace win::detail;
+
+HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) {
+  if (paint == nullptr) return 0;
+  *paint = PAINTSTRUCT{};
+  if (!OnOwnerThread(hwnd)) return 0;
+  bool erase = false;
+  const RECT update = TakeUpdate(hwnd, &erase).value_or(RECT{});
+  std::shared_ptr<QImage> surface = WindowSurface(hwnd);
+  if (!surface) return 0;
+  const HDC dc = CreateSurfaceDC(std::move(surface), update);
+  if (dc == 0) return 0;
+  paint->hdc = dc;
+  paint->rcPaint = update;
+  paint->fErase = erase ? TRUE : FALSE;
+  if (erase && SendMessageA(hwnd, WM_ERASEBKGND, static_cast<WPARAM>(dc), 0) != 0) paint->fErase = FALSE;
+  CountPainted(hwnd, update);
+  return dc;
+}
+
+BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
+  if (paint == nullptr || paint->hdc == 0) return FALSE;
+  DeleteDC(paint->hdc);
+  return TRUE;
+}
+
+HDC GetDC(HWND hwnd) {
+  if (!OnOwnerThread(hwnd)) return 0;
+  std::shared_ptr<QImage> surface = WindowSurface(hwnd);
+  if (!surface) return 0;
+  return CreateSurfaceDC(surface, RECT{0, 0, surface->width(), surface->height()});
+}
+
+HDC GetWindowDC(HWND hwnd) { return GetDC(hwnd); }
+
+int ReleaseDC(HWND, HDC dc) { return dc != 0 && DeleteDC(dc) ? 1 : 0; }
+
+namespace win {
+
+std::optional<ControlColours> PaintedControlColours(HWND control) {
+  PaintRecords& records = Records();
+  std::lock_guard lock(records.mutex);
+  auto it = records.colours.find(control);
+  if (it == records.colours.end()) return std::nullopt;
+  return it->second;
+}
+
+std::uint64_t PaintedPixels(HWND hwnd) {
+  PaintRecords& records = Records();
+  std::lock_guard lock(records.mutex);
+  auto it = records.painted.find(hwnd);
+  return it == records.painted.end() ? 0 : it->second.total;
+}
+
+std::uint64_t TotalPaintedPixels() {
+  PaintRecords& records = Records();
+  std::lock_guard lock(records.mutex);
+  return records.total;
+}
+
+std::vector<PaintedReport> TakePaintedSinceLastReport() {
+  std::vector<PaintedReport> reports;
+  PaintRecords& records = Records();
+  std::lock_guard lock(records.mutex);
+  for (auto it = records.painted.begin(); it != records.painted.end();) {
+    if (it->second.sinceReport != 0) reports.push_back(PaintedReport{it->first, it->second.sinceReport});
+    it->second.sinceReport = 0;
+    // A window that has gone keeps no entry once it has been told.
+    it = IsWindow(it->first) ? std::next(it) : records.painted.erase(it);
+  }
+  return reports;
+}
+
+bool SaveWindowSurfacePng(HWND hwnd, const std::string& path) {
+  if (!OnOwnerThread(hwnd)) return false;
+  PaintNow(hwnd);
+  std::shared_ptr<QImage> surface = WindowSurface(hwnd);
+  if (!surface) return false;
+  return surface->save(QString::fromStdString(path), "PNG");
+}
+
+}  // namespace win

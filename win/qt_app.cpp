@@ -1,0 +1,69 @@
+#include "win/qt_app.h"
+
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QStringList>
+#include <cmath>
+#include <cstdlib>
+#include <mutex>
+
+namespace win::detail {
+
+namespace {
+
+constexpr const char* kFontFiles[] = {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                                      "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"};
+// DejaVu Sans: ascent + descent in font units of a 2048-unit em.
+constexpr double kCellPerEm = (1901.0 + 483.0) / 2048.0;
+
+std::once_flag g_once;
+QString g_family = QStringLiteral("DejaVu Sans");
+
+// Qt's own chatter (font and platform notices) stays off the program's output.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+void Start() {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  qInstallMessageHandler(&QuietQtMessages);
+  static int argc = 1;
+  static char name[] = "tavelkor";
+  static char* argv[] = {name, nullptr};
+  // Kept for the process: Qt's text needs it as long as anything draws.
+  new QGuiApplication(argc, argv);
+  for (const char* file : kFontFiles) {
+    const int id = QFontDatabase::addApplicationFont(QString::fromUtf8(file));
+    if (id >= 0 && file == kFontFiles[0]) {
+      const QStringList families = QFontDatabase::applicationFontFamilies(id);
+      if (!families.isEmpty()) g_family = families.front();
+    }
+  }
+}
+
+}  // namespace
+
+void EnsureQtApplication() { std::call_once(g_once, &Start); }
+
+QString FontFamily() {
+  EnsureQtApplication();
+  return g_family;
+}
+
+QFont MakeQFont(const LOGFONTA& log) {
+  QFont font(FontFamily());
+  int pixels = 11;
+  if (log.lfHeight < 0) pixels = -log.lfHeight;
+  if (log.lfHeight > 0) pixels = static_cast<int>(std::lround(log.lfHeight / kCellPerEm));
+  font.setPixelSize(std::max(pixels, 1));
+  font.setBold(log.lfWeight >= 600);
+  font.setItalic(log.lfItalic != 0);
+  font.setUnderline(log.lfUnderline != 0);
+  font.setStrikeOut(log.lfStrikeOut != 0);
+  font.setKerning(false);
+  font.setHintingPreference(QFont::PreferFullHinting);
+  font.setStyleStrategy(static_cast<QFont::StyleStrategy>(QFont::NoAntialias | QFont::NoFontMerging));
+  return font;
+}
+
+}  // namespace win::detail

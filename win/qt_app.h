@@ -1,0 +1,19 @@
+// Internal to win/: Qt's application object, made once on first need (on the
+// offscreen platform unless QT_QPA_PLATFORM says otherwise), and the fonts.
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+#include "win/gdi_types.h"
+
+namespace win::detail {
+
+// Safe from any thread; later calls wait for the first to finish.
+void EnsureQtApplication();
+// The face every font draws in ("DejaVu Sans" loaded from its files).
+QString FontFamily();
+// The Qt font of a LOGFONTA, drawn without smoothing.
+QFont MakeQFont(const LOGFONTA& log);
+
+}  // namespace win::detail
