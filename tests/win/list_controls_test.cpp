@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,6 +9,8 @@
 #include "win/controls.h"
 #include "win/dialog.h"
 #include "win/focus.h"
+#include "win/paint.h"
+#include "win/window_pos.h"
 
 namespace {
 
@@ -384,6 +388,63 @@ TEST_F(ListControlsTest, TypingAnAddressTellsEachChangedFieldThenTheChange) {
                                               {7136, IPN_FIELDCHANGED, 0, -1},
                                               {7136, IPN_FIELDCHANGED, 3, 2},
                                               {7136, kIpAddressChanged, 0, 0}}));
+}
+
+// Invalid: has something to paint.
+bool Invalid(CWnd* control) { return GetUpdateRect(control->m_hWnd, nullptr, FALSE) != FALSE; }
+
+TEST_F(ListControlsTest, RedrawOffLetsTheModelChangeUnpaintedAndRedrawOnPaintsItOnce) {
+  auto* list = dialog.Add(std::make_unique<CListBox>(LBS_SORT), 7001);
+  auto* combo = dialog.Add(std::make_unique<CComboBox>(CBS_DROPDOWNLIST | CBS_SORT), 7002);
+  auto* view = dialog.Add(std::make_unique<CListCtrl>(), 7003);
+  auto* ip = dialog.Add(std::make_unique<CIPAddressCtrl>(), 7004);
+  view->InsertColumn(0, "Callsign");
+  // Something to paint needs room to paint in.
+  for (CWnd* control : std::initializer_list<CWnd*>{list, combo, view, ip}) {
+    MoveWindow(control->m_hWnd, 0, 0, 100, 60, FALSE);
+  }
+  const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+      {"list add", [&] { list->AddString("B737"); }},
+      {"list select", [&] { list->SetCurSel(0); }},
+      {"list reset", [&] { list->ResetContent(); }},
+      {"combo add", [&] { combo->AddString("A320"); }},
+      {"combo text", [&] { combo->SetCurSel(0); }},
+      {"view row", [&] { view->InsertItem(0, "DEMO01"); }},
+      {"view sub-item", [&] { view->SetItemText(0, 0, "DEMO02"); }},
+      {"view state", [&] { view->SetItemState(0, LVIS_SELECTED, LVIS_SELECTED); }},
+      {"view delete", [&] { view->DeleteAllItems(); }},
+      {"address", [&] { ip->SetAddress(10, 0, 0, 1); }},
+  };
+  for (const auto& [name, change] : changes) {
+    for (CWnd* control : std::initializer_list<CWnd*>{list, combo, view, ip}) {
+      ValidateRect(control->m_hWnd, nullptr);
+      control->SendMessage(WM_SETREDRAW, TRUE, 0);
+    }
+    change();
+    const bool painted = Invalid(list) || Invalid(combo) || Invalid(view) || Invalid(ip);
+    EXPECT_TRUE(painted) << name << ": a change with redraw on is painted";
+  }
+  for (CWnd* control : std::initializer_list<CWnd*>{list, combo, view, ip}) {
+    ValidateRect(control->m_hWnd, nullptr);
+    control->SendMessage(WM_SETREDRAW, FALSE, 0);
+  }
+  for (const auto& [name, change] : changes) {
+    change();
+    EXPECT_FALSE(Invalid(list) || Invalid(combo) || Invalid(view) || Invalid(ip)) << name << ": redraw is off";
+  }
+  // The model kept changing meanwhile.
+  EXPECT_EQ(combo->GetCount(), 2);
+  EXPECT_EQ(ip->TextSnapshot(), "10.0.0.1");
+  list->SetRedraw(FALSE);  // off again: still nothing
+  EXPECT_FALSE(Invalid(list));
+  for (CWnd* control : std::initializer_list<CWnd*>{list, combo, view, ip}) {
+    control->SendMessage(WM_SETREDRAW, TRUE, 0);
+    EXPECT_TRUE(Invalid(control)) << control->Kind();
+    ValidateRect(control->m_hWnd, nullptr);
+    // On already: turning it on again paints nothing more.
+    control->SendMessage(WM_SETREDRAW, TRUE, 0);
+    EXPECT_FALSE(Invalid(control)) << control->Kind();
+  }
 }
 
 }  // namespace
