@@ -44,13 +44,12 @@ LRESULT CItemListCtrl::Insert(std::intptr_t index, const char* text, bool placeB
     const std::string_view added = text != nullptr ? text : "";
     if (placeByText && (Style() & (combo_ ? CBS_SORT : LBS_SORT)) != 0) {
       // After the items that sort the same, so equal texts keep their order.
-      const auto place = std::upper_bound(items_.begin(), items_.end(), added,
-                                          [](std::string_view t, const Item& item) { return SortsBefore(t, item.text); });
-      index = place - items_.begin();
+      index = static_cast<std::intptr_t>(
+          items_.UpperBound(added, [](std::string_view t, const Item& item) { return SortsBefore(t, item.text); }));
     } else if (index < 0 || static_cast<std::size_t>(index) > items_.size()) {
       index = static_cast<std::intptr_t>(items_.size());
     }
-    items_.insert(items_.begin() + index, Item{std::string(added), 0});
+    items_.insert(static_cast<std::size_t>(index), Item{std::string(added), 0});
     if (selected_ >= index) ++selected_;
     at = static_cast<LRESULT>(index);
   }
@@ -63,12 +62,17 @@ std::intptr_t CItemListCtrl::FindLocked(WPARAM startAfter, std::string_view text
   if (n == 0) return -1;
   const auto after = static_cast<std::intptr_t>(static_cast<int>(startAfter));
   const std::size_t first = after < 0 || static_cast<std::size_t>(after) >= n ? 0 : static_cast<std::size_t>(after) + 1;
-  for (std::size_t k = 0; k < n; ++k) {
-    const std::size_t i = (first + k) % n;
-    const std::string& item = items_[i].text;
-    if (exact ? AsciiEqualNoCase(item, text) : BeginsWithNoCase(item, text)) return static_cast<std::intptr_t>(i);
-  }
-  return -1;
+  // One pass: the first match from `first` on, else the first before it.
+  std::intptr_t before = -1;
+  std::intptr_t found = -1;
+  std::size_t i = 0;
+  items_.ForEach([&](const Item& item) {
+    const bool match = found < 0 && (exact ? AsciiEqualNoCase(item.text, text) : BeginsWithNoCase(item.text, text));
+    if (match && i >= first) found = static_cast<std::intptr_t>(i);
+    if (match && i < first && before < 0) before = static_cast<std::intptr_t>(i);
+    ++i;
+  });
+  return found >= 0 ? found : before;
 }
 
 void CItemListCtrl::Notify(WORD listCode, WORD comboCode) {
@@ -130,7 +134,7 @@ LRESULT CItemListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     {
       std::lock_guard lock(mutex_);
       if (wParam >= items_.size()) return LB_ERR;
-      items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(wParam));
+      items_.erase(wParam);
       if (selected_ == static_cast<int>(wParam)) {
         selected_ = -1;
       } else if (selected_ > static_cast<int>(wParam)) {
@@ -363,7 +367,7 @@ std::vector<std::string> CItemListCtrl::Items() const {
   std::lock_guard lock(mutex_);
   std::vector<std::string> texts;
   texts.reserve(items_.size());
-  for (const Item& item : items_) texts.push_back(item.text);
+  items_.ForEach([&](const Item& item) { texts.push_back(item.text); });
   return texts;
 }
 

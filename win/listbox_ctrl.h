@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "win/control_base.h"
+#include "win/list_items.h"
 
 constexpr UINT LB_ADDSTRING = 0x0180;
 constexpr UINT LB_INSERTSTRING = 0x0181;
@@ -115,14 +116,11 @@ class CItemListCtrl : public CControlBase {
   void SetRedraw(BOOL redraw = TRUE) { SendMessage(WM_SETREDRAW, static_cast<WPARAM>(redraw), 0); }
 
  protected:
-  struct Item {
-    std::string text;
-    DWORD_PTR data = 0;
-  };
+  using Item = win::detail::ListItem;
   // Combo boxes: the type bits, CBS_SIMPLE to CBS_DROPDOWNLIST.
   DWORD ComboType() const { return Style() & CBS_TYPEMASK; }
   // Guarded by mutex_.
-  std::vector<Item> items_;
+  win::detail::ListItems items_;
   int selected_ = -1;
   std::size_t editLimit_ = 0;  // 0: none
   bool dropped_ = false;

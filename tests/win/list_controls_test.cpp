@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -388,6 +389,38 @@ TEST_F(ListControlsTest, TypingAnAddressTellsEachChangedFieldThenTheChange) {
                                               {7136, IPN_FIELDCHANGED, 0, -1},
                                               {7136, IPN_FIELDCHANGED, 3, 2},
                                               {7136, kIpAddressChanged, 0, 0}}));
+}
+
+TEST_F(ListControlsTest, AFullSortedListKeepsItsOrderAndDataAcrossManyInsertsAndDeletes) {
+  auto* combo = dialog.Add(std::make_unique<CComboBox>(CBS_DROPDOWNLIST | CBS_SORT), 9177);
+  // Texts in no order, with repeats, many more than one block holds.
+  std::vector<std::pair<std::string, DWORD_PTR>> reference;
+  unsigned seed = 12345;
+  for (DWORD_PTR n = 0; n < 5000; ++n) {
+    seed = seed * 1103515245u + 12345u;
+    const std::string text = " L2J - B73" + std::to_string((seed >> 16) % 700) + " : model";
+    const int at = combo->AddString(text.c_str());
+    ASSERT_GE(at, 0);
+    combo->SetItemData(at, n + 1);
+    // Equal texts keep the order they came in.
+    const auto place = std::upper_bound(reference.begin(), reference.end(), text,
+                                        [](const std::string& t, const auto& item) { return t < item.first; });
+    ASSERT_EQ(at, place - reference.begin()) << n;
+    reference.insert(place, {text, n + 1});
+  }
+  for (int i = static_cast<int>(reference.size()) - 1; i >= 0; i -= 7) {
+    ASSERT_EQ(combo->DeleteString(static_cast<UINT>(i)), static_cast<int>(reference.size()) - 1);
+    reference.erase(reference.begin() + i);
+  }
+  ASSERT_EQ(combo->GetCount(), static_cast<int>(reference.size()));
+  for (int i = 0; i < combo->GetCount(); ++i) {
+    ASSERT_EQ(combo->ItemText(i), reference[static_cast<std::size_t>(i)].first) << i;
+    ASSERT_EQ(combo->GetItemData(i), reference[static_cast<std::size_t>(i)].second) << i;
+  }
+  EXPECT_EQ(combo->FindStringExact(-1, reference.back().first.c_str()),
+            static_cast<int>(std::find_if(reference.begin(), reference.end(),
+                                          [&](const auto& item) { return item.first == reference.back().first; }) -
+                             reference.begin()));
 }
 
 // Invalid: has something to paint.
