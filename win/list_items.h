@@ -37,6 +37,10 @@ class ListItems {
     if (blocks_.empty()) blocks_.emplace_back();
     std::size_t block = 0;
     std::size_t offset = index;
+    if (const std::size_t lastStart = size_ - blocks_.back().size(); index >= lastStart) {
+      block = blocks_.size() - 1;
+      offset = index - lastStart;
+    }
     // Past the end goes into the last block.
     while (block + 1 < blocks_.size() && offset > blocks_[block].size()) {
       offset -= blocks_[block].size();
@@ -72,25 +76,32 @@ class ListItems {
   // (size() when none), for items already in that order.
   template <class Before>
   std::size_t UpperBound(const std::string_view text, Before before) const {
-    std::size_t passed = 0;
-    for (const std::vector<ListItem>& block : blocks_) {
-      if (!block.empty() && !before(text, block.back())) {
-        passed += block.size();
-        continue;
+    // The first block whose last item the text sorts before, then inside it.
+    std::size_t low = 0;
+    std::size_t high = blocks_.size();
+    while (low < high) {
+      const std::size_t middle = (low + high) / 2;
+      if (before(text, blocks_[middle].back())) {
+        high = middle;
+      } else {
+        low = middle + 1;
       }
-      std::size_t low = 0;
-      std::size_t high = block.size();
-      while (low < high) {
-        const std::size_t middle = (low + high) / 2;
-        if (before(text, block[middle])) {
-          high = middle;
-        } else {
-          low = middle + 1;
-        }
-      }
-      return passed + low;
     }
-    return passed;
+    if (low == blocks_.size()) return size_;
+    std::size_t passed = 0;
+    for (std::size_t b = 0; b < low; ++b) passed += blocks_[b].size();
+    const std::vector<ListItem>& block = blocks_[low];
+    std::size_t first = 0;
+    std::size_t last = block.size();
+    while (first < last) {
+      const std::size_t middle = (first + last) / 2;
+      if (before(text, block[middle])) {
+        last = middle;
+      } else {
+        first = middle + 1;
+      }
+    }
+    return passed + first;
   }
 
   template <class Visit>
@@ -101,9 +112,12 @@ class ListItems {
   }
 
  private:
-  static constexpr std::size_t kBlock = 256;
+  static constexpr std::size_t kBlock = 128;
 
   std::pair<std::size_t, std::size_t> Locate(std::size_t index) const {
+    // A fill appends and then sets the new item's data: the last block at once.
+    const std::size_t lastStart = size_ - blocks_.back().size();
+    if (index >= lastStart) return {blocks_.size() - 1, index - lastStart};
     std::size_t block = 0;
     while (index >= blocks_[block].size()) {
       index -= blocks_[block].size();

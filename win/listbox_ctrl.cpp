@@ -15,10 +15,17 @@ std::string TextOf(LPARAM lParam) { return lParam != 0 ? std::string(reinterpret
 // Orders texts as the sorted list does: upper-cased bytes, unsigned.
 bool SortsBefore(std::string_view a, std::string_view b) {
   const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(AsciiToUpper(a[i]));
-    const auto y = static_cast<unsigned char>(AsciiToUpper(b[i]));
+  std::size_t i = 0;
+  while (i < n) {
+    // Equal bytes are passed over in bulk: sorted models share long prefixes.
+    const auto [at, other] = std::mismatch(a.begin() + static_cast<std::ptrdiff_t>(i), a.begin() + static_cast<std::ptrdiff_t>(n),
+                                           b.begin() + static_cast<std::ptrdiff_t>(i));
+    i = static_cast<std::size_t>(at - a.begin());
+    if (i == n) break;
+    const auto x = static_cast<unsigned char>(AsciiToUpper(*at));
+    const auto y = static_cast<unsigned char>(AsciiToUpper(*other));
     if (x != y) return x < y;
+    ++i;
   }
   return a.size() < b.size();
 }
