@@ -12,6 +12,7 @@
 //   dblclick <template> <id> <index>   a list or list-view item double-clicked
 //   menu <template> [<command-id>]     the dialog's context menu listed, or
 //                                      an item of it chosen
+//   setpos <template> <id> <position>  a trackbar's thumb dragged there
 //   check <template> <id> <0|1>        a check box or radio button
 //   command <template> <command-id>    WM_COMMAND to the dialog
 //   key <virtual-key> <down|up>        the key state, and the key message

@@ -283,6 +283,52 @@ Lines Command(const std::vector<std::string_view>& args, const RunOnUiThread& ru
   });
 }
 
+// A trackbar's thumb dragged by the user to `position`: the notices of a drag
+// (TB_THUMBTRACK, TB_THUMBPOSITION at the release, TB_ENDTRACK) to its parent
+// as WM_HSCROLL, or WM_VSCROLL for a vertical one.
+Lines SetPos(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi) {
+  constexpr UINT kGetPos = WM_USER;
+  constexpr UINT kGetRangeMin = WM_USER + 1;
+  constexpr UINT kGetRangeMax = WM_USER + 2;
+  constexpr UINT kSetPos = WM_USER + 5;
+  constexpr UINT kHScroll = 0x0114;
+  constexpr UINT kVScroll = 0x0115;
+  constexpr WORD kThumbPosition = 4;
+  constexpr WORD kThumbTrack = 5;
+  constexpr WORD kEndTrack = 8;
+  constexpr DWORD kVertical = 0x0002;
+  if (args.size() != 3) return Error("usage: setpos <template> <id> <position>");
+  std::optional<long long> position = Number(args[2], -0x7FFFFFFF, 0x7FFFFFFF);
+  std::string error;
+  std::optional<Target> target = FindTarget(args[0], args[1], error);
+  if (!target) return Error(error);
+  if (target->control.kind != "trackbar") return Error("not a slider");
+  if (!position) return Error("bad position");
+  const HWND control = target->control.hwnd;
+  const auto wanted = static_cast<LONG>(*position);
+  return Act(runOnUi, [control, wanted]() -> std::string {
+    if (!IsWindow(control)) return "the control has gone";
+    if (!IsWindowEnabled(control)) return "disabled";
+    const auto low = static_cast<LONG>(SendMessageA(control, kGetRangeMin, 0, 0));
+    const auto high = static_cast<LONG>(SendMessageA(control, kGetRangeMax, 0, 0));
+    if (wanted < low || wanted > high) return "bad position";
+    const bool vertical = (SendMessageA(control, ControlStyleMessage(), 0, 0) & kVertical) != 0;
+    const HWND parent = GetParent(control);
+    const UINT scroll = vertical ? kVScroll : kHScroll;
+    const auto tell = [&](WORD code, LONG at) {
+      if (parent != 0) {
+        SendMessageA(parent, scroll, MAKELONG(code, static_cast<WORD>(at)), static_cast<LPARAM>(control));
+      }
+    };
+    // The thumb is taken where it is and moved there as the mouse goes.
+    SendMessageA(control, kSetPos, TRUE, wanted);
+    tell(kThumbTrack, wanted);
+    tell(kThumbPosition, static_cast<LONG>(SendMessageA(control, kGetPos, 0, 0)));
+    tell(kEndTrack, 0);
+    return "";
+  });
+}
+
 // Delivers a dialog's timer as if that many periods had passed, so that a test
 // runs long countdowns without waiting for them.
 Lines Timer(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi) {
@@ -513,6 +559,7 @@ std::vector<std::string> AnswerAutomationRequest(std::string_view line, const Ru
   if (command == "select") return Pick(args, runOnUi, false);
   if (command == "dblclick") return Pick(args, runOnUi, true);
   if (command == "menu") return Menu(args, runOnUi);
+  if (command == "setpos") return SetPos(args, runOnUi);
   if (command == "check") return Check(args, runOnUi);
   if (command == "command") return Command(args, runOnUi);
   if (command == "key") return Key(args);

@@ -24,6 +24,8 @@ using tk_test::Client;
 using Lines = std::vector<std::string>;
 
 constexpr UINT kPanel = 9201;
+constexpr UINT kHScroll = 0x0114;
+constexpr UINT kVScroll = 0x0115;
 constexpr UINT kPlain = 9202;
 
 constexpr const char* kPanelTemplate =
@@ -35,7 +37,9 @@ constexpr const char* kPanelTemplate =
     "ipaddress 104 \"\" 0 0 50 20 0\n"
     "static 105 \"-- --\" 0 0 50 20 SS_NOTIFY\n"
     "static 106 \"label\" 0 0 50 20 0\n"
-    "button 107 \"Go\" 0 0 50 20 0\n";
+    "button 107 \"Go\" 0 0 50 20 0\n"
+    "trackbar 108 \"\" 0 0 100 20 0\n"
+    "trackbar 109 \"\" 0 0 20 100 2\n";
 constexpr const char* kPlainTemplate = "dialog 9202 \"Plain\" 0 0 100 100 0\n";
 
 // What the panel heard: the command or notice, and the keys down at the time.
@@ -46,6 +50,35 @@ struct Heard {
   bool shift;
   bool operator==(const Heard&) const = default;
 };
+
+// A trackbar as automation sees one: a position within a range.
+class StandInSlider : public CControlBase {
+ public:
+  explicit StandInSlider(DWORD style) : CControlBase(style) {}
+  ~StandInSlider() override { DestroyWindow(); }
+  std::string_view Kind() const override { return "trackbar"; }
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    std::unique_lock lock(mutex_);
+    switch (message) {
+      case WM_USER: return position_;
+      case WM_USER + 1: return low_;
+      case WM_USER + 2: return high_;
+      case WM_USER + 5: position_ = std::clamp(static_cast<LRESULT>(lParam), low_, high_); return 0;
+      case WM_USER + 7: low_ = lParam; return 0;
+      case WM_USER + 8: high_ = lParam; return 0;
+      default: break;
+    }
+    lock.unlock();
+    return CControlBase::WindowProc(message, wParam, lParam);
+  }
+
+ private:
+  LRESULT position_ = 0;
+  LRESULT low_ = 0;
+  LRESULT high_ = 100;
+};
+
+std::unique_ptr<CWnd> MakeStandInSlider(const ControlTemplate& c) { return std::make_unique<StandInSlider>(c.style); }
 
 // A dialog whose right-click menu is built when it opens, as the main panel's is.
 class PanelDialog : public CDialog {
@@ -67,6 +100,11 @@ class PanelDialog : public CDialog {
       menu.TrackPopupMenu(TPM_RIGHTBUTTON | TPM_RECURSE, 0, 0, this);
       return 0;
     }
+    if (message == kHScroll || message == kVScroll) {
+      std::lock_guard lock(mutex_);
+      scrolls_.push_back(Scroll{message, LOWORD(wParam), HIWORD(wParam), static_cast<HWND>(lParam)});
+      return 0;
+    }
     if (message == WM_COMMAND || message == WM_NOTIFY) {
       const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
       const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
@@ -85,12 +123,24 @@ class PanelDialog : public CDialog {
     std::lock_guard lock(mutex_);
     return heard_;
   }
+  struct Scroll {
+    UINT message;
+    WORD code;
+    WORD position;
+    HWND from;
+    bool operator==(const Scroll&) const = default;
+  };
+  std::vector<Scroll> Scrolls() {
+    std::lock_guard lock(mutex_);
+    return scrolls_;
+  }
   void SetMenus(bool on) { menus_ = on; }
   void SetSubGrayed(bool grayed) { subGrayed_ = grayed; }
 
  private:
   std::mutex mutex_;
   std::vector<Heard> heard_;
+  std::vector<Scroll> scrolls_;
   std::atomic<bool> menus_{true};
   std::atomic<bool> subGrayed_{false};
 };
@@ -99,6 +149,7 @@ class AutomationControlsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InstallDialogTemplates();
+    RegisterControlKind("trackbar", &MakeStandInSlider);
     RegisterDialogTemplateText(kPanel, kPanelTemplate);
     RegisterDialogTemplateText(kPlain, kPlainTemplate);
     ResetKeyStates();
@@ -125,6 +176,7 @@ class AutomationControlsTest : public ::testing::Test {
     StopAutomation();
     panel.DestroyWindow();
     plain.DestroyWindow();
+    RegisterControlKind("trackbar", nullptr);
     RegisterDialogTemplateText(kPanel, "");
     RegisterDialogTemplateText(kPlain, "");
     SetDialogTemplateLoader(nullptr);
@@ -287,6 +339,39 @@ TEST_F(AutomationControlsTest, MenuChoosesAnItemAsAUserWouldAndRefusesWhatCannot
   EXPECT_EQ(client.Ask("menu 9201 10"), (Lines{"error no menu"}));
   SetTrackedMenuChoice(std::nullopt);
   EXPECT_EQ(panel.Heard_().size(), 2u);
+}
+
+TEST_F(AutomationControlsTest, SetposDragsATrackbarsThumbWithTheNoticesOfADrag) {
+  HWND horizontal = GetDlgItem(panel.m_hWnd, 108);
+  HWND vertical = GetDlgItem(panel.m_hWnd, 109);
+  for (HWND slider : {horizontal, vertical}) {
+    SendMessageA(slider, WM_USER + 7, FALSE, 0);    // the lowest position
+    SendMessageA(slider, WM_USER + 8, TRUE, 500);   // the highest
+  }
+  Client client(path_);
+  EXPECT_EQ(client.Ask("setpos 9201 108 120"), (Lines{"ok"}));
+  EXPECT_EQ(SendMessageA(horizontal, WM_USER, 0, 0), 120);
+  EXPECT_EQ(client.Ask("setpos 9201 109 500"), (Lines{"ok"}));
+  using Scroll = PanelDialog::Scroll;
+  EXPECT_EQ(panel.Scrolls(), (std::vector<Scroll>{{kHScroll, 5, 120, horizontal},
+                                                  {kHScroll, 4, 120, horizontal},
+                                                  {kHScroll, 8, 0, horizontal},
+                                                  {kVScroll, 5, 500, vertical},
+                                                  {kVScroll, 4, 500, vertical},
+                                                  {kVScroll, 8, 0, vertical}}));
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"setpos 9201 108 501", "error bad position"},
+      {"setpos 9201 108 -1", "error bad position"},
+      {"setpos 9201 108 x", "error bad position"},
+      {"setpos 9201 107 10", "error not a slider"},
+      {"setpos 9201 108", "error usage: setpos <template> <id> <position>"},
+      {"setpos 9201 999 1", "error no control 999 in window 9201"},
+  };
+  for (const auto& [request, answer] : cases) EXPECT_EQ(client.Ask(request), (Lines{answer})) << request;
+  EXPECT_EQ(SendMessageA(horizontal, WM_USER, 0, 0), 120);
+  EXPECT_EQ(panel.Scrolls().size(), 6u);
+  EnableWindow(horizontal, FALSE);
+  EXPECT_EQ(client.Ask("setpos 9201 108 1"), (Lines{"error disabled"}));
 }
 
 }  // namespace
