@@ -4,9 +4,15 @@
 //
 //   dump                               every dialog and its controls
 //   text <template> <id>               a control's text
-//   click <template> <id>              a click as the user's
-//   settext <template> <id> <text>     typed into an edit, set elsewhere
-//   select <template> <id> <index>     a list, combo or list-view choice
+//   click <template> <id> [ctrl|shift|ctrl+shift]
+//                                      a click as the user's, keys held for it
+//   settext <template> <id> <text>     typed into an edit, a combo's edit part
+//                                      or an address; set elsewhere
+//   select <template> <id> <index>     a list, combo, list-view or tab choice
+//   dblclick <template> <id> <index>   a list or list-view item double-clicked
+//   menu <template> [<command-id>]     the dialog's context menu listed, or
+//                                      an item of it chosen
+//   setpos <template> <id> <position>  a trackbar's thumb dragged there
 //   check <template> <id> <0|1>        a check box or radio button
 //   command <template> <command-id>    WM_COMMAND to the dialog
 //   key <virtual-key> <down|up>        the key state, and the key message

@@ -14,11 +14,13 @@
 #include "win/file_dialog.h"
 #include "win/focus.h"
 #include "win/keys.h"
+#include "win/menu.h"
 #include "win/msgbox.h"
 #include "win/paint.h"
 #include "win/richedit.h"
 #include "win/static_ctrl.h"
 #include "win/window.h"
+#include "win/window_pos.h"
 
 namespace win::detail {
 namespace {
@@ -154,16 +156,37 @@ Lines Act(const RunOnUiThread& runOnUi, const std::function<std::string()>& act)
   return error.empty() ? Lines{"ok"} : Error(error);
 }
 
+// The keys a click may hold for itself: CTRL, SHIFT or both.
+std::optional<std::vector<int>> ClickKeys(std::string_view name) {
+  if (name == "ctrl") return std::vector<int>{VK_LCONTROL};
+  if (name == "shift") return std::vector<int>{VK_LSHIFT};
+  if (name == "ctrl+shift") return std::vector<int>{VK_LCONTROL, VK_LSHIFT};
+  return std::nullopt;
+}
+
 Lines Click(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi) {
-  if (args.size() != 2) return Error("usage: click <template> <id>");
+  if (args.size() != 2 && args.size() != 3) return Error("usage: click <template> <id> [ctrl|shift|ctrl+shift]");
+  std::vector<int> keys;
+  if (args.size() == 3) {
+    std::optional<std::vector<int>> named = ClickKeys(args[2]);
+    if (!named) return Error("usage: click <template> <id> [ctrl|shift|ctrl+shift]");
+    keys = *named;
+  }
   std::string error;
   std::optional<Target> target = FindTarget(args[0], args[1], error);
   if (!target) return Error(error);
   const HWND control = target->control.hwnd;
-  return Act(runOnUi, [control]() -> std::string {
+  return Act(runOnUi, [control, &keys]() -> std::string {
     if (!IsWindow(control)) return "the control has gone";
     if (!IsWindowEnabled(control)) return "disabled";
-    return SendMessageA(control, ControlClickMessage(), 0, 0) != 0 ? "" : "not clickable";
+    // Held for this click only: the keys a test or the user holds stay as they are.
+    std::vector<int> pressed;
+    for (int vk : keys) {
+      if ((GetKeyState(vk) & 0x8000) == 0 && SetKeyState(vk, true) != FALSE) pressed.push_back(vk);
+    }
+    const bool clicked = SendMessageA(control, ControlClickMessage(), 0, 0) != 0;
+    for (int vk : pressed) SetKeyState(vk, false);
+    return clicked ? "" : "not clickable";
   });
 }
 
@@ -182,8 +205,17 @@ Lines SetText(std::string_view rest, const RunOnUiThread& runOnUi) {
   if (!target) return Error(error);
   const HWND control = target->control.hwnd;
   const bool typed = target->control.kind == "edit";
-  return Act(runOnUi, [control, typed, &text]() -> std::string {
+  const bool fields = target->control.kind == "combo" || target->control.kind == "ipaddress";
+  return Act(runOnUi, [control, typed, fields, &text]() -> std::string {
     if (!IsWindow(control)) return "the control has gone";
+    if (fields) {
+      // A combo's edit part or an address: typed as a user would, with its notices.
+      if (!IsWindowEnabled(control)) return "disabled";
+      SetFocus(control);
+      const LRESULT done = SendMessageA(control, ControlTypeMessage(), 0, reinterpret_cast<LPARAM>(text->c_str()));
+      if (done == kTypingRefused) return "read-only";
+      return done == kTextRefused ? "the control refuses that text" : "";
+    }
     if (!typed) {
       SetWindowTextA(control, text->c_str());
       return "";
@@ -199,8 +231,9 @@ Lines SetText(std::string_view rest, const RunOnUiThread& runOnUi) {
   });
 }
 
-Lines Select(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi) {
-  if (args.size() != 3) return Error("usage: select <template> <id> <index>");
+// select and dblclick: an item picked (and double-clicked) as the user would.
+Lines Pick(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi, bool twice) {
+  if (args.size() != 3) return Error(twice ? "usage: dblclick <template> <id> <index>" : "usage: select <template> <id> <index>");
   std::optional<long long> index = Number(args[2], 0, 0x7FFFFFFF);
   if (!index) return Error("bad index");
   std::string error;
@@ -208,10 +241,11 @@ Lines Select(const std::vector<std::string_view>& args, const RunOnUiThread& run
   if (!target) return Error(error);
   const HWND control = target->control.hwnd;
   const auto wanted = static_cast<WPARAM>(*index);
-  return Act(runOnUi, [control, wanted]() -> std::string {
+  const UINT message = twice ? ControlDoubleClickMessage() : ControlSelectMessage();
+  return Act(runOnUi, [control, wanted, message]() -> std::string {
     if (!IsWindow(control)) return "the control has gone";
     if (!IsWindowEnabled(control)) return "disabled";
-    return SendMessageA(control, ControlSelectMessage(), wanted, 0) != 0 ? "" : "cannot select that";
+    return SendMessageA(control, message, wanted, 0) != 0 ? "" : "cannot select that";
   });
 }
 
@@ -245,6 +279,52 @@ Lines Command(const std::vector<std::string_view>& args, const RunOnUiThread& ru
   return Act(runOnUi, [hwnd, wParam]() -> std::string {
     if (!IsWindow(hwnd)) return "the window has gone";
     SendMessageA(hwnd, WM_COMMAND, wParam, 0);
+    return "";
+  });
+}
+
+// A trackbar's thumb dragged by the user to `position`: the notices of a drag
+// (TB_THUMBTRACK, TB_THUMBPOSITION at the release, TB_ENDTRACK) to its parent
+// as WM_HSCROLL, or WM_VSCROLL for a vertical one.
+Lines SetPos(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi) {
+  constexpr UINT kGetPos = WM_USER;
+  constexpr UINT kGetRangeMin = WM_USER + 1;
+  constexpr UINT kGetRangeMax = WM_USER + 2;
+  constexpr UINT kSetPos = WM_USER + 5;
+  constexpr UINT kHScroll = 0x0114;
+  constexpr UINT kVScroll = 0x0115;
+  constexpr WORD kThumbPosition = 4;
+  constexpr WORD kThumbTrack = 5;
+  constexpr WORD kEndTrack = 8;
+  constexpr DWORD kVertical = 0x0002;
+  if (args.size() != 3) return Error("usage: setpos <template> <id> <position>");
+  std::optional<long long> position = Number(args[2], -0x7FFFFFFF, 0x7FFFFFFF);
+  std::string error;
+  std::optional<Target> target = FindTarget(args[0], args[1], error);
+  if (!target) return Error(error);
+  if (target->control.kind != "trackbar") return Error("not a slider");
+  if (!position) return Error("bad position");
+  const HWND control = target->control.hwnd;
+  const auto wanted = static_cast<LONG>(*position);
+  return Act(runOnUi, [control, wanted]() -> std::string {
+    if (!IsWindow(control)) return "the control has gone";
+    if (!IsWindowEnabled(control)) return "disabled";
+    const auto low = static_cast<LONG>(SendMessageA(control, kGetRangeMin, 0, 0));
+    const auto high = static_cast<LONG>(SendMessageA(control, kGetRangeMax, 0, 0));
+    if (wanted < low || wanted > high) return "bad position";
+    const bool vertical = (SendMessageA(control, ControlStyleMessage(), 0, 0) & kVertical) != 0;
+    const HWND parent = GetParent(control);
+    const UINT scroll = vertical ? kVScroll : kHScroll;
+    const auto tell = [&](WORD code, LONG at) {
+      if (parent != 0) {
+        SendMessageA(parent, scroll, MAKELONG(code, static_cast<WORD>(at)), static_cast<LPARAM>(control));
+      }
+    };
+    // The thumb is taken where it is and moved there as the mouse goes.
+    SendMessageA(control, kSetPos, TRUE, wanted);
+    tell(kThumbTrack, wanted);
+    tell(kThumbPosition, static_cast<LONG>(SendMessageA(control, kGetPos, 0, 0)));
+    tell(kEndTrack, 0);
     return "";
   });
 }
@@ -358,6 +438,61 @@ Lines FileDialogs() {
   return lines;
 }
 
+void MenuLines(const std::vector<MenuItemSnapshot>& items, int depth, Lines& lines) {
+  for (const MenuItemSnapshot& item : items) {
+    const bool popup = (item.flags & MF_POPUP) != 0;
+    const bool separator = (item.flags & MF_SEPARATOR) != 0;
+    const long long id = popup ? -1 : separator ? 0 : static_cast<long long>(item.id);
+    const bool enabled = (item.flags & (MF_GRAYED | MF_DISABLED)) == 0;
+    lines.push_back("menuitem " + std::to_string(depth) + " " + std::to_string(id) + " enabled=" + (enabled ? "1" : "0") +
+                    " checked=" + ((item.flags & MF_CHECKED) != 0 ? "1" : "0") +
+                    " text=" + AutomationField(separator ? std::string() : item.text));
+    if (popup) MenuLines(item.popup, depth + 1, lines);
+  }
+}
+
+// The context menu a right-click on the dialog opens: WM_CONTEXTMENU to it,
+// and the popup its handler tracks is held here, listed, and closed or chosen.
+Lines Menu(const std::vector<std::string_view>& args, const RunOnUiThread& runOnUi) {
+  if (args.size() != 1 && args.size() != 2) return Error("usage: menu <template> [<command-id>]");
+  std::optional<long long> templateId = Number(args[0], 1, 0xFFFF);
+  std::optional<long long> command = args.size() == 2 ? Number(args[1], 1, 0xFFFF) : std::optional<long long>(0);
+  if (!templateId || !command) return Error("bad template or command id");
+  std::optional<WindowInfo> dialog = FindDialog(EnumerateWindows(), static_cast<UINT>(*templateId));
+  if (!dialog) return Error("no window " + std::string(args[0]));
+  const HWND hwnd = dialog->hwnd;
+  const bool choosing = args.size() == 2;
+  const auto wanted = static_cast<UINT>(*command);
+  Lines lines;
+  const Lines done = Act(runOnUi, [hwnd, choosing, wanted, &lines]() -> std::string {
+    if (!IsWindow(hwnd)) return "the window has gone";
+    std::optional<MenuChoice> verdict;
+    SetMenuCapture([&](const MenuSnapshot& menu) -> std::optional<UINT> {
+      if (!choosing) {
+        MenuLines(menu.items, 0, lines);
+        return std::nullopt;
+      }
+      verdict = FindMenuChoice(menu.items, wanted);
+      return *verdict == MenuChoice::kChoosable ? std::optional<UINT>(wanted) : std::nullopt;
+    });
+    // Right-clicked a little inside the window, in screen coordinates.
+    RECT rect{};
+    GetWindowRect(hwnd, &rect);
+    const auto x = static_cast<WORD>(rect.left + 5);
+    const auto y = static_cast<WORD>(rect.top + 5);
+    SendMessageA(hwnd, WM_CONTEXTMENU, static_cast<WPARAM>(hwnd), static_cast<LPARAM>(MAKELONG(x, y)));
+    const bool taken = MenuCaptureTaken();
+    SetMenuCapture(nullptr);
+    if (!taken) return "no menu";
+    if (choosing && verdict == MenuChoice::kAbsent) return "no menu item " + std::to_string(wanted);
+    if (choosing && verdict == MenuChoice::kDisabled) return "disabled";
+    return "";
+  });
+  if (done.back() != "ok") return done;
+  lines.emplace_back("ok");
+  return lines;
+}
+
 // Every window that painted since the last request, with its painted pixels.
 Lines Painted() {
   Lines lines;
@@ -433,7 +568,10 @@ std::vector<std::string> AnswerAutomationRequest(std::string_view line, const Ru
   if (command == "text") return Text(args);
   if (command == "click") return Click(args, runOnUi);
   if (command == "settext") return SetText(rest, runOnUi);
-  if (command == "select") return Select(args, runOnUi);
+  if (command == "select") return Pick(args, runOnUi, false);
+  if (command == "dblclick") return Pick(args, runOnUi, true);
+  if (command == "menu") return Menu(args, runOnUi);
+  if (command == "setpos") return SetPos(args, runOnUi);
   if (command == "check") return Check(args, runOnUi);
   if (command == "command") return Command(args, runOnUi);
   if (command == "key") return Key(args, runOnUi);

@@ -28,6 +28,16 @@ UINT ControlSelectMessage();
 UINT ControlClickMessage();
 // Answers the control's style bits (0 from windows that are not controls).
 UINT ControlStyleMessage();
+// wParam: index; selects it as the user would, then double-clicks it, each
+// with its notice; TRUE when done.
+UINT ControlDoubleClickMessage();
+// lParam: const char*; typed over the whole content as a user would, with
+// the change notices. kTypedIn, kTypingRefused (the control takes no typing:
+// a drop-down list) or kTextRefused (not a text the control can hold).
+UINT ControlTypeMessage();
+constexpr LRESULT kTypedIn = 1;
+constexpr LRESULT kTypingRefused = 0;
+constexpr LRESULT kTextRefused = -1;
 // wParam: the new style bits (WS_VISIBLE and WS_DISABLED stay the window's
 // own); TRUE from a control that took them.
 UINT ControlSetStyleMessage();
@@ -49,6 +59,8 @@ class CControlBase : public CWnd {
 
   DWORD Style() const { return style_.load(); }
   std::string Text() const;
+  // FALSE after WM_SETREDRAW FALSE, until WM_SETREDRAW TRUE.
+  bool RedrawEnabled() const { return redraw_.load(); }
 
  protected:
   // Painting, on the owner thread: the WM_CTLCOLOR* message asked of the
@@ -64,7 +76,8 @@ class CControlBase : public CWnd {
 
   // WM_COMMAND with `code` to the parent, as the header says.
   void NotifyParent(WORD code);
-  // What the control shows changed: it is painted again. Any thread.
+  // What the control shows changed: it is painted again, unless its redraw is
+  // off (WM_SETREDRAW TRUE then invalidates it once). Any thread.
   void ContentChanged();
   // Calls ContentChanged on leaving its scope when marked; declared before a
   // lock guard, it runs after the lock is released.
@@ -106,6 +119,9 @@ class CControlBase : public CWnd {
   mutable std::mutex mutex_;
   std::string text_;  // guarded by mutex_
   std::atomic<DWORD> style_;
+
+ private:
+  std::atomic<bool> redraw_{true};
 };
 
 // A known control kind that has no model of its own yet: it keeps its text.

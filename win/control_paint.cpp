@@ -333,13 +333,15 @@ void CItemListCtrl::PaintControl(HDC dc, const RECT& client, HBRUSH background) 
   std::vector<std::string> items;
   int selected = -1;
   std::string text;
+  const int height = LineHeight(dc);
   {
+    // Only the lines that fit are drawn: a list of 43,000 models copies a few.
+    const std::size_t fit = height > 0 ? static_cast<std::size_t>((inner.bottom - inner.top) / height + 1) : 0;
     std::lock_guard lock(mutex_);
-    items = items_;
+    for (std::size_t i = 0; i < items_.size() && i < fit; ++i) items.push_back(items_[i].text);
     selected = selected_;
     text = text_;
   }
-  const int height = LineHeight(dc);
   if (combo_) {
     // The field with the chosen item and the drop button.
     const int button = std::min<int>(inner.bottom - inner.top, 16);

@@ -41,6 +41,16 @@ UINT ControlStyleMessage() {
   return message;
 }
 
+UINT ControlDoubleClickMessage() {
+  static const UINT message = RegisterWindowMessageA("Tavelkor.Platform.ControlDoubleClick");
+  return message;
+}
+
+UINT ControlTypeMessage() {
+  static const UINT message = RegisterWindowMessageA("Tavelkor.Platform.ControlType");
+  return message;
+}
+
 UINT ControlSetStyleMessage() {
   static const UINT message = RegisterWindowMessageA("Tavelkor.Platform.ControlSetStyle");
   return message;
@@ -80,6 +90,12 @@ LRESULT CControlBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (changed) ContentChanged();
       return TRUE;
     }
+    case WM_SETREDRAW: {
+      const bool on = wParam != FALSE;
+      // Turned on again: what changed meanwhile is drawn once.
+      if (!redraw_.exchange(on) && on) ::InvalidateRect(m_hWnd, nullptr, TRUE);
+      return 0;
+    }
     case WM_GETTEXT: {
       std::lock_guard lock(mutex_);
       return CopyOut(text_, reinterpret_cast<char*>(lParam), wParam);
@@ -106,9 +122,10 @@ LRESULT CControlBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       // Not items, not selectable, not clickable unless a kind says so.
       if (message == ControlItemsMessage() || message == ControlSelectMessage() ||
-          message == ControlClickMessage()) {
+          message == ControlClickMessage() || message == ControlDoubleClickMessage()) {
         return FALSE;
       }
+      if (message == ControlTypeMessage()) return kTypingRefused;
       return CWnd::WindowProc(message, wParam, lParam);
   }
 }
@@ -125,7 +142,10 @@ void CControlBase::NotifyParent(WORD code) {
   }
 }
 
-void CControlBase::ContentChanged() { ::InvalidateRect(m_hWnd, nullptr, TRUE); }
+void CControlBase::ContentChanged() {
+  // Redraw off: the change is drawn when redraw is turned on again.
+  if (redraw_.load()) ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}
 
 bool CControlBase::OnOwnerThread() const { return GetWindowThreadProcessId(m_hWnd, nullptr) == GetCurrentThreadId(); }
 

@@ -5,7 +5,9 @@
 #include "win/control_kinds.h"
 #include "win/dialog_template.h"
 #include "win/edit_ctrl.h"
+#include "win/ipaddress_ctrl.h"
 #include "win/listbox_ctrl.h"
+#include "win/listview_ctrl.h"
 #include "win/richedit.h"
 #include "win/static_ctrl.h"
 #include "win/tab_ctrl.h"
@@ -34,6 +36,8 @@ std::unique_ptr<CWnd> MakeBuiltIn(const ControlTemplate& c) {
   if (kind == "listbox") return std::make_unique<CListBox>(c.style, c.text);
   if (kind == "combo") return std::make_unique<CComboBox>(c.style, c.text);
   if (kind == "tab") return std::make_unique<CTabCtrl>(c.style, c.text);
+  if (kind == "listview") return std::make_unique<CListCtrl>(c.style, c.text);
+  if (kind == "ipaddress") return std::make_unique<CIPAddressCtrl>(c.style, c.text);
   return std::make_unique<CPlaceholderCtrl>(c.kind, c.style, c.text);
 }
 

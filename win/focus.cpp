@@ -72,7 +72,6 @@ HWND SetFocus(HWND hwnd) {
   return IsWindow(before) ? before : 0;
 }
 
-
 HWND GetFocus() {
   const HWND focus = g_focus.load();
   return IsWindow(focus) ? focus : 0;

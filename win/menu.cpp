@@ -34,6 +34,8 @@ struct MenuTable {
   HMENU next = 0x30000000;
   std::vector<TrackedMenu> tracked;
   std::optional<UINT> choice;
+  MenuCapture capture;
+  bool captureTaken = false;
 };
 
 MenuTable& Table() {
@@ -139,15 +141,27 @@ MenuItemSnapshot SnapshotItem(MenuTable& t, const Item& item, int depth) {
   return snapshot;
 }
 
-bool Choosable(const std::vector<MenuItemSnapshot>& items, UINT command) {
+MenuChoice ChoiceIn(const std::vector<MenuItemSnapshot>& items, UINT command, int depth) {
+  if (depth > kMaxDepth) return MenuChoice::kAbsent;
+  bool disabled = false;
   for (const MenuItemSnapshot& item : items) {
+    const bool grayed = (item.flags & (MF_GRAYED | MF_DISABLED)) != 0;
+    MenuChoice found = MenuChoice::kAbsent;
     if ((item.flags & MF_POPUP) != 0) {
-      if ((item.flags & (MF_GRAYED | MF_DISABLED)) == 0 && Choosable(item.popup, command)) return true;
-    } else if ((item.flags & (MF_SEPARATOR | MF_GRAYED | MF_DISABLED)) == 0 && item.id == command) {
-      return true;
+      found = ChoiceIn(item.popup, command, depth + 1);
+      if (found == MenuChoice::kChoosable && grayed) found = MenuChoice::kDisabled;
+    } else if ((item.flags & MF_SEPARATOR) == 0 && item.id == command) {
+      found = grayed ? MenuChoice::kDisabled : MenuChoice::kChoosable;
     }
+    // The same id may stand twice; one item that can be chosen is enough.
+    if (found == MenuChoice::kChoosable) return found;
+    if (found == MenuChoice::kDisabled) disabled = true;
   }
-  return false;
+  return disabled ? MenuChoice::kDisabled : MenuChoice::kAbsent;
+}
+
+bool Choosable(const std::vector<MenuItemSnapshot>& items, UINT command) {
+  return ChoiceIn(items, command, 0) == MenuChoice::kChoosable;
 }
 
 void Tell(HWND owner, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -362,18 +376,57 @@ BOOL TrackPopupMenu(HMENU handle, UINT flags, int x, int y, int, HWND owner, con
   std::optional<MenuSnapshot> snapshot = SnapshotMenu(handle);
   if (!snapshot) return FALSE;
   std::optional<UINT> choice;
+  MenuCapture capture;
   {
     MenuTable& t = Table();
     std::lock_guard lock(t.mutex);
     t.tracked.push_back(TrackedMenu{*snapshot, flags, x, y, owner});
-    // A grayed or absent command cannot be chosen, as by a user.
-    if (t.choice && Choosable(snapshot->items, *t.choice)) choice = t.choice;
+    if (t.capture) {
+      capture = std::move(t.capture);
+      t.capture = nullptr;
+      t.captureTaken = true;
+    } else if (t.choice && Choosable(snapshot->items, *t.choice)) {
+      // A grayed or absent command cannot be chosen, as by a user.
+      choice = t.choice;
+    }
+  }
+  if (capture) {
+    choice = capture(*snapshot);
+    if (choice && !Choosable(snapshot->items, *choice)) choice.reset();
   }
   Tell(owner, WM_ENTERMENULOOP, TRUE, 0);
   Tell(owner, WM_EXITMENULOOP, TRUE, 0);
   if ((flags & TPM_RETURNCMD) != 0) return choice ? static_cast<BOOL>(*choice) : 0;
-  if (choice && (flags & TPM_NONOTIFY) == 0 && owner != 0) PostMessageA(owner, WM_COMMAND, *choice, 0);
+  if (choice && (flags & TPM_NONOTIFY) == 0 && owner != 0) {
+    // Automation answers only once the choice has been handled.
+    if (capture) {
+      Tell(owner, WM_COMMAND, *choice, 0);
+    } else {
+      PostMessageA(owner, WM_COMMAND, *choice, 0);
+    }
+  }
   return TRUE;
+}
+
+BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, const void*) {
+  return TrackPopupMenu(menu, flags, x, y, 0, owner, nullptr);
+}
+
+MenuChoice FindMenuChoice(const std::vector<MenuItemSnapshot>& items, UINT command) {
+  return ChoiceIn(items, command, 0);
+}
+
+void SetMenuCapture(MenuCapture capture) {
+  MenuTable& t = Table();
+  std::lock_guard lock(t.mutex);
+  t.capture = std::move(capture);
+  t.captureTaken = false;
+}
+
+bool MenuCaptureTaken() {
+  MenuTable& t = Table();
+  std::lock_guard lock(t.mutex);
+  return t.captureTaken;
 }
 
 std::vector<TrackedMenu> TrackedMenus() {
@@ -462,4 +515,7 @@ int CMenu::GetMenuString(UINT item, char* buffer, int maxCount, UINT flags) cons
 BOOL CMenu::SetMenuInfo(const MENUINFO* info) { return ::SetMenuInfo(m_hMenu, info); }
 BOOL CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner, const void* rect) {
   return ::TrackPopupMenu(m_hMenu, flags, x, y, 0, owner != nullptr ? owner->m_hWnd : 0, rect);
+}
+BOOL CMenu::TrackPopupMenuEx(UINT flags, int x, int y, CWnd* owner, const void* params) {
+  return ::TrackPopupMenuEx(m_hMenu, flags, x, y, owner != nullptr ? owner->m_hWnd : 0, params);
 }

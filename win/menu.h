@@ -4,6 +4,7 @@
 // blocks: it is recorded, and answers the command a test has chosen, if any.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -131,6 +132,8 @@ HMENU LoadMenuFromText(std::string_view text, std::string& error, UINT* id = nul
 // returns it, otherwise WM_COMMAND with it is posted to the owner; without
 // one the menu is dismissed (0, or TRUE without TPM_RETURNCMD).
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const void* rect);
+// The same; `params` (the excluded rectangle) does not matter without a display.
+BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, const void* params);
 
 // A menu as tests read it.
 struct MenuItemSnapshot {
@@ -157,6 +160,20 @@ std::vector<TrackedMenu> TrackedMenus();
 void ClearTrackedMenus();
 // The command the next tracked popups choose; nullopt dismisses them.
 void SetTrackedMenuChoice(std::optional<UINT> command);
+
+// Whether a user could choose `command` in these items: kAbsent when no item
+// has that id, kDisabled when it is grayed or disabled or lies in such a popup.
+enum class MenuChoice { kChoosable, kDisabled, kAbsent };
+MenuChoice FindMenuChoice(const std::vector<MenuItemSnapshot>& items, UINT command);
+
+// Automation's hold on the next popup tracked while it waits: the capture
+// sees the popup as it is and answers the command chosen in it, or nullopt
+// to close it unchosen. It takes one popup (a popup tracked from the chosen
+// command's handler is not captured) and stands before the tests' choice.
+using MenuCapture = std::function<std::optional<UINT>(const MenuSnapshot& menu)>;
+void SetMenuCapture(MenuCapture capture);
+// True when the capture set last has taken a popup (and so is gone).
+bool MenuCaptureTaken();
 std::size_t LiveMenuCount();
 
 // The class library's menu object: destroys the menu it holds. Sub-menus it
@@ -193,6 +210,7 @@ class CMenu {
   int GetMenuString(UINT item, char* buffer, int maxCount, UINT flags) const;
   BOOL SetMenuInfo(const MENUINFO* info);
   BOOL TrackPopupMenu(UINT flags, int x, int y, CWnd* owner, const void* rect = nullptr);
+  BOOL TrackPopupMenuEx(UINT flags, int x, int y, CWnd* owner, const void* params = nullptr);
 
   // Owner-drawn items are measured and drawn by the menu's own class.
   virtual void MeasureItem(MEASUREITEMSTRUCT* measure) {}

@@ -6,6 +6,7 @@
 #include "win/types.h"
 
 using UINT_PTR = std::uintptr_t;
+using DWORD_PTR = std::uintptr_t;
 
 struct MSG {
   HWND hwnd = 0;
@@ -26,6 +27,8 @@ constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
 constexpr UINT WM_ENABLE = 0x000A;
+// wParam FALSE: the window's content may change without being drawn; TRUE: drawn again.
+constexpr UINT WM_SETREDRAW = 0x000B;
 constexpr UINT WM_SETTEXT = 0x000C;
 constexpr UINT WM_GETTEXT = 0x000D;
 constexpr UINT WM_GETTEXTLENGTH = 0x000E;
