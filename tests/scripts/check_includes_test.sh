@@ -13,7 +13,7 @@ failures=0
 # A tree where every include points down or stays inside its folder.
 make_tree() {
   local tree="$1"
-  mkdir -p "$tree"/{win,base,core,net,sim,dialogs,app/main,testbed,tests/net}
+  mkdir -p "$tree"/{win,base,core,net,sim,dialogs,app/main,testbed,tests/net,fuzz}
   printf '#pragma once\n' >"$tree/win/types.h"
   printf '#include "win/types.h"\n' >"$tree/base/thread.h"
   printf '#include "core/state.h"\n#include <vector>\n' >"$tree/core/state.cpp"
@@ -31,6 +31,7 @@ make_tree() {
   printf '#include "app/client.h"\n' >"$tree/testbed/server.cpp"
   printf '#pragma once\n' >"$tree/testbed/server.h"
   printf '#include "app/client.h"\n#include "testbed/server.h"\n' >"$tree/tests/net/way_test.cpp"
+  printf '#pragma once\n#include "net/way.h"\n#include "testbed/server.h"\n' >"$tree/fuzz/support.h"
 }
 
 # expect <name> <exit code> <text the output must hold, or ""> <tree>
@@ -76,6 +77,8 @@ expect "a relative include up the table fails" 1 'core/state.cpp:3: includes "si
   "$(plant relative "core/state.cpp" '#include "../sim/link.h"')"
 expect "a folder below including the testbed fails" 1 'no folder of the program includes testbed/' \
   "$(plant testbed "app/main/program.cpp" '#include "testbed/server.h"')"
+expect "a folder of the program including the fuzz targets fails" 1 'no folder of the program includes fuzz/' \
+  "$(plant fuzz "net/way.cpp" '#include "fuzz/support.h"')"
 expect "including out of the tree fails" 1 'outside the source tree' \
   "$(plant escape "dialogs/chat.cpp" '#include "../../elsewhere/x.h"')"
 
