@@ -8,6 +8,7 @@
 
 #include "core/flight_plan_record.h"
 #include "core/flight_plan_settings.h"
+#include "core/protocol_text.h"
 #include "dialogs/flight_plan_form.h"
 #include "fuzz/fuzz_support.h"
 
@@ -32,8 +33,12 @@ void RouteFile(std::span<const std::uint8_t> bytes) {
 void SettingsPlan(std::span<const std::uint8_t> bytes) {
   const std::string path = WriteFuzzFile("Tavelkor.ini", bytes);
   const FlightPlanRecord record = ReadFlightPlanSettings(FlightPlanRecord{}, path.c_str());
+  // The file holds route and remarks in their encoded form, as a form collects them.
+  FlightPlanRecord encoded = record;
+  EscapeProtocolText(std::span<char>(encoded.route));
+  EscapeProtocolText(std::span<char>(encoded.remarks));
   const std::string copy = WriteFuzzFile("copy.ini", std::string_view());
-  WriteFlightPlanSettings(record, copy.c_str());
+  WriteFlightPlanSettings(encoded, copy.c_str());
   FUZZ_CHECK(ReadFlightPlanSettings(FlightPlanRecord{}, copy.c_str()) == record);
 }
 

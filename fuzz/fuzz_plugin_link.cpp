@@ -32,7 +32,7 @@ void ReadEveryRecord(std::span<const std::uint8_t> bytes) {
   ReadRemovePeerCallback(Body<kRemovePeerCallbackSize>(bytes));
   const AcfTableRecord table = ReadAcfTable(Body<kAcfTableSize>(bytes));
   FUZZ_CHECK(table.slotCount <= kAcfSlotCount);
-  for (const std::string& title : table.titles) FUZZ_CHECK(title.size() < kAcfTitleSize);
+  for (const std::string& title : table.titles) FUZZ_CHECK(title.size() <= kAcfTitleSize);
   FUZZ_CHECK(ReadLoadedTitle(bytes).size() <= kOwnTitleLength);
   FUZZ_CHECK(ReadHeadingEntries(bytes).size() == bytes.size() / kHeadingEntrySize);
   ReadDataSet1(Body<kDataSet1Size>(bytes));
@@ -67,9 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   ReadEveryRecord(stream);
 
-  const WaySocketPair sockets;
+  WaySocketPair sockets;
   LinkWay link(sessionOpen, nullptr);
-  if (!link.Link(sockets.wayEnd)) return 0;
+  if (!link.Link(sockets)) return 0;
   FeedWay(link, stream, piece, sockets);
   if (link.IsConnected()) link.OneSecond();
   sockets.DrainFarEnd();

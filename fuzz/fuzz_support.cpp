@@ -23,7 +23,10 @@ void QuietLibrary() {
 namespace {
 struct Folder {
   Folder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tk_fuzz_XXXXXX").string();
+    // In memory where there is such a folder: the INI writer syncs every file it writes.
+    const std::filesystem::path base =
+        std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "tk_fuzz_XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
       std::perror("mkdtemp");
       std::abort();

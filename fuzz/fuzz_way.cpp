@@ -34,8 +34,8 @@ using NodeWay = FuzzWay<CNodeWay>;
 
 template <typename Way>
 void Run(Way& way, std::span<const std::uint8_t> stream, std::size_t piece, bool loggedIn) {
-  const WaySocketPair sockets;
-  if (!way.Link(sockets.wayEnd)) return;
+  WaySocketPair sockets;
+  if (!way.Link(sockets)) return;
   if (loggedIn) way.SetLoggedInBits(kWayLoggedIn | kWayLoggedInPeer);
   FeedWay(way, stream, piece, sockets);
   if (way.IsConnected()) way.OneSecond();

@@ -45,7 +45,8 @@ WaySocketPair::WaySocketPair() {
 }
 
 WaySocketPair::~WaySocketPair() {
-  if (farEnd >= 0) close(farEnd);
+  if (!adopted) close(wayEnd);
+  close(farEnd);
 }
 
 void WaySocketPair::DrainFarEnd() const {

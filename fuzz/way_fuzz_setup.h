@@ -20,8 +20,9 @@ struct WaySocketPair {
   ~WaySocketPair();
   WaySocketPair(const WaySocketPair&) = delete;
   WaySocketPair& operator=(const WaySocketPair&) = delete;
-  int wayEnd = -1;  // owned by the way once adopted
+  int wayEnd = -1;  // closed here unless a way adopted it
   int farEnd = -1;
+  bool adopted = false;
   // Reads and drops what the way has sent so far.
   void DrainFarEnd() const;
 };
@@ -46,9 +47,12 @@ class FuzzWay : public Base {
   template <typename... Args>
   explicit FuzzWay(bool sessionOpen, Args&&... args) : Base(std::forward<Args>(args)...), sessionOpen_(sessionOpen) {}
 
-  bool Link(int socket) {
-    return Base::InitBuffers(nullptr, SOCK_MODE_TCP, kWayRxRingSize, kWayTxRingSize, kWaySoRcvBuf, kWaySoSndBuf) == 0 &&
-           Base::AdoptAcceptedSocket(socket) == 0;
+  bool Link(WaySocketPair& sockets) {
+    if (Base::InitBuffers(nullptr, SOCK_MODE_TCP, kWayRxRingSize, kWayTxRingSize, kWaySoRcvBuf, kWaySoSndBuf) != 0) {
+      return false;
+    }
+    sockets.adopted = true;  // the way closes it from here on, also when the adoption fails
+    return Base::AdoptAcceptedSocket(sockets.wayEnd) == 0;
   }
   void Receive(std::span<const std::uint8_t> bytes) {
     FUZZ_CHECK(Base::FillRxBuf(bytes.data(), static_cast<std::uint32_t>(bytes.size())) == RING_OK);

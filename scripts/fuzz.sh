@@ -4,7 +4,7 @@
 # them, two at a time, each for the budget given (20 s unless told).
 # Fails when a run finds anything: a crash, a failed check, a leak, a timeout
 # or undefined behaviour; the input is kept under build/fuzz/artifacts/.
-#   fuzz.sh [target|all] [seconds]
+#   fuzz.sh [target[,target...]|all] [seconds]
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 which="${1:-all}"
@@ -27,11 +27,14 @@ all_targets=(fuzz_frames fuzz_way fuzz_lz77 fuzz_plugin_link fuzz_web_page fuzz_
              fuzz_data_files fuzz_flight_plan fuzz_offsets)
 if [ "$which" = all ]; then
   targets=("${all_targets[@]}")
-elif [ -n "${max_len[$which]:-}" ]; then
-  targets=("$which")
 else
-  echo "fuzz.sh: no target $which (targets: ${all_targets[*]})" >&2
-  exit 2
+  IFS=, read -r -a targets <<<"$which"
+  for target in "${targets[@]}"; do
+    if [ -z "${max_len[$target]:-}" ]; then
+      echo "fuzz.sh: no target $target (targets: ${all_targets[*]})" >&2
+      exit 2
+    fi
+  done
 fi
 
 # Seeds from the stand-ins' writers, written afresh; the corpus each target
@@ -55,8 +58,8 @@ run_one() {
 summary() {
   local target="$1" status="$2" log="$build/logs/$1.log"
   local execs rate cov ft
-  execs="$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | grep -o '[0-9]*$' || true)"
-  rate="$(grep -o 'stat::average_exec_per_sec: [0-9]*' "$log" | grep -o '[0-9]*$' || true)"
+  execs="$(grep -oE 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -oE '[0-9]+$' || true)"
+  rate="$(grep -oE 'stat::average_exec_per_sec: *[0-9]+' "$log" | grep -oE '[0-9]+$' || true)"
   cov="$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -n 1 || true)"
   local verdict="ok"
   [ "$status" -ne 0 ] && verdict="FINDING (see $log)"
