@@ -90,8 +90,8 @@ done
 echo "fuzz.sh: ${#targets[@]} target(s), ${seconds} s each, $((SECONDS - start)) s in all"
 if [ "$failed" -ne 0 ]; then
   echo "fuzz.sh: a target found a fault; its input is under $build/artifacts/" >&2
-  for log in "$build"/logs/*.log; do
-    grep -l -E 'ERROR: |FUZZ CHECK FAILED|SUMMARY: ' "$log" >/dev/null 2>&1 && grep -E -m 5 'ERROR: |FUZZ CHECK FAILED|SUMMARY: ' "$log" >&2
+  for target in "${targets[@]}"; do
+    grep -E -m 5 'ERROR: |FUZZ CHECK FAILED|SUMMARY: ' "$build/logs/$target.log" >&2 || true
   done
   exit 1
 fi
