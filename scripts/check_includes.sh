@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Fails when a source file of the program includes a header of a folder above
 # its own in the order of the README's layout table, or a header of testbed/,
-# tests/ or bench/, which stand outside that order, or when a file of a folder
-# above win/ includes a Qt header (<QImage>, <QtGui/...>): Qt stays inside the
-# platform layer.
+# tests/, bench/ or fuzz/, which stand outside that order, or when a file of a
+# folder above win/ includes a Qt header (<QImage>, <QtGui/...>): Qt stays
+# inside the platform layer.
 #   check_includes.sh [source-root]     (default: the repository holding this script)
 set -euo pipefail
 
 root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
 # Bottom up: a folder may include its own headers and those of the folders before it.
 order=(win base controls core net sim voice dialogs app)
-outside=(testbed tests bench)
+outside=(testbed tests bench fuzz)
 
 folders=()
 for folder in "${order[@]}"; do

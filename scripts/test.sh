@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds every test under AddressSanitizer and UndefinedBehaviorSanitizer and runs them.
+# Builds every test under AddressSanitizer and UndefinedBehaviorSanitizer and runs them, then
+# runs every fuzz target for a short budget (scripts/fuzz.sh), failing on any finding.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$top/scripts/setup.sh"
@@ -11,3 +12,4 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$top/tests/lsan.supp:print_suppressions=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+bash "$top/scripts/fuzz.sh" all "${TK_FUZZ_SECONDS:-20}"

@@ -13,7 +13,7 @@ failures=0
 # A tree where every include points down or stays inside its folder.
 make_tree() {
   local tree="$1"
-  mkdir -p "$tree"/{win,base,core,net,sim,dialogs,app/main,testbed,tests/net}
+  mkdir -p "$tree"/{win,base,core,net,sim,dialogs,app/main,testbed,tests/net,fuzz}
   printf '#pragma once\n' >"$tree/win/types.h"
   printf '#include "win/types.h"\n' >"$tree/base/thread.h"
   printf '#include "core/state.h"\n#include <vector>\n' >"$tree/core/state.cpp"
@@ -33,6 +33,7 @@ make_tree() {
   printf '#include "app/client.h"\n' >"$tree/testbed/server.cpp"
   printf '#pragma once\n' >"$tree/testbed/server.h"
   printf '#include "app/client.h"\n#include "testbed/server.h"\n' >"$tree/tests/net/way_test.cpp"
+  printf '#pragma once\n#include "net/way.h"\n#include "testbed/server.h"\n' >"$tree/fuzz/support.h"
 }
 
 # expect <name> <exit code> <text the output must hold, or ""> <tree>
@@ -82,6 +83,8 @@ expect "app/ including a Qt header fails" 1 'app/main/program.cpp:3: includes <Q
   "$(plant qt "app/main/program.cpp" '#include <QImage>')"
 expect "a Qt module header above win/ fails" 1 'base/thread.h:2: includes <QtGui/QPainter>: Qt stays inside win/' \
   "$(plant qtmodule "base/thread.h" '#include <QtGui/QPainter>')"
+expect "a folder of the program including the fuzz targets fails" 1 'no folder of the program includes fuzz/' \
+  "$(plant fuzz "net/way.cpp" '#include "fuzz/support.h"')"
 expect "including out of the tree fails" 1 'outside the source tree' \
   "$(plant escape "dialogs/chat.cpp" '#include "../../elsewhere/x.h"')"
 
