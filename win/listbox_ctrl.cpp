@@ -153,13 +153,16 @@ LRESULT CItemListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return left;
   }
   if (message == Code(LB_RESETCONTENT, CB_RESETCONTENT)) {
+    bool changed = false;
     {
       std::lock_guard lock(mutex_);
+      changed = !items_.empty() || selected_ != -1 || (combo_ && !text_.empty());
       items_.clear();
       selected_ = -1;
       if (combo_) text_.clear();
     }
-    ContentChanged();
+    // An empty list emptied again shows nothing new.
+    if (changed) ContentChanged();
     return 0;
   }
   if (message == Code(LB_GETCOUNT, CB_GETCOUNT)) {
@@ -173,8 +176,11 @@ LRESULT CItemListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == Code(LB_SETCURSEL, CB_SETCURSEL)) {
     // As in Windows: an index outside the list clears the selection and answers an error.
     LRESULT answer = 0;
+    bool changed = false;
     {
       std::lock_guard lock(mutex_);
+      const int oldSelected = selected_;
+      const std::string oldText = combo_ ? text_ : std::string();
       const auto index = static_cast<int>(wParam);
       if (index < 0 || static_cast<std::size_t>(index) >= items_.size()) {
         selected_ = -1;
@@ -185,8 +191,10 @@ LRESULT CItemListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         if (combo_) text_ = items_[static_cast<std::size_t>(index)].text;
         answer = index;
       }
+      changed = selected_ != oldSelected || (combo_ && text_ != oldText);
     }
-    ContentChanged();
+    // The same selection again shows nothing new.
+    if (changed) ContentChanged();
     return answer;
   }
   if (message == Code(LB_GETTEXTLEN, CB_GETLBTEXTLEN)) {

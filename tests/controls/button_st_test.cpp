@@ -341,10 +341,8 @@ TEST_F(ButtonTest, AClickWithAPopupMenuTracksItBelowTheButtonAndPostsTheChoice) 
   button.SetURL("http://localhost/tk");
   ClearShellRequests();
   ClearTrackedMenus();
-  if (button.SetMenu(7034, dialog_->m_hWnd) != CButtonST::BTNST_OK) {
-    GTEST_SKIP() << "the owner-drawn menu cannot load a menu resource yet";
-  }
-  SetTrackedMenuChoice(32785);
+  ASSERT_EQ(button.SetMenu(7034, dialog_->m_hWnd), CButtonST::BTNST_OK);
+  SetTrackedMenuChoice(32824);  // "Airborne" of the chat menu
   button.SendMessage(BM_CLICK);
   const std::vector<TrackedMenu> tracked = TrackedMenus();
   ASSERT_EQ(tracked.size(), 1u);
@@ -357,7 +355,7 @@ TEST_F(ButtonTest, AClickWithAPopupMenuTracksItBelowTheButtonAndPostsTheChoice) 
   EXPECT_TRUE(ShellRequests().empty());
   MSG posted{};
   ASSERT_TRUE(PeekMessageA(&posted, dialog_->m_hWnd, WM_COMMAND, WM_COMMAND, PM_REMOVE));
-  EXPECT_EQ(LOWORD(posted.wParam), 32785);
+  EXPECT_EQ(LOWORD(posted.wParam), 32824);
 }
 
 TEST_F(ButtonTest, ABitmapButtonSizesItselfToItsPicture) {
