@@ -28,6 +28,11 @@ bool Save(const QImage& image, const std::filesystem::path& path) {
   if (!actual) return ::testing::AssertionFailure() << "no live bitmap to compare with " << name;
   const std::filesystem::path reference =
       std::filesystem::path(TK_SOURCE_DIR) / "tests" / "reference" / (std::string(name) + ".png");
+  // scripts/control_pictures.sh collects every picture drawn, whatever the comparison says.
+  if (const char* pictures = std::getenv("TK_PICTURES_OUT"); pictures != nullptr && *pictures != '\0') {
+    if (!Save(*actual, std::filesystem::path(pictures) / (std::string(name) + ".png")))
+      return ::testing::AssertionFailure() << "cannot write " << name << ".png into " << pictures;
+  }
   const char* update = std::getenv("TK_UPDATE_REFERENCES");
   if (update != nullptr && std::string(update) == "1") {
     if (!Save(*actual, reference)) return ::testing::AssertionFailure() << "cannot write " << reference;
