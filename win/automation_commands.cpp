@@ -544,7 +544,8 @@ Lines Snapshot(std::string_view rest, const RunOnUiThread& runOnUi) {
   }
   return Act(runOnUi, [hwnd, control, &path]() -> std::string {
     if (!IsWindow(hwnd)) return control ? "the control has gone" : "the window has gone";
-    return win::SaveWindowSurfacePng(hwnd, *path) ? "" : "cannot write the snapshot " + *path;
+    const bool saved = control ? win::SaveWindowSurfacePng(hwnd, *path) : win::SaveWindowPicturePng(hwnd, *path);
+    return saved ? "" : "cannot write the snapshot " + *path;
   });
 }
 

@@ -1,5 +1,6 @@
 #include "win/paint.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -195,6 +196,36 @@ bool SaveWindowSurfacePng(HWND hwnd, const std::string& path) {
   std::shared_ptr<QImage> surface = WindowSurface(hwnd);
   if (!surface) return false;
   return surface->save(QString::fromStdString(path), "PNG");
+}
+
+bool SaveWindowPicturePng(HWND hwnd, const std::string& path) {
+  if (!OnOwnerThread(hwnd)) return false;
+  PaintNow(hwnd);
+  std::shared_ptr<QImage> surface = WindowSurface(hwnd);
+  if (!surface) return false;
+  QImage picture = surface->copy();
+  POINT origin{};
+  ClientToScreen(hwnd, &origin);
+  // Its visible controls over it, pixels copied as they are (the surfaces'
+  // fourth byte is no alpha), clipped to the picture. The first control made
+  // is on top, as in the dialog's z-order: the last ones are laid first.
+  const std::vector<WindowInfo> windows = EnumerateWindows();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    const WindowInfo& child = *it;
+    if (child.parent != hwnd || !IsWindowVisible(child.hwnd) || !OnOwnerThread(child.hwnd)) continue;
+    PaintNow(child.hwnd);
+    std::shared_ptr<QImage> part = WindowSurface(child.hwnd);
+    RECT rect{};
+    if (!part || !GetWindowRect(child.hwnd, &rect)) continue;
+    const int left = rect.left - origin.x;
+    const int top = rect.top - origin.y;
+    for (int y = std::max(0, -top); y < part->height() && top + y < picture.height(); ++y) {
+      for (int x = std::max(0, -left); x < part->width() && left + x < picture.width(); ++x) {
+        picture.setPixel(left + x, top + y, part->pixel(x, y));
+      }
+    }
+  }
+  return picture.save(QString::fromStdString(path), "PNG");
 }
 
 }  // namespace win

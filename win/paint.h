@@ -207,5 +207,8 @@ std::vector<PaintedReport> TakePaintedSinceLastReport();
 // Runs the window's pending paint (its owner thread only) and writes its
 // surface as PNG; false when it has no surface or the file cannot be written.
 bool SaveWindowSurfacePng(HWND hwnd, const std::string& path);
+// The same for a dialog with its visible controls laid over its surface where
+// they stand, each after its own pending paint.
+bool SaveWindowPicturePng(HWND hwnd, const std::string& path);
 
 }  // namespace win

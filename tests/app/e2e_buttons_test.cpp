@@ -11,10 +11,10 @@ namespace {
 
 class ButtonsEndToEnd : public ClientEndToEnd {
  protected:
-  // The control's painted surface, read back from the snapshot.
-  PngPixels Snapshot(const std::string& name) {
+  // The control's painted surface (the dialog's whole picture for id 0), read back from the snapshot.
+  PngPixels Snapshot(const std::string& name, int id = 7212) {
     const std::string path = tree_.Path() + "/" + name + ".png";
-    Ask("snapshot 7055 7212 " + path);
+    Ask("snapshot 7055 " + (id != 0 ? std::to_string(id) + " " : std::string()) + path);
     std::optional<PngPixels> read = ReadPngPixels(path);
     EXPECT_TRUE(read.has_value()) << path;
     return read.value_or(PngPixels{});
@@ -48,6 +48,43 @@ class ButtonsEndToEnd : public ClientEndToEnd {
     EXPECT_EQ(differing, 0) << "of " << compared << " pixels of bitmap " << bitmapId;
   }
 };
+
+// True when `part` appears, pixel for pixel, somewhere in `whole`.
+bool Holds(const PngPixels& whole, const PngPixels& part) {
+  if (part.width == 0 || part.height == 0) return false;
+  for (int top = 0; top + part.height <= whole.height; ++top) {
+    for (int left = 0; left + part.width <= whole.width; ++left) {
+      bool same = true;
+      for (int y = 0; y < part.height && same; ++y) {
+        for (int x = 0; x < part.width && same; ++x) same = whole.At(left + x, top + y) == part.At(x, y);
+      }
+      if (same) return true;
+    }
+  }
+  return false;
+}
+
+// The main dialog's picture holds its four shaded buttons and the Connect
+// button as each paints itself, before and after a login.
+TEST_F(ButtonsEndToEnd, TheMainDialogsPictureShowsItsShadedButtonsAndTheConnectBitmap) {
+  StartInSession();
+  ASSERT_TRUE(Shows("control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF\nimage 7095"));
+  for (const char* state : {"offline", "connected"}) {
+    SCOPED_TRACE(state);
+    if (std::string(state) == "connected") {
+      PressConnect();
+      ASSERT_TRUE(Shows("control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF\nimage 7096"))
+          << client_->Stderr();
+    }
+    const PngPixels dialog = Snapshot(std::string("dialog-") + state, 0);
+    for (int id : {7201, 7202, 7211, 7219, 7212}) {
+      const PngPixels button = Snapshot(std::string(state) + "-" + std::to_string(id), id);
+      EXPECT_GT(button.width, 0) << id;
+      EXPECT_TRUE(Holds(dialog, button)) << "button " << id << " is in the dialog's picture";
+    }
+  }
+  ExpectPicture(Snapshot("connected-again"), 7096, RGB(255, 255, 255));
+}
 
 TEST_F(ButtonsEndToEnd, TheConnectButtonPaintsTheOfflineThenTheConnectedPicture) {
   StartInSession();
