@@ -2,11 +2,14 @@
 // node: with no peers, and with 50 callers connected to its listening port
 // and silent. Wake-ups come from /proc (context switches of every thread),
 // CPU from the process's CPU clock (run time of every thread, in
-// nanoseconds); both are printed beside their goals.
+// nanoseconds); both are printed beside their goals. The painted area comes
+// from the automation's `painted` request: the pixels painted per second and
+// which windows painted them.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,8 +30,25 @@ struct Result {
   std::size_t peers = 0;
   std::size_t peersAsked = 0;
   std::size_t threads = 0;
+  double paintedPerSecond = 0;  // pixels
+  std::string painters{};       // "<template> <id> <pixels>" of each window that painted, "; "-joined
   bool ok = false;
 };
+
+// The `painted` answer summed up: pixels, and who painted how much.
+double SumPainted(const std::vector<std::string>& lines, std::string& painters) {
+  double total = 0;
+  for (const std::string& line : lines) {
+    if (line.rfind("painted ", 0) != 0) continue;
+    const std::string rest = line.substr(8);
+    const std::size_t last = rest.rfind(' ');
+    if (last == std::string::npos) continue;
+    total += std::strtod(rest.c_str() + last + 1, nullptr);
+    if (!painters.empty()) painters += "; ";
+    painters += rest;
+  }
+  return total;
+}
 std::vector<Result> results;
 
 void IdleRun(benchmark::State& state, const char* name, std::size_t peers, double cpuGoal) {
@@ -43,11 +63,14 @@ void IdleRun(benchmark::State& state, const char* name, std::size_t peers, doubl
     std::this_thread::sleep_for(kSettle);
 
     ProcessFigures before, after;
+    client.Ask("painted");  // the count starts now
     const auto start = std::chrono::steady_clock::now();
     const bool read = ReadProcessFigures(client.ClientPid(), before);
     std::this_thread::sleep_for(kMeasured);
     const bool readAgain = ReadProcessFigures(client.ClientPid(), after);
+    const std::vector<std::string> painted = client.Ask("painted");
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.paintedPerSecond = SumPainted(painted, result.painters) / seconds;
     if (peers > 0) result.peers = client.OpenPeers();
     client.Stop();
     if (!read || !readAgain) {
@@ -64,6 +87,7 @@ void IdleRun(benchmark::State& state, const char* name, std::size_t peers, doubl
   state.counters["cpu_pct_core"] = result.cpuPercent;
   state.counters["peers_open"] = static_cast<double>(result.peers);
   state.counters["threads"] = static_cast<double>(result.threads);
+  state.counters["painted_px_per_s"] = result.paintedPerSecond;
   results.push_back(result);
 }
 
@@ -88,6 +112,11 @@ void PrintSummary() {
   }
   std::printf("(over %lld s after login; wake-ups: voluntary + non-voluntary context switches of all threads)\n",
               static_cast<long long>(kMeasured.count()));
+  std::printf("\n%-26s %18s  %s\n", "case", "painted pixels/s", "windows that painted (<template> [<id>] <pixels>)");
+  for (const Result& r : results) {
+    if (!r.ok) continue;
+    std::printf("%-26s %18.1f  %s\n", r.name.c_str(), r.paintedPerSecond, r.painters.empty() ? "none" : r.painters.c_str());
+  }
 }
 
 }  // namespace

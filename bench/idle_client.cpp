@@ -257,3 +257,9 @@ void IdleClient::Stop() {
   }
   Terminate(standins_);
 }
+
+std::vector<std::string> IdleClient::Ask(const std::string& line) {
+  AutomationClient client;
+  if (!client.Connect(socket_, kStepTimeoutMs)) return {};
+  return client.Request(line, kStepTimeoutMs);
+}

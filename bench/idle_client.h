@@ -45,6 +45,8 @@ class IdleClient {
   std::size_t ConnectIdlePeers(std::size_t count);
   std::size_t OpenPeers();
   pid_t ClientPid() const { return client_; }
+  // One automation request's answer lines (empty when the client cannot be reached).
+  std::vector<std::string> Ask(const std::string& line);
   const std::string& Error() const { return error_; }
   // The ordered quit (automation "quit"), then the stand-ins stop.
   void Stop();

@@ -12,6 +12,8 @@
 //   key <virtual-key> <down|up>        the key state, and the key message
 //                                      to the application's main window
 //   boxes                              every message box shown since start
+//   painted                            the windows that painted since last asked
+//   snapshot <template> [<id>] <file>  a window's painted surface as PNG
 //   quit                               RequestApplicationQuit
 //
 // Answers are lines in UTF-8 ending with "ok" or "error <reason>". Reads are

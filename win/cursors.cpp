@@ -34,8 +34,8 @@ HCURSOR LoadCursorA(HINSTANCE instance, const char* name) {
   if (id == 0) return 0;
   Cursors& c = TheCursors();
   std::lock_guard lock(c.mutex);
-  if (instance == nullptr) {
-    if (std::find(kSystemCursors.begin(), kSystemCursors.end(), id) == kSystemCursors.end()) return 0;
+  const bool system = std::find(kSystemCursors.begin(), kSystemCursors.end(), id) != kSystemCursors.end();
+  if (instance == nullptr && system) {
     auto it = c.system.find(id);
     if (it != c.system.end()) return it->second;
     const HCURSOR made = c.next++;

@@ -26,10 +26,10 @@ inline const char* const IDC_HAND = MAKEINTRESOURCEA(32649);
 inline const char* const IDC_APPSTARTING = MAKEINTRESOURCEA(32650);
 inline const char* const IDC_HELP = MAKEINTRESOURCEA(32651);
 
-// A null instance loads a system cursor (IDC_*): one shared handle per kind,
-// which DestroyCursor leaves alone. Otherwise a cursor resource of the
-// program by id: a new handle per call. 0 for a name that is not an id or
-// not a known system cursor.
+// A null instance with an IDC_* id loads a system cursor: one shared handle
+// per kind, which DestroyCursor leaves alone. Any other id is a cursor
+// resource of the program (every module handle, null too, means the
+// program): a new handle per call. 0 for a name that is not an id.
 HCURSOR LoadCursorA(HINSTANCE instance, const char* name);
 inline HCURSOR LoadCursor(HINSTANCE instance, const char* name) { return LoadCursorA(instance, name); }
 // The cursor now shown; the one before.

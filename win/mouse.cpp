@@ -20,7 +20,7 @@ namespace {
 using win::detail::FindSlot;
 using win::detail::SlotPtr;
 
-constexpr std::uint64_t kDoubleClickMs = 500;
+constexpr UINT kDefaultDoubleClickMs = 500;
 constexpr LONG kDoubleClickDistance = 4;
 
 struct MouseState {
@@ -35,6 +35,7 @@ struct MouseState {
   POINT lastPressAt;
   std::uint64_t lastPressTick = 0;
   bool lastWasDouble = false;
+  UINT doubleClickMs = kDefaultDoubleClickMs;
 };
 
 MouseState& State() {
@@ -113,7 +114,7 @@ void Press(bool leftButton) {
       const bool near = std::abs(at.x - s.lastPressAt.x) <= kDoubleClickDistance &&
                         std::abs(at.y - s.lastPressAt.y) <= kDoubleClickDistance;
       const bool twice = !s.lastWasDouble && s.lastPress == target && target != 0 && near &&
-                         now - s.lastPressTick <= kDoubleClickMs;
+                         now - s.lastPressTick <= s.doubleClickMs;
       if (twice) message = WM_LBUTTONDBLCLK;
       s.lastWasDouble = twice;
       s.lastPress = target;
@@ -244,6 +245,19 @@ HWND ChildWindowFromPoint(HWND parent, POINT point) {
     if (slot && IsChildWindow(slot) && Contains(child, screen)) return child;
   }
   return parent;
+}
+
+UINT GetDoubleClickTime() {
+  MouseState& s = State();
+  std::lock_guard lock(s.mutex);
+  return s.doubleClickMs;
+}
+
+BOOL SetDoubleClickTime(UINT milliseconds) {
+  MouseState& s = State();
+  std::lock_guard lock(s.mutex);
+  s.doubleClickMs = milliseconds == 0 ? kDefaultDoubleClickMs : milliseconds;
+  return TRUE;
 }
 
 BOOL GetCursorPos(POINT* point) {

@@ -98,6 +98,11 @@ HWND WindowFromPoint(POINT point);
 // parent itself when no child does, 0 outside it.
 HWND ChildWindowFromPoint(HWND parent, POINT point);
 
+// Two presses of the left button on one window within this time (500 ms at
+// first) and a few pixels are a double click.
+UINT GetDoubleClickTime();
+BOOL SetDoubleClickTime(UINT milliseconds);
+
 BOOL GetCursorPos(POINT* point);
 // Moves the virtual cursor as the driver does (WM_SETCURSOR, WM_MOUSEMOVE).
 BOOL SetCursorPos(int x, int y);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/wait_until.h"
 #include "win/app.h"
 #include "win/automation.h"
 #include "win/controls.h"
@@ -454,3 +455,56 @@ TEST_F(AutomationTest, OnlyOneServerAndOnlyOnAFreeSocketPath) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A PNG's width and height from its header chunk; (0, 0) when it is not one.
+std::pair<unsigned, unsigned> PngSize(const std::string& png) {
+  if (png.size() < 24 || png.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || png.compare(12, 4, "IHDR") != 0) return {0, 0};
+  auto word = [&](std::size_t at) {
+    return (static_cast<unsigned>(static_cast<unsigned char>(png[at])) << 24) |
+           (static_cast<unsigned>(static_cast<unsigned char>(png[at + 1])) << 16) |
+           (static_cast<unsigned>(static_cast<unsigned char>(png[at + 2])) << 8) |
+           static_cast<unsigned>(static_cast<unsigned char>(png[at + 3]));
+  };
+  return {word(16), word(20)};
+}
+
+}  // namespace
+
+TEST_F(AutomationTest, SnapshotWritesAControlsPaintedSurfaceAndPaintedCountsIt) {
+  Client client(path_);
+  ASSERT_TRUE(client.Connected());
+  const std::string first = folder_.Path() + "/first.png";
+  const std::string again = folder_.Path() + "/again.png";
+  const std::string changed = folder_.Path() + "/changed.png";
+  ASSERT_EQ(client.Ask("snapshot 7055 7107 " + first), Lines{"ok"});
+  const std::string firstPng = FileBytes(first);
+  EXPECT_EQ(PngSize(firstPng), (std::pair<unsigned, unsigned>{50, 12}));
+  // Once the windows' first paints are done, only what changes paints.
+  ASSERT_TRUE(WaitUntil(10'000, [&] { return client.Ask("painted") == Lines{"ok"}; }));
+  ASSERT_EQ(client.Ask("snapshot 7055 7107 " + again), Lines{"ok"});
+  EXPECT_EQ(FileBytes(again), firstPng) << "nothing changed, nothing painted";
+  EXPECT_EQ(client.Ask("painted"), Lines{"ok"});
+
+  ASSERT_EQ(client.Ask("settext 7055 7107 DEMO02"), Lines{"ok"});
+  ASSERT_EQ(client.Ask("snapshot 7055 7107 " + changed), Lines{"ok"});
+  EXPECT_NE(FileBytes(changed), firstPng) << "the new text is painted";
+  EXPECT_EQ(client.Ask("painted"), (Lines{"painted 7055 7107 600", "ok"}));
+  EXPECT_EQ(client.Ask("painted"), Lines{"ok"});
+  ASSERT_EQ(client.Ask("settext 7055 7107 DEMO02"), Lines{"ok"});
+  ASSERT_EQ(client.Ask("snapshot 7055 7107 " + again), Lines{"ok"});
+  EXPECT_EQ(client.Ask("painted"), Lines{"ok"}) << "the same text again is no change";
+
+  ASSERT_EQ(client.Ask("snapshot 7055 " + folder_.Path() + "/dialog.png"), Lines{"ok"});
+  EXPECT_NE(PngSize(FileBytes(folder_.Path() + "/dialog.png")).first, 0u);
+  EXPECT_EQ(client.Ask("snapshot 7055"), Lines{"error usage: snapshot <template> [<id>] <file.png>"});
+  EXPECT_EQ(client.Ask("snapshot 7055 9999 x.png"), Lines{"error no control 9999 in window 7055"});
+  EXPECT_EQ(client.Ask("snapshot 7055 7107 " + folder_.Path() + "/no/such/folder/x.png"),
+            Lines{"error cannot write the snapshot " + folder_.Path() + "/no/such/folder/x.png"});
+}
