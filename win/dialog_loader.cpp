@@ -9,6 +9,7 @@
 #include "win/richedit.h"
 #include "win/static_ctrl.h"
 #include "win/tab_ctrl.h"
+#include "win/trackbar_ctrl.h"
 #include "win/window_pos.h"
 #include "win/window_registry.h"
 
@@ -34,6 +35,7 @@ std::unique_ptr<CWnd> MakeBuiltIn(const ControlTemplate& c) {
   if (kind == "listbox") return std::make_unique<CListBox>(c.style, c.text);
   if (kind == "combo") return std::make_unique<CComboBox>(c.style, c.text);
   if (kind == "tab") return std::make_unique<CTabCtrl>(c.style, c.text);
+  if (kind == "trackbar") return std::make_unique<CSliderCtrl>(c.style, c.text);
   return std::make_unique<CPlaceholderCtrl>(c.kind, c.style, c.text);
 }
 

@@ -4,6 +4,7 @@
 
 #include "win/menu.h"
 #include "win/styles.h"
+#include "win/trackbar_layout.h"
 
 namespace win::detail {
 namespace {
@@ -108,6 +109,15 @@ constexpr NamedBits kStyleNames[] = {
     {"LBS_SORT", 0x0002},
     {"LBS_USETABSTOPS", 0x0080},
     {"LBS_NOINTEGRALHEIGHT", 0x0100},
+    {"TBS_HORZ", TBS_HORZ},
+    {"TBS_AUTOTICKS", TBS_AUTOTICKS},
+    {"TBS_VERT", TBS_VERT},
+    {"TBS_TOP", TBS_TOP},
+    {"TBS_LEFT", TBS_LEFT},
+    {"TBS_BOTTOM", TBS_BOTTOM},
+    {"TBS_RIGHT", TBS_RIGHT},
+    {"TBS_BOTH", TBS_BOTH},
+    {"TBS_NOTICKS", TBS_NOTICKS},
 };
 
 constexpr NamedBits kMenuFlagNames[] = {
