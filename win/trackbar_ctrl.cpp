@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "win/gdi.h"
 #include "win/keys.h"
+#include "win/mouse.h"
+#include "win/paint.h"
 #include "win/window_pos.h"
 
 namespace {
@@ -246,6 +249,14 @@ LRESULT CSliderCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       std::lock_guard lock(mutex_);
       return thumbLength_;
     }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      CControlBase::WindowProc(message, wParam, lParam);
+      return OnOwnerThread() ? OnButtonDown(lParam) : 0;
+    case WM_MOUSEMOVE:
+      return OnOwnerThread() ? OnMouseMove(lParam) : 0;
+    case WM_LBUTTONUP:
+      return OnOwnerThread() ? OnButtonUp() : 0;
     case WM_KEYDOWN:
     case WM_KEYUP:
       // A key is the user's: it acts on the owner's thread.
@@ -300,3 +311,122 @@ void CSliderCtrl::GetThumbRect(RECT* rect) { SendMessage(TBM_GETTHUMBRECT, 0, re
 int CSliderCtrl::GetThumbLength() { return static_cast<int>(SendMessage(TBM_GETTHUMBLENGTH)); }
 
 void CSliderCtrl::SetThumbLength(int length) { SendMessage(TBM_SETTHUMBLENGTH, static_cast<WPARAM>(length)); }
+
+namespace {
+
+LONG AlongAxis(bool vertical, LPARAM where) {
+  return vertical ? GET_Y_LPARAM(where) : GET_X_LPARAM(where);
+}
+
+LONG CrossAxis(bool vertical, LPARAM where) {
+  return vertical ? GET_X_LPARAM(where) : GET_Y_LPARAM(where);
+}
+
+}  // namespace
+
+LRESULT CSliderCtrl::OnButtonDown(LPARAM where) {
+  const win::TrackbarLayout layout = Layout();
+  const bool vertical = layout.Vertical();
+  const RECT thumb = layout.Thumb();
+  const LONG along = AlongAxis(vertical, where);
+  const LONG across = CrossAxis(vertical, where);
+  const LONG thumbStart = vertical ? thumb.top : thumb.left;
+  const LONG thumbEnd = vertical ? thumb.bottom : thumb.right;
+  const LONG crossStart = vertical ? thumb.left : thumb.top;
+  const LONG crossEnd = vertical ? thumb.right : thumb.bottom;
+  if (along >= thumbStart && along < thumbEnd && across >= crossStart && across < crossEnd) {
+    drag_ = Drag{true, false, along - (thumbStart + layout.ThumbBreadth() / 2)};
+    ::SetCapture(m_hWnd);
+    return 0;
+  }
+  int page = 0;
+  int pos = 0;
+  {
+    std::lock_guard lock(mutex_);
+    page = pageSize_;
+    pos = pos_;
+  }
+  // A press beside the thumb pages towards it.
+  const bool before = along < thumbStart;
+  MoveTo(before ? pos - page : pos + page);
+  Notify(before ? TB_PAGEUP : TB_PAGEDOWN);
+  drag_ = Drag{};
+  ::SetCapture(m_hWnd);
+  return 0;
+}
+
+LRESULT CSliderCtrl::OnMouseMove(LPARAM where) {
+  if (!drag_.tracking) return 0;
+  const win::TrackbarLayout layout = Layout();
+  const int value = layout.ValueAtPixel(AlongAxis(layout.Vertical(), where) - drag_.grab);
+  MoveTo(value);
+  drag_.moved = true;
+  Notify(TB_THUMBTRACK, GetPos());
+  return 0;
+}
+
+LRESULT CSliderCtrl::OnButtonUp() {
+  if (::GetCapture() != m_hWnd) return 0;
+  const Drag drag = drag_;
+  drag_ = Drag{};
+  ::ReleaseCapture();
+  if (drag.tracking && drag.moved) Notify(TB_THUMBPOSITION, GetPos());
+  Notify(TB_ENDTRACK);
+  return 0;
+}
+
+LRESULT CSliderCtrl::CustomDraw(DWORD stage, HDC dc, const RECT& rect, DWORD_PTR item) {
+  const HWND parent = ::GetParent(m_hWnd);
+  if (parent == 0) return CDRF_DODEFAULT;
+  NMCUSTOMDRAW record;
+  record.hdr.hwndFrom = m_hWnd;
+  record.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(m_hWnd));
+  record.hdr.code = NM_CUSTOMDRAW;
+  record.dwDrawStage = stage;
+  record.hdc = dc;
+  record.rc = rect;
+  record.dwItemSpec = item;
+  return SendMessageA(parent, WM_NOTIFY, record.hdr.idFrom, reinterpret_cast<LPARAM>(&record));
+}
+
+void CSliderCtrl::PaintControl(HDC dc, const RECT& client, HBRUSH background) {
+  const LONG width = client.right - client.left;
+  const LONG height = client.bottom - client.top;
+  if (width <= 0 || height <= 0) return;
+  // The stages draw off screen, so a stage reads back what the earlier ones drew.
+  const HDC work = CreateCompatibleDC(dc);
+  const HBITMAP image = CreateCompatibleBitmap(dc, width, height);
+  const HGDIOBJ oldImage = SelectObject(work, image);
+  const RECT area{0, 0, width, height};
+  FillRect(work, &area, background != 0 ? background : GetSysColorBrush(COLOR_BTNFACE));
+
+  const win::TrackbarLayout layout = Layout();
+  const LRESULT pre = CustomDraw(CDDS_PREPAINT, work, area, 0);
+  if ((pre & CDRF_SKIPDEFAULT) == 0) {
+    const bool items = (pre & CDRF_NOTIFYITEMDRAW) != 0;
+    auto part = [&](DWORD_PTR item, const RECT& rect, auto draw) {
+      const LRESULT answer = items ? CustomDraw(CDDS_ITEMPREPAINT, work, rect, item) : CDRF_DODEFAULT;
+      if ((answer & CDRF_SKIPDEFAULT) == 0) draw();
+      if ((answer & CDRF_NOTIFYPOSTPAINT) != 0) CustomDraw(CDDS_ITEMPOSTPAINT, work, rect, item);
+    };
+    part(TBCD_TICS, area, [&] {
+      const HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+      for (const win::TrackbarTic& tic : layout.Tics()) FillRect(work, &tic.rect, black);
+    });
+    RECT channel = layout.Channel();
+    part(TBCD_CHANNEL, channel, [&] {
+      FillRect(work, &channel, GetSysColorBrush(COLOR_WINDOW));
+      DrawEdge(work, &channel, EDGE_SUNKEN, BF_RECT);
+    });
+    RECT thumb = layout.Thumb();
+    part(TBCD_THUMB, thumb, [&] {
+      FillRect(work, &thumb, GetSysColorBrush(COLOR_BTNFACE));
+      DrawEdge(work, &thumb, EDGE_RAISED, BF_RECT);
+    });
+    if ((pre & CDRF_NOTIFYPOSTPAINT) != 0) CustomDraw(CDDS_POSTPAINT, work, area, 0);
+  }
+  BitBlt(dc, client.left, client.top, width, height, work, 0, 0, SRCCOPY);
+  SelectObject(work, oldImage);
+  DeleteObject(image);
+  DeleteDC(work);
+}

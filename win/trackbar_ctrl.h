@@ -121,6 +121,14 @@ class CSliderCtrl : public CControlBase {
   bool MoveTo(int pos);
   LRESULT OnKeyDown(WPARAM key);
   LRESULT OnKeyUp(WPARAM key);
+  LRESULT OnButtonDown(LPARAM where);
+  LRESULT OnMouseMove(LPARAM where);
+  LRESULT OnButtonUp();
+  // Sends one custom-draw stage to the parent; the answer.
+  LRESULT CustomDraw(DWORD stage, HDC dc, const RECT& rect, DWORD_PTR item);
+
+ protected:
+  void PaintControl(HDC dc, const RECT& client, HBRUSH background) override;
 
   // Guarded by mutex_.
   int min_ = 0;

@@ -8,7 +8,9 @@
 #include "tests/win/ui_thread.h"
 #include "win/dialog.h"
 #include "win/dialog_template.h"
+#include "win/gdi.h"
 #include "win/keys.h"
+#include "win/paint.h"
 #include "win/trackbar_ctrl.h"
 #include "win/window_pos.h"
 
@@ -34,8 +36,33 @@ class ScrollParent : public CWnd {
       scrolls_.push_back(Scroll{message, LOWORD(wParam), HIWORD(wParam), static_cast<HWND>(lParam)});
       return 0;
     }
+    if (message == WM_NOTIFY) {
+      auto* draw = reinterpret_cast<NMCUSTOMDRAW*>(lParam);
+      if (draw->hdr.code != NM_CUSTOMDRAW) return 0;
+      std::lock_guard lock(mutex_);
+      stages_.push_back({draw->dwDrawStage, draw->dwItemSpec});
+      if (draw->dwDrawStage == CDDS_PREPAINT) return prepaintAnswer;
+      if (draw->dwDrawStage == (CDDS_ITEMPREPAINT) && draw->dwItemSpec == TBCD_THUMB) {
+        // What the surface holds when the thumb is about to be drawn.
+        ticPixelAtThumb = GetPixel(draw->hdc, ticPoint.x, ticPoint.y);
+        channelPixelAtThumb = GetPixel(draw->hdc, channelPoint.x, channelPoint.y);
+      }
+      return draw->dwDrawStage == CDDS_ITEMPREPAINT && draw->dwItemSpec == skipItem ? CDRF_SKIPDEFAULT
+                                                                                   : CDRF_DODEFAULT;
+    }
     return CWnd::WindowProc(message, wParam, lParam);
   }
+  std::vector<std::pair<DWORD, DWORD_PTR>> TakeStages() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(stages_, {});
+  }
+  // Set before the paint, read after it.
+  LRESULT prepaintAnswer = CDRF_DODEFAULT;
+  DWORD_PTR skipItem = 0;
+  POINT ticPoint{};
+  POINT channelPoint{};
+  COLORREF ticPixelAtThumb = CLR_INVALID;
+  COLORREF channelPixelAtThumb = CLR_INVALID;
   std::vector<Scroll> Take() {
     std::lock_guard lock(mutex_);
     return std::exchange(scrolls_, {});
@@ -44,6 +71,7 @@ class ScrollParent : public CWnd {
  private:
   std::mutex mutex_;
   std::vector<Scroll> scrolls_;
+  std::vector<std::pair<DWORD, DWORD_PTR>> stages_;
 };
 
 // A parent and one trackbar of `style` and `rect`, made on a UI thread of their own.
@@ -52,7 +80,8 @@ class TrackbarOnUiThread {
   explicit TrackbarOnUiThread(DWORD style, RECT rect = {0, 0, 200, 30}) {
     ui_.Run([&] {
       parent_ = std::make_unique<ScrollParent>();
-      ASSERT_TRUE(parent_->CreateHandle(WindowCreateParams{}));
+      ASSERT_TRUE(parent_->CreateHandle(WindowCreateParams{nullptr, 0, 0, WS_VISIBLE}));
+      win::detail::SetInitialWindowRect(parent_->m_hWnd, RECT{0, 0, 300, 300});
       slider_ = std::make_unique<CSliderCtrl>();
       ASSERT_TRUE(slider_->Create("", style | WS_VISIBLE, rect, parent_.get(), 7241));
     });
@@ -291,6 +320,111 @@ TEST(TrackbarModel, AKeyFromAnotherThreadActsOnTheOwnersThread) {
   t.Ui().Run([] {});  // the handed-over key has run once the loop takes the next job
   EXPECT_EQ(t.Slider().GetPos(), 10);
   ASSERT_EQ(t.Parent().Take().size(), 1u);
+}
+
+TEST(TrackbarPaint, SendsTheStagesInOrderWithTicksAndChannelDrawnBeforeTheThumb) {
+  TrackbarOnUiThread t(TBS_HORZ | TBS_AUTOTICKS);
+  CSliderCtrl& s = t.Slider();
+  s.SetRange(0, 500);
+  s.SetTicFreq(100);
+  s.SetPos(0);
+  RECT channel{};
+  s.GetChannelRect(&channel);
+  const std::vector<win::TrackbarTic> tics = win::TrackbarLayout(win::TrackbarState{
+      TBS_HORZ | TBS_AUTOTICKS, 200, 30, 0, 500, 0, 100, win::kTrackbarDefaultThumbLength}).Tics();
+  ASSERT_FALSE(tics.empty());
+  ScrollParent& p = t.Parent();
+  p.ticPoint = POINT{tics.back().rect.left, tics.back().rect.top};
+  p.channelPoint = POINT{channel.left + 1, channel.top};
+  using Stage = std::pair<DWORD, DWORD_PTR>;
+  struct Case {
+    LRESULT prepaint;
+    std::vector<Stage> stages;
+  };
+  const Case cases[] = {
+      {CDRF_DODEFAULT, {{CDDS_PREPAINT, 0}}},
+      {CDRF_SKIPDEFAULT, {{CDDS_PREPAINT, 0}}},
+      {CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT,
+       {{CDDS_PREPAINT, 0},
+        {CDDS_ITEMPREPAINT, TBCD_TICS},
+        {CDDS_ITEMPREPAINT, TBCD_CHANNEL},
+        {CDDS_ITEMPREPAINT, TBCD_THUMB},
+        {CDDS_POSTPAINT, 0}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.prepaint);
+    p.prepaintAnswer = c.prepaint;
+    t.Ui().Run([&] {
+      InvalidateRect(s.m_hWnd, nullptr, FALSE);
+      UpdateWindow(s.m_hWnd);
+    });
+    EXPECT_EQ(p.TakeStages(), c.stages);
+  }
+  // The ticks are black and the channel's sunken edge shaded when the thumb's turn comes.
+  EXPECT_EQ(p.ticPixelAtThumb, RGB(0, 0, 0));
+  EXPECT_EQ(p.channelPixelAtThumb, GetSysColor(COLOR_BTNSHADOW));
+}
+
+TEST(TrackbarPaint, ASkippedPartIsNotDrawn) {
+  TrackbarOnUiThread t(TBS_HORZ | TBS_AUTOTICKS);
+  CSliderCtrl& s = t.Slider();
+  s.SetRange(0, 500);
+  s.SetPos(0);
+  RECT channel{};
+  s.GetChannelRect(&channel);
+  ScrollParent& p = t.Parent();
+  p.prepaintAnswer = CDRF_NOTIFYITEMDRAW;
+  p.skipItem = TBCD_CHANNEL;
+  p.channelPoint = POINT{channel.left + 1, channel.top};
+  t.Ui().Run([&] {
+    InvalidateRect(s.m_hWnd, nullptr, FALSE);
+    UpdateWindow(s.m_hWnd);
+  });
+  EXPECT_EQ(p.channelPixelAtThumb, GetSysColor(COLOR_BTNFACE));
+}
+
+TEST(TrackbarMouse, AClickBesideTheThumbPagesAndDraggingTheThumbTracks) {
+  TrackbarOnUiThread t(TBS_HORZ);
+  CSliderCtrl& s = t.Slider();
+  s.SetRange(0, 100);
+  s.SetPageSize(10);
+  s.SetPos(50);
+  const HWND self = s.m_hWnd;
+  RECT thumb{};
+  s.GetThumbRect(&thumb);
+  const int y = (thumb.top + thumb.bottom) / 2;
+  auto send = [&](UINT message, int x) {
+    t.Ui().Run([&] { s.SendMessage(message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(x, y)); });
+  };
+  // Right of the thumb: a page down; left of it: a page up.
+  send(WM_LBUTTONDOWN, thumb.right + 20);
+  send(WM_LBUTTONUP, thumb.right + 20);
+  EXPECT_EQ(s.GetPos(), 60);
+  EXPECT_EQ(t.Parent().Take(),
+            (std::vector<Scroll>{{WM_HSCROLL, TB_PAGEDOWN, 0, self}, {WM_HSCROLL, TB_ENDTRACK, 0, self}}));
+  s.GetThumbRect(&thumb);
+  send(WM_LBUTTONDOWN, thumb.left - 20);
+  send(WM_LBUTTONUP, thumb.left - 20);
+  EXPECT_EQ(s.GetPos(), 50);
+  EXPECT_EQ(t.Parent().Take(),
+            (std::vector<Scroll>{{WM_HSCROLL, TB_PAGEUP, 0, self}, {WM_HSCROLL, TB_ENDTRACK, 0, self}}));
+
+  // Dragging the thumb by its centre to the pixel of 80.
+  s.GetThumbRect(&thumb);
+  const win::TrackbarLayout layout(win::TrackbarState{TBS_HORZ, 200, 30, 0, 100, 50, 1, win::kTrackbarDefaultThumbLength});
+  const int centre = layout.PixelOfValue(50);
+  send(WM_LBUTTONDOWN, centre);
+  EXPECT_TRUE(t.Parent().Take().empty());
+  send(WM_MOUSEMOVE, layout.PixelOfValue(80));
+  EXPECT_EQ(s.GetPos(), 80);
+  send(WM_LBUTTONUP, layout.PixelOfValue(80));
+  EXPECT_EQ(t.Parent().Take(), (std::vector<Scroll>{{WM_HSCROLL, TB_THUMBTRACK, 80, self},
+                                                    {WM_HSCROLL, TB_THUMBPOSITION, 80, self},
+                                                    {WM_HSCROLL, TB_ENDTRACK, 0, self}}));
+  // A move without a press does nothing.
+  send(WM_MOUSEMOVE, layout.PixelOfValue(10));
+  EXPECT_EQ(s.GetPos(), 80);
+  EXPECT_TRUE(t.Parent().Take().empty());
 }
 
 TEST(TrackbarTemplate, ATemplatesTrackbarIsTheModelWithItsStyle) {
