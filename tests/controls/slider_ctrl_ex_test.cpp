@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "controls/slider_ctrl_ex.h"
+#include "tests/support/reference_image.h"
 #include "tests/win/ui_thread.h"
 #include "win/gdi.h"
 #include "win/paint.h"
@@ -66,6 +67,23 @@ class SliderOnUiThread {
       ReleaseDC(slider_->m_hWnd, dc);
     });
     return c;
+  }
+  // A copy of the control's painted pixels; the caller deletes it.
+  HBITMAP Capture() {
+    HBITMAP copy = 0;
+    ui_.Run([&] {
+      RECT client{};
+      slider_->GetClientRect(&client);
+      const HDC dc = GetDC(slider_->m_hWnd);
+      const HDC memory = CreateCompatibleDC(dc);
+      copy = CreateCompatibleBitmap(dc, client.right, client.bottom);
+      const HGDIOBJ old = SelectObject(memory, copy);
+      BitBlt(memory, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+      SelectObject(memory, old);
+      DeleteDC(memory);
+      ReleaseDC(slider_->m_hWnd, dc);
+    });
+    return copy;
   }
 
  private:
@@ -157,6 +175,51 @@ TEST(SliderCtrlEx, GradientsFillTheChannelWithTheTicksKeptBlack) {
     EXPECT_EQ(t.Pixel(offset, 2), RGB(0, 0, 0));
     EXPECT_EQ(t.Pixel(2, 2), RGB(0, 0, 0));
     EXPECT_EQ(t.Pixel(199 - 2, 2), RGB(255, 0, 0));
+  }
+}
+
+TEST(SliderCtrlEx, AVerticalSliderRunsItsGradientsDown) {
+  SliderOnUiThread t(TBS_VERT, RECT{0, 0, 30, 200});
+  CSliderCtrlEx& s = t.Slider();
+  s.SetRange(0, 500);
+  s.AddColor(0, 500, RGB(0, 0, 255), RGB(255, 0, 0));
+  s.SetPos(250);
+  t.Paint();
+  // The start strip at the top, the end strip at the bottom, across the whole width.
+  EXPECT_EQ(t.Pixel(28, 2), RGB(0, 0, 255));
+  EXPECT_EQ(t.Pixel(28, 197), RGB(255, 0, 0));
+}
+
+TEST(SliderCtrlEx, TheCallbackTellsWhetherTheMouseIsDown) {
+  SliderOnUiThread t(TBS_HORZ);
+  CSliderCtrlEx& s = t.Slider();
+  s.SetRange(0, 500);
+  s.m_Callback = Record;
+  s.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(190, 5));
+  t.Paint();
+  s.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(190, 5));
+  s.SetPos(100);
+  t.Paint();
+  ASSERT_EQ(g_reports.size(), 2u);
+  EXPECT_EQ(g_reports[0].dragging, 1);
+  EXPECT_EQ(g_reports[1].dragging, 0);
+}
+
+TEST(SliderCtrlEx, TheVoiceScaleMatchesItsPictures) {
+  struct Case {
+    int pos;
+    const char* name;
+  };
+  for (const Case& c : {Case{0, "gradient_slider_0"}, Case{250, "gradient_slider_250"},
+                        Case{500, "gradient_slider_500"}}) {
+    SCOPED_TRACE(c.name);
+    SliderOnUiThread t(TBS_HORZ | TBS_AUTOTICKS, RECT{0, 0, 200, 30});
+    VoiceScale(t.Slider());
+    t.Slider().SetPos(c.pos);
+    t.Paint();
+    const HBITMAP picture = t.Capture();
+    EXPECT_TRUE(MatchesReference(picture, c.name));
+    DeleteObject(picture);
   }
 }
 
