@@ -11,6 +11,7 @@
 #include "win/richedit.h"
 #include "win/static_ctrl.h"
 #include "win/tab_ctrl.h"
+#include "win/trackbar_ctrl.h"
 #include "win/window_pos.h"
 #include "win/window_registry.h"
 
@@ -38,6 +39,7 @@ std::unique_ptr<CWnd> MakeBuiltIn(const ControlTemplate& c) {
   if (kind == "tab") return std::make_unique<CTabCtrl>(c.style, c.text);
   if (kind == "listview") return std::make_unique<CListCtrl>(c.style, c.text);
   if (kind == "ipaddress") return std::make_unique<CIPAddressCtrl>(c.style, c.text);
+  if (kind == "trackbar") return std::make_unique<CSliderCtrl>(c.style, c.text);
   return std::make_unique<CPlaceholderCtrl>(c.kind, c.style, c.text);
 }
 

@@ -54,7 +54,7 @@ BOOL LoadDialogFromTemplate(CDialog& dialog, UINT templateId);
 std::string LastDialogTemplateError();
 
 // Makes the control object of a kind. The built-in kinds have their models;
-// known kinds without one yet (trackbar, tooltip) are placeholders that keep their text until a factory
+// known kinds without one yet (tooltip) are placeholders that keep their text until a factory
 // is registered for them. A registered factory stands in for the built-in one;
 // a new kind name (a-z, 0-9, '_', at most 32) becomes known to the reader.
 // A null factory withdraws the registration. False for a bad name.

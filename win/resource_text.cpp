@@ -4,6 +4,7 @@
 
 #include "win/menu.h"
 #include "win/styles.h"
+#include "win/trackbar_layout.h"
 
 namespace win::detail {
 namespace {
@@ -125,6 +126,15 @@ constexpr NamedBits kStyleNames[] = {
     {"LVS_SHOWSELALWAYS", LVS_SHOWSELALWAYS},
     {"LVS_NOCOLUMNHEADER", LVS_NOCOLUMNHEADER},
     {"LVS_NOSORTHEADER", LVS_NOSORTHEADER},
+    {"TBS_HORZ", TBS_HORZ},
+    {"TBS_AUTOTICKS", TBS_AUTOTICKS},
+    {"TBS_VERT", TBS_VERT},
+    {"TBS_TOP", TBS_TOP},
+    {"TBS_LEFT", TBS_LEFT},
+    {"TBS_BOTTOM", TBS_BOTTOM},
+    {"TBS_RIGHT", TBS_RIGHT},
+    {"TBS_BOTH", TBS_BOTH},
+    {"TBS_NOTICKS", TBS_NOTICKS},
 };
 
 constexpr NamedBits kMenuFlagNames[] = {
