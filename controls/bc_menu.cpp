@@ -25,7 +25,7 @@ constexpr int kClassicPad = 4;
 constexpr int kXpPad = 7;
 // The theme value is read into this many bytes, and terminated after them.
 constexpr std::size_t kThemeValueSize = 260;
-constexpr std::string_view kClassicThemeEnd = "windows classic.theme";
+constexpr std::string_view kClassicThemeEnd = "Windows Classic.theme";
 
 // The class's state shared by every menu (UI thread only, as the menus are).
 struct MenuClassState {
