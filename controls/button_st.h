@@ -179,7 +179,6 @@ class CButtonST : public CButton {
   HCURSOR cursor_ = 0;
   CToolTipCtrl toolTip_;
   DWORD toolTipStyle_ = 0;
-  bool toolTipActive_ = false;
 
   HDC parentBackgroundDC_ = 0;
   HBITMAP parentBackgroundBitmap_ = 0;
