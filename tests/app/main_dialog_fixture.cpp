@@ -10,6 +10,7 @@
 #include "net/peer_ways.h"
 #include "support/child_process.h"
 #include "support/klib_fixture.h"
+#include "voice/voice_system.h"
 #include "win/msgbox.h"
 #include "win/timers.h"
 
@@ -34,6 +35,8 @@ void StopMainDialogThreads() {
   }
   DestroySocketThreads();
   DestroyConnectionWays();
+  // The voice thread a test's start-up began reads the library settings the next test resets.
+  StopVoiceSystem();
   KlibShutdown();
 }
 
