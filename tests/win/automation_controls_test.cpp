@@ -12,6 +12,8 @@
 #include "tests/win/automation_client.h"
 #include "win/app.h"
 #include "win/automation.h"
+#include "win/paint.h"
+#include "win/trackbar_ctrl.h"
 #include "win/controls.h"
 #include "win/dialog_template.h"
 #include "win/keys.h"
@@ -51,34 +53,6 @@ struct Heard {
   bool operator==(const Heard&) const = default;
 };
 
-// A trackbar as automation sees one: a position within a range.
-class StandInSlider : public CControlBase {
- public:
-  explicit StandInSlider(DWORD style) : CControlBase(style) {}
-  ~StandInSlider() override { DestroyWindow(); }
-  std::string_view Kind() const override { return "trackbar"; }
-  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    std::unique_lock lock(mutex_);
-    switch (message) {
-      case WM_USER: return position_;
-      case WM_USER + 1: return low_;
-      case WM_USER + 2: return high_;
-      case WM_USER + 5: position_ = std::clamp(static_cast<LRESULT>(lParam), low_, high_); return 0;
-      case WM_USER + 7: low_ = lParam; return 0;
-      case WM_USER + 8: high_ = lParam; return 0;
-      default: break;
-    }
-    lock.unlock();
-    return CControlBase::WindowProc(message, wParam, lParam);
-  }
-
- private:
-  LRESULT position_ = 0;
-  LRESULT low_ = 0;
-  LRESULT high_ = 100;
-};
-
-std::unique_ptr<CWnd> MakeStandInSlider(const ControlTemplate& c) { return std::make_unique<StandInSlider>(c.style); }
 
 // A dialog whose right-click menu is built when it opens, as the main panel's is.
 class PanelDialog : public CDialog {
@@ -113,6 +87,8 @@ class PanelDialog : public CDialog {
         heard_.push_back(Heard{LOWORD(wParam), HIWORD(wParam), ctrl, shift});
       } else {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        // The trackbars' painting stages are no notice of a user's.
+        if (header->code == NM_CUSTOMDRAW) return CDRF_DODEFAULT;
         heard_.push_back(Heard{static_cast<WORD>(header->idFrom), header->code, ctrl, shift});
       }
       return 0;
@@ -149,7 +125,6 @@ class AutomationControlsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InstallDialogTemplates();
-    RegisterControlKind("trackbar", &MakeStandInSlider);
     RegisterDialogTemplateText(kPanel, kPanelTemplate);
     RegisterDialogTemplateText(kPlain, kPlainTemplate);
     ResetKeyStates();
@@ -176,7 +151,6 @@ class AutomationControlsTest : public ::testing::Test {
     StopAutomation();
     panel.DestroyWindow();
     plain.DestroyWindow();
-    RegisterControlKind("trackbar", nullptr);
     RegisterDialogTemplateText(kPanel, "");
     RegisterDialogTemplateText(kPlain, "");
     SetDialogTemplateLoader(nullptr);
@@ -345,12 +319,12 @@ TEST_F(AutomationControlsTest, SetposDragsATrackbarsThumbWithTheNoticesOfADrag) 
   HWND horizontal = GetDlgItem(panel.m_hWnd, 108);
   HWND vertical = GetDlgItem(panel.m_hWnd, 109);
   for (HWND slider : {horizontal, vertical}) {
-    SendMessageA(slider, WM_USER + 7, FALSE, 0);    // the lowest position
-    SendMessageA(slider, WM_USER + 8, TRUE, 500);   // the highest
+    SendMessageA(slider, TBM_SETRANGEMIN, FALSE, 0);
+    SendMessageA(slider, TBM_SETRANGEMAX, TRUE, 500);
   }
   Client client(path_);
   EXPECT_EQ(client.Ask("setpos 9201 108 120"), (Lines{"ok"}));
-  EXPECT_EQ(SendMessageA(horizontal, WM_USER, 0, 0), 120);
+  EXPECT_EQ(SendMessageA(horizontal, TBM_GETPOS, 0, 0), 120);
   EXPECT_EQ(client.Ask("setpos 9201 109 500"), (Lines{"ok"}));
   using Scroll = PanelDialog::Scroll;
   EXPECT_EQ(panel.Scrolls(), (std::vector<Scroll>{{kHScroll, 5, 120, horizontal},
@@ -368,7 +342,7 @@ TEST_F(AutomationControlsTest, SetposDragsATrackbarsThumbWithTheNoticesOfADrag) 
       {"setpos 9201 999 1", "error no control 999 in window 9201"},
   };
   for (const auto& [request, answer] : cases) EXPECT_EQ(client.Ask(request), (Lines{answer})) << request;
-  EXPECT_EQ(SendMessageA(horizontal, WM_USER, 0, 0), 120);
+  EXPECT_EQ(SendMessageA(horizontal, TBM_GETPOS, 0, 0), 120);
   EXPECT_EQ(panel.Scrolls().size(), 6u);
   EnableWindow(horizontal, FALSE);
   EXPECT_EQ(client.Ask("setpos 9201 108 1"), (Lines{"error disabled"}));
