@@ -77,6 +77,8 @@ class GlueWay : public SessionWay {
  public:
   static constexpr std::uint32_t kRunCall = 0xAEF2;
   using SessionWay::SessionWay;
+  // Its thread prints into lines_: it stops before they go.
+  ~GlueWay() override { StopThread(); }
 
   template <typename Call>
   auto RunOnThread(Call call) -> decltype(call()) {

@@ -85,6 +85,8 @@ class Marks {
 class RecordingWay : public StartableWay {
  public:
   explicit RecordingWay(std::int32_t id) : StartableWay(id, "[ROUND WAY]") {}
+  // Its thread keeps records in its own members: it stops before they go.
+  ~RecordingWay() override { StopThread(); }
   DWORD ProcessMessage(const DMessage& message) override {
     if (message.id == kMark) {
       marks.Note();

@@ -15,7 +15,10 @@ class StartableWay : public COrvSok {
  public:
   // `name` is the way's trace name, e.g. "[LIST WAY]".
   StartableWay(std::int32_t wayId, const char* name) : COrvSok(nullptr, wayId, name, 1) {}
-  ~StartableWay() override {
+  // A subclass whose thread uses its own members calls StopThread in its own
+  // destructor, before those members go.
+  ~StartableWay() override { StopThread(); }
+  void StopThread() {
     if (Started()) {
       RequestStop(ExitCode());
       WaitForEnd(10'000);
