@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "app/app_globals.h"
 #include "core/app_paths.h"
@@ -27,7 +28,18 @@
 #include "dialogs/callsign_dialog.h"
 #include "dialogs/chat_dialog.h"
 #include "dialogs/flight_plan_form.h"
+#include "dialogs/dashboard_dialog.h"
+#include "dialogs/local_rules_dialog.h"
+#include "dialogs/locate_dialog.h"
+#include "dialogs/main_setup_dialog.h"
+#include "dialogs/network_setup_dialog.h"
+#include "dialogs/plane_path_dialog.h"
+#include "dialogs/remote_rules_dialog.h"
 #include "dialogs/sim2sim_dialog.h"
+#include "dialogs/swatch_dialog.h"
+#include "dialogs/trace_window.h"
+#include "dialogs/type_chooser_dialog.h"
+#include "dialogs/voice_settings_dialog.h"
 #include "core/flight_plan.h"
 #include "net/flight_plan_send.h"
 #include "core/aircraft_type_db.h"
@@ -536,51 +548,45 @@ int CFSClientDlg::RunStagedStartup() {
   return 0;
 }
 
+namespace {
+// Makes one secondary dialog once: -allocation code, -create code (allocation - 1), or 0.
+template <class Dialog>
+int CreateOnce(std::unique_ptr<Dialog>& slot, std::atomic<Dialog*>& global, UINT templateId, CWnd* parent,
+               int allocationCode) {
+  if (slot != nullptr) return 0;
+  slot.reset(new (std::nothrow) Dialog());
+  if (slot == nullptr) return allocationCode;
+  if (slot->Create(templateId, parent) == FALSE) {
+    slot.reset();
+    return allocationCode - 1;
+  }
+  global = slot.get();
+  return 0;
+}
+}  // namespace
+
 int CFSClientDlg::CreateDialogBoxes() {
-  if (callsignDialog_ == nullptr) {
-    callsignDialog_.reset(new (std::nothrow) CPilotsInfoDlg());
-    if (callsignDialog_ == nullptr) return -10;
-    if (callsignDialog_->Create(kCallsignTemplate, this) == FALSE) {
-      callsignDialog_.reset();
-      return -11;
-    }
-    g_pPilotsInfoDlg = callsignDialog_.get();
-  }
-  if (atcList_ == nullptr) {
-    atcList_.reset(new (std::nothrow) CAtcListDlg());
-    if (atcList_ == nullptr) return -20;
-    if (atcList_->Create(kAtcListTemplate, this) == FALSE) {
-      atcList_.reset();
-      return -21;
-    }
-    g_pAtcListDlg = atcList_.get();
-  }
-  if (flightPlanUs_ == nullptr) {
-    flightPlanUs_.reset(new (std::nothrow) CFlightPlanUS());
-    if (flightPlanUs_ == nullptr) return -70;
-    if (flightPlanUs_->Create(kFlightPlanUsTemplate, this) == FALSE) {
-      flightPlanUs_.reset();
-      return -71;
-    }
-    g_pFlightPlanUS = flightPlanUs_.get();
-  }
-  if (flightPlanIcao_ == nullptr) {
-    flightPlanIcao_.reset(new (std::nothrow) CFlightPlanICAO());
-    if (flightPlanIcao_ == nullptr) return -80;
-    if (flightPlanIcao_->Create(kFlightPlanIcaoTemplate, this) == FALSE) {
-      flightPlanIcao_.reset();
-      return -81;
-    }
-    g_pFlightPlanICAO = flightPlanIcao_.get();
-  }
-  if (sim2sim_ == nullptr) {
-    sim2sim_.reset(new (std::nothrow) CSim2SimDlg());
-    if (sim2sim_ == nullptr) return -150;
-    if (sim2sim_->Create(kSim2SimTemplate, this) == FALSE) {
-      sim2sim_.reset();
-      return -151;
-    }
-    g_pSim2SimDlg = sim2sim_.get();
+  // In this order; the first failure stops the rest.
+  const std::array<std::function<int()>, 16> steps = {
+      [&] { return CreateOnce(callsignDialog_, g_pPilotsInfoDlg, kCallsignTemplate, this, -10); },
+      [&] { return CreateOnce(atcList_, g_pAtcListDlg, kAtcListTemplate, this, -20); },
+      [&] { return CreateOnce(networkSetup_, g_pNetworkSetupDlg, kNetworkSetupTemplate, this, -30); },
+      [&] { return CreateOnce(locate_, g_pLocateDlg, kLocateTemplate, this, -60); },
+      [&] { return CreateOnce(flightPlanUs_, g_pFlightPlanUS, kFlightPlanUsTemplate, this, -70); },
+      [&] { return CreateOnce(flightPlanIcao_, g_pFlightPlanICAO, kFlightPlanIcaoTemplate, this, -80); },
+      [&] { return CreateOnce(mainSetup_, g_pMainConfigDlg, kMainSetupTemplate, this, -90); },
+      [&] { return CreateOnce(swatch_, g_pSwatchDlg, kSwatchTemplate, this, -110); },
+      [&] { return CreateOnce(typeChooser_, g_pSelectPlaneDlg, kTypeChooserTemplate, this, -120); },
+      [&] { return CreateOnce(remoteRules_, g_pPlaneOverriderDlg, kRemoteRulesTemplate, this, -130); },
+      [&] { return CreateOnce(localRules_, g_pPlaneTypeAssignerDlg, kLocalRulesTemplate, this, -140); },
+      [&] { return CreateOnce(sim2sim_, g_pSim2SimDlg, kSim2SimTemplate, this, -150); },
+      [&] { return CreateOnce(planePath_, g_pPlanePathDlg, kPlanePathTemplate, this, -160); },
+      [&] { return CreateOnce(dashboard_, g_pDashboardDlg, kDashboardTemplate, this, -170); },
+      [&] { return CreateOnce(traceWindow_, g_pKtrace, kTraceWindowTemplate, this, -180); },
+      [&] { return CreateOnce(voiceSettings_, g_pVoiceSettingsDlg, kVoiceSettingsTemplate, mainSetup_.get(), -200); },
+  };
+  for (const auto& step : steps) {
+    if (const int r = step(); r < 0) return r;
   }
   SetFlightPlanAmendmentNotifier(&NotifyFormOfAmendment);
   return 1;

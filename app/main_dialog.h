@@ -15,6 +15,17 @@
 
 class CAtcListDlg;
 class CSim2SimDlg;
+class CNetworkSetup;
+class CLocateAndTrackPlane;
+class MainConfigDlg;
+class CSwatchDlg;
+class CSelectPlaneDlg;
+class CPlaneOverriderDlg;
+class CPlaneTypeAssignerDlg;
+class CPlanePathDlg;
+class CDashboardDlg;
+class CKtrace;
+class CVoiceSettingsDlg;
 class CCchatDlg;
 class CPilotsInfoDlg;
 class CFlightPlanICAO;
@@ -154,6 +165,17 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   std::unique_ptr<CFlightPlanUS> flightPlanUs_;
   std::unique_ptr<CFlightPlanICAO> flightPlanIcao_;
   std::unique_ptr<CSim2SimDlg> sim2sim_;
+  std::unique_ptr<CNetworkSetup> networkSetup_;
+  std::unique_ptr<CLocateAndTrackPlane> locate_;
+  std::unique_ptr<MainConfigDlg> mainSetup_;
+  std::unique_ptr<CSwatchDlg> swatch_;
+  std::unique_ptr<CSelectPlaneDlg> typeChooser_;
+  std::unique_ptr<CPlaneOverriderDlg> remoteRules_;
+  std::unique_ptr<CPlaneTypeAssignerDlg> localRules_;
+  std::unique_ptr<CPlanePathDlg> planePath_;
+  std::unique_ptr<CDashboardDlg> dashboard_;
+  std::unique_ptr<CKtrace> traceWindow_;
+  std::unique_ptr<CVoiceSettingsDlg> voiceSettings_;
 };
 
 // The main dialog, once it exists (any thread reads it).
