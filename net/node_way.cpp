@@ -11,6 +11,7 @@
 #include "core/app_paths.h"
 #include "core/connection_state.h"
 #include "core/flight_plan.h"
+#include "core/locate_hooks.h"
 #include "core/main_dialog_state.h"
 #include "core/nearest_airport.h"
 #include "core/own_aircraft_state.h"
@@ -25,6 +26,7 @@
 #include "base/trusted_addresses.h"
 #include "net/frame_codes.h"
 #include "net/peer_ways.h"
+#include "net/pilot_link.h"
 #include "net/received_voice_hook.h"
 #include "net/text_display.h"
 #include "net/web_task_way.h"
@@ -293,6 +295,8 @@ void CNodeWay::Disconnection(const DMessage& message) {
   }
   loginAccepted_.store(false, std::memory_order_release);
   SetMainDialogText(kNodeStatusFieldId, "-- --");
+  // The pilots of the lost node are gone: the locate window (from code 2006) shows it.
+  if (kOwnSimulatorCode >= kLocateMinimumSimulatorCode) RequestLocateRefresh();
 
   if (!ConnectInProgress()) {
     Pause(kDisconnectionNoticePauseMs);
