@@ -102,6 +102,8 @@ constexpr UINT kSendFlightPlanCommand = 32790;
 constexpr UINT kAtcListMenuCommand = 32785;
 constexpr UINT kSim2SimMenuCommand = 32856;
 constexpr int kAtcButtonId = 7211;
+constexpr UINT kLocateMenuCommand = 32847;
+constexpr int kLocateButtonId = 7219;
 constexpr WORD kButtonDoubleClicked = 5;
 constexpr std::uint32_t kReportEverySeconds = 30;
 constexpr std::uint32_t kHubRefreshSeconds = 150;
@@ -471,6 +473,9 @@ void CFSClientDlg::UpdatePilotAtcCount() {
   char text[32];
   std::snprintf(text, sizeof text, "%dp  %da", pilots, controllers);
   if (CWnd* field = GetDlgItem(kPilotAtcCountId)) field->SetWindowText(text);
+  if (g_ownSimulatorCode.load() >= kLocateFromSimulatorCode && locate_ != nullptr && locate_->IsWindowVisible()) {
+    locate_->RefreshList();
+  }
 }
 
 void CFSClientDlg::RunBellAndInactivity() {
@@ -793,6 +798,10 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case kSim2SimMenuCommand:
       if (sim2sim_ != nullptr) sim2sim_->ShowWindow(sim2sim_->IsWindowVisible() ? SW_HIDE : SW_SHOW);
+      return TRUE;
+    case kLocateMenuCommand:
+    case kLocateButtonId:
+      if (locate_ != nullptr) locate_->ShowWindow(locate_->IsWindowVisible() ? SW_HIDE : SW_SHOW);
       return TRUE;
     case kAtcListMenuCommand:
     case kAtcButtonId:

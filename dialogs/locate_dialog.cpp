@@ -260,7 +260,7 @@ void CLocateAndTrackPlane::OnDblClkList(int row) {
     const WayRecord* record = PeerWayRecord(way);
     if (record == nullptr || !Listable(*record) || FieldText(record->callsign) != rowCallsign) return;
     callsign = FieldText(record->callsign);
-    title = FieldText(record->current.title);
+    title = FieldText(record->announced.title);
     allocation = WayAllocationOf(way);
   }
   // The plug-in tracks whom it was told to: nothing changes when the command did not go out.

@@ -143,7 +143,8 @@ class LocateDialogTest : public ::testing::Test {
     record.distanceMetres = pilot.metres;
     record.position.altitude = pilot.feet;
     record.bearingDegrees = pilot.bearing;
-    CopyToField(record.current.title, pilot.title);
+    CopyToField(record.announced.title, pilot.title);
+    CopyToField(record.current.title, "General Aviation\\Cessna 172SP\\Cessna_172SP.acf");
     return way;
   }
   void MoveTo(std::int32_t way, double metres) {
