@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 #include <vector>
 
+#include "core/locate_hooks.h"
 #include "core/main_dialog_state.h"
 #include "core/settings.h"
 #include "core/ui_messages.h"
@@ -418,6 +420,20 @@ TEST_F(NodeWayTest, ALostSessionAnnouncesTheLossAndArmsTheReconnect) {
   const std::string reason = way_->RunOnThread([&] { return std::string(way_->LostReason()); });
   EXPECT_EQ(reason.rfind("NWTSC: ", 0), 0u) << reason;
   EXPECT_EQ(way_->SleepCountdown(), kDisconnectionSleepSeconds);
+}
+
+std::atomic<int> g_locateRefreshes{0};
+
+TEST_F(NodeWayTest, ALossAsksTheLocateWindowForARefresh) {
+  g_locateRefreshes = 0;
+  SetLocateRefreshHook([] { ++g_locateRefreshes; });
+  g_networkState.store(2);
+  LogIn();
+  EXPECT_EQ(g_locateRefreshes.load(), 0);
+  ASSERT_TRUE(server_->DropLink());
+  ASSERT_TRUE(WaitDid("chat input off"));
+  SetLocateRefreshHook(nullptr);
+  EXPECT_EQ(g_locateRefreshes.load(), 1);
 }
 
 TEST_F(NodeWayTest, ALossOutsideASessionOnlyTellsOfIt) {
