@@ -26,6 +26,7 @@
 #include "support/wait_until.h"
 #include "win/control_base.h"
 #include "win/dialog_template.h"
+#include "win/focus.h"
 #include "win/keys.h"
 #include "win/listview_ctrl.h"
 #include "win/messages.h"
@@ -393,6 +394,24 @@ TEST_F(LocateDialogTest, AWayAsksForARefreshFromItsOwnThread) {
   Pump();
   locate_ = std::make_unique<CLocateAndTrackPlane>();
   ASSERT_TRUE(locate_->Create(kLocateTemplate, &parent_));
+}
+
+TEST_F(LocateDialogTest, TabMovesAlongTheTabStopsEitherWay) {
+  locate_->ShowWindow(SW_SHOW);
+  const auto at = [&](int id) { return locate_->GetDlgItem(id)->m_hWnd; };
+  SetFocus(at(kLocateListId));
+  MSG tab{at(kLocateListId), WM_KEYDOWN, VK_TAB, 0};
+  EXPECT_TRUE(locate_->PreTranslateMessage(&tab));
+  EXPECT_EQ(GetFocus(), at(7142));
+  SetKeyState(VK_SHIFT, true);
+  Command(9);
+  EXPECT_EQ(GetFocus(), at(kLocateListId));
+  Command(9);
+  EXPECT_EQ(GetFocus(), at(kLocateCancelTrackingId)) << "round to the last stop";
+  SetKeyState(VK_SHIFT, false);
+  MSG letter{at(kLocateListId), WM_KEYDOWN, 'A', 0};
+  EXPECT_FALSE(locate_->PreTranslateMessage(&letter)) << "other keys are the list's own";
+  EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(LocateDialogTest, ThePositionIsKeptAndRestored) {
