@@ -13,6 +13,7 @@
 #include "sim/own_aircraft_poll.h"
 #include "sim/rule_appliers.h"
 #include "win/button_ctrl.h"
+#include "win/control_base.h"
 #include "win/dialog_items.h"
 #include "win/edit_ctrl.h"
 #include "win/focus.h"
@@ -215,6 +216,15 @@ LRESULT MainConfigDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (slider != nullptr && static_cast<HWND>(lParam) == slider->m_hWnd) OnAiQualityMoved();
   }
   return result;
+}
+
+BOOL MainConfigDlg::PreTranslateMessage(MSG* msg) {
+  if (msg != nullptr && msg->message == WM_KEYDOWN && msg->hwnd != m_hWnd && ::GetParent(msg->hwnd) == m_hWnd) {
+    const WPARAM key = msg->wParam;
+    const bool multiLine = (SendMessageA(msg->hwnd, ControlStyleMessage(), 0, 0) & ES_MULTILINE) != 0;
+    if (key == kKeyTab || key == kKeyEscape || (key == kKeyEnter && !multiLine)) return OnCommand(key, 0);
+  }
+  return CDialogEx::PreTranslateMessage(msg);
 }
 
 void MainConfigDlg::OnFirstShow() {

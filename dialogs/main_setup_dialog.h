@@ -75,6 +75,8 @@ class MainConfigDlg : public CDialogEx {
   BOOL OnInitDialog() override;
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // TAB and ESC in any control, ENTER in a single-line one, become their key commands.
+  BOOL PreTranslateMessage(MSG* msg) override;
 
   // Reloads [SETUP] and fills every control from it.
   void FillControls();

@@ -20,6 +20,8 @@
 #include "win/control_base.h"
 #include "win/dialog_items.h"
 #include "win/dialog_template.h"
+#include "win/focus.h"
+#include "win/keys.h"
 #include "win/listbox_ctrl.h"
 #include "win/messages.h"
 #include "win/trackbar_ctrl.h"
@@ -350,12 +352,28 @@ TEST_F(MainSetupTest, TheVoiceButtonShowsAndHidesTheVoiceSettings) {
   EXPECT_FALSE(voice_->IsWindowVisible());
 }
 
-TEST_F(MainSetupTest, EscapeHidesWithoutSaving) {
-  ASSERT_NO_FATAL_FAILURE(ShowOver("DefaultVFRSquawk=2000\r\n"));
-  Click(id::kSquawk7000);
-  dialog_->SendMessage(WM_COMMAND, 27, 0);
-  EXPECT_FALSE(dialog_->IsWindowVisible());
-  EXPECT_EQ(Saved("DefaultVFRSquawk"), "2000");
+TEST_F(MainSetupTest, EnterAndEscapeInAFieldHideWithoutSaving) {
+  const struct {
+    const char* name;
+    WPARAM key;
+  } cases[] = {{"enter", VK_RETURN}, {"escape", VK_ESCAPE}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NO_FATAL_FAILURE(ShowOver("DefaultVFRSquawk=2000\r\n"));
+    Click(id::kSquawk7000);
+    MSG key{Control(id::kBase)->m_hWnd, WM_KEYDOWN, c.key, 0, 0};
+    EXPECT_TRUE(dialog_->PreTranslateMessage(&key));
+    EXPECT_FALSE(dialog_->IsWindowVisible());
+    EXPECT_EQ(Saved("DefaultVFRSquawk"), "2000");
+  }
+}
+
+TEST_F(MainSetupTest, TabMovesToTheNextField) {
+  ASSERT_NO_FATAL_FAILURE(ShowOver(""));
+  MSG key{Control(id::kPackageOrder)->m_hWnd, WM_KEYDOWN, VK_TAB, 0, 0};
+  SetFocus(Control(id::kPackageOrder)->m_hWnd);
+  EXPECT_TRUE(dialog_->PreTranslateMessage(&key));
+  EXPECT_EQ(GetFocus(), Control(id::kExcludedPlanes)->m_hWnd);
 }
 
 }  // namespace
