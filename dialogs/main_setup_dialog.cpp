@@ -301,6 +301,11 @@ void MainConfigDlg::SetLanguageTexts() {
   }
 }
 
+void MainConfigDlg::ShowPilotName(const std::string& first, const std::string& last) {
+  SetDlgItemTextA(m_hWnd, id::kFirstName, first.c_str());
+  SetDlgItemTextA(m_hWnd, id::kLastName, last.c_str());
+}
+
 void MainConfigDlg::OnLanguageChosen() {
   const auto* languages = dynamic_cast<CComboBox*>(GetDlgItem(id::kLanguage));
   if (languages == nullptr) return;

@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "win/dialog.h"
 
@@ -84,6 +85,8 @@ class MainConfigDlg : public CDialogEx {
   void SaveSettings();
   // The texts of the current language.
   void SetLanguageTexts();
+  // The pilot's first and last name, as the node gave them at login.
+  void ShowPilotName(const std::string& first, const std::string& last);
 
  private:
   void OnFirstShow();

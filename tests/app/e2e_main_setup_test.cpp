@@ -1,6 +1,7 @@
 // The real program's main setup, opened from the main menu: French chosen in
 // its language list changes its texts, Save stores the language in the
-// settings file, and the main dialog's context menu then speaks French.
+// settings file, and the main dialog's context menu then speaks French; the
+// login shows the pilot's names the node gave.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -62,6 +63,17 @@ TEST_F(MainSetupEndToEnd, FrenchChosenAndSavedIsStoredAndSpokenByTheContextMenu)
   }
   EXPECT_EQ(connect.substr(connect.find("text=") == std::string::npos ? 0 : connect.find("text=")), "text=&Connecter")
       << JoinedLines(menu);
+  Quit();
+}
+
+TEST_F(MainSetupEndToEnd, TheLoginShowsThePilotsNamesInTheSetup) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_TRUE(Shows("You have joined your session.")) << client_->Stderr();
+  EXPECT_EQ(Text(7008), "");
+  PressConnect();
+  ASSERT_NE(DumpUntil("text=0p  0a\n").find("text=0p  0a\n"), std::string::npos) << client_->Stderr();
+  EXPECT_TRUE(WaitUntil(kWaitMs, [&] { return Text(7008) == "Test" && Text(7009) == "Pilot"; }))
+      << Text(7008) << " " << Text(7009);
   Quit();
 }
 
