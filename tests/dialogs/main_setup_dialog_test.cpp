@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "base/klib_settings.h"
 #include "core/app_paths.h"
 #include "core/settings.h"
+#include "dialogs/chat_dialog.h"
 #include "dialogs/voice_settings_dialog.h"
 #include "support/child_process.h"
 #include "win/button_ctrl.h"
@@ -24,6 +26,7 @@
 #include "win/keys.h"
 #include "win/listbox_ctrl.h"
 #include "win/messages.h"
+#include "win/richedit.h"
 #include "win/trackbar_ctrl.h"
 
 namespace {
@@ -314,6 +317,18 @@ TEST_F(MainSetupTest, TheSliderShowsItsFactorAndSetsIt) {
 }
 
 TEST_F(MainSetupTest, TheTrafficTablesLinkFollowsOnlyAChangeOfItsBox) {
+  CCchatDlg chat;
+  ASSERT_TRUE(chat.Create(kChatTemplate));
+  g_pChatDlg = &chat;
+  const auto printed = [&chat] {
+    std::vector<TextRun> runs;
+    for (TextRun run : chat.Output()->Runs()) {
+      std::erase(run.text, '\r');
+      std::erase(run.text, '\n');
+      if (!run.text.empty()) runs.push_back(run);
+    }
+    return runs;
+  };
   ASSERT_NO_FATAL_FAILURE(ShowOver("UseFsuipc=0\r\n"));
   Click(id::kUseFsuipc);
   Click(id::kSave);
@@ -322,12 +337,16 @@ TEST_F(MainSetupTest, TheTrafficTablesLinkFollowsOnlyAChangeOfItsBox) {
   Click(id::kSave);
   EXPECT_EQ(g_counts.fsuipcStarts, 1);
   EXPECT_EQ(g_counts.fsuipcStops, 0);
+  EXPECT_TRUE(printed().empty());
   dialog_->ShowWindow(SW_SHOW);
   Click(id::kUseFsuipc);
   Click(id::kSave);
   EXPECT_EQ(g_counts.fsuipcStarts, 1);
   EXPECT_EQ(g_counts.fsuipcStops, 1);
   EXPECT_EQ(Saved("UseFsuipc"), "0");
+  const std::vector<TextRun> expected = {{"FSUIPC disabled", Klib().Colour(kColourEmphasis), 0}};
+  EXPECT_EQ(printed(), expected);
+  g_pChatDlg = nullptr;
 }
 
 TEST_F(MainSetupTest, ASaveWithAutomaticDateAndTimeAsksForASynchronisation) {
