@@ -15,9 +15,11 @@
 #include "base/klib_settings.h"
 #include "core/app_paths.h"
 #include "core/settings.h"
+#include "dialogs/chat_colours.h"
 #include "dialogs/chat_dialog.h"
 #include "dialogs/voice_settings_dialog.h"
 #include "support/child_process.h"
+#include "support/klib_fixture.h"
 #include "win/button_ctrl.h"
 #include "win/control_base.h"
 #include "win/dialog_items.h"
@@ -317,6 +319,7 @@ TEST_F(MainSetupTest, TheSliderShowsItsFactorAndSetsIt) {
 }
 
 TEST_F(MainSetupTest, TheTrafficTablesLinkFollowsOnlyAChangeOfItsBox) {
+  SetChatTraceColours(Klib());
   CCchatDlg chat;
   ASSERT_TRUE(chat.Create(kChatTemplate));
   g_pChatDlg = &chat;
@@ -347,6 +350,7 @@ TEST_F(MainSetupTest, TheTrafficTablesLinkFollowsOnlyAChangeOfItsBox) {
   const std::vector<TextRun> expected = {{"FSUIPC disabled", Klib().Colour(kColourEmphasis), 0}};
   EXPECT_EQ(printed(), expected);
   g_pChatDlg = nullptr;
+  ResetKlibForTest();
 }
 
 TEST_F(MainSetupTest, ASaveWithAutomaticDateAndTimeAsksForASynchronisation) {
