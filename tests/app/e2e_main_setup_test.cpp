@@ -42,6 +42,8 @@ TEST_F(MainSetupEndToEnd, FrenchChosenAndSavedIsStoredAndSpokenByTheContextMenu)
   EXPECT_NE(shown.find("control 7005 7577 kind=radio"), std::string::npos);
   EXPECT_NE(shown.find("control 7005 7249 kind=trackbar"), std::string::npos);
   EXPECT_EQ(Text(7200), "1.8");
+  Ask("setpos 7005 7249 25");
+  EXPECT_EQ(Text(7200), "2.5");
 
   Ask("select 7005 7102 1");
   EXPECT_TRUE(Shows("window 7005 visible=1 text=R\xC3\xA9glages g\xC3\xA9n\xC3\xA9raux\n"));
@@ -54,6 +56,7 @@ TEST_F(MainSetupEndToEnd, FrenchChosenAndSavedIsStoredAndSpokenByTheContextMenu)
   EXPECT_TRUE(WaitUntil(kWaitMs, [&] { return FileBytes(settings).find("Language=1\r\n") != std::string::npos; }))
       << FileBytes(settings);
   EXPECT_NE(FileBytes(settings).find("DefaultVFRSquawk=1200\r\n"), std::string::npos);
+  EXPECT_NE(FileBytes(settings).find("AIQuality=25\r\n"), std::string::npos);
 
   // Not connected: the context menu's connect item, in the saved language.
   const std::vector<std::string> menu = automation_.Request("menu 7055");
