@@ -230,12 +230,9 @@ BOOL MainConfigDlg::PreTranslateMessage(MSG* msg) {
 void MainConfigDlg::OnFirstShow() {
   filled_ = true;
   CentreOnDesktop();
+  // Fills the slider too.
   FillControls();
   SetLanguageTexts();
-  if (auto* slider = dynamic_cast<CSliderCtrl*>(GetDlgItem(id::kAiQuality))) {
-    slider->SetPos(g_setupSettings.aiQuality.load());
-    ShowAiQualityFactor(slider->GetPos());
-  }
 }
 
 void MainConfigDlg::CentreOnDesktop() {

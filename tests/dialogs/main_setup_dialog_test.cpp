@@ -83,7 +83,10 @@ class MainSetupTest : public ::testing::Test {
       g_counts.squawks.push_back(code);
       return 1;
     };
-    actions.syncDateTime = [] { return ++g_counts.dateTimeSyncs, 1; };
+    actions.syncDateTime = [] {
+      ++g_counts.dateTimeSyncs;
+      return 1;
+    };
     actions.applyRules = [] { ++g_counts.ruleRuns; };
     actions.startFsuipc = [] { ++g_counts.fsuipcStarts; };
     actions.stopFsuipc = [] { ++g_counts.fsuipcStops; };
