@@ -28,6 +28,7 @@
 #include "dialogs/atc_list_dialog.h"
 #include "dialogs/callsign_dialog.h"
 #include "dialogs/chat_dialog.h"
+#include "dialogs/main_setup_dialog.h"
 #include "dialogs/chat_routing.h"
 #include "net/node_connect.h"
 #include "net/node_way.h"
@@ -302,6 +303,9 @@ void OnLoginAccepted() {
   // A new session: its logout is still to be sent.
   g_logoutSent = false;
   OnMultiplayerConnected();
+  if (MainConfigDlg* setup = g_pMainConfigDlg.load()) {
+    if (const CNodeWay* node = NodeWayObject()) setup->ShowPilotName(node->FirstName(), node->LastName());
+  }
   PlayNotify();
 }
 
