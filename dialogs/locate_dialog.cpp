@@ -8,3 +8,4 @@ CLocateAndTrackPlane::~CLocateAndTrackPlane() {
   if (g_pLocateDlg.load() == this) g_pLocateDlg = nullptr;
   DestroyWindow();
 }
+void CLocateAndTrackPlane::RefreshList() {}

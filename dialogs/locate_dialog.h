@@ -11,6 +11,8 @@ class CLocateAndTrackPlane : public CDialogEx {
  public:
   CLocateAndTrackPlane();
   ~CLocateAndTrackPlane() override;
+  // The list of nearby pilots read again (UI thread).
+  void RefreshList();
 };
 
 // The dialog, once created (any thread reads it).
