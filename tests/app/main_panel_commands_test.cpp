@@ -1,6 +1,8 @@
 // The main panel's commands, clicks, keys and window messages on a live dialog.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -12,6 +14,7 @@
 #include "base/klib_settings.h"
 #include "core/app_paths.h"
 #include "core/main_dialog_state.h"
+#include "core/own_aircraft_state.h"
 #include "core/settings.h"
 #include "core/ui_messages.h"
 #include "dialogs/atc_list_dialog.h"
@@ -36,6 +39,7 @@
 #include "win/msgbox.h"
 #include "win/richedit.h"
 #include "win/shell.h"
+#include "win/system_metrics.h"
 #include "win/window_pos.h"
 #include "main_dialog_fixture.h"
 
@@ -384,4 +388,68 @@ TEST_F(MainPanelTest, FieldsArePaintedInTheirColours) {
   EXPECT_EQ(dialog_->ControlColours(dc, dialog_->GetDlgItem(7201)->m_hWnd), g_brushes[1]);
   ReleaseDC(dialog_->m_hWnd, dc);
   g_bellCountdown = 0;
+}
+
+TEST(MainPanelStart, LocateButtonIsDisabledBelowCode2006AndTheSavedPlaceIsTakenOrTheScreensCentre) {
+  struct Case {
+    std::uint32_t code;
+    const char* positions;  // [POSITIONS] lines, or none
+    bool locateEnabled;
+    bool savedPlace;
+  };
+  const Case cases[] = {
+      {9000, "MainPositionLeft=30\r\nMainPositionTop=40\r\nMainPositionRight=330\r\nMainPositionBottom=84\r\n", true,
+       true},
+      {2004, nullptr, false, false},
+      {2006, "MainPositionLeft=30\r\nMainPositionTop=40\r\nMainPositionRight=10000\r\nMainPositionBottom=84\r\n",
+       true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    TempFolder tree;
+    ASSERT_TRUE(BeginMainDialogTest(tree));
+    InstallDialogTemplates();
+    if (c.positions != nullptr) {
+      std::FILE* file = std::fopen(g_appPaths().settingsFile.c_str(), "ab");
+      ASSERT_NE(file, nullptr);
+      std::fprintf(file, "\r\n[POSITIONS]\r\n%s", c.positions);
+      std::fclose(file);
+    }
+    g_ownSimulatorCode = c.code;
+    auto dialog = std::make_unique<CFSClientDlg>();
+    ASSERT_EQ(dialog->Create(kMainDialogTemplate, nullptr), TRUE);
+    EXPECT_EQ(dialog->GetDlgItem(7219)->IsWindowEnabled() != FALSE, c.locateEnabled);
+    RECT r{};
+    GetWindowRect(dialog->m_hWnd, &r);
+    if (c.savedPlace) {
+      EXPECT_EQ(r.left, 30);
+      EXPECT_EQ(r.top, 40);
+      EXPECT_EQ(r.right - r.left, 300) << "the size stays the template's";
+    } else {
+      EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2);
+      EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2);
+    }
+    g_ownSimulatorCode = 9000;
+    FinishMainDialogTest(dialog);
+  }
+}
+
+TEST_F(MainPanelTest, TypingInTheChatWhileOfflineBeeps) {
+  const std::size_t beeps = MessageBeepCount();
+  Command(7003, 0x300);
+  EXPECT_EQ(MessageBeepCount(), beeps + 1);
+  g_networkState = 2;
+  Command(7003, 0x300);
+  g_networkState = 0;
+  EXPECT_EQ(MessageBeepCount(), beeps + 1);
+}
+
+TEST_F(MainPanelTest, PlaneNameCommandPrintsTheOwnModelsTitle) {
+  OwnModel model;
+  const std::string title = "Aircraft\\Laminar\\C172.acf";
+  std::copy(title.begin(), title.end(), model.title.begin());
+  g_ownAircraft().SetModel(model);
+  Command(32855);
+  g_ownAircraft().Reset();
+  EXPECT_NE(ChatText().find("\tYour actual plane name is : " + title), std::string::npos) << ChatText();
 }
