@@ -155,10 +155,8 @@ void CFSClientDlg::OnCountsClick() {
   const bool shift = KeyHeld(VK_SHIFT);
   const bool control = KeyHeld(VK_CONTROL);
   if (shift && control) return;
-  if (!shift && !control) {
-    // Listing the nearest pilots comes with the session's own tools.
-    return;
-  }
+  // Without a key the click lists the nearest pilots, which the program cannot list yet.
+  if (!shift && !control) return;
   CXPlaneLink* link = XPlaneLinkObject();
   if (link == nullptr || !link->IsConnected()) return;
   const std::int32_t step = control ? -kCameraStep : kCameraStep;
