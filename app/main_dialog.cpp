@@ -12,6 +12,7 @@
 #include "app/connect_flow.h"
 #include "app/quit_steps.h"
 #include "app/main_class.h"
+#include "app/main_window_position.h"
 #include "core/main_dialog_state.h"
 #include "core/ui_messages.h"
 #include "app/metar_banner.h"
@@ -89,22 +90,7 @@ constexpr std::array<UINT, 4> kTimerPeriods = {1000, 500, 100, 49};
 constexpr std::uint32_t kTickWrapFrom = 0xFFFF0000u;
 constexpr std::uint32_t kTickWrapTo = 1000;
 constexpr int kConnectButtonId = 7212;
-constexpr int kCallsignFieldId = 7107;
 constexpr int kSimulatorStatusId = 7111;
-constexpr UINT kServersFirstCommand = 33000;
-constexpr UINT kServersLastCommand = 33005;
-constexpr UINT kDisconnectCommand = 32778;
-constexpr UINT kQuitCommand = 32831;
-constexpr UINT kMultiplayerConnectCommand = 32795;
-constexpr UINT kQuitProgramCommand = 32835;
-constexpr UINT kFillFlightPlanCommand = 32788;
-constexpr UINT kSendFlightPlanCommand = 32790;
-constexpr UINT kAtcListMenuCommand = 32785;
-constexpr UINT kSim2SimMenuCommand = 32856;
-constexpr int kAtcButtonId = 7211;
-constexpr UINT kLocateMenuCommand = 32847;
-constexpr int kLocateButtonId = 7219;
-constexpr WORD kButtonDoubleClicked = 5;
 constexpr std::uint32_t kReportEverySeconds = 30;
 constexpr std::uint32_t kHubRefreshSeconds = 150;
 constexpr std::uint16_t kHubRefreshCountdown = 2;
@@ -130,10 +116,6 @@ UINT ConnectionBitmapMessage() {
   return message;
 }
 
-// CMD_WINDOW_SHOWN of the chat window, the dashboard, the controller list and
-// locate-and-track, in the order of their buttons.
-constexpr UINT kWindowShownFirst = 36768;
-constexpr UINT kWindowShownLast = 36771;
 
 void Pause(DWORD milliseconds) {
   if (g_startupPauses.load()) Sleep(milliseconds);
@@ -272,6 +254,8 @@ int CFSClientDlg::InitMainDialog() {
   // Emptied before the settings are read: the [TRUSTED] addresses they add must stay.
   ClearTrustedAddresses();
   LoadSetup();
+  RestoreMainWindowPosition(*this);
+  GetWindowRect(m_hWnd, &initialRect_);
 
   g_peerWayObjects().fill(nullptr);
   {
@@ -347,13 +331,35 @@ LRESULT CFSClientDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       OnCancel();
       return 0;
+    case WM_CONTEXTMENU:
+      if (initialised_) {
+        BuildContextMenu(POINT{static_cast<std::int16_t>(LOWORD(lParam)), static_cast<std::int16_t>(HIWORD(lParam))});
+      } else {
+        PlayDefaultBeep();
+      }
+      return 0;
+    case WM_NCHITTEST:
+      return OnHitTest(message, wParam, lParam);
+    case WM_ENTERMENULOOP:
+    case WM_EXITMENULOOP:
+      g_inactivityCountdown = kInactivitySeconds;
+      return CDialogEx::WindowProc(message, wParam, lParam);
+    case WM_SIZE:
+    case WM_MOVE: {
+      const LRESULT result = CDialogEx::WindowProc(message, wParam, lParam);
+      if (IsWindowVisible()) SaveMainWindowPosition(*this);
+      return result;
+    }
     default:
       if (message == ConnectionBitmapMessage()) {
         ShowConnectionBitmap(static_cast<unsigned>(wParam), static_cast<COLORREF>(lParam));
         return 0;
       }
+      if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) {
+        return static_cast<LRESULT>(ControlColours(static_cast<HDC>(wParam), static_cast<HWND>(lParam)));
+      }
       if (message >= 0x8000 && message <= 0xBFFF) {
-        OnPrivateMessage(message);
+        OnPrivateMessage(message, wParam, lParam);
         return 0;
       }
       return CDialogEx::WindowProc(message, wParam, lParam);
@@ -362,6 +368,7 @@ LRESULT CFSClientDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void CFSClientDlg::OnCancel() {
   // Closing the panel never ends the program; it hides while the simulator link is up.
+  if (XPlaneLinkUp.load()) ShowWindow(SW_HIDE);
 }
 
 void CFSClientDlg::OnTimer(UINT_PTR id) {
@@ -473,8 +480,9 @@ void CFSClientDlg::UpdatePilotAtcCount() {
   char text[32];
   std::snprintf(text, sizeof text, "%dp  %da", pilots, controllers);
   if (CWnd* field = GetDlgItem(kPilotAtcCountId)) field->SetWindowText(text);
-  if (g_ownSimulatorCode.load() >= kLocateFromSimulatorCode && locate_ != nullptr && locate_->IsWindowVisible()) {
-    locate_->RefreshList();
+  if (g_ownSimulatorCode.load() >= kLocateFromSimulatorCode) {
+    CLocateAndTrackPlane* locate = g_pLocateDlg.load();
+    if (locate != nullptr && locate->IsWindowVisible()) locate->RefreshList();
   }
 }
 
@@ -706,7 +714,7 @@ void CFSClientDlg::RunQuitSequence() {
   Klib().exitFlag = 1;
 }
 
-void CFSClientDlg::OnPrivateMessage(UINT message) {
+void CFSClientDlg::OnPrivateMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case UIMSG_LOGIN_ACCEPTED:
       OnLoginAccepted();
@@ -726,7 +734,13 @@ void CFSClientDlg::OnPrivateMessage(UINT message) {
       if (sim2sim_ != nullptr) sim2sim_->FollowInstalledSimulator();
       break;
     case UIMSG_TEST:
-      if (g_pMainThread != nullptr) g_pMainThread->TraceLine("\tMain dialog : Test OK.");
+      KlibMainTraceLine(Klib().Colour(kColour26), "TESTINGX %d / %d.\r\n", static_cast<int>(wParam),
+                        static_cast<int>(lParam));
+      break;
+    case THRDMSG_NOP:
+      break;
+    case THRDMSG_TRACE:
+      ShowMessage("Tavelkor Error", "Error PRN_00");
       break;
     default:
       break;
@@ -761,62 +775,6 @@ void CFSClientDlg::OnSimulatorStatusClick() {
   CreateXPlaneLink();
 }
 
-BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
-  const UINT id = LOWORD(wParam);
-  const WORD code = HIWORD(wParam);
-  if (id == kConnectButtonId) {
-    if (code != kButtonDoubleClicked) OnConnectButton();
-    return TRUE;
-  }
-  if (id >= kWindowShownFirst && id <= kWindowShownLast) {
-    MarkWindowButton(kShadedButtonIds[id - kWindowShownFirst], lParam != 0);
-    return TRUE;
-  }
-  if (id >= kServersFirstCommand && id <= kServersLastCommand) {
-    ConnectToNetwork(static_cast<int>(id - kServersFirstCommand));
-    return TRUE;
-  }
-  switch (id) {
-    case kDisconnectCommand:
-      OnDisconnectFromNetwork();
-      return TRUE;
-    case kMultiplayerConnectCommand:
-      TryFsMpConnect();
-      return TRUE;
-    case kQuitCommand:
-    case kQuitProgramCommand:
-      OnQuitAndCloseSimulator();
-      return TRUE;
-    case kSimulatorStatusId:
-      OnSimulatorStatusClick();
-      return TRUE;
-    case kFillFlightPlanCommand:
-      if (CFlightPlanForm* form = FlightPlanFormInUse()) form->ShowWindow(form->IsWindowVisible() ? SW_HIDE : SW_SHOW);
-      return TRUE;
-    case kSendFlightPlanCommand:
-      SendFlightPlanFromMenu();
-      return TRUE;
-    case kSim2SimMenuCommand:
-      if (sim2sim_ != nullptr) sim2sim_->ShowWindow(sim2sim_->IsWindowVisible() ? SW_HIDE : SW_SHOW);
-      return TRUE;
-    case kLocateMenuCommand:
-    case kLocateButtonId:
-      if (locate_ != nullptr) locate_->ShowWindow(locate_->IsWindowVisible() ? SW_HIDE : SW_SHOW);
-      return TRUE;
-    case kAtcListMenuCommand:
-    case kAtcButtonId:
-      if (atcList_ != nullptr) atcList_->ShowWindow(atcList_->IsWindowVisible() ? SW_HIDE : SW_SHOW);
-      return TRUE;
-    case kCallsignFieldId:
-      if (g_networkState.load() == 0 && !g_connecting.load() && callsignDialog_ != nullptr) {
-        callsignDialog_->ShowWindow(SW_SHOW);
-      }
-      return TRUE;
-    default:
-      return CDialogEx::OnCommand(wParam, lParam);
-  }
-}
-
 void CFSClientDlg::SendFlightPlanFromMenu() {
   if (!FlightPlanHasRules(CurrentFlightPlan())) return;
   // "sent." only for a plan that went to a way whose link is up.
@@ -832,9 +790,10 @@ void CFSClientDlg::SendFlightPlanFromMenu() {
 
 BOOL CFSClientDlg::PreTranslateMessage(MSG* msg) {
   if (msg != nullptr && msg->hwnd == m_hWnd && msg->message >= 0x8000 && msg->message <= 0xBFFF) {
-    OnPrivateMessage(msg->message);
+    OnPrivateMessage(msg->message, msg->wParam, msg->lParam);
     return TRUE;
   }
+  if (msg != nullptr && msg->message == WM_KEYDOWN && OnKeyDown(static_cast<std::uint32_t>(msg->wParam))) return TRUE;
   return CDialogEx::PreTranslateMessage(msg);
 }
 

@@ -7,11 +7,13 @@
 #include <atomic>
 #include <memory>
 
+#include "app/key_recorder.h"
 #include "base/circ_buf.h"
 #include "controls/shade_button_st.h"
 #include "core/main_dialog_state.h"
 #include "win/dialog.h"
 #include "win/gdi_handles.h"
+#include "win/geometry.h"
 
 class CAtcListDlg;
 class CSim2SimDlg;
@@ -104,13 +106,20 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   void UpdatePilotAtcCount();
   void RunBellAndInactivity();
   void OnSimulatorStatusClick();
+  // The right-click menu at that screen point ((-1, -1): beside the panel's corner).
+  void BuildContextMenu(POINT point);
+  // The brush (and the DC's colours) a control of the panel is painted with.
+  HBRUSH ControlColours(HDC dc, HWND control);
+  // Folded to a narrow strip, or back to the size it had at initialisation.
+  bool Folded() const { return folded_; }
+  const KeyRecorder& Recorder() const { return keyRecorder_; }
   TrafficFigures LastTrafficFigures() const { return traffic_; }
 
   // Delayed events: any thread posts, the 100-ms timer replays them on the UI thread.
   void PostDelayedEvent(std::uint32_t code, std::uint32_t unused1 = 0, std::uint32_t unused2 = 0);
   void ProcessDelayedEvents();
   // Private messages replayed from the queue or posted directly.
-  virtual void OnPrivateMessage(UINT message);
+  virtual void OnPrivateMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   void MarkShown() { shown_ = true; }
   bool Shown() const { return shown_; }
@@ -134,12 +143,27 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
 
  private:
   void OnShowWindow(BOOL show);
+  // Command handlers of the menu and the panel's controls.
+  bool OnPanelCommand(UINT id);
+  void PrintTrustedAddresses();
+  void ShowAbout();
+  void OnCountsClick();
+  void OnCockpitClick();
+  void OnDashClick();
+  void OnLocateClick();
+  void ToggleFold();
+  // SHIFT+TAB and the developer key sequences: true when the key was used up.
+  bool OnKeyDown(std::uint32_t virtualKey);
+  LRESULT OnHitTest(UINT message, WPARAM wParam, LPARAM lParam);
   // "&Send flight Plan": a plan with flight rules goes to the network.
   void SendFlightPlanFromMenu();
   // The node's last server message in a system-modal box; the answer goes back to the node.
   void ShowServerMessage();
   void DrainDelayedEvents(std::vector<MSG>& out);
 
+  KeyRecorder keyRecorder_;
+  bool folded_ = false;
+  RECT initialRect_{};
   std::array<UINT_PTR, 4> timerIds_{};
   std::uint32_t tickCounter_ = 0;
   std::uint32_t autoWeatherCounter_ = 0;

@@ -46,6 +46,7 @@ constexpr WORD WA_CLICKACTIVE = 2;
 // WM_SETCURSOR hit-test codes.
 constexpr WORD HTNOWHERE = 0;
 constexpr WORD HTCLIENT = 1;
+constexpr WORD HTCAPTION = 2;
 
 // WM_GETDLGCODE answers.
 constexpr LRESULT DLGC_WANTARROWS = 0x0001;

@@ -1,5 +1,6 @@
 #include "win/msgbox.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -39,7 +40,16 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
   return log.answer.value_or(DefaultAnswer(type));
 }
 
-BOOL MessageBeep(UINT) { return TRUE; }
+namespace {
+std::atomic<std::size_t> g_beeps{0};
+}
+
+BOOL MessageBeep(UINT) {
+  g_beeps.fetch_add(1);
+  return TRUE;
+}
+
+std::size_t MessageBeepCount() { return g_beeps.load(); }
 
 std::vector<MessageBoxRecord> ShownMessageBoxes() {
   std::lock_guard lock(Log().mutex);

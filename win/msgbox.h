@@ -2,6 +2,7 @@
 // is recorded, and answers its default button or an answer a test has set.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,6 +43,8 @@ constexpr int IDNO = 7;
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 BOOL MessageBeep(UINT type);
+// Beeps since start (nothing sounds without a display).
+std::size_t MessageBeepCount();
 
 struct MessageBoxRecord {
   std::string title;

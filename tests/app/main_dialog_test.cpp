@@ -43,7 +43,7 @@ namespace {
 // Records the private messages that reach the dialog.
 class RecordingMainDialog : public CFSClientDlg {
  public:
-  void OnPrivateMessage(UINT message) override { seen.push_back(message); }
+  void OnPrivateMessage(UINT message, WPARAM, LPARAM) override { seen.push_back(message); }
   std::vector<UINT> seen;
 };
 
