@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,7 +33,10 @@
 #include "win/dialog_template.h"
 #include "win/listbox_ctrl.h"
 #include "win/messages.h"
+#include "win/brush.h"
 #include "win/msgbox.h"
+#include "win/paint.h"
+#include "win/sys_colors.h"
 
 namespace {
 
@@ -228,6 +232,41 @@ TEST_F(TypeChooserTest, ShowingGivesTheOwnTitleAndItsTypeRow) {
   dialog_->ShowWindow(SW_SHOW);
   EXPECT_EQ(List().GetCurSel(), -1);
   EXPECT_EQ(dialog_->SelectedRow(), -1);
+}
+
+TEST_F(TypeChooserTest, TheTitleTheListAndTheSearchTextHaveTheirOwnColours) {
+  Klib().SetColour(kColourNormal, 0x00C0C0);
+  Klib().SetColour(kColour25, 0x04F05C);
+  dialog_->ShowWindow(SW_SHOW);
+  PumpMessages();
+  struct Case {
+    int id;
+    COLORREF text;
+    std::optional<COLORREF> background;  // none: the dialog's own brush
+  };
+  const Case cases[] = {
+      {kTypeChooserTitleId, 0x04F05C, 0x302020},
+      {kTypeChooserListId, 0x00C0C0, 0x34261E},
+      {kTypeChooserSearchTextId, 0x00C0C0, 0x34261E},
+      {kTypeChooserSearchId, 0x00C0C0, std::nullopt},
+  };
+  HBRUSH titleBrush = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    const auto colours = win::PaintedControlColours(dialog_->GetDlgItem(c.id)->m_hWnd);
+    ASSERT_TRUE(colours.has_value());
+    EXPECT_EQ(colours->text, c.text);
+    if (c.background) {
+      EXPECT_EQ(colours->background, *c.background);
+      EXPECT_EQ(BrushColour(colours->brush), *c.background);
+    } else {
+      EXPECT_EQ(colours->brush, GetSysColorBrush(COLOR_BTNFACE));
+    }
+    if (c.id == kTypeChooserTitleId) titleBrush = colours->brush;
+    if (c.id == kTypeChooserListId) {
+      EXPECT_NE(colours->brush, titleBrush) << "each its own brush";
+    }
+  }
 }
 
 TEST_F(TypeChooserTest, OkOrADoubleClickMakesTheRowTheOwnType) {
