@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/main_thread.h"
 #include "core/aircraft_change_hook.h"
 #include "core/aircraft_type_db.h"
 #include "core/app_paths.h"
@@ -196,8 +197,13 @@ TEST_F(TypeChooserTest, AMissingFileOrAFullListStopsTheRows) {
   EXPECT_EQ(dialog_->FillList(folder_.Path() + "/none.txt"), 0);
   EXPECT_EQ(List().GetCount(), 0);
   List().SetItemLimit(4);
+  SetTraceConsole(true);
+  testing::internal::CaptureStdout();
   EXPECT_EQ(dialog_->FillList(path_), 4);
+  const std::string out = testing::internal::GetCapturedStdout();
+  SetTraceConsole(false);
   EXPECT_EQ(List().GetCount(), 4);
+  EXPECT_NE(out.find("Can't add more than 4 aircrafts in the listbox of the flight plan"), std::string::npos) << out;
 }
 
 TEST_F(TypeChooserTest, SearchFindsEachRowHoldingTheTextAndStopsAtTheLast) {
@@ -381,7 +387,7 @@ TEST_F(TypeChooserTest, OkSendsTheIdentityAgainToTheSessionPeersOnlyForATableRow
 }
 
 TEST_F(TypeChooserTest, AnotherAircraftLoadedShowsTheChooser) {
-  LoadAircraft("Cessna 172 Skyhawk");  // the first aircraft reported counts as a change, if it is the first
+  LoadAircraft("Cessna 172 Skyhawk");
   PumpMessages();
   dialog_->ShowWindow(SW_HIDE);
 
