@@ -36,6 +36,9 @@ bool IsTypeTableRow(int row) {
   return row >= 0 && types.Allocated() && row < types.count;
 }
 
+// The window the aircraft-change hook posts to (another thread reads it).
+std::atomic<HWND> g_chooserWindow{0};
+
 void ShowMainWindow(bool show) {
   CWnd* main = AfxGetMainWnd();
   if (main != nullptr && main->m_hWnd != 0) main->ShowWindow(show ? SW_SHOW : SW_HIDE);
@@ -43,24 +46,25 @@ void ShowMainWindow(bool show) {
 }  // namespace
 
 void ShowTypeChooserLater() {
-  if (CSelectPlaneDlg* dialog = g_pSelectPlaneDlg.load(); dialog != nullptr && dialog->m_hWnd != 0) {
-    PostMessageA(dialog->m_hWnd, kShowTypeChooserMessage, 0, 0);
-  }
+  // Only the handle is read here: a post to a window that has gone is dropped.
+  if (const HWND window = g_chooserWindow.load(); window != 0) PostMessageA(window, kShowTypeChooserMessage, 0, 0);
 }
 
 CSelectPlaneDlg::CSelectPlaneDlg() : CDialogEx(kTypeChooserTemplate) {}
 
 CSelectPlaneDlg::~CSelectPlaneDlg() {
-  if (g_pSelectPlaneDlg.load() == this) {
+  if (g_chooserWindow.load() == m_hWnd) {
     SetAircraftChangedHook(nullptr);
-    g_pSelectPlaneDlg = nullptr;
+    g_chooserWindow = 0;
   }
+  if (g_pSelectPlaneDlg.load() == this) g_pSelectPlaneDlg = nullptr;
   DestroyWindow();
 }
 
 BOOL CSelectPlaneDlg::OnInitDialog() {
   CDialogEx::OnInitDialog();
   FillList(g_appPaths().aircraftTypesFile);
+  g_chooserWindow = m_hWnd;
   SetAircraftChangedHook(&ShowTypeChooserLater);
   return TRUE;
 }

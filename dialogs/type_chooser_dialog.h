@@ -72,5 +72,5 @@ class CSelectPlaneDlg : public CDialogEx {
 // The dialog, once created (any thread reads it).
 extern std::atomic<CSelectPlaneDlg*> g_pSelectPlaneDlg;
 
-// Any thread: the dialog, when it exists, is shown on its own thread.
+// Any thread: the dialog last created, while it exists, is shown on its own thread.
 void ShowTypeChooserLater();
