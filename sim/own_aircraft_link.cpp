@@ -1,8 +1,10 @@
 #include "sim/own_aircraft_link.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "base/message_box.h"
+#include "core/aircraft_change_hook.h"
 #include "core/own_aircraft_events.h"
 #include "core/own_aircraft_state.h"
 #include "core/text_fields.h"
@@ -16,10 +18,17 @@ std::string TitleForPeers(const std::string& title) {
   return peers;
 }
 
+namespace {
+// The first aircraft reported counts as a change: the pilot confirms its type too.
+std::atomic<bool> g_anyAircraftLoaded{false};
+}  // namespace
+
 void ApplyUserAircraftLoaded(const OwnIdentityRecord& record) {
   const std::string title = IdentityRecordTitle(record);
+  bool changed = !g_anyAircraftLoaded.exchange(true);
   g_ownAircraft().Update([&](OwnAircraftSnapshot& own) {
     OwnModel& model = own.model;
+    if (FieldText(model.title) != title) changed = true;
     // A title is loaded once its type is matched: peers are then sent the whole identity.
     if (title.empty()) model.identityLoaded = true;
     model.identityRecord = record;
@@ -34,8 +43,8 @@ void ApplyUserAircraftLoaded(const OwnIdentityRecord& record) {
                 "Tavelkor could not detect your aircraft. Would you please reload your aircraft in FS ?");
     return;
   }
-  // The type chooser that would be shown for a changed aircraft is not built yet.
   MatchTitleToIcao(kNoChosenTypeIndex);
+  if (changed) ui_hook::AircraftChanged();
 }
 
 void CXPlaneLink::OnDataSet1(const Frame& frame) {

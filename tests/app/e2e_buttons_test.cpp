@@ -67,7 +67,8 @@ bool Holds(const PngPixels& whole, const PngPixels& part) {
 // The main dialog's picture holds its four shaded buttons and the Connect
 // button as each paints itself, before and after a login.
 TEST_F(ButtonsEndToEnd, TheMainDialogsPictureShowsItsShadedButtonsAndTheConnectBitmap) {
-  StartInSession();
+  ASSERT_NO_FATAL_FAILURE(StartInSession());
+  ASSERT_NO_FATAL_FAILURE(CloseTypeChooser());
   ASSERT_TRUE(Shows("control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF\nimage 7095"));
   for (const char* state : {"offline", "connected"}) {
     SCOPED_TRACE(state);
@@ -87,7 +88,8 @@ TEST_F(ButtonsEndToEnd, TheMainDialogsPictureShowsItsShadedButtonsAndTheConnectB
 }
 
 TEST_F(ButtonsEndToEnd, TheConnectButtonPaintsTheOfflineThenTheConnectedPicture) {
-  StartInSession();
+  ASSERT_NO_FATAL_FAILURE(StartInSession());
+  ASSERT_NO_FATAL_FAILURE(CloseTypeChooser());
   ASSERT_TRUE(Shows("control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF\nimage 7095"));
   ExpectPicture(Snapshot("offline"), 7095, RGB(255, 255, 255));
   PressConnect();

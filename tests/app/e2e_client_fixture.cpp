@@ -49,6 +49,12 @@ void ClientEndToEnd::StartInSession() {
   ASSERT_TRUE(Shows("You have joined your session.")) << client_->Stderr();
 }
 
+void ClientEndToEnd::CloseTypeChooser() {
+  ASSERT_TRUE(Shows("window 7033 visible=1")) << client_->Stderr();
+  Ask("command 7033 2");
+  ASSERT_TRUE(Shows("window 7055 visible=1")) << client_->Stderr();
+}
+
 void ClientEndToEnd::PressConnect() {
   Ask("command 7055 33000");
   Ask("click 7055 7212");

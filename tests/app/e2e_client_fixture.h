@@ -48,6 +48,9 @@ class ClientEndToEnd : public ::testing::Test {
   void StartClient(std::uint16_t listeningPort = 0);
   // The flight streamed, the program started, its session open.
   void StartInSession();
+  // The type chooser that the first aircraft reported shows in the main
+  // dialog's place is cancelled, and the main dialog is back.
+  void CloseTypeChooser();
   // Picks the first server ("Servers ..." slot 0) and clicks Connect.
   void PressConnect();
 
