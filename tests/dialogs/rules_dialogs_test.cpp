@@ -239,7 +239,7 @@ TEST_F(RulesDialogsTest, ATitlePartThatWouldNotReadBackIsRefusedWithTheBox) {
   }
 }
 
-TEST_F(RulesDialogsTest, AModelChosenInACombomIsReadOnlyWhileTheWorkingTableHoldsIt) {
+TEST_F(RulesDialogsTest, AModelChosenInAComboIsReadOnlyWhileTheWorkingTableHoldsIt) {
   CPlaneOverriderDlg& dialog = Remote();
   dialog.ShowWindow(SW_SHOW);
   SetText(dialog, kRemoteTitlePartId, "Robinson");
