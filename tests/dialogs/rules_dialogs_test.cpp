@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,10 +21,14 @@
 #include "dialogs/local_rules_dialog.h"
 #include "dialogs/remote_rules_dialog.h"
 #include "dialogs/rules_dialog_common.h"
+#include "net/orv_sok.h"
+#include "net/pilot_link.h"
+#include "net/way_ids.h"
 #include "net/way_record.h"
 #include "net/way_table_lock.h"
 #include "support/child_process.h"
 #include "support/klib_fixture.h"
+#include "support/wait_until.h"
 #include "win/button_ctrl.h"
 #include "win/control_base.h"
 #include "win/dialog_items.h"
@@ -54,6 +59,31 @@ std::string ReadAll(const std::string& path) {
   text << in.rdbuf();
   return text.str();
 }
+
+// A pilot way of the table that keeps the sub-codes of the THRDMSG_SIMPILOT it is posted.
+class SessionWay : public COrvSok {
+ public:
+  explicit SessionWay(std::int32_t wayId) : COrvSok(nullptr, wayId, "[SESSION WAY]", 1) {}
+  ~SessionWay() override {
+    RequestStop(0);
+    WaitForEnd(5000);
+  }
+  bool Start() { return InitBuffers(nullptr, SOCK_MODE_TCP, 4096, 4096, 4096, 4096) >= 0 && StartThread(1, 0) >= 0; }
+  DWORD ProcessMessage(const DMessage& message) override {
+    if (message.id != THRDMSG_SIMPILOT) return COrvSok::ProcessMessage(message);
+    std::lock_guard lock(mutex_);
+    subCodes_.push_back(message.param);
+    return 1;
+  }
+  std::vector<std::uint32_t> SubCodes() {
+    std::lock_guard lock(mutex_);
+    return subCodes_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::uint32_t> subCodes_;
+};
 
 class RulesDialogsTest : public ::testing::Test {
  protected:
@@ -336,6 +366,66 @@ TEST_F(RulesDialogsTest, OkHidesTheDialogWithOrWithoutAChange) {
     Click(dialog, IDOK);
     EXPECT_FALSE(dialog.IsWindowVisible());
     EXPECT_FALSE(dialog.RulesChanged());
+  }
+}
+
+TEST_F(RulesDialogsTest, OkAfterAChangeChoosesTheModelsOfThePilotsInSessionAgain) {
+  struct Pilot {
+    DWORD linkBits;
+    const char* title;
+    const char* callsign;
+  };
+  const Pilot pilots[] = {
+      {kWayLoggedIn, "Boeing 737-800 Delta", "DAL123"},
+      {kWayLoggedIn | kWayLoggedInPeer, "Airbus A320 Air France", "AFR456"},
+      {0, "Cessna 172 Skyhawk", "NOLOG1"},
+  };
+  std::vector<std::unique_ptr<SessionWay>> ways;
+  for (std::size_t i = 0; i < std::size(pilots); ++i) {
+    auto way = std::make_unique<SessionWay>(static_cast<std::int32_t>(i));
+    ASSERT_TRUE(way->Start());
+    way->SetLoggedInBits(pilots[i].linkBits);
+    WayTableGuard guard;
+    WayRecord& record = WayTable()[i];
+    record.way = way.get();
+    record.peerKind = 'P';
+    record.simulatorCode = 10'000;
+    record.stateFlags = kWayAllocated;
+    CopyToField(record.callsign, pilots[i].callsign);
+    CopyToField(record.announced.title, pilots[i].title);
+    CopyToField(record.announced.icaoType, "B738");
+    CopyToField(record.announced.classCode, "L2J");
+    CopyToField(record.current.title, "Some\\other.acf");
+    ways.push_back(std::move(way));
+  }
+  CPlaneOverriderDlg& dialog = Remote();
+  dialog.ShowWindow(SW_SHOW);
+  const std::vector<std::string> session = Items(dialog, kRemoteSessionListId);
+  const std::vector<std::string> expected = {" \tL2J - B738\tAirbus A320 Air France\tAFR456",
+                                             " \tL2J - B738\tBoeing 737-800 Delta\tDAL123"};
+  EXPECT_EQ(session, expected) << "logged-in pilots only, sorted";
+  Pick(dialog, kRemoteSessionListId, 1);
+  EXPECT_EQ(Text(dialog, kRemoteTitlePartId), "Boeing 737-800 Delta");
+  PickModel(dialog, kRemoteMainModelId, kBoeing);
+  Click(dialog, kRemoteAddRuleId);
+  EXPECT_EQ(Rules(), std::string("[REMOTE_AIRCRAFTS]\r\nBoeing 737-800 Delta=") + kBoeing + "\r\n");
+
+  Click(dialog, IDOK);
+  EXPECT_FALSE(dialog.IsWindowVisible());
+  // Only the pilot logged in one way (not the one logged in both ways, nor the one not yet in).
+  ASSERT_TRUE(WaitUntil(5'000, [&] { return !ways[0]->SubCodes().empty(); }));
+  EXPECT_EQ(ways[0]->SubCodes(), std::vector<std::uint32_t>{kSimPilotMatchModel});
+  {
+    WayTableGuard guard;
+    EXPECT_EQ(FieldText(WayTable()[0].current.title), "Boeing 737-800 Delta");
+    EXPECT_EQ(FieldText(WayTable()[1].current.title), "Some\\other.acf");
+  }
+  EXPECT_TRUE(ways[1]->SubCodes().empty());
+  EXPECT_TRUE(ways[2]->SubCodes().empty());
+  remote_.reset();
+  {
+    WayTableGuard guard;
+    WayTable() = WayTableArray{};
   }
 }
 
