@@ -399,6 +399,13 @@ TEST_F(RulesDialogsTest, OkAfterAChangeChoosesTheModelsOfThePilotsInSessionAgain
     ways.push_back(std::move(way));
   }
   CPlaneOverriderDlg& dialog = Remote();
+  // Without a change OK only hides.
+  dialog.ShowWindow(SW_SHOW);
+  Click(dialog, IDOK);
+  {
+    WayTableGuard guard;
+    EXPECT_EQ(FieldText(WayTable()[0].current.title), "Some\\other.acf");
+  }
   dialog.ShowWindow(SW_SHOW);
   const std::vector<std::string> session = Items(dialog, kRemoteSessionListId);
   const std::vector<std::string> expected = {" \tL2J - B738\tAirbus A320 Air France\tAFR456",
