@@ -101,6 +101,8 @@ constexpr UINT kFillFlightPlanCommand = 32788;
 constexpr UINT kSendFlightPlanCommand = 32790;
 constexpr UINT kAtcListMenuCommand = 32785;
 constexpr UINT kSim2SimMenuCommand = 32856;
+constexpr UINT kRemoteRulesMenuCommand = 32852;
+constexpr UINT kLocalRulesMenuCommand = 32854;
 constexpr int kAtcButtonId = 7211;
 constexpr WORD kButtonDoubleClicked = 5;
 constexpr std::uint32_t kReportEverySeconds = 30;
@@ -793,6 +795,16 @@ BOOL CFSClientDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case kSim2SimMenuCommand:
       if (sim2sim_ != nullptr) sim2sim_->ShowWindow(sim2sim_->IsWindowVisible() ? SW_HIDE : SW_SHOW);
+      return TRUE;
+    case kRemoteRulesMenuCommand:
+      if (CPlaneOverriderDlg* rules = g_pPlaneOverriderDlg.load()) {
+        rules->ShowWindow(rules->IsWindowVisible() ? SW_HIDE : SW_SHOW);
+      }
+      return TRUE;
+    case kLocalRulesMenuCommand:
+      if (CPlaneTypeAssignerDlg* rules = g_pPlaneTypeAssignerDlg.load()) {
+        rules->ShowWindow(rules->IsWindowVisible() ? SW_HIDE : SW_SHOW);
+      }
       return TRUE;
     case kAtcListMenuCommand:
     case kAtcButtonId:
