@@ -11,6 +11,7 @@
 #include "core/big_tables.h"
 #include "core/text_fields.h"
 #include "dialogs/local_rule_place.h"
+#include "dialogs/rules_dialog_colours.h"
 #include "dialogs/rules_dialog_common.h"
 #include "sim/ai_lock.h"
 #include "sim/rule_appliers.h"
@@ -72,6 +73,11 @@ CComboBox* CPlaneTypeAssignerDlg::Combo(int id) const { return dynamic_cast<CCom
 CListBox* CPlaneTypeAssignerDlg::List(int id) const { return dynamic_cast<CListBox*>(GetDlgItem(id)); }
 
 LRESULT CPlaneTypeAssignerDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (IsCtlColorMessage(message)) {
+    if (const LRESULT brush = AnswerRulesCtlColor(RulesDialogKind::kLocal, brushes_, m_hWnd, message, wParam, lParam)) {
+      return brush;
+    }
+  }
   const LRESULT result = CDialogEx::WindowProc(message, wParam, lParam);
   if (message == WM_SHOWWINDOW) OnShowWindow(wParam != 0);
   return result;

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <string>
 
+#include "dialogs/rules_dialog_colours.h"
 #include "win/dialog.h"
 
 class CButton;
@@ -60,6 +61,7 @@ class CPlaneTypeAssignerDlg : public CDialogEx {
   void AfterChange();
   // The combo's item of that text selected, else the text typed into its edit.
   void PutComboText(int id, const std::string& text);
+  RulesBrushes brushes_;
 };
 
 // The dialog, once created (any thread reads it).

@@ -12,6 +12,7 @@
 #include "core/aircraft_type_db.h"
 #include "core/big_tables.h"
 #include "core/text_fields.h"
+#include "dialogs/rules_dialog_colours.h"
 #include "dialogs/rules_dialog_common.h"
 #include "net/multiplayer_session.h"
 #include "net/orv_sok.h"
@@ -106,6 +107,11 @@ CComboBox* CPlaneOverriderDlg::Combo(int id) const { return dynamic_cast<CComboB
 CListBox* CPlaneOverriderDlg::List(int id) const { return dynamic_cast<CListBox*>(GetDlgItem(id)); }
 
 LRESULT CPlaneOverriderDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (IsCtlColorMessage(message)) {
+    if (const LRESULT brush = AnswerRulesCtlColor(RulesDialogKind::kRemote, brushes_, m_hWnd, message, wParam, lParam)) {
+      return brush;
+    }
+  }
   const LRESULT result = CDialogEx::WindowProc(message, wParam, lParam);
   if (message == WM_SHOWWINDOW) OnShowWindow(wParam != 0);
   return result;

@@ -9,6 +9,7 @@
 #include <atomic>
 
 #include "sim/rule_appliers.h"
+#include "dialogs/rules_dialog_colours.h"
 #include "win/dialog.h"
 
 class CComboBox;
@@ -85,6 +86,7 @@ class CPlaneOverriderDlg : public CDialogEx {
   const char* remoteAircraftSection_ = nullptr;
   const char* remoteDefaultSection_ = nullptr;
   bool rulesChanged_ = false;
+  RulesBrushes brushes_;
 };
 
 // The dialog, once created (any thread reads it).

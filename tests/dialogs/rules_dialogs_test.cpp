@@ -20,7 +20,10 @@
 #include "dialogs/local_rule_place.h"
 #include "dialogs/local_rules_dialog.h"
 #include "dialogs/remote_rules_dialog.h"
+#include "dialogs/rules_dialog_colours.h"
 #include "dialogs/rules_dialog_common.h"
+#include "base/klib_settings.h"
+#include "win/paint.h"
 #include "net/orv_sok.h"
 #include "net/pilot_link.h"
 #include "net/way_ids.h"
@@ -434,6 +437,60 @@ TEST_F(RulesDialogsTest, OkAfterAChangeChoosesTheModelsOfThePilotsInSessionAgain
     WayTableGuard guard;
     WayTable() = WayTableArray{};
   }
+}
+
+TEST_F(RulesDialogsTest, EachControlIsDrawnInItsDayOrNightColours) {
+  KlibSettings& settings = Klib();
+  settings.SetColour(17, 0x111111);
+  settings.SetColour(19, 0x191919);
+  settings.SetColour(24, 0x242424);
+  constexpr auto kRemote = RulesDialogKind::kRemote;
+  constexpr auto kLocal = RulesDialogKind::kLocal;
+  const struct {
+    RulesDialogKind kind;
+    int id;
+    UINT message;
+    bool night;
+    std::optional<RulesControlColours> expected;
+  } cases[] = {
+      {kRemote, 0, WM_CTLCOLORDLG, false, RulesControlColours{std::nullopt, 0x60777F, false}},
+      {kRemote, 0, WM_CTLCOLORDLG, true, RulesControlColours{std::nullopt, 0x3D2F28, false}},
+      {kRemote, 7156, WM_CTLCOLORLISTBOX, false, RulesControlColours{0x111111, 0xEBEEEF, false}},
+      {kRemote, 7164, WM_CTLCOLORLISTBOX, false, RulesControlColours{0x111111, 0xEBEEEF, false}},
+      {kRemote, 7164, WM_CTLCOLORLISTBOX, true, RulesControlColours{0x242424, 0x34261E, false}},
+      {kRemote, 7157, WM_CTLCOLORSTATIC, false, RulesControlColours{0xFFFFFF, 0x60777F, true}},
+      {kRemote, 7166, WM_CTLCOLORSTATIC, true, RulesControlColours{0x53A660, 0x3D2F28, true}},
+      {kRemote, 7181, WM_CTLCOLORSTATIC, false, RulesControlColours{0x111111, 0x60777F, true}},
+      {kRemote, 7162, WM_CTLCOLOREDIT, false, RulesControlColours{0x000000, 0x191919, false}},
+      {kRemote, 7090, WM_CTLCOLORSTATIC, false, RulesControlColours{0x111111, 0x60777F, true}},
+      {kRemote, 60'003, WM_CTLCOLORSTATIC, true, RulesControlColours{0x111111, 0x3D2F28, true}},
+      {kRemote, 9177, WM_CTLCOLORLISTBOX, false, RulesControlColours{0x111111, 0x60777F, true}},
+      {kRemote, 7102, WM_CTLCOLORBTN, false, RulesControlColours{std::nullopt, 0x60777F, true}},
+      {kLocal, 7115, WM_CTLCOLORSTATIC, true, RulesControlColours{0xB07160, 0x3D2F28, true}},
+      {kLocal, 7159, WM_CTLCOLORSTATIC, false, RulesControlColours{0xFFFFFF, 0x60777F, true}},
+      {kLocal, 7160, WM_CTLCOLOREDIT, false, RulesControlColours{0x000000, 0x191919, false}},
+      {kLocal, 7160, WM_CTLCOLORLISTBOX, true, RulesControlColours{0x111111, 0x34261E, false}},
+      {kLocal, 7102, WM_CTLCOLORBTN, false, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.id) + (c.night ? " night" : " day"));
+    const std::optional<RulesControlColours> got = RulesColoursFor(c.kind, c.id, c.message, c.night, settings);
+    ASSERT_EQ(got.has_value(), c.expected.has_value());
+    if (!got) continue;
+    EXPECT_EQ(got->text, c.expected->text);
+    EXPECT_EQ(got->background, c.expected->background);
+    EXPECT_EQ(got->transparent, c.expected->transparent);
+  }
+  // As the dialog answers a painting control.
+  CPlaneOverriderDlg& dialog = Remote();
+  dialog.ShowWindow(SW_SHOW);
+  const HWND rules = ListOf(dialog, kRemoteRuleListId).m_hWnd;
+  UpdateWindow(rules);
+  const std::optional<win::ControlColours> painted = win::PaintedControlColours(rules);
+  ASSERT_TRUE(painted.has_value());
+  EXPECT_EQ(painted->text, 0x111111u);
+  EXPECT_EQ(painted->background, 0xEBEEEFu);
+  EXPECT_NE(painted->brush, 0u);
 }
 
 // ---- Local rules ----
