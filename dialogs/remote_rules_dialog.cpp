@@ -362,7 +362,9 @@ int CPlaneOverriderDlg::RechooseSessionModels() {
       if ((bits & kWayLoggedIn) == 0 || (bits & kWayLoggedInPeer) != 0) continue;
       // Only the newer families announce an aircraft; the others keep theirs.
       if (FieldText(record.announced.title).empty()) continue;
-      record.current = record.announced;
+      record.current.title = record.announced.title;
+      record.current.icaoType = record.announced.icaoType;
+      record.current.category = record.announced.category;
       ways.push_back(record.way);
     }
   }
