@@ -4,6 +4,7 @@
 // cannot be read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -650,6 +651,19 @@ TEST_F(RulesDialogsTest, ARulesFileThatCannotBeReadIsReportedAndNeverWrittenOver
   const std::vector<MessageBoxRecord> boxes = Boxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "Your rules file " + Path() + " could not be read. No rule was written.");
+}
+
+TEST_F(RulesDialogsTest, DoubleClickingATypeAddsTheRuleAsTheButtonDoes) {
+  CPlaneTypeAssignerDlg& dialog = Local();
+  dialog.ShowWindow(SW_SHOW);
+  const std::vector<std::string> types = Items(dialog, kLocalTypeId);
+  const auto at = std::find(types.begin(), types.end(), "B737");
+  ASSERT_NE(at, types.end());
+  SetText(dialog, kLocalTitlePartId, "Heavy Metal");
+  ASSERT_TRUE(SendMessageA(ListOf(dialog, kLocalTypeId).m_hWnd, ControlDoubleClickMessage(),
+                           static_cast<WPARAM>(at - types.begin()), 0) != 0);
+  EXPECT_EQ(Rules(), "[LOCAL_AIRCRAFTS]\r\n000=Heavy Metal{{B737}}\r\n");
+  EXPECT_EQ(Text(dialog, kLocalExampleId), "BOEING 737-700 ( L2J )");
 }
 
 TEST_F(RulesDialogsTest, AReplacingLocalRuleTakesTheNumberOfTheRuleItOverlaps) {
