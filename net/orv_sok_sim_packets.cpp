@@ -88,6 +88,13 @@ DWORD COrvSok::HandleSimPilotMessage(const DMessage& message) {
     case kSimPilotMatchModel:
       if (hooks->matchPeerModel) hooks->matchPeerModel(*this, "PODOK1");
       if (kOwnSimulatorCode >= kXPlaneCodeFirst && kOwnSimulatorCode <= kXPlaneCodeLast && hooks->removePeer) {
+        if (record_ != nullptr) {
+          // The new model comes by a removal and a new add: the plug-in's
+          // answer adds the aircraft again and keeps the record as it is. A
+          // removal already asked for (the pilot leaving) stays one.
+          WayTableGuard guard;
+          if ((record_->stateFlags & kWayAiRemovalRequested) == 0) record_->stateFlags |= kWayRecreateAi;
+        }
         hooks->removePeer(WayId(), "PODOK3", true);
       }
       return 1;

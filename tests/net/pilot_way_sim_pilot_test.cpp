@@ -192,6 +192,26 @@ TEST_F(PilotWaySimPilotTest, APacketOf1024BytesGoesOutAndOneOf1025IsTracedAndDro
   EXPECT_TRUE(peer->Linked());
 }
 
+TEST_F(PilotWaySimPilotTest, ANewModelChoiceRemovesTheAircraftToBeAddedAgain) {
+  StartWays(1);
+  auto peer = Admitted(PeerNamed("DEMO02"), 0);
+  ASSERT_EQ(RecordOf(0).stateFlags & kWayRecreateAi, 0u);
+  Post(0, kSimPilotMatchModel);
+  Settle(0, *peer);
+  ASSERT_EQ(hooks_->Count("remove 0 PODOK3"), 1);
+  // The plug-in's answer then adds it again, and the record stays the pilot's.
+  EXPECT_NE(RecordOf(0).stateFlags & kWayRecreateAi, 0u);
+
+  // A removal already asked for (the pilot leaving) is not turned into a new add.
+  {
+    WayTableGuard guard;
+    WayTable()[0].stateFlags = (WayTable()[0].stateFlags & ~kWayRecreateAi) | kWayAiRemovalRequested;
+  }
+  Post(0, kSimPilotMatchModel);
+  Settle(0, *peer);
+  EXPECT_EQ(RecordOf(0).stateFlags & kWayRecreateAi, 0u);
+}
+
 TEST_F(PilotWaySimPilotTest, AWayThatIsNoPilotsTracesTheRequest) {
   StartWays(1);
   ASSERT_NE(Way(0).PeerKind(), 'P');
