@@ -24,8 +24,8 @@ class NetworkSetupEndToEnd : public ClientEndToEnd {
     return bytes.str();
   }
   // A pilot peer calls the port, logs in and hears the client's answer.
-  bool PilotIsAnsweredOn(std::uint16_t port) {
-    PilotPeer peer(NearbyPilot());
+  bool PilotIsAnsweredOn(std::uint16_t port, const std::string& callsign) {
+    PilotPeer peer(NearbyPilot(callsign));
     return peer.Connect(port) && peer.SendLogin() && peer.WaitForCountOf(NCSUB_LOGIN_ACK, 1, kWaitMs);
   }
   static bool Refuses(std::uint16_t port) {
@@ -50,14 +50,14 @@ class NetworkSetupEndToEnd : public ClientEndToEnd {
 
 TEST_F(NetworkSetupEndToEnd, SaveWithANewPortMovesTheCallsThereAndWritesIt) {
   ASSERT_NO_FATAL_FAILURE(StartInSession());
-  ASSERT_TRUE(PilotIsAnsweredOn(listeningPort_)) << client_->Stderr();
+  ASSERT_TRUE(PilotIsAnsweredOn(listeningPort_, "DEMO02")) << client_->Stderr();
   const std::uint16_t newPort = FreeLoopbackPort();
   ASSERT_NE(newPort, 0);
   EXPECT_NE(OpenNetworkSetup(), "");
   SaveWithOwnPort(newPort);
 
   EXPECT_NE(WindowLine(Dump()).find("visible=0"), std::string::npos) << "Save hides the dialog";
-  EXPECT_TRUE(PilotIsAnsweredOn(newPort)) << client_->Stderr();
+  EXPECT_TRUE(PilotIsAnsweredOn(newPort, "DEMO03")) << client_->Stderr();
   EXPECT_TRUE(Refuses(listeningPort_));
   EXPECT_NE(Ini().find("OrvenaPortNumber=" + std::to_string(newPort) + "\r\n"), std::string::npos) << Ini();
   Quit();
@@ -77,7 +77,7 @@ TEST_F(NetworkSetupEndToEnd, APortInUseGivesThePortsErrorBoxAndTheOldPortStillAn
             std::string::npos)
       << boxes;
   EXPECT_EQ(WindowLine(Dump()), opened) << "the dialog stays as it was";
-  EXPECT_TRUE(PilotIsAnsweredOn(listeningPort_)) << client_->Stderr();
+  EXPECT_TRUE(PilotIsAnsweredOn(listeningPort_, "DEMO02")) << client_->Stderr();
   EXPECT_EQ(Ini().find("OrvenaPortNumber="), std::string::npos) << "no port is written";
   Quit();
 }

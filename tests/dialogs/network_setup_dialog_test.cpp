@@ -402,4 +402,15 @@ TEST_F(NetworkSetupTest, TheKeyCommandsSelectMoveTheFocusSaveAndCancel) {
   EXPECT_TRUE(IniHas("[NETWORK.0]"));
 }
 
+TEST_F(NetworkSetupTest, EscapePressedInAFieldReachesTheDialogAsItsKeyCommand) {
+  ASSERT_NO_FATAL_FAILURE(MakeShown());
+  const HWND field = dialog_->GetDlgItem(id::kWebsite)->m_hWnd;
+  MSG other{field, WM_KEYDOWN, 'A', 0};
+  EXPECT_FALSE(dialog_->PreTranslateMessage(&other));
+  EXPECT_TRUE(dialog_->IsWindowVisible());
+  MSG escape{field, WM_KEYDOWN, 27, 0};
+  EXPECT_TRUE(dialog_->PreTranslateMessage(&escape));
+  EXPECT_FALSE(dialog_->IsWindowVisible());
+}
+
 }  // namespace
