@@ -89,7 +89,9 @@ TEST_F(NetworkSetupEndToEnd, ADirectSiteShowsTheDirectConnectionWithoutAPagePath
            "[FLIGHT PLAN]\r\nCallSign=TEST01\r\n";
   }
   ASSERT_NO_FATAL_FAILURE(StartClient());
-  const std::string dump = DumpUntil("window 134 ");
+  // The dialog is made while the program starts: its result line is the last of these to be filled.
+  const std::string dump =
+      DumpUntil("control 134 1040 kind=static visible=1 enabled=1 text=Direct connection (Not via Website)\n");
   EXPECT_NE(dump.find("control 134 1040 kind=static visible=1 enabled=1 text=Direct connection (Not via Website)\n"),
             std::string::npos)
       << dump;
