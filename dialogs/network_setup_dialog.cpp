@@ -86,7 +86,7 @@ CNetworkSetup::~CNetworkSetup() {
 
 BOOL CNetworkSetup::OnInitDialog() {
   CDialogEx::OnInitDialog();
-  LoadNetworkSettings();
+  // The start-up read the file just before; what it loaded is shown as it stands.
   const struct {
     int control;
     std::size_t chars;

@@ -81,8 +81,9 @@ class NetworkSetupTest : public ::testing::Test {
   void WriteSettings(const std::string& text) {
     std::ofstream(g_appPaths().settingsFile, std::ios::binary | std::ios::trunc) << text;
   }
-  // The dialog made from the file, as at start-up (hidden).
+  // The dialog made from the file, as at start-up (hidden): the settings are read first.
   void Make() {
+    LoadNetworkSettings();
     dialog_ = std::make_unique<CNetworkSetup>();
     ASSERT_TRUE(dialog_->Create(kNetworkSetupTemplate));
   }
