@@ -11,7 +11,6 @@
 #include "dialogs/atc_list_dialog.h"
 #include "dialogs/chat_dialog.h"
 #include "dialogs/chat_routing.h"
-#include "dialogs/setup_pilot_names.h"
 #include "net/own_broadcasts.h"
 #include "win/messages.h"
 #include "win/window.h"
@@ -50,7 +49,6 @@ void InstallAppHooks() {
   hooks.disconnectQuietly = &DisconnectQuietly;
   hooks.multiplayerSessionClosed = &OnMultiplayerSessionClosed;
   hooks.ownRadiosChanged = &TellControllerListRadiosChanged;
-  hooks.showPilotNames = &ShowPilotNamesInSetup;
   SetUiHooks(hooks);
   InstallOwnAircraftBroadcasters();
   ChatActions chat = DefaultChatActions();

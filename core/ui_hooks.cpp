@@ -17,7 +17,6 @@ struct RegisteredHooks {
   std::atomic<void (*)()> disconnectQuietly{nullptr};
   std::atomic<void (*)()> multiplayerSessionClosed{nullptr};
   std::atomic<void (*)()> ownRadiosChanged{nullptr};
-  std::atomic<void (*)(const char*, const char*)> showPilotNames{nullptr};
 };
 
 RegisteredHooks& Hooks() {
@@ -45,7 +44,6 @@ void SetUiHooks(const UiHooks& hooks) {
   registered.disconnectQuietly = hooks.disconnectQuietly;
   registered.multiplayerSessionClosed = hooks.multiplayerSessionClosed;
   registered.ownRadiosChanged = hooks.ownRadiosChanged;
-  registered.showPilotNames = hooks.showPilotNames;
 }
 
 namespace ui_hook {
@@ -60,7 +58,6 @@ void ShowChatWindow() { Call(Hooks().showChatWindow); }
 void EnableChatInput(bool enable) { Call(Hooks().enableChatInput, enable); }
 void DisconnectQuietly() { Call(Hooks().disconnectQuietly); }
 void OwnRadiosChanged() { Call(Hooks().ownRadiosChanged); }
-void ShowPilotNames(const char* first, const char* last) { Call(Hooks().showPilotNames, first, last); }
 bool MultiplayerSessionClosed() {
   const auto function = Hooks().multiplayerSessionClosed.load();
   if (function == nullptr) return false;

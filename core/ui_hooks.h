@@ -26,8 +26,6 @@ struct UiHooks {
   void (*multiplayerSessionClosed)() = nullptr;
   // The own radios changed: the controller list is told.
   void (*ownRadiosChanged)() = nullptr;
-  // The pilot's first and last name as the node knows them, for the setup dialog.
-  void (*showPilotNames)(const char* first, const char* last) = nullptr;
 };
 
 // Replaces every hook; a null member unregisters that one.
@@ -47,5 +45,4 @@ void DisconnectQuietly();
 // False when no hook is installed (no main dialog).
 bool MultiplayerSessionClosed();
 void OwnRadiosChanged();
-void ShowPilotNames(const char* first, const char* last);
 }  // namespace ui_hook

@@ -132,10 +132,6 @@ void CNodeWay::PlayDisconnectionSound() {
 
 void CNodeWay::SetMainDialogText(int controlId, const char* text) { ui_hook::SetMainDialogText(controlId, text); }
 
-void CNodeWay::ShowPilotNames(const std::string& first, const std::string& last) {
-  ui_hook::ShowPilotNames(first.c_str(), last.c_str());
-}
-
 void CNodeWay::DisplayLongHaulText(const PrivateTextRecord& record) { DisplayTextPrivate(*this, record); }
 
 void CNodeWay::PlayReceivedVoice(std::span<const std::uint8_t> frame) { DeliverReceivedVoice(frame); }

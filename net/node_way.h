@@ -91,8 +91,6 @@ class CNodeWay : public COrvSok {
   virtual void Beep();
   virtual void PlayDisconnectionSound();
   virtual void SetMainDialogText(int controlId, const char* text);
-  // The names the node knows the pilot by, shown in the setup dialog.
-  virtual void ShowPilotNames(const std::string& first, const std::string& last);
   virtual void DisplayLongHaulText(const PrivateTextRecord& record);
   // The default hands the frame to the voice system's registered player.
   virtual void PlayReceivedVoice(std::span<const std::uint8_t> frame);

@@ -127,7 +127,6 @@ DWORD CNodeWay::TakeLoginAck(const Frame& frame) {
     lastName_ = server.lastName;
     serverName_ = ack.serverName;
   }
-  ShowPilotNames(server.firstName, server.lastName);
   PostUiEvent(UIMSG_LOGIN_ACCEPTED);
   serverToken_.store(server.serverToken, std::memory_order_release);
   TraceAccepted(ack);

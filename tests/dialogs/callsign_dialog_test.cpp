@@ -1,7 +1,6 @@
 // The callsign dialog on a real settings file: showing it loads the stored
 // callsign, hiding it stores a non-empty one, "Connect now" takes the typed
-// callsign and asks for the connection, and its key commands; and the
-// pilot's names from the login in the main setup dialog.
+// callsign and asks for the connection, and its key commands.
 #include "dialogs/callsign_dialog.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +13,6 @@
 #include "core/app_paths.h"
 #include "core/main_dialog_state.h"
 #include "core/own_callsign.h"
-#include "dialogs/main_setup_dialog.h"
-#include "dialogs/setup_pilot_names.h"
 #include "support/child_process.h"
 #include "win/cursors.h"
 #include "win/dialog_items.h"
@@ -140,29 +137,6 @@ TEST_F(CallsignDialogTest, EnterConnectsEscapeCancelsAndCodeZeroSelectsTheField)
   EXPECT_FALSE(dialog_->IsWindowVisible());
   EXPECT_EQ(OwnCallsign(), "ENTER1");
   EXPECT_EQ(g_autoConnectCountdown.load(), 1);
-}
-
-TEST(SetupPilotNames, TheLoginNamesFillTheSetupDialogsFieldsOnceItExists) {
-  InstallDialogTemplates();
-  ShowPilotNamesInSetup("Ada", "Quill");  // no dialog yet: nothing happens
-  auto setup = std::make_unique<MainConfigDlg>();
-  ASSERT_TRUE(setup->Create(kMainSetupTemplate));
-  for (int id : {kSetupFirstNameId, kSetupLastNameId}) {
-    if (setup->GetDlgItem(id) == nullptr) {
-      ASSERT_NE(setup->AddControl(std::make_unique<CEdit>(), id), nullptr);
-    }
-  }
-  g_pMainConfigDlg = setup.get();
-  ShowPilotNamesInSetup("Ada", "Quill");
-  char first[40] = {};
-  char last[40] = {};
-  GetDlgItemTextA(setup->m_hWnd, kSetupFirstNameId, first, sizeof first);
-  GetDlgItemTextA(setup->m_hWnd, kSetupLastNameId, last, sizeof last);
-  EXPECT_STREQ(first, "Ada");
-  EXPECT_STREQ(last, "Quill");
-  setup.reset();
-  EXPECT_EQ(g_pMainConfigDlg.load(), nullptr);
-  ShowPilotNamesInSetup("Bea", "Tower");
 }
 
 }  // namespace

@@ -71,9 +71,6 @@ class RecordingNodeWay : public CNodeWay {
   void LeaveQuietly() override { Act("leave quietly"); }
   void Beep() override { Act("beep"); }
   void SetMainDialogText(int controlId, const char* text) override;
-  void ShowPilotNames(const std::string& first, const std::string& last) override {
-    Act("names " + first + " " + last);
-  }
   void SetTextFormat(DWORD effects, COLORREF colour) override;
   void RemoveDelimiters(char first, char second) override;
   void RemoveDelimitedText(char first, char second) override;
