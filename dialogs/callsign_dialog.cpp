@@ -6,8 +6,11 @@
 #include "core/main_dialog_state.h"
 #include "core/own_callsign.h"
 #include "core/settings.h"
+#include "dialogs/form_keys.h"
+#include "win/cursors.h"
 #include "win/edit_ctrl.h"
 #include "win/messages.h"
+#include "win/mouse.h"
 
 std::atomic<CPilotsInfoDlg*> g_pPilotsInfoDlg{nullptr};
 
@@ -44,6 +47,8 @@ std::string CPilotsInfoDlg::EditedCallsign() const {
 
 void CPilotsInfoDlg::OnShowWindow(bool show) {
   if (show) {
+    ReleaseCapture();
+    SetCursor(LoadCursor(nullptr, IDC_ARROW));
     std::array<char, kCallsignMaxChars + 1> stored{};
     ReadSettingString(kFlightPlanSection, kCallSignKey, "", stored);
     SetOwnCallsign(stored.data());
@@ -59,4 +64,14 @@ void CPilotsInfoDlg::OnOK() {
   // The main dialog's next one-second tick presses Connect.
   g_autoConnectCountdown = 1;
   ShowWindow(SW_HIDE);
+}
+
+BOOL CPilotsInfoDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+  if (TakeFormKeyCommand(*this, wParam, lParam)) return TRUE;
+  return CDialogEx::OnCommand(wParam, lParam);
+}
+
+BOOL CPilotsInfoDlg::PreTranslateMessage(MSG* msg) {
+  if (ForwardFormKey(*this, msg)) return TRUE;
+  return CDialogEx::PreTranslateMessage(msg);
 }

@@ -18,6 +18,8 @@ class CPilotsInfoDlg : public CDialogEx {
 
   BOOL OnInitDialog() override;
   void OnOK() override;
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+  BOOL PreTranslateMessage(MSG* msg) override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
