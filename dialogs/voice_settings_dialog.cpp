@@ -330,9 +330,8 @@ void CVoiceSettingsDlg::OnOK() {
   WriteUnsigned(kVoiceInputLevel, inputLevel_);
   WriteUnsigned(kVoiceOutputLevel, outputLevel_);
   WriteSettingInt(kSetup, kVoiceJoystickButton, static_cast<std::int32_t>(joystickMask_));
+  // The writer also gives the 100-ms poll the new number.
   WriteSettingInt(kSetup, kVoiceJoystickNumber, joystickNumber_);
-  // The poll reads the number from memory only.
-  ReloadVoiceJoystickNumber();
 
   VoiceEngine& engine = actions_.engine();
   engine.SetPushToTalkKeys(keys_);
