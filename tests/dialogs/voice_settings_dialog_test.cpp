@@ -203,6 +203,8 @@ TEST_F(VoiceSettingsDialogTest, AShowFillsTheDevicesAndSelectsTheConfiguredOnes)
   EXPECT_EQ(Text(kVoiceInputDeviceId), kDefaultInput) << "an empty label shows the default device";
   EXPECT_EQ(Text(kVoiceOutputDeviceId), "Script Speaker 2");
   EXPECT_EQ(Button(kVoiceEnabledId).GetCheck(), static_cast<int>(BST_CHECKED));
+  SendMessageA(Button(kVoiceEnabledId).m_hWnd, BM_CLICK, 0, 0);
+  EXPECT_EQ(Button(kVoiceEnabledId).GetCheck(), static_cast<int>(BST_CHECKED)) << "its click does nothing";
 }
 
 TEST_F(VoiceSettingsDialogTest, VoiceNotStartedLeavesTheDeviceListsEmpty) {
