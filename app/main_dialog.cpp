@@ -517,8 +517,10 @@ void CFSClientDlg::TenthTick() {
   joystick.dwSize = sizeof joystick;
   joystick.dwFlags = JOY_RETURNBUTTONS;
   const std::int32_t number = VoiceJoystickNumber();
-  if (number >= 1 && joyGetPosEx(static_cast<UINT>(number - 1), &joystick) == JOYERR_NOERROR)
+  if (number >= 1 && joyGetPosEx(static_cast<UINT>(number - 1), &joystick) == JOYERR_NOERROR) {
     g_joystickButtons = joystick.dwButtons;
+    TakeVoiceJoystickButtons(joystick.dwButtons);
+  }
   if (const std::uint16_t c = g_transmitLampCountdown.load(); c != 0) {
     g_transmitLampCountdown = static_cast<std::uint16_t>(c - 1);
     const bool on = c - 1 != 0;

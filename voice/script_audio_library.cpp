@@ -13,9 +13,18 @@ ScriptAudioLibrary::ScriptAudioLibrary(std::string folder) : folder_(std::move(f
 ScriptAudioLibrary::~ScriptAudioLibrary() { StopThread(); }
 
 std::optional<AudioDeviceInfo> ScriptAudioLibrary::DeviceInfo(int device) {
-  if (device == 0) return AudioDeviceInfo{kScriptMicrophoneName, 0, 1, 0, 0.1, 0.0};
-  if (device == 1) return AudioDeviceInfo{kScriptSpeakerName, 0, 0, 1, 0.0, 0.1};
-  return std::nullopt;
+  switch (device) {
+    case kScriptMicrophone:
+      return AudioDeviceInfo{kScriptMicrophoneName, 0, 1, 0, 0.1, 0.0};
+    case kScriptSpeaker:
+      return AudioDeviceInfo{kScriptSpeakerName, 0, 0, 1, 0.0, 0.1};
+    case kScriptSecondMicrophone:
+      return AudioDeviceInfo{kScriptSecondMicrophoneName, 0, 1, 0, 0.1, 0.0};
+    case kScriptSecondSpeaker:
+      return AudioDeviceInfo{kScriptSecondSpeakerName, 0, 0, 1, 0.0, 0.1};
+    default:
+      return std::nullopt;
+  }
 }
 
 std::optional<AudioHostApiInfo> ScriptAudioLibrary::HostApiInfo(int hostApi) {
@@ -27,7 +36,9 @@ int ScriptAudioLibrary::OpenStream(const AudioStreamParameters& input, const Aud
                                    double sampleRate, unsigned long framesPerBuffer, AudioStreamCallback callback,
                                    void* context) {
   if (thread_.joinable()) return kScriptAudioStreamOpen;
-  if (input.device != 0 || output.device != 1 || callback == nullptr || sampleRate <= 0.0 || framesPerBuffer == 0) {
+  const bool microphone = input.device == kScriptMicrophone || input.device == kScriptSecondMicrophone;
+  const bool speaker = output.device == kScriptSpeaker || output.device == kScriptSecondSpeaker;
+  if (!microphone || !speaker || callback == nullptr || sampleRate <= 0.0 || framesPerBuffer == 0) {
     return kScriptAudioNoStream;
   }
   std::lock_guard lock(mutex_);
@@ -35,6 +46,8 @@ int ScriptAudioLibrary::OpenStream(const AudioStreamParameters& input, const Aud
   context_ = context;
   sampleRate_ = sampleRate;
   framesPerBuffer_ = framesPerBuffer;
+  openedInput_.store(input.device);
+  openedOutput_.store(output.device);
   return kAudioNoError;
 }
 

@@ -1,6 +1,7 @@
 // A sound device without sound hardware, for runs of the whole program under
-// test: chosen by the environment (TK_AUDIO_SCRIPT=<folder>). It lists one
-// microphone and one speaker, the defaults, and its stream runs on its own
+// test: chosen by the environment (TK_AUDIO_SCRIPT=<folder>). It lists two
+// microphones and two speakers, the first of each the default, so a change of
+// device can be tried; either pair opens, and its stream runs on its own
 // thread at the stream's pace (one block per 20 ms at 8 kHz). The microphone
 // gives a continuous 440 Hz tone, so that whatever the engine captures while
 // push-to-talk is held is that tone; every block played that holds a
@@ -22,6 +23,13 @@ inline constexpr char kAudioScriptVariable[] = "TK_AUDIO_SCRIPT";
 inline constexpr char kAudioScriptPlaybackFile[] = "playback.raw";
 inline constexpr char kScriptMicrophoneName[] = "Script Microphone";
 inline constexpr char kScriptSpeakerName[] = "Script Speaker";
+inline constexpr char kScriptSecondMicrophoneName[] = "Script Microphone 2";
+inline constexpr char kScriptSecondSpeakerName[] = "Script Speaker 2";
+// Device indexes: the defaults first, then the second pair.
+inline constexpr int kScriptMicrophone = 0;
+inline constexpr int kScriptSpeaker = 1;
+inline constexpr int kScriptSecondMicrophone = 2;
+inline constexpr int kScriptSecondSpeaker = 3;
 // The stream calls made out of order.
 inline constexpr int kScriptAudioNoStream = -9988;
 inline constexpr int kScriptAudioStreamOpen = -9982;
@@ -35,11 +43,11 @@ class ScriptAudioLibrary final : public AudioLibrary {
 
   int Initialize() override { return kAudioNoError; }
   int Terminate() override { return kAudioNoError; }
-  int DeviceCount() override { return 2; }
+  int DeviceCount() override { return 4; }
   std::optional<AudioDeviceInfo> DeviceInfo(int device) override;
   std::optional<AudioHostApiInfo> HostApiInfo(int hostApi) override;
-  int DefaultInputDevice() override { return 0; }
-  int DefaultOutputDevice() override { return 1; }
+  int DefaultInputDevice() override { return kScriptMicrophone; }
+  int DefaultOutputDevice() override { return kScriptSpeaker; }
   int OpenStream(const AudioStreamParameters& input, const AudioStreamParameters& output, double sampleRate,
                  unsigned long framesPerBuffer, AudioStreamCallback callback, void* context) override;
   int StartStream() override;
@@ -49,6 +57,9 @@ class ScriptAudioLibrary final : public AudioLibrary {
   void Sleep(long milliseconds) override;
 
   std::string PlaybackPath() const { return folder_ + "/" + kAudioScriptPlaybackFile; }
+  // The devices of the stream last opened (kAudioNoDevice before any).
+  int OpenedInput() const { return openedInput_.load(); }
+  int OpenedOutput() const { return openedOutput_.load(); }
 
  private:
   void Run();
@@ -61,6 +72,8 @@ class ScriptAudioLibrary final : public AudioLibrary {
   void* context_ = nullptr;
   double sampleRate_ = 0.0;
   unsigned long framesPerBuffer_ = 0;
+  std::atomic<int> openedInput_{kAudioNoDevice};
+  std::atomic<int> openedOutput_{kAudioNoDevice};
   std::atomic<bool> active_{false};
   std::atomic<bool> stop_{false};
   std::FILE* playback_ = nullptr;  // the stream thread's

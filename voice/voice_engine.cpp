@@ -137,6 +137,14 @@ int VoiceEngine::Restart() {
   return Start();
 }
 
+int VoiceEngine::RestartWithin(std::chrono::milliseconds bound) {
+  if (!StopWithin(bound)) {
+    output_.Line(kColourError, "[OVS] The VoiceSystem did not stop: it is not started again");
+    return kVoiceRestartNotStopped;
+  }
+  return Start();
+}
+
 // ---- Voice thread ----
 
 int VoiceEngine::ThreadMain() {

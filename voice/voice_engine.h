@@ -49,6 +49,10 @@ inline constexpr int kVoiceSendClosing = -1;
 inline constexpr int kVoiceSendNotStarted = -2;
 inline constexpr int kVoiceSendNoFrequency = 0;
 inline constexpr int kVoiceSendDone = 1;
+// RestartWithin: the old thread did not end in time, so no new one was started.
+inline constexpr int kVoiceRestartNotStopped = -30;
+// How long a restart waits for the old thread.
+inline constexpr std::chrono::milliseconds kVoiceRestartWait{2000};
 
 // What the voice thread hands the audio callback each round.
 struct VoiceAddressing {
@@ -105,6 +109,9 @@ class VoiceEngine {
   // Asks the voice thread to stop and waits for its end at most `bound`: true
   // when it ended (it is then joined); false leaves it to end on its own.
   bool StopWithin(std::chrono::milliseconds bound);
+  // Restart with a bounded wait: StopWithin, then Start. A thread that does not
+  // end in time is reported and left to end; nothing is started beside it.
+  int RestartWithin(std::chrono::milliseconds bound);
   bool Started() const { return started_.load(std::memory_order_acquire); }
   bool Running() const { return running_.load(std::memory_order_acquire); }
   bool Transmitting() const { return transmitting_.load(std::memory_order_acquire); }

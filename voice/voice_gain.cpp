@@ -17,3 +17,7 @@ void ScaleSamples(std::span<const std::int16_t> in, std::span<std::int16_t> out,
 }
 
 float GainFromDb(float db) { return static_cast<float>(std::pow(10.0, static_cast<double>(db) / 20.0)); }
+
+float DbFromLevel(std::uint32_t position) {
+  return static_cast<float>(std::min(position, kVoiceLevelMax)) * 0.05F - 20.0F;
+}

@@ -10,6 +10,7 @@
 #include "net/received_voice_hook.h"
 #include "voice/script_audio_library.h"
 #include "voice/voice_engine.h"
+#include "voice/voice_gain.h"
 #include "voice/voice_output.h"
 
 namespace {
@@ -34,6 +35,12 @@ void LoadVoiceSettings(VoiceEngine& engine, const char* path) {
   ReadSettingString(kSetup, kVoiceInputDevice, "", input, path);
   ReadSettingString(kSetup, kVoiceOutputDevice, "", output, path);
   engine.SetDeviceNames(input.data(), output.data());
+  // The gains follow the stored levels from the start, not only once the sliders are drawn.
+  const auto level = [&](const char* key) {
+    return static_cast<std::uint32_t>(ReadSettingInt(kSetup, key, static_cast<std::int32_t>(kVoiceLevelDefault), path));
+  };
+  engine.SetInputLevelDb(DbFromLevel(level(kVoiceInputLevel)));
+  engine.SetOutputLevelDb(DbFromLevel(level(kVoiceOutputLevel)));
 }
 
 int StartVoiceSystem() {
@@ -49,7 +56,7 @@ int StartVoiceSystem() {
 
 int RestartVoiceSystem() {
   VoiceEngine& engine = TheVoiceEngine();
-  const int result = engine.Restart();
+  const int result = engine.RestartWithin(kVoiceRestartWait);
   g_voiceStarted.store(engine.Started());
   return result;
 }

@@ -8,11 +8,12 @@
 class VoiceEngine;
 
 VoiceEngine& TheVoiceEngine();
-// Reads the [SETUP] voice keys (push-to-talk keys, joystick button, devices) into the engine.
+// Reads the [SETUP] voice keys (push-to-talk keys, joystick button, devices, levels) into the engine.
 void LoadVoiceSettings(VoiceEngine& engine, const char* path = nullptr);
 // The first call loads the settings and takes over the node way's received
 // voice; every call starts the engine unless it runs. 0, or the engine's failure.
 int StartVoiceSystem();
+// Waits for the old thread at most kVoiceRestartWait (kVoiceRestartNotStopped when it did not end).
 int RestartVoiceSystem();
 bool VoiceSystemStarted();
 // At quit, before the windows it prints into go: stops the engine, waiting

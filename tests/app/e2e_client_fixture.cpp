@@ -38,8 +38,9 @@ void ClientEndToEnd::StartClient(std::uint16_t listeningPort) {
   const std::string socketPath = tree_.Path() + "/automation.sock";
   const std::string portMap = "TK_PORTMAP=55009=" + std::to_string(listeningPort_) +
                               ",55007=" + std::to_string(plugin_.Port()) + ",80=" + std::to_string(web_.Port());
-  client_ = std::make_unique<ChildProcess>(TK_BINARY, program_,
-                                           std::vector<std::string>{"TK_AUTOMATION=" + socketPath, portMap});
+  std::vector<std::string> environment{"TK_AUTOMATION=" + socketPath, portMap};
+  environment.insert(environment.end(), environment_.begin(), environment_.end());
+  client_ = std::make_unique<ChildProcess>(TK_BINARY, program_, environment);
   ASSERT_TRUE(automation_.Connect(socketPath, kStartMs)) << client_->Stderr();
 }
 

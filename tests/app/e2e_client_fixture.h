@@ -69,6 +69,8 @@ class ClientEndToEnd : public ::testing::Test {
   PluginServer plugin_;
   std::string program_;
   std::uint16_t listeningPort_ = 0;
+  // More environment for the program StartClient starts.
+  std::vector<std::string> environment_;
   std::unique_ptr<ChildProcess> client_;
   AutomationClient automation_;
 };

@@ -38,6 +38,7 @@
 #include "dialogs/atc_list_dialog.h"
 #include "dialogs/sim2sim_dialog.h"
 #include "dialogs/chat_dialog.h"
+#include "dialogs/voice_settings_dialog.h"
 #include "main_dialog_fixture.h"
 #include "net/frame_codes.h"
 #include "net/listener.h"
@@ -639,6 +640,34 @@ TEST_F(DutiesTest, JoystickNumberIsReadOnceAndAgainOnlyWhenItIsWritten) {
   EXPECT_EQ(g_joystickButtons.load(), 1u << 2);
   ASSERT_TRUE(WriteSettingInt("setup", "voicejoysticknumber", 0));
   EXPECT_EQ(VoiceJoystickNumber(), 0);
+  SetJoystickDevicePrefixForTest("");
+  g_joystickButtons = 0;
+}
+
+// A joystick press becomes the voice button only while the voice settings are
+// on screen; otherwise it is the pilot transmitting.
+TEST_F(DutiesTest, TheJoystickPollGivesThePressToTheVoiceSettingsOnlyWhileTheyAreShown) {
+  const std::string prefix = tree_.Path() + "/js";
+  SetJoystickDevicePrefixForTest(prefix);
+  {
+    // One held button (number 2) on joystick 0.
+    std::ofstream device(prefix + "0", std::ios::binary);
+    const char press[8] = {0, 0, 0, 0, 1, 0, 0x01, 2};
+    device.write(press, sizeof press);
+  }
+  ASSERT_TRUE(WriteSettingInt("SETUP", "VoiceJoystickNumber", 1));
+  CVoiceSettingsDlg* voice = g_pVoiceSettingsDlg.load();
+  ASSERT_NE(voice, nullptr);
+  dialog_->TenthTick();
+  EXPECT_EQ(g_joystickButtons.load(), 1u << 2);
+  EXPECT_EQ(voice->JoystickMask(), 0u);
+  voice->ShowWindow(SW_SHOW);
+  dialog_->TenthTick();
+  EXPECT_EQ(voice->JoystickMask(), 1u << 2);
+  std::string shown;
+  voice->GetDlgItem(kVoiceJoystickButtonId)->GetWindowText(shown);
+  EXPECT_EQ(shown, "Button 3");
+  voice->ShowWindow(SW_HIDE);
   SetJoystickDevicePrefixForTest("");
   g_joystickButtons = 0;
 }

@@ -146,3 +146,54 @@ TEST(ScriptAudioStream, CallsOutOfOrderAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+struct DeviceChoice {
+  const char* input;
+  const char* output;
+  int inputDevice;
+  int outputDevice;
+  const char* inputName;
+  const char* outputName;
+};
+
+class ScriptAudioDeviceTest : public ScriptAudioTest, public ::testing::WithParamInterface<DeviceChoice> {};
+
+// Either microphone and either speaker open; an unknown name falls back to the default.
+TEST_P(ScriptAudioDeviceTest, TheConfiguredDevicesAreTheOnesOpened) {
+  const DeviceChoice& c = GetParam();
+  engine.SetDeviceNames(c.input, c.output);
+  ASSERT_EQ(engine.Start(), 0);
+  ASSERT_TRUE(WaitFor([&] { return engine.Running(); }, std::chrono::seconds(20)));
+  EXPECT_EQ(audio.OpenedInput(), c.inputDevice);
+  EXPECT_EQ(audio.OpenedOutput(), c.outputDevice);
+  EXPECT_TRUE(output.HasLine(std::string("Voice Input on ") + c.inputName));
+  EXPECT_TRUE(output.HasLine(std::string("Voice Output on ") + c.outputName));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pairs, ScriptAudioDeviceTest,
+    ::testing::Values(
+        DeviceChoice{"", "", kScriptMicrophone, kScriptSpeaker, kScriptMicrophoneName, kScriptSpeakerName},
+        DeviceChoice{kScriptSecondMicrophoneName, kScriptSecondSpeakerName, kScriptSecondMicrophone,
+                     kScriptSecondSpeaker, kScriptSecondMicrophoneName, kScriptSecondSpeakerName},
+        DeviceChoice{"Script Microphone 2", "Script Speaker [ Default Output ]", kScriptSecondMicrophone,
+                     kScriptSpeaker, kScriptSecondMicrophoneName, kScriptSpeakerName},
+        // A speaker named as the microphone: a side takes only a device with channels for it.
+        DeviceChoice{"Gone", kScriptSecondMicrophoneName, kScriptMicrophone, kScriptSpeaker, kScriptMicrophoneName,
+                     kScriptSpeakerName}));
+
+TEST_F(ScriptAudioTest, TheDeviceListsHoldBothPairsWithTheDefaultsMarked) {
+  struct Collect final : VoiceDeviceList {
+    std::vector<std::string> labels;
+    void Clear() override { labels.clear(); }
+    void SetRedraw(bool) override {}
+    void Add(const std::string& label) override { labels.push_back(label); }
+  } inputs, outputs;
+  EXPECT_EQ(engine.FillDeviceLists(&inputs, &outputs), 4);
+  EXPECT_EQ(inputs.labels, (std::vector<std::string>{"Script Microphone [ Default Input ]", "Script Microphone 2"}));
+  EXPECT_EQ(outputs.labels, (std::vector<std::string>{"Script Speaker [ Default Output ]", "Script Speaker 2"}));
+}
+
+}  // namespace

@@ -513,3 +513,25 @@ TEST_F(VoiceEngineTest, TheAudioCallbackNeverWaitsForTheWayTable) {
   EXPECT_TRUE(finished) << "the callback waited for WayTableLock";
   EXPECT_EQ(node.Packets().size(), 1u);
 }
+
+// A restart waits for the old thread only so long: one stuck in the sound
+// system is reported and nothing is started beside it; once it ended, the
+// next restart starts a single new thread.
+TEST_F(VoiceEngineTest, ARestartOfAStuckThreadIsReportedAndStartsNothingBesideIt) {
+  audio.holdInitialize = true;
+  ASSERT_EQ(engine.Start(), 0);
+  ASSERT_TRUE(WaitFor([this] { return audio.initialized.load() == 1; }));
+  EXPECT_EQ(engine.RestartWithin(std::chrono::milliseconds(20)), kVoiceRestartNotStopped);
+  EXPECT_TRUE(output.HasLine("[OVS] The VoiceSystem did not stop: it is not started again"));
+  EXPECT_EQ(engine.Start(), 0);
+  EXPECT_EQ(audio.initialized.load(), 1) << "no second thread while the first runs";
+
+  audio.ReleaseInitialize();
+  ASSERT_TRUE(WaitFor([this] { return engine.ThreadEnded(); }));
+  EXPECT_EQ(engine.RestartWithin(std::chrono::seconds(30)), 0);
+  ASSERT_TRUE(WaitFor([this] { return engine.Running(); }));
+  EXPECT_EQ(audio.initialized.load(), 2);
+  EXPECT_EQ(engine.RestartWithin(std::chrono::seconds(30)), 0);
+  ASSERT_TRUE(WaitFor([this] { return engine.Running(); }));
+  EXPECT_EQ(audio.opened.load(), audio.closed.load() + 1) << "one stream open at a time";
+}
