@@ -37,17 +37,21 @@ class DashboardEndToEnd : public ClientEndToEnd {
       return ItemsIn(toNode, body) >= count && ItemsIn(controller_->Frames(), body) >= count;
     });
   }
+  // The items each has received, for a failure's message.
   std::string Heard() {
     std::string text;
-    std::vector<Frame> all = controller_->Frames();
-    text += "node:\n";
-    for (const Frame& frame : node_.Frames()) all.push_back(frame);
-    for (const Frame& frame : all) {
-      if (frame.header.subCode != NCSUB_PILOT_CHANGES) continue;
-      text += "item";
-      for (std::uint8_t byte : frame.body) text += " " + std::to_string(byte);
+    const auto list = [&text](const char* who, const std::vector<Frame>& frames) {
+      text += who;
+      for (const Frame& frame : frames) {
+        if (frame.header.subCode != NCSUB_PILOT_CHANGES) continue;
+        text += " [";
+        for (std::uint8_t byte : frame.body) text += " " + std::to_string(byte);
+        text += " ]";
+      }
       text += "\n";
-    }
+    };
+    list("controller:", controller_->Frames());
+    list("node:", node_.Frames());
     return text;
   }
   std::unique_ptr<ControllerPeer> controller_;
