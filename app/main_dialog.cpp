@@ -458,7 +458,7 @@ void CFSClientDlg::UpdateTrafficFigures() {
   }
   if (CNodeWay* node = NodeWayObject()) take(*node);
   traffic_ = sums;
-  // The dashboard that shows sums / 1024 in its fields 7112 and 7113 is not built yet.
+  ShowDashboardTraffic(sums.sent, sums.received);
 }
 
 void CFSClientDlg::UpdatePilotAtcCount() {
@@ -506,7 +506,7 @@ void CFSClientDlg::RunBellAndInactivity() {
 }
 
 void CFSClientDlg::HalfSecondTick() {
-  if (const std::uint16_t c = g_dashBlinkCountdown.load(); c != 0) g_dashBlinkCountdown = c - 1;
+  TickDashboardIdent();
   // The controllers hear of the own aircraft once the start-up has settled.
   if (tickCounter_ >= kControllerReportsFromTick && g_networkState.load() != 0) PostControllerPositionReports();
 }

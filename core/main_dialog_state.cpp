@@ -14,6 +14,7 @@ std::atomic<std::uint16_t> g_hubListCountdown{0};
 std::atomic<std::uint16_t> g_autoConnectCountdown{0};
 std::atomic<std::uint16_t> g_atcListRebuildCountdown{0};
 std::atomic<std::uint16_t> g_dashBlinkCountdown{0};
+std::atomic<std::uint32_t> g_dashIdentFlag{0};
 std::atomic<std::uint16_t> g_transmitLampCountdown{0};
 std::atomic<std::uint32_t> g_joystickButtons{0};
 std::atomic<bool> g_voiceStarted{false};

@@ -22,7 +22,10 @@ extern std::atomic<std::uint16_t> g_reconnectCountdown;
 extern std::atomic<std::uint16_t> g_hubListCountdown;
 extern std::atomic<std::uint16_t> g_autoConnectCountdown;
 extern std::atomic<std::uint16_t> g_atcListRebuildCountdown;
+// The dashboard's ident: the flag the network is told of, and the half-second
+// ticks its button still blinks.
 extern std::atomic<std::uint16_t> g_dashBlinkCountdown;
+extern std::atomic<std::uint32_t> g_dashIdentFlag;
 extern std::atomic<std::uint16_t> g_transmitLampCountdown;
 // Buttons of the push-to-talk joystick, polled every 100 ms (the voice thread reads them).
 extern std::atomic<std::uint32_t> g_joystickButtons;

@@ -62,6 +62,11 @@ struct OwnRadioData {
   std::uint32_t bothSelected = 0;
   // The plug-in has reported a code: from then on its code is the one reported.
   bool simulatorCodeKnown = false;
+  // The mode the plug-in last reported: its letter is taken only when that
+  // mode moves, so the dashboard's own choice stands until the simulator's
+  // switch is turned.
+  std::uint16_t simulatorMode = 0;
+  bool simulatorModeKnown = false;
 };
 
 // Control, switch and engine values (the third data set).

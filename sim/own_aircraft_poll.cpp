@@ -50,6 +50,7 @@ struct PollState {
   RadioCopies lastSent;
   std::uint32_t lastCode = kOwnDefaultSquawk;
   char lastMode = 'S';
+  std::uint32_t lastIdent = 0;
   AirportCode lastAirport{};
   std::uint16_t lastDistance = 0;
   OwnTitle lastTitle{};
@@ -176,6 +177,10 @@ std::uint32_t PollOwnAircraftState() {
       poll.lastMode = own.radios.transponderMode;
       mask |= kOwnChangeTransponderMode;
     }
+    if (const std::uint32_t ident = g_dashIdentFlag.load(); ident != poll.lastIdent) {
+      poll.lastIdent = ident;
+      mask |= kOwnChangeDashFlag;
+    }
     const NearestAirport airport = CurrentNearestAirport();
     const bool airportChanged = Changed(poll.lastAirport, airport.icao);
     // Another airport has offsets of its own: they are in place before the change is
@@ -218,6 +223,7 @@ void MarkOwnAircraftReported() {
   poll.lastSent = WorkingRadios(own.working);
   poll.lastCode = own.radios.transponderCode;
   poll.lastMode = own.radios.transponderMode;
+  poll.lastIdent = g_dashIdentFlag.load();
   // The login read the offsets of this airport: the poll reads them again
   // only for another one.
   const NearestAirport airport = CurrentNearestAirport();

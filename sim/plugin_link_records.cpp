@@ -184,13 +184,17 @@ OwnRadioData ApplyDataSet2(const DataSet2Record& record, const OwnRadioData& pre
   OwnRadioData radios = previous;
   radios.transponderCode = record.transponderCode;
   radios.simulatorCodeKnown = true;
-  switch (record.transponderMode) {
-    case 0:
-    case 1: radios.transponderMode = 'S'; break;
-    case 2: radios.transponderMode = 'N'; break;
-    case 3: radios.transponderMode = 'Y'; break;
-    default: break;
+  if (!previous.simulatorModeKnown || record.transponderMode != previous.simulatorMode) {
+    switch (record.transponderMode) {
+      case 0:
+      case 1: radios.transponderMode = 'S'; break;
+      case 2: radios.transponderMode = 'N'; break;
+      case 3: radios.transponderMode = 'Y'; break;
+      default: break;
+    }
   }
+  radios.simulatorMode = record.transponderMode;
+  radios.simulatorModeKnown = true;
   radios.com1 = ComText(record.com1Hundredths);
   radios.com2 = ComText(record.com2Hundredths);
   const bool com1 = record.audioSelection == kAudioCom1;

@@ -90,8 +90,9 @@ struct DataSet2Record {
   std::uint16_t audioSelection = 0;
 };
 DataSet2Record ReadDataSet2(const RecordBytes<kDataSet2Size>& body);
-// The radio group after a second data set: the previous mode character stays
-// for a mode other than 0 to 3.
+// The radio group after a second data set. The mode character follows the
+// plug-in's mode only when that mode differs from the one it reported last
+// (or on its first report); a mode other than 0 to 3 leaves it.
 OwnRadioData ApplyDataSet2(const DataSet2Record& record, const OwnRadioData& previous);
 OwnControls ReadDataSet3(const RecordBytes<kDataSet3Size>& body);
 OwnShortState ReadDataSet4(const RecordBytes<kDataSet4Size>& body);

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <utility>
@@ -27,6 +28,8 @@
 #include "app/connect_flow.h"
 #include "app/main_class.h"
 #include "app/main_dialog.h"
+#include "dialogs/dashboard_dialog.h"
+#include "win/dialog_items.h"
 #include "core/main_dialog_state.h"
 #include "core/own_aircraft_state.h"
 #include "core/own_position.h"
@@ -359,6 +362,41 @@ TEST_F(DutiesTest, TrafficFiguresTakeTheNodeWaysCountersEveryFifthTick) {
   const DWORD again = way->BytesSent();
   Tick();
   EXPECT_EQ(dialog_->LastTrafficFigures().sent, again * 2u);
+}
+
+// A shown dashboard gets the figures in kilobytes: sent in 7112, received in 7113.
+TEST_F(DutiesTest, AShownDashboardShowsTheTrafficFiguresSentFirst) {
+  NodeServer node;
+  ASSERT_TRUE(node.Ok());
+  LogIn(node);
+  CNodeWay* way = NodeWayObject();
+  ASSERT_NE(way, nullptr);
+  std::unique_ptr<CDashboardDlg> created;
+  CDashboardDlg* dash = g_pDashboardDlg.load();
+  if (dash == nullptr) {
+    created = std::make_unique<CDashboardDlg>();
+    ASSERT_TRUE(created->Create(kDashboardTemplate, dialog_.get()));
+    g_pDashboardDlg = dash = created.get();
+  }
+  dash->ShowWindow(SW_SHOW);
+  const DWORD sent = way->BytesSent();
+  const DWORD received = way->BytesReceived();
+  ASSERT_NE(sent, received) << "the two fields must tell apart";
+  dialog_->UpdateTrafficFigures();
+  const auto text = [dash](int id) {
+    char buffer[32] = {};
+    GetDlgItemTextA(dash->m_hWnd, id, buffer, sizeof buffer);
+    return std::string(buffer);
+  };
+  const auto kilobytes = [](std::uint64_t bytes) {
+    char buffer[32] = {};
+    std::snprintf(buffer, sizeof buffer, "%.1f", static_cast<double>(bytes * 10 / 5) / 1024.0);
+    return std::string(buffer);
+  };
+  EXPECT_EQ(text(kDashSentRateId), kilobytes(sent));
+  EXPECT_EQ(text(kDashReceivedRateId), kilobytes(received));
+  dash->ShowWindow(SW_HIDE);
+  if (created) g_pDashboardDlg = nullptr;
 }
 
 TEST_F(DutiesTest, PilotsAndControllersAreCountedWhileLoggedIn) {

@@ -65,6 +65,7 @@ class OwnAircraftPollTest : public ::testing::Test {
   }
   void TearDown() override {
     SetUiHooks({});
+    g_dashIdentFlag = 0;
     g_networkState = 0;
     g_sessionOpen = false;
     g_ownAircraft().Reset();
@@ -446,6 +447,30 @@ TEST_F(OwnAircraftPollOffsetsTest, ThePollsAfterALoginAnnounceOnlyWhatChangedSin
   }
   EXPECT_STREQ(CrossSimOffsets().icao.data(), "EGLL") << "another airport is read";
   EXPECT_EQ(g_radiosToldToList.load(), 1) << "the controller list hears of the radio change";
+}
+
+// The dashboard's ident is told when it starts and when it ends, at the
+// next second, and only while logged in.
+TEST_F(OwnAircraftPollTest, AnIdentIsAnnouncedAtItsStartAndItsEnd) {
+  g_dashIdentFlag = 1;
+  EXPECT_EQ(PollOwnAircraftState(), 0u) << "offline";
+  g_dashIdentFlag = 0;
+  g_networkState = 2;
+  MarkOwnAircraftReported();
+  const auto polled = [] {
+    std::uint32_t mask = 0;
+    for (int second = 0; second < 3; ++second) mask |= PollOwnAircraftState() & ~kOwnChangeRadios;
+    return mask;
+  };
+  EXPECT_EQ(polled(), 0u);
+  g_dashIdentFlag = 1;
+  EXPECT_EQ(PollOwnAircraftState() & kOwnChangeDashFlag, kOwnChangeDashFlag) << "the second after the press";
+  EXPECT_EQ(polled(), 0u) << "told once";
+  g_dashIdentFlag = 0;
+  EXPECT_EQ(polled(), kOwnChangeDashFlag) << "the end";
+  g_dashIdentFlag = 1;
+  MarkOwnAircraftReported();
+  EXPECT_EQ(polled(), 0u) << "a login carries it";
 }
 
 TEST_F(OwnAircraftPollTest, ChangesGoToTheConnectedNodeAndTheLinkedControllers) {

@@ -119,6 +119,36 @@ TEST(PluginLinkRecords, SecondDataSetRadiosAndTransponderModes) {
   EXPECT_EQ(widest.back(), '\0');
 }
 
+// A letter set on the client (the dashboard's Charlie) stands while the
+// plug-in keeps reporting the mode it reported before; a turned switch wins.
+TEST(PluginLinkRecords, TheModeLetterFollowsOnlyAMovedSwitch) {
+  struct Step {
+    const char* what;
+    char setHere;  // 0: none
+    std::uint16_t reported;
+    char after;
+  };
+  const Step steps[] = {
+      {"first report", 0, 1, 'S'},
+      {"Charlie pressed, switch still at standby", 'N', 1, 'N'},
+      {"the same report again", 0, 1, 'N'},
+      {"the switch turned to mode C", 0, 2, 'N'},
+      {"standby pressed, switch at mode C", 'S', 2, 'S'},
+      {"the switch turned to standby", 0, 0, 'S'},
+      {"the switch turned to mode C again", 0, 2, 'N'},
+      {"an unknown mode leaves the letter", 0, 7, 'N'},
+      {"back to a known one", 0, 3, 'Y'},
+  };
+  OwnRadioData radios;
+  for (const Step& step : steps) {
+    if (step.setHere != 0) radios.transponderMode = step.setHere;
+    DataSet2Record record;
+    record.transponderMode = step.reported;
+    radios = ApplyDataSet2(record, radios);
+    EXPECT_EQ(radios.transponderMode, step.after) << step.what;
+  }
+}
+
 TEST(PluginLinkRecords, ThirdAndFourthDataSets) {
   RecordBytes<kDataSet3Size> body{};
   const auto putF32 = [&](std::size_t at, float value) {
