@@ -99,6 +99,13 @@ constexpr std::uint32_t kNodePilotInCockpit = 83;
 constexpr int kPilotAtcCountId = 7106;
 constexpr std::uint32_t kTrafficEveryTicks = 5;
 constexpr std::uint32_t kAutoWeatherSeconds = 60;
+constexpr std::uint32_t kAutoWeatherSecondsOlderSimulators = 120;
+
+// Seconds between two automatic weather requests, by the own simulator code.
+std::uint32_t AutoWeatherPeriod() {
+  return g_ownSimulatorCode.load() < kLocateFromSimulatorCode ? kAutoWeatherSecondsOlderSimulators
+                                                               : kAutoWeatherSeconds;
+}
 
 // Counts a countdown down by one: true when this step reached 0.
 bool CountDown(std::atomic<std::uint16_t>& countdown) {
@@ -425,7 +432,7 @@ void CFSClientDlg::OneSecondTick() {
 
   if (g_networkState.load() != 0) {
     RunBellAndInactivity();
-    if (g_setupSettings.enableWeather != 0 && ++autoWeatherCounter_ > kAutoWeatherSeconds) {
+    if (g_setupSettings.enableWeather != 0 && ++autoWeatherCounter_ > AutoWeatherPeriod()) {
       autoWeatherCounter_ = 0;
       OnUpdateWeather();
     }
@@ -604,8 +611,15 @@ int CFSClientDlg::CreateDialogBoxes() {
     if (const int r = step(); r < 0) return r;
   }
   SetFlightPlanAmendmentNotifier(&NotifyFormOfAmendment);
+  MainSetupActions setupActions = DefaultMainSetupActions();
+  setupActions.weatherSwitchedOn = [] {
+    if (CFSClientDlg* dialog = g_pMainDlg.load()) dialog->ArmAutoWeather();
+  };
+  SetMainSetupActions(setupActions);
   return 1;
 }
+
+void CFSClientDlg::ArmAutoWeather() { autoWeatherCounter_ = AutoWeatherPeriod(); }
 
 void CFSClientDlg::ShowConnectionBitmap(unsigned bitmap, COLORREF transparent) {
   connectTransparent_ = transparent;
@@ -762,7 +776,8 @@ void CFSClientDlg::ShowServerMessage() {
 }
 
 // The link status: with CTRL its state is printed, with SHIFT the program
-// quits with the simulator, otherwise the link is made (again).
+// quits with the simulator, otherwise the session is left when open, else the
+// link is made (again) and the session joined.
 void CFSClientDlg::OnSimulatorStatusClick() {
   if ((GetKeyState(VK_CONTROL) & 0x8000) != 0) {
     const CXPlaneLink* link = XPlaneLinkObject();
@@ -774,7 +789,7 @@ void CFSClientDlg::OnSimulatorStatusClick() {
     OnQuitAndCloseSimulator();
     return;
   }
-  CreateXPlaneLink();
+  TryFsMpConnect();
 }
 
 void CFSClientDlg::SendFlightPlanFromMenu() {

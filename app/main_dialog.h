@@ -127,6 +127,8 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   bool TimersRunning() const;
   std::uint32_t TickCount() const { return tickCounter_; }
   std::uint32_t AutoWeatherCounter() const { return autoWeatherCounter_; }
+  // The weather was switched on: the next one-second tick while logged in asks for it.
+  void ArmAutoWeather();
   // Tests start the tick counter near its wrap.
   void SetTickCountForTest(std::uint32_t ticks) { tickCounter_ = ticks; }
   CCchatDlg* Chat() const { return chat_.get(); }

@@ -210,6 +210,7 @@ BOOL MainConfigDlg::OnInitDialog() {
 LRESULT MainConfigDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   const LRESULT result = CDialogEx::WindowProc(message, wParam, lParam);
   if (message == WM_SHOWWINDOW && wParam != 0) {
+    weatherSwitchedOn_ = false;
     if (!filled_) OnFirstShow();
   } else if (message == WM_HSCROLL) {
     const CWnd* slider = GetDlgItem(id::kAiQuality);
@@ -402,6 +403,8 @@ void MainConfigDlg::SaveSettings() {
     s.aiQualityTenth = s.aiQuality.load() / 10.0;
   }
 
+  if (weatherSwitchedOn_ && Actions().weatherSwitchedOn != nullptr) Actions().weatherSwitchedOn();
+  weatherSwitchedOn_ = false;
   if (s.enableAutomaticSyncDateTime != 0 && Actions().syncDateTime != nullptr) Actions().syncDateTime();
   if (s.useFsuipc != fsuipcBefore) {
     if (s.useFsuipc != 0) {
@@ -455,6 +458,7 @@ BOOL MainConfigDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     if (code == CBN_SELCHANGE) OnLanguageChosen();
     return TRUE;
   }
+  if (control == id::kWeather && code == BN_CLICKED && Checked(id::kWeather)) weatherSwitchedOn_ = true;
   if (control >= id::kSquawk1200 && control <= id::kSquawk0022) {
     if (code == BN_CLICKED) OnSquawkClicked(control);
     return TRUE;

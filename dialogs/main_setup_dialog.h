@@ -58,6 +58,8 @@ struct MainSetupActions {
   // The traffic-tables link: opened when switched on, its state cleared when switched off.
   void (*startFsuipc)() = nullptr;
   void (*stopFsuipc)() = nullptr;
+  // The weather was switched on during the visit: the main dialog's weather comes at once.
+  void (*weatherSwitchedOn)() = nullptr;
 };
 MainSetupActions DefaultMainSetupActions();
 // UI thread.
@@ -102,6 +104,8 @@ class MainConfigDlg : public CDialogEx {
   void Check(int controlId, bool checked);
 
   bool filled_ = false;
+  // 7068 ticked by a click since the dialog was last shown.
+  bool weatherSwitchedOn_ = false;
 };
 
 // The dialog, once created (any thread reads it).

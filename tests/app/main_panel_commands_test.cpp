@@ -317,6 +317,12 @@ TEST_F(MainPanelTest, DeveloperSequencesSwitchTracingAndInCockpitReporting) {
   EXPECT_FALSE(g_developerFlags().streamMonitor.load());
 }
 
+TEST_F(MainPanelTest, APlainClickOnTheLinkStatusLeavesAnOpenSession) {
+  g_sessionOpen = true;
+  Click(7111);
+  EXPECT_FALSE(g_sessionOpen.load());
+}
+
 TEST_F(MainPanelTest, ShiftTabTogglesThePanelOnlyWithTheSessionOpen) {
   dialog_->ShowWindow(SW_SHOW);
   SetKeyState(VK_SHIFT, true);

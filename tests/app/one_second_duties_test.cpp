@@ -29,6 +29,7 @@
 #include "app/main_class.h"
 #include "app/main_dialog.h"
 #include "dialogs/dashboard_dialog.h"
+#include "dialogs/main_setup_dialog.h"
 #include "win/dialog_items.h"
 #include "core/main_dialog_state.h"
 #include "core/own_aircraft_state.h"
@@ -510,6 +511,30 @@ TEST_F(DutiesTest, HubListIsRefreshedEvery151SecondsAndWeatherAskedEvery61) {
   }
   Tick();
   EXPECT_EQ(dialog_->AutoWeatherCounter(), 0u) << "a weather request on the 61st second";
+  g_networkState = 0;
+}
+
+TEST_F(DutiesTest, WeatherSwitchedOnInTheSetupIsAskedForAtTheNextTick) {
+  MainConfigDlg* setup = g_pMainConfigDlg.load();
+  ASSERT_NE(setup, nullptr);
+  for (const bool switchedOn : {true, false}) {
+    SCOPED_TRACE(switchedOn ? "switched on" : "left as it was");
+    g_networkState = 0;
+    Tick();
+    setup->ShowWindow(SW_SHOW);
+    auto* weather = dynamic_cast<CButton*>(setup->GetDlgItem(main_setup_id::kWeather));
+    ASSERT_NE(weather, nullptr);
+    if (switchedOn) {
+      weather->SetCheck(BST_CHECKED);
+      setup->SendMessage(WM_COMMAND, main_setup_id::kWeather, static_cast<LPARAM>(weather->m_hWnd));
+    }
+    weather->SetCheck(BST_CHECKED);
+    setup->SendMessage(WM_COMMAND, main_setup_id::kSave, 0);
+    const std::uint32_t before = dialog_->AutoWeatherCounter();
+    g_networkState = 2;
+    Tick();
+    EXPECT_EQ(dialog_->AutoWeatherCounter(), switchedOn ? 0u : before + 1) << "a request resets the counter";
+  }
   g_networkState = 0;
 }
 
