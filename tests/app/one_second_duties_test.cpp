@@ -488,6 +488,8 @@ TEST_F(DutiesTest, CountdownsActWhenTheyReachZero) {
 }
 
 TEST_F(DutiesTest, HubListIsRefreshedEvery151SecondsAndWeatherAskedEvery61) {
+  const std::uint32_t simulator = g_ownSimulatorCode.load();
+  g_ownSimulatorCode = 9000;  // as the program starts
   g_networkState = 2;
   g_hubRefreshCounter = 0;
   g_setupSettings.enableWeather = 0;  // first without the weather
@@ -512,6 +514,7 @@ TEST_F(DutiesTest, HubListIsRefreshedEvery151SecondsAndWeatherAskedEvery61) {
   Tick();
   EXPECT_EQ(dialog_->AutoWeatherCounter(), 0u) << "a weather request on the 61st second";
   g_networkState = 0;
+  g_ownSimulatorCode = simulator;
 }
 
 TEST_F(DutiesTest, WeatherSwitchedOnInTheSetupIsAskedForAtTheNextTick) {
