@@ -6,12 +6,14 @@
 #include <mutex>
 #include <vector>
 
+#include "base/klib_settings.h"
 #include "base/message_box.h"
 #include "core/settings_keys.h"
 #include "dialogs/chat_dialog.h"
 #include "dialogs/form_keys.h"
 #include "net/listener.h"
 #include "win/dialog_items.h"
+#include "win/gdi.h"
 #include "win/edit_ctrl.h"
 #include "win/ipaddress_ctrl.h"
 #include "win/messages.h"
@@ -78,6 +80,20 @@ ChatControlColours NetworkSetupColoursFor(int controlId, bool night, const KlibS
 }
 
 CNetworkSetup::CNetworkSetup() : CDialogEx(kNetworkSetupTemplate) {}
+
+LRESULT CNetworkSetup::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CTLCOLOREDIT) {
+    const ChatControlColours colours =
+        NetworkSetupColoursFor(::GetDlgCtrlID(static_cast<HWND>(lParam)), g_nightFlag.load() != 0, Klib());
+    if (colours.own) {
+      const auto dc = static_cast<HDC>(wParam);
+      SetTextColor(dc, colours.text);
+      SetBkColor(dc, colours.background);
+      return static_cast<LRESULT>(editBrushes_.For(colours.background));
+    }
+  }
+  return CDialogEx::WindowProc(message, wParam, lParam);
+}
 
 CNetworkSetup::~CNetworkSetup() {
   if (g_pNetworkSetupDlg.load() == this) g_pNetworkSetupDlg = nullptr;

@@ -14,6 +14,7 @@
 
 #include "core/settings.h"
 #include "dialogs/chat_colours.h"
+#include "dialogs/rules_dialog_colours.h"
 #include "win/dialog.h"
 
 struct KlibSettings;
@@ -59,11 +60,14 @@ class CNetworkSetup : public CDialogEx {
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
   BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
   BOOL PreTranslateMessage(MSG* msg) override;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   // The slot whose fields are on screen.
   int SlotOnScreen() const { return slotOnScreen_; }
 
  private:
+  // The edits' own backgrounds, one brush per colour.
+  RulesBrushes editBrushes_;
   // The site or page path was typed into: the result line and the fields
   // that apply follow it (only while the dialog is shown).
   void OnTabChange();

@@ -31,6 +31,7 @@
 #include "win/ipaddress_ctrl.h"
 #include "win/richedit.h"
 #include "win/msgbox.h"
+#include "win/paint.h"
 #include "win/tab_ctrl.h"
 #include "win/winsock.h"
 
@@ -159,6 +160,27 @@ TEST(NetworkSetupFields, TheSixEditsTakeTheChatInputColoursAndNothingElseDoes) {
       EXPECT_FALSE(NetworkSetupColoursFor(control, night, Klib()).own) << control;
     }
   }
+}
+
+TEST_F(NetworkSetupTest, TheEditsArePaintedInTheChatInputLinesColoursByDayAndByNight) {
+  ASSERT_NO_FATAL_FAILURE(MakeShown());
+  for (const int night : {0, 1}) {
+    SCOPED_TRACE(night);
+    g_nightFlag = night;
+    const ChatControlColours input = ChatColoursFor(kChatInputId, night != 0, Klib());
+    for (int control : {id::kOwnPort, id::kWebsite, id::kPassword}) {
+      CWnd* edit = dialog_->GetDlgItem(control);
+      ASSERT_NE(edit, nullptr) << control;
+      edit->Invalidate();
+      UpdateWindow(edit->m_hWnd);
+      const std::optional<win::ControlColours> painted = win::PaintedControlColours(edit->m_hWnd);
+      ASSERT_TRUE(painted.has_value()) << control;
+      EXPECT_EQ(painted->text, input.text) << control;
+      EXPECT_EQ(painted->background, input.background) << control;
+      EXPECT_NE(painted->brush, 0u) << control;
+    }
+  }
+  g_nightFlag = 0;
 }
 
 TEST_F(NetworkSetupTest, ItShowsTheCurrentNetworkThePortsAndTheAddressesFromTheFile) {
