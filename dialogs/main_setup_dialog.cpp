@@ -8,6 +8,7 @@
 #include "base/klib_settings.h"
 #include "core/settings.h"
 #include "core/settings_keys.h"
+#include "dialogs/chat_colours.h"
 #include "dialogs/chat_dialog.h"
 #include "dialogs/voice_settings_dialog.h"
 #include "sim/own_aircraft_poll.h"
@@ -17,6 +18,8 @@
 #include "win/dialog_items.h"
 #include "win/edit_ctrl.h"
 #include "win/focus.h"
+#include "win/gdi.h"
+#include "win/paint.h"
 #include "win/keys.h"
 #include "win/listbox_ctrl.h"
 #include "win/messages.h"
@@ -207,7 +210,27 @@ BOOL MainConfigDlg::OnInitDialog() {
   return TRUE;
 }
 
+std::optional<RulesControlColours> MainSetupColoursFor(int controlId, UINT message, bool night,
+                                                       const KlibSettings& settings) {
+  const COLORREF background = night ? kRulesNightBackground : kRulesDayBackground;
+  if (message == WM_CTLCOLORDLG) return RulesControlColours{std::nullopt, background, false};
+  if (message != WM_CTLCOLORSTATIC && message != WM_CTLCOLORBTN) return std::nullopt;
+  if (controlId == id::kAiQualityFactor) return RulesControlColours{settings.Colour(24), background, true};
+  return RulesControlColours{std::nullopt, background, true};
+}
+
 LRESULT MainConfigDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CTLCOLORDLG || message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN) {
+    const auto control = static_cast<HWND>(lParam);
+    const int controlId = message == WM_CTLCOLORDLG || control == m_hWnd ? 0 : ::GetDlgCtrlID(control);
+    if (const auto colours = MainSetupColoursFor(controlId, message, g_nightFlag.load() != 0, Klib())) {
+      const auto dc = static_cast<HDC>(wParam);
+      if (colours->text) SetTextColor(dc, *colours->text);
+      SetBkColor(dc, colours->background);
+      if (colours->transparent) SetBkMode(dc, TRANSPARENT);
+      return static_cast<LRESULT>(brushes_.For(colours->background));
+    }
+  }
   const LRESULT result = CDialogEx::WindowProc(message, wParam, lParam);
   if (message == WM_SHOWWINDOW && wParam != 0) {
     weatherSwitchedOn_ = false;

@@ -5,9 +5,11 @@
 
 #include <array>
 #include <atomic>
+#include <optional>
 #include <cstdint>
 #include <string>
 
+#include "dialogs/rules_dialog_colours.h"
 #include "win/dialog.h"
 
 constexpr UINT kMainSetupTemplate = 7005;
@@ -70,6 +72,12 @@ std::uint32_t ShownVfrSquawk(std::int32_t value);
 // The entry of 7108 an "UploadBandWidth" value shows.
 int UploadBandWidthEntry(std::int32_t value);
 
+// What a control of the dialog (0: the dialog itself) asking with `message` is
+// drawn in: labels, group boxes and check boxes on the dialog's background,
+// the slider's value in colour field 24; none for the rest.
+std::optional<RulesControlColours> MainSetupColoursFor(int controlId, UINT message, bool night,
+                                                       const KlibSettings& settings);
+
 class MainConfigDlg : public CDialogEx {
  public:
   MainConfigDlg();
@@ -104,6 +112,7 @@ class MainConfigDlg : public CDialogEx {
   void Check(int controlId, bool checked);
 
   bool filled_ = false;
+  RulesBrushes brushes_;
   // 7068 ticked by a click since the dialog was last shown.
   bool weatherSwitchedOn_ = false;
 };

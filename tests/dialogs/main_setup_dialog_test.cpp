@@ -28,6 +28,7 @@
 #include "win/keys.h"
 #include "win/listbox_ctrl.h"
 #include "win/messages.h"
+#include "win/paint.h"
 #include "win/richedit.h"
 #include "win/trackbar_ctrl.h"
 
@@ -210,6 +211,33 @@ TEST_F(MainSetupTest, EachFieldShowsTheFilesValueAndSaveWritesItBack) {
     EXPECT_FALSE(dialog_->IsWindowVisible());
     EXPECT_EQ(Saved(c.key), c.saved);
   }
+}
+
+TEST_F(MainSetupTest, LabelsAndCheckBoxesLieOnTheDayOrNightBackgroundAndTheFactorInField24) {
+  Klib().SetColour(24, 0x242424);
+  ASSERT_NO_FATAL_FAILURE(ShowOver(""));
+  for (const int night : {0, 1}) {
+    SCOPED_TRACE(night);
+    g_nightFlag = night;
+    const COLORREF background = night != 0 ? 0x3D2F28 : 0x60777F;
+    const auto dialogColours = MainSetupColoursFor(0, WM_CTLCOLORDLG, night != 0, Klib());
+    ASSERT_TRUE(dialogColours.has_value());
+    EXPECT_EQ(dialogColours->background, background);
+    for (const int control : {id::kAiQualityFactor, 7111, id::kWeather}) {
+      CWnd* window = Control(control);
+      ASSERT_NE(window, nullptr);
+      window->Invalidate();
+      UpdateWindow(window->m_hWnd);
+      const std::optional<win::ControlColours> painted = win::PaintedControlColours(window->m_hWnd);
+      ASSERT_TRUE(painted.has_value()) << control;
+      EXPECT_EQ(painted->background, background) << control;
+      EXPECT_NE(painted->brush, 0u) << control;
+      if (control == id::kAiQualityFactor) {
+        EXPECT_EQ(painted->text, 0x242424u);
+      }
+    }
+  }
+  g_nightFlag = 0;
 }
 
 TEST_F(MainSetupTest, SaveWritesEveryKeyInItsOrderAndTheProgramTakesTheValues) {
