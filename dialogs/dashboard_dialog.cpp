@@ -22,6 +22,8 @@ namespace {
 // A key code that reaches the window as a command code.
 constexpr WORD kKeyTab = 9;
 constexpr COLORREF kFieldBackground = 0x34261E;
+// The dialog itself: the background every control of the program shares.
+constexpr COLORREF kDialogBackground = 0x3D2F28;
 
 void LightText(CShadeButtonST& button) {
   for (BYTE index : {CButtonST::BTNST_COLOR_FG_IN, CButtonST::BTNST_COLOR_FG_OUT, CButtonST::BTNST_COLOR_FG_FOCUS})
@@ -51,11 +53,13 @@ CDashboardDlg::~CDashboardDlg() {
   if (g_pDashboardDlg.load() == this) g_pDashboardDlg = nullptr;
   DestroyWindow();
   if (fieldBrush_ != 0) DeleteObject(fieldBrush_);
+  if (dialogBrush_ != 0) DeleteObject(dialogBrush_);
 }
 
 BOOL CDashboardDlg::OnInitDialog() {
   CDialogEx::OnInitDialog();
   if (fieldBrush_ == 0) fieldBrush_ = CreateSolidBrush(kFieldBackground);
+  if (dialogBrush_ == 0) dialogBrush_ = CreateSolidBrush(kDialogBackground);
   for (CShadeButtonST* button : {&charlie_, &ident_}) {
     button->SetDefaultColors(FALSE);
     button->SetShade();
@@ -135,6 +139,12 @@ LRESULT CDashboardDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       AddControl(ident_, kDashIdentId);
       return result;
     }
+    case WM_CTLCOLORDLG:
+      if (dialogBrush_ != 0) {
+        SetBkColor(static_cast<HDC>(wParam), kDialogBackground);
+        return static_cast<LRESULT>(dialogBrush_);
+      }
+      break;
     case WM_CTLCOLORSTATIC:
       if (const int field = StaticColourField(::GetDlgCtrlID(static_cast<HWND>(lParam)));
           field != 0 && fieldBrush_ != 0) {

@@ -50,6 +50,8 @@ class CDashboardDlg : public CDialogEx {
   CShadeButtonST ident_;
   int mode_ = 0;
   HBRUSH fieldBrush_ = 0;
+  // The dialog's own background: the controls' shared dark colour.
+  HBRUSH dialogBrush_ = 0;
 };
 
 // The main dialog's half-second duty: counts the ident down and has the

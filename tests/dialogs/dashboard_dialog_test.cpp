@@ -226,6 +226,10 @@ TEST_F(DashboardTest, FieldsDrawInTheirColoursOnTheDarkBackground) {
     EXPECT_EQ(GetTextColor(dc), Klib().Colour(c.field)) << c.id;
     EXPECT_EQ(GetBkColor(dc), 0x34261Eu) << c.id;
   }
+  // The dialog's own background is the controls' shared colour.
+  SetBkColor(dc, 0x040506);
+  EXPECT_NE(dash_->SendMessage(WM_CTLCOLORDLG, static_cast<WPARAM>(dc), static_cast<LPARAM>(dash_->m_hWnd)), 0);
+  EXPECT_EQ(GetBkColor(dc), 0x3D2F28u);
   ReleaseDC(dash_->m_hWnd, dc);
 }
 
