@@ -223,13 +223,8 @@ LRESULT MainConfigDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_CTLCOLORDLG || message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN) {
     const auto control = static_cast<HWND>(lParam);
     const int controlId = message == WM_CTLCOLORDLG || control == m_hWnd ? 0 : ::GetDlgCtrlID(control);
-    if (const auto colours = MainSetupColoursFor(controlId, message, g_nightFlag.load() != 0, Klib())) {
-      const auto dc = static_cast<HDC>(wParam);
-      if (colours->text) SetTextColor(dc, *colours->text);
-      SetBkColor(dc, colours->background);
-      if (colours->transparent) SetBkMode(dc, TRANSPARENT);
-      return static_cast<LRESULT>(brushes_.For(colours->background));
-    }
+    const auto colours = MainSetupColoursFor(controlId, message, g_nightFlag.load() != 0, Klib());
+    if (const LRESULT brush = AnswerControlColours(colours, brushes_, wParam); brush != 0) return brush;
   }
   const LRESULT result = CDialogEx::WindowProc(message, wParam, lParam);
   if (message == WM_SHOWWINDOW && wParam != 0) {

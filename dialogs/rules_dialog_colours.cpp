@@ -68,6 +68,15 @@ HBRUSH RulesBrushes::For(COLORREF colour) {
   return brush;
 }
 
+LRESULT AnswerControlColours(const std::optional<RulesControlColours>& colours, RulesBrushes& brushes, WPARAM dc) {
+  if (!colours) return 0;
+  const auto hdc = static_cast<HDC>(dc);
+  if (colours->text) SetTextColor(hdc, *colours->text);
+  SetBkColor(hdc, colours->background);
+  if (colours->transparent) SetBkMode(hdc, TRANSPARENT);
+  return static_cast<LRESULT>(brushes.For(colours->background));
+}
+
 LRESULT AnswerRulesCtlColor(RulesDialogKind kind, RulesBrushes& brushes, HWND dialog, UINT message, WPARAM dc,
                             LPARAM control) {
   const auto controlWindow = static_cast<HWND>(control);
@@ -75,10 +84,5 @@ LRESULT AnswerRulesCtlColor(RulesDialogKind kind, RulesBrushes& brushes, HWND di
   const int id = message == WM_CTLCOLORDLG || controlWindow == dialog ? 0 : GetDlgCtrlID(controlWindow);
   const std::optional<RulesControlColours> colours =
       RulesColoursFor(kind, id, message, g_nightFlag.load() != 0, Klib());
-  if (!colours) return 0;
-  const auto hdc = static_cast<HDC>(dc);
-  if (colours->text) SetTextColor(hdc, *colours->text);
-  SetBkColor(hdc, colours->background);
-  if (colours->transparent) SetBkMode(hdc, TRANSPARENT);
-  return static_cast<LRESULT>(brushes.For(colours->background));
+  return AnswerControlColours(colours, brushes, dc);
 }

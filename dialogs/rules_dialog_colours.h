@@ -46,5 +46,8 @@ class RulesBrushes {
 bool IsCtlColorMessage(UINT message);
 // The answer of a dialog's WM_CTLCOLOR* message: the colours set on the DC
 // and the brush, or 0 to let the control draw as its kind does.
+// Sets `colours` on the control's device context and gives the brush of its background
+// (0, the default drawing, for none).
+LRESULT AnswerControlColours(const std::optional<RulesControlColours>& colours, RulesBrushes& brushes, WPARAM dc);
 LRESULT AnswerRulesCtlColor(RulesDialogKind kind, RulesBrushes& brushes, HWND dialog, UINT message, WPARAM dc,
                             LPARAM control);
