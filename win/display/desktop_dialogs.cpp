@@ -1,0 +1,7 @@
+#include "win/display/desktop_dialogs.h"
+
+namespace win::display {
+
+void AddDesktopDialogHooks(Hooks&) {}
+
+}  // namespace win::display
