@@ -133,6 +133,7 @@ const char* COrvSok::LogTag() const { return Klib().logTag != nullptr ? Klib().l
 void COrvSok::ResetWay(const char*) {
   ResetIdle();
   SetFrameSync(Klib().frameSync);
+  addon_ = AddonLinkState{};
   const bool webTask = WayId() == WAYID_WEBTASK;
   textLineMode_ = webTask;
   webTaskCode_ = webTask ? 1 : 0;

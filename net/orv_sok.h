@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/base_socket.h"
+#include "net/addon_link.h"
 #include "net/frame_format.h"
 #include "net/frame_hunter.h"
 #include "net/way_ids.h"
@@ -172,6 +173,19 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   void OnAtcDropped();
   const ControllerLinkState& ControllerLink() const { return atc_; }
 
+  // ---- The add-on link (addon_way_*.cpp) ----
+  // 1 served, 0 the link was closed.
+  DWORD ProcessAddonFrame(const Frame& frame);
+  // Sync word, header and body of one add-on frame, sent whole (callsign:
+  // what a DS_CMD_FLIGHT_DYNAMICS request named). 1 sent, 0 nothing sent or
+  // the link is down, negative: refused.
+  std::int32_t SendAddonCommand(std::uint8_t code, std::uint8_t subCode, std::string_view callsign = {});
+  // The peer's address checked: a public one closes the link (0), else the
+  // way and its record are marked local and the address kept (1).
+  DWORD ApplyAddonAddressRule(const FrameHeader& header, std::uint32_t addressNetOrder);
+  // Way thread (tests read it once the way is idle).
+  const AddonLinkState& AddonLink() const { return addon_; }
+
   // Any thread (the Listener): hands the way a call already accepted from the
   // listening socket, for the way to take on its own thread, and waits for its
   // answer: 1 taken, -1 the way failed to take it (it cleared its record), 0
@@ -258,8 +272,11 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   virtual DWORD HandleSimLinkFrame(const Frame&) { return 1; }
   virtual DWORD HandlePilotFrame(const Frame& frame) { return ProcessPilotFrame(frame); }
   virtual DWORD HandleControllerFrame(const Frame& frame) { return ProcessAtcFrame(frame); }
-  virtual DWORD HandleAddonFrame(const Frame&) { return 1; }
+  virtual DWORD HandleAddonFrame(const Frame& frame) { return ProcessAddonFrame(frame); }
   virtual void PilotTaskEachSecond();
+  // Every line the add-on link prints.
+  virtual void AddonText(const char* text);
+  void AddonTextf(const char* format, ...) __attribute__((format(printf, 2, 3)));
   virtual void ResetPeerState();
   // ---- Hooks of the pilot link: the defaults act on the program ----
   // Every line the pilot link prints (colour field 17..29; kPilot* flags).
@@ -413,6 +430,17 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   void TakePilotRadios(std::uint8_t selection, std::string_view com1, std::string_view com2);
   std::int32_t SendPilotPacked(std::uint8_t subCode, std::span<const std::uint8_t> record);
   void TracePilotSend(std::uint8_t subCode);
+  // ---- The add-on link's pieces ----
+  bool MayCarryAddonLink() const;
+  void TraceAddonFrame(const FrameHeader& header);
+  void TraceAddonSend(std::uint8_t code);
+  // A body shorter than its record is a protocol error; false then.
+  bool AddonBodyHolds(const Frame& frame, std::size_t size);
+  DWORD AddonLoginReceived(const Frame& frame);
+  DWORD AddonCommonReceived(const FrameHeader& header);
+  std::int32_t SendAddonDynamics(std::uint8_t subCode, std::string_view callsign);
+  std::int32_t SendAddonAiList(std::uint8_t subCode);
+  std::int32_t SendAddonBytes(std::span<const std::uint8_t> bytes);
   // ---- The controller link's pieces ----
   bool AtcVerbose() const;
   bool OwnController(std::string_view named) const;
@@ -463,6 +491,7 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   std::array<std::uint8_t, kSimPacketLimit> simPacket_{};
   PilotLinkState pilot_;
   ControllerLinkState atc_;
+  AddonLinkState addon_;
   DWORD webTaskCode_ = 0;
   std::uint32_t secondsSnapshot_ = 0;
   std::uint32_t simLinkSeconds_ = 0;

@@ -211,6 +211,7 @@ void StoreFix(const PeerFix& fix, WayPosition& position) {
   position.word2 = fix.timeMs;
   position.onGroundWord = fix.onGround ? 1 : 0;
   position.groundSpeedKnots = fix.groundSpeedKnots;
+  position.verticalSpeed = fix.verticalSpeed;
 }
 
 OlderPositionRecord RepackShortPosition(std::span<const std::uint8_t, kOlderShortPositionSize> record) {

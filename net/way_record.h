@@ -56,11 +56,13 @@ struct WayPosition {
   float heading = 0.0F;
   // The rest of the peer's position block: the record's two leading words
   // (sequence number and time stamp), its on-ground word (bit 0 on the
-  // ground) and its ground speed in whole knots.
+  // ground), its ground speed in whole knots and its vertical speed in feet
+  // per minute.
   std::uint32_t word1 = 0;
   std::uint32_t word2 = 0;
   std::uint16_t onGroundWord = 0;
   std::uint16_t groundSpeedKnots = 0;
+  std::int16_t verticalSpeed = 0;
 };
 
 // What a pilot's login told of him and what his link keeps per peer.
