@@ -25,8 +25,6 @@ enum class WayKind : std::uint8_t {
   kPilot = 1,
   kController = 2,
   kUnknownCaller = 3,
-  // The add-on link's kind takes its place here once the client has one; its
-  // frames (their own sync word) already reach every way's add-on handler.
 };
 
 using PeerWay = FuzzWay<COrvSok>;

@@ -22,6 +22,7 @@
 #include "net/node_records.h"
 #include "net/pilot_records.h"
 #include "net/text_records.h"
+#include "testbed/addon_standin.h"
 #include "testbed/plugin_records.h"
 
 namespace {
@@ -196,6 +197,25 @@ void FileSeeds(const fs::path& data) {
 
 }  // namespace
 
+// The add-on stand-in's frames: its whole session, and each of its faults.
+void AddonSeeds() {
+  const AddonStandinScript script;
+  AddonStandinScript nameless = script;
+  nameless.name.clear();
+  const Bytes session =
+      Join({AddonLoginFrame(script), AddonCommonFrame(3), AddonCommonFrame(11), AddonCommonFrame(4),
+            AddonCommonFrame(12), AddonDynamicsRequestFrame(1, ""), AddonDynamicsRequestFrame(1, "FUZZ01"),
+            AddonAiRequestFrame(1), AddonAiRequestFrame(2), AddonLogoutFrame()});
+  // The target's first byte: session, logged in already, login trace, add-on trace.
+  Seed("fuzz_addon", "session", Prefixed({0x0D, 255}, session));
+  Seed("fuzz_addon", "session_pieces", Prefixed({0x01, 2}, session));
+  Seed("fuzz_addon", "before_login", Prefixed({0x0C, 255}, Join({AddonCommonFrame(4), AddonLoginFrame(script)})));
+  Seed("fuzz_addon", "empty_name", Prefixed({0x0C, 255}, AddonLoginFrame(nameless)));
+  Seed("fuzz_addon", "unknown_code", Prefixed({0x02, 255}, AddonRawFrame(0x41, 0, {})));
+  Seed("fuzz_addon", "short_body", Prefixed({0x0C, 255}, AddonRawFrame(DS_CMD_LOGIN, 0, Bytes(40, 'x'))));
+  Seed("fuzz_addon", "lists", Prefixed({0x0B, 255}, Join({AddonAiRequestFrame(1), AddonAiRequestFrame(2)})));
+}
+
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: make_corpus <folder> <res/data folder>\n");
@@ -203,6 +223,7 @@ int main(int argc, char** argv) {
   }
   g_root = argv[1];
   NetworkSeeds();
+  AddonSeeds();
   PluginSeeds();
   FileSeeds(argv[2]);
   return 0;

@@ -54,6 +54,14 @@ class FuzzWay : public Base {
     sockets.adopted = true;  // the way closes it from here on, also when the adoption fails
     return Base::AdoptAcceptedSocket(sockets.wayEnd) == 0;
   }
+  // The same for a call taken on the listening port.
+  bool LinkAsCaller(WaySocketPair& sockets) {
+    if (Base::InitBuffers(nullptr, SOCK_MODE_TCP, kWayRxRingSize, kWayTxRingSize, kWaySoRcvBuf, kWaySoSndBuf) != 0) {
+      return false;
+    }
+    sockets.adopted = true;
+    return Base::AdoptCall(sockets.wayEnd) == 0;
+  }
   void Receive(std::span<const std::uint8_t> bytes) {
     FUZZ_CHECK(Base::FillRxBuf(bytes.data(), static_cast<std::uint32_t>(bytes.size())) == RING_OK);
     Base::ProcessReceivedBytes();

@@ -247,15 +247,20 @@ std::int32_t COrvSok::HandAcceptedCall(SOCKET call, DWORD timeoutMs) {
 void COrvSok::TakeHandedCall() {
   const SOCKET call = handedCall_.exchange(INVALID_SOCKET, std::memory_order_acq_rel);
   if (call == INVALID_SOCKET) return;  // taken back by the Listener already
-  ResetLinkState();
-  accepted_ = true;
-  const bool taken = AdoptAcceptedSocket(call) == 0;
+  const bool taken = AdoptCall(call) == 0;
   if (!taken) {
-    accepted_ = false;
     ClearWayRecord(WayId(), "ACCF");
     SetSleepCountdown(kDisconnectionSleepSeconds);
   }
   acceptAnswer_.store(taken ? 1 : -1, std::memory_order_release);
+}
+
+std::int32_t COrvSok::AdoptCall(SOCKET call) {
+  ResetLinkState();
+  accepted_ = true;
+  const std::int32_t result = AdoptAcceptedSocket(call);
+  if (result != 0) accepted_ = false;
+  return result;
 }
 
 void COrvSok::WakeForAllocation() {

@@ -320,6 +320,9 @@ class COrvSok : private WayChunkStorage, public CBaseSoc {
   // The transmit header as it stands (the open-port test's answer carries it).
   void SetOutgoingHeader(const FrameHeader& header) { outgoingHeader_ = header; }
 
+  // Takes a call accepted from the listening socket on this thread: 0 taken.
+  std::int32_t AdoptCall(SOCKET call);
+
   // Hands one frame to the handler of its way (the kind is learnt from the first frame).
   virtual DWORD DispatchFrame(const Frame& frame);
   // A header whose body did not follow within the read limit: a network way

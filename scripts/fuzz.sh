@@ -19,11 +19,11 @@ cmake --build "$build" -j "${TK_FUZZ_BUILD_JOBS:-3}" --target fuzz_all >/dev/nul
 # Inputs stay small so that every target runs fast; the sizes hold each
 # format's largest record or a few of its lines.
 declare -A max_len=(
-  [fuzz_frames]=4096 [fuzz_way]=4096 [fuzz_lz77]=4096 [fuzz_plugin_link]=4096
+  [fuzz_frames]=4096 [fuzz_way]=4096 [fuzz_addon]=4096 [fuzz_lz77]=4096 [fuzz_plugin_link]=4096
   [fuzz_web_page]=4096 [fuzz_automation]=4096 [fuzz_ini]=2048 [fuzz_rules]=4096
   [fuzz_data_files]=4096 [fuzz_flight_plan]=4096 [fuzz_offsets]=2048
 )
-all_targets=(fuzz_frames fuzz_way fuzz_lz77 fuzz_plugin_link fuzz_web_page fuzz_automation fuzz_ini fuzz_rules
+all_targets=(fuzz_frames fuzz_way fuzz_addon fuzz_lz77 fuzz_plugin_link fuzz_web_page fuzz_automation fuzz_ini fuzz_rules
              fuzz_data_files fuzz_flight_plan fuzz_offsets)
 if [ "$which" = all ]; then
   targets=("${all_targets[@]}")
