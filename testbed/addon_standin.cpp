@@ -254,3 +254,17 @@ std::vector<std::string> AddonStandin::ListedCallsigns(const AddonAnswer& answer
   }
   return callsigns;
 }
+
+int RunAddonStandin(std::uint16_t port, std::string_view faultName, std::function<void(std::string_view)> log) {
+  std::optional<AddonFault> fault;
+  if (!faultName.empty()) {
+    fault = AddonFaultNamed(faultName);
+    if (!fault) return 2;
+  }
+  AddonStandin addon;
+  addon.SetEventLog(std::move(log));
+  if (!addon.Connect(port)) return 1;
+  const bool answered = fault ? addon.RunFault(*fault) : addon.LogIn() && addon.RunQuestions();
+  addon.Close();
+  return answered ? 0 : 1;
+}

@@ -91,5 +91,11 @@ class AddonStandin {
   std::vector<AddonAnswer> answers_;
 };
 
+// The stand-in as a program of its own (tk_standins --addon PORT): calls
+// the port, then logs in and asks its questions, or makes the named fault
+// (empty: none). 0 when the client answered as it should, 1 otherwise, 2 for
+// an unknown fault name.
+int RunAddonStandin(std::uint16_t port, std::string_view faultName, std::function<void(std::string_view)> log);
+
 // The bytes as hex pairs, for the log.
 std::string HexBytes(std::span<const std::uint8_t> bytes);

@@ -1,7 +1,8 @@
 // tk_standins: the far side of the client's first links on 127.0.0.1, for the
 // demo and end-to-end tests: the network's web page ("/h.php"), a hub and
 // node, and the X-Plane plug-in, each on a port of its own. One line per
-// event on stdout; SIGINT or SIGTERM ends it (exit 0).
+// event on stdout; SIGINT or SIGTERM ends it (exit 0). With --addon it is a
+// local add-on program instead, calling the client's listening port.
 #include <signal.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <system_error>
 #include <vector>
 
+#include "testbed/addon_standin.h"
 #include "testbed/event_printer.h"
 #include "testbed/node_server.h"
 #include "testbed/plugin_server.h"
@@ -32,6 +34,8 @@ struct Options {
   std::string ownIp = "203.0.113.7";
   int heartbeatSeconds = 30;
   NodeServer::Introductions introductions = NodeServer::Introductions::Direct;
+  std::uint16_t addonPort = 0;
+  std::string addonFault;
 };
 
 std::optional<NodeServer::Introductions> ParseIntroductions(std::string_view text) {
@@ -43,6 +47,7 @@ std::optional<NodeServer::Introductions> ParseIntroductions(std::string_view tex
 
 void Usage(std::ostream& out) {
   out << "usage: tk_standins [--ports-file PATH] [--own-ip TEXT] [--heartbeat-seconds N] [--introduce HOW]\n"
+         "       tk_standins --addon PORT [--addon-fault NAME]\n"
          "  Runs the web page (/h.php), node and plug-in stand-ins on 127.0.0.1.\n"
          "  --ports-file PATH       write \"web=<port> node=<port> plugin=<port>\" once all listen\n"
          "  --own-ip TEXT           the address the web page tells the client (default 203.0.113.7)\n"
@@ -50,7 +55,11 @@ void Usage(std::ostream& out) {
          "                          a client's own heartbeat is answered at once either way\n"
          "  --introduce HOW         how the node introduces two logged-in clients to each other:\n"
          "                          direct (the newcomer calls the other's port; the default),\n"
-         "                          tunnel (through the node) or off\n";
+         "                          tunnel (through the node) or off\n"
+         "  --addon PORT            instead: the add-on stand-in calls a client listening on PORT, logs in,\n"
+         "                          asks its questions and ends (status 0 when all were answered)\n"
+         "  --addon-fault NAME      with --addon: makes one fault instead (before-login, empty-name,\n"
+         "                          unknown-code, short-body, split-frame)\n";
 }
 
 std::optional<int> ParseSeconds(std::string_view text) {
@@ -59,6 +68,13 @@ std::optional<int> ParseSeconds(std::string_view text) {
   if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   if (value < 0 || value > kMaxHeartbeatSeconds) return std::nullopt;
   return value;
+}
+
+std::optional<std::uint16_t> ParsePort(std::string_view text) {
+  unsigned value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535) return std::nullopt;
+  return static_cast<std::uint16_t>(value);
 }
 
 // nullopt (after a message on stderr) for a bad command line.
@@ -83,6 +99,10 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       options.ownIp = value;
     } else if (name == "--heartbeat-seconds" && ParseSeconds(value)) {
       options.heartbeatSeconds = *ParseSeconds(value);
+    } else if (name == "--addon" && ParsePort(value)) {
+      options.addonPort = *ParsePort(value);
+    } else if (name == "--addon-fault" && AddonFaultNamed(value)) {
+      options.addonFault = value;
     } else if (name == "--introduce" && ParseIntroductions(value)) {
       options.introductions = *ParseIntroductions(value);
     } else {
@@ -139,6 +159,12 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   EventPrinter printer(std::cout);
+  if (options->addonPort != 0) {
+    const int status = RunAddonStandin(options->addonPort, options->addonFault,
+                                       [&](std::string_view line) { printer.Print("add-on", line); });
+    printer.Flush();
+    return status;
+  }
   int signalNumber = 0;
   {
     WebPageServer web("/h.php");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,21 @@ TEST_F(AddonEndToEnd, TheAddOnLogsInAndItsListsNameTheLoggedInPilots) {
     std::vector<std::string> named = AddonStandin::ListedCallsigns(*answer);
     std::sort(named.begin(), named.end());
     EXPECT_EQ(named, (std::vector<std::string>{"DEMO02", "DEMO03"})) << int(list);
+  }
+  // The full entries carry where each pilot is.
+  const auto full = addon.LastAnswer(DS_CMD_AI, 1);
+  ASSERT_TRUE(full.has_value());
+  const auto body = full->Body();
+  ASSERT_EQ(body.size(), 24u + 2 * 120u);
+  for (std::size_t at = 24; at < body.size(); at += 120) {
+    double latitude = 0.0;
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i) bits |= static_cast<std::uint64_t>(body[at + 64 + i]) << (8 * i);
+    std::memcpy(&latitude, &bits, sizeof latitude);
+    EXPECT_NEAR(latitude, 49.02, 0.05);
+    std::uint32_t simulator = 0;
+    for (int i = 0; i < 4; ++i) simulator |= static_cast<std::uint32_t>(body[at + 40 + i]) << (8 * i);
+    EXPECT_EQ(simulator, 9000u);
   }
   // It chose ground speed and true heading, and was told so.
   const auto speed = addon.LastAnswer(DS_CMD_COMMON, 4);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "addon_way_fixture.h"
+#include "support/child_process.h"
 #include "base/byte_order.h"
 #include "base/klib_settings.h"
 #include "core/main_dialog_state.h"
@@ -444,6 +445,29 @@ TEST_F(AddonWayTest, TheNextCallerStartsWithNothingOfTheLastAddOn) {
   EXPECT_EQ(state.name[0], '\0');
   EXPECT_EQ(state.framesReceived, 0u);
   EXPECT_EQ(Way(0).RunOnThread([&] { return Way(0).FrameSync(); }), Klib().frameSync);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AddonWayTest, TheStandInsProgramPlaysTheAddOnAndItsFaults) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* line;
+  };
+  const std::string port = std::to_string(ListeningPort());
+  for (const Case& c : {Case{{"--addon", port}, 0, "add-on: the full list names nobody"},
+                        Case{{"--addon", port, "--addon-fault", "empty-name"}, 0, "add-on: the client ended the link"}}) {
+    ChildProcess addon(TK_STANDINS_BINARY, ".", {}, c.args);
+    ASSERT_TRUE(addon.Started());
+    EXPECT_EQ(addon.WaitForExit(kWaitMs * 2), c.status) << addon.Stderr();
+    EXPECT_NE(addon.Stdout().find(c.line), std::string::npos) << addon.Stdout();
+    ASSERT_TRUE(WaitFree(0));
+    ASSERT_TRUE(TestWay::WaitFor(kWaitMs, [&] { return !Way(0).IsConnected(); }));
+  }
+  EXPECT_TRUE(Way(0).Printed("Addon MapView v2.1.0.b connected."));
 }
 
 }  // namespace

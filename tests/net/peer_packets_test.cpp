@@ -145,6 +145,34 @@ TEST(PeerPackets, TheNewerPositionRecordUnpacksAsItsWriterPackedIt) {
   EXPECT_EQ(fix.verticalSpeed, -350);
 }
 
+TEST(PeerPackets, TheWayRecordKeepsTheWholeFix) {
+  PeerFix fix;
+  fix.sequence = 7;
+  fix.timeMs = 900;
+  fix.latitude = 45.5;
+  fix.longitude = -3.25;
+  fix.altitudeFeet = 1200.0;
+  fix.pitch = 1.5F;
+  fix.bank = -4.0F;
+  fix.heading = 181.0F;
+  fix.onGround = true;
+  fix.groundSpeedKnots = 95;
+  fix.verticalSpeed = -640;
+  WayPosition position;
+  StoreFix(fix, position);
+  EXPECT_EQ(position.word1, 7u);
+  EXPECT_EQ(position.word2, 900u);
+  EXPECT_EQ(position.latitude, 45.5);
+  EXPECT_EQ(position.longitude, -3.25);
+  EXPECT_EQ(position.altitude, 1200.0);
+  EXPECT_EQ(position.pitch, 1.5F);
+  EXPECT_EQ(position.bank, -4.0F);
+  EXPECT_EQ(position.heading, 181.0F);
+  EXPECT_EQ(position.onGroundWord, 1);
+  EXPECT_EQ(position.groundSpeedKnots, 95);
+  EXPECT_EQ(position.verticalSpeed, -640);
+}
+
 TEST(PeerPackets, EveryKnownTypeHasItsLengthCheckedBeforeItIsRead) {
   struct Case {
     bool older;
