@@ -355,6 +355,65 @@ TEST_F(AddonWayTest, ListsNameTheLoggedInPilotsThatAreNotSpecial) {
   EXPECT_EQ(Text(e, 100, 20), "122.800");
 }
 
+TEST_F(AddonWayTest, EachAnswerGoesToTheSendRingWhole) {
+  AddonStandin addon;
+  ASSERT_NO_FATAL_FAILURE(CallAndLogIn(addon));
+  PutPilot(1, "PEER01");
+  PutPilot(2, "PEER02");
+  const std::size_t before = Way(0).SendSizes().size();
+  ASSERT_TRUE(addon.Send(AddonAiRequestFrame(1), "full list"));
+  ASSERT_TRUE(addon.Send(AddonAiRequestFrame(2), "short list"));
+  ASSERT_TRUE(addon.Send(AddonDynamicsRequestFrame(1, ""), "own"));
+  ASSERT_TRUE(addon.Send(AddonCommonFrame(kAddonAskSpeedKind), "speed kind"));
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(addon.ReadAnswer().has_value());
+  const std::vector<std::uint32_t> sizes = Way(0).SendSizes();
+  EXPECT_EQ(std::vector<std::uint32_t>(sizes.begin() + static_cast<std::ptrdiff_t>(before), sizes.end()),
+            (std::vector<std::uint32_t>{kLead + kAddonAnswerHeaderSize + 2 * kAddonPilotFullSize,
+                                        kLead + kAddonAnswerHeaderSize + 2 * kAddonPilotShortSize,
+                                        kLead + kAddonAnswerHeaderSize + kAddonOwnDynamicsSize, kLead + 1}));
+}
+
+TEST_F(AddonWayTest, CodesThatAreNeverWrittenSendNothing) {
+  AddonStandin addon;
+  ASSERT_NO_FATAL_FAILURE(CallAndLogIn(addon));
+  Klib().traceMask = 1u << kAddonTraceBit;
+  struct Case {
+    std::uint8_t code;
+    std::int32_t result;
+    const char* line;
+  };
+  for (const Case& c : {Case{DS_CMD_TEST, -1, "\tapp_TK [ADDON WAY] Tx DS_CMD_TEST"},
+                        Case{DS_CMD_LOGOUT, 0, "\tapp_TK [ADDON WAY] Tx DS_CMD_LOGOUT"},
+                        Case{0x40, -1, "\tapp_TK [ADDON WAY] Tx DSP_XXX = 64"}}) {
+    EXPECT_EQ(Way(0).RunOnThread([&] { return Way(0).SendAddonCommand(c.code, 0); }), c.result) << int(c.code);
+    EXPECT_TRUE(Way(0).Printed(c.line)) << c.line;
+  }
+  ASSERT_TRUE(addon.Send(AddonCommonFrame(kAddonAskSpeedKind), "speed kind"));
+  const auto next = addon.ReadAnswer();
+  ASSERT_TRUE(next.has_value());
+  EXPECT_EQ(next->header.type, DS_CMD_COMMON);
+  EXPECT_TRUE(Way(0).Printed("\tapp_TK [ADDON WAY] DRx DS_CMD_COMMON ( 4 ) [ 2 ]"));
+  EXPECT_TRUE(Way(0).Printed("\tapp_TK [ADDON WAY] Tx DS_CMD_COMMON"));
+}
+
+TEST_F(AddonWayTest, ABodyLongerThanItsRecordIsReadAndTheRestSkipped) {
+  AddonStandin addon;
+  ASSERT_NO_FATAL_FAILURE(Call(addon));
+  std::vector<std::uint8_t> login = AddonLoginFrame(addon.Script());
+  const std::vector<std::uint8_t> body(login.begin() + static_cast<std::ptrdiff_t>(kLead), login.end());
+  std::vector<std::uint8_t> longer = body;
+  longer.insert(longer.end(), 20, 'Z');
+  ASSERT_TRUE(addon.Send(AddonRawFrame(DS_CMD_LOGIN, 0, longer), "login with more"));
+  ASSERT_TRUE(addon.Send(AddonCommonFrame(kAddonAskHeadingKind), "heading kind"));
+  const auto ack = addon.ReadAnswer();
+  ASSERT_TRUE(ack.has_value());
+  EXPECT_EQ(ack->header.type, DS_CMD_LOGIN_ACK);
+  const auto kind = addon.ReadAnswer();
+  ASSERT_TRUE(kind.has_value());
+  EXPECT_EQ(kind->header.type, DS_CMD_COMMON);
+  EXPECT_TRUE(Way(0).Printed("Addon MapView v2.1.0.b connected."));
+}
+
 TEST_F(AddonWayTest, FaultsEndTheLinkAndASplitFrameIsServed) {
   const auto logins = [&] {
     const std::vector<std::string> lines = Way(0).Lines();

@@ -51,6 +51,19 @@ bool AddonTestWay::Printed(const std::string& line) {
   return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
 }
 
+std::int32_t AddonTestWay::Send(const void* data, std::uint32_t length, bool buffered, const char* callerTag) {
+  {
+    std::lock_guard lock(mutex_);
+    sendSizes_.push_back(length);
+  }
+  return COrvSok::Send(data, length, buffered, callerTag);
+}
+
+std::vector<std::uint32_t> AddonTestWay::SendSizes() {
+  std::lock_guard lock(mutex_);
+  return sendSizes_;
+}
+
 void AddonWayTest::SetUp() {
   WayTest::SetUp();
   g_networkState = 2;

@@ -31,6 +31,9 @@ class AddonTestWay : public COrvSok {
 
   std::vector<std::string> Lines();
   bool Printed(const std::string& line);
+  // The sizes of the pieces handed to the send ring, in order.
+  std::vector<std::uint32_t> SendSizes();
+  std::int32_t Send(const void* data, std::uint32_t length, bool buffered, const char* callerTag) override;
 
  protected:
   DWORD ProcessMessage(const DMessage& message) override;
@@ -42,6 +45,7 @@ class AddonTestWay : public COrvSok {
   ThreadCalls calls_;
   std::mutex mutex_;
   std::vector<std::string> lines_;
+  std::vector<std::uint32_t> sendSizes_;
 };
 
 class AddonWayTest : public WayTest {
