@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <atomic>
+#include <thread>
+
+#include "desktop_test_support.h"
+#include "win/display/desktop_message_box.h"
+#include "win/msgbox.h"
+#include "win/os_thread.h"
+#include "win/window_pos.h"
+
+namespace {
+
+using desktop_test::DesktopHooksTest;
+using desktop_test::Pilot;
+using desktop_test::PumpUntil;
+using desktop_test::RecordingWindow;
+using Buttons = QList<QMessageBox::StandardButton>;
+
+constexpr int kBoundMs = 10'000;
+constexpr UINT kPing = WM_USER + 7;
+
+Buttons ButtonsOf(const QMessageBox& box) {
+  Buttons buttons;
+  for (QAbstractButton* button : box.buttons()) buttons.push_back(box.standardButton(button));
+  std::sort(buttons.begin(), buttons.end());
+  return buttons;
+}
+
+QMessageBox* ModalBox() { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }
+
+struct BoxKind {
+  UINT type;
+  Buttons buttons;
+  QMessageBox::StandardButton byDefault;
+  QMessageBox::Icon icon;
+};
+
+class DesktopMessageBox : public DesktopHooksTest {};
+
+TEST_F(DesktopMessageBox, EachTypeHasItsButtonsIconAndDefault) {
+  const BoxKind kinds[] = {
+      {MB_OK, {QMessageBox::Ok}, QMessageBox::Ok, QMessageBox::NoIcon},
+      {MB_OKCANCEL | MB_DEFBUTTON2 | MB_ICONHAND, {QMessageBox::Ok, QMessageBox::Cancel}, QMessageBox::Cancel,
+       QMessageBox::Critical},
+      {MB_ABORTRETRYIGNORE | MB_DEFBUTTON3 | MB_ICONEXCLAMATION,
+       {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore}, QMessageBox::Ignore, QMessageBox::Warning},
+      {MB_YESNOCANCEL | MB_DEFBUTTON2 | MB_ICONQUESTION, {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel},
+       QMessageBox::No, QMessageBox::Question},
+      {MB_YESNO | MB_ICONASTERISK, {QMessageBox::Yes, QMessageBox::No}, QMessageBox::Yes, QMessageBox::Information},
+      // A default past the last button falls on the last one.
+      {MB_YESNO | MB_DEFBUTTON3, {QMessageBox::Yes, QMessageBox::No}, QMessageBox::No, QMessageBox::NoIcon},
+      {MB_RETRYCANCEL, {QMessageBox::Retry, QMessageBox::Cancel}, QMessageBox::Retry, QMessageBox::NoIcon},
+  };
+  for (const BoxKind& kind : kinds) {
+    SCOPED_TRACE(kind.type);
+    std::unique_ptr<QMessageBox> box = win::display::MakeMessageBox("Text <b>", "Caption", kind.type);
+    Buttons expected = kind.buttons;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(ButtonsOf(*box), expected);
+    ASSERT_NE(box->defaultButton(), nullptr);
+    EXPECT_EQ(box->standardButton(box->defaultButton()), kind.byDefault);
+    EXPECT_EQ(box->icon(), kind.icon);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Caption"));
+    EXPECT_EQ(box->text(), QStringLiteral("Text <b>"));
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+  }
+}
+
+TEST_F(DesktopMessageBox, TheProgramsCodePageReachesTheBox) {
+  std::unique_ptr<QMessageBox> box = win::display::MakeMessageBox("Mise \xE0 jour", "R\xE9seau", MB_OK);
+  EXPECT_EQ(box->text(), QString::fromUtf8("Mise \u00e0 jour"));
+  EXPECT_EQ(box->windowTitle(), QString::fromUtf8("R\u00e9seau"));
+}
+
+struct Answered {
+  UINT type;
+  QMessageBox::StandardButton clicked;
+  int answer;
+};
+
+TEST_F(DesktopMessageBox, OnTheUiThreadTheBoxWaitsForThePilotsAnswer) {
+  const Answered cases[] = {
+      {MB_OK, QMessageBox::Ok, IDOK},
+      {MB_OKCANCEL, QMessageBox::Cancel, IDCANCEL},
+      {MB_ABORTRETRYIGNORE, QMessageBox::Retry, IDRETRY},
+      {MB_ABORTRETRYIGNORE, QMessageBox::Ignore, IDIGNORE},
+      {MB_YESNOCANCEL, QMessageBox::No, IDNO},
+      {MB_YESNOCANCEL | MB_DEFBUTTON2, QMessageBox::Yes, IDYES},
+      {MB_YESNO | MB_DEFBUTTON2, QMessageBox::Yes, IDYES},
+      {MB_RETRYCANCEL, QMessageBox::Cancel, IDCANCEL},
+  };
+  for (const Answered& c : cases) {
+    SCOPED_TRACE(c.clicked);
+    bool wasModal = false;
+    Pilot pilot([&] {
+      QMessageBox* box = ModalBox();
+      if (box == nullptr || !box->isVisible()) return false;
+      wasModal = box->isModal();
+      box->button(c.clicked)->click();
+      return true;
+    });
+    EXPECT_EQ(MessageBoxA(0, "Leave the session?", "Network", c.type), c.answer);
+    EXPECT_TRUE(pilot.Done());
+    EXPECT_TRUE(wasModal);
+  }
+  EXPECT_EQ(ShownMessageBoxes().size(), std::size(cases));
+}
+
+TEST_F(DesktopMessageBox, ClosedWithoutAButtonTheBoxAnswersAsEscapeDoes) {
+  const std::pair<UINT, int> cases[] = {
+      {MB_OKCANCEL, IDCANCEL}, {MB_YESNOCANCEL, IDCANCEL}, {MB_OK, IDOK}, {MB_YESNO | MB_DEFBUTTON2, IDNO}};
+  for (const auto& [type, answer] : cases) {
+    Pilot pilot([] {
+      QMessageBox* box = ModalBox();
+      if (box == nullptr || !box->isVisible()) return false;
+      box->done(0);
+      return true;
+    });
+    EXPECT_EQ(MessageBoxA(0, "text", "caption", type), answer) << type;
+  }
+}
+
+TEST_F(DesktopMessageBox, TheBoxStandsOverTheMiddleOfItsOwner) {
+  RecordingWindow owner;
+  ASSERT_TRUE(owner.CreateHandle({}));
+  ASSERT_TRUE(MoveWindow(owner.m_hWnd, 200, 100, 600, 400, FALSE));
+  QPoint centre;
+  Pilot pilot([&] {
+    QMessageBox* box = ModalBox();
+    if (box == nullptr || !box->isVisible()) return false;
+    centre = box->geometry().center();
+    box->button(QMessageBox::Ok)->click();
+    return true;
+  });
+  MessageBoxA(owner.m_hWnd, "Connected", "Network", MB_OK);
+  EXPECT_NEAR(centre.x(), 500, 2);
+  EXPECT_NEAR(centre.y(), 300, 2);
+}
+
+TEST_F(DesktopMessageBox, WhileTheBoxWaitsTheUiThreadServesOtherThreads) {
+  RecordingWindow window;
+  ASSERT_TRUE(window.CreateHandle({}));
+  std::atomic<bool> sent{false};
+  std::thread way;
+  // The pilot answers only once a way thread's send and post to the UI
+  // thread's window have both been handled: a loop that did not serve them
+  // would leave the send waiting and the box unanswered until the bound.
+  const auto started = std::chrono::steady_clock::now();
+  Pilot pilot([&] {
+    QMessageBox* box = ModalBox();
+    if (box == nullptr || !box->isVisible()) return false;
+    if (!way.joinable()) {
+      way = std::thread([&] {
+        SendMessageA(window.m_hWnd, kPing, 1, 0);
+        sent = true;
+        PostMessageA(window.m_hWnd, kPing, 2, 0);
+      });
+    }
+    const bool served = sent && window.Got(kPing, 2);
+    if (!served && std::chrono::steady_clock::now() - started < std::chrono::milliseconds(kBoundMs)) return false;
+    box->button(QMessageBox::Ok)->click();
+    return true;
+  });
+  MessageBoxA(window.m_hWnd, "Waiting", "Network", MB_OK);
+  EXPECT_TRUE(sent);
+  EXPECT_TRUE(window.Got(kPing, 1));
+  EXPECT_TRUE(window.Got(kPing, 2));
+  // Unblocks a send that was never served, so the thread can end.
+  window.DestroyWindow();
+  if (way.joinable()) way.join();
+}
+
+TEST_F(DesktopMessageBox, OnAnotherThreadTheBoxShowsAndTheDefaultAnswersAtOnce) {
+  int answer = 0;
+  // The UI thread is blocked in join: an answer that waited for the box would never come.
+  std::thread way([&] { answer = MessageBoxA(0, "Server closed the link", "Link", MB_YESNO | MB_DEFBUTTON2); });
+  way.join();
+  EXPECT_EQ(answer, IDNO);
+  ASSERT_EQ(ShownMessageBoxes().size(), 1u);
+  QMessageBox* shown = nullptr;
+  EXPECT_TRUE(PumpUntil(kBoundMs, [&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(widget);
+      if (box != nullptr && box->isVisible() && box->text() == QStringLiteral("Server closed the link")) shown = box;
+    }
+    return shown != nullptr;
+  }));
+  ASSERT_NE(shown, nullptr);
+  EXPECT_FALSE(shown->isModal());
+  shown->close();
+}
+
+TEST_F(DesktopMessageBox, AnAnswerSetByATestWinsWithoutShowing) {
+  SetMessageBoxAnswer(IDRETRY);
+  bool seen = false;
+  Pilot pilot([&] {
+    QMessageBox* box = ModalBox();
+    if (box == nullptr) return false;
+    seen = true;
+    box->done(0);
+    return true;
+  });
+  EXPECT_EQ(MessageBoxA(0, "text", "caption", MB_RETRYCANCEL | MB_DEFBUTTON2), IDRETRY);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(seen);
+  EXPECT_EQ(ShownMessageBoxes().size(), 1u);
+}
+
+}  // namespace
