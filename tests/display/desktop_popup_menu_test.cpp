@@ -20,20 +20,24 @@ constexpr int kBoundMs = 10'000;
 constexpr UINT kConnect = 301;
 constexpr UINT kDisconnect = 302;
 constexpr UINT kNight = 303;
+constexpr UINT kServer = 304;
 constexpr UINT kFrench = 311;
 constexpr UINT kGerman = 312;
 
 // A menu as the program builds them: texts with mnemonics and accelerators,
-// a grayed item, a checked one, a separator and a sub-menu.
+// a grayed item, a checked one, a separator and sub-menus, one grayed.
 HMENU MakeMenu() {
   const HMENU languages = CreatePopupMenu();
   AppendMenuA(languages, MF_STRING | MF_CHECKED, kFrench, "&Fran\xE7" "ais");
   AppendMenuA(languages, MF_STRING | MF_GRAYED, kGerman, "&Deutsch");
+  const HMENU servers = CreatePopupMenu();
+  AppendMenuA(servers, MF_STRING, kServer, "Server &1");
   const HMENU menu = CreatePopupMenu();
   AppendMenuA(menu, MF_STRING, kConnect, "&Connect\tCtrl+K");
   AppendMenuA(menu, MF_STRING | MF_GRAYED, kDisconnect, "&Disconnect");
   AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(menu, MF_STRING | MF_CHECKED, kNight, "&Night colours");
+  AppendMenuA(menu, MF_POPUP | MF_GRAYED, servers, "&Servers");
   AppendMenuA(menu, MF_POPUP, languages, "&Language");
   return menu;
 }
@@ -56,7 +60,7 @@ TEST(DesktopPopupMenuItems, TheMenuShowsTextsGrayingChecksSeparatorsAndSubMenus)
   const Shown expected[] = {
       {"&Connect\tCtrl+K", false, true, false, false}, {"&Disconnect", false, false, false, false},
       {"", true, true, false, false},                 {"&Night colours", false, true, true, false},
-      {"&Language", false, true, false, true},
+      {"&Servers", false, false, false, true},         {"&Language", false, true, false, true},
   };
   const QList<QAction*> actions = menu.actions();
   ASSERT_EQ(actions.size(), static_cast<qsizetype>(std::size(expected)));
@@ -70,7 +74,7 @@ TEST(DesktopPopupMenuItems, TheMenuShowsTextsGrayingChecksSeparatorsAndSubMenus)
     EXPECT_EQ(action->menu() != nullptr, expected[i].subMenu);
   }
   EXPECT_EQ(actions[0]->data().toUInt(), kConnect);
-  const QMenu* languages = actions[4]->menu();
+  const QMenu* languages = actions[5]->menu();
   ASSERT_NE(languages, nullptr);
   ASSERT_EQ(languages->actions().size(), 2);
   EXPECT_EQ(languages->actions()[0]->text(), QString::fromUtf8("&Fran\u00e7ais"));
