@@ -5,11 +5,17 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <thread>
 
 #include "desktop_test_support.h"
 #include "win/display/desktop_message_box.h"
+#include "win/app.h"
 #include "win/msgbox.h"
+#include "win/timers.h"
 #include "win/os_thread.h"
 #include "win/window_pos.h"
 
@@ -209,6 +215,117 @@ TEST_F(DesktopMessageBox, AnAnswerSetByATestWinsWithoutShowing) {
   QCoreApplication::processEvents();
   EXPECT_FALSE(seen);
   EXPECT_EQ(ShownMessageBoxes().size(), 1u);
+}
+
+// Asks for the quit once the box shows; closes the box itself when the quit
+// has not ended it within the bound, so a lost quit fails instead of hanging.
+Pilot QuitThenForce(std::function<void()> quit, bool* forced) {
+  auto asked = std::make_shared<std::optional<std::chrono::steady_clock::time_point>>();
+  return Pilot([quit = std::move(quit), forced, asked] {
+    QMessageBox* box = ModalBox();
+    if (box == nullptr || !box->isVisible()) return false;
+    if (!*asked) {
+      *asked = std::chrono::steady_clock::now();
+      quit();
+      return false;
+    }
+    if (std::chrono::steady_clock::now() - **asked < std::chrono::milliseconds(kBoundMs)) return false;
+    *forced = true;
+    box->done(0);
+    return true;
+  });
+}
+
+TEST_F(DesktopMessageBox, AQuitWhileTheBoxWaitsEndsItAndReachesTheOuterLoop) {
+  bool forced = false;
+  Pilot pilot = QuitThenForce([] { PostQuitMessage(3); }, &forced);
+  EXPECT_EQ(MessageBoxA(0, "Leave the session?", "Network", MB_OKCANCEL), IDCANCEL);
+  EXPECT_FALSE(forced);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, 0, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_QUIT);
+  EXPECT_EQ(msg.wParam, 3u);
+}
+
+class QuitRecordingApp : public CWinApp {
+ public:
+  void OnQuitRequest() override {
+    asked = true;
+    CWinApp::OnQuitRequest();
+  }
+  bool asked = false;
+};
+
+TEST_F(DesktopMessageBox, ASignalsQuitRequestIsNotLostWhileTheBoxWaits) {
+  QuitRecordingApp app;
+  app.m_nThreadID = GetCurrentThreadId();
+  bool forced = false;
+  Pilot pilot = QuitThenForce([] { std::thread([] { RequestApplicationQuit(); }).join(); }, &forced);
+  EXPECT_EQ(MessageBoxA(0, "Connected", "Network", MB_OK), IDOK);
+  EXPECT_FALSE(forced);
+  EXPECT_TRUE(app.asked);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, 0, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_QUIT);
+}
+
+// The same boxes with the display's own wait registered: the loop sleeps in
+// it and is woken, never polls.
+class DesktopMessageBoxInTheDisplaysWait : public DesktopMessageBox {
+ protected:
+  void SetUp() override {
+    withDisplayWait_ = true;
+    DesktopMessageBox::SetUp();
+  }
+};
+
+// Wakes a wait that nothing else would end, so a broken wake fails the test
+// instead of hanging it.
+Pilot Rescue(bool* rescued) {
+  const auto started = std::chrono::steady_clock::now();
+  return Pilot([started, rescued] {
+    if (std::chrono::steady_clock::now() - started < std::chrono::milliseconds(kBoundMs)) return false;
+    *rescued = true;
+    win::display::CurrentHooks()->wakeUiThread();
+    return true;
+  });
+}
+
+TEST_F(DesktopMessageBoxInTheDisplaysWait, TheAnswerEndsTheWait) {
+  bool rescued = false;
+  Pilot rescue = Rescue(&rescued);
+  Pilot pilot([] {
+    QMessageBox* box = ModalBox();
+    if (box == nullptr || !box->isVisible()) return false;
+    box->button(QMessageBox::Yes)->click();
+    return true;
+  });
+  EXPECT_EQ(MessageBoxA(0, "Leave the session?", "Network", MB_YESNO | MB_DEFBUTTON2), IDYES);
+  EXPECT_FALSE(rescued);
+  EXPECT_FALSE(desktop_test::DisplayWaitTimes().empty());
+}
+
+TEST_F(DesktopMessageBoxInTheDisplaysWait, TheUiThreadsTimersFireWhileTheBoxWaits) {
+  RecordingWindow window;
+  ASSERT_TRUE(window.CreateHandle({}));
+  ASSERT_NE(SetTimer(window.m_hWnd, 9, 30, nullptr), 0u);
+  const auto started = std::chrono::steady_clock::now();
+  Pilot pilot([&] {
+    QMessageBox* box = ModalBox();
+    if (box == nullptr || !box->isVisible()) return false;
+    if (!window.Got(WM_TIMER, 9) && std::chrono::steady_clock::now() - started < std::chrono::milliseconds(kBoundMs)) {
+      return false;
+    }
+    box->button(QMessageBox::Ok)->click();
+    return true;
+  });
+  MessageBoxA(window.m_hWnd, "Connected", "Network", MB_OK);
+  KillTimer(window.m_hWnd, 9);
+  EXPECT_TRUE(window.Got(WM_TIMER, 9));
+  for (const int asked : desktop_test::DisplayWaitTimes()) {
+    EXPECT_GE(asked, 0);
+    EXPECT_LE(asked, 30);
+  }
 }
 
 }  // namespace

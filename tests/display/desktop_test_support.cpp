@@ -30,7 +30,55 @@ std::vector<const win::display::Hooks*>& RetiredHooks() {
   static auto* retired = new std::vector<const win::display::Hooks*>();
   return *retired;
 }
+// The display's wait as the display runs it: Qt's events until a wake or the
+// time is up. A wake that comes before the wait ends the next wait at once.
+struct DisplayWait {
+  std::mutex mutex;
+  QEventLoop* loop = nullptr;
+  bool woken = false;
+  std::vector<int> asked;
+};
+
+DisplayWait& TheWait() {
+  static auto* wait = new DisplayWait();
+  return *wait;
+}
+
+void WaitForEvents(int timeoutMs) {
+  DisplayWait& wait = TheWait();
+  QEventLoop loop;
+  QTimer limit;
+  limit.setSingleShot(true);
+  QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+  {
+    std::lock_guard lock(wait.mutex);
+    wait.asked.push_back(timeoutMs);
+    if (wait.woken) {
+      wait.woken = false;
+      return;
+    }
+    wait.loop = &loop;
+  }
+  if (timeoutMs >= 0) limit.start(timeoutMs);
+  loop.exec();
+  std::lock_guard lock(wait.mutex);
+  wait.loop = nullptr;
+  wait.woken = false;
+}
+
+void WakeUiThread() {
+  DisplayWait& wait = TheWait();
+  std::lock_guard lock(wait.mutex);
+  wait.woken = true;
+  if (wait.loop != nullptr) QMetaObject::invokeMethod(wait.loop, &QEventLoop::quit, Qt::QueuedConnection);
+}
+
 }  // namespace
+
+std::vector<int> DisplayWaitTimes() {
+  std::lock_guard lock(TheWait().mutex);
+  return TheWait().asked;
+}
 
 bool EnsureWidgetsApplication() {
   if (QCoreApplication::instance() == nullptr) {
@@ -48,6 +96,13 @@ void DesktopHooksTest::SetUp() {
   if (!EnsureWidgetsApplication()) GTEST_SKIP() << "a Qt application without widgets came first";
   win::display::Hooks hooks;
   hooks.uiThread = GetCurrentThreadId();
+  if (withDisplayWait_) {
+    hooks.waitForEvents = &WaitForEvents;
+    hooks.wakeUiThread = &WakeUiThread;
+    std::lock_guard lock(TheWait().mutex);
+    TheWait().asked.clear();
+    TheWait().woken = false;
+  }
   win::display::AddDesktopDialogHooks(hooks);
   win::display::SetHooks(std::move(hooks));
   SetMessageBoxEcho(false);

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "win/display_hooks.h"
 #include "win/window.h"
 
 class QTimer;
@@ -25,7 +26,13 @@ class DesktopHooksTest : public testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+  // Registers a wait and a wake of the display's kind as well: the wait runs
+  // Qt's events until woken or its time is up, and records each time asked.
+  bool withDisplayWait_ = false;
 };
+
+// The times (ms, -1 without limit) the display's wait was asked for, oldest first.
+std::vector<int> DisplayWaitTimes();
 
 // Runs `act` on the UI thread's Qt events every few milliseconds, from now
 // until it returns true; the pilot's hand while the code under test waits.
