@@ -328,4 +328,28 @@ TEST_F(DesktopMessageBoxInTheDisplaysWait, TheUiThreadsTimersFireWhileTheBoxWait
   }
 }
 
+TEST_F(DesktopMessageBoxInTheDisplaysWait, ABoxRaisedWhileAnotherWaitsIsAnsweredInItsTurn) {
+  bool rescued = false;
+  Pilot rescue = Rescue(&rescued);
+  int inner = 0;
+  // The second box comes from a toolkit event inside the first box's wait,
+  // as one raised by a click handled meanwhile does.
+  Pilot first([&] {
+    QMessageBox* box = ModalBox();
+    if (box == nullptr || !box->isVisible() || box->text() != QStringLiteral("first")) return false;
+    inner = MessageBoxA(0, "second", "Network", MB_YESNO | MB_DEFBUTTON2);
+    box->button(QMessageBox::Cancel)->click();
+    return true;
+  });
+  Pilot second([] {
+    QMessageBox* box = ModalBox();
+    if (box == nullptr || !box->isVisible() || box->text() != QStringLiteral("second")) return false;
+    box->button(QMessageBox::Yes)->click();
+    return true;
+  });
+  EXPECT_EQ(MessageBoxA(0, "first", "Network", MB_OKCANCEL), IDCANCEL);
+  EXPECT_EQ(inner, IDYES);
+  EXPECT_FALSE(rescued);
+}
+
 }  // namespace

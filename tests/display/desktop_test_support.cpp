@@ -31,10 +31,12 @@ std::vector<const win::display::Hooks*>& RetiredHooks() {
   return *retired;
 }
 // The display's wait as the display runs it: Qt's events until a wake or the
-// time is up. A wake that comes before the wait ends the next wait at once.
+// time is up. Waits nest (a modal wait raised from an event inside another),
+// and a wake ends every wait in progress, each caller then looking again at
+// what it waits for. A wake that comes while none waits ends the next at once.
 struct DisplayWait {
   std::mutex mutex;
-  QEventLoop* loop = nullptr;
+  std::vector<QEventLoop*> loops;
   bool woken = false;
   std::vector<int> asked;
 };
@@ -57,20 +59,19 @@ void WaitForEvents(int timeoutMs) {
       wait.woken = false;
       return;
     }
-    wait.loop = &loop;
+    wait.loops.push_back(&loop);
   }
   if (timeoutMs >= 0) limit.start(timeoutMs);
   loop.exec();
   std::lock_guard lock(wait.mutex);
-  wait.loop = nullptr;
-  wait.woken = false;
+  std::erase(wait.loops, &loop);
 }
 
 void WakeUiThread() {
   DisplayWait& wait = TheWait();
   std::lock_guard lock(wait.mutex);
-  wait.woken = true;
-  if (wait.loop != nullptr) QMetaObject::invokeMethod(wait.loop, &QEventLoop::quit, Qt::QueuedConnection);
+  if (wait.loops.empty()) wait.woken = true;
+  for (QEventLoop* loop : wait.loops) QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
 }
 
 }  // namespace
@@ -101,6 +102,7 @@ void DesktopHooksTest::SetUp() {
     hooks.wakeUiThread = &WakeUiThread;
     std::lock_guard lock(TheWait().mutex);
     TheWait().asked.clear();
+    TheWait().loops.clear();
     TheWait().woken = false;
   }
   win::display::AddDesktopDialogHooks(hooks);
@@ -128,8 +130,10 @@ void DesktopHooksTest::TearDown() {
 
 Pilot::Pilot(std::function<bool()> act) : act_(std::move(act)), timer_(new QTimer()) {
   QObject::connect(timer_, &QTimer::timeout, [this] {
-    if (done_) return;
+    if (done_ || acting_) return;
+    acting_ = true;
     done_ = act_();
+    acting_ = false;
     if (done_) timer_->stop();
   });
   timer_->start(5);

@@ -48,6 +48,7 @@ class Pilot {
   std::function<bool()> act_;
   QTimer* timer_;
   bool done_ = false;
+  bool acting_ = false;  // a nested loop inside `act` runs the timer again
 };
 
 // A window on the test thread that records the messages its procedure gets.

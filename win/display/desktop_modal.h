@@ -17,7 +17,12 @@ namespace win::display {
 bool WidgetsUsable();
 
 // Runs win/'s messages and the toolkit's events until `finished` holds. False
-// when WM_QUIT came first: it is posted again for the outer loop.
+// when WM_QUIT came first: it is posted again for the outer loop. It sleeps in
+// the display's waitForEvents (until the next timer is due), which therefore
+// nests: a box raised from an event run inside that wait waits in it again,
+// and wakeUiThread must end every wait in progress. Without a registered
+// wait (nothing would wake the toolkit when win/ queues something), it looks
+// at the queue every few milliseconds.
 bool RunModalLoop(const Hooks& hooks, const std::function<bool()>& finished);
 // Makes a waiting RunModalLoop look at `finished` again; for a slot that
 // has just made it true.
