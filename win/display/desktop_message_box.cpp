@@ -50,6 +50,16 @@ QMessageBox::Icon QtIcon(UINT type) {
 
 QString FromAnsi(const std::string& text) { return QString::fromStdString(Cp1252ToUtf8(text)); }
 
+void Show(QMessageBox& box, HWND owner, UINT type) {
+  box.adjustSize();
+  CentreOverOwner(box, owner);
+  box.show();
+  if ((type & MB_SETFOREGROUND) != 0) {
+    box.raise();
+    box.activateWindow();
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& text, const std::string& caption, UINT type) {
@@ -88,9 +98,7 @@ std::optional<int> ShowMessageBox(const Hooks& hooks, HWND owner, const std::str
           QMessageBox* box = MakeMessageBox(text, caption, type).release();
           box->setAttribute(Qt::WA_DeleteOnClose);
           box->setWindowModality(Qt::NonModal);
-          box->adjustSize();
-          CentreOverOwner(*box, owner);
-          box->show();
+          Show(*box, owner, type);
         },
         Qt::QueuedConnection);
     WakeModalLoop(hooks);
@@ -104,9 +112,7 @@ std::optional<int> ShowMessageBox(const Hooks& hooks, HWND owner, const std::str
     finished = true;
     WakeModalLoop(hooks);
   });
-  box->adjustSize();
-  CentreOverOwner(*box, owner);
-  box->show();
+  Show(*box, owner, type);
   RunModalLoop(hooks, [&finished] { return finished; });
   return MessageBoxAnswer(*box, type);
 }
