@@ -46,6 +46,28 @@ struct BoxKind {
   QMessageBox::Icon icon;
 };
 
+TEST(DesktopMessageBoxHeadless, WithoutADisplayEachTypeAnswersItsDefaultButtonAtOnce) {
+  ASSERT_EQ(win::display::CurrentHooks(), nullptr);
+  SetMessageBoxEcho(false);
+  ClearShownMessageBoxes();
+  const std::pair<UINT, int> cases[] = {
+      {MB_OK, IDOK},
+      {MB_OKCANCEL, IDOK},
+      {MB_OKCANCEL | MB_DEFBUTTON2, IDCANCEL},
+      {MB_ABORTRETRYIGNORE | MB_DEFBUTTON2, IDRETRY},
+      {MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, IDIGNORE},
+      {MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL},
+      {MB_YESNO | MB_ICONQUESTION, IDYES},
+      {MB_YESNO | MB_DEFBUTTON3, IDNO},
+      {MB_RETRYCANCEL | MB_DEFBUTTON2, IDCANCEL},
+      {0x0006, IDOK},  // a type this layer does not know shows OK alone
+  };
+  for (const auto& [type, answer] : cases) EXPECT_EQ(MessageBoxA(0, "text", "caption", type), answer) << type;
+  EXPECT_EQ(ShownMessageBoxes().size(), std::size(cases));
+  ClearShownMessageBoxes();
+  SetMessageBoxEcho(true);
+}
+
 class DesktopMessageBox : public DesktopHooksTest {};
 
 TEST_F(DesktopMessageBox, EachTypeHasItsButtonsIconAndDefault) {
