@@ -388,7 +388,7 @@ BOOL TrackPopupMenu(HMENU handle, UINT flags, int x, int y, int, HWND owner, con
   if (!snapshot) return FALSE;
   std::optional<UINT> choice;
   MenuCapture capture;
-  bool answeredHere = false;
+  bool automatedAnswer = false;
   {
     MenuTable& t = Table();
     std::lock_guard lock(t.mutex);
@@ -397,9 +397,9 @@ BOOL TrackPopupMenu(HMENU handle, UINT flags, int x, int y, int, HWND owner, con
       capture = std::move(t.capture);
       t.capture = nullptr;
       t.captureTaken = true;
-      answeredHere = true;
+      automatedAnswer = true;
     } else if (t.choice) {
-      answeredHere = true;
+      automatedAnswer = true;
       // A grayed or absent command cannot be chosen, as by a user.
       if (Choosable(snapshot->items, *t.choice)) choice = t.choice;
     }
@@ -409,7 +409,7 @@ BOOL TrackPopupMenu(HMENU handle, UINT flags, int x, int y, int, HWND owner, con
     if (choice && !Choosable(snapshot->items, *choice)) choice.reset();
   }
   Tell(owner, WM_ENTERMENULOOP, TRUE, 0);
-  if (!answeredHere) choice = ChosenOnScreen(*snapshot, x, y, owner);
+  if (!automatedAnswer) choice = ChosenOnScreen(*snapshot, x, y, owner);
   Tell(owner, WM_EXITMENULOOP, TRUE, 0);
   if ((flags & TPM_RETURNCMD) != 0) return choice ? static_cast<BOOL>(*choice) : 0;
   if (choice && (flags & TPM_NONOTIFY) == 0 && owner != 0) {
