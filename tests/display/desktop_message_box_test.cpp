@@ -153,21 +153,27 @@ TEST_F(DesktopMessageBox, ClosedWithoutAButtonTheBoxAnswersAsEscapeDoes) {
   }
 }
 
-TEST_F(DesktopMessageBox, TheBoxStandsOverTheMiddleOfItsOwner) {
+TEST_F(DesktopMessageBox, TheBoxStandsOverTheMiddleOfItsOwnersWindow) {
   RecordingWindow owner;
   ASSERT_TRUE(owner.CreateHandle({}));
   ASSERT_TRUE(MoveWindow(owner.m_hWnd, 200, 100, 600, 400, FALSE));
-  QPoint centre;
-  Pilot pilot([&] {
-    QMessageBox* box = ModalBox();
-    if (box == nullptr || !box->isVisible()) return false;
-    centre = box->geometry().center();
-    box->button(QMessageBox::Ok)->click();
-    return true;
-  });
-  MessageBoxA(owner.m_hWnd, "Connected", "Network", MB_OK);
-  EXPECT_NEAR(centre.x(), 500, 2);
-  EXPECT_NEAR(centre.y(), 300, 2);
+  RecordingWindow control;
+  ASSERT_TRUE(control.CreateHandle({&owner, 5, 0, WS_CHILD}));
+  ASSERT_TRUE(MoveWindow(control.m_hWnd, 10, 10, 80, 20, FALSE));
+  // A control raising the box puts it over the middle of its window, not of itself.
+  for (const HWND raiser : {owner.m_hWnd, control.m_hWnd}) {
+    QPoint centre;
+    Pilot pilot([&] {
+      QMessageBox* box = ModalBox();
+      if (box == nullptr || !box->isVisible()) return false;
+      centre = box->geometry().center();
+      box->button(QMessageBox::Ok)->click();
+      return true;
+    });
+    MessageBoxA(raiser, "Connected", "Network", MB_OK);
+    EXPECT_NEAR(centre.x(), 500, 2) << raiser;
+    EXPECT_NEAR(centre.y(), 300, 2) << raiser;
+  }
 }
 
 TEST_F(DesktopMessageBox, WhileTheBoxWaitsTheUiThreadServesOtherThreads) {

@@ -13,6 +13,7 @@
 #include "win/clock.h"
 #include "win/message_queue.h"
 #include "win/messages.h"
+#include "win/window.h"
 #include "win/window_pos.h"
 
 namespace win::display {
@@ -81,6 +82,7 @@ void WakeModalLoop(const Hooks& hooks) {
 }
 
 void CentreOverOwner(QWidget& widget, HWND owner) {
+  while (const HWND parent = GetParent(owner)) owner = parent;
   RECT rect{};
   if (owner == 0 || !GetWindowRect(owner, &rect)) return;
   const QPoint centre((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);

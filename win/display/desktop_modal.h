@@ -28,8 +28,8 @@ bool RunModalLoop(const Hooks& hooks, const std::function<bool()>& finished);
 // has just made it true.
 void WakeModalLoop(const Hooks& hooks);
 
-// Centres `widget` (sized already) over the owner window's rectangle; left
-// where the toolkit puts it when there is no such window.
+// Centres `widget` (sized already) over the top-level window of `owner` (a
+// control's dialog); left where the toolkit puts it when there is none.
 void CentreOverOwner(QWidget& widget, HWND owner);
 
 }  // namespace win::display
