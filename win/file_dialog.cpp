@@ -4,6 +4,7 @@
 #include <deque>
 #include <mutex>
 
+#include "win/display_hooks.h"
 #include "win/msgbox.h"
 #include "win/paths.h"
 
@@ -20,7 +21,8 @@ Answers& TheAnswers() {
   return *answers;
 }
 
-std::optional<std::string> TakeAnswer() {
+// The next queued answer (itself nullopt for a cancel); nullopt when none is queued.
+std::optional<std::optional<std::string>> TakeAnswer() {
   Answers& a = TheAnswers();
   std::lock_guard lock(a.mutex);
   if (a.queued.empty()) return std::nullopt;
@@ -53,7 +55,13 @@ int CFileDialog::DoModal() {
   record.filter = filter_;
   record.initialFolder = m_ofn.lpstrInitialDir != nullptr ? m_ofn.lpstrInitialDir : "";
   record.flags = m_ofn.Flags;
-  std::optional<std::string> answer = TakeAnswer();
+  std::optional<std::string> answer;
+  if (std::optional<std::optional<std::string>> queued = TakeAnswer()) {
+    answer = std::move(*queued);
+  } else if (const win::display::Hooks* hooks = win::display::CurrentHooks(); hooks != nullptr && hooks->fileDialog) {
+    win::display::FileDialogAsk ask{open_, defaultExtension_, filter_, record.initialFolder, fileName_, record.flags};
+    answer = hooks->fileDialog(ask);
+  }
   if (answer && !answer->empty()) {
     std::string path = *answer;
     if (path.front() != '/') path = JoinPath(record.initialFolder.empty() ? CurrentFolder() : record.initialFolder, path);

@@ -1,12 +1,12 @@
-// The common open and save dialogs. Nothing is shown and nothing waits: a
-// dialog takes the next answer that a test or the automation queued (a name
-// without a folder lies in the dialog's first folder; a name without an
-// extension gets the default one) and is cancelled when none is queued.
-// Every use is recorded and printed on stderr as "file dialog: ...".
+// The common open and save dialogs. A dialog takes the next answer that a
+// test or the automation queued; without one, the desktop's file dialog asks
+// the pilot when a display is shown, and otherwise the dialog is cancelled
+// (nothing waits). A name without a folder lies in the dialog's first folder;
+// a name without an extension gets the default one. Every use is recorded
+// and printed on stderr as "file dialog: ...".
 #pragma once
 
 #include <optional>
-#include <string>
 #include <string>
 #include <vector>
 

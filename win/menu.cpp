@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 
+#include "win/display_hooks.h"
 #include "win/os_thread.h"
 
 namespace {
@@ -171,6 +172,16 @@ void Tell(HWND owner, UINT message, WPARAM wParam, LPARAM lParam) {
   } else {
     PostMessageA(owner, message, wParam, lParam);
   }
+}
+
+// The pilot's choice in the display's menu on the UI thread; nullopt for none
+// and off the display.
+std::optional<UINT> ChosenOnScreen(const MenuSnapshot& menu, int x, int y, HWND owner) {
+  const win::display::Hooks* hooks = win::display::CurrentHooks();
+  if (hooks == nullptr || !hooks->popupMenu || GetCurrentThreadId() != hooks->uiThread) return std::nullopt;
+  const std::optional<UINT> chosen = hooks->popupMenu(menu, x, y, owner);
+  if (!chosen || *chosen == 0 || !Choosable(menu.items, *chosen)) return std::nullopt;
+  return chosen;
 }
 
 }  // namespace
@@ -377,6 +388,7 @@ BOOL TrackPopupMenu(HMENU handle, UINT flags, int x, int y, int, HWND owner, con
   if (!snapshot) return FALSE;
   std::optional<UINT> choice;
   MenuCapture capture;
+  bool automatedAnswer = false;
   {
     MenuTable& t = Table();
     std::lock_guard lock(t.mutex);
@@ -385,9 +397,11 @@ BOOL TrackPopupMenu(HMENU handle, UINT flags, int x, int y, int, HWND owner, con
       capture = std::move(t.capture);
       t.capture = nullptr;
       t.captureTaken = true;
-    } else if (t.choice && Choosable(snapshot->items, *t.choice)) {
+      automatedAnswer = true;
+    } else if (t.choice) {
+      automatedAnswer = true;
       // A grayed or absent command cannot be chosen, as by a user.
-      choice = t.choice;
+      if (Choosable(snapshot->items, *t.choice)) choice = t.choice;
     }
   }
   if (capture) {
@@ -395,6 +409,7 @@ BOOL TrackPopupMenu(HMENU handle, UINT flags, int x, int y, int, HWND owner, con
     if (choice && !Choosable(snapshot->items, *choice)) choice.reset();
   }
   Tell(owner, WM_ENTERMENULOOP, TRUE, 0);
+  if (!automatedAnswer) choice = ChosenOnScreen(*snapshot, x, y, owner);
   Tell(owner, WM_EXITMENULOOP, TRUE, 0);
   if ((flags & TPM_RETURNCMD) != 0) return choice ? static_cast<BOOL>(*choice) : 0;
   if (choice && (flags & TPM_NONOTIFY) == 0 && owner != 0) {

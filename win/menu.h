@@ -1,7 +1,9 @@
 // Menus as a model: each menu is a list of items (command id, text, flags,
 // or a popup menu) that tests can read whole. Menus loaded by id come from
-// the built-in resources (res/menus/<id>.menu). Tracking a popup never
-// blocks: it is recorded, and answers the command a test has chosen, if any.
+// the built-in resources (res/menus/<id>.menu). A tracked popup is recorded
+// and answers the command automation or a test has chosen; without one it is
+// shown to the pilot when a display is shown (the UI thread waits for the
+// choice), and otherwise dismissed at once.
 #pragma once
 
 #include <functional>
@@ -128,7 +130,8 @@ HMENU LoadMenuA(HINSTANCE instance, UINT id);
 // strictly; 0 with the line and reason in `error` when it is not exactly the format.
 HMENU LoadMenuFromText(std::string_view text, std::string& error, UINT* id = nullptr);
 
-// Records the popup and its place. With a chosen command: TPM_RETURNCMD
+// Records the popup and its place. With a chosen command (automation's
+// capture, a test's choice, or the pilot's on the display): TPM_RETURNCMD
 // returns it, otherwise WM_COMMAND with it is posted to the owner; without
 // one the menu is dismissed (0, or TRUE without TPM_RETURNCMD).
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const void* rect);

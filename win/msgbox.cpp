@@ -1,8 +1,12 @@
 #include "win/msgbox.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+
+#include "win/display_hooks.h"
+#include "win/os_thread.h"
 
 namespace {
 struct BoxLog {
@@ -18,26 +22,52 @@ BoxLog& Log() {
   return *log;
 }
 
-int DefaultAnswer(UINT type) {
-  const int button = static_cast<int>((type & MB_DEFMASK) >> 8);
-  switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return button == 0 ? IDOK : IDCANCEL;
-    case MB_ABORTRETRYIGNORE: return button == 0 ? IDABORT : button == 1 ? IDRETRY : IDIGNORE;
-    case MB_YESNOCANCEL: return button == 0 ? IDYES : button == 1 ? IDNO : IDCANCEL;
-    case MB_YESNO: return button == 0 ? IDYES : IDNO;
-    case MB_RETRYCANCEL: return button == 0 ? IDRETRY : IDCANCEL;
-    default: return IDOK;
-  }
-}
 }  // namespace
 
+std::span<const int> MessageBoxButtons(UINT type) {
+  static constexpr int kOk[] = {IDOK};
+  static constexpr int kOkCancel[] = {IDOK, IDCANCEL};
+  static constexpr int kAbortRetryIgnore[] = {IDABORT, IDRETRY, IDIGNORE};
+  static constexpr int kYesNoCancel[] = {IDYES, IDNO, IDCANCEL};
+  static constexpr int kYesNo[] = {IDYES, IDNO};
+  static constexpr int kRetryCancel[] = {IDRETRY, IDCANCEL};
+  switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return kOkCancel;
+    case MB_ABORTRETRYIGNORE: return kAbortRetryIgnore;
+    case MB_YESNOCANCEL: return kYesNoCancel;
+    case MB_YESNO: return kYesNo;
+    case MB_RETRYCANCEL: return kRetryCancel;
+    default: return kOk;
+  }
+}
+
+int DefaultMessageBoxAnswer(UINT type) {
+  const std::span<const int> buttons = MessageBoxButtons(type);
+  const std::size_t index = (type & MB_DEFMASK) >> 8;
+  return buttons[std::min(index, buttons.size() - 1)];
+}
+
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
-  BoxLog& log = Log();
-  std::lock_guard lock(log.mutex);
   MessageBoxRecord record{caption != nullptr ? caption : "Error", text != nullptr ? text : "", type, owner};
-  if (log.echo) std::fprintf(stderr, "%s: %s\n", record.title.c_str(), record.text.c_str());
-  log.shown.push_back(std::move(record));
-  return log.answer.value_or(DefaultAnswer(type));
+  std::optional<int> answer;
+  {
+    BoxLog& log = Log();
+    std::lock_guard lock(log.mutex);
+    if (log.echo) std::fprintf(stderr, "%s: %s\n", record.title.c_str(), record.text.c_str());
+    log.shown.push_back(record);
+    answer = log.answer;
+  }
+  if (answer) return *answer;
+  // Asked without the log's lock: a box waiting for the pilot keeps the UI
+  // thread's messages served, and their handlers may raise boxes of their own.
+  const win::display::Hooks* hooks = win::display::CurrentHooks();
+  if (hooks != nullptr && hooks->messageBox) {
+    const bool onUiThread = GetCurrentThreadId() == hooks->uiThread;
+    if (std::optional<int> shown = hooks->messageBox(owner, record.text, record.title, type, onUiThread)) {
+      return *shown;
+    }
+  }
+  return DefaultMessageBoxAnswer(type);
 }
 
 namespace {

@@ -1,9 +1,12 @@
-// Message boxes that never block: the box prints "title: text" on stderr,
-// is recorded, and answers its default button or an answer a test has set.
+// Message boxes: each prints "title: text" on stderr and is recorded. An
+// answer a test has set wins; with a display the box is shown (waiting for
+// the pilot on the UI thread, shown without waiting on any other thread,
+// which takes the default button); otherwise the default button answers.
 #pragma once
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -40,6 +43,12 @@ constexpr int IDRETRY = 4;
 constexpr int IDIGNORE = 5;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
+
+// The buttons of a box's type, left to right (MB_OK's for a type this layer
+// does not know).
+std::span<const int> MessageBoxButtons(UINT type);
+// The button MB_DEFBUTTONn names; the last one when n lies past the end.
+int DefaultMessageBoxAnswer(UINT type);
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 BOOL MessageBeep(UINT type);
