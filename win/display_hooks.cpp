@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 namespace win::display {
 
@@ -9,9 +11,18 @@ namespace {
 // Hooks once set stay alive for the process: a late reader on another thread
 // never sees a freed set.
 std::atomic<const Hooks*> g_hooks{nullptr};
+std::mutex g_keptMutex;
+std::vector<std::unique_ptr<const Hooks>>& KeptSets() {
+  static auto* kept = new std::vector<std::unique_ptr<const Hooks>>;
+  return *kept;
+}
 }  // namespace
 
-void SetHooks(Hooks hooks) { g_hooks.store(new Hooks(std::move(hooks))); }
+void SetHooks(Hooks hooks) {
+  std::lock_guard lock(g_keptMutex);
+  KeptSets().push_back(std::make_unique<const Hooks>(std::move(hooks)));
+  g_hooks.store(KeptSets().back().get());
+}
 
 void ClearHooks() { g_hooks.store(nullptr); }
 
