@@ -22,6 +22,7 @@
 #include "testbed/node_server.h"
 #include "testbed/plugin_server.h"
 #include "testbed/web_page_server.h"
+#include "testbed/window_peer.h"
 
 namespace {
 
@@ -50,7 +51,9 @@ void Usage(std::ostream& out) {
          "                          a client's own heartbeat is answered at once either way\n"
          "  --introduce HOW         how the node introduces two logged-in clients to each other:\n"
          "                          direct (the newcomer calls the other's port; the default),\n"
-         "                          tunnel (through the node) or off\n";
+         "                          tunnel (through the node) or off\n"
+         "tk_standins --window-peer NAME\n"
+         "  Publishes a window NAME in the TK_WINDOWS folder for tests of windows across processes.\n";
 }
 
 std::optional<int> ParseSeconds(std::string_view text) {
@@ -123,6 +126,7 @@ std::vector<std::string> WebPageLines(const std::string& ownIp, std::uint16_t no
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string_view(argv[1]) == "--window-peer") return RunWindowPeer(argv[2]);
   const std::optional<Options> options = ParseOptions(argc, argv);
   if (!options) return 2;
 
