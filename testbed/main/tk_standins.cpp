@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "testbed/event_printer.h"
+#include "testbed/fsuipc_standin.h"
 #include "testbed/node_server.h"
 #include "testbed/plugin_server.h"
 #include "testbed/web_page_server.h"
@@ -33,6 +34,7 @@ struct Options {
   std::string ownIp = "203.0.113.7";
   int heartbeatSeconds = 30;
   NodeServer::Introductions introductions = NodeServer::Introductions::Direct;
+  FsuipcStandinOptions fsuipc;
 };
 
 std::optional<NodeServer::Introductions> ParseIntroductions(std::string_view text) {
@@ -52,7 +54,8 @@ void Usage(std::ostream& out) {
          "  --introduce HOW         how the node introduces two logged-in clients to each other:\n"
          "                          direct (the newcomer calls the other's port; the default),\n"
          "                          tunnel (through the node) or off\n"
-         "tk_standins --window-peer NAME\n"
+      << FsuipcUsage()
+      << "tk_standins --window-peer NAME\n"
          "  Publishes a window NAME in the TK_WINDOWS folder for tests of windows across processes.\n";
 }
 
@@ -88,7 +91,7 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       options.heartbeatSeconds = *ParseSeconds(value);
     } else if (name == "--introduce" && ParseIntroductions(value)) {
       options.introductions = *ParseIntroductions(value);
-    } else {
+    } else if (ParseFsuipcOption(name, value, options.fsuipc) != StandinOption::Taken) {
       std::cerr << "tk_standins: bad argument " << name << " " << value << "\n";
       Usage(std::cerr);
       return std::nullopt;
@@ -162,6 +165,13 @@ int main(int argc, char** argv) {
     // A client whose seconds are driven by automation stays linked.
     node.SetAnswerHeartbeats(true);
     node.SetIntroductions(options->introductions);
+    std::string fsuipcError;
+    const auto fsuipc = StartFsuipcStandin(
+        options->fsuipc, [&](std::string_view line) { printer.Print("fsuipc", line); }, fsuipcError);
+    if (!options->fsuipc.window.empty() && fsuipc == nullptr) {
+      std::cerr << "tk_standins: " << fsuipcError << "\n";
+      return 1;
+    }
 
     const std::string ports = "web=" + std::to_string(web.Port()) + " node=" + std::to_string(node.Port()) +
                               " plugin=" + std::to_string(plugin.Port());
