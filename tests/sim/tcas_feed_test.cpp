@@ -226,6 +226,8 @@ TEST(TcasRecord, HeadingIsNormalisedBeforeScaling) {
   const std::pair<double, std::uint16_t> cases[] = {
       {0.0, 0},         {90.0, 16'384}, {180.0, 32'768}, {359.99, 65'534}, {360.0, 0},
       {-90.0, 49'152},  {450.0, 16'384}, {-720.0, 0},   {NAN, 0},         {INFINITY, 0},
+      // Far beyond 32 bits once scaled: 1e20 is 280 degrees past a whole turn.
+      {1e20, 50'972},   {-1e20, 14'563},
   };
   for (const auto& [degrees, expected] : cases) EXPECT_EQ(TcasHeading(degrees), expected) << degrees;
 }
