@@ -168,6 +168,21 @@ void ReleaseTcasSlot(Feed& feed, int slot) {
   WriteTcasRecord(feed, EmptyTcasRecord(static_cast<std::uint32_t>(slot) + 1));
 }
 
+// A pilot no longer fed (gone without a release, or now special) leaves no
+// frozen target in the simulator's table, nor a slot nobody gives back.
+void ReleaseSlotsOfOthers(const std::vector<TcasPilot>& fed) {
+  Feed& feed = TheFeed();
+  std::lock_guard guard(feed.lock);
+  for (std::size_t i = 0; feed.linkUp && i < feed.slots.size(); ++i) {
+    const TcasSlot& slot = feed.slots[i];
+    if (!slot.used) continue;
+    const bool stillFed = std::any_of(fed.begin(), fed.end(), [&](const TcasPilot& pilot) {
+      return CallsignOf(pilot.callsign) == CallsignOf(slot.callsign);
+    });
+    if (!stillFed) ReleaseTcasSlot(feed, static_cast<int>(i));
+  }
+}
+
 }  // namespace
 
 void StartFsuipc() {
@@ -270,6 +285,7 @@ void FeedTcasFromWayTable() {
       pilots.push_back(pilot);
     }
   }
+  ReleaseSlotsOfOthers(pilots);
   for (const TcasPilot& pilot : pilots) UpdateTcasForPilot(pilot);
 }
 

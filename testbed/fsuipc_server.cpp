@@ -152,7 +152,7 @@ void FsuipcServer::SetSilent(bool silent) {
   bool post = false;
   {
     std::lock_guard lock(mutex_);
-    post = silent && !silent_;
+    post = silent && !silent_ && window_ != 0;
     silent_ = silent;
   }
   changed_.notify_all();

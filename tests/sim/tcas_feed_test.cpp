@@ -283,6 +283,16 @@ TEST_F(TcasFeedTest, TheDutyFeedsLoggedInPilotsThatAreNotSpecial) {
   }
   FeedTcasFromWayTable();
   for (const Way& way : ways) EXPECT_EQ(FindTcasSlot(way.callsign) >= 0, way.fed) << way.callsign;
+
+  // Marked special, or gone without his slot given back: his target goes at the next pass.
+  {
+    WayTableGuard guard;
+    WayTable()[0].stateFlags |= kWayInvisible;
+  }
+  FeedTcasFromWayTable();
+  EXPECT_EQ(FindTcasSlot("SHOWN"), -1);
+  EXPECT_EQ(TcasSlotsUsed(), 0);
+  EXPECT_TRUE(Entry(1).Zeroed());
   {
     WayTableGuard guard;
     for (std::size_t i = 0; i < std::size(ways); ++i) WayTable()[i] = WayRecord{};
