@@ -1,6 +1,7 @@
 #include "app/app_hooks.h"
 
 #include "app/ai_traffic_setup.h"
+#include "app/tcas_setup.h"
 #include "app/controller_setup.h"
 #include "app/connect_flow.h"
 #include "app/main_dialog.h"
@@ -57,6 +58,7 @@ void InstallAppHooks() {
   SetChatActions(chat);
   InstallChatRouting();
   InstallAiTrafficHooks();
+  InstallTcasHooks();
   InstallControllerHooks();
   InstallVoiceHooks();
 }

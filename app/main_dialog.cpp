@@ -53,6 +53,7 @@
 #include "sim/rule_appliers.h"
 #include "sim/plugin_link.h"
 #include "sim/session_command.h"
+#include "sim/tcas_feed.h"
 #include "voice/voice_system.h"
 #include "net/controller_broadcasts.h"
 #include "net/controller_state.h"
@@ -514,6 +515,7 @@ void CFSClientDlg::RunBellAndInactivity() {
 
 void CFSClientDlg::HalfSecondTick() {
   TickDashboardIdent();
+  if (tickCounter_ >= kControllerReportsFromTick) FeedTcasFromWayTable();
   // The controllers hear of the own aircraft once the start-up has settled.
   if (tickCounter_ >= kControllerReportsFromTick && g_networkState.load() != 0) PostControllerPositionReports();
 }
@@ -709,6 +711,11 @@ int CFSClientDlg::StartupStep4() {
     return -20;
   }
   g_machineId = serial ^ kMachineIdMask;
+  if (g_setupSettings.useFsuipc.load() == 0) {
+    StopFsuipc();
+  } else if (!FsuipcLinkUp()) {
+    StartFsuipc();
+  }
   SetMetarLabel(nullptr, false);
   ShowConnectionBitmap(kBitmapOffline);
   if (g_pMainThread != nullptr) {

@@ -13,6 +13,7 @@
 #include "dialogs/voice_settings_dialog.h"
 #include "sim/own_aircraft_poll.h"
 #include "sim/rule_appliers.h"
+#include "sim/tcas_feed.h"
 #include "win/button_ctrl.h"
 #include "win/control_base.h"
 #include "win/dialog_items.h"
@@ -134,9 +135,6 @@ constexpr LanguageText kLanguageTexts[] = {
 constexpr char kLanguageLaterNotice[] = "This language will be available in a later version.";
 constexpr char kFsuipcDisabled[] = "FSUIPC disabled";
 
-// The traffic-tables link has no implementation on this platform yet.
-void NoFsuipcLink() {}
-
 MainSetupActions& Actions() {
   static MainSetupActions actions = DefaultMainSetupActions();
   return actions;
@@ -161,8 +159,8 @@ MainSetupActions DefaultMainSetupActions() {
   actions.sendSquawk = &SetSimSquawk;
   actions.syncDateTime = &RequestSimDateTimeSync;
   actions.applyRules = [] { ApplyTypeTranslationRules(); };
-  actions.startFsuipc = &NoFsuipcLink;
-  actions.stopFsuipc = &NoFsuipcLink;
+  actions.startFsuipc = &StartFsuipc;
+  actions.stopFsuipc = &StopFsuipc;
   return actions;
 }
 

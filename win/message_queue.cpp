@@ -7,6 +7,7 @@
 #include "win/clock.h"
 #include "win/message_filter.h"
 #include "win/os_thread.h"
+#include "win/remote_link.h"
 #include "win/window.h"
 #include "win/window_registry.h"
 
@@ -203,6 +204,16 @@ void ForgetWindow(ThreadQueue& queue, HWND hwnd) {
   queue.updates.erase(hwnd);
 }
 
+void ServeWaitingSends() {
+  std::shared_ptr<ThreadQueue> queue = CurrentQueue();
+  std::unique_lock lock(queue->mutex);
+  while (std::shared_ptr<SentCall> call = TakeSent(*queue)) {
+    lock.unlock();
+    Serve(call);
+    lock.lock();
+  }
+}
+
 std::size_t QueuedSendCount(DWORD threadId) {
   std::shared_ptr<ThreadQueue> queue = QueueOfThread(threadId);
   if (!queue) return 0;
@@ -217,7 +228,7 @@ using namespace win::detail;
 BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (hwnd == 0) return PostToQueue(*CurrentQueue(), 0, message, wParam, lParam);
   SlotPtr slot = FindSlot(hwnd);
-  if (!slot) return FALSE;
+  if (!slot) return RemoteCall(hwnd, RemoteKind::Post, message, wParam, lParam, -1, nullptr) ? TRUE : FALSE;
   {
     std::lock_guard state(slot->stateMutex);
     if (slot->window == nullptr) return FALSE;
@@ -227,7 +238,11 @@ BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   SlotPtr slot = FindSlot(hwnd);
-  if (!slot) return 0;
+  if (!slot) {
+    LRESULT result = 0;
+    RemoteCall(hwnd, RemoteKind::Send, message, wParam, lParam, -1, &result);
+    return result;
+  }
   if (slot->threadSafe || slot->ownerThread == GetCurrentThreadId()) {
     return CallWindowProcedure(slot, message, wParam, lParam);
   }
@@ -240,8 +255,13 @@ LRESULT SendMessageTimeoutA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
                             UINT_PTR* result) {
   if (result != nullptr) *result = 0;
   SlotPtr slot = FindSlot(hwnd);
-  if (!slot) return 0;
   LRESULT answer = 0;
+  if (!slot) {
+    const int wait = static_cast<int>(std::min<UINT>(timeoutMs, 0x7FFFFFFF));
+    if (!RemoteCall(hwnd, RemoteKind::Send, message, wParam, lParam, wait, &answer)) return 0;
+    if (result != nullptr) *result = static_cast<UINT_PTR>(answer);
+    return 1;
+  }
   if (slot->threadSafe || slot->ownerThread == GetCurrentThreadId()) {
     {
       std::lock_guard state(slot->stateMutex);

@@ -65,6 +65,9 @@ void FailSentCalls(ThreadQueue& queue, HWND hwnd);
 // Called when a window goes: its waiting senders are released and its timers stop.
 void ForgetWindow(ThreadQueue& queue, HWND hwnd);
 
+// Runs the calling thread's waiting sends now (for a thread blocked on another process).
+void ServeWaitingSends();
+
 // Diagnostics for tests: sends waiting in a thread's queue, not yet started.
 std::size_t QueuedSendCount(DWORD threadId);
 

@@ -2,6 +2,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "win/remote_link.h"
 #include "win/window.h"
 
 namespace {
@@ -9,6 +10,7 @@ namespace {
 struct MessageNames {
   std::mutex mutex;
   std::unordered_map<std::string, UINT> ids;
+  std::unordered_map<UINT, std::string> names;
   UINT next = 0xC000;
 };
 
@@ -38,6 +40,18 @@ UINT RegisterWindowMessageA(const char* name) {
   if (it != names.ids.end()) return it->second;
   if (names.next > 0xFFFF) return 0;  // the range is spent
   const UINT id = names.next++;
+  names.names.emplace(id, key);
   names.ids.emplace(std::move(key), id);
   return id;
 }
+
+namespace win::detail {
+
+std::string RegisteredMessageName(UINT id) {
+  MessageNames& names = Names();
+  std::lock_guard lock(names.mutex);
+  auto it = names.names.find(id);
+  return it == names.names.end() ? std::string() : it->second;
+}
+
+}  // namespace win::detail

@@ -16,6 +16,7 @@
 #include "win/sys_colors.h"
 #include "win/window_pos.h"
 #include "win/os_thread.h"
+#include "win/remote_link.h"
 #include "win/window_registry.h"
 #include "win/window_surface.h"
 
@@ -282,7 +283,8 @@ CWnd* CWnd::FromHandle(HWND hwnd) {
 
 BOOL IsWindow(HWND hwnd) {
   SlotPtr slot = FindSlot(hwnd);
-  return slot && IsAlive(*slot) ? TRUE : FALSE;
+  if (!slot) return hwnd != 0 && RemoteCall(hwnd, RemoteKind::Alive, 0, 0, 0, -1, nullptr) ? TRUE : FALSE;
+  return IsAlive(*slot) ? TRUE : FALSE;
 }
 
 BOOL DestroyWindow(HWND hwnd) {
@@ -301,6 +303,7 @@ BOOL DestroyWindow(HWND hwnd) {
     slot->visible = false;
     WindowAccess::Forget(*window);
   }
+  UnpublishWindow(hwnd);
   UnregisterSlot(hwnd);
   ForgetWindow(*slot->owner, hwnd);
   DropWindowSurface(hwnd);
@@ -311,7 +314,10 @@ BOOL DestroyWindow(HWND hwnd) {
 
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
   SlotPtr slot = FindSlot(hwnd);
-  if (!slot) return 0;
+  if (!slot) {
+    DWORD threadId = 0;
+    return RemoteOwner(hwnd, processId, &threadId) ? threadId : 0;
+  }
   if (processId != nullptr) *processId = static_cast<DWORD>(getpid());
   return slot->ownerThread;
 }

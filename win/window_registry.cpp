@@ -4,6 +4,7 @@
 
 #include "win/os_thread.h"
 #include "win/paint.h"
+#include "win/remote_link.h"
 #include "win/window.h"
 
 namespace win::detail {
@@ -12,7 +13,9 @@ namespace {
 struct Registry {
   std::mutex mutex;
   std::map<HWND, SlotPtr> slots;  // ordered by handle, so listings follow creation
-  HWND nextHandle = 0x00010000;    // far from control ids, so a mixed-up id is not a handle
+  bool claimed = false;
+  HWND nextHandle = 0;
+  HWND endHandle = 0;
 };
 
 // Never destroyed: threads that outlive main may still look up windows.
@@ -26,7 +29,14 @@ Registry& TheRegistry() {
 HWND AllocateHandle() {
   Registry& r = TheRegistry();
   std::lock_guard lock(r.mutex);
-  if (r.nextHandle == 0xFFFFFFFF) return 0;  // -1 stays reserved as a filter value
+  if (!r.claimed) {
+    // Claimed at the first window, so TK_WINDOWS is read as the process started.
+    const HandleRange range = ClaimHandleRange();
+    r.nextHandle = range.first;
+    r.endHandle = range.end;
+    r.claimed = true;
+  }
+  if (r.nextHandle >= r.endHandle) return 0;
   return r.nextHandle++;
 }
 

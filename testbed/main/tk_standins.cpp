@@ -21,9 +21,11 @@
 
 #include "testbed/addon_standin.h"
 #include "testbed/event_printer.h"
+#include "testbed/fsuipc_standin.h"
 #include "testbed/node_server.h"
 #include "testbed/plugin_server.h"
 #include "testbed/web_page_server.h"
+#include "testbed/window_peer.h"
 
 namespace {
 
@@ -36,6 +38,7 @@ struct Options {
   NodeServer::Introductions introductions = NodeServer::Introductions::Direct;
   std::uint16_t addonPort = 0;
   std::string addonFault;
+  FsuipcStandinOptions fsuipc;
 };
 
 std::optional<NodeServer::Introductions> ParseIntroductions(std::string_view text) {
@@ -59,7 +62,10 @@ void Usage(std::ostream& out) {
          "  --addon PORT            instead: the add-on stand-in calls a client listening on PORT, logs in,\n"
          "                          asks its questions and ends (status 0 when all were answered)\n"
          "  --addon-fault NAME      with --addon: makes one fault instead (before-login, empty-name,\n"
-         "                          unknown-code, short-body, split-frame)\n";
+         "                          unknown-code, short-body, split-frame)\n"
+      << FsuipcUsage()
+      << "tk_standins --window-peer NAME\n"
+         "  Publishes a window NAME in the TK_WINDOWS folder for tests of windows across processes.\n";
 }
 
 std::optional<int> ParseSeconds(std::string_view text) {
@@ -105,7 +111,7 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       options.addonFault = value;
     } else if (name == "--introduce" && ParseIntroductions(value)) {
       options.introductions = *ParseIntroductions(value);
-    } else {
+    } else if (ParseFsuipcOption(name, value, options.fsuipc) != StandinOption::Taken) {
       std::cerr << "tk_standins: bad argument " << name << " " << value << "\n";
       Usage(std::cerr);
       return std::nullopt;
@@ -143,6 +149,7 @@ std::vector<std::string> WebPageLines(const std::string& ownIp, std::uint16_t no
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string_view(argv[1]) == "--window-peer") return RunWindowPeer(argv[2]);
   const std::optional<Options> options = ParseOptions(argc, argv);
   if (!options) return 2;
 
@@ -184,6 +191,13 @@ int main(int argc, char** argv) {
     // A client whose seconds are driven by automation stays linked.
     node.SetAnswerHeartbeats(true);
     node.SetIntroductions(options->introductions);
+    std::string fsuipcError;
+    const auto fsuipc = StartFsuipcStandin(
+        options->fsuipc, [&](std::string_view line) { printer.Print("fsuipc", line); }, fsuipcError);
+    if (!options->fsuipc.window.empty() && fsuipc == nullptr) {
+      std::cerr << "tk_standins: " << fsuipcError << "\n";
+      return 1;
+    }
 
     const std::string ports = "web=" + std::to_string(web.Port()) + " node=" + std::to_string(node.Port()) +
                               " plugin=" + std::to_string(plugin.Port());
