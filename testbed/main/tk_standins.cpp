@@ -18,6 +18,7 @@
 #include <system_error>
 #include <vector>
 
+#include "testbed/bridge_standin.h"
 #include "testbed/event_printer.h"
 #include "testbed/node_server.h"
 #include "testbed/plugin_server.h"
@@ -53,7 +54,9 @@ void Usage(std::ostream& out) {
          "                          direct (the newcomer calls the other's port; the default),\n"
          "                          tunnel (through the node) or off\n"
          "tk_standins --window-peer NAME\n"
-         "  Publishes a window NAME in the TK_WINDOWS folder for tests of windows across processes.\n";
+         "  Publishes a window NAME in the TK_WINDOWS folder for tests of windows across processes.\n"
+         "tk_standins --bridge-module\n"
+         "  The simulator-side bridge module: talks to the client's main dialog found in TK_WINDOWS.\n";
 }
 
 std::optional<int> ParseSeconds(std::string_view text) {
@@ -127,6 +130,7 @@ std::vector<std::string> WebPageLines(const std::string& ownIp, std::uint16_t no
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string_view(argv[1]) == "--window-peer") return RunWindowPeer(argv[2]);
+  if (argc == 2 && std::string_view(argv[1]) == "--bridge-module") return RunBridgeModule();
   const std::optional<Options> options = ParseOptions(argc, argv);
   if (!options) return 2;
 
