@@ -13,6 +13,7 @@
 #include "win/dialog_template.h"
 #include "win/messages.h"
 #include "win/paths.h"
+#include "win/remote_windows.h"
 #include "win/winsock.h"
 
 int InitWinsock() {
@@ -61,6 +62,7 @@ BOOL CxTKexeApp::InitInstance() {
   if (mainDialog_ == nullptr) return FALSE;
   m_pMainWnd = mainDialog_.get();
   mainDialog_->Create(kMainDialogTemplate, nullptr);
+  PublishWindow(mainDialog_->m_hWnd, "Tavelkor");
   mainDialog_->ShowWindow(SW_SHOW);
   mainDialog_->MarkShown();
   StartAutomationFromEnvironment();

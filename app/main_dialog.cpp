@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "app/app_globals.h"
+#include "app/bridge_message.h"
 #include "core/app_paths.h"
 #include "app/connect_flow.h"
 #include "app/quit_steps.h"
@@ -359,6 +360,7 @@ LRESULT CFSClientDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return result;
     }
     default:
+      if (message == TavelkorMessageId()) return OnTavelkorMsg(m_hWnd, wParam, lParam);
       if (message == ConnectionBitmapMessage()) {
         ShowConnectionBitmap(static_cast<unsigned>(wParam), static_cast<COLORREF>(lParam));
         return 0;
@@ -729,6 +731,7 @@ void CFSClientDlg::RunQuitSequence() {
   CloseAllPeerLinks();
   if (g_sessionOpen.load()) CloseMultiplayerSession("Quit2");
   CloseListeningSocket();
+  TellBridgeClientGone(m_hWnd);
   // The voice thread prints into the chat window, which goes once the loop ends.
   StopVoiceSystem();
   Pause(200);

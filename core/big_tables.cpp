@@ -1,5 +1,9 @@
 #include "core/big_tables.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include "base/message_box.h"
 #include "core/icao_data.h"
 #include "core/table_memory.h"
@@ -15,7 +19,29 @@ int Allocate(T*& slot, std::size_t count, const char* code) {
   ShowMessage(kIcaoErrorTitle, "%s : %d.", code, static_cast<int>(bytes));
   return 0;
 }
+
+// Their names go with the process.
+void CloseBridgeBuffers() {
+  g_bridgeExchangeBuffers().buffer1.Close();
+  g_bridgeExchangeBuffers().buffer2.Close();
+}
+
+int AllocateShared(win::SharedMemory& block, int number, const char* code) {
+  if (block.IsOpen()) return 1;
+  static const bool closedAtExit = std::atexit(CloseBridgeBuffers) == 0;
+  (void)closedAtExit;
+  if (!TableAllocationFails() &&
+      block.Create(BridgeBufferName(static_cast<std::uint32_t>(::getpid()), number), kBridgeExchangeBufferSize)) {
+    return 1;
+  }
+  ShowMessage(kIcaoErrorTitle, "%s : %d.", code, static_cast<int>(kBridgeExchangeBufferSize));
+  return 0;
+}
 }  // namespace
+
+std::string BridgeBufferName(std::uint32_t processId, int number) {
+  return "TavelkorBridge." + std::to_string(processId) + "." + std::to_string(number);
+}
 
 LocalModelTables& g_localModelTables() {
   static auto* tables = new LocalModelTables();
@@ -42,6 +68,5 @@ int AllocateTables() {
          Allocate(models.scratchA.records, kLocalModelSlots, "MALLOC_ERROR_1120") &&
          Allocate(models.scratchB.records, kLocalModelSlots, "MALLOC_ERROR_1130") &&
          Allocate(g_modelEightByteTable(), kModelEightByteSlots, "MALLOC_ERROR_1200") &&
-         Allocate(bridge.buffer1, kBridgeExchangeBufferSize, "MALLOC_ERROR_1300") &&
-         Allocate(bridge.buffer2, kBridgeExchangeBufferSize, "MALLOC_ERROR_1300");
+         AllocateShared(bridge.buffer1, 1, "MALLOC_ERROR_1300") && AllocateShared(bridge.buffer2, 2, "MALLOC_ERROR_1300");
 }

@@ -4,19 +4,25 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "core/aircraft_type_db.h"
 #include "core/iata_table.h"
 #include "core/local_model_record.h"
+#include "win/shared_memory.h"
 
 constexpr std::size_t kModelEightByteSlots = 43'001;
 constexpr std::size_t kBridgeExchangeBufferSize = 102'400;
 
-// The two buffers of the simulator-side module's bridge channel.
+// The two buffers of the simulator-side module's bridge channel, shared
+// with the module's process, which opens them by their names.
 struct BridgeExchangeBuffers {
-  std::uint8_t* buffer1 = nullptr;  // text from the module
-  std::uint8_t* buffer2 = nullptr;
+  win::SharedMemory buffer1;  // text from the module
+  win::SharedMemory buffer2;
 };
+// "TavelkorBridge.<process id>.<1 or 2>": the module learns the process id
+// from the main dialog's window.
+std::string BridgeBufferName(std::uint32_t processId, int number);
 
 LocalModelTables& g_localModelTables();
 // 43,001 eight-byte entries: allocated, never used.

@@ -8,11 +8,15 @@ namespace {
 std::atomic<int> g_failCountdown{0};
 }  // namespace
 
-void* AllocateTableBytes(std::size_t bytes) {
+bool TableAllocationFails() {
   int countdown = g_failCountdown.load();
   while (countdown > 0 && !g_failCountdown.compare_exchange_weak(countdown, countdown - 1)) {
   }
-  if (countdown == 1) return nullptr;
+  return countdown == 1;
+}
+
+void* AllocateTableBytes(std::size_t bytes) {
+  if (TableAllocationFails()) return nullptr;
   return std::calloc(bytes == 0 ? 1 : bytes, 1);
 }
 

@@ -22,6 +22,9 @@ struct TableFree {
 template <class T>
 using TablePtr = std::unique_ptr<T[], TableFree>;
 
+// Counts one table allocation; true when a test asked this one to fail.
+bool TableAllocationFails();
+
 // Tests: the nth following table allocation fails (1 = the next one); 0 = none.
 void FailTableAllocationForTest(int nth);
 

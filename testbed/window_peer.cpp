@@ -22,6 +22,7 @@ constexpr UINT kLogPost = WM_USER + 3;
 constexpr UINT kAtom = WM_USER + 4;
 constexpr UINT kEnd = WM_USER + 5;
 constexpr UINT kRelease = WM_USER + 6;
+constexpr UINT kCallBack = WM_USER + 7;
 
 std::mutex g_printMutex;
 
@@ -70,6 +71,8 @@ class PeerWindow : public CWnd {
       case kEnd:
         PostQuitMessage(0);
         return 0;
+      case kCallBack:
+        return 1000 + SendMessageA(static_cast<HWND>(lParam), kAdd, 3, 4);
       default:
         return CWnd::WindowProc(message, wParam, lParam);
     }

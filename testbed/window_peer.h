@@ -9,6 +9,8 @@
 //   WM_USER+4 (send): wParam is an atom; prints "atom <name>", answers the
 //                     atom of "<name> back"
 //   WM_USER+5 (post): ends the process (exit 0)
+//   WM_USER+7 (send): sends WM_USER+1 (3, 4) to the window lParam names and
+//                     answers 1000 + its answer
 // Its first line is "ready pid=<pid> thread=<owner thread> window=<handle hex>
 // ping=<its id of TK_PEER_PING>".
 #pragma once

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -30,6 +32,11 @@ struct Publication {
   int listenFd = -1;
   std::thread acceptor;
   std::vector<int> connections;  // guarded by the table's lock
+  // Serving threads still running; the window's end waits for them, so an
+  // answer in flight is written before the process may end.
+  std::mutex servingMutex;
+  std::condition_variable servingDone;
+  int serving = 0;
 };
 
 struct Publications {
@@ -95,6 +102,9 @@ void Serve(std::shared_ptr<Publication> publication, int fd) {
     open.erase(std::remove(open.begin(), open.end(), fd), open.end());
   }
   ::close(fd);
+  std::lock_guard lock(publication->servingMutex);
+  --publication->serving;
+  publication->servingDone.notify_all();
 }
 
 void Accept(std::shared_ptr<Publication> publication) {
@@ -107,6 +117,10 @@ void Accept(std::shared_ptr<Publication> publication) {
     {
       std::lock_guard lock(Table().mutex);
       publication->connections.push_back(fd);
+    }
+    {
+      std::lock_guard lock(publication->servingMutex);
+      ++publication->serving;
     }
     std::thread(Serve, publication, fd).detach();
   }
@@ -151,11 +165,14 @@ void UnpublishWindow(HWND hwnd) {
     publication = it->second;
     table.byWindow.erase(it);
     ::unlink(publication->path.c_str());
-    for (int fd : publication->connections) ::shutdown(fd, SHUT_RDWR);
+    // Reading ends; an answer being written still goes out.
+    for (int fd : publication->connections) ::shutdown(fd, SHUT_RD);
   }
   ::shutdown(publication->listenFd, SHUT_RDWR);
   if (publication->acceptor.joinable()) publication->acceptor.join();
   ::close(publication->listenFd);
+  std::unique_lock lock(publication->servingMutex);
+  publication->servingDone.wait_for(lock, std::chrono::seconds(5), [&] { return publication->serving == 0; });
 }
 
 std::vector<PublishedEntry> PublishedHere() {

@@ -13,6 +13,7 @@
 #include "win/remote_link.h"
 #include "win/remote_wire.h"
 #include "win/window.h"
+#include "win/window_registry.h"
 
 namespace win::detail {
 namespace {
@@ -125,7 +126,8 @@ bool RemoteCall(HWND hwnd, RemoteKind kind, UINT message, WPARAM wParam, LPARAM 
                 LRESULT* result) {
   if (result != nullptr) *result = 0;
   const std::string folder = WindowsFolder();
-  if (folder.empty() || hwnd == 0) return false;
+  // A window of ours that is gone is not looked for elsewhere.
+  if (folder.empty() || hwnd == 0 || IsOwnHandle(hwnd)) return false;
   const std::int64_t deadline = timeoutMs < 0 ? -1 : SteadyNowMs() + timeoutMs;
   const int fd = Connection(hwnd, folder);
   if (fd < 0) return false;

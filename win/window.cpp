@@ -303,9 +303,10 @@ BOOL DestroyWindow(HWND hwnd) {
     slot->visible = false;
     WindowAccess::Forget(*window);
   }
-  UnpublishWindow(hwnd);
   UnregisterSlot(hwnd);
   ForgetWindow(*slot->owner, hwnd);
+  // After its waiting senders are released: the serving threads may be among them.
+  UnpublishWindow(hwnd);
   DropWindowSurface(hwnd);
   ForgetMouseWindow(hwnd);
   WindowAccess::PostNcDestroy(*window);

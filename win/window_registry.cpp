@@ -14,6 +14,7 @@ struct Registry {
   std::mutex mutex;
   std::map<HWND, SlotPtr> slots;  // ordered by handle, so listings follow creation
   bool claimed = false;
+  HWND firstHandle = 0;
   HWND nextHandle = 0;
   HWND endHandle = 0;
 };
@@ -32,12 +33,19 @@ HWND AllocateHandle() {
   if (!r.claimed) {
     // Claimed at the first window, so TK_WINDOWS is read as the process started.
     const HandleRange range = ClaimHandleRange();
+    r.firstHandle = range.first;
     r.nextHandle = range.first;
     r.endHandle = range.end;
     r.claimed = true;
   }
   if (r.nextHandle >= r.endHandle) return 0;
   return r.nextHandle++;
+}
+
+bool IsOwnHandle(HWND hwnd) {
+  Registry& r = TheRegistry();
+  std::lock_guard lock(r.mutex);
+  return r.claimed && hwnd >= r.firstHandle && hwnd < r.endHandle;
 }
 
 void RegisterSlot(const SlotPtr& slot) {

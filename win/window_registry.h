@@ -52,6 +52,8 @@ using SlotPtr = std::shared_ptr<WindowSlot>;
 // A new handle: never 0, never reused during the run; 0 when the range is spent.
 // With TK_WINDOWS set, no other process sharing the folder hands out the same one.
 HWND AllocateHandle();
+// A handle from this process's range, live or not: never one of another process.
+bool IsOwnHandle(HWND hwnd);
 // Lists a slot whose handle is set; from here other threads can reach it.
 void RegisterSlot(const SlotPtr& slot);
 void UnregisterSlot(HWND hwnd);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "testbed/addon_standin.h"
+#include "testbed/bridge_standin.h"
 #include "testbed/event_printer.h"
 #include "testbed/fsuipc_standin.h"
 #include "testbed/node_server.h"
@@ -65,7 +66,9 @@ void Usage(std::ostream& out) {
          "                          unknown-code, short-body, split-frame)\n"
       << FsuipcUsage()
       << "tk_standins --window-peer NAME\n"
-         "  Publishes a window NAME in the TK_WINDOWS folder for tests of windows across processes.\n";
+         "  Publishes a window NAME in the TK_WINDOWS folder for tests of windows across processes.\n"
+         "tk_standins --bridge-module\n"
+         "  The simulator-side bridge module: talks to the client's main dialog found in TK_WINDOWS.\n";
 }
 
 std::optional<int> ParseSeconds(std::string_view text) {
@@ -150,6 +153,7 @@ std::vector<std::string> WebPageLines(const std::string& ownIp, std::uint16_t no
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string_view(argv[1]) == "--window-peer") return RunWindowPeer(argv[2]);
+  if (argc == 2 && std::string_view(argv[1]) == "--bridge-module") return RunBridgeModule();
   const std::optional<Options> options = ParseOptions(argc, argv);
   if (!options) return 2;
 

@@ -1,17 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "icao_test_support.h"
+#include "core/big_tables.h"
 #include "core/icao_data.h"
 #include "win/msgbox.h"
 
 namespace {
 class BigTablesTest : public IcaoTablesTest {};
 
-// Every table slot of AllocateTables, in its order.
+// Every table slot of AllocateTables on the heap, in its order; the bridge's two shared blocks follow.
 std::vector<void**> Slots() {
   LocalModelTables& models = g_localModelTables();
   return {
@@ -22,9 +25,11 @@ std::vector<void**> Slots() {
       reinterpret_cast<void**>(&models.scratchA.records),
       reinterpret_cast<void**>(&models.scratchB.records),
       reinterpret_cast<void**>(&g_modelEightByteTable()),
-      reinterpret_cast<void**>(&g_bridgeExchangeBuffers().buffer1),
-      reinterpret_cast<void**>(&g_bridgeExchangeBuffers().buffer2),
   };
+}
+
+std::vector<win::SharedMemory*> SharedSlots() {
+  return {&g_bridgeExchangeBuffers().buffer1, &g_bridgeExchangeBuffers().buffer2};
 }
 }  // namespace
 
@@ -35,9 +40,30 @@ TEST_F(BigTablesTest, EveryTableIsAllocatedOnceAndKept) {
     EXPECT_NE(*slot, nullptr);
     before.push_back(*slot);
   }
+  std::vector<std::uint8_t*> sharedBefore;
+  for (win::SharedMemory* block : SharedSlots()) {
+    EXPECT_TRUE(block->IsOpen());
+    EXPECT_EQ(block->Size(), kBridgeExchangeBufferSize);
+    sharedBefore.push_back(block->Bytes().data());
+  }
   EXPECT_EQ(AllocateTables(), 1);  // a second call keeps what is there
   for (std::size_t i = 0; i < slots.size(); ++i) EXPECT_EQ(*slots[i], before[i]);
+  for (std::size_t i = 0; i < SharedSlots().size(); ++i) EXPECT_EQ(SharedSlots()[i]->Bytes().data(), sharedBefore[i]);
   EXPECT_TRUE(BoxTexts().empty());
+}
+
+TEST_F(BigTablesTest, TheBridgeBuffersAreSharedUnderTheProcessIdsNames) {
+  ASSERT_EQ(AllocateTables(), 1);
+  const std::uint32_t pid = static_cast<std::uint32_t>(getpid());
+  EXPECT_EQ(BridgeBufferName(pid, 1), "TavelkorBridge." + std::to_string(pid) + ".1");
+  for (int number : {1, 2}) {
+    win::SharedMemory& own = number == 1 ? g_bridgeExchangeBuffers().buffer1 : g_bridgeExchangeBuffers().buffer2;
+    win::SharedMemory other;
+    ASSERT_TRUE(other.Open(BridgeBufferName(pid, number), kBridgeExchangeBufferSize)) << number;
+    other.Bytes()[kBridgeExchangeBufferSize - 1] = static_cast<std::uint8_t>(number);
+    EXPECT_EQ(own.Bytes()[kBridgeExchangeBufferSize - 1], number);
+    own.Bytes()[kBridgeExchangeBufferSize - 1] = 0;
+  }
 }
 
 TEST_F(BigTablesTest, RecordSizesMatchTheDescription) {
@@ -59,21 +85,28 @@ TEST_F(BigTablesTest, FirstFailureIsReportedAndStopsTheAllocation) {
       {"MALLOC_ERROR_1200 : 344008."},   {"MALLOC_ERROR_1300 : 102400."},   {"MALLOC_ERROR_1300 : 102400."},
   };
   const auto slots = Slots();
+  const auto shared = SharedSlots();
   std::vector<void*> kept;
   for (void** slot : slots) kept.push_back(*slot);
-  for (std::size_t failing = 0; failing < slots.size(); ++failing) {
+  for (std::size_t failing = 0; failing < slots.size() + shared.size(); ++failing) {
     for (void** slot : slots) *slot = nullptr;
+    for (win::SharedMemory* block : shared) block->Close();
     ClearShownMessageBoxes();
     FailTableAllocationForTest(static_cast<int>(failing) + 1);
     EXPECT_EQ(AllocateTables(), 0);
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{expected[failing].text});
-    for (std::size_t i = 0; i < slots.size(); ++i) {
-      EXPECT_EQ(*slots[i] != nullptr, i < failing) << "failing " << failing << " slot " << i;
-      std::free(*slots[i]);
-      *slots[i] = nullptr;
+    for (std::size_t i = 0; i < slots.size() + shared.size(); ++i) {
+      const bool there = i < slots.size() ? *slots[i] != nullptr : shared[i - slots.size()]->IsOpen();
+      EXPECT_EQ(there, i < failing) << "failing " << failing << " slot " << i;
+      if (i < slots.size()) {
+        std::free(*slots[i]);
+        *slots[i] = nullptr;
+      }
     }
   }
   for (std::size_t i = 0; i < slots.size(); ++i) *slots[i] = kept[i];
+  FailTableAllocationForTest(0);
+  EXPECT_EQ(AllocateTables(), 1);  // the shared blocks again
 }
 
 TEST_F(BigTablesTest, LoadersWithoutTheirTablesDoNothing) {

@@ -23,6 +23,7 @@ constexpr UINT kLogPost = WM_USER + 3;
 constexpr UINT kAtom = WM_USER + 4;
 constexpr UINT kEnd = WM_USER + 5;
 constexpr UINT kRelease = WM_USER + 6;
+constexpr UINT kCallBack = WM_USER + 7;
 
 struct PeerReady {
   DWORD pid = 0;
@@ -151,6 +152,29 @@ TEST_F(RemoteWindowsTest, ASendTimesOutAgainstAStuckPeerAndTheLinkRecovers) {
   ASSERT_TRUE(peer.WaitForLine("released"));
   EXPECT_EQ(SendMessageA(ready->hwnd, kAdd, 1, 1), 2);
   if (!ended) stuck.wait();
+}
+
+// Answers kAdd as the peer does.
+class Adder : public CWnd {
+ public:
+  ~Adder() override { DestroyWindow(); }
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == kAdd) return static_cast<LRESULT>(wParam) + lParam;
+    return CWnd::WindowProc(message, wParam, lParam);
+  }
+};
+
+TEST_F(RemoteWindowsTest, APeerSendingBackWhileWeWaitIsServed) {
+  Peer peer(Folder(), "PeerA");
+  const std::optional<PeerReady> ready = peer.WaitReady();
+  ASSERT_TRUE(ready) << peer.Process().Stderr();
+  Adder ours;
+  ASSERT_TRUE(ours.CreateHandle(WindowCreateParams{}));
+  ASSERT_TRUE(PublishWindow(ours.m_hWnd, "Ours"));
+  // The peer's procedure sends to our window while this thread waits for its answer.
+  UINT_PTR result = 0;
+  EXPECT_EQ(SendMessageTimeoutA(ready->hwnd, kCallBack, 0, static_cast<LPARAM>(ours.m_hWnd), 0, 20000, &result), 1);
+  EXPECT_EQ(result, 1007u);
 }
 
 TEST_F(RemoteWindowsTest, CallsToADeadPeerFail) {
