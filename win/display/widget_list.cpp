@@ -1,0 +1,268 @@
+// The list box and the combo box. Items are shown from one model of texts set
+// at once (a list of 43,000 models shows without an item object each); the
+// selection and the edit part follow the model. A user's pick is the model's
+// select (LBN_SELCHANGE / CBN_SELCHANGE), a double-click its double-click,
+// typing into a combo's edit part the model's typing (CBN_EDITCHANGE).
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QStringListModel>
+#include <QStyledItemDelegate>
+#include <QTextOption>
+
+#include "win/display/widget_kinds.h"
+#include "win/display/widget_support.h"
+#include "win/listbox_ctrl.h"
+
+namespace win::display {
+
+namespace {
+
+constexpr int kDefaultTabStop = 32;  // dialog units between stops when none are set
+
+QStringList ShownItems(const std::vector<std::string>& items) {
+  QStringList shown;
+  shown.reserve(static_cast<qsizetype>(items.size()));
+  for (const std::string& item : items) shown.push_back(FromModelText(item));
+  return shown;
+}
+
+// Draws an item's text with the list's tab stops.
+class TabStopDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void SetStops(QList<qreal> stops) { stops_ = std::move(stops); }
+  const QList<qreal>& Stops() const { return stops_; }
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    if (stops_.isEmpty()) {
+      QStyledItemDelegate::paint(painter, option, index);
+      return;
+    }
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QString text = item.text;
+    item.text.clear();
+    const QWidget* widget = option.widget;
+    QStyle* style = widget != nullptr ? widget->style() : nullptr;
+    if (style != nullptr) style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+    QTextOption layout;
+    layout.setWrapMode(QTextOption::NoWrap);
+    layout.setTabArray(stops_);
+    const bool selected = (option.state & QStyle::State_Selected) != 0;
+    painter->save();
+    painter->setFont(item.font);
+    painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    const QRectF area = QRectF(option.rect).adjusted(2, 0, 0, 0);
+    const qreal height = painter->fontMetrics().height();
+    painter->drawText(QRectF(area.left(), area.top() + (area.height() - height) / 2, area.width(), height), text, layout);
+    painter->restore();
+  }
+
+ private:
+  QList<qreal> stops_;
+};
+
+CItemListCtrl* ListModel(HWND control) { return dynamic_cast<CItemListCtrl*>(CWnd::FromHandle(control)); }
+
+class ListBoxWidget : public ModelWidget {
+ public:
+  ListBoxWidget(HWND control, QListView* view)
+      : ModelWidget(control, view, ColourRoles::kField),
+        view_(view),
+        items_(new QStringListModel(view)),
+        delegate_(new TabStopDelegate(view)) {
+    view->setModel(items_);
+    view->setItemDelegate(delegate_);
+    view->setUniformItemSizes(true);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    QObject::connect(view->selectionModel(), &QItemSelectionModel::currentChanged, view,
+                     [this](const QModelIndex& current, const QModelIndex&) { Picked(current.row()); });
+    QObject::connect(view, &QAbstractItemView::doubleClicked, view,
+                     [this](const QModelIndex& index) { DoubleClicked(index.row()); });
+  }
+
+ protected:
+  UINT ColourMessage() const override { return WM_CTLCOLORLISTBOX; }
+
+  void SyncModel(unsigned) override {
+    CItemListCtrl* model = ListModel(Control());
+    if (model == nullptr) return;
+    const QSignalBlocker block(view_->selectionModel());
+    std::vector<std::string> items = model->Items();
+    if (items != shown_) {
+      items_->setStringList(ShownItems(items));
+      shown_ = std::move(items);
+    }
+    QList<qreal> stops;
+    if ((model->Style() & LBS_USETABSTOPS) != 0) {
+      const double unit = DialogBaseUnitX(view_->font()) / 4.0;
+      std::vector<int> set = model->TabStops();
+      if (set.empty()) set.push_back(kDefaultTabStop);
+      // One stop repeats at its distance; several stand where they are set.
+      if (set.size() == 1) {
+        for (int at = set.front(); at > 0 && at * unit < 4096; at += set.front()) stops.push_back(at * unit);
+      } else {
+        for (int at : set) stops.push_back(at * unit);
+      }
+    }
+    if (stops != delegate_->Stops()) {
+      delegate_->SetStops(stops);
+      view_->viewport()->update();
+    }
+    const int selected = model->GetCurSel();
+    const QModelIndex index = items_->index(selected, 0);
+    if (view_->selectionModel()->currentIndex() != index || !view_->selectionModel()->isSelected(index)) {
+      if (index.isValid()) {
+        view_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        view_->scrollTo(index);
+      } else {
+        view_->selectionModel()->clear();
+      }
+    }
+  }
+
+ private:
+  void Picked(int row) {
+    if (row < 0 || !IsWindow(Control())) return;
+    CItemListCtrl* model = ListModel(Control());
+    if (model == nullptr || model->GetCurSel() == row) return;
+    SendMessageA(Control(), ControlSelectMessage(), static_cast<WPARAM>(row), 0);
+  }
+
+  void DoubleClicked(int row) {
+    if (row < 0 || !IsWindow(Control())) return;
+    CItemListCtrl* model = ListModel(Control());
+    if (model == nullptr) return;
+    // The first click of the two picked the row already: only the double-click is told.
+    if (model->GetCurSel() == row && model->Kind() == "listbox") {
+      model->DoubleClick();
+    } else {
+      SendMessageA(Control(), ControlDoubleClickMessage(), static_cast<WPARAM>(row), 0);
+    }
+  }
+
+  QListView* view_;
+  QStringListModel* items_;
+  TabStopDelegate* delegate_;
+  std::vector<std::string> shown_;
+};
+
+// A combo box that tells the model when its list opens and closes.
+class ModelComboBox : public QComboBox {
+ public:
+  ModelComboBox(HWND control, QWidget* parent) : QComboBox(parent), control_(control) {}
+  void showPopup() override {
+    SendMessageA(control_, CB_SHOWDROPDOWN, TRUE, 0);
+    QComboBox::showPopup();
+  }
+  void hidePopup() override {
+    QComboBox::hidePopup();
+    if (IsWindow(control_)) SendMessageA(control_, CB_SHOWDROPDOWN, FALSE, 0);
+  }
+
+ private:
+  const HWND control_;
+};
+
+// The control's rectangle holds the open list too: the closed box lies at
+// its top and only there does the widget take the mouse.
+class ComboFrame : public QWidget {
+ public:
+  explicit ComboFrame(QWidget* parent) : QWidget(parent) {}
+  void SetBox(QComboBox* box) { box_ = box; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    if (box_ == nullptr) return;
+    const int height = std::min(box_->sizeHint().height(), std::max(event->size().height(), 1));
+    box_->setGeometry(0, 0, event->size().width(), height);
+    setMask(QRegion(box_->geometry()));
+  }
+
+ private:
+  QComboBox* box_ = nullptr;
+};
+
+class ComboWidget : public ModelWidget {
+ public:
+  ComboWidget(HWND control, ComboFrame* frame, ModelComboBox* box, DWORD style)
+      : ModelWidget(control, frame, ColourRoles::kField), box_(box), items_(new QStringListModel(box)) {
+    frame->SetBox(box);
+    frame->setFocusProxy(box);
+    box->setModel(items_);
+    // Sizing by its contents would measure every item.
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    if (auto* list = qobject_cast<QListView*>(box->view())) list->setUniformItemSizes(true);
+    box->setEditable((style & CBS_TYPEMASK) != CBS_DROPDOWNLIST);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setFocusPolicy(Qt::StrongFocus);
+    WatchPart(box);
+    QObject::connect(box, &QComboBox::activated, box, [this](int index) { Picked(index); });
+    if (QLineEdit* edit = box->lineEdit()) {
+      edit->setCompleter(nullptr);
+      QObject::connect(edit, &QLineEdit::textEdited, edit, [this](const QString& text) { Typed(text); });
+    }
+  }
+
+ protected:
+  UINT ColourMessage() const override { return WM_CTLCOLOREDIT; }
+
+  void SyncModel(unsigned) override {
+    CItemListCtrl* model = ListModel(Control());
+    if (model == nullptr) return;
+    const QSignalBlocker block(box_);
+    std::vector<std::string> items = model->Items();
+    if (items != shown_) {
+      items_->setStringList(ShownItems(items));
+      shown_ = std::move(items);
+    }
+    const int selected = model->GetCurSel();
+    if (box_->currentIndex() != selected) box_->setCurrentIndex(selected);
+    if (QLineEdit* edit = box_->lineEdit()) {
+      const QString text = FromModelText(model->Text());
+      if (edit->text() != text) {
+        const int cursor = edit->cursorPosition();
+        edit->setText(text);
+        edit->setCursorPosition(std::min(cursor, static_cast<int>(text.size())));
+      }
+    }
+  }
+
+ private:
+  void Picked(int index) {
+    if (index < 0 || !IsWindow(Control())) return;
+    SendMessageA(Control(), ControlSelectMessage(), static_cast<WPARAM>(index), 0);
+    Resync();
+  }
+
+  void Typed(const QString& text) {
+    if (!IsWindow(Control())) return;
+    const std::string typed = ToModelText(text);
+    SendMessageA(Control(), ControlTypeMessage(), 0, reinterpret_cast<LPARAM>(typed.c_str()));
+    // The model folds the case and cuts to its limit: that shows at once.
+    Resync();
+  }
+
+  ModelComboBox* box_;
+  QStringListModel* items_;
+  std::vector<std::string> shown_;
+};
+
+}  // namespace
+
+std::unique_ptr<ControlWidget> MakeListBoxWidget(HWND control, DWORD, QWidget* parent) {
+  return std::make_unique<ListBoxWidget>(control, new QListView(parent));
+}
+
+std::unique_ptr<ControlWidget> MakeComboWidget(HWND control, DWORD style, QWidget* parent) {
+  auto* frame = new ComboFrame(parent);
+  auto* box = new ModelComboBox(control, frame);
+  return std::make_unique<ComboWidget>(control, frame, box, style);
+}
+
+}  // namespace win::display
