@@ -6,14 +6,13 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListView>
-#include <QPainter>
 #include <QResizeEvent>
+#include <QSignalBlocker>
 #include <QStringListModel>
-#include <QStyledItemDelegate>
-#include <QTextOption>
 
 #include "win/display/widget_kinds.h"
 #include "win/display/widget_support.h"
+#include "win/display/widget_tab_stops.h"
 #include "win/listbox_ctrl.h"
 
 namespace win::display {
@@ -28,42 +27,6 @@ QStringList ShownItems(const std::vector<std::string>& items) {
   for (const std::string& item : items) shown.push_back(FromModelText(item));
   return shown;
 }
-
-// Draws an item's text with the list's tab stops.
-class TabStopDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-  void SetStops(QList<qreal> stops) { stops_ = std::move(stops); }
-  const QList<qreal>& Stops() const { return stops_; }
-
-  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    if (stops_.isEmpty()) {
-      QStyledItemDelegate::paint(painter, option, index);
-      return;
-    }
-    QStyleOptionViewItem item = option;
-    initStyleOption(&item, index);
-    const QString text = item.text;
-    item.text.clear();
-    const QWidget* widget = option.widget;
-    QStyle* style = widget != nullptr ? widget->style() : nullptr;
-    if (style != nullptr) style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
-    QTextOption layout;
-    layout.setWrapMode(QTextOption::NoWrap);
-    layout.setTabArray(stops_);
-    const bool selected = (option.state & QStyle::State_Selected) != 0;
-    painter->save();
-    painter->setFont(item.font);
-    painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-    const QRectF area = QRectF(option.rect).adjusted(2, 0, 0, 0);
-    const qreal height = painter->fontMetrics().height();
-    painter->drawText(QRectF(area.left(), area.top() + (area.height() - height) / 2, area.width(), height), text, layout);
-    painter->restore();
-  }
-
- private:
-  QList<qreal> stops_;
-};
 
 CItemListCtrl* ListModel(HWND control) { return dynamic_cast<CItemListCtrl*>(CWnd::FromHandle(control)); }
 

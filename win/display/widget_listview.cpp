@@ -52,6 +52,7 @@ class ListViewWidget : public ModelWidget {
     tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree->header()->setSectionsMovable(false);
     tree->header()->setStretchLastSection(false);
+    tree->header()->setSectionsClickable(true);
     QObject::connect(tree, &QTreeWidget::itemSelectionChanged, tree, [this] { SelectionChanged(); });
     QObject::connect(tree, &QTreeWidget::itemClicked, tree, [this](QTreeWidgetItem* item, int) { Clicked(item); });
     QObject::connect(tree, &QTreeWidget::itemDoubleClicked, tree,
