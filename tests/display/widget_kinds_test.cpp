@@ -52,7 +52,8 @@ constexpr const char* kText =
     "tab 114 \"\" 310 240 300 24 0\n"
     "trackbar 115 \"\" 310 280 300 30 TBS_AUTOTICKS\n"
     "ipaddress 116 \"\" 310 320 160 22 0\n"
-    "ownerdraw 117 \"Drawn\" 480 320 80 24 0\n";
+    "ownerdraw 117 \"Drawn\" 480 320 80 24 0\n"
+    "checkbox 118 \"Manual\" 480 350 80 24 BS_CHECKBOX\n";
 
 class WidgetKinds : public ::testing::Test {
  protected:
@@ -133,6 +134,7 @@ TEST_F(WidgetKinds, WhatTheUserDoesTellsTheParentTheModelsNotices) {
       {"label click", [&] { tk_test::Click(fixture_.WidgetOf(100)); }, {Command(100, STN_CLICKED)}},
       {"push", [&] { tk_test::Click(fixture_.WidgetOf(105)); }, {Command(105, BN_CLICKED)}},
       {"check", [&] { tk_test::Click(fixture_.WidgetOf(106)); }, {Command(106, BN_CLICKED)}},
+      {"manual check", [&] { tk_test::Click(fixture_.WidgetOf(118)); }, {Command(118, BN_CLICKED)}},
       {"radio", [&] { tk_test::Click(fixture_.WidgetOf(108)); }, {Command(108, BN_CLICKED)}},
       {"typing", [&] { tk_test::Type(fixture_.WidgetOf(102), "ab"); },
        {Command(102, EN_CHANGE), Command(102, EN_CHANGE)}},
@@ -164,6 +166,9 @@ TEST_F(WidgetKinds, WhatTheUserDoesTellsTheParentTheModelsNotices) {
   // The models took what the user did.
   EXPECT_EQ(SendMessageA(fixture_.Hwnd(106), BM_GETCHECK, 0, 0), BST_CHECKED);
   EXPECT_TRUE(fixture_.As<QCheckBox>(106)->isChecked());
+  // A check box the program checks itself stays as the model holds it.
+  EXPECT_EQ(SendMessageA(fixture_.Hwnd(118), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_FALSE(fixture_.As<QCheckBox>(118)->isChecked());
   EXPECT_EQ(SendMessageA(fixture_.Hwnd(108), BM_GETCHECK, 0, 0), BST_CHECKED);
   EXPECT_EQ(WindowTextOf(fixture_.Hwnd(102)), "ab");
   EXPECT_EQ(dynamic_cast<CComboBox*>(fixture_.dialog.GetDlgItem(111))->GetCurSel(), 0);
