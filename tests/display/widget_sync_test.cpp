@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QGroupBox>
+#include <QPixmap>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,6 +37,7 @@ constexpr UINT kTemplate = 9302;
 constexpr const char* kText =
     "dialog 9302 \"Models\" 0 0 640 480 0\n"
     "static 100 \"Label\" 4 4 120 20 0\n"
+    "static 101 \"\" 130 4 20 20 SS_BITMAP\n"
     "edit 102 \"\" 4 30 120 22 WS_BORDER|ES_AUTOHSCROLL\n"
     "edit 103 \"\" 130 30 120 22 WS_BORDER|ES_PASSWORD\n"
     "button 105 \"Go\" 4 60 80 24 0\n"
@@ -239,6 +242,36 @@ TEST_F(WidgetSync, ColoursAreWhatTheParentAnswersAskedAgainWhenTheLookChanges) {
   EXPECT_NE(label->palette().color(QPalette::Window), QColor(10, 20, 30));
   DeleteObject(day);
   DeleteObject(night);
+}
+
+TEST_F(WidgetSync, APictureShowsItsBitmapAndEveryWidgetTheDialogFont) {
+  // A 2x1 bitmap: red, then blue (each pixel 0x00RRGGBB).
+  const std::uint32_t pixels[] = {0x00FF0000u, 0x000000FFu};
+  const HBITMAP bitmap = CreateBitmap(2, 1, 1, 32, pixels);
+  Model<CStatic>(101)->SetBitmap(bitmap);
+  fixture_.Sync(101, kContent);
+  const QPixmap shown = fixture_.As<QLabel>(101)->pixmap();
+  ASSERT_EQ(shown.size(), QSize(2, 1));
+  EXPECT_EQ(shown.toImage().pixelColor(0, 0), QColor(255, 0, 0));
+  EXPECT_EQ(shown.toImage().pixelColor(1, 0), QColor(0, 0, 255));
+  Model<CStatic>(101)->SetBitmap(0);
+  DeleteObject(bitmap);
+  fixture_.Sync(101, kContent);
+  EXPECT_TRUE(fixture_.As<QLabel>(101)->pixmap().isNull());
+  // The dialog font: 11 pixels high, as the controls paint with it.
+  for (int id : {100, 102, 105, 110, 113}) EXPECT_EQ(fixture_.WidgetOf(id)->font().pixelSize(), 11) << id;
+}
+
+TEST_F(WidgetSync, AButtonMadeAGroupBoxIsAFrameWithItsTitle) {
+  auto* group = dynamic_cast<CButton*>(
+      fixture_.dialog.AddControl(std::make_unique<CButton>(BS_GROUPBOX, "&Radios"), 201));
+  ASSERT_NE(group, nullptr);
+  fixture_.Add(201);
+  auto* box = fixture_.As<QGroupBox>(201);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->title(), "Radios");
+  // It lies under its controls and takes no click from them.
+  EXPECT_TRUE(box->testAttribute(Qt::WA_TransparentForMouseEvents));
 }
 
 TEST_F(WidgetSync, TooltipsGoOnTheirToolsWidgets) {
