@@ -90,7 +90,8 @@ WidgetFixture::WidgetFixture(UINT templateId, const char* templateText) : dialog
   EnsureOffscreenWidgets();
   ResetKeyStates();
   InstallDialogTemplates();
-  RegisterDialogTemplateText(templateId, templateText);
+  if (templateText != nullptr) RegisterDialogTemplateText(templateId, templateText);
+  registered_ = templateText != nullptr;
   app_.m_pMainWnd = &dialog;
   app_.m_nThreadID = GetCurrentThreadId();
   if (dialog.Create(templateId, nullptr) == FALSE) return;
@@ -118,7 +119,7 @@ WidgetFixture::WidgetFixture(UINT templateId, const char* templateText) : dialog
 WidgetFixture::~WidgetFixture() {
   widgets_.clear();
   dialog.DestroyWindow();
-  RegisterDialogTemplateText(templateId_, "");
+  if (registered_) RegisterDialogTemplateText(templateId_, "");
   SetDialogTemplateLoader(nullptr);
   ResetKeyStates();
 }

@@ -57,7 +57,7 @@ class RecordingDialog : public CDialog {
 
 class WidgetFixture {
  public:
-  // Registers the template, makes the dialog and a widget for each control
+  // Registers the template (null: the program's own of that id), makes the dialog and a widget for each control
   // it has (those a kind leaves to its surface stay null).
   explicit WidgetFixture(UINT templateId, const char* templateText);
   ~WidgetFixture();
@@ -73,6 +73,7 @@ class WidgetFixture {
 
   HWND Hwnd(int id) const;
   win::display::ControlWidget* Of(int id);
+  bool Created() const { return dialog.m_hWnd != 0; }
   QWidget* WidgetOf(int id);
   template <class W>
   W* As(int id) {
@@ -89,6 +90,7 @@ class WidgetFixture {
 
  private:
   UINT templateId_;
+  bool registered_ = false;
   CWinApp app_;
   std::map<int, std::unique_ptr<win::display::ControlWidget>> widgets_;
 };
