@@ -7,6 +7,7 @@
 #include "win/dialog_template.h"
 #include "win/display_hooks.h"
 #include "win/gdi.h"
+#include "win/focus.h"
 #include "win/keys.h"
 #include "win/os_thread.h"
 #include "win/qt_app.h"
@@ -82,6 +83,11 @@ BOOL RecordingDialog::PreTranslateMessage(MSG* msg) {
     std::string text(256, '\0');
     text.resize(static_cast<std::size_t>(GetWindowTextA(msg->hwnd, text.data(), static_cast<int>(text.size()))));
     keys.push_back(KeySeen{msg->hwnd, msg->message, msg->wParam, text});
+    if (tabMovesFocus && msg->message == WM_KEYDOWN && msg->wParam == VK_TAB) {
+      const HWND next = GetNextDlgTabItem(m_hWnd, GetFocus(), GetKeyState(VK_SHIFT) < 0 ? TRUE : FALSE);
+      if (next != 0) SetFocus(next);
+      return TRUE;
+    }
   }
   return FALSE;
 }

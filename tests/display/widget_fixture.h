@@ -45,6 +45,9 @@ class RecordingDialog : public CDialog {
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   BOOL PreTranslateMessage(MSG* msg) override;
 
+  // Tab moves the focus as the program's forms move it, from the control
+  // that has it.
+  bool tabMovesFocus = false;
   std::vector<Notice> notices;
   std::vector<KeySeen> keys;
   // What WM_CTLCOLOR* answers, by message: the text colour and the brush (0: none).

@@ -25,8 +25,8 @@ using tk_test::WindowTextOf;
 constexpr UINT kTemplate = 9303;
 constexpr const char* kText =
     "dialog 9303 \"Keys\" 0 0 400 200 0\n"
-    "edit 102 \"\" 4 4 200 22 WS_BORDER|ES_AUTOHSCROLL\n"
-    "edit 103 \"\" 4 30 200 22 WS_BORDER|ES_PASSWORD\n"
+    "edit 102 \"\" 4 4 200 22 WS_BORDER|ES_AUTOHSCROLL|WS_TABSTOP\n"
+    "edit 103 \"\" 4 30 200 22 WS_BORDER|ES_PASSWORD|WS_TABSTOP\n"
     "edit 104 \"\" 4 60 200 60 ES_MULTILINE|ES_AUTOVSCROLL|WS_VSCROLL\n"
     "combo 111 \"\" 210 4 120 120 CBS_DROPDOWN\n";
 
@@ -98,6 +98,23 @@ TEST_F(WidgetKeys, AKeyTheEditPassesOnIsToldOnceAndGoesNoFurther) {
     EXPECT_EQ(KeysDown().size(), 1u) << target->metaObject()->className();
   }
   EXPECT_EQ(aroundSaw, 0);
+}
+
+TEST_F(WidgetKeys, TabMovesTheFocusOnceOnScreenAndInTheModel) {
+  fixture_.dialog.tabMovesFocus = true;
+  fixture_.window.activateWindow();
+  QWidget* first = fixture_.WidgetOf(102);
+  first->setFocus();
+  fixture_.Pump();
+  ASSERT_EQ(GetFocus(), fixture_.Hwnd(102));
+  tk_test::Key(first, Qt::Key_Tab);
+  fixture_.Pump();
+  EXPECT_EQ(QApplication::focusWidget(), fixture_.WidgetOf(103));
+  EXPECT_EQ(GetFocus(), fixture_.Hwnd(103));
+  // A click moves both at once.
+  tk_test::Click(first);
+  fixture_.WidgetOf(102)->setFocus(Qt::MouseFocusReason);
+  EXPECT_EQ(GetFocus(), fixture_.Hwnd(102));
 }
 
 TEST_F(WidgetKeys, APasswordEditsWidgetHoldsNoneOfItsText) {
