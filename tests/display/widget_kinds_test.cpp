@@ -53,14 +53,15 @@ constexpr const char* kText =
     "trackbar 115 \"\" 310 280 300 30 TBS_AUTOTICKS\n"
     "ipaddress 116 \"\" 310 320 160 22 0\n"
     "ownerdraw 117 \"Drawn\" 480 320 80 24 0\n"
-    "checkbox 118 \"Manual\" 480 350 80 24 BS_CHECKBOX\n";
+    "checkbox 118 \"Manual\" 480 350 80 24 BS_CHECKBOX\n"
+    "combo 119 \"\" 480 380 150 90 CBS_SIMPLE|CBS_UPPERCASE\n";
 
 class WidgetKinds : public ::testing::Test {
  protected:
   void SetUp() override {
     auto* list = dynamic_cast<CListBox*>(fixture_.dialog.GetDlgItem(110));
     for (const char* item : {"EDDF\t1", "EDDM\t2", "LFPG\t3"}) list->AddString(item);
-    for (int id : {111, 112}) {
+    for (int id : {111, 112, 119}) {
       auto* combo = dynamic_cast<CComboBox*>(fixture_.dialog.GetDlgItem(id));
       for (const char* item : {"ALPHA", "BRAVO", "CHARLIE"}) combo->AddString(item);
     }
@@ -114,6 +115,10 @@ TEST_F(WidgetKinds, EachKindIsItsQtWidgetAndOwnerDrawnOnesShowTheirSurface) {
     EXPECT_LT(box->height(), 120);
   }
   EXPECT_EQ(fixture_.WidgetOf(117), nullptr);
+  // A simple combo's list is always open under its edit part.
+  ASSERT_NE(fixture_.WidgetOf(119), nullptr);
+  EXPECT_NE(fixture_.WidgetOf(119)->findChild<QLineEdit*>(), nullptr);
+  EXPECT_NE(fixture_.WidgetOf(119)->findChild<QListView*>(), nullptr);
 }
 
 TEST_F(WidgetKinds, WhatTheUserDoesTellsTheParentTheModelsNotices) {
@@ -124,6 +129,9 @@ TEST_F(WidgetKinds, WhatTheUserDoesTellsTheParentTheModelsNotices) {
   QComboBox* dropList = fixture_.WidgetOf(111)->findChild<QComboBox*>();
   QComboBox* editable = fixture_.WidgetOf(112)->findChild<QComboBox*>();
   auto* address = fixture_.WidgetOf(116)->findChild<QLineEdit*>();
+  auto* simpleEdit = fixture_.WidgetOf(119)->findChild<QLineEdit*>();
+  auto* simpleList = fixture_.WidgetOf(119)->findChild<QListView*>();
+  const auto simpleRow = [simpleList](int row) { return simpleList->visualRect(simpleList->model()->index(row, 0)).center(); };
   const auto rowCentre = [listView](int row) { return listView->visualRect(listView->model()->index(row, 0)).center(); };
   struct Case {
     const char* action;
@@ -143,6 +151,14 @@ TEST_F(WidgetKinds, WhatTheUserDoesTellsTheParentTheModelsNotices) {
        {Command(110, LBN_SELCHANGE), Command(110, LBN_DBLCLK)}},
       {"drop list pick", [&] { tk_test::Key(dropList, Qt::Key_Down); }, {Command(111, CBN_SELCHANGE)}},
       {"combo typing", [&] { tk_test::Type(editable, "x"); }, {Command(112, CBN_EDITCHANGE)}},
+      {"simple combo typing",
+       [&] {
+         tk_test::Type(simpleEdit, "b");
+         EXPECT_EQ(simpleEdit->text(), "B");  // as the model folds it
+       },
+       {Command(119, CBN_EDITCHANGE)}},
+      {"simple combo double-click", [&] { tk_test::DoubleClick(simpleList->viewport(), simpleRow(2)); },
+       {Command(119, CBN_SELCHANGE), Command(119, CBN_SELCHANGE), Command(119, CBN_DBLCLK)}},
       {"row click",
        [&] { tk_test::Click(tree->viewport(), tree->visualItemRect(tree->topLevelItem(1)).center()); },
        {Notify(113, LVN_ITEMCHANGED), Notify(113, NM_CLICK)}},
@@ -175,6 +191,9 @@ TEST_F(WidgetKinds, WhatTheUserDoesTellsTheParentTheModelsNotices) {
   EXPECT_EQ(WindowTextOf(fixture_.Hwnd(112)), "x");
   EXPECT_EQ(SendMessageA(fixture_.Hwnd(114), TCM_GETCURSEL, 0, 0), 1);
   EXPECT_EQ(WindowTextOf(fixture_.Hwnd(116)), "7...");
+  // The simple combo folded what was typed and picked what was double-clicked.
+  EXPECT_EQ(WindowTextOf(fixture_.Hwnd(119)), "CHARLIE");
+  EXPECT_EQ(simpleEdit->text(), "CHARLIE");
 }
 
 TEST_F(WidgetKinds, TheSlidersMovesAreTheTrackbarsOwnWithItsScrollNotices) {
