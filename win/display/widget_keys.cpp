@@ -1,6 +1,7 @@
 #include "win/display/widget_keys.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 
 #include "win/focus.h"
@@ -127,7 +128,11 @@ void ControlKeys::Tell(const QKeyEvent& event, bool down) const {
 
 bool ControlKeys::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusIn) {
-    if (::GetFocus() != control_ && IsWindow(control_)) ::SetFocus(control_);
+    // Tab was told to the program, whose windows move their own focus on it
+    // (from the control it left): the model's focus is theirs to move then.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    const bool tabbed = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason;
+    if (!tabbed && ::GetFocus() != control_ && IsWindow(control_)) ::SetFocus(control_);
     return false;
   }
   if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;

@@ -21,7 +21,8 @@ int VirtualKeyOf(const QKeyEvent& event);
 // posted once, from the widget that has the focus; the widget then edits as
 // the desktop does, and what it does not take never reaches the window
 // around it (which would tell it a second time). The focus coming into the
-// widget gives the control the focus.
+// widget gives the control the focus, unless Tab brought it: the program's
+// windows move their focus on the Tab key themselves.
 class ControlKeys : public QObject {
  public:
   // `keysAreTheModels`: the widget itself takes no key but Tab; the model

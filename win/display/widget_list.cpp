@@ -1,4 +1,5 @@
-// The list box and the combo box. Items are shown from one model of texts set
+// The list box and the combo box (a simple combo as its edit part above its
+// open list, the others as a drop-down box). Items are shown from one model of texts set
 // at once (a list of 43,000 models shows without an item object each); the
 // selection and the edit part follow the model. A user's pick is the model's
 // select (LBN_SELCHANGE / CBN_SELCHANGE), a double-click its double-click,
@@ -9,6 +10,7 @@
 #include <QResizeEvent>
 #include <QSignalBlocker>
 #include <QStringListModel>
+#include <QVBoxLayout>
 
 #include "win/display/widget_kinds.h"
 #include "win/display/widget_support.h"
@@ -216,6 +218,78 @@ class ComboWidget : public ModelWidget {
   std::vector<std::string> shown_;
 };
 
+// A simple combo: its edit part above its list, which is always open.
+class SimpleComboWidget : public ModelWidget {
+ public:
+  SimpleComboWidget(HWND control, QWidget* frame, QLineEdit* edit, QListView* list)
+      : ModelWidget(control, frame, ColourRoles::kField), edit_(edit), list_(list), items_(new QStringListModel(list)) {
+    list->setModel(items_);
+    list->setUniformItemSizes(true);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setFocusPolicy(Qt::NoFocus);
+    frame->setFocusProxy(edit);
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [this](const QString& text) { Typed(text); });
+    QObject::connect(list->selectionModel(), &QItemSelectionModel::currentChanged, list,
+                     [this](const QModelIndex& current, const QModelIndex&) { Picked(current.row()); });
+    QObject::connect(list, &QAbstractItemView::doubleClicked, list, [this](const QModelIndex& index) {
+      if (index.row() >= 0 && IsWindow(Control())) {
+        SendMessageA(Control(), ControlDoubleClickMessage(), static_cast<WPARAM>(index.row()), 0);
+      }
+    });
+  }
+
+ protected:
+  UINT ColourMessage() const override { return WM_CTLCOLOREDIT; }
+
+  void SyncModel(unsigned) override {
+    CItemListCtrl* model = ListModel(Control());
+    if (model == nullptr) return;
+    const QSignalBlocker blockEdit(edit_);
+    const QSignalBlocker blockList(list_->selectionModel());
+    std::vector<std::string> items = model->Items();
+    if (items != shown_) {
+      items_->setStringList(ShownItems(items));
+      shown_ = std::move(items);
+    }
+    const QString text = FromModelText(model->Text());
+    if (edit_->text() != text) {
+      const int cursor = edit_->cursorPosition();
+      edit_->setText(text);
+      edit_->setCursorPosition(std::min(cursor, static_cast<int>(text.size())));
+    }
+    const QModelIndex index = items_->index(model->GetCurSel(), 0);
+    if (!index.isValid()) {
+      list_->selectionModel()->clear();
+    } else if (list_->currentIndex() != index) {
+      list_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+      list_->scrollTo(index);
+    }
+  }
+
+ private:
+  void Picked(int row) {
+    if (row < 0 || !IsWindow(Control())) return;
+    CItemListCtrl* model = ListModel(Control());
+    if (model == nullptr || model->GetCurSel() == row) return;
+    SendMessageA(Control(), ControlSelectMessage(), static_cast<WPARAM>(row), 0);
+    Resync();
+  }
+
+  void Typed(const QString& text) {
+    if (!IsWindow(Control())) return;
+    const std::string typed = ToModelText(text);
+    SendMessageA(Control(), ControlTypeMessage(), 0, reinterpret_cast<LPARAM>(typed.c_str()));
+    // The model folds the case and cuts to its limit: that shows at once.
+    Resync();
+  }
+
+  QLineEdit* edit_;
+  QListView* list_;
+  QStringListModel* items_;
+  std::vector<std::string> shown_;
+};
+
 }  // namespace
 
 std::unique_ptr<ControlWidget> MakeListBoxWidget(HWND control, DWORD, QWidget* parent) {
@@ -223,6 +297,17 @@ std::unique_ptr<ControlWidget> MakeListBoxWidget(HWND control, DWORD, QWidget* p
 }
 
 std::unique_ptr<ControlWidget> MakeComboWidget(HWND control, DWORD style, QWidget* parent) {
+  if ((style & CBS_TYPEMASK) == CBS_SIMPLE) {
+    auto* frame = new QWidget(parent);
+    auto* column = new QVBoxLayout(frame);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(1);
+    auto* edit = new QLineEdit(frame);
+    auto* list = new QListView(frame);
+    column->addWidget(edit);
+    column->addWidget(list, 1);
+    return std::make_unique<SimpleComboWidget>(control, frame, edit, list);
+  }
   auto* frame = new ComboFrame(parent);
   auto* box = new ModelComboBox(control, frame);
   return std::make_unique<ComboWidget>(control, frame, box, style);

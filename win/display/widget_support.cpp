@@ -148,6 +148,11 @@ ModelWidget::ModelWidget(HWND control, QWidget* widget, ColourRoles roles, bool 
 ModelWidget::~ModelWidget() {
   // The filter goes first: nothing it watches may call it while it goes.
   keys_.reset();
+  if (widget_ == nullptr) return;
+  // The kind's part of this object is gone: nothing the widget's parts say
+  // while they go may reach it.
+  widget_->blockSignals(true);
+  for (QObject* part : widget_->findChildren<QObject*>()) part->blockSignals(true);
   delete widget_.data();
 }
 
