@@ -150,6 +150,15 @@ TEST_F(WidgetKinds, WhatTheUserDoesTellsTheParentTheModelsNotices) {
       {"list double-click", [&] { tk_test::DoubleClick(listView->viewport(), rowCentre(2)); },
        {Command(110, LBN_SELCHANGE), Command(110, LBN_DBLCLK)}},
       {"drop list pick", [&] { tk_test::Key(dropList, Qt::Key_Down); }, {Command(111, CBN_SELCHANGE)}},
+      {"drop list opens and closes",
+       [&] {
+         dropList->setFocus();
+         fixture_.Pump();
+         fixture_.dialog.notices.clear();  // its focus notice
+         dropList->showPopup();
+         dropList->hidePopup();
+       },
+       {Command(111, CBN_DROPDOWN), Command(111, CBN_CLOSEUP)}},
       {"combo typing", [&] { tk_test::Type(editable, "x"); }, {Command(112, CBN_EDITCHANGE)}},
       {"simple combo typing",
        [&] {

@@ -72,6 +72,11 @@ TEST_F(WidgetSync, EachModelChangeShowsInItsWidget) {
   const Case cases[] = {
       {"label text", 100, [&] { SetWindowTextA(fixture_.Hwnd(100), "Fish && &Chips"); },
        [&] { return fixture_.As<QLabel>(100)->text() == "Fish & Chips"; }},
+      {"label alignment", 100, [&] { SendMessageA(fixture_.Hwnd(100), ControlSetStyleMessage(), SS_RIGHT, 0); },
+       [&] { return (fixture_.As<QLabel>(100)->alignment() & Qt::AlignRight) != 0; }},
+      {"label centred", 100,
+       [&] { SendMessageA(fixture_.Hwnd(100), ControlSetStyleMessage(), SS_CENTER | SS_CENTERIMAGE, 0); },
+       [&] { return fixture_.As<QLabel>(100)->alignment() == (Qt::AlignHCenter | Qt::AlignVCenter); }},
       {"edit text", 102, [&] { SetWindowTextA(fixture_.Hwnd(102), "EDDF \xE9t\xE9"); },
        [&] { return fixture_.As<QLineEdit>(102)->text() == QString::fromUtf8("EDDF \xC3\xA9t\xC3\xA9"); }},
       {"edit selection", 102, [&] { Model<CEdit>(102)->SetSel(1, 3); },
@@ -128,6 +133,15 @@ TEST_F(WidgetSync, EachModelChangeShowsInItsWidget) {
                 tree->topLevelItemCount() == 2 && tree->topLevelItem(0)->text(1) == "12" &&
                 (tree->topLevelItem(0)->textAlignment(1) & Qt::AlignRight) != 0 &&
                 tree->topLevelItem(1)->isSelected();
+       }},
+      {"list view colours", 113,
+       [&] {
+         Model<CListCtrl>(113)->SetBkColor(RGB(0, 0, 40));
+         Model<CListCtrl>(113)->SetTextColor(RGB(250, 250, 0));
+       },
+       [&] {
+         const QPalette palette = fixture_.WidgetOf(113)->palette();
+         return palette.color(QPalette::Base) == QColor(0, 0, 40) && palette.color(QPalette::Text) == QColor(250, 250, 0);
        }},
       {"tabs", 114,
        [&] {
@@ -235,6 +249,11 @@ TEST_F(WidgetSync, ColoursAreWhatTheParentAnswersAskedAgainWhenTheLookChanges) {
   EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(255, 255, 0));
   EXPECT_EQ(list->palette().color(QPalette::Base), QColor(10, 20, 30));
   EXPECT_EQ(list->palette().color(QPalette::Text), QColor(0, 255, 255));
+  // A read-only edit is painted as a label is, in the label's colours.
+  Model<CEdit>(102)->SetReadOnly(TRUE);
+  fixture_.Sync(102, kContent);
+  EXPECT_EQ(edit->palette().color(QPalette::Base), QColor(10, 20, 30));
+  EXPECT_EQ(edit->palette().color(QPalette::Text), QColor(255, 255, 0));
   // No answer: the desktop's own look again.
   fixture_.dialog.colours.clear();
   fixture_.SyncAll(win::display::kPainted);
