@@ -21,6 +21,7 @@
 #include "tests/display/widget_fixture.h"
 #include "win/brush.h"
 #include "win/controls.h"
+#include "win/display/control_widget.h"
 #include "win/display/widget_support.h"
 #include "win/display/widget_tab_stops.h"
 #include "win/display_hooks.h"
@@ -291,6 +292,27 @@ TEST_F(WidgetSync, AButtonMadeAGroupBoxIsAFrameWithItsTitle) {
   EXPECT_EQ(box->title(), "Radios");
   // It lies under its controls and takes no click from them.
   EXPECT_TRUE(box->testAttribute(Qt::WA_TransparentForMouseEvents));
+}
+
+// A trackbar of a class of its own that draws over its channel.
+class PaintedSlider : public CSliderCtrl {
+ public:
+  ~PaintedSlider() override { DestroyWindow(); }
+};
+
+TEST_F(WidgetSync, WhatPaintsItselfIsLeftToItsSurface) {
+  ASSERT_NE(fixture_.dialog.AddControl(std::make_unique<PaintedSlider>(), 202), nullptr);
+  fixture_.Add(202);
+  EXPECT_EQ(fixture_.WidgetOf(202), nullptr);
+  // A button its class made owner-drawn after the template named it a push button.
+  ASSERT_NE(fixture_.dialog.AddControl(std::make_unique<CButton>(BS_PUSHBUTTON, "Drawn"), 203), nullptr);
+  SendMessageA(fixture_.Hwnd(203), ControlSetStyleMessage(), WS_CHILD | BS_OWNERDRAW, 0);
+  // Asked with the kind and style the template gave.
+  EXPECT_EQ(win::display::MakeControlWidget(fixture_.Hwnd(203), "button", WS_CHILD | BS_PUSHBUTTON, &fixture_.window),
+            nullptr);
+  // The plain trackbar and push button are widgets.
+  EXPECT_NE(fixture_.WidgetOf(115), nullptr);
+  EXPECT_NE(fixture_.WidgetOf(105), nullptr);
 }
 
 TEST_F(WidgetSync, TooltipsGoOnTheirToolsWidgets) {
