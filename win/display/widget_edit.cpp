@@ -5,8 +5,6 @@
 // holds only one mask character per character of the model's text.
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <algorithm>
 
