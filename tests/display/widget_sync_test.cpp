@@ -290,8 +290,16 @@ TEST_F(WidgetSync, AButtonMadeAGroupBoxIsAFrameWithItsTitle) {
   auto* box = fixture_.As<QGroupBox>(201);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(box->title(), "Radios");
-  // It lies under its controls and takes no click from them.
+  // It takes no click from the controls inside it, and never covers them
+  // with the dialog's background, whichever of them comes first.
   EXPECT_TRUE(box->testAttribute(Qt::WA_TransparentForMouseEvents));
+  const HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+  fixture_.dialog.colours[WM_CTLCOLORSTATIC] = {RGB(200, 0, 0), brush};
+  fixture_.Sync(201, win::display::kPainted);
+  EXPECT_FALSE(box->autoFillBackground());
+  EXPECT_EQ(box->palette().color(QPalette::WindowText), QColor(200, 0, 0));
+  fixture_.dialog.colours.clear();
+  DeleteObject(brush);
 }
 
 // A trackbar of a class of its own that draws over its channel.

@@ -117,7 +117,7 @@ class PictureWidget : public ModelWidget {
 
 class GroupBoxWidget : public ModelWidget {
  public:
-  GroupBoxWidget(HWND control, QGroupBox* box) : ModelWidget(control, box, ColourRoles::kLabel), box_(box) {
+  GroupBoxWidget(HWND control, QGroupBox* box) : ModelWidget(control, box, ColourRoles::kFrame), box_(box) {
     // The controls inside it are its siblings: the frame takes no click from them.
     box->setAttribute(Qt::WA_TransparentForMouseEvents);
     box->setFocusPolicy(Qt::NoFocus);

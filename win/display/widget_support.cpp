@@ -207,12 +207,15 @@ void ModelWidget::SyncColours() {
           SetActive(palette, QPalette::ButtonText, text);
         }
         break;
+      case ColourRoles::kFrame:
+        if (ownText) SetActive(palette, QPalette::WindowText, text);
+        break;
       case ColourRoles::kNone:
         break;
     }
   }
   widget_->setPalette(palette);
-  widget_->setAutoFillBackground(fill);
+  if (roles_ == ColourRoles::kLabel) widget_->setAutoFillBackground(fill);
 }
 
 void ModelWidget::SyncToolTip() {
