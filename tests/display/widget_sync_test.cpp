@@ -240,6 +240,11 @@ TEST_F(WidgetSync, ColoursAreWhatTheParentAnswersAskedAgainWhenTheLookChanges) {
   EXPECT_EQ(edit->palette().color(QPalette::Base), QColor(240, 240, 200));
   EXPECT_EQ(edit->palette().color(QPalette::Text), QColor(0, 128, 0));
   EXPECT_EQ(list->palette().color(QPalette::Text), QColor(128, 0, 0));
+  // Check boxes lie on the parent's colours; push buttons keep the desktop's face.
+  EXPECT_EQ(fixture_.WidgetOf(106)->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+  fixture_.dialog.colours[WM_CTLCOLORBTN] = {RGB(9, 9, 9), night};
+  fixture_.Sync(105, win::display::kPainted);
+  EXPECT_NE(fixture_.WidgetOf(105)->palette().color(QPalette::Button), QColor(10, 20, 30));
   // Night: the parent answers otherwise, and the next paint shows it.
   fixture_.dialog.colours[WM_CTLCOLORSTATIC] = {RGB(255, 255, 0), night};
   fixture_.dialog.colours[WM_CTLCOLORLISTBOX] = {RGB(0, 255, 255), night};

@@ -26,9 +26,10 @@ Qt::CheckState CheckStateOf(LRESULT check) {
 class ButtonWidget : public ModelWidget {
  public:
   ButtonWidget(HWND control, QAbstractButton* button, DWORD type)
-      : ModelWidget(control, button, IsCheck(type) || IsRadio(type) ? ColourRoles::kLabel : ColourRoles::kButton),
-        button_(button),
-        type_(type) {
+      // A push button keeps the desktop's face, as the platform's push
+      // buttons do whatever their parent answers.
+      : ModelWidget(control, button, IsCheck(type) || IsRadio(type) ? ColourRoles::kLabel : ColourRoles::kNone),
+        button_(button) {
     if (auto* push = qobject_cast<QPushButton*>(button)) push->setAutoDefault(false);
     if (auto* radio = qobject_cast<QRadioButton*>(button)) radio->setAutoExclusive(false);
     QObject::connect(button, &QAbstractButton::clicked, button, [this] {
@@ -39,10 +40,6 @@ class ButtonWidget : public ModelWidget {
   }
 
  protected:
-  UINT ColourMessage() const override {
-    return IsCheck(type_) || IsRadio(type_) ? WM_CTLCOLORSTATIC : WM_CTLCOLORBTN;
-  }
-
   void SyncModel(unsigned) override {
     const std::string text = WindowText(Control());
     const QString shown = FromModelText(text);
@@ -71,7 +68,6 @@ class ButtonWidget : public ModelWidget {
 
  private:
   QAbstractButton* button_;
-  const DWORD type_;
   HBITMAP bitmap_ = 0;
 };
 

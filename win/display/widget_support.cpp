@@ -191,10 +191,6 @@ void ModelWidget::SyncColours() {
         if (back) SetActive(palette, QPalette::Base, FromColorRef(*back));
         if (ownText) SetActive(palette, QPalette::Text, text);
         break;
-      case ColourRoles::kButton:
-        if (back) SetActive(palette, QPalette::Button, FromColorRef(*back));
-        if (ownText) SetActive(palette, QPalette::ButtonText, text);
-        break;
       case ColourRoles::kLabel:
         if (back) {
           SetActive(palette, QPalette::Window, FromColorRef(*back));

@@ -55,7 +55,7 @@ QImage BitmapImage(HBITMAP bitmap);
 // How a kind takes the parent's colours: the roles the background and the
 // text go to. A label fills its rectangle with the background; a frame
 // (drawn over by the controls inside it) takes only the text colour.
-enum class ColourRoles { kLabel, kFrame, kField, kButton, kNone };
+enum class ColourRoles { kLabel, kFrame, kField, kNone };
 
 class ModelWidget : public ControlWidget {
  public:
