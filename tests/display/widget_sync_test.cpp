@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +42,7 @@ constexpr const char* kText =
     "static 101 \"\" 130 4 20 20 SS_BITMAP\n"
     "edit 102 \"\" 4 30 120 22 WS_BORDER|ES_AUTOHSCROLL\n"
     "edit 103 \"\" 130 30 120 22 WS_BORDER|ES_PASSWORD\n"
+    "edit 104 \"\" 260 30 160 60 ES_MULTILINE|WS_VSCROLL\n"
     "button 105 \"Go\" 4 60 80 24 0\n"
     "checkbox 106 \"Check\" 90 60 80 24 0\n"
     "richedit 109 \"\" 430 4 200 60 ES_MULTILINE|ES_READONLY|WS_VSCROLL\n"
@@ -86,6 +88,16 @@ TEST_F(WidgetSync, EachModelChangeShowsInItsWidget) {
        [&] { return fixture_.As<QLineEdit>(102)->maxLength() == 12; }},
       {"edit read-only", 102, [&] { Model<CEdit>(102)->SetReadOnly(TRUE); },
        [&] { return fixture_.As<QLineEdit>(102)->isReadOnly(); }},
+      {"multi-line text and selection", 104,
+       [&] {
+         SetWindowTextA(fixture_.Hwnd(104), "ab\r\ncd\r\nef");
+         Model<CEdit>(104)->SetSel(4, 9);
+       },
+       [&] {
+         const QTextCursor cursor = fixture_.As<QPlainTextEdit>(104)->textCursor();
+         return fixture_.As<QPlainTextEdit>(104)->toPlainText() == "ab\ncd\nef" &&
+                cursor.selectedText() == QStringLiteral("cd\u2029e");
+       }},
       {"button text", 105, [&] { SetWindowTextA(fixture_.Hwnd(105), "&Stop"); },
        [&] { return fixture_.As<QPushButton>(105)->text() == "&Stop"; }},
       {"check", 106, [&] { Model<CButton>(106)->SetCheck(BST_CHECKED); },
