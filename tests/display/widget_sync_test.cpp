@@ -15,6 +15,9 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QHelpEvent>
+#include <QToolTip>
+#include <QApplication>
 #include <QTreeWidget>
 #include <functional>
 #include <string>
@@ -347,6 +350,28 @@ TEST_F(WidgetSync, TooltipsGoOnTheirToolsWidgets) {
   fixture_.Add(200);
   EXPECT_EQ(fixture_.WidgetOf(105)->toolTip(), "Starts it");
   EXPECT_TRUE(fixture_.WidgetOf(106)->toolTip().isEmpty());
+  // Shown on the pointer's rest, in the tooltip's colours.
+  tip->SetTipBkColor(RGB(255, 255, 200));
+  tip->SetTipTextColor(RGB(0, 0, 100));
+  QWidget* tool = fixture_.WidgetOf(105);
+  const auto rest = [tool] {
+    QHelpEvent event(QEvent::ToolTip, tool->rect().center(), tool->mapToGlobal(tool->rect().center()));
+    QApplication::sendEvent(tool, &event);
+  };
+  rest();
+  EXPECT_TRUE(QToolTip::isVisible());
+  EXPECT_EQ(QToolTip::text(), "Starts it");
+  EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipBase), QColor(255, 255, 200));
+  EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipText), QColor(0, 0, 100));
+  // A deactivated tooltip shows nothing.
+  tip->Activate(FALSE);
+  tip->AddTool(fixture_.dialog.GetDlgItem(105), "Other");
+  fixture_.Sync(200, kContent);
+  rest();
+  EXPECT_NE(QToolTip::text(), "Other");
+  tip->Activate(TRUE);
+  rest();
+  EXPECT_EQ(QToolTip::text(), "Other");
   // A tool whose widget comes after the tooltip's finds its tip itself.
   tip->AddTool(fixture_.dialog.GetDlgItem(106), "Checks it");
   fixture_.Sync(106, win::display::kCreated);
