@@ -27,7 +27,9 @@ constexpr const char* kText =
     "edit 102 \"\" 4 4 200 22 WS_BORDER|ES_AUTOHSCROLL|WS_TABSTOP\n"
     "edit 103 \"\" 4 30 200 22 WS_BORDER|ES_PASSWORD|WS_TABSTOP\n"
     "edit 104 \"\" 4 60 200 60 ES_MULTILINE|ES_AUTOVSCROLL|WS_VSCROLL\n"
-    "combo 111 \"\" 210 4 120 120 CBS_DROPDOWN\n";
+    "combo 111 \"\" 210 4 120 120 CBS_DROPDOWN\n"
+    "edit 105 \"\" 210 30 100 22 ES_UPPERCASE|WS_BORDER\n"
+    "edit 106 \"\" 210 60 100 22 ES_NUMBER|WS_BORDER\n";
 
 class WidgetKeys : public ::testing::Test {
  protected:
@@ -170,6 +172,22 @@ TEST_F(WidgetKeys, EditsTypeOnlyWhatChangedWithinTheModelsLimit) {
   tk_test::Type(lines, "c");
   EXPECT_EQ(WindowTextOf(fixture_.Hwnd(104)), "ab\r\nc");
   EXPECT_EQ(lines->toPlainText(), "ab\nc");
+}
+
+TEST_F(WidgetKeys, TypingIsFoldedAndFilteredAsTheEditsStyleSays) {
+  struct Case {
+    int id;
+    const char* typed;
+    const char* kept;
+  };
+  const Case cases[] = {{105, "eddf", "EDDF"}, {106, "1a2b", "12"}, {102, "MiXed", "MiXed"}};
+  for (const Case& c : cases) {
+    auto* line = fixture_.As<QLineEdit>(c.id);
+    ASSERT_NE(line, nullptr);
+    tk_test::Type(line, QString::fromLatin1(c.typed));
+    EXPECT_EQ(WindowTextOf(fixture_.Hwnd(c.id)), c.kept) << c.id;
+    EXPECT_EQ(line->text().toStdString(), c.kept) << c.id;
+  }
 }
 
 TEST(VirtualKeys, QtKeysAreThePlatformsVirtualKeys) {

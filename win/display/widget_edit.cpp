@@ -1,6 +1,7 @@
 // The edit control as a line edit (a plain text edit when multi-line). The
 // desktop edits (keys, clipboard, input methods); each edit reaches the model
-// as a typed replacement of what changed, which tells the parent EN_CHANGE,
+// as a typed replacement of what changed (folded to the edit's case, digits
+// only where it takes only digits), which tells the parent EN_CHANGE,
 // and the model's text and selection come back. A password edit's widget
 // holds only one mask character per character of the model's text.
 #include <QLineEdit>
@@ -146,6 +147,15 @@ class EditWidget : public ModelWidget {
     lines_->setTextCursor(cursor);
   }
 
+  // What the platform's edit makes of typed text: folded to its case, digits only.
+  QString AsTheEditTakesIt(QString typed) const {
+    const DWORD style = ModelStyle(Control());
+    if ((style & ES_UPPERCASE) != 0) typed = typed.toUpper();
+    if ((style & ES_LOWERCASE) != 0) typed = typed.toLower();
+    if ((style & ES_NUMBER) != 0) typed.removeIf([](QChar c) { return !c.isDigit(); });
+    return typed;
+  }
+
   // The user changed the widget's text: the change typed into the model.
   void Typed() {
     if (!Alive() || !IsWindow(Control())) return;
@@ -157,7 +167,7 @@ class EditWidget : public ModelWidget {
     const int start = password ? change.start : ModelPosition(shown_, change.start, Multiline());
     const int stop = password ? change.start + change.removed
                               : ModelPosition(shown_, change.start + change.removed, Multiline());
-    const std::string inserted = ModelTextOf(change.inserted, Multiline());
+    const std::string inserted = ModelTextOf(AsTheEditTakesIt(change.inserted), Multiline());
     SendMessageA(Control(), EM_SETSEL, static_cast<WPARAM>(start), stop);
     SendMessageA(Control(), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(inserted.c_str()));
     // What the model kept (its limit may cut) shows at once, with its caret.
