@@ -29,7 +29,8 @@ constexpr const char* kText =
     "edit 104 \"\" 4 60 200 60 ES_MULTILINE|ES_AUTOVSCROLL|WS_VSCROLL\n"
     "combo 111 \"\" 210 4 120 120 CBS_DROPDOWN\n"
     "edit 105 \"\" 210 30 100 22 ES_UPPERCASE|WS_BORDER\n"
-    "edit 106 \"\" 210 60 100 22 ES_NUMBER|WS_BORDER\n";
+    "edit 106 \"\" 210 60 100 22 ES_NUMBER|WS_BORDER\n"
+    "ipaddress 107 \"\" 210 90 160 22 0\n";
 
 class WidgetKeys : public ::testing::Test {
  protected:
@@ -188,6 +189,28 @@ TEST_F(WidgetKeys, TypingIsFoldedAndFilteredAsTheEditsStyleSays) {
     EXPECT_EQ(WindowTextOf(fixture_.Hwnd(c.id)), c.kept) << c.id;
     EXPECT_EQ(line->text().toStdString(), c.kept) << c.id;
   }
+}
+
+TEST_F(WidgetKeys, AnAddressIsTypedFieldByField) {
+  const QList<QLineEdit*> fields = fixture_.WidgetOf(107)->findChildren<QLineEdit*>();
+  ASSERT_EQ(fields.size(), 4);
+  fixture_.window.activateWindow();
+  fields[0]->setFocus();
+  // Where the focus is, the keys go: a dot moves on, and so does a third digit.
+  for (QChar c : QStringLiteral("10.0.255.7")) tk_test::Type(QApplication::focusWidget(), QString(c));
+  EXPECT_EQ(WindowTextOf(fixture_.Hwnd(107)), "10.0.255.7");
+  EXPECT_EQ(QApplication::focusWidget(), fields[3]);
+  SetWindowTextA(fixture_.Hwnd(107), "");
+  fixture_.Sync(107, win::display::kContent);
+  fields[0]->setFocus();
+  for (QChar c : QStringLiteral("19216")) tk_test::Type(QApplication::focusWidget(), QString(c));
+  EXPECT_EQ(WindowTextOf(fixture_.Hwnd(107)), "192.16..");
+  // The model brings a value past its field's range to the range's end.
+  fields[1]->setFocus();
+  fields[1]->selectAll();
+  tk_test::Type(fields[1], "300");
+  EXPECT_EQ(WindowTextOf(fixture_.Hwnd(107)), "192.255..");
+  EXPECT_EQ(fields[1]->text(), "255");
 }
 
 TEST(VirtualKeys, QtKeysAreThePlatformsVirtualKeys) {
