@@ -53,7 +53,8 @@ class ListBoxWidget : public ModelWidget {
  protected:
   UINT ColourMessage() const override { return WM_CTLCOLORLISTBOX; }
 
-  void SyncModel(unsigned) override {
+  void SyncModel(unsigned changes) override {
+    if (!ItemsMayHaveChanged(changes)) return;
     CItemListCtrl* model = ListModel(Control());
     if (model == nullptr) return;
     const QSignalBlocker block(view_->selectionModel());
@@ -177,7 +178,8 @@ class ComboWidget : public ModelWidget {
  protected:
   UINT ColourMessage() const override { return WM_CTLCOLOREDIT; }
 
-  void SyncModel(unsigned) override {
+  void SyncModel(unsigned changes) override {
+    if (!ItemsMayHaveChanged(changes)) return;
     CItemListCtrl* model = ListModel(Control());
     if (model == nullptr) return;
     const QSignalBlocker block(box_);
@@ -242,7 +244,8 @@ class SimpleComboWidget : public ModelWidget {
  protected:
   UINT ColourMessage() const override { return WM_CTLCOLOREDIT; }
 
-  void SyncModel(unsigned) override {
+  void SyncModel(unsigned changes) override {
+    if (!ItemsMayHaveChanged(changes)) return;
     CItemListCtrl* model = ListModel(Control());
     if (model == nullptr) return;
     const QSignalBlocker blockEdit(edit_);

@@ -63,7 +63,8 @@ class ListViewWidget : public ModelWidget {
   }
 
  protected:
-  void SyncModel(unsigned) override {
+  void SyncModel(unsigned changes) override {
+    if (!ItemsMayHaveChanged(changes)) return;
     CListCtrl* model = ViewModel(Control());
     if (model == nullptr) return;
     const QSignalBlocker block(tree_);

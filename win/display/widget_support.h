@@ -87,6 +87,12 @@ class ModelWidget : public ControlWidget {
   std::unique_ptr<ControlKeys> keys_;
 };
 
+// A list's model tells every change of its items, selection and text as
+// content: a repaint alone (a list of 43,000 models) reads none of them again.
+constexpr bool ItemsMayHaveChanged(unsigned changes) {
+  return (changes & (kCreated | kContent | kText | kStyle)) != 0;
+}
+
 // The look bits: a sync with one of these asks the colours again.
 constexpr unsigned kLookChanges = kCreated | kShown | kEnabled | kText | kContent | kPainted | kStyle;
 
