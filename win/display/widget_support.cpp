@@ -51,12 +51,12 @@ QString LabelWithoutMnemonic(std::string_view cp1252) {
   std::string shown;
   shown.reserve(cp1252.size());
   for (std::size_t i = 0; i < cp1252.size(); ++i) {
-    if (cp1252[i] == '&') {
-      if (i + 1 < cp1252.size() && cp1252[i + 1] == '&') shown += '&';
-      if (i + 1 < cp1252.size() && cp1252[i + 1] == '&') ++i;
-      continue;
+    if (cp1252[i] != '&') {
+      shown += cp1252[i];
+    } else if (i + 1 < cp1252.size() && cp1252[i + 1] == '&') {
+      shown += '&';
+      ++i;
     }
-    shown += cp1252[i];
   }
   return FromModelText(shown);
 }

@@ -34,8 +34,8 @@ std::string WindowText(HWND hwnd);
 // Its style bits as the model holds them.
 DWORD ModelStyle(HWND control);
 
-// The label of a control as Qt shows it: "&&" is one '&', a single '&'
-// marks the mnemonic, which Qt's buttons draw themselves.
+// A label's text as a static shows it: "&&" is one '&', and a single '&'
+// (the mark of the mnemonic letter after it) is not shown.
 QString LabelWithoutMnemonic(std::string_view cp1252);
 
 // What the parent answers to `message` for `control`: asked now when the
