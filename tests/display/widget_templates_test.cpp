@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -10,6 +11,8 @@
 #include "win/dialog_template.h"
 #include "win/display/control_widget.h"
 #include "win/display_hooks.h"
+#include "win/gdi_objects.h"
+#include "win/styles.h"
 #include "win/window_registry.h"
 
 namespace {
@@ -21,6 +24,8 @@ TEST(WidgetTemplates, EveryControlOfTheProgramsDialogsIsAWidgetOrItsSurface) {
   InstallDialogTemplates();
   const UINT ids[] = {134,  7002, 7003, 7004, 7005, 7027, 7031, 7033, 7034,
                       7048, 7049, 7051, 7052, 7054, 7055, 7057, 7060, 7061};
+  const std::size_t bitmaps = LiveBitmapCount();
+  int pictures = 0;
   for (const UINT id : ids) {
     std::string error;
     const std::optional<DialogTemplate> parsed = FindDialogTemplate(id, error);
@@ -38,8 +43,18 @@ TEST(WidgetTemplates, EveryControlOfTheProgramsDialogsIsAWidgetOrItsSurface) {
       if (made == nullptr) continue;
       made->Sync(~0u);
       EXPECT_EQ(made->Widget()->parentWidget(), &window);
+      // A picture the template names by its resource shows that bitmap.
+      if ((control.style & SS_TYPEMASK) == SS_BITMAP && !control.text.empty() && control.text[0] == '#') {
+        auto* label = qobject_cast<QLabel*>(made->Widget());
+        ASSERT_NE(label, nullptr) << id << " line " << control.line;
+        EXPECT_FALSE(label->pixmap().isNull()) << id << " line " << control.line;
+        ++pictures;
+      }
     }
   }
+  EXPECT_GT(pictures, 0);
+  // The pictures' bitmaps went with their widgets.
+  EXPECT_EQ(LiveBitmapCount(), bitmaps);
   SetDialogTemplateLoader(nullptr);
 }
 

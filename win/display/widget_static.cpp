@@ -5,6 +5,7 @@
 #include <QPixmap>
 
 #include "win/bitmap_resource.h"
+#include "win/gdi_objects.h"
 #include "win/display/widget_kinds.h"
 #include "win/display/widget_support.h"
 #include "win/module.h"
@@ -85,6 +86,11 @@ class StaticWidget : public ModelWidget {
 class PictureWidget : public ModelWidget {
  public:
   PictureWidget(HWND control, QLabel* label) : ModelWidget(control, label, ColourRoles::kLabel), label_(label) {}
+  ~PictureWidget() override {
+    if (resource_ != 0) DeleteObject(resource_);
+  }
+  PictureWidget(const PictureWidget&) = delete;
+  PictureWidget& operator=(const PictureWidget&) = delete;
 
  protected:
   void SyncModel(unsigned) override {
