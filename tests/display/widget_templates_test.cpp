@@ -53,7 +53,7 @@ TEST(WidgetTemplates, EveryControlOfTheProgramsDialogsIsAWidgetOrItsSurface) {
     }
   }
   EXPECT_GT(pictures, 0);
-  // The pictures' bitmaps went with their widgets.
+  // What the pictures were copied through is gone.
   EXPECT_EQ(LiveBitmapCount(), bitmaps);
   SetDialogTemplateLoader(nullptr);
 }

@@ -5,7 +5,6 @@
 #include <QPixmap>
 
 #include "win/bitmap_resource.h"
-#include "win/gdi_objects.h"
 #include "win/display/widget_kinds.h"
 #include "win/display/widget_support.h"
 #include "win/module.h"
@@ -86,11 +85,6 @@ class StaticWidget : public ModelWidget {
 class PictureWidget : public ModelWidget {
  public:
   PictureWidget(HWND control, QLabel* label) : ModelWidget(control, label, ColourRoles::kLabel), label_(label) {}
-  ~PictureWidget() override {
-    if (resource_ != 0) DeleteObject(resource_);
-  }
-  PictureWidget(const PictureWidget&) = delete;
-  PictureWidget& operator=(const PictureWidget&) = delete;
 
  protected:
   void SyncModel(unsigned) override {
@@ -117,7 +111,7 @@ class PictureWidget : public ModelWidget {
 
  private:
   QLabel* label_;
-  HBITMAP resource_ = 0;  // a template's picture, loaded once
+  HBITMAP resource_ = 0;  // a template's picture: the resource's shared handle
   HBITMAP shown_ = 0;
 };
 
