@@ -55,7 +55,8 @@ constexpr const char* kText =
     "listview 113 \"\" 4 240 300 100 LVS_REPORT|LVS_SINGLESEL\n"
     "tab 114 \"\" 310 240 300 24 0\n"
     "trackbar 115 \"\" 310 280 300 30 TBS_AUTOTICKS\n"
-    "ipaddress 116 \"\" 310 320 160 22 0\n";
+    "ipaddress 116 \"\" 310 320 160 22 0\n"
+    "trackbar 117 \"\" 600 280 30 150 TBS_VERT|TBS_BOTH|TBS_AUTOTICKS\n";
 
 class WidgetSync : public ::testing::Test {
  protected:
@@ -180,6 +181,13 @@ TEST_F(WidgetSync, EachModelChangeShowsInItsWidget) {
          QSlider* slider = fixture_.As<QSlider>(115);
          return slider->minimum() == 10 && slider->maximum() == 50 && slider->value() == 30 &&
                 slider->tickInterval() == 10 && slider->tickPosition() == QSlider::TicksBelow;
+       }},
+      {"vertical trackbar", 117, [&] { Model<CSliderCtrl>(117)->SetPos(25); },
+       [&] {
+         // The platform's vertical trackbar has its minimum at the top.
+         QSlider* slider = fixture_.As<QSlider>(117);
+         return slider->orientation() == Qt::Vertical && slider->invertedAppearance() && slider->value() == 25 &&
+                slider->tickPosition() == QSlider::TicksBothSides;
        }},
       {"address", 116, [&] { Model<CIPAddressCtrl>(116)->SetAddress(192, 168, 0, 7); },
        [&] {
