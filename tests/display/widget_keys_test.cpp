@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <string>
@@ -173,6 +174,23 @@ TEST_F(WidgetKeys, EditsTypeOnlyWhatChangedWithinTheModelsLimit) {
   tk_test::Type(lines, "c");
   EXPECT_EQ(WindowTextOf(fixture_.Hwnd(104)), "ab\r\nc");
   EXPECT_EQ(lines->toPlainText(), "ab\nc");
+}
+
+TEST_F(WidgetKeys, WhatAnInputMethodCommitsIsTypedInTheModelsCodePage) {
+  auto* line = fixture_.As<QLineEdit>(102);
+  ASSERT_NE(line, nullptr);
+  fixture_.window.activateWindow();
+  line->setFocus();
+  // Composed first (shown, not yet typed), then committed.
+  QInputMethodEvent composing(QStringLiteral("u"), {});
+  QApplication::sendEvent(line, &composing);
+  EXPECT_EQ(WindowTextOf(fixture_.Hwnd(102)), "");
+  QInputMethodEvent commit;
+  commit.setCommitString(QString::fromUtf8("\xC3\xBC" "ber \xE2\x82\xAC"));
+  QApplication::sendEvent(line, &commit);
+  EXPECT_EQ(WindowTextOf(fixture_.Hwnd(102)), "\xFC" "ber \x80");
+  EXPECT_EQ(Changes(102), 1);
+  EXPECT_EQ(line->text(), QString::fromUtf8("\xC3\xBC" "ber \xE2\x82\xAC"));
 }
 
 TEST_F(WidgetKeys, TypingIsFoldedAndFilteredAsTheEditsStyleSays) {
