@@ -104,6 +104,8 @@ TEST_F(WidgetSync, EachModelChangeShowsInItsWidget) {
        }},
       {"button text", 105, [&] { SetWindowTextA(fixture_.Hwnd(105), "&Stop"); },
        [&] { return fixture_.As<QPushButton>(105)->text() == "&Stop"; }},
+      {"default button", 105, [&] { Model<CButton>(105)->SetButtonStyle(BS_DEFPUSHBUTTON); },
+       [&] { return fixture_.As<QPushButton>(105)->isDefault(); }},
       {"check", 106, [&] { Model<CButton>(106)->SetCheck(BST_CHECKED); },
        [&] { return fixture_.As<QCheckBox>(106)->isChecked(); }},
       {"list items and selection", 110,
