@@ -2,6 +2,7 @@
 
 #include "app/ai_traffic_setup.h"
 #include "app/controller_setup.h"
+#include "app/debug_commands.h"
 #include "app/connect_flow.h"
 #include "app/main_dialog.h"
 #include "app/main_window_actions.h"
@@ -54,6 +55,7 @@ void InstallAppHooks() {
   ChatActions chat = DefaultChatActions();
   chat.requestWeather = &RequestChatWeather;
   chat.windowShown = &NoticeChatShown;
+  AddDebugChatActions(chat);
   SetChatActions(chat);
   InstallChatRouting();
   InstallAiTrafficHooks();
