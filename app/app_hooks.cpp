@@ -8,10 +8,12 @@
 #include "app/main_window_actions.h"
 #include "app/voice_setup.h"
 #include "app/weather_worker.h"
+#include "core/plane_path_hook.h"
 #include "core/ui_hooks.h"
 #include "dialogs/atc_list_dialog.h"
 #include "dialogs/chat_dialog.h"
 #include "dialogs/chat_routing.h"
+#include "dialogs/plane_path_dialog.h"
 #include "net/own_broadcasts.h"
 #include "win/messages.h"
 #include "win/window.h"
@@ -58,6 +60,7 @@ void InstallAppHooks() {
   AddDebugChatActions(chat);
   SetChatActions(chat);
   InstallChatRouting();
+  SetPlanePathHook(&AddPlanePathPoint);
   InstallAiTrafficHooks();
   InstallControllerHooks();
   InstallVoiceHooks();
