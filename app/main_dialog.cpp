@@ -37,6 +37,7 @@
 #include "dialogs/plane_path_dialog.h"
 #include "dialogs/remote_rules_dialog.h"
 #include "dialogs/sim2sim_dialog.h"
+#include "dialogs/splash_window.h"
 #include "dialogs/swatch_dialog.h"
 #include "dialogs/trace_window.h"
 #include "dialogs/type_chooser_dialog.h"
@@ -172,6 +173,8 @@ CFSClientDlg::~CFSClientDlg() {
 
 BOOL CFSClientDlg::OnInitDialog() {
   CDialogEx::OnInitDialog();
+  splash_.reset(new (std::nothrow) CSplash(g_appPaths().splashImage));
+  if (splash_ != nullptr && !splash_->Show()) splash_.reset();
   ReadScreenMetrics();
 
   chat_ = MakeChatDialog();
@@ -206,6 +209,7 @@ BOOL CFSClientDlg::OnInitDialog() {
   if (InitMainDialog() != 0) return FALSE;
   initialised_ = true;
   Pause(2000);
+  splash_.reset();
   return TRUE;
 }
 
@@ -403,6 +407,7 @@ void CFSClientDlg::OneSecondTick() {
     return;
   }
   if (!g_startupDone.load()) return;
+  splash_.reset();
   if (TscCalibrationCount() < kTscCalibrationCalls) CalibrateTsc();
   if (CountDown(g_atcListRebuildCountdown)) PostToAtcList(kAtcListRebuildCommand);
   if (chat_ != nullptr && chat_->IsWindowVisible() && chat_->AutoShowFlag().load() != 0) {
