@@ -53,11 +53,13 @@ class ClassWindow : public CWnd {
       std::lock_guard guard(Lock());
       Extras().erase(handle_);
     }
-    delete this;
+    // A window refused while being made is deleted by its maker.
+    if (!creating_) delete this;
   }
 
  public:
   HWND handle_ = 0;
+  bool creating_ = true;
 
  private:
   WNDPROC procedure_;
@@ -115,7 +117,9 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
   params.style = style;
   params.parent = parent != 0 ? CWnd::FromHandle(parent) : nullptr;
   // The window is known before WM_CREATE reaches its procedure.
-  if (window->CreateHandle(params) == FALSE) {
+  const BOOL created = window->CreateHandle(params);
+  window->creating_ = false;
+  if (created == FALSE) {
     delete window;
     return 0;
   }
