@@ -1,5 +1,6 @@
 #include "dialogs/trace_window.h"
 
+#include "base/klib_settings.h"
 #include "win/messages.h"
 #include "win/richedit.h"
 #include "win/window_pos.h"
@@ -32,6 +33,10 @@ BOOL CKtrace::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CKtrace::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (IsCtlColorMessage(message)) {
+    return AnswerControlColours(RulesControlColours{Klib().Colour(kColourNormal), kTraceControlBackground, false},
+                                brushes_, wParam);
+  }
   const LRESULT result = CDialogEx::WindowProc(message, wParam, lParam);
   if (message == WM_SHOWWINDOW && wParam != 0 && !firstShowDone_) {
     firstShowDone_ = true;

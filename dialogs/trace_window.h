@@ -5,12 +5,15 @@
 #include <atomic>
 
 #include "base/print_dlg.h"
+#include "dialogs/rules_dialog_colours.h"
 #include "win/dialog.h"
 
 constexpr UINT kTraceWindowTemplate = 7061;
 constexpr int kTraceOutputId = 7005;
 constexpr int kTraceCleanupId = 7101;
 inline constexpr COLORREF kTraceWindowBackground = 0x3E2E21;
+// The background of the program's dialog controls (the shared dialog brush).
+inline constexpr COLORREF kTraceControlBackground = 0x3D2F28;
 
 class CKtrace : public CDialogEx, public CPrintDlg {
  public:
@@ -23,6 +26,7 @@ class CKtrace : public CDialogEx, public CPrintDlg {
 
  private:
   bool firstShowDone_ = false;
+  RulesBrushes brushes_;
   RECT windowRect_{};
   RECT outputRect_{};
 };
