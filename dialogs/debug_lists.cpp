@@ -121,7 +121,7 @@ std::unique_ptr<WayTableCopy> CopyWayTable() {
       listed.wayId = way->WayId();
       listed.linkState = way->LoggedInBits();
       listed.linkUp = way->IsConnected();
-      listed.timeoutSeconds = way->PilotLink().timeoutSeconds;
+      listed.timeoutSeconds = way->PilotLink().timeoutSeconds.load();
       listed.host = way->ConnectedHost();
       listed.port = way->ConnectedPort();
     }
