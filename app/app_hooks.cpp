@@ -3,15 +3,18 @@
 #include "app/ai_traffic_setup.h"
 #include "app/tcas_setup.h"
 #include "app/controller_setup.h"
+#include "app/debug_commands.h"
 #include "app/connect_flow.h"
 #include "app/main_dialog.h"
 #include "app/main_window_actions.h"
 #include "app/voice_setup.h"
 #include "app/weather_worker.h"
+#include "core/plane_path_hook.h"
 #include "core/ui_hooks.h"
 #include "dialogs/atc_list_dialog.h"
 #include "dialogs/chat_dialog.h"
 #include "dialogs/chat_routing.h"
+#include "dialogs/plane_path_dialog.h"
 #include "net/own_broadcasts.h"
 #include "win/messages.h"
 #include "win/window.h"
@@ -55,8 +58,10 @@ void InstallAppHooks() {
   ChatActions chat = DefaultChatActions();
   chat.requestWeather = &RequestChatWeather;
   chat.windowShown = &NoticeChatShown;
+  AddDebugChatActions(chat);
   SetChatActions(chat);
   InstallChatRouting();
+  SetPlanePathHook(&AddPlanePathPoint);
   InstallAiTrafficHooks();
   InstallTcasHooks();
   InstallControllerHooks();

@@ -38,6 +38,7 @@
 #include "dialogs/plane_path_dialog.h"
 #include "dialogs/remote_rules_dialog.h"
 #include "dialogs/sim2sim_dialog.h"
+#include "dialogs/splash_window.h"
 #include "dialogs/swatch_dialog.h"
 #include "dialogs/trace_window.h"
 #include "dialogs/type_chooser_dialog.h"
@@ -174,6 +175,8 @@ CFSClientDlg::~CFSClientDlg() {
 
 BOOL CFSClientDlg::OnInitDialog() {
   CDialogEx::OnInitDialog();
+  splash_.reset(new (std::nothrow) CSplash(g_appPaths().splashImage));
+  if (splash_ != nullptr && !splash_->Show()) splash_.reset();
   ReadScreenMetrics();
 
   chat_ = MakeChatDialog();
@@ -208,6 +211,7 @@ BOOL CFSClientDlg::OnInitDialog() {
   if (InitMainDialog() != 0) return FALSE;
   initialised_ = true;
   Pause(2000);
+  splash_.reset();
   return TRUE;
 }
 
@@ -406,6 +410,7 @@ void CFSClientDlg::OneSecondTick() {
     return;
   }
   if (!g_startupDone.load()) return;
+  splash_.reset();
   if (TscCalibrationCount() < kTscCalibrationCalls) CalibrateTsc();
   if (CountDown(g_atcListRebuildCountdown)) PostToAtcList(kAtcListRebuildCommand);
   if (chat_ != nullptr && chat_->IsWindowVisible() && chat_->AutoShowFlag().load() != 0) {

@@ -27,6 +27,7 @@ class CPlaneTypeAssignerDlg;
 class CPlanePathDlg;
 class CDashboardDlg;
 class CKtrace;
+class CSplash;
 class CVoiceSettingsDlg;
 class CCchatDlg;
 class CPilotsInfoDlg;
@@ -201,6 +202,8 @@ class CFSClientDlg : public CDialogEx, public CCircBuf {
   std::unique_ptr<CPlanePathDlg> planePath_;
   std::unique_ptr<CDashboardDlg> dashboard_;
   std::unique_ptr<CKtrace> traceWindow_;
+  // Shown from the initialisation until the start-up hides it.
+  std::unique_ptr<CSplash> splash_;
   std::unique_ptr<CVoiceSettingsDlg> voiceSettings_;
 };
 

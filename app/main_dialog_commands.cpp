@@ -6,6 +6,7 @@
 #include "app/app_globals.h"
 #include "app/connect_flow.h"
 #include "app/context_menu.h"
+#include "app/debug_commands.h"
 #include "app/developer_flags.h"
 #include "app/main_dialog.h"
 #include "app/main_window_actions.h"
@@ -25,6 +26,7 @@
 #include "dialogs/callsign_dialog.h"
 #include "dialogs/chat_dialog.h"
 #include "dialogs/dashboard_dialog.h"
+#include "dialogs/debug_lists.h"
 #include "dialogs/flight_plan_form.h"
 #include "dialogs/local_rules_dialog.h"
 #include "dialogs/locate_dialog.h"
@@ -51,12 +53,14 @@ namespace {
 constexpr UINT kTrustedCommand = 32774;
 constexpr UINT kDisconnectCommand = 32778;
 constexpr UINT kNightDayCommand = 32779;
+constexpr UINT kDebugProtocolCommand = 32780;
 constexpr UINT kShowHideCommand = 32781;
 constexpr UINT kAtcListMenuCommand = 32785;
 constexpr UINT kFillFlightPlanCommand = 32788;
 constexpr UINT kAboutCommand = 32789;
 constexpr UINT kSendFlightPlanCommand = 32790;
 constexpr UINT kMultiplayerConnectCommand = 32795;
+constexpr UINT kNearestPilotsCommand = 32796;
 constexpr UINT kMainSetupCommand = 32801;
 constexpr UINT kUpdateWeatherCommand = 32804;
 constexpr UINT kSettingsFileCommand = 32817;
@@ -155,8 +159,10 @@ void CFSClientDlg::OnCountsClick() {
   const bool shift = KeyHeld(VK_SHIFT);
   const bool control = KeyHeld(VK_CONTROL);
   if (shift && control) return;
-  // Without a key the click lists the nearest pilots, which the program cannot list yet.
-  if (!shift && !control) return;
+  if (!shift && !control) {
+    if (g_sessionOpen.load()) ListOnlinePlayers();
+    return;
+  }
   CXPlaneLink* link = XPlaneLinkObject();
   if (link == nullptr || !link->IsConnected()) return;
   const std::int32_t step = control ? -kCameraStep : kCameraStep;
@@ -208,6 +214,10 @@ bool CFSClientDlg::OnPanelCommand(UINT id) {
       if (CCchatDlg* chat = g_pChatDlg.load()) chat->PostMessage(WM_COMMAND, kChatNightDayCommand, 0);
       return true;
     case kShowHideCommand: ToggleMainWindow(); return true;
+    case kDebugProtocolCommand: ToggleDebugProtocol(); return true;
+    case kNearestPilotsCommand:
+      if (g_sessionOpen.load()) ListOnlinePlayers();
+      return true;
     case kAtcListMenuCommand:
     case kAtcButtonId: Toggle(g_pAtcListDlg.load()); return true;
     case kFillFlightPlanCommand: Toggle(FlightPlanFormInUse()); return true;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 #include "net/node_records.h"
@@ -57,7 +58,8 @@ struct PilotLinkState {
   std::array<char, kWayFrequencySize> com1{};
   std::array<char, kWayFrequencySize> com2{};
   bool peerAdded = false;
-  std::uint16_t timeoutSeconds = kPilotTimeoutReset;
+  // Read by the pilot list on the UI thread.
+  std::atomic<std::uint16_t> timeoutSeconds{kPilotTimeoutReset};
   std::uint32_t linkCounter = 0;
   std::uint32_t rebroadcastSeconds = 0;
   std::uint32_t latencyProbes = 0;

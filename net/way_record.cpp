@@ -111,5 +111,5 @@ std::int32_t LookupWayByPeerName(std::string_view peerName) {
     const WayRecord& record = table[static_cast<std::size_t>(way)];
     if ((record.stateFlags & kWayAllocated) != 0 && FieldText(record.tunnelPeerName) == peerName) return way;
   }
-  return -1;
+  return -2;
 }

@@ -240,7 +240,8 @@ bool ClearWayRecordOf(std::int32_t wayId, std::uint32_t allocation, const char* 
 // Under the lock: the allocated way whose callsign is exactly this one, or -1.
 std::int32_t LookupWayByCallsign(std::string_view callsign);
 // Under the lock: the allocated way that a tunnel was opened for on this
-// peer's request (its tunnel peer name is exactly this one), or -1.
+// peer's request (its tunnel peer name is exactly this one); -1 for an
+// empty name, -2 when no way carries it.
 std::int32_t LookupWayByPeerName(std::string_view peerName);
 
 // Copies text into a fixed field, cut to the field and terminated.

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/klib_settings.h"
+#include "core/plane_path_hook.h"
 #include "core/text_fields.h"
 #include "net/orv_sok.h"
 #include "net/peer_packets.h"
@@ -92,6 +93,13 @@ TakenPosition TakePosition(COrvSok& way, WayRecord& record, const PeerFix& fix, 
 
 // After the lock: the trace of a dropped position or the cancel; true when
 // the position moves the aircraft.
+// A position kept goes to the plane path view too.
+void Plot(const TakenPosition& result, const PeerFix& fix, bool onlyWhenShown) {
+  if (result.taken == PositionTaken::kKept || result.taken == PositionTaken::kCancel) {
+    PlanePathPoint(fix.longitude, fix.latitude, onlyWhenShown);
+  }
+}
+
 bool Moves(COrvSok& way, const TakenPosition& result, std::span<const std::uint8_t> packet) {
   switch (result.taken) {
     case PositionTaken::kStale: return false;
@@ -111,6 +119,7 @@ void OlderPosition(COrvSok& way, WayRecord& record, std::span<const std::uint8_t
   const PeerFix fix = ConvertFsPosition(raw);
   const TakenPosition result =
       TakePosition(way, record, fix, &sequence, [&](WayRecord& r) { r.pilot.olderPosition = raw; });
+  Plot(result, fix, false);
   if (Moves(way, result, packet) && Shown(way)) SendPeerRefresh(way, PeerRefresh::kPosition, raw, result.gateOpen);
 }
 
@@ -121,6 +130,7 @@ void OlderShortPosition(COrvSok& way, WayRecord& record, std::span<const std::ui
   ApplyPairOffsets(std::span<std::uint8_t, kOlderShortPositionSize>(raw), way.PairOffsets());
   const PeerFix fix = ConvertFsShortPosition(raw);
   const TakenPosition result = TakePosition(way, record, fix, nullptr, [](WayRecord&) {});
+  Plot(result, fix, true);
   if (Moves(way, result, packet) && Shown(way)) {
     SendPeerRefresh(way, PeerRefresh::kPosition, RepackShortPosition(raw), result.gateOpen);
   }
@@ -135,6 +145,7 @@ void NewerPosition(COrvSok& way, WayRecord& record, std::span<const std::uint8_t
   const PeerFix fix = UnpackAttitudeFields(raw);
   const TakenPosition result =
       TakePosition(way, record, fix, &sequence, [&](WayRecord& r) { r.pilot.position = raw; });
+  Plot(result, fix, false);
   if (Moves(way, result, packet)) SendPeerRefresh(way, PeerRefresh::kPositionV2, raw, result.gateOpen);
 }
 

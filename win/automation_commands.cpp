@@ -21,6 +21,7 @@
 #include "win/static_ctrl.h"
 #include "win/window.h"
 #include "win/window_pos.h"
+#include "win/window_class.h"
 
 namespace win::detail {
 namespace {
@@ -136,6 +137,13 @@ Lines Dump() {
         }
       }
     }
+  }
+  for (const WindowInfo& w : windows) {
+    if (w.templateId != 0 || w.parent != 0) continue;
+    const std::string className = WindowClassName(w.hwnd);
+    if (className.empty()) continue;
+    lines.push_back("classwindow " + AutomationField(className) + " visible=" + (w.visible ? "1" : "0") +
+                    " text=" + AutomationField(w.text));
   }
   lines.emplace_back("ok");
   return lines;

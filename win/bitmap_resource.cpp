@@ -1,6 +1,9 @@
 #include "win/bitmap_resource.h"
 
+#include <array>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "win/bmp_file.h"
 #include "win/gdi_table.h"
@@ -10,12 +13,10 @@ using namespace win::detail;
 
 namespace {
 
-// A bitmap of the resource, or 0 when there is none or it is malformed.
-HBITMAP MakeResourceBitmap(GdiTable& t, UINT id, bool monochrome, bool shared) {
-  const auto file = FindEmbeddedFile("bitmaps/" + std::to_string(id) + ".bmp");
-  if (!file) return 0;
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(file->data());
-  const auto bmp = win::ReadBmp(std::span<const std::uint8_t>(bytes, file->size()));
+// A bitmap of a BMP file's bytes, or 0 when they are malformed.
+HBITMAP MakeBitmap(GdiTable& t, std::span<const std::uint8_t> file, std::optional<UINT> id, bool monochrome,
+                   bool shared) {
+  const auto bmp = win::ReadBmp(file);
   if (!bmp) return 0;
   const bool mono = monochrome || bmp->bitsPerPixel == 1;
   auto image = NewDeviceImage(bmp->width, bmp->height, mono);
@@ -40,6 +41,28 @@ HBITMAP MakeResourceBitmap(GdiTable& t, UINT id, bool monochrome, bool shared) {
   return AddObject(t, std::move(bitmap), shared);
 }
 
+// A bitmap of the resource, or 0 when there is none or it is malformed.
+HBITMAP MakeResourceBitmap(GdiTable& t, UINT id, bool monochrome, bool shared) {
+  const auto file = FindEmbeddedFile("bitmaps/" + std::to_string(id) + ".bmp");
+  if (!file) return 0;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(file->data());
+  return MakeBitmap(t, std::span<const std::uint8_t>(bytes, file->size()), id, monochrome, shared);
+}
+
+// The bytes of a file of at most 64 MiB, or nothing.
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const char* path) {
+  constexpr std::streamsize kMostBytes = 64 << 20;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<std::uint8_t> bytes;
+  std::array<char, 65536> chunk{};
+  while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
+    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + in.gcount());
+    if (static_cast<std::streamsize>(bytes.size()) > kMostBytes) return std::nullopt;
+  }
+  return bytes;
+}
+
 HBITMAP SharedBitmap(GdiTable& t, UINT id) {
   if (auto it = t.sharedResourceBitmaps.find(id); it != t.sharedResourceBitmaps.end()) return it->second;
   const HBITMAP made = MakeResourceBitmap(t, id, false, true);
@@ -50,7 +73,16 @@ HBITMAP SharedBitmap(GdiTable& t, UINT id) {
 }  // namespace
 
 HGDIOBJ LoadImageA(HINSTANCE, const char* name, UINT type, int, int, UINT flags) {
-  if (type != IMAGE_BITMAP || name == nullptr || !IS_INTRESOURCE(name) || (flags & LR_LOADFROMFILE) != 0) return 0;
+  if (type != IMAGE_BITMAP || name == nullptr) return 0;
+  if ((flags & LR_LOADFROMFILE) != 0) {
+    if (IS_INTRESOURCE(name)) return 0;
+    const auto bytes = ReadWholeFile(name);
+    if (!bytes) return 0;
+    auto& t = Table();
+    std::lock_guard lock(t.mutex);
+    return MakeBitmap(t, *bytes, std::nullopt, (flags & LR_MONOCHROME) != 0, false);
+  }
+  if (!IS_INTRESOURCE(name)) return 0;
   const UINT id = ResourceIdOf(name);
   if (id == 0) return 0;
   auto& t = Table();

@@ -19,8 +19,9 @@ constexpr UINT LR_SHARED = 0x8000;
 
 // IMAGE_BITMAP of an integer resource: a new bitmap per call, which the
 // caller deletes (LR_SHARED: the one shared handle of LoadBitmapA). 0 for
-// other kinds, names that are not integer resources, ids without a bitmap,
-// or LR_LOADFROMFILE.
+// other kinds, names that are not integer resources and ids without a
+// bitmap. With LR_LOADFROMFILE the name is a BMP file's path: 0 when it
+// cannot be read or is not a well-formed BMP (short, odd, truncated).
 // The handle is an HGDIOBJ (our handles are ids, not pointers).
 HGDIOBJ LoadImageA(HINSTANCE instance, const char* name, UINT type, int cx, int cy, UINT flags);
 inline HGDIOBJ LoadImage(HINSTANCE instance, const char* name, UINT type, int cx, int cy, UINT flags) {

@@ -27,6 +27,9 @@ constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 constexpr UINT WM_RBUTTONDOWN = 0x0204;
 constexpr UINT WM_RBUTTONUP = 0x0205;
 constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
+// wParam: the keys (MK_*) in its low word, the signed wheel turn (WHEEL_DELTA a notch) in its high word.
+constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr int WHEEL_DELTA = 120;
 constexpr UINT WM_MENUCHAR = 0x0120;
 // lParam: the window that takes the capture.
 constexpr UINT WM_CAPTURECHANGED = 0x0215;
@@ -78,6 +81,7 @@ constexpr LPARAM MAKELPARAM(int x, int y) {
   return static_cast<LPARAM>(MAKELONG(static_cast<WORD>(x & 0xFFFF), static_cast<WORD>(y & 0xFFFF)));
 }
 constexpr int GET_X_LPARAM(LPARAM lParam) { return static_cast<std::int16_t>(LOWORD(static_cast<std::uintptr_t>(lParam))); }
+constexpr int GET_WHEEL_DELTA_WPARAM(WPARAM wParam) { return static_cast<std::int16_t>(HIWORD(wParam)); }
 constexpr int GET_Y_LPARAM(LPARAM lParam) { return static_cast<std::int16_t>(HIWORD(static_cast<std::uintptr_t>(lParam))); }
 
 // TME_LEAVE: WM_MOUSELEAVE is posted to the window once, when the cursor

@@ -317,6 +317,40 @@ TEST_F(MainPanelTest, DeveloperSequencesSwitchTracingAndInCockpitReporting) {
   EXPECT_FALSE(g_developerFlags().streamMonitor.load());
 }
 
+TEST_F(MainPanelTest, TheNearestPilotsAreListedOnlyWithTheSessionOpen) {
+  const auto lists = [&] {
+    const std::string text = ChatText();
+    int n = 0;
+    for (auto at = text.find("Pilots list"); at != std::string::npos; at = text.find("Pilots list", at + 1)) ++n;
+    return n;
+  };
+  g_sessionOpen = false;
+  Command(32796);
+  Click(7106);
+  g_sessionOpen = true;
+  Command(32796);
+  ASSERT_TRUE(ChatShows("Pilots list, sorted by distance :")) << ChatText();
+  EXPECT_EQ(lists(), 1) << "nothing was listed before the session opened";
+  Click(7106);
+  EXPECT_TRUE(WaitUntil(5000, [&] { return lists() == 2; })) << ChatText();
+  Click(7106, {VK_SHIFT});
+  Click(7106, {VK_CONTROL});
+  Command(32774);  // a print that follows the clicks
+  ASSERT_TRUE(ChatShows("Trusted IP's :")) << ChatText();
+  EXPECT_EQ(lists(), 2) << "a click with a key held lists nothing";
+  g_sessionOpen = false;
+}
+
+TEST_F(MainPanelTest, DebugProtocolFlipsItsFlagAndSaysSo) {
+  g_developerFlags().protocolDebug = false;
+  Command(32780);
+  EXPECT_TRUE(ChatShows("DBGP ON")) << ChatText();
+  EXPECT_TRUE(g_developerFlags().protocolDebug.load());
+  Command(32780);
+  EXPECT_TRUE(ChatShows("DBGP OFF")) << ChatText();
+  EXPECT_FALSE(g_developerFlags().protocolDebug.load());
+}
+
 TEST_F(MainPanelTest, APlainClickOnTheLinkStatusLeavesAnOpenSession) {
   g_sessionOpen = true;
   Click(7111);

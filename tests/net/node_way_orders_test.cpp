@@ -163,7 +163,7 @@ TEST_F(NodeWayOrdersTest, ATunnelRequestThatCannotBeServedOpensNothing) {
     ASSERT_TRUE(server_->SendTunnelRequest(Tunnel(c.kind, c.callsign, "ASKER3")));
     Settle();
     EXPECT_EQ(Allocated(), c.allFull ? static_cast<std::uint32_t>(kPeerWayCount) : 1u);
-    EXPECT_EQ(LookupWayByPeerName("ASKER3"), -1);
+    EXPECT_EQ(LookupWayByPeerName("ASKER3"), -2);
     if (c.line != nullptr) {
       EXPECT_EQ(way_->Find(c.line).colour, kColourError);
     }

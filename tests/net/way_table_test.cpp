@@ -154,11 +154,11 @@ TEST_F(WayTableTest, PeerNameLookupSeesOnlyAllocatedTunnels) {
     CopyToField(WayTable()[3].tunnelPeerName, "OLD");  // not allocated
   }
   EXPECT_EQ(LookupWayByPeerName("REQ1"), 1);
-  EXPECT_EQ(LookupWayByPeerName("REQ"), -1);
-  EXPECT_EQ(LookupWayByPeerName("OLD"), -1);
+  EXPECT_EQ(LookupWayByPeerName("REQ"), -2) << "no way carries that name";
+  EXPECT_EQ(LookupWayByPeerName("OLD"), -2);
   EXPECT_EQ(LookupWayByPeerName(""), -1) << "an empty name names no tunnel";
   ClearWayRecord(1, "TEST");
-  EXPECT_EQ(LookupWayByPeerName("REQ1"), -1) << "a cleared way forgets its tunnel";
+  EXPECT_EQ(LookupWayByPeerName("REQ1"), -2) << "a cleared way forgets its tunnel";
   EXPECT_EQ(WayTableLock().Nesting(), 0);
 }
 

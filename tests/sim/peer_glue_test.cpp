@@ -17,6 +17,7 @@
 #include "core/cross_sim_offsets.h"
 #include "core/main_dialog_state.h"
 #include "core/own_aircraft_state.h"
+#include "core/plane_path_hook.h"
 #include "core/settings.h"
 #include "core/sim_family.h"
 #include "net/cross_sim_peers.h"
@@ -375,6 +376,53 @@ TEST_F(PeerGlueTest, AnOlderPeerAtMinusHalfADegreeIsPlacedThereAndHisOddRecordsA
   EXPECT_NEAR(moved->latitude, -0.125, 1e-6);
   EXPECT_NEAR(moved->longitude, 10.5, 1e-6);
   EXPECT_TRUE(way_->IsConnected());
+}
+
+// The points the plane path view was given, from the way's thread.
+struct PlottedPoint {
+  double longitude;
+  double latitude;
+  bool onlyWhenShown;
+};
+std::mutex g_plottedLock;
+std::vector<PlottedPoint> g_plotted;
+void RecordPlot(double longitude, double latitude, bool onlyWhenShown) {
+  std::lock_guard guard(g_plottedLock);
+  g_plotted.push_back(PlottedPoint{longitude, latitude, onlyWhenShown});
+}
+std::vector<PlottedPoint> Plotted() {
+  std::lock_guard guard(g_plottedLock);
+  return g_plotted;
+}
+
+TEST_F(PeerGlueTest, KeptPositionsReachThePlanePathAndDroppedOnesDoNot) {
+  {
+    std::lock_guard guard(g_plottedLock);
+    g_plotted.clear();
+  }
+  SetPlanePathHook(&RecordPlot);
+  PlaceOwnAircraft(-0.5, 10.0);
+  PilotPeerScript script;
+  script.callsign = "OLD02";
+  script.simulatorCode = 2004;
+  script.newerLayout = false;
+  const auto peer = Admitted(script);
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FS_PACKET, BuildOlderPositionRecord(Values(-0.5, 10.0, 3000.0), RecordStamp{1, 0})));
+  // Beyond the earth's range, then one of a lower sequence number: neither is plotted.
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FS_PACKET, BuildOlderPositionRecord(Values(91.0, 10.2, 3000.0), RecordStamp{4, 0})));
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FS_PACKET, BuildOlderPositionRecord(Values(-0.25, 10.25, 3500.0), RecordStamp{9, 0})));
+  ASSERT_TRUE(peer->SendPacket(NCSUB_FS_PACKET, BuildOlderPositionRecord(Values(-0.2, 10.3, 3500.0), RecordStamp{8, 0})));
+  ASSERT_TRUE(WaitMoves("OLD02", 2));
+  DrainWay(*peer);
+  SetPlanePathHook(nullptr);
+  const std::vector<PlottedPoint> points = Plotted();
+  ASSERT_EQ(points.size(), 2u);
+  EXPECT_NEAR(points[0].longitude, 10.0, 1e-6);
+  EXPECT_NEAR(points[0].latitude, -0.5, 1e-6);
+  EXPECT_NEAR(points[1].longitude, 10.25, 1e-6);
+  EXPECT_NEAR(points[1].latitude, -0.25, 1e-6);
+  EXPECT_FALSE(points[0].onlyWhenShown);
+  EXPECT_FALSE(points[1].onlyWhenShown);
 }
 
 TEST_F(PeerGlueTest, MoreThanTwentyPositionsOutOfRangeInARowCancelTheLinkWithReasonThree) {
