@@ -194,6 +194,8 @@ DWORD COrvSok::AddonLoginReceived(const Frame& frame) {
   }
   addon_.name.fill('\0');
   login.name.copy(addon_.name.data(), addon_.name.size() - 1);
+  // The way goes by the add-on's name until it sleeps again.
+  SetName(addon_.name.data());
   SendAddonCommand(DS_CMD_LOGIN_ACK, 0);
   SetLoggedInBits(LoggedInBits() | kWayLoggedIn);
   AddonTextf("Addon %s v%d.%d.%d.%c connected.", addon_.name.data(), login.version[0], login.version[1],

@@ -153,6 +153,7 @@ TEST_F(AddonWayTest, ALoginIsAcknowledgedAndAnnounced) {
   EXPECT_NE(Way(0).LoggedInBits() & kWayLoggedIn, 0u);
   EXPECT_EQ(Way(0).RunOnThread([&] { return Way(0).FrameSync(); }), AddonFrameMagic);
   EXPECT_EQ(Way(0).RunOnThread([&] { return std::string(Way(0).AddonLink().name.data()); }), "MapView");
+  EXPECT_EQ(Way(0).RunOnThread([&] { return std::string(Way(0).Name()); }), "MapView") << "the way takes the name";
   const WayRecord record = RecordOf(0);
   EXPECT_NE(record.stateFlags & kWayLocalPeer, 0u);
   EXPECT_EQ(record.peerAddress, Address("127.0.0.1"));
@@ -382,9 +383,9 @@ TEST_F(AddonWayTest, CodesThatAreNeverWrittenSendNothing) {
     std::int32_t result;
     const char* line;
   };
-  for (const Case& c : {Case{DS_CMD_TEST, -1, "\tapp_TK [ADDON WAY] Tx DS_CMD_TEST"},
-                        Case{DS_CMD_LOGOUT, 0, "\tapp_TK [ADDON WAY] Tx DS_CMD_LOGOUT"},
-                        Case{0x40, -1, "\tapp_TK [ADDON WAY] Tx DSP_XXX = 64"}}) {
+  for (const Case& c : {Case{DS_CMD_TEST, -1, "\tapp_TK MapView Tx DS_CMD_TEST"},
+                        Case{DS_CMD_LOGOUT, 0, "\tapp_TK MapView Tx DS_CMD_LOGOUT"},
+                        Case{0x40, -1, "\tapp_TK MapView Tx DSP_XXX = 64"}}) {
     EXPECT_EQ(Way(0).RunOnThread([&] { return Way(0).SendAddonCommand(c.code, 0); }), c.result) << int(c.code);
     EXPECT_TRUE(Way(0).Printed(c.line)) << c.line;
   }
@@ -392,8 +393,8 @@ TEST_F(AddonWayTest, CodesThatAreNeverWrittenSendNothing) {
   const auto next = addon.ReadAnswer();
   ASSERT_TRUE(next.has_value());
   EXPECT_EQ(next->header.type, DS_CMD_COMMON);
-  EXPECT_TRUE(Way(0).Printed("\tapp_TK [ADDON WAY] DRx DS_CMD_COMMON ( 4 ) [ 2 ]"));
-  EXPECT_TRUE(Way(0).Printed("\tapp_TK [ADDON WAY] Tx DS_CMD_COMMON"));
+  EXPECT_TRUE(Way(0).Printed("\tapp_TK MapView DRx DS_CMD_COMMON ( 4 ) [ 2 ]"));
+  EXPECT_TRUE(Way(0).Printed("\tapp_TK MapView Tx DS_CMD_COMMON"));
 }
 
 TEST_F(AddonWayTest, ABodyLongerThanItsRecordIsReadAndTheRestSkipped) {
