@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "win/device_context.h"
+#include "win/display_hooks.h"
 #include "win/gdi_surface.h"
 #include "win/image_png.h"
 #include "win/os_thread.h"
@@ -137,9 +138,10 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) {
   return dc;
 }
 
-BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
+BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) {
   if (paint == nullptr || paint->hdc == 0) return FALSE;
   DeleteDC(paint->hdc);
+  win::display::NotifyChanged(hwnd, win::display::kPainted);
   return TRUE;
 }
 
@@ -152,7 +154,11 @@ HDC GetDC(HWND hwnd) {
 
 HDC GetWindowDC(HWND hwnd) { return GetDC(hwnd); }
 
-int ReleaseDC(HWND, HDC dc) { return dc != 0 && DeleteDC(dc) ? 1 : 0; }
+int ReleaseDC(HWND hwnd, HDC dc) {
+  if (dc == 0 || !DeleteDC(dc)) return 0;
+  win::display::NotifyChanged(hwnd, win::display::kPainted);
+  return 1;
+}
 
 namespace win {
 

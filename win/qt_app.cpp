@@ -24,14 +24,11 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
   if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
-void Start() {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  qInstallMessageHandler(&QuietQtMessages);
-  static int argc = 1;
-  static char name[] = "tavelkor";
-  static char* argv[] = {name, nullptr};
-  // Kept for the process: Qt's text needs it as long as anything draws.
-  new QGuiApplication(argc, argv);
+int g_argc = 1;
+char g_name[] = "tavelkor";
+char* g_argv[] = {g_name, nullptr};
+
+void LoadFonts() {
   for (const char* file : kFontFiles) {
     const int id = QFontDatabase::addApplicationFont(QString::fromUtf8(file));
     if (id >= 0 && file == kFontFiles[0]) {
@@ -41,9 +38,34 @@ void Start() {
   }
 }
 
+void Start(const std::function<void(int& argc, char** argv)>& make) {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  qInstallMessageHandler(&QuietQtMessages);
+  // Kept for the process: Qt's text needs it as long as anything draws.
+  if (QCoreApplication::instance() == nullptr) {
+    if (make) {
+      make(g_argc, g_argv);
+    } else {
+      new QGuiApplication(g_argc, g_argv);
+    }
+  }
+  LoadFonts();
+}
+
 }  // namespace
 
-void EnsureQtApplication() { std::call_once(g_once, &Start); }
+void EnsureQtApplication() {
+  std::call_once(g_once, [] { Start({}); });
+}
+
+bool MakeQtApplication(const std::function<void(int& argc, char** argv)>& make) {
+  bool made = false;
+  std::call_once(g_once, [&] {
+    Start(make);
+    made = true;
+  });
+  return made;
+}
 
 QString FontFamily() {
   EnsureQtApplication();
