@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 namespace win::display {
 
@@ -13,7 +15,13 @@ std::atomic<const Hooks*> g_hooks{nullptr};
 
 void SetHooks(Hooks hooks) { g_hooks.store(new Hooks(std::move(hooks))); }
 
-void ClearHooks() { g_hooks.store(nullptr); }
+void ClearHooks() {
+  // Kept where a late reader's set stays reachable, not freed.
+  static std::vector<const Hooks*>* retired = new std::vector<const Hooks*>();
+  static std::mutex mutex;
+  std::lock_guard lock(mutex);
+  if (const Hooks* was = g_hooks.exchange(nullptr)) retired->push_back(was);
+}
 
 const Hooks* CurrentHooks() { return g_hooks.load(); }
 

@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QStringList>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
@@ -19,9 +20,14 @@ constexpr double kCellPerEm = (1901.0 + 483.0) / 2048.0;
 std::once_flag g_once;
 QString g_family = QStringLiteral("DejaVu Sans");
 
+std::atomic<void (*)(const QString&)> g_warningWatch{nullptr};
+
 // Qt's own chatter (font and platform notices) stays off the program's output.
 void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
   if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+  if (type != QtDebugMsg && type != QtInfoMsg) {
+    if (auto* watch = g_warningWatch.load()) watch(message);
+  }
 }
 
 int g_argc = 1;
@@ -53,6 +59,8 @@ void Start(const std::function<void(int& argc, char** argv)>& make) {
 }
 
 }  // namespace
+
+void SetQtWarningWatch(void (*watch)(const QString& message)) { g_warningWatch.store(watch); }
 
 void EnsureQtApplication() {
   std::call_once(g_once, [] { Start({}); });

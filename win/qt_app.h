@@ -16,6 +16,10 @@ void EnsureQtApplication();
 // object (one with widgets) instead of the lazy one, on the platform that
 // QT_QPA_PLATFORM names. False when an application object was made before.
 bool MakeQtApplication(const std::function<void(int& argc, char** argv)>& make);
+// Called on the thread of each warning the toolkit gives, before it goes on:
+// the display learns there that its desktop connection broke (the toolkit
+// ends the process right after that warning).
+void SetQtWarningWatch(void (*watch)(const QString& message));
 // The face every font draws in ("DejaVu Sans" loaded from its files).
 QString FontFamily();
 // The Qt font of a LOGFONTA, drawn without smoothing.

@@ -1,11 +1,15 @@
 #include "win/display/display.h"
 
 #include <QApplication>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "win/app.h"
 #include "win/display/desktop_dialogs.h"
 #include "win/display/event_loop.h"
 #include "win/display/mirror.h"
@@ -20,6 +24,7 @@ namespace {
 
 struct Display {
   bool onScreen = false;
+  DWORD uiThread = 0;
   std::unique_ptr<Mirror> mirror;
   std::unique_ptr<EventLoop> loop;
 };
@@ -51,7 +56,32 @@ bool MakeApplication(bool show) {
   return show && !(chosen && QGuiApplication::platformName() == QStringLiteral("offscreen"));
 }
 
+void (*g_finish)(int) = nullptr;
+
+// The toolkit ends the process right after telling of a broken X connection;
+// the program ends itself first, in order, without the desktop: no widget is
+// touched again, the loop waits on its own queue, boxes answer as headless.
+void WatchForTheDesktopGoing(const QString& message) {
+  if (!message.contains(QStringLiteral("X11 connection broke"))) return;
+  if (g_display == nullptr || !g_display->onScreen || GetCurrentThreadId() != g_display->uiThread) return;
+  static bool ending = false;
+  if (ending) return;
+  ending = true;
+  g_display->onScreen = false;
+  ClearHooks();
+  int code = 1;
+  if (CWinApp* app = AfxGetApp(); app != nullptr && RequestApplicationQuit()) {
+    app->Run();
+    code = app->ExitInstance();
+  }
+  if (g_finish != nullptr) g_finish(code);
+  std::fflush(nullptr);
+  _exit(code);
+}
+
 }  // namespace
+
+void WhenDesktopGone(void (*finish)(int exitCode)) { g_finish = finish; }
 
 bool ShouldShow(int argc, char** argv) {
   const char* headless = std::getenv("TK_HEADLESS");
@@ -72,6 +102,7 @@ bool Start(bool show) {
   auto* display = new Display();
   g_display = display;
   display->onScreen = onScreen;
+  display->uiThread = GetCurrentThreadId();
   Mirror* mirror = nullptr;
   Hooks hooks;
   hooks.uiThread = GetCurrentThreadId();
@@ -89,6 +120,7 @@ bool Start(bool show) {
     hooks.waitForEvents = [loop](int timeoutMs) { loop->Wait(timeoutMs); };
     hooks.wakeUiThread = [loop] { loop->Wake(); };
     AddDesktopDialogHooks(hooks);
+    win::detail::SetQtWarningWatch(&WatchForTheDesktopGoing);
   } else {
     display->mirror = std::make_unique<Mirror>(false, nullptr);
     mirror = display->mirror.get();
@@ -108,10 +140,9 @@ void Stop() {
   if (g_display == nullptr) return;
   ClearHooks();
   // The hooks set stay readable for the process (win/display_hooks.h): what
-  // they reach stays too, only its widgets go.
-  Display* display = g_display;
-  g_display = nullptr;
-  display->mirror->Clear();
+  // they reach stays too, only its widgets go. A later Start finds it stopped.
+  g_display->onScreen = false;
+  g_display->mirror->Clear();
 }
 
 }  // namespace win::display

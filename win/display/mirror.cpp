@@ -223,6 +223,15 @@ void Mirror::Apply(Entry& entry, unsigned changes) {
   if ((changes & kMoved) != 0) widget->setGeometry(Geometry(entry.hwnd, *model));
   if ((changes & kEnabled) != 0) widget->setEnabled(model->enabled);
   if (top && (changes & kText) != 0) widget->setWindowTitle(QString::fromStdString(Cp1252ToUtf8(model->text)));
+  if (top && (changes & kMoved) != 0) {
+    // HWND_TOPMOST: above the desktop's other windows. A new flag hides the
+    // window; the visibility below shows it again.
+    const bool topmost = IsWindowTopmost(entry.hwnd);
+    if (widget->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != topmost) {
+      widget->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
+      changes |= kShown;
+    }
+  }
   if (entry.control) {
     const unsigned own = changes & (kCreated | kText | kContent | kPainted | kStyle);
     if (own != 0) entry.control->Sync(own);

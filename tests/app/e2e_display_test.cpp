@@ -1,0 +1,91 @@
+// The program on a virtual X screen (Xvfb), when the machine has one.
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "e2e_client_fixture.h"
+
+namespace {
+
+constexpr const char* kXvfb = "/usr/bin/Xvfb";
+constexpr const char* kXdotool = "/usr/bin/xdotool";
+
+// A virtual X server of its own, on the first display number nobody holds.
+class VirtualScreen {
+ public:
+  explicit VirtualScreen(const std::string& folder) {
+    for (int n = 91; n < 140 && !server_; ++n) {
+      if (std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock") ||
+          std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) {
+        continue;
+      }
+      number_ = n;
+      server_ = std::make_unique<ChildProcess>(kXvfb, folder, std::vector<std::string>{},
+                                               std::vector<std::string>{Name(), "-screen", "0", "1280x1024x24",
+                                                                        "-nolisten", "tcp"});
+    }
+    ready_ = server_ && WaitUntil(20'000, [&] {
+               return !server_->Running() ||
+                      std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number_));
+             }) && server_->Running();
+  }
+  bool Ready() const { return ready_; }
+  std::string Name() const { return ":" + std::to_string(number_); }
+  // The server gone, as a desktop session that ends.
+  void Kill() { server_->Signal(SIGKILL); server_->WaitForExit(10'000); }
+  // The ids of the visible windows titled `title`, one a line.
+  std::string WindowsTitled(const std::string& folder, const std::string& title) const {
+    ChildProcess search(kXdotool, folder, {"DISPLAY=" + Name()},
+                        {"search", "--onlyvisible", "--name", "^" + title + "$"});
+    search.WaitForExit(10'000);
+    return search.Stdout();
+  }
+
+ private:
+  int number_ = 0;
+  std::unique_ptr<ChildProcess> server_;
+  bool ready_ = false;
+};
+
+class DisplayEndToEnd : public ClientEndToEnd {
+ protected:
+  void SetUp() override {
+    if (access(kXvfb, X_OK) != 0 || access(kXdotool, X_OK) != 0) GTEST_SKIP() << "no Xvfb or xdotool here";
+    ClientEndToEnd::SetUp();
+    screen_ = std::make_unique<VirtualScreen>(tree_.Path());
+    ASSERT_TRUE(screen_->Ready());
+  }
+  void TearDown() override {
+    ClientEndToEnd::TearDown();
+    screen_.reset();
+  }
+
+  std::unique_ptr<VirtualScreen> screen_;
+};
+
+TEST_F(DisplayEndToEnd, TheMainDialogShowsOnTheScreenAndTheScreenGoingEndsTheProgramInOrder) {
+  environment_ = {"DISPLAY=" + screen_->Name(), "TK_HEADLESS=0"};
+  ASSERT_NO_FATAL_FAILURE(StartInSession());
+  ASSERT_NO_FATAL_FAILURE(CloseTypeChooser());
+  std::string shown;
+  EXPECT_TRUE(WaitUntil(kWaitMs, [&] {
+    shown = screen_->WindowsTitled(tree_.Path(), "Tavelkor");
+    return !shown.empty();
+  })) << client_->Stderr();
+  screen_->Kill();
+  EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
+}
+
+TEST_F(DisplayEndToEnd, AskedToBeHeadlessItShowsNothingThoughAScreenIsThere) {
+  environment_ = {"DISPLAY=" + screen_->Name(), "TK_HEADLESS=1"};
+  ASSERT_NO_FATAL_FAILURE(StartInSession());
+  ASSERT_NO_FATAL_FAILURE(CloseTypeChooser());
+  // The main dialog is shown by its model; no window of it is on the screen.
+  ASSERT_TRUE(Shows("window 7055 visible=1"));
+  EXPECT_EQ(screen_->WindowsTitled(tree_.Path(), "Tavelkor"), "");
+}
+
+}  // namespace
