@@ -36,6 +36,12 @@ class VirtualScreen {
   std::string Name() const { return ":" + std::to_string(number_); }
   // The server gone, as a desktop session that ends.
   void Kill() { server_->Signal(SIGKILL); server_->WaitForExit(10'000); }
+  // A left click at a point of the window `id` (its own coordinates), as the user's hand.
+  void ClickIn(const std::string& folder, const std::string& id, int x, int y) const {
+    ChildProcess click(kXdotool, folder, {"DISPLAY=" + Name()},
+                       {"mousemove", "--sync", "--window", id, std::to_string(x), std::to_string(y), "click", "1"});
+    click.WaitForExit(10'000);
+  }
   // The ids of the visible windows titled `title`, one a line.
   std::string WindowsTitled(const std::string& folder, const std::string& title) const {
     ChildProcess search(kXdotool, folder, {"DISPLAY=" + Name()},
@@ -77,6 +83,25 @@ TEST_F(DisplayEndToEnd, TheMainDialogShowsOnTheScreenAndTheScreenGoingEndsThePro
   })) << client_->Stderr();
   screen_->Kill();
   EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
+}
+
+// The Connect button, a painted control, takes the user's click on the screen.
+TEST_F(DisplayEndToEnd, AClickOnTheConnectButtonOnTheScreenLogsIn) {
+  environment_ = {"DISPLAY=" + screen_->Name(), "TK_HEADLESS=0"};
+  ASSERT_NO_FATAL_FAILURE(StartInSession());
+  ASSERT_NO_FATAL_FAILURE(CloseTypeChooser());
+  std::string shown;
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] {
+    shown = screen_->WindowsTitled(tree_.Path(), "Tavelkor");
+    return !shown.empty();
+  })) << client_->Stderr();
+  const std::string window = shown.substr(0, shown.find('\n'));
+  Ask("command 7055 33000");  // the first server of the "Servers ..." menu
+  // The button stands at 2,2 and is 40 by 40: its middle.
+  screen_->ClickIn(tree_.Path(), window, 22, 22);
+  EXPECT_TRUE(Shows("control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF\nimage 7096"))
+      << client_->Stderr();
+  Quit();
 }
 
 TEST_F(DisplayEndToEnd, AskedToBeHeadlessItShowsNothingThoughAScreenIsThere) {
