@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -41,6 +43,12 @@ class VirtualScreen {
     ChildProcess click(kXdotool, folder, {"DISPLAY=" + Name()},
                        {"mousemove", "--sync", "--window", id, std::to_string(x), std::to_string(y), "click", "1"});
     click.WaitForExit(10'000);
+  }
+  // The window moved by the desktop, as the user drags it.
+  void Move(const std::string& folder, const std::string& id, int x, int y) const {
+    ChildProcess move(kXdotool, folder, {"DISPLAY=" + Name()},
+                      {"windowmove", "--sync", id, std::to_string(x), std::to_string(y)});
+    move.WaitForExit(10'000);
   }
   // The ids of the visible windows titled `title`, one a line.
   std::string WindowsTitled(const std::string& folder, const std::string& title) const {
@@ -102,6 +110,24 @@ TEST_F(DisplayEndToEnd, AClickOnTheConnectButtonOnTheScreenLogsIn) {
   EXPECT_TRUE(Shows("control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF\nimage 7096"))
       << client_->Stderr();
   Quit();
+}
+
+// Dragged on the desktop, the main dialog is where the program keeps its place.
+TEST_F(DisplayEndToEnd, TheMainDialogMovedOnTheScreenIsSavedWhereItWasPut) {
+  environment_ = {"DISPLAY=" + screen_->Name(), "TK_HEADLESS=0"};
+  ASSERT_NO_FATAL_FAILURE(StartInSession());
+  ASSERT_NO_FATAL_FAILURE(CloseTypeChooser());
+  std::string shown;
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] {
+    shown = screen_->WindowsTitled(tree_.Path(), "Tavelkor");
+    return !shown.empty();
+  })) << client_->Stderr();
+  screen_->Move(tree_.Path(), shown.substr(0, shown.find('\n')), 333, 222);
+  Quit();
+  std::ifstream ini(program_ + "/Tavelkor.ini", std::ios::binary);
+  const std::string saved((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
+  EXPECT_NE(saved.find("MainPositionLeft=333"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("MainPositionTop=222"), std::string::npos) << saved;
 }
 
 TEST_F(DisplayEndToEnd, AskedToBeHeadlessItShowsNothingThoughAScreenIsThere) {

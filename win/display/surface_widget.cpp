@@ -13,6 +13,7 @@
 #include "win/key_input.h"
 #include "win/keys.h"
 #include "win/mouse.h"
+#include "win/os_thread.h"
 #include "win/sys_colors.h"
 #include "win/window.h"
 #include "win/window_pos.h"
@@ -46,7 +47,9 @@ std::optional<int> VirtualKeyOf(int key) {
 }  // namespace
 
 void PaintSurface(QWidget& widget, HWND hwnd, const QRect& area) {
-  std::shared_ptr<QImage> picture = win::detail::ExistingWindowSurface(hwnd);
+  // Only the owner thread paints a picture: another thread's is not read while it may be drawn on.
+  std::shared_ptr<QImage> picture;
+  if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) picture = win::detail::ExistingWindowSurface(hwnd);
   QPainter painter(&widget);
   if (!picture) {
     // Not painted yet: the dialog face, as the window is erased with by default.
