@@ -1,4 +1,5 @@
 // The program on a virtual X screen (Xvfb), when the machine has one.
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -18,22 +19,43 @@ constexpr const char* kXdotool = "/usr/bin/xdotool";
 // A virtual X server of its own, on the first display number nobody holds.
 class VirtualScreen {
  public:
+  // The server picks a free display number itself and tells it through a
+  // pipe, so that tests side by side never take the same one.
   explicit VirtualScreen(const std::string& folder) {
-    for (int n = 91; n < 140 && !server_; ++n) {
-      if (std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock") ||
-          std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) {
-        continue;
-      }
-      number_ = n;
-      server_ = std::make_unique<ChildProcess>(kXvfb, folder, std::vector<std::string>{},
-                                               std::vector<std::string>{Name(), "-screen", "0", "1280x1024x24",
-                                                                        "-nolisten", "tcp"});
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return;
+    server_ = std::make_unique<ChildProcess>(
+        kXvfb, folder, std::vector<std::string>{},
+        std::vector<std::string>{"-displayfd", std::to_string(pipeEnds[1]), "-screen", "0", "1280x1024x24",
+                                 "-nolisten", "tcp"});
+    close(pipeEnds[1]);
+    std::string told;
+    pollfd wait{pipeEnds[0], POLLIN, 0};
+    char byte = 0;
+    while (told.find('\n') == std::string::npos && poll(&wait, 1, 20'000) == 1 && read(pipeEnds[0], &byte, 1) == 1) {
+      told += byte;
     }
-    ready_ = server_ && WaitUntil(20'000, [&] {
-               return !server_->Running() ||
-                      std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number_));
-             }) && server_->Running();
+    close(pipeEnds[0]);
+    if (told.empty() || told.find('\n') == std::string::npos) return;
+    number_ = std::stoi(told);
+    ready_ = server_->Running();
   }
+  // Ended as a server asked to end, which takes its socket and lock with it;
+  // those of one that was killed are taken away here.
+  ~VirtualScreen() {
+    if (!server_) return;
+    if (server_->Running()) {
+      server_->Signal(SIGTERM);
+      server_->WaitForExit(10'000);
+    }
+    // A server that never came up may have lost its number to another one.
+    if (server_->Running() || !ready_) return;
+    std::error_code ignored;
+    std::filesystem::remove("/tmp/.X" + std::to_string(number_) + "-lock", ignored);
+    std::filesystem::remove("/tmp/.X11-unix/X" + std::to_string(number_), ignored);
+  }
+  VirtualScreen(const VirtualScreen&) = delete;
+  VirtualScreen& operator=(const VirtualScreen&) = delete;
   bool Ready() const { return ready_; }
   std::string Name() const { return ":" + std::to_string(number_); }
   // The server gone, as a desktop session that ends.
@@ -128,6 +150,17 @@ TEST_F(DisplayEndToEnd, TheMainDialogMovedOnTheScreenIsSavedWhereItWasPut) {
   const std::string saved((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
   EXPECT_NE(saved.find("MainPositionLeft=333"), std::string::npos) << saved;
   EXPECT_NE(saved.find("MainPositionTop=222"), std::string::npos) << saved;
+}
+
+// A desktop named that cannot be reached: the program runs headless.
+TEST_F(ClientEndToEnd, ADesktopThatCannotBeReachedLeavesTheProgramHeadless) {
+  environment_ = {"DISPLAY=:239", "TK_HEADLESS=0"};
+  ASSERT_NO_FATAL_FAILURE(StartInSession());
+  ASSERT_NO_FATAL_FAILURE(CloseTypeChooser());
+  PressConnect();
+  EXPECT_TRUE(Shows("control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF\nimage 7096"))
+      << client_->Stderr();
+  Quit();
 }
 
 TEST_F(DisplayEndToEnd, AskedToBeHeadlessItShowsNothingThoughAScreenIsThere) {

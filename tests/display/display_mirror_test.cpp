@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QPaintEvent>
 #include <QWidget>
 #include <chrono>
 #include <functional>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/display/display_session.h"
 #include "win/controls.h"
@@ -101,6 +103,47 @@ TEST_F(DisplayMirror, AControlMadeLaterIsShownBelowTheFirstOnes) {
   // The first control made lies on top, as the dialog's z-order has it.
   EXPECT_EQ(Widget(dialog_)->childAt(50, 20), Widget(first_));
   EXPECT_EQ(Widget(dialog_)->childAt(150, 90), made);
+}
+
+// Keeps the areas a widget is asked to paint.
+class PaintAreas : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) areas.push_back(static_cast<QPaintEvent*>(event)->rect());
+    return false;
+  }
+  std::vector<QRect> areas;
+};
+
+// A window that paints itself, only what was invalidated.
+class SelfPainted : public CWnd {
+ public:
+  ~SelfPainted() override { DestroyWindow(); }
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message != WM_PAINT) return CWnd::WindowProc(message, wParam, lParam);
+    PAINTSTRUCT paint;
+    BeginPaint(m_hWnd, &paint);
+    ++paints;
+    EndPaint(m_hWnd, &paint);
+    return 0;
+  }
+  int paints = 0;
+};
+
+TEST_F(DisplayMirror, OnlyWhatTheModelPaintedAgainIsShownAgain) {
+  SelfPainted painted;
+  ASSERT_TRUE(painted.CreateHandle(WindowCreateParams{&dialog_, 504, 0, WS_CHILD | WS_VISIBLE}));
+  painted.MoveWindow(150, 20, 100, 80);
+  ASSERT_TRUE(tk_test::PumpUntil(kBoundMs, [&] { return Widget(painted) != nullptr && painted.paints > 0; }));
+  tk_test::PumpPending();
+  PaintAreas seen;
+  Widget(painted)->installEventFilter(&seen);
+  const RECT part{10, 20, 30, 25};
+  InvalidateRect(painted.m_hWnd, &part, FALSE);
+  ASSERT_TRUE(tk_test::PumpUntil(kBoundMs, [&] { return !seen.areas.empty(); }));
+  tk_test::PumpPending();
+  EXPECT_EQ(seen.areas, (std::vector<QRect>{QRect(10, 20, 20, 5)}));
+  Widget(painted)->removeEventFilter(&seen);
 }
 
 TEST_F(DisplayMirror, AWindowDestroyedWhileItsChangeIsPendingDropsTheChange) {

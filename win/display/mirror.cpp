@@ -11,6 +11,7 @@
 #include "win/window.h"
 #include "win/window_pos.h"
 #include "win/window_registry.h"
+#include "win/window_surface.h"
 
 namespace win::display {
 namespace {
@@ -236,7 +237,12 @@ void Mirror::Apply(Entry& entry, unsigned changes) {
     const unsigned own = changes & (kCreated | kText | kContent | kPainted | kStyle);
     if (own != 0) entry.control->Sync(own);
   } else if ((changes & kPainted) != 0) {
-    widget->update();
+    // Only what the model painted again is shown again.
+    if (std::optional<RECT> area = win::detail::TakeNewlyPainted(entry.hwnd)) {
+      widget->update(QRect(area->left, area->top, area->right - area->left, area->bottom - area->top));
+    } else {
+      widget->update();
+    }
   }
   // A top-level window shows only on screen; a child follows its model
   // either way, so an offscreen picture holds what the dialog shows.
