@@ -58,11 +58,15 @@ bool MakeApplication(bool show) {
 
 void (*g_finish)(int) = nullptr;
 
-// The toolkit ends the process right after telling of a broken X connection;
+// The toolkit ends the process right after telling of a broken connection to
+// the desktop (an X server or Wayland compositor gone);
 // the program ends itself first, in order, without the desktop: no widget is
 // touched again, the loop waits on its own queue, boxes answer as headless.
 void WatchForTheDesktopGoing(const QString& message) {
-  if (!message.contains(QStringLiteral("X11 connection broke"))) return;
+  if (!message.contains(QStringLiteral("X11 connection broke")) &&
+      !message.contains(QStringLiteral("Wayland connection broke"))) {
+    return;
+  }
   if (g_display == nullptr || !g_display->onScreen || GetCurrentThreadId() != g_display->uiThread) return;
   static bool ending = false;
   if (ending) return;
