@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Builds the client and runs it inside a generated demo X-Plane tree. Ctrl-C quits it.
+# On a desktop (DISPLAY or WAYLAND_DISPLAY set) the client shows its windows there.
 #
 # Next to it run the stand-ins of the network's web page, a node and the X-Plane
 # plug-in (tk_standins, lines marked "[stand-ins ...]"); the client reaches them

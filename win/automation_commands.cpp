@@ -10,9 +10,11 @@
 #include "win/bitmap_resource.h"
 #include "win/button_ctrl.h"
 #include "win/control_base.h"
+#include "win/display_hooks.h"
 #include "win/edit_ctrl.h"
 #include "win/file_dialog.h"
 #include "win/focus.h"
+#include "win/key_input.h"
 #include "win/keys.h"
 #include "win/menu.h"
 #include "win/msgbox.h"
@@ -370,19 +372,7 @@ Lines Key(const std::vector<std::string_view>& args, const RunOnUiThread& runOnU
   // PreTranslateMessage first), before the answer: a request that follows
   // (a text typed, another key) always comes after it, as a user's would.
   return Act(runOnUi, [&] {
-    HWND target = GetFocus();
-    if (CWnd* main = AfxGetMainWnd(); target == 0 && main != nullptr) target = main->m_hWnd;
-    if (target == 0) return std::string();
-    MSG msg{};
-    msg.hwnd = target;
-    msg.message = down ? WM_KEYDOWN : WM_KEYUP;
-    msg.wParam = static_cast<WPARAM>(*vk);
-    msg.lParam = down ? 0x00000001 : static_cast<LPARAM>(0xC0000001);
-    CWinApp* app = AfxGetApp();
-    if (app == nullptr || !app->PreTranslateMessage(&msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
+    win::DeliverKeyMessage(*vk, down);
     return std::string();
   });
 }
@@ -527,7 +517,8 @@ Lines Painted() {
   return lines;
 }
 
-// snapshot <template> [<id>] <file.png>: the window's surface once its pending paint has run.
+// snapshot <template> [<id>] <file.png>: the control's surface once its pending paint has run, or
+// the whole window as it shows.
 Lines Snapshot(std::string_view rest, const RunOnUiThread& runOnUi) {
   const std::vector<std::string_view> words = Words(rest);
   if (words.size() < 2) return Error("usage: snapshot <template> [<id>] <file.png>");
@@ -552,7 +543,15 @@ Lines Snapshot(std::string_view rest, const RunOnUiThread& runOnUi) {
   }
   return Act(runOnUi, [hwnd, control, &path]() -> std::string {
     if (!IsWindow(hwnd)) return control ? "the control has gone" : "the window has gone";
-    const bool saved = control ? win::SaveWindowSurfacePng(hwnd, *path) : win::SaveWindowPicturePng(hwnd, *path);
+    bool saved = false;
+    if (control) {
+      saved = win::SaveWindowSurfacePng(hwnd, *path);
+    } else if (const win::display::Hooks* hooks = win::display::CurrentHooks(); hooks && hooks->snapshotWindow) {
+      // The window as the display shows it: its widgets and painted surfaces together.
+      saved = hooks->snapshotWindow(hwnd, *path);
+    } else {
+      saved = win::SaveWindowPicturePng(hwnd, *path);
+    }
     return saved ? "" : "cannot write the snapshot " + *path;
   });
 }

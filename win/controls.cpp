@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "win/os_thread.h"
+#include "win/display_hooks.h"
 #include "win/focus.h"
 #include "win/mouse.h"
 #include "win/paint.h"
@@ -87,13 +88,19 @@ LRESULT CControlBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         changed = text_ != text;
         if (changed) text_ = text;
       }
-      if (changed) ContentChanged();
+      if (changed) {
+        win::display::NotifyChanged(m_hWnd, win::display::kText);
+        ContentChanged();
+      }
       return TRUE;
     }
     case WM_SETREDRAW: {
       const bool on = wParam != FALSE;
       // Turned on again: what changed meanwhile is drawn once.
-      if (!redraw_.exchange(on) && on) ::InvalidateRect(m_hWnd, nullptr, TRUE);
+      if (!redraw_.exchange(on) && on) {
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+        win::display::NotifyChanged(m_hWnd, win::display::kContent);
+      }
       return 0;
     }
     case WM_GETTEXT: {
@@ -117,7 +124,10 @@ LRESULT CControlBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
       if (message == ControlStyleMessage()) return static_cast<LRESULT>(style_.load());
       if (message == ControlSetStyleMessage()) {
-        if (style_.exchange(static_cast<DWORD>(wParam)) != static_cast<DWORD>(wParam)) ContentChanged();
+        if (style_.exchange(static_cast<DWORD>(wParam)) != static_cast<DWORD>(wParam)) {
+          win::display::NotifyChanged(m_hWnd, win::display::kStyle);
+          ContentChanged();
+        }
         return TRUE;
       }
       // Not items, not selectable, not clickable unless a kind says so.
@@ -143,8 +153,10 @@ void CControlBase::NotifyParent(WORD code) {
 }
 
 void CControlBase::ContentChanged() {
-  // Redraw off: the change is drawn when redraw is turned on again.
-  if (redraw_.load()) ::InvalidateRect(m_hWnd, nullptr, TRUE);
+  // Redraw off: the change is drawn, and shown, when redraw is turned on again.
+  if (!redraw_.load()) return;
+  win::display::NotifyChanged(m_hWnd, win::display::kContent);
+  ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 bool CControlBase::OnOwnerThread() const { return GetWindowThreadProcessId(m_hWnd, nullptr) == GetCurrentThreadId(); }

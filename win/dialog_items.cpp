@@ -7,6 +7,7 @@
 
 #include "win/button_ctrl.h"
 #include "win/control_base.h"
+#include "win/display_hooks.h"
 #include "win/window_registry.h"
 
 namespace {
@@ -100,5 +101,9 @@ LONG SetWindowLongA(HWND hwnd, int index, LONG value) {
   const LONG before = GetWindowLongA(hwnd, index);
   const auto style = static_cast<DWORD>(value) & ~(WS_VISIBLE | WS_DISABLED);
   if (SendMessageA(hwnd, ControlSetStyleMessage(), static_cast<WPARAM>(style), 0) == 0) return 0;
+  // Kinds that answer the style message themselves say only what they show.
+  if (static_cast<DWORD>(before) != static_cast<DWORD>(GetWindowLongA(hwnd, index))) {
+    win::display::NotifyChanged(hwnd, win::display::kStyle);
+  }
   return before;
 }

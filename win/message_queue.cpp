@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "win/clock.h"
+#include "win/display_hooks.h"
 #include "win/message_filter.h"
 #include "win/os_thread.h"
 #include "win/remote_link.h"
@@ -31,7 +32,7 @@ void Complete(SentCall& call, LRESULT result, bool answered) {
   call.result = result;
   call.answered = answered;
   call.done = true;
-  reply.wake.notify_all();
+  WakeQueue(reply);
 }
 
 void Serve(const std::shared_ptr<SentCall>& call) {
@@ -98,7 +99,33 @@ MSG QuitMessage(const ThreadQueue& queue) {
   return quit;
 }
 
+// The display's hooks when `queue` is its UI thread's: that thread waits in
+// the display's events, which serve the windows on screen meanwhile.
+const win::display::Hooks* DisplayWaitOf(const ThreadQueue& queue) {
+  const win::display::Hooks* hooks = win::display::CurrentHooks();
+  if (hooks == nullptr || hooks->uiThread != queue.threadId || !hooks->waitForEvents) return nullptr;
+  return hooks;
+}
+
+// While messages keep coming the UI thread never waits; the display still
+// gets its turn this often, so the windows on screen keep up.
+constexpr std::uint64_t kDisplayTurnMs = 15;
+thread_local std::uint64_t t_lastDisplayTurn = 0;
+
+void GiveDisplayItsTurn(std::unique_lock<std::mutex>& lock, const win::display::Hooks& hooks, int timeoutMs) {
+  lock.unlock();
+  hooks.waitForEvents(timeoutMs);
+  t_lastDisplayTurn = GetTickCount64();
+  lock.lock();
+}
+
 }  // namespace
+
+void WakeQueue(ThreadQueue& queue) {
+  queue.wake.notify_all();
+  const win::display::Hooks* hooks = win::display::CurrentHooks();
+  if (hooks != nullptr && hooks->uiThread == queue.threadId && hooks->wakeUiThread) hooks->wakeUiThread();
+}
 
 std::shared_ptr<ThreadQueue> CurrentQueue() {
   if (!t_holder.queue) {
@@ -123,7 +150,7 @@ BOOL PostToQueue(ThreadQueue& queue, HWND hwnd, UINT message, WPARAM wParam, LPA
   std::lock_guard lock(queue.mutex);
   if (queue.gone || queue.posted.size() >= kPostedMessageLimit) return FALSE;
   queue.posted.push_back(MSG{hwnd, message, wParam, lParam, GetTickCount()});
-  queue.wake.notify_all();
+  WakeQueue(queue);
   return TRUE;
 }
 
@@ -148,7 +175,7 @@ bool SendToOwner(const std::shared_ptr<WindowSlot>& window, UINT message, WPARAM
       if (window->window == nullptr) return false;
     }
     owner->sent.push_back(call);
-    owner->wake.notify_all();
+    WakeQueue(*owner);
   }
 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
@@ -287,7 +314,7 @@ void PostQuitMessage(int exitCode) {
   std::lock_guard lock(queue->mutex);
   queue->quitPosted = true;
   queue->quitCode = exitCode;
-  queue->wake.notify_all();
+  WakeQueue(*queue);
 }
 
 BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
@@ -296,6 +323,11 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
   std::unique_lock lock(queue->mutex);
   queue->ended = false;  // pumping again
   for (;;) {
+    const win::display::Hooks* display = DisplayWaitOf(*queue);
+    if (display != nullptr && GetTickCount64() - t_lastDisplayTurn >= kDisplayTurnMs) {
+      GiveDisplayItsTurn(lock, *display, 0);
+      continue;
+    }
     if (std::shared_ptr<SentCall> call = TakeSent(*queue)) {
       lock.unlock();
       Serve(call);
@@ -316,7 +348,11 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     if (TakePaintMessage(*queue, hwnd, filterMin, filterMax, true, msg)) return TRUE;
     const std::uint64_t now = GetTickCount64();
     if (TakeDueTimer(queue->timers, now, hwnd, filterMin, filterMax, true, msg)) return TRUE;
-    if (std::optional<std::uint64_t> due = NextTimerDue(queue->timers, hwnd, filterMin, filterMax)) {
+    std::optional<std::uint64_t> due = NextTimerDue(queue->timers, hwnd, filterMin, filterMax);
+    if (display != nullptr) {
+      const std::uint64_t waitMs = due ? (*due > now ? *due - now : 1) : 0;
+      GiveDisplayItsTurn(lock, *display, due ? static_cast<int>(std::min<std::uint64_t>(waitMs, 0x7FFFFFFF)) : -1);
+    } else if (due) {
       const std::uint64_t waitMs = *due > now ? *due - now : 1;
       queue->wake.wait_for(lock, std::chrono::milliseconds(waitMs));
     } else {

@@ -54,6 +54,11 @@ constexpr std::size_t kPostedMessageLimit = 10'000;
 std::shared_ptr<ThreadQueue> CurrentQueue();
 std::shared_ptr<ThreadQueue> QueueOfThread(DWORD threadId);
 
+// Wakes the queue's thread, wherever it waits: on the queue's condition or,
+// for the display's UI thread, in the display's events. The caller holds the
+// queue's lock; the display's wake only records, so nothing calls back.
+void WakeQueue(ThreadQueue& queue);
+
 BOOL PostToQueue(ThreadQueue& queue, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Hands a call to the owner and waits for it, serving sends to the caller's own
 // windows meanwhile. timeoutMs < 0 waits without limit. False when the owner

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "win/device_context.h"
+#include "win/display_hooks.h"
 #include "win/gdi_surface.h"
 #include "win/image_png.h"
 #include "win/os_thread.h"
@@ -20,6 +21,7 @@ namespace {
 struct Surfaces {
   std::mutex mutex;
   std::map<HWND, std::shared_ptr<QImage>> pictures;
+  std::map<HWND, RECT> newlyPainted;  // only while a display is registered
 };
 
 // Never destroyed: windows may paint while the program ends.
@@ -61,7 +63,34 @@ void CountPainted(HWND hwnd, const RECT& r) {
   records.total += pixels;
 }
 
+// The display is told what changed on the picture, so it shows that part alone.
+void Painted(HWND hwnd, const RECT& area) {
+  const win::display::Hooks* hooks = win::display::CurrentHooks();
+  if (hooks == nullptr || !hooks->windowChanged) return;
+  if (area.right > area.left && area.bottom > area.top) {
+    Surfaces& s = TheSurfaces();
+    std::lock_guard lock(s.mutex);
+    auto [it, made] = s.newlyPainted.try_emplace(hwnd, area);
+    if (!made) {
+      RECT& was = it->second;
+      was = RECT{std::min(was.left, area.left), std::min(was.top, area.top), std::max(was.right, area.right),
+                 std::max(was.bottom, area.bottom)};
+    }
+  }
+  win::display::NotifyChanged(hwnd, win::display::kPainted);
+}
+
 }  // namespace
+
+std::optional<RECT> TakeNewlyPainted(HWND hwnd) {
+  Surfaces& s = TheSurfaces();
+  std::lock_guard lock(s.mutex);
+  auto it = s.newlyPainted.find(hwnd);
+  if (it == s.newlyPainted.end()) return std::nullopt;
+  const RECT area = it->second;
+  s.newlyPainted.erase(it);
+  return area;
+}
 
 std::shared_ptr<QImage> WindowSurface(HWND hwnd) {
   RECT client;
@@ -90,6 +119,7 @@ void DropWindowSurface(HWND hwnd) {
     Surfaces& s = TheSurfaces();
     std::lock_guard lock(s.mutex);
     s.pictures.erase(hwnd);
+    s.newlyPainted.erase(hwnd);
   }
   PaintRecords& records = Records();
   std::lock_guard lock(records.mutex);
@@ -137,9 +167,10 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) {
   return dc;
 }
 
-BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
+BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) {
   if (paint == nullptr || paint->hdc == 0) return FALSE;
   DeleteDC(paint->hdc);
+  Painted(hwnd, paint->rcPaint);
   return TRUE;
 }
 
@@ -152,7 +183,13 @@ HDC GetDC(HWND hwnd) {
 
 HDC GetWindowDC(HWND hwnd) { return GetDC(hwnd); }
 
-int ReleaseDC(HWND, HDC dc) { return dc != 0 && DeleteDC(dc) ? 1 : 0; }
+int ReleaseDC(HWND hwnd, HDC dc) {
+  if (dc == 0 || !DeleteDC(dc)) return 0;
+  RECT client{};
+  ::GetClientRect(hwnd, &client);
+  Painted(hwnd, client);
+  return 1;
+}
 
 namespace win {
 

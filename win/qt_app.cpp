@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QStringList>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
@@ -19,19 +20,21 @@ constexpr double kCellPerEm = (1901.0 + 483.0) / 2048.0;
 std::once_flag g_once;
 QString g_family = QStringLiteral("DejaVu Sans");
 
+std::atomic<void (*)(const QString&)> g_warningWatch{nullptr};
+
 // Qt's own chatter (font and platform notices) stays off the program's output.
 void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
   if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+  if (type != QtDebugMsg && type != QtInfoMsg) {
+    if (auto* watch = g_warningWatch.load()) watch(message);
+  }
 }
 
-void Start() {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  qInstallMessageHandler(&QuietQtMessages);
-  static int argc = 1;
-  static char name[] = "tavelkor";
-  static char* argv[] = {name, nullptr};
-  // Kept for the process: Qt's text needs it as long as anything draws.
-  new QGuiApplication(argc, argv);
+int g_argc = 1;
+char g_name[] = "tavelkor";
+char* g_argv[] = {g_name, nullptr};
+
+void LoadFonts() {
   for (const char* file : kFontFiles) {
     const int id = QFontDatabase::addApplicationFont(QString::fromUtf8(file));
     if (id >= 0 && file == kFontFiles[0]) {
@@ -41,9 +44,36 @@ void Start() {
   }
 }
 
+void Start(const std::function<void(int& argc, char** argv)>& make) {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  qInstallMessageHandler(&QuietQtMessages);
+  // Kept for the process: Qt's text needs it as long as anything draws.
+  if (QCoreApplication::instance() == nullptr) {
+    if (make) {
+      make(g_argc, g_argv);
+    } else {
+      new QGuiApplication(g_argc, g_argv);
+    }
+  }
+  LoadFonts();
+}
+
 }  // namespace
 
-void EnsureQtApplication() { std::call_once(g_once, &Start); }
+void SetQtWarningWatch(void (*watch)(const QString& message)) { g_warningWatch.store(watch); }
+
+void EnsureQtApplication() {
+  std::call_once(g_once, [] { Start({}); });
+}
+
+bool MakeQtApplication(const std::function<void(int& argc, char** argv)>& make) {
+  bool made = false;
+  std::call_once(g_once, [&] {
+    Start(make);
+    made = true;
+  });
+  return made;
+}
 
 QString FontFamily() {
   EnsureQtApplication();

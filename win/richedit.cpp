@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "win/display_hooks.h"
 #include "win/paint.h"
 
 namespace {
@@ -172,14 +173,22 @@ std::size_t CRichEditCtrl::LineOfLocked(LPARAM charIndex) const {
 
 LRESULT CRichEditCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   // What changes the text, its runs or its background is painted again, after the lock.
+  // A selection moved changes what a shown control scrolls to.
   struct RepaintAfter {
     HWND hwnd;
     bool on;
+    bool selected;
+    bool text;
     ~RepaintAfter() {
+      if (on || selected) {
+        win::display::NotifyChanged(hwnd, win::display::kContent | (text ? win::display::kText : 0u));
+      }
       if (on) ::InvalidateRect(hwnd, nullptr, TRUE);
     }
-  } repaint{m_hWnd, message == EM_REPLACESEL || message == WM_SETTEXT || message == EM_SETBKGNDCOLOR ||
-                        message == EM_SETCHARFORMAT};
+  } repaint{m_hWnd,
+            message == EM_REPLACESEL || message == WM_SETTEXT || message == EM_SETBKGNDCOLOR ||
+                message == EM_SETCHARFORMAT,
+            message == EM_SETSEL || message == EM_EXSETSEL, message == WM_SETTEXT || message == EM_REPLACESEL};
   {
     std::lock_guard lock(mutex_);
     switch (message) {
@@ -285,8 +294,11 @@ LRESULT CRichEditCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void CRichEditCtrl::SetSel(long start, long end) {
-  std::lock_guard lock(mutex_);
-  SetSelLocked(static_cast<LONG>(start), static_cast<LONG>(end));
+  {
+    std::lock_guard lock(mutex_);
+    SetSelLocked(static_cast<LONG>(start), static_cast<LONG>(end));
+  }
+  win::display::NotifyChanged(m_hWnd, win::display::kContent);
 }
 
 void CRichEditCtrl::SetSel(const CHARRANGE& range) { SetSel(range.cpMin, range.cpMax); }
@@ -300,18 +312,31 @@ void CRichEditCtrl::GetSel(long& start, long& end) const {
 void CRichEditCtrl::GetSel(CHARRANGE& range) const { range = Selection(); }
 
 void CRichEditCtrl::ReplaceSel(const char* text, BOOL) {
-  std::lock_guard lock(mutex_);
-  ReplaceSelLocked(text != nullptr ? std::string_view(text) : std::string_view());
+  {
+    std::lock_guard lock(mutex_);
+    ReplaceSelLocked(text != nullptr ? std::string_view(text) : std::string_view());
+  }
+  win::display::NotifyChanged(m_hWnd, win::display::kContent | win::display::kText);
 }
 
 BOOL CRichEditCtrl::SetSelectionCharFormat(const CHARFORMAT2& format) {
-  std::lock_guard lock(mutex_);
-  return SetCharFormatLocked(SCF_SELECTION, &format);
+  BOOL set = FALSE;
+  {
+    std::lock_guard lock(mutex_);
+    set = SetCharFormatLocked(SCF_SELECTION, &format);
+  }
+  win::display::NotifyChanged(m_hWnd, win::display::kContent);
+  return set;
 }
 
 BOOL CRichEditCtrl::SetDefaultCharFormat(const CHARFORMAT2& format) {
-  std::lock_guard lock(mutex_);
-  return SetCharFormatLocked(SCF_DEFAULT, &format);
+  BOOL set = FALSE;
+  {
+    std::lock_guard lock(mutex_);
+    set = SetCharFormatLocked(SCF_DEFAULT, &format);
+  }
+  win::display::NotifyChanged(m_hWnd, win::display::kContent);
+  return set;
 }
 
 DWORD CRichEditCtrl::GetSelectionCharFormat(CHARFORMAT2& format) const {
@@ -325,9 +350,13 @@ DWORD CRichEditCtrl::GetDefaultCharFormat(CHARFORMAT2& format) const {
 }
 
 COLORREF CRichEditCtrl::SetBackgroundColor(BOOL useSystemColour, COLORREF colour) {
-  std::lock_guard lock(mutex_);
-  const COLORREF previous = background_;
-  background_ = useSystemColour ? kWindowColour : colour;
+  COLORREF previous = 0;
+  {
+    std::lock_guard lock(mutex_);
+    previous = background_;
+    background_ = useSystemColour ? kWindowColour : colour;
+  }
+  win::display::NotifyChanged(m_hWnd, win::display::kContent);
   return previous;
 }
 

@@ -90,7 +90,7 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc) {
   } else {
     timers.push_back(timer);
   }
-  queue->wake.notify_all();  // the loop recomputes its deadline
+  WakeQueue(*queue);  // the loop recomputes its deadline
   return id != 0 ? id : 1;
 }
 

@@ -1,5 +1,7 @@
 #include "win/tooltip_ctrl.h"
 
+#include "win/display_hooks.h"
+
 CToolTipCtrl::CToolTipCtrl() : CControlBase(0) {}
 
 CToolTipCtrl::~CToolTipCtrl() { DestroyWindow(); }
@@ -21,10 +23,12 @@ BOOL CToolTipCtrl::AddTool(CWnd* tool, const char* text) {
   for (auto& [hwnd, existing] : tools_) {
     if (hwnd == tool->m_hWnd) {
       existing = tip;
+      win::display::NotifyChanged(m_hWnd, win::display::kContent);
       return TRUE;
     }
   }
   tools_.emplace_back(tool->m_hWnd, tip);
+  win::display::NotifyChanged(m_hWnd, win::display::kContent);
   return TRUE;
 }
 
@@ -39,11 +43,13 @@ std::string CToolTipCtrl::GetToolText(HWND tool) const {
 void CToolTipCtrl::SetTipBkColor(COLORREF colour) {
   std::lock_guard lock(mutex_);
   background_ = colour;
+  win::display::NotifyChanged(m_hWnd, win::display::kContent);
 }
 
 void CToolTipCtrl::SetTipTextColor(COLORREF colour) {
   std::lock_guard lock(mutex_);
   textColour_ = colour;
+  win::display::NotifyChanged(m_hWnd, win::display::kContent);
 }
 
 COLORREF CToolTipCtrl::GetTipBkColor() const {
@@ -59,6 +65,7 @@ COLORREF CToolTipCtrl::GetTipTextColor() const {
 void CToolTipCtrl::Activate(BOOL activate) {
   std::lock_guard lock(mutex_);
   active_ = activate != FALSE;
+  win::display::NotifyChanged(m_hWnd, win::display::kContent);
 }
 
 bool CToolTipCtrl::IsActive() const {
@@ -69,6 +76,7 @@ bool CToolTipCtrl::IsActive() const {
 void CToolTipCtrl::SetMaxTipWidth(int width) {
   std::lock_guard lock(mutex_);
   maxTipWidth_ = width;
+  win::display::NotifyChanged(m_hWnd, win::display::kContent);
 }
 
 int CToolTipCtrl::GetMaxTipWidth() const {

@@ -168,7 +168,7 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
   }
   region.erase = region.erase || erase != FALSE;
   region.generation = ++g_generation;
-  queue->wake.notify_all();
+  WakeQueue(*queue);
   return TRUE;
 }
 

@@ -7,6 +7,7 @@
 
 #include "win/control_base.h"
 #include "win/dialog_items.h"
+#include "win/display_hooks.h"
 #include "win/focus.h"
 #include "win/message_queue.h"
 #include "win/mouse.h"
@@ -101,6 +102,7 @@ BOOL CWnd::CreateHandle(const WindowCreateParams& params) {
   SlotPtr parentSlot = FindSlot(parent);
   if (!parentSlot || !parentSlot->bindChildrenLater) BindWindowObject(slot->hwnd);
   ::InvalidateRect(slot->hwnd, nullptr, TRUE);
+  win::display::NotifyChanged(slot->hwnd, win::display::kCreated);
   if (CallWindowProcedure(slot, WM_CREATE, 0, 0) == -1) {
     DestroyWindow();
     return FALSE;
@@ -117,6 +119,7 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         std::lock_guard state(slot_->stateMutex);
         slot_->caption = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
       }
+      win::display::NotifyChanged(m_hWnd, win::display::kText);
       return TRUE;
     case WM_GETTEXT:
       if (slot_) {
@@ -304,6 +307,7 @@ BOOL DestroyWindow(HWND hwnd) {
     WindowAccess::Forget(*window);
   }
   UnregisterSlot(hwnd);
+  win::display::NotifyChanged(hwnd, win::display::kDestroyed);
   ForgetWindow(*slot->owner, hwnd);
   // After its waiting senders are released: the serving threads may be among them.
   UnpublishWindow(hwnd);
@@ -343,6 +347,7 @@ BOOL ShowWindow(HWND hwnd, int command) {
   if (was != show) {
     // Shown, the window and what it holds are painted afresh.
     if (show) ::RedrawWindow(hwnd, nullptr, 0, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    win::display::NotifyChanged(hwnd, win::display::kShown);
     Notify(slot, WM_SHOWWINDOW, show ? TRUE : FALSE);
   }
   return was ? TRUE : FALSE;
@@ -366,6 +371,7 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
   const bool was = slot->enabled.exchange(on);
   if (was != on) {
     ::InvalidateRect(hwnd, nullptr, TRUE);
+    win::display::NotifyChanged(hwnd, win::display::kEnabled);
     Notify(slot, WM_ENABLE, on ? TRUE : FALSE);
   }
   return was ? FALSE : TRUE;

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "win/display_hooks.h"
 #include "win/os_thread.h"
 #include "win/paint.h"
 #include "win/window.h"
@@ -121,6 +122,9 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     now = p.rect;
   }
   PruneDeadWindows(t);
+  if (moved || sized || (flags & SWP_NOZORDER) == 0) {
+    win::display::NotifyChanged(hwnd, win::display::kMoved);
+  }
   if ((flags & SWP_SHOWWINDOW) != 0) ShowWindow(hwnd, SW_SHOW);
   if ((flags & SWP_HIDEWINDOW) != 0) ShowWindow(hwnd, SW_HIDE);
   if (moved) Notify(hwnd, WM_MOVE, 0, PackPoint(now.left, now.top));
@@ -176,6 +180,7 @@ void SetInitialWindowRect(HWND hwnd, const RECT& rect) {
     std::lock_guard lock(t.mutex);
     t.placements[hwnd].rect = rect;
   }
+  win::display::NotifyChanged(hwnd, win::display::kMoved);
   PruneDeadWindows(t);
   InvalidateRect(hwnd, nullptr, TRUE);
 }

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <memory>
+#include <optional>
 
 #include "win/types.h"
 
@@ -15,5 +16,9 @@ std::shared_ptr<QImage> WindowSurface(HWND hwnd);
 // The picture as it is, without making one; null when the window never painted.
 std::shared_ptr<QImage> ExistingWindowSurface(HWND hwnd);
 void DropWindowSurface(HWND hwnd);
+// What was painted on the window's picture since the display last asked
+// (client coordinates); nothing when nothing was. Kept only while a display
+// is registered.
+std::optional<RECT> TakeNewlyPainted(HWND hwnd);
 
 }  // namespace win::detail

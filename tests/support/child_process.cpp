@@ -41,6 +41,10 @@ ChildProcess::ChildProcess(const std::string& program, const std::string& folder
     const int null = open("/dev/null", O_RDONLY);
     dup2(null, STDIN_FILENO);
     if (chdir(folder.c_str()) != 0) _exit(126);
+    // Headless unless a test asks otherwise: a desktop in the test's own
+    // environment must not put the program's windows on it.
+    static char headless[] = "TK_HEADLESS=1";
+    putenv(headless);
     for (const std::string& pair : env) putenv(const_cast<char*>(pair.c_str()));
     execv(program.c_str(), argv.data());
     _exit(127);

@@ -14,6 +14,10 @@ bool ShouldShow(int argc, char** argv);
 // win/display_hooks.h. Once, before any window exists. False when the
 // desktop cannot be reached (the program then runs headless).
 bool Start(bool show);
+// The desktop gone under a shown program (its X server ended): the windows
+// are dropped, the program's ordered quit runs on the UI thread, then
+// `finish` gets its exit status. `finish` ends the process and never returns.
+void WhenDesktopGone(void (*finish)(int exitCode));
 // True between a Start(true) that succeeded and Stop.
 bool Showing();
 void Stop();
