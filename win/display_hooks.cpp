@@ -24,13 +24,7 @@ void SetHooks(Hooks hooks) {
   g_hooks.store(KeptSets().back().get());
 }
 
-void ClearHooks() {
-  // Kept where a late reader's set stays reachable, not freed.
-  static std::vector<const Hooks*>* retired = new std::vector<const Hooks*>();
-  static std::mutex mutex;
-  std::lock_guard lock(mutex);
-  if (const Hooks* was = g_hooks.exchange(nullptr)) retired->push_back(was);
-}
+void ClearHooks() { g_hooks.store(nullptr); }
 
 const Hooks* CurrentHooks() { return g_hooks.load(); }
 
