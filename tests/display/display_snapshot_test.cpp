@@ -18,6 +18,7 @@
 #include "win/shapes.h"
 #include "win/window.h"
 #include "win/window_pos.h"
+#include "win/window_registry.h"
 
 namespace {
 
@@ -52,8 +53,10 @@ class DisplaySnapshot : public ::testing::Test {
   }
   void TearDown() override { SetDialogTemplateLoader(nullptr); }
 
-  // A self-painting child of `dialog` at `rect`.
+  // A self-painting child of `dialog` at `rect`, alone: the template's own
+  // controls are hidden so none covers it.
   static void AddSolid(CDialog& dialog, SolidWindow& solid, const RECT& rect) {
+    for (HWND child : win::detail::ChildrenOf(dialog.m_hWnd)) ShowWindow(child, SW_HIDE);
     ASSERT_TRUE(solid.CreateHandle(WindowCreateParams{&dialog, 9999, 0, WS_CHILD | WS_VISIBLE}));
     solid.MoveWindow(&rect);
   }
@@ -123,7 +126,10 @@ TEST_F(DisplaySnapshot, HeadlessTheWindowIsMadeOffscreenForThePictureAlone) {
   EXPECT_EQ(offscreen.WidgetOf(solid.m_hWnd), nullptr);
   std::optional<PngPixels> picture = ReadPngPixels(path);
   ASSERT_TRUE(picture);
-  EXPECT_EQ(picture->width, 300);
+  std::string error;
+  const std::optional<DialogTemplate> read = FindDialogTemplate(7031, error);
+  ASSERT_TRUE(read) << error;
+  EXPECT_EQ(picture->width, read->rect.right - read->rect.left);
   EXPECT_EQ(picture->At(20, 30), kPainted);
   EXPECT_NE(picture->At(19, 30), kPainted);
 }
