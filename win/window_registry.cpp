@@ -1,5 +1,6 @@
 #include "win/window_registry.h"
 
+#include <algorithm>
 #include <map>
 
 #include "win/os_thread.h"
@@ -82,6 +83,76 @@ std::vector<SlotPtr> AllSlots() {
 
 namespace {
 
+// The call locks this thread holds, in the order taken, each with its depth;
+// one let go for an ancestor's call keeps its place with depth 0.
+struct HeldCall {
+  SlotPtr slot;
+  int depth = 0;
+  bool letGo = false;
+};
+thread_local std::vector<HeldCall> t_heldCalls;
+
+HeldCall* HeldEntry(const WindowSlot* slot) {
+  for (HeldCall& held : t_heldCalls) {
+    if (held.slot.get() == slot) return &held;
+  }
+  return nullptr;
+}
+
+bool IsDescendant(const WindowSlot& slot, HWND ancestor) {
+  HWND up = slot.parent;
+  for (int hops = 0; up != 0 && hops < 64; ++hops) {
+    if (up == ancestor) return true;
+    SlotPtr above = FindSlot(up);
+    if (!above) return false;
+    up = above->parent;
+  }
+  return false;
+}
+
+}  // namespace
+
+CallLock::CallLock(const SlotPtr& slot) : slot_(slot) {
+  // Innermost first, so that they are taken again outermost first.
+  for (auto it = t_heldCalls.rbegin(); it != t_heldCalls.rend(); ++it) {
+    if (it->depth == 0 || it->slot == slot_ || !IsDescendant(*it->slot, slot_->hwnd)) continue;
+    released_.emplace_back(it->slot, it->depth);
+    for (int i = 0; i < it->depth; ++i) it->slot->callMutex.unlock();
+    it->depth = 0;
+    it->letGo = true;
+  }
+  slot_->callMutex.lock();
+  if (HeldCall* held = HeldEntry(slot_.get())) {
+    ++held->depth;
+  } else {
+    t_heldCalls.push_back(HeldCall{slot_, 1, false});
+  }
+}
+
+CallLock::~CallLock() {
+  slot_->callMutex.unlock();
+  if (HeldCall* held = HeldEntry(slot_.get()); held != nullptr && --held->depth == 0 && !held->letGo) {
+    t_heldCalls.erase(t_heldCalls.begin() + (held - t_heldCalls.data()));
+  }
+  for (auto it = released_.rbegin(); it != released_.rend(); ++it) {
+    for (int i = 0; i < it->second; ++i) it->first->callMutex.lock();
+    if (HeldCall* entry = HeldEntry(it->first.get())) {
+      entry->depth += it->second;
+      entry->letGo = false;
+    }
+  }
+}
+
+std::vector<HWND> CallLocksHeldHere() {
+  std::vector<HWND> held;
+  for (const HeldCall& h : t_heldCalls) {
+    if (h.depth > 0) held.push_back(h.slot->hwnd);
+  }
+  return held;
+}
+
+namespace {
+
 bool IsCtlColor(UINT message) { return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC; }
 
 // The child a parent's message comes from, when it is one that is reflected.
@@ -116,7 +187,7 @@ bool ReflectToChild(const WindowSlot& parent, UINT message, WPARAM wParam, LPARA
   if (from == 0 || from == parent.hwnd) return false;
   SlotPtr child = FindSlot(from);
   if (!child || child->parent != parent.hwnd || child->ownerThread != GetCurrentThreadId()) return false;
-  std::lock_guard lock(child->callMutex);
+  CallLock lock(child);
   CWnd* window = child->window;
   if (window == nullptr) return false;
   LRESULT answer = 0;
@@ -130,7 +201,7 @@ bool ReflectToChild(const WindowSlot& parent, UINT message, WPARAM wParam, LPARA
 LRESULT CallWindowProcedure(const SlotPtr& slot, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!slot) return 0;
   if (LRESULT reflected = 0; ReflectToChild(*slot, message, wParam, lParam, &reflected)) return reflected;
-  std::lock_guard lock(slot->callMutex);
+  CallLock lock(slot);
   CWnd* window = slot->window;
   return window != nullptr ? window->WindowProc(message, wParam, lParam) : 0;
 }
@@ -143,7 +214,7 @@ void BindWindowObject(HWND hwnd) {
   SlotPtr slot = FindSlot(hwnd);
   if (!slot || slot->bound) return;
   slot->bound = true;
-  std::lock_guard lock(slot->callMutex);
+  CallLock lock(slot);
   if (CWnd* window = slot->window) window->PreSubclassWindow();
 }
 

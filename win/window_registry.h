@@ -2,7 +2,9 @@
 //
 // Lock order: registry lock, then a slot's state lock, then a control's own
 // data lock. A slot's call lock is taken before its state lock and never while
-// the registry lock is held.
+// the registry lock is held. Call locks go from a window to its descendants:
+// a thread that holds a descendant's call lock (a control telling its dialog,
+// or asking it for colours) lets go of it while it holds its ancestor's.
 #pragma once
 
 #include <atomic>
@@ -58,6 +60,24 @@ SlotPtr FindSlot(HWND hwnd);
 std::vector<HWND> ChildrenOf(HWND parent);
 HWND FindChild(HWND parent, int controlId);
 std::vector<SlotPtr> AllSlots();
+
+// Holds the slot's call lock for its scope, as the order above says: the call
+// locks this thread holds on the slot's descendants are let go for the scope
+// and taken again at its end.
+class CallLock {
+ public:
+  explicit CallLock(const SlotPtr& slot);
+  ~CallLock();
+  CallLock(const CallLock&) = delete;
+  CallLock& operator=(const CallLock&) = delete;
+
+ private:
+  SlotPtr slot_;
+  std::vector<std::pair<SlotPtr, int>> released_;  // each with the times it was held
+};
+
+// The windows whose call locks this thread holds, in the order it took them.
+std::vector<HWND> CallLocksHeldHere();
 
 // Runs the window procedure under the slot's call lock; 0 when the window is gone.
 LRESULT CallWindowProcedure(const SlotPtr& slot, UINT message, WPARAM wParam, LPARAM lParam);
