@@ -251,6 +251,13 @@ template <typename Way>
 class Recording : public Way {
  public:
   using Way::Way;
+  // Its thread serves messages into this object's members: it ends before they go.
+  ~Recording() override {
+    if (this->Started()) {
+      this->RequestStop(this->ExitCode());
+      this->WaitForEnd(10'000);
+    }
+  }
   std::vector<Posted> Messages() const {
     std::lock_guard lock(mutex_);
     return messages_;
