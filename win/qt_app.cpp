@@ -25,11 +25,14 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 }
 
 void Start() {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 0);
   qInstallMessageHandler(&QuietQtMessages);
-  static int argc = 1;
+  // The offscreen platform unless the environment names one; told on the command
+  // line, since changing the environment races with every thread reading it.
   static char name[] = "tavelkor";
-  static char* argv[] = {name, nullptr};
+  static char platformOption[] = "-platform";
+  static char offscreen[] = "offscreen";
+  static char* argv[] = {name, platformOption, offscreen, nullptr};
+  static int argc = std::getenv("QT_QPA_PLATFORM") == nullptr ? 3 : 1;
   // Kept for the process: Qt's text needs it as long as anything draws.
   new QGuiApplication(argc, argv);
   for (const char* file : kFontFiles) {
