@@ -1,7 +1,9 @@
 #include "win/window_registry.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
+#include <span>
 
 #include "win/os_thread.h"
 #include "win/paint.h"
@@ -84,17 +86,24 @@ std::vector<SlotPtr> AllSlots() {
 namespace {
 
 // The call locks this thread holds, in the order taken, each with its depth;
-// one let go for an ancestor's call keeps its place with depth 0.
+// one let go for an ancestor's call keeps its place with depth 0. Each entry
+// belongs to a live CallLock, whose slot pointer keeps the slot. Plain data:
+// windows are still destroyed after the thread's own objects have gone at exit.
 struct HeldCall {
-  SlotPtr slot;
+  WindowSlot* slot = nullptr;
   int depth = 0;
   bool letGo = false;
 };
-thread_local std::vector<HeldCall> t_heldCalls;
+struct HeldCalls {
+  std::array<HeldCall, 64> entries{};
+  std::size_t count = 0;
+  std::span<HeldCall> Live() { return std::span(entries).first(count); }
+};
+thread_local HeldCalls t_held;
 
 HeldCall* HeldEntry(const WindowSlot* slot) {
-  for (HeldCall& held : t_heldCalls) {
-    if (held.slot.get() == slot) return &held;
+  for (HeldCall& held : t_held.Live()) {
+    if (held.slot == slot) return &held;
   }
   return nullptr;
 }
@@ -113,9 +122,11 @@ bool IsDescendant(const WindowSlot& slot, HWND ancestor) {
 }  // namespace
 
 CallLock::CallLock(const SlotPtr& slot) : slot_(slot) {
-  // Innermost first, so that they are taken again outermost first.
-  for (auto it = t_heldCalls.rbegin(); it != t_heldCalls.rend(); ++it) {
-    if (it->depth == 0 || it->slot == slot_ || !IsDescendant(*it->slot, slot_->hwnd)) continue;
+  // Only the slot's ancestors stay held. Innermost first, so that they are
+  // taken again outermost first.
+  const std::span<HeldCall> live = t_held.Live();
+  for (auto it = live.rbegin(); it != live.rend(); ++it) {
+    if (it->depth == 0 || it->slot == slot_.get() || IsDescendant(*slot_, it->slot->hwnd)) continue;
     released_.emplace_back(it->slot, it->depth);
     for (int i = 0; i < it->depth; ++i) it->slot->callMutex.unlock();
     it->depth = 0;
@@ -124,19 +135,21 @@ CallLock::CallLock(const SlotPtr& slot) : slot_(slot) {
   slot_->callMutex.lock();
   if (HeldCall* held = HeldEntry(slot_.get())) {
     ++held->depth;
-  } else {
-    t_heldCalls.push_back(HeldCall{slot_, 1, false});
+  } else if (t_held.count < t_held.entries.size()) {
+    t_held.entries[t_held.count++] = HeldCall{slot_.get(), 1, false};
   }
 }
 
 CallLock::~CallLock() {
   slot_->callMutex.unlock();
   if (HeldCall* held = HeldEntry(slot_.get()); held != nullptr && --held->depth == 0 && !held->letGo) {
-    t_heldCalls.erase(t_heldCalls.begin() + (held - t_heldCalls.data()));
+    const std::span<HeldCall> live = t_held.Live();
+    std::copy(live.begin() + (held - live.data()) + 1, live.end(), held);
+    --t_held.count;
   }
   for (auto it = released_.rbegin(); it != released_.rend(); ++it) {
     for (int i = 0; i < it->second; ++i) it->first->callMutex.lock();
-    if (HeldCall* entry = HeldEntry(it->first.get())) {
+    if (HeldCall* entry = HeldEntry(it->first)) {
       entry->depth += it->second;
       entry->letGo = false;
     }
@@ -145,7 +158,7 @@ CallLock::~CallLock() {
 
 std::vector<HWND> CallLocksHeldHere() {
   std::vector<HWND> held;
-  for (const HeldCall& h : t_heldCalls) {
+  for (const HeldCall& h : t_held.Live()) {
     if (h.depth > 0) held.push_back(h.slot->hwnd);
   }
   return held;

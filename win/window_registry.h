@@ -3,8 +3,9 @@
 // Lock order: registry lock, then a slot's state lock, then a control's own
 // data lock. A slot's call lock is taken before its state lock and never while
 // the registry lock is held. Call locks go from a window to its descendants:
-// a thread that holds a descendant's call lock (a control telling its dialog,
-// or asking it for colours) lets go of it while it holds its ancestor's.
+// a thread holds call locks only along one line of ancestors, so one that
+// holds a control's (a control telling its dialog or asking it for colours, a
+// click moving the focus from a sibling) lets go of it while it holds the other.
 #pragma once
 
 #include <atomic>
@@ -62,8 +63,8 @@ HWND FindChild(HWND parent, int controlId);
 std::vector<SlotPtr> AllSlots();
 
 // Holds the slot's call lock for its scope, as the order above says: the call
-// locks this thread holds on the slot's descendants are let go for the scope
-// and taken again at its end.
+// locks this thread holds on windows other than the slot's ancestors are let
+// go for the scope and taken again at its end.
 class CallLock {
  public:
   explicit CallLock(const SlotPtr& slot);
@@ -73,7 +74,8 @@ class CallLock {
 
  private:
   SlotPtr slot_;
-  std::vector<std::pair<SlotPtr, int>> released_;  // each with the times it was held
+  // Each with the times it was held; their own CallLocks, further out, keep them.
+  std::vector<std::pair<WindowSlot*, int>> released_;
 };
 
 // The windows whose call locks this thread holds, in the order it took them.

@@ -110,4 +110,40 @@ TEST_F(CallLockOrderTest, PaintingAsksTheDialogForColoursAndDrawingWithoutTheCon
   ExpectOnlyTheDialogsLock(WM_DRAWITEM);
 }
 
+// A sibling told that it lost the focus runs without the lock of the control
+// that took it: each could take the focus from the other.
+TEST_F(CallLockOrderTest, AFocusMovedBetweenControlsTellsEachWithoutTheOthersLock) {
+  class FocusTaker : public CButton {
+   public:
+    FocusTaker() : CButton(BS_PUSHBUTTON, "Take") {}
+    ~FocusTaker() override { DestroyWindow(); }
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+      if (message == WM_APP) {
+        SetFocus();
+        return 1;
+      }
+      return CButton::WindowProc(message, wParam, lParam);
+    }
+  };
+  class FocusLoser : public CEdit {
+   public:
+    ~FocusLoser() override { DestroyWindow(); }
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+      if (message == WM_KILLFOCUS) heldAtKillFocus = CallLocksHeldHere();
+      return CEdit::WindowProc(message, wParam, lParam);
+    }
+    std::vector<HWND> heldAtKillFocus;
+  };
+  auto* taker = static_cast<FocusTaker*>(dialog_.AddControl(std::make_unique<FocusTaker>(), 7210));
+  auto* loser = static_cast<FocusLoser*>(dialog_.AddControl(std::make_unique<FocusLoser>(), 7211));
+  ASSERT_NE(taker, nullptr);
+  ASSERT_NE(loser, nullptr);
+  loser->SetFocus();
+  ASSERT_EQ(taker->SendMessage(WM_APP), 1);
+  EXPECT_EQ(::GetFocus(), taker->m_hWnd);
+  EXPECT_EQ(loser->heldAtKillFocus, std::vector<HWND>{loser->m_hWnd});
+  EXPECT_TRUE(CallLocksHeldHere().empty());
+  ::SetFocus(0);
+}
+
 }  // namespace
