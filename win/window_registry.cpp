@@ -119,14 +119,29 @@ bool IsDescendant(const WindowSlot& slot, HWND ancestor) {
   return false;
 }
 
+// The top of the slot's line of parents.
+HWND RootOf(const WindowSlot& slot) {
+  HWND root = slot.hwnd;
+  HWND up = slot.parent;
+  for (int hops = 0; up != 0 && hops < 64; ++hops) {
+    root = up;
+    SlotPtr above = FindSlot(up);
+    if (!above) break;
+    up = above->parent;
+  }
+  return root;
+}
+
 }  // namespace
 
 CallLock::CallLock(const SlotPtr& slot) : slot_(slot) {
-  // Only the slot's ancestors stay held. Innermost first, so that they are
-  // taken again outermost first.
+  // Of the slot's own window tree only its ancestors stay held. Innermost
+  // first, so that they are taken again outermost first.
   const std::span<HeldCall> live = t_held.Live();
+  const HWND root = live.empty() ? 0 : RootOf(*slot_);
   for (auto it = live.rbegin(); it != live.rend(); ++it) {
     if (it->depth == 0 || it->slot == slot_.get() || IsDescendant(*slot_, it->slot->hwnd)) continue;
+    if (RootOf(*it->slot) != root) continue;
     released_.emplace_back(it->slot, it->depth);
     for (int i = 0; i < it->depth; ++i) it->slot->callMutex.unlock();
     it->depth = 0;
