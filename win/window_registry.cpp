@@ -86,7 +86,7 @@ std::vector<SlotPtr> AllSlots() {
 namespace {
 
 // The call locks this thread holds, in the order taken, each with its depth;
-// one let go for an ancestor's call keeps its place with depth 0. Each entry
+// one let go for another window's call keeps its place with depth 0. Each entry
 // belongs to a live CallLock, whose slot pointer keeps the slot. Plain data:
 // windows are still destroyed after the thread's own objects have gone at exit.
 struct HeldCall {
