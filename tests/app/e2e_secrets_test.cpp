@@ -1,7 +1,8 @@
 // The pilot's password on the real program: it reaches the node in the login
 // and stays in the settings file and the network setup's field; no trace
-// line, chat line, automation answer, frame to a peer or other file the
-// program writes holds it, through a login, a peer's admission and the quit.
+// line, chat line, automation answer, frame to a peer, record to the plug-in,
+// web request or other file the program writes holds it, through a login, a
+// peer's admission and the quit.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -88,6 +89,13 @@ TEST_F(SecretsEndToEnd, ThePasswordReachesTheNodeAndNothingTheProgramShowsOrWrit
   for (const Frame& frame : peer.Frames()) {
     const std::string body(frame.body.begin(), frame.body.end());
     EXPECT_EQ(body.find(kPassword), std::string::npos) << "a frame to the peer holds it";
+  }
+  for (const PluginServer::Record& record : plugin_.Records()) {
+    const std::string body(record.body.begin(), record.body.end());
+    EXPECT_EQ(body.find(kPassword), std::string::npos) << "a record to the plug-in holds it";
+  }
+  for (const std::string& request : web_.Requests()) {
+    EXPECT_EQ(request.find(kPassword), std::string::npos) << "the web page is asked with it";
   }
   const auto files = WrittenFiles();
   EXPECT_FALSE(files.empty());
