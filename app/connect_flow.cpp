@@ -362,7 +362,7 @@ void DestroyConnectionWays() {
   delete NodeWayObject();
   StoreOwnerSlot(g_porvNode, nullptr);
   delete XPlaneLinkObject();
-  g_porvDll = nullptr;
+  StoreOwnerSlot(g_porvDll, nullptr);
   XPlaneLinkUp = false;
   g_sessionOpen = false;
   g_sessionFlagSent = false;

@@ -1,4 +1,6 @@
 #include "sim/plugin_link.h"
+
+#include "net/owner_slot.h"
 #include "sim/ai_traffic.h"
 
 #include <algorithm>
@@ -225,7 +227,7 @@ void CXPlaneLink::TraceError(const char* format, const char* text) {
   SetTraceColour(Klib().Colour(kColourNormal));
 }
 
-CXPlaneLink* XPlaneLinkObject() { return dynamic_cast<CXPlaneLink*>(g_porvDll); }
+CXPlaneLink* XPlaneLinkObject() { return dynamic_cast<CXPlaneLink*>(LoadOwnerSlot(g_porvDll)); }
 
 void CreateXPlaneLink() {
   std::lock_guard guard(LinkCreationLock());
@@ -244,7 +246,7 @@ void CreateXPlaneLink() {
       delete link;
       return;
     }
-    g_porvDll = link;
+    StoreOwnerSlot(g_porvDll, link);
     link->ClearSleepCountdown();
     link->Resume(0);
     return;

@@ -16,6 +16,12 @@ CEdit::CEdit(DWORD style, std::string text) : CControlBase(style, std::move(text
 
 CEdit::~CEdit() { DestroyWindow(); }
 
+std::optional<std::string> CEdit::ContentText() const {
+  std::string text = Text();
+  if ((Style() & ES_PASSWORD) != 0) text.assign(text.size(), '*');
+  return text;
+}
+
 void CEdit::SetSelLocked(std::intptr_t start, std::intptr_t end) {
   const std::size_t size = text_.size();
   if (start == -1) {

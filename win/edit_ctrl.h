@@ -33,6 +33,8 @@ class CEdit : public CControlBase {
 
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   std::string_view Kind() const override { return "edit"; }
+  // A password field shows one star a character, to automation as on screen.
+  std::optional<std::string> ContentText() const override;
 
   // (0, -1) selects all; a start of -1 drops the selection, keeping the caret.
   void SetSel(int start, int end);

@@ -9,6 +9,7 @@
 #include "win/message_filter.h"
 #include "win/os_thread.h"
 #include "win/remote_link.h"
+#include "win/update_region.h"
 #include "win/window.h"
 #include "win/window_registry.h"
 
@@ -36,6 +37,11 @@ void Complete(SentCall& call, LRESULT result, bool answered) {
 }
 
 void Serve(const std::shared_ptr<SentCall>& call) {
+  if (call->message == PaintNowMessage()) {
+    PaintNow(call->hwnd);
+    Complete(*call, 0, true);
+    return;
+  }
   Complete(*call, CallWindowProcedure(call->hwnd, call->message, call->wParam, call->lParam), true);
 }
 

@@ -30,9 +30,13 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
   }
 }
 
-int g_argc = 1;
+// The offscreen platform unless the environment names one; told on the command
+// line, since changing the environment races with every thread reading it.
 char g_name[] = "tavelkor";
-char* g_argv[] = {g_name, nullptr};
+char g_platformOption[] = "-platform";
+char g_offscreen[] = "offscreen";
+char* g_argv[] = {g_name, g_platformOption, g_offscreen, nullptr};
+int g_argc = 1;
 
 void LoadFonts() {
   for (const char* file : kFontFiles) {
@@ -45,7 +49,7 @@ void LoadFonts() {
 }
 
 void Start(const std::function<void(int& argc, char** argv)>& make) {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  g_argc = std::getenv("QT_QPA_PLATFORM") == nullptr ? 3 : 1;
   qInstallMessageHandler(&QuietQtMessages);
   // Kept for the process: Qt's text needs it as long as anything draws.
   if (QCoreApplication::instance() == nullptr) {

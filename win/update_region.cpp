@@ -132,6 +132,11 @@ void ClearEraseRequest(HWND hwnd) {
   if (it != queue->updates.end()) it->second.erase = false;
 }
 
+UINT PaintNowMessage() {
+  static const UINT message = RegisterWindowMessageA("tk paint now");
+  return message;
+}
+
 // Paints the window now on its owner thread, when it has something to paint.
 void PaintNow(HWND hwnd) {
   SlotPtr slot;
@@ -139,7 +144,7 @@ void PaintNow(HWND hwnd) {
   if (!queue || !IsWindowVisible(hwnd) || !UpdateRectOf(hwnd, nullptr)) return;
   if (slot->ownerThread != GetCurrentThreadId()) {
     LRESULT ignored = 0;
-    SendToOwner(slot, WM_PAINT, 0, 0, -1, &ignored);
+    SendToOwner(slot, PaintNowMessage(), 0, 0, -1, &ignored);
     return;
   }
   {

@@ -40,8 +40,11 @@ std::optional<RECT> TakeUpdate(HWND hwnd, bool* erase);
 // Clears the erase request (the background has been erased).
 void ClearEraseRequest(HWND hwnd);
 // Paints the window now when it is visible and has an update: at once on
-// its owner thread, else handed to it and waited for.
+// its owner thread, else handed to it and waited for (and painted there only
+// if the update is still there: the owner's loop may have painted it first).
 void PaintNow(HWND hwnd);
+// The private message PaintNow hands to the owner thread.
+UINT PaintNowMessage();
 // Sends WM_ERASEBKGND with a DC on the update rectangle, on the owner
 // thread only, and clears the request when the window erased.
 void EraseBackgroundNow(HWND hwnd);

@@ -296,7 +296,7 @@ BOOL DestroyWindow(HWND hwnd) {
   for (HWND child : ChildrenOf(hwnd)) DestroyWindow(child);
   CWnd* window = nullptr;
   {
-    std::lock_guard call(slot->callMutex);  // waits for a procedure running on another thread
+    CallLock call(slot);  // waits for a procedure running on another thread
     if (slot->destroying || slot->window == nullptr) return FALSE;
     slot->destroying = true;
     slot->window->WindowProc(WM_DESTROY, 0, 0);

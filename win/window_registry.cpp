@@ -1,6 +1,9 @@
 #include "win/window_registry.h"
 
+#include <algorithm>
+#include <array>
 #include <map>
+#include <span>
 
 #include "win/os_thread.h"
 #include "win/paint.h"
@@ -100,6 +103,102 @@ std::vector<SlotPtr> AllSlots() {
 
 namespace {
 
+// The call locks this thread holds, in the order taken, each with its depth;
+// one let go for another window's call keeps its place with depth 0. Each entry
+// belongs to a live CallLock, whose slot pointer keeps the slot. Plain data:
+// windows are still destroyed after the thread's own objects have gone at exit.
+struct HeldCall {
+  WindowSlot* slot = nullptr;
+  int depth = 0;
+  bool letGo = false;
+};
+struct HeldCalls {
+  std::array<HeldCall, 64> entries{};
+  std::size_t count = 0;
+  std::span<HeldCall> Live() { return std::span(entries).first(count); }
+};
+thread_local HeldCalls t_held;
+
+HeldCall* HeldEntry(const WindowSlot* slot) {
+  for (HeldCall& held : t_held.Live()) {
+    if (held.slot == slot) return &held;
+  }
+  return nullptr;
+}
+
+bool IsDescendant(const WindowSlot& slot, HWND ancestor) {
+  HWND up = slot.parent;
+  for (int hops = 0; up != 0 && hops < 64; ++hops) {
+    if (up == ancestor) return true;
+    SlotPtr above = FindSlot(up);
+    if (!above) return false;
+    up = above->parent;
+  }
+  return false;
+}
+
+// The top of the slot's line of parents.
+HWND RootOf(const WindowSlot& slot) {
+  HWND root = slot.hwnd;
+  HWND up = slot.parent;
+  for (int hops = 0; up != 0 && hops < 64; ++hops) {
+    root = up;
+    SlotPtr above = FindSlot(up);
+    if (!above) break;
+    up = above->parent;
+  }
+  return root;
+}
+
+}  // namespace
+
+CallLock::CallLock(const SlotPtr& slot) : slot_(slot) {
+  // Of the slot's own window tree only its ancestors stay held. Innermost
+  // first, so that they are taken again outermost first.
+  const std::span<HeldCall> live = t_held.Live();
+  const HWND root = live.empty() ? 0 : RootOf(*slot_);
+  for (auto it = live.rbegin(); it != live.rend(); ++it) {
+    if (it->depth == 0 || it->slot == slot_.get() || IsDescendant(*slot_, it->slot->hwnd)) continue;
+    if (RootOf(*it->slot) != root) continue;
+    released_.emplace_back(it->slot, it->depth);
+    for (int i = 0; i < it->depth; ++i) it->slot->callMutex.unlock();
+    it->depth = 0;
+    it->letGo = true;
+  }
+  slot_->callMutex.lock();
+  if (HeldCall* held = HeldEntry(slot_.get())) {
+    ++held->depth;
+  } else if (t_held.count < t_held.entries.size()) {
+    t_held.entries[t_held.count++] = HeldCall{slot_.get(), 1, false};
+  }
+}
+
+CallLock::~CallLock() {
+  slot_->callMutex.unlock();
+  if (HeldCall* held = HeldEntry(slot_.get()); held != nullptr && --held->depth == 0 && !held->letGo) {
+    const std::span<HeldCall> live = t_held.Live();
+    std::copy(live.begin() + (held - live.data()) + 1, live.end(), held);
+    --t_held.count;
+  }
+  for (auto it = released_.rbegin(); it != released_.rend(); ++it) {
+    for (int i = 0; i < it->second; ++i) it->first->callMutex.lock();
+    if (HeldCall* entry = HeldEntry(it->first)) {
+      entry->depth += it->second;
+      entry->letGo = false;
+    }
+  }
+}
+
+std::vector<HWND> CallLocksHeldHere() {
+  std::vector<HWND> held;
+  for (const HeldCall& h : t_held.Live()) {
+    if (h.depth > 0) held.push_back(h.slot->hwnd);
+  }
+  return held;
+}
+
+namespace {
+
 bool IsCtlColor(UINT message) { return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC; }
 
 // The child a parent's message comes from, when it is one that is reflected.
@@ -134,7 +233,7 @@ bool ReflectToChild(const WindowSlot& parent, UINT message, WPARAM wParam, LPARA
   if (from == 0 || from == parent.hwnd) return false;
   SlotPtr child = FindSlot(from);
   if (!child || child->parent != parent.hwnd || child->ownerThread != GetCurrentThreadId()) return false;
-  std::lock_guard lock(child->callMutex);
+  CallLock lock(child);
   CWnd* window = child->window;
   if (window == nullptr) return false;
   LRESULT answer = 0;
@@ -148,7 +247,7 @@ bool ReflectToChild(const WindowSlot& parent, UINT message, WPARAM wParam, LPARA
 LRESULT CallWindowProcedure(const SlotPtr& slot, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!slot) return 0;
   if (LRESULT reflected = 0; ReflectToChild(*slot, message, wParam, lParam, &reflected)) return reflected;
-  std::lock_guard lock(slot->callMutex);
+  CallLock lock(slot);
   CWnd* window = slot->window;
   return window != nullptr ? window->WindowProc(message, wParam, lParam) : 0;
 }
@@ -161,7 +260,7 @@ void BindWindowObject(HWND hwnd) {
   SlotPtr slot = FindSlot(hwnd);
   if (!slot || slot->bound) return;
   slot->bound = true;
-  std::lock_guard lock(slot->callMutex);
+  CallLock lock(slot);
   if (CWnd* window = slot->window) window->PreSubclassWindow();
 }
 

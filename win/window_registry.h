@@ -2,7 +2,12 @@
 //
 // Lock order: registry lock, then a slot's state lock, then a control's own
 // data lock. A slot's call lock is taken before its state lock and never while
-// the registry lock is held.
+// the registry lock is held. Call locks go from a window to its descendants:
+// of one window tree a thread holds call locks only along one line of
+// ancestors, so one that holds a control's (a control telling its dialog or
+// asking it for colours, a click moving the focus from a sibling) lets go of
+// it while it holds the other's. A window of another tree (the automation's
+// own) keeps its lock.
 #pragma once
 
 #include <atomic>
@@ -61,6 +66,25 @@ SlotPtr FindSlot(HWND hwnd);
 std::vector<HWND> ChildrenOf(HWND parent);
 HWND FindChild(HWND parent, int controlId);
 std::vector<SlotPtr> AllSlots();
+
+// Holds the slot's call lock for its scope, as the order above says: the call
+// locks this thread holds on windows of the slot's tree other than its
+// ancestors are let go for the scope and taken again at its end.
+class CallLock {
+ public:
+  explicit CallLock(const SlotPtr& slot);
+  ~CallLock();
+  CallLock(const CallLock&) = delete;
+  CallLock& operator=(const CallLock&) = delete;
+
+ private:
+  SlotPtr slot_;
+  // Each with the times it was held; their own CallLocks, further out, keep them.
+  std::vector<std::pair<WindowSlot*, int>> released_;
+};
+
+// The windows whose call locks this thread holds, in the order it took them.
+std::vector<HWND> CallLocksHeldHere();
 
 // Runs the window procedure under the slot's call lock; 0 when the window is gone.
 LRESULT CallWindowProcedure(const SlotPtr& slot, UINT message, WPARAM wParam, LPARAM lParam);

@@ -27,12 +27,13 @@ class E2eVoiceSettings : public ClientEndToEnd {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   std::string Chat() { return JoinedLines(automation_.Request("text 7057 7005")); }
-  // How often voice opened its devices, as its lines in the chat output tell.
+  // How often voice opened its devices, as its lines in the chat output tell: each
+  // opening's last line, printed after both devices' names.
   int VoiceOpenings() {
+    static constexpr char kLastLine[] = "To change Voice Device : ";
     const std::string chat = Chat();
     int count = 0;
-    for (std::size_t at = chat.find("Voice Input on "); at != std::string::npos;
-         at = chat.find("Voice Input on ", at + 1)) {
+    for (std::size_t at = chat.find(kLastLine); at != std::string::npos; at = chat.find(kLastLine, at + 1)) {
       ++count;
     }
     return count;

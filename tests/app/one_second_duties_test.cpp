@@ -45,6 +45,7 @@
 #include "dialogs/chat_dialog.h"
 #include "dialogs/voice_settings_dialog.h"
 #include "main_dialog_fixture.h"
+#include "net/owner_slot.h"
 #include "net/frame_codes.h"
 #include "net/listener.h"
 #include "net/node_connect.h"
@@ -975,10 +976,10 @@ TEST_F(DutiesTest, TheNodeWaysEndClearsItsGlobal) {
   }
   g_networkSettings.directAddress = true;
   ConnectToNode();
-  CBaseThread* node = g_porvNode;
+  CBaseThread* node = LoadOwnerSlot(g_porvNode);
   ASSERT_NE(node, nullptr);
   node->RequestStop(0);
-  EXPECT_TRUE(WaitFor(kWaitMs, [] { return g_porvNode == nullptr; }));
+  EXPECT_TRUE(WaitFor(kWaitMs, [] { return LoadOwnerSlot(g_porvNode) == nullptr; }));
   g_networkSettings.directAddress = false;
 }
 

@@ -61,7 +61,14 @@ TestWay::TestWay(std::int32_t wayId, const char* name) : COrvSok(nullptr, wayId,
   }
 }
 
-TestWay::~TestWay() { Stop(); }
+TestWay::~TestWay() {
+  Stop();
+  // No other way's thread reaches this one through the table from here on.
+  if (WayRecord* record = PeerWayRecord(WayId())) {
+    WayTableGuard guard;
+    if (record->way == this) record->way = nullptr;
+  }
+}
 
 bool TestWay::Start(DWORD queueSize) {
   if (InitBuffers(nullptr, SOCK_MODE_TCP, kWayRxRingSize, kWayTxRingSize, kWaySoRcvBuf, kWaySoSndBuf) != 0) {
@@ -73,7 +80,11 @@ bool TestWay::Start(DWORD queueSize) {
 void TestWay::Stop() {
   if (!Started()) return;
   RequestStop(ExitCode());
-  WaitForEnd(10'000);
+  // The way must not go while its thread runs: a stuck thread fails the test, and is still waited for.
+  if (!WaitForEnd(10'000)) {
+    ADD_FAILURE() << "the way's thread did not end within 10 s";
+    WaitForEnd(0xFFFFFFFF);
+  }
 }
 
 DWORD TestWay::ProcessMessage(const DMessage& message) {

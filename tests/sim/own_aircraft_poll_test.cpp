@@ -251,6 +251,15 @@ template <typename Way>
 class Recording : public Way {
  public:
   using Way::Way;
+  // Its thread serves messages into this object's members: it ends before they go
+  // (and a subclass ends it in its own destructor, before this object's type changes).
+  ~Recording() override { StopWay(); }
+  void StopWay() {
+    if (this->Started()) {
+      this->RequestStop(this->ExitCode());
+      this->WaitForEnd(10'000);
+    }
+  }
   std::vector<Posted> Messages() const {
     std::lock_guard lock(mutex_);
     return messages_;
@@ -335,18 +344,23 @@ class PollPilotWay : public Recording<PeerWay> {
  public:
   PollPilotWay(std::int32_t wayId, std::uint8_t major, bool allocated = false)
       : Recording<PeerWay>(wayId, 'P', major, allocated) {}
+  ~PollPilotWay() override { StopWay(); }
 };
 
 class PollControllerWay : public Recording<PeerWay> {
  public:
   PollControllerWay(std::int32_t wayId, bool allocated) : Recording<PeerWay>(wayId, 'A', 0, allocated) {}
+  ~PollControllerWay() override { StopWay(); }
 };
 
 // The node way as the program's global names it, shown as connected.
 class PollNodeWay : public Recording<CNodeWay> {
  public:
   PollNodeWay() : Recording<CNodeWay>(nullptr, "[POLL NODE]") { StoreOwnerSlot(g_porvNode, this); }
-  ~PollNodeWay() override { StoreOwnerSlot(g_porvNode, nullptr); }
+  ~PollNodeWay() override {
+    StopWay();
+    StoreOwnerSlot(g_porvNode, nullptr);
+  }
   bool Start() { return InitBuffers(nullptr, SOCK_MODE_TCP, 4096, 4096, 8192, 8192) == 0 && StartThread(1, 0) == 1; }
   void MarkConnected(bool connected) { SetConnected(connected); }
 };

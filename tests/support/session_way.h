@@ -32,9 +32,17 @@ class StartableWay : public COrvSok {
 
 class SessionWay : public StartableWay {
  public:
-  SessionWay(std::int32_t wayId, const char* name) : StartableWay(wayId, name) {
+  SessionWay(std::int32_t wayId, const char* name) : StartableWay(wayId, name), wayId_(wayId) {
     WayTableGuard guard;
     WayTable()[static_cast<std::size_t>(wayId)].way = this;
+  }
+  // Its thread calls the overrides below: it ends before this object does, and
+  // no other way finds this one in the table afterwards.
+  ~SessionWay() override {
+    StopThread();
+    WayTableGuard guard;
+    COrvSok*& listed = WayTable()[static_cast<std::size_t>(wayId_)].way;
+    if (listed == this) listed = nullptr;
   }
 
  protected:
@@ -43,4 +51,7 @@ class SessionWay : public StartableWay {
   std::string OwnPublicAddress() const override { return "192.0.2.7"; }
   bool SessionOpen() const override { return true; }
   void PlayInRangeSound() override {}
+
+ private:
+  std::int32_t wayId_;
 };

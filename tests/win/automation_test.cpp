@@ -203,6 +203,21 @@ TEST_F(AutomationTest, TypingIntoAnEditTellsItsDialog) {
   EXPECT_EQ(client.Ask("settext 7057 7217 shown"), (Lines{"error read-only"}));
 }
 
+TEST_F(AutomationTest, APasswordFieldShowsStarsToDumpAndTextAndItsDialogReadsTheCharacters) {
+  Client client(path_);
+  const HWND field = chat.GetDlgItem(7003)->m_hWnd;
+  const DWORD style = static_cast<DWORD>(SendMessageA(field, ControlStyleMessage(), 0, 0));
+  ASSERT_TRUE(SendMessageA(field, ControlSetStyleMessage(), style | ES_PASSWORD, 0));
+  EXPECT_EQ(client.Ask("settext 7057 7003 pw-41x"), (Lines{"ok"}));
+  EXPECT_EQ(client.Ask("text 7057 7003"), (Lines{"******", "ok"}));
+  EXPECT_TRUE(Has(client.Ask("dump"), "control 7057 7003 kind=edit visible=1 enabled=1 text=******"));
+  char typed[32] = {};
+  GetDlgItemTextA(chat.m_hWnd, 7003, typed, sizeof typed);
+  EXPECT_STREQ(typed, "pw-41x");
+  ASSERT_TRUE(SendMessageA(field, ControlSetStyleMessage(), style, 0));
+  EXPECT_EQ(client.Ask("text 7057 7003"), (Lines{"pw-41x", "ok"}));
+}
+
 TEST_F(AutomationTest, ClicksAndCommandsRunOnTheUiThreadBeforeTheAnswer) {
   Client client(path_);
   EXPECT_EQ(client.Ask("click 7055 7201"), (Lines{"ok"}));
