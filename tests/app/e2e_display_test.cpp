@@ -72,6 +72,12 @@ class VirtualScreen {
                       {"windowmove", "--sync", id, std::to_string(x), std::to_string(y)});
     move.WaitForExit(10'000);
   }
+  // A key pressed in the window `id`, given the keyboard focus first.
+  void PressKeyIn(const std::string& folder, const std::string& id, const std::string& key) const {
+    ChildProcess press(kXdotool, folder, {"DISPLAY=" + Name()},
+                       {"windowfocus", "--sync", id, "key", "--clearmodifiers", key});
+    press.WaitForExit(10'000);
+  }
   // The ids of the visible windows titled `title`, one a line.
   std::string WindowsTitled(const std::string& folder, const std::string& title) const {
     ChildProcess search(kXdotool, folder, {"DISPLAY=" + Name()},
@@ -129,6 +135,15 @@ TEST_F(DisplayEndToEnd, AClickOnTheConnectButtonOnTheScreenLogsIn) {
   Ask("command 7055 33000");  // the first server of the "Servers ..." menu
   // The button stands at 2,2 and is 40 by 40: its middle.
   screen_->ClickIn(tree_.Path(), window, 22, 22);
+  // The node's welcome is a box on the screen that waits for the pilot.
+  std::string box;
+  ASSERT_TRUE(WaitUntil(kWaitMs, [&] {
+    box = screen_->WindowsTitled(tree_.Path(), "Information on ORVENA");
+    return !box.empty();
+  })) << client_->Stderr();
+  screen_->PressKeyIn(tree_.Path(), box.substr(0, box.find('\n')), "Return");
+  EXPECT_TRUE(WaitUntil(kWaitMs, [&] { return screen_->WindowsTitled(tree_.Path(), "Information on ORVENA").empty(); }))
+      << "the box is answered and gone";
   EXPECT_TRUE(Shows("control 7055 7212 kind=ownerdraw visible=1 enabled=1 text=OFF\nimage 7096"))
       << client_->Stderr();
   Quit();
