@@ -84,8 +84,7 @@ class IpAddressWidget : public ModelWidget {
       if (i != 0) address += QLatin1Char('.');
       address += fields_[i]->text();
     }
-    const std::string typed = ToModelText(address);
-    SendMessageA(Control(), ControlTypeMessage(), 0, reinterpret_cast<LPARAM>(typed.c_str()));
+    TypeIntoModel(Control(), address);
     // A value outside its field's range is brought to the range's end.
     Resync();
   }

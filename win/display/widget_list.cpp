@@ -208,9 +208,7 @@ class ComboWidget : public ModelWidget {
   }
 
   void Typed(const QString& text) {
-    if (!IsWindow(Control())) return;
-    const std::string typed = ToModelText(text);
-    SendMessageA(Control(), ControlTypeMessage(), 0, reinterpret_cast<LPARAM>(typed.c_str()));
+    TypeIntoModel(Control(), text);
     // The model folds the case and cuts to its limit: that shows at once.
     Resync();
   }
@@ -280,9 +278,7 @@ class SimpleComboWidget : public ModelWidget {
   }
 
   void Typed(const QString& text) {
-    if (!IsWindow(Control())) return;
-    const std::string typed = ToModelText(text);
-    SendMessageA(Control(), ControlTypeMessage(), 0, reinterpret_cast<LPARAM>(typed.c_str()));
+    TypeIntoModel(Control(), text);
     // The model folds the case and cuts to its limit: that shows at once.
     Resync();
   }

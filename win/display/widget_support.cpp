@@ -37,6 +37,12 @@ QString FromModelText(std::string_view cp1252) { return QString::fromStdString(C
 
 std::string ToModelText(const QString& text) { return Utf8ToCp1252(text.toStdString()); }
 
+void TypeIntoModel(HWND control, const QString& text) {
+  if (!IsWindow(control)) return;
+  const std::string typed = ToModelText(text);
+  SendMessageA(control, ControlTypeMessage(), 0, reinterpret_cast<LPARAM>(typed.c_str()));
+}
+
 QColor FromColorRef(COLORREF colour) { return QColor(GetRValue(colour), GetGValue(colour), GetBValue(colour)); }
 
 std::string WindowText(HWND hwnd) {

@@ -28,6 +28,9 @@ inline constexpr const char* kControlProperty = "tkControl";
 
 QString FromModelText(std::string_view cp1252);
 std::string ToModelText(const QString& text);
+// What the user typed, over the control's whole content, as automation's
+// `type` does (the model sends its change notices); nothing once it is gone.
+void TypeIntoModel(HWND control, const QString& text);
 QColor FromColorRef(COLORREF colour);
 // The window's text as its model holds it.
 std::string WindowText(HWND hwnd);
