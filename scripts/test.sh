@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every test under AddressSanitizer and UndefinedBehaviorSanitizer and runs them, then
-# runs every fuzz target for a short budget (scripts/fuzz.sh), failing on any finding.
+# runs every fuzz target for a short budget (scripts/fuzz.sh), failing on any finding, and
+# two minutes of the soak (scripts/soak.sh).
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$top/scripts/setup.sh"
@@ -13,3 +14,4 @@ export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$top/tests/lsan.supp:print_sup
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 bash "$top/scripts/fuzz.sh" all "${TK_FUZZ_SECONDS:-20}"
+bash "$top/scripts/soak.sh" "${TK_SOAK_MINUTES:-2}"
