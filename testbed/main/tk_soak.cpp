@@ -52,6 +52,7 @@ using std::chrono::seconds;
 
 constexpr std::size_t kMaxPilots = 45;
 constexpr int kNodeDropSeconds = 30;
+constexpr int kClosedSessionCallers = 3;
 // The client waits 65 s before it logs in again after a lost link.
 constexpr int kReconnectBoundSeconds = 95;
 constexpr int kHostileEverySeconds = 5;
@@ -269,7 +270,9 @@ class Soak {
   std::string Dump();
   bool DumpShows(const std::string& text, int timeoutMs);
   bool LogIn();
-  void StepPilots(bool joining);
+  // joining: new pilots may call; allLeave: every pilot flying leaves now.
+  void StepPilots(bool joining, bool allLeave);
+  SoakPilot& AddPilot();
   void StepController(bool coming);
   void StepNode();
   void StepHostile();
@@ -390,7 +393,7 @@ bool Soak::LogIn() {
   return DumpShows("image 7096", kWaitMs);
 }
 
-void Soak::StepPilots(bool joining) {
+void Soak::StepPilots(bool joining, bool allLeave) {
   const auto now = Clock::now();
   std::size_t active = 0;
   for (SoakPilot& pilot : pilots_) {
@@ -422,10 +425,10 @@ void Soak::StepPilots(bool joining) {
         } else if (peer.PeerClosed()) {
           pilot.state = PilotState::Done;
           pilot.end = PilotEnd::ClosedUnsaid;
-        } else if (now >= pilot.leaveAt || !joining) {
+        } else if (now >= pilot.leaveAt || allLeave) {
           pilot.state = PilotState::Leaving;
           pilot.leftAt = now;
-          const double how = joining ? Between(0.0, 1.0) : 0.0;
+          const double how = allLeave ? 0.0 : Between(0.0, 1.0);
           if (how < 0.8) {
             pilot.end = PilotEnd::LoggedOut;
             peer.SendLogout();
@@ -459,33 +462,36 @@ void Soak::StepPilots(bool joining) {
   if (!joining) return;
   // Arrivals in bursts and lulls, up to the limit.
   const int arrivals = Chance(0.15) ? static_cast<int>(Between(3, 9)) : (Chance(0.5) ? 1 : 0);
-  for (int k = 0; k < arrivals && active < kMaxPilots; ++k, ++active) {
-    PilotPeerScript script;
-    char callsign[16];
-    std::snprintf(callsign, sizeof callsign, "SK%04d", nextPilot_);
-    script.callsign = callsign;
-    script.login = "soak" + std::to_string(nextPilot_);
-    script.newerLayout = nextPilot_ % 3 != 0;
-    script.simulatorCode = script.newerLayout ? 9000 : 2004;
-    script.centreLatitude = 49.0 + Between(-0.05, 0.05);
-    script.centreLongitude = 2.55 + Between(-0.05, 0.05);
-    script.altitudeFeet = Between(1500, 9000);
-    script.answerLogin = false;
-    ++nextPilot_;
-    SoakPilot pilot;
-    pilot.callsign = script.callsign;
-    pilot.peer = std::make_unique<PilotPeer>(script);
-    pilot.called = Clock::now();
-    pilot.calledWhileSessionClosed = !sessionOpen_;
-    if (!pilot.peer->Connect(options_.listenPort)) {
-      pilot.state = PilotState::Done;
-      pilot.end = PilotEnd::NoListener;
-    } else if (!pilot.peer->SendLogin()) {
-      pilot.state = PilotState::Done;
-      pilot.end = PilotEnd::ClosedUnsaid;
-    }
-    pilots_.push_back(std::move(pilot));
+  for (int k = 0; k < arrivals && active < kMaxPilots; ++k, ++active) AddPilot();
+}
+
+SoakPilot& Soak::AddPilot() {
+  PilotPeerScript script;
+  char callsign[16];
+  std::snprintf(callsign, sizeof callsign, "SK%04d", nextPilot_);
+  script.callsign = callsign;
+  script.login = "soak" + std::to_string(nextPilot_);
+  script.newerLayout = nextPilot_ % 3 != 0;
+  script.simulatorCode = script.newerLayout ? 9000 : 2004;
+  script.centreLatitude = 49.0 + Between(-0.05, 0.05);
+  script.centreLongitude = 2.55 + Between(-0.05, 0.05);
+  script.altitudeFeet = Between(1500, 9000);
+  script.answerLogin = false;
+  ++nextPilot_;
+  SoakPilot pilot;
+  pilot.callsign = script.callsign;
+  pilot.peer = std::make_unique<PilotPeer>(script);
+  pilot.called = Clock::now();
+  pilot.calledWhileSessionClosed = !sessionOpen_;
+  if (!pilot.peer->Connect(options_.listenPort)) {
+    pilot.state = PilotState::Done;
+    pilot.end = PilotEnd::NoListener;
+  } else if (!pilot.peer->SendLogin()) {
+    pilot.state = PilotState::Done;
+    pilot.end = PilotEnd::ClosedUnsaid;
   }
+  pilots_.push_back(std::move(pilot));
+  return pilots_.back();
 }
 
 void Soak::StepController(bool coming) {
@@ -619,7 +625,23 @@ void Soak::RestartPlugin() {
     return;
   }
   if (!DumpShows("Disconnected from multiplayer session !", kWaitMs)) Fail("the client did not close the session");
-  Say("plug-in: the stand-in listens again; the session closed; clicking the simulator status (7111)");
+  // Callers while no session is open are turned away, each told why.
+  std::vector<std::size_t> closedCallers;
+  for (int k = 0; k < kClosedSessionCallers; ++k) {
+    AddPilot();
+    closedCallers.push_back(pilots_.size() - 1);
+  }
+  const auto answered = Clock::now() + milliseconds(kWaitMs);
+  for (const std::size_t index : closedCallers) {
+    const PilotPeer& peer = *pilots_[index].peer;
+    while (Clock::now() < answered && pilots_[index].state == PilotState::Calling && !CancelReason(peer) &&
+           !peer.PeerClosed() && peer.CountOf(NCSUB_PEER_ADDED) == 0) {
+      std::this_thread::sleep_for(milliseconds(50));
+    }
+  }
+  StepPilots(false, false);
+  Say("plug-in: the stand-in listens again; the session closed; " + std::to_string(kClosedSessionCallers) +
+      " pilots called meanwhile; clicking the simulator status (7111)");
   int clicks = 0;
   for (int attempt = 0; attempt < 10 && plugin_->LinksAccepted() == 0; ++attempt) {
     automation_.Request("click 7055 7111");
@@ -664,7 +686,7 @@ void Soak::SampleFigures(int minute) {
 void Soak::EndPilots() {
   const auto deadline = Clock::now() + seconds(30);
   for (;;) {
-    StepPilots(false);
+    StepPilots(false, true);
     StepController(false);
     const bool done = std::all_of(pilots_.begin(), pilots_.end(),
                                   [](const SoakPilot& p) { return p.state == PilotState::Done; });
@@ -744,6 +766,7 @@ void Soak::Account() {
     }
     if (pilot.admitted) {
       ++admitted;
+      if (pilot.calledWhileSessionClosed) Fail("pilot " + pilot.callsign + " admitted while no session was open");
       if (pilotAdds == 0) Fail("pilot " + pilot.callsign + " admitted, his aircraft never added");
       // Still flying well after the session came back: the new simulator shows him too.
       const bool flewOn = reopenedAt_ && (!pilot.doneAt || *pilot.doneAt > *reopenedAt_ + seconds(15));
@@ -875,7 +898,7 @@ int Soak::Run() {
       break;
     }
     StepNode();
-    StepPilots(true);
+    StepPilots(true, false);
     StepController(true);
     StepHostile();
     if (!pluginRestarted_ && Elapsed() >= restartAt) {
