@@ -14,6 +14,12 @@ bash "$top/scripts/setup.sh"
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DTK_SANITIZE=ON >/dev/null
 cmake --build "$build" -j "${TK_SOAK_BUILD_JOBS:-3}" --target tavelkor tk_soak >/dev/null
 
+# A verdict of LeakSanitizer needs a client built with it.
+if ! ldd "$build/tavelkor" | grep -q libasan; then
+  echo "[soak] $build/tavelkor is not built with AddressSanitizer" >&2
+  exit 1
+fi
+
 work="$top/build/soak"
 rm -rf "$work"
 mkdir -p "$work"

@@ -15,6 +15,7 @@
 
 #include "net/frame_hunter.h"
 #include "support/child_process.h"
+#include "testbed/aircraft_ledger.h"
 #include "testbed/client_process.h"
 #include "testbed/hostile_caller.h"
 #include "testbed/tcp_listener.h"
@@ -50,6 +51,37 @@ TEST(SoakTools, FilesUnderTheFoldersAreEachOneInputNamedByTheirFolder) {
   ASSERT_EQ(inputs.size(), 1u);
   EXPECT_EQ(inputs[0].name, "a/one");
   EXPECT_EQ(std::string(inputs[0].bytes.begin(), inputs[0].bytes.end()), "xyz");
+}
+
+TEST(SoakTools, TheLedgerCountsEachAircraftsEventsPerStandIn) {
+  AircraftLedger ledger;
+  for (const char* line : {"add SK0001 model Laminar Research\\Cessna 172SP\\Cessna_172SP.acf at 49.0 2.5 3000",
+                           "add SK0002 model A at 1 2 3", "move SK0001 to 49.1 2.5 3000", "remove SK0001",
+                           "refuse SK0003", "received XTK_CMD_REMOVE_PEER (4 bytes)", "remove "}) {
+    ledger.Take(line);
+  }
+  ledger.NextInstance();
+  ledger.Take("remove SK0002 (link ended)");
+  ledger.Take("add SK0002 model A at 1 2 3");
+
+  struct Case {
+    int instance;
+    const char* callsign;
+    int adds, removes, linkEnds, refusals;
+  };
+  const Case cases[] = {
+      {0, "SK0001", 1, 1, 0, 0}, {0, "SK0002", 1, 0, 0, 0}, {0, "SK0003", 0, 0, 0, 1},
+      {1, "SK0002", 1, 0, 1, 0}, {1, "SK0001", 0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const AircraftEvents events = ledger.Of(c.instance, c.callsign);
+    EXPECT_EQ(events.adds, c.adds) << c.instance << " " << c.callsign;
+    EXPECT_EQ(events.removes, c.removes) << c.instance << " " << c.callsign;
+    EXPECT_EQ(events.linkEndRemoves, c.linkEnds) << c.instance << " " << c.callsign;
+    EXPECT_EQ(events.refusals, c.refusals) << c.instance << " " << c.callsign;
+  }
+  EXPECT_EQ(ledger.Instances(), 2);
+  EXPECT_EQ(ledger.All(0).size(), 3u) << "only lines naming a callsign count";
 }
 
 // The far end takes the call, reads `readBytes` and then ends it, or keeps it open.
