@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds every test under AddressSanitizer and UndefinedBehaviorSanitizer and runs them, then
-# runs every fuzz target for a short budget (scripts/fuzz.sh), failing on any finding.
-#   test.sh           the suite under ASan + UBSan, then the fuzz targets
+# runs every fuzz target for a short budget (scripts/fuzz.sh), failing on any finding, and
+# two minutes of the soak (scripts/soak.sh).
+#   test.sh           the suite under ASan + UBSan, the fuzz targets, the soak
 #   test.sh --tsan    the suite under ThreadSanitizer alone (build/tsan)
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -33,3 +34,4 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 bash "$top/scripts/fuzz.sh" all "${TK_FUZZ_SECONDS:-20}"
+bash "$top/scripts/soak.sh" "${TK_SOAK_MINUTES:-2}"
