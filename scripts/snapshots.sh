@@ -86,7 +86,7 @@ wait_for "runs 7057 7005" "on 122.80 Mhz : DEMO02 on final"
 for template in "$top"/res/dialogs/*.dlg; do
   id="$(basename "$template" .dlg)"
   case "$id" in
-    7033 | 7005) ;;  # the type chooser above, the main setup below
+    7033 | 7005 | 7060) ;;  # the type chooser above, the main setup and its voice settings below
     *) ask "snapshot $id $out/$id.png" ;;
   esac
 done
@@ -101,5 +101,9 @@ for language in en fr es; do
   index=$((index + 1))
 done
 ask "select 7005 7102 0"
+# The voice settings open from the main setup, their sliders drawn once shown.
+ask "click 7005 7242"
+wait_for dump "window 7060 visible=1"
+ask "snapshot 7060 $out/7060.png"
 
 echo "[snapshots] $(ls "$out" | wc -l) pictures in $out"
