@@ -86,9 +86,18 @@ wait_for "runs 7057 7005" "on 122.80 Mhz : DEMO02 on final"
 for template in "$top"/res/dialogs/*.dlg; do
   id="$(basename "$template" .dlg)"
   case "$id" in
-    7033 | 7005 | 7060) ;;  # the type chooser above, the main setup and its voice settings below
+    7033 | 7005 | 7060 | 7048 | 7049) ;;  # the type chooser above, the others shown below
     *) ask "snapshot $id $out/$id.png" ;;
   esac
+done
+
+# The rules dialogs fill their lists and paint their colours when shown.
+for shown in "7048 32852" "7049 32854"; do
+  read -r id command <<< "$shown"
+  ask "command 7055 $command"
+  wait_for dump "window $id visible=1"
+  ask "snapshot $id $out/$id.png"
+  ask "command 7055 $command"
 done
 
 # The main setup's language list changes its texts at once; nothing is saved.
