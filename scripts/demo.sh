@@ -10,25 +10,13 @@
 # listening port and flies one circuit near the demo's flight, then logs out.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
-bash "$top/scripts/setup.sh"
+. "$top/scripts/demo_env.sh"
 build="$top/build/demo"
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTK_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target tavelkor tk_standins tk_auto tk_pilot tk_match tk_controller
+demo_build "$build" tavelkor tk_standins tk_auto tk_pilot tk_match tk_controller
 tree="$top/build/demo-xplane"
-prog="$(bash "$top/scripts/make_demo_tree.sh" "$tree")"
-
-# The demo's network login, written once; the ports stay the program's defaults.
-ini="$prog/Tavelkor.ini"
-crlf() { printf '%s\r\n' "$@"; }
-if ! grep -qi '^\[NETWORK\.0\]' "$ini" 2>/dev/null; then
-  crlf "[NETWORK.0]" "Website=localhost" "PagePath=/h.php" "PilotID=demo" "PilotPW=demo" >> "$ini"
-fi
-if ! grep -qi '^\[FLIGHT PLAN\]' "$ini" 2>/dev/null; then
-  crlf "[FLIGHT PLAN]" "CallSign=DEMO01" >> "$ini"
-fi
+prog="$(demo_tree "$tree")"
 
 ports_file="$build/standins.ports"
-rm -f "$ports_file"
 standins_pid=""
 clicker_pid=""
 cleanup() {
@@ -36,55 +24,22 @@ cleanup() {
     pkill -P "$clicker_pid" 2>/dev/null || true
     kill "$clicker_pid" 2>/dev/null || true
   fi
-  if [ -n "$standins_pid" ] && kill -0 "$standins_pid" 2>/dev/null; then
-    kill -TERM "$standins_pid" 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$standins_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$standins_pid" 2>/dev/null || true
-  fi
+  demo_stop_standins
   wait 2>/dev/null || true
 }
 trap cleanup EXIT
 # Ctrl-C is the client's to act on (its ordered quit); the script then cleans up.
 trap ':' INT
 
-# In a session of its own, so that Ctrl-C reaches the client only and the
-# stand-ins stay up until the client has quit.
-if command -v setsid >/dev/null; then
-  setsid "$build/tk_standins" --ports-file "$ports_file" &
-else
-  "$build/tk_standins" --ports-file "$ports_file" &
-fi
-standins_pid=$!
-for _ in $(seq 200); do
-  [ -s "$ports_file" ] && break
-  kill -0 "$standins_pid" 2>/dev/null || { echo "[demo] tk_standins did not start" >&2; exit 1; }
-  sleep 0.1
-done
-[ -s "$ports_file" ] || { echo "[demo] tk_standins wrote no ports file" >&2; exit 1; }
-read -r web_field node_field plugin_field < "$ports_file"
-web_port="${web_field#web=}"
-plugin_port="${plugin_field#plugin=}"
+demo_start_standins "$build" "$ports_file" || exit 1
 
 export TK_AUTOMATION="${TK_AUTOMATION:-$tree/automation.sock}"
-# Ours first: the first pair for a port wins.
-export TK_PORTMAP="80=$web_port,55007=$plugin_port${TK_PORTMAP:+,$TK_PORTMAP}"
 auto="$build/tk_auto"
-# The port the client listens on for pilot peers: 55009, unless TK_PORTMAP moves it.
-listen_port=55009
-IFS=',' read -r -a port_pairs <<< "$TK_PORTMAP"
-for pair in "${port_pairs[@]}"; do
-  if [ "${pair%%=*}" = 55009 ]; then listen_port="${pair#*=}"; break; fi
-done
 pilot_log="$build/tk_pilot.log"
 
 (
   # The session opens once the plug-in link is up; then "Servers ..." slot 0 and Connect.
-  for _ in $(seq 60); do
-    if "$auto" "$TK_AUTOMATION" --wait-ms 20000 dump 2>/dev/null | grep -q 'Connecting to XPlane ...Ok'; then
-      break
-    fi
-    sleep 0.5
-  done
+  demo_wait_for_session "$auto" "$TK_AUTOMATION" || true
   if "$auto" "$TK_AUTOMATION" --wait-ms 20000 "command 7055 33000" "click 7055 7212" >/dev/null 2>&1; then
     echo "[demo] Connect clicked"
   else
@@ -94,10 +49,7 @@ pilot_log="$build/tk_pilot.log"
   # Logged in (the Connect button shows bitmap 7096): the pilot peer calls. His AI
   # aircraft shows in the plug-in stand-in's lines ("add DEMO02 model ...", "move
   # DEMO02 to ...", "remove DEMO02"); the frames he receives go to his log.
-  for _ in $(seq 60); do
-    "$auto" "$TK_AUTOMATION" --wait-ms 20000 dump 2>/dev/null | grep -q 'image 7096' && break
-    sleep 0.5
-  done
+  demo_wait_for_login "$auto" "$TK_AUTOMATION" || true
   echo "[demo] pilot peer DEMO02 calls port $listen_port (frames received: $pilot_log)"
   # His exit status tells how his flight ended (tk_pilot --help).
   pilot_status=0

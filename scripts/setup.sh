@@ -10,7 +10,7 @@ packages=(
   libbenchmark-dev zlib1g-dev
   libopencore-amrnb-dev portaudio19-dev libasound2-dev libjack-jackd2-dev
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
-  xvfb xdotool
+  xvfb xdotool imagemagick
   clang libclang-rt-14-dev
 )
 

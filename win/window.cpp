@@ -9,6 +9,7 @@
 #include "win/dialog_items.h"
 #include "win/display_hooks.h"
 #include "win/focus.h"
+#include "win/menu.h"
 #include "win/message_queue.h"
 #include "win/mouse.h"
 #include "win/mouse_state.h"
@@ -153,6 +154,20 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_ERASEBKGND:
       return EraseDialogBackground(m_hWnd, static_cast<HDC>(wParam)) ? TRUE : FALSE;
+    case WM_RBUTTONUP: {
+      // A right click asks for the context menu, at the cursor on the screen.
+      POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      ::ClientToScreen(m_hWnd, &at);
+      SendMessageA(m_hWnd, WM_CONTEXTMENU, static_cast<WPARAM>(m_hWnd), static_cast<LPARAM>(MAKELONG(at.x, at.y)));
+      return 0;
+    }
+    case WM_CONTEXTMENU:
+      // A child without a menu of its own leaves it to its parent.
+      if ((GetStyle() & WS_CHILD) != 0) {
+        const HWND parent = ::GetParent(m_hWnd);
+        if (parent != 0) return SendMessageA(parent, WM_CONTEXTMENU, wParam, lParam);
+      }
+      return 0;
     case WM_SETCURSOR: {
       // The parent may set it first; otherwise the one who asked shows the arrow.
       const HWND parent = ::GetParent(m_hWnd);

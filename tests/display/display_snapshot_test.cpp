@@ -15,6 +15,7 @@
 #include "win/display/window_snapshot.h"
 #include "win/display_hooks.h"
 #include "win/gdi_objects.h"
+#include "win/richedit.h"
 #include "win/shapes.h"
 #include "win/window.h"
 #include "win/window_pos.h"
@@ -132,6 +133,42 @@ TEST_F(DisplaySnapshot, HeadlessTheWindowIsMadeOffscreenForThePictureAlone) {
   EXPECT_EQ(picture->width, read->rect.right - read->rect.left);
   EXPECT_EQ(picture->At(20, 30), kPainted);
   EXPECT_NE(picture->At(19, 30), kPainted);
+}
+
+// A window made for the picture alone shows its rich edit where the caret
+// is, at the end of a long text, as the shown window does: the chat's last
+// lines, not its first ones.
+TEST_F(DisplaySnapshot, APictureOfALongRichTextShowsItsEndWhereTheCaretIs) {
+  CDialog dialog;
+  ASSERT_TRUE(dialog.Create(7057));
+  auto* rich = dynamic_cast<CRichEditCtrl*>(CWnd::FromHandle(GetDlgItem(dialog.m_hWnd, 7005)));
+  ASSERT_NE(rich, nullptr);
+  const auto append = [rich](const std::string& text, COLORREF colour) {
+    rich->SetSel(-1, -1);
+    CHARFORMAT2 format;
+    format.dwMask = CFM_COLOR | CFM_BOLD;
+    format.crTextColor = colour;
+    format.dwEffects = CFE_BOLD;
+    rich->SetSelectionCharFormat(format);
+    rich->ReplaceSel(text.c_str());
+  };
+  for (int i = 0; i < 60; ++i) append("line " + std::to_string(i) + "\r\n", RGB(0, 0, 255));
+  append("WWWWWWWW the last line", RGB(255, 0, 0));
+  rich->SetSel(-1, -1);
+  dialog.ShowWindow(SW_SHOW);
+  win::display::Mirror offscreen(false, nullptr);
+  const std::string path = folder_.Path() + "/chat.png";
+  ASSERT_TRUE(win::display::SnapshotWindow(offscreen, dialog.m_hWnd, path));
+  std::optional<PngPixels> picture = ReadPngPixels(path);
+  ASSERT_TRUE(picture);
+  int red = 0;
+  for (int y = 0; y < picture->height; ++y) {
+    for (int x = 0; x < picture->width; ++x) {
+      const COLORREF pixel = picture->At(x, y);
+      red += GetRValue(pixel) > 200 && GetGValue(pixel) < 80 && GetBValue(pixel) < 80 ? 1 : 0;
+    }
+  }
+  EXPECT_GT(red, 20) << "the last line is not in the picture";
 }
 
 }  // namespace

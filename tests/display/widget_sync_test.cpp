@@ -267,6 +267,8 @@ TEST_F(WidgetSync, ColoursAreWhatTheParentAnswersAskedAgainWhenTheLookChanges) {
   EXPECT_EQ(list->palette().color(QPalette::Text), QColor(128, 0, 0));
   // Check boxes lie on the parent's colours; push buttons keep the desktop's face.
   EXPECT_EQ(fixture_.WidgetOf(106)->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+  EXPECT_EQ(fixture_.WidgetOf(106)->grab().toImage().pixelColor(75, 2), QColor(240, 240, 200))
+      << "the check box is filled with the parent's brush beyond its text";
   fixture_.dialog.colours[WM_CTLCOLORBTN] = {RGB(9, 9, 9), night};
   fixture_.Sync(105, win::display::kPainted);
   EXPECT_NE(fixture_.WidgetOf(105)->palette().color(QPalette::Button), QColor(10, 20, 30));

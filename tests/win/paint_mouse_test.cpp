@@ -8,6 +8,7 @@
 #include "win/clock.h"
 #include "win/cursors.h"
 #include "win/dialog.h"
+#include "win/menu.h"
 #include "win/mouse.h"
 
 namespace {
@@ -29,7 +30,7 @@ class MouseDialog : public CDialog {
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
     if ((message >= WM_MOUSEMOVE && message <= WM_RBUTTONDBLCLK) || message == WM_MOUSELEAVE ||
         message == WM_CAPTURECHANGED || message == WM_COMMAND || message == WM_ACTIVATE ||
-        message == WM_SYSCOLORCHANGE) {
+        message == WM_SYSCOLORCHANGE || message == WM_CONTEXTMENU) {
       std::lock_guard lock(mutex);
       seen.push_back(Seen{message, wParam, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}});
     }
@@ -177,6 +178,29 @@ TEST_F(Mouse, AClickActivatesItsDialogAndAColourChangeReachesEveryWindow) {
   EXPECT_EQ(dialog.Count(WM_ACTIVATE), 1u) << "already active";
   win::BroadcastSysColorChange();
   EXPECT_EQ(dialog.Count(WM_SYSCOLORCHANGE), 1u);
+}
+
+// The context menu is asked of the dialog, with the window clicked and the
+// point on the screen, whether the click fell on a child or on the dialog.
+TEST_F(Mouse, ARightClickAsksTheDialogForItsContextMenuAtTheScreenPoint) {
+  const struct {
+    POINT at;
+    HWND clicked;
+  } cases[] = {{POINT{130, 115}, button.m_hWnd}, {POINT{250, 150}, dialog.m_hWnd}};
+  for (const auto& c : cases) {
+    win::MouseMoveTo(c.at);
+    dialog.Take();
+    win::MouseRightDown();
+    EXPECT_EQ(dialog.Count(WM_CONTEXTMENU), 0u) << "not at the press";
+    win::MouseRightUp();
+    std::vector<Seen> menus;
+    for (const Seen& s : dialog.Take()) {
+      if (s.message == WM_CONTEXTMENU) menus.push_back(s);
+    }
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_EQ(menus[0].wParam, static_cast<WPARAM>(c.clicked));
+    EXPECT_EQ(menus[0].at, c.at);
+  }
 }
 
 TEST(Cursors, SystemCursorsAreSharedAndOthersOwned) {

@@ -32,6 +32,9 @@ class ButtonWidget : public ModelWidget {
         button_(button) {
     if (auto* push = qobject_cast<QPushButton*>(button)) push->setAutoDefault(false);
     if (auto* radio = qobject_cast<QRadioButton*>(button)) radio->setAutoExclusive(false);
+    // A button fills with the Button role; a check box or radio button lies on
+    // its parent's brush, as a label does.
+    if (IsCheck(type) || IsRadio(type)) button->setBackgroundRole(QPalette::Window);
     QObject::connect(button, &QAbstractButton::clicked, button, [this] {
       SendMessageA(Control(), ControlClickMessage(), 0, 0);
       // The model stepped its check without a repaint of its own to tell.

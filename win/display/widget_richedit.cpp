@@ -65,6 +65,12 @@ class RichEditWidget : public ModelWidget {
   RichEditWidget(HWND control, QTextEdit* edit) : ModelWidget(control, edit, ColourRoles::kNone), edit_(edit) {
     edit->setUndoRedoEnabled(false);
     edit->setAcceptRichText(false);
+    // The text is laid out only once the widget has its size (shown, or
+    // grabbed for a picture): the end is followed then too.
+    QScrollBar* bar = edit->verticalScrollBar();
+    QObject::connect(bar, &QScrollBar::rangeChanged, edit, [this, bar](int, int maximum) {
+      if (followsEnd_) bar->setValue(maximum);
+    });
   }
 
  protected:
@@ -109,7 +115,8 @@ class RichEditWidget : public ModelWidget {
 
   void FollowCaret(const CRichEditCtrl& model, std::size_t length) {
     const CHARRANGE selection = model.Selection();
-    if (selection.cpMin == selection.cpMax && static_cast<std::size_t>(selection.cpMax) >= length) {
+    followsEnd_ = selection.cpMin == selection.cpMax && static_cast<std::size_t>(selection.cpMax) >= length;
+    if (followsEnd_) {
       QScrollBar* bar = edit_->verticalScrollBar();
       bar->setValue(bar->maximum());
       return;
@@ -135,6 +142,7 @@ class RichEditWidget : public ModelWidget {
   std::vector<TextRun> shown_;
   std::size_t shownLength_ = 0;
   COLORREF background_ = 0xFFFFFFFF;
+  bool followsEnd_ = false;
 };
 
 }  // namespace
