@@ -24,6 +24,7 @@
 
 #include "tests/display/widget_fixture.h"
 #include "win/brush.h"
+#include "win/cdc.h"
 #include "win/controls.h"
 #include "win/display/control_widget.h"
 #include "win/display/widget_support.h"
@@ -309,7 +310,21 @@ TEST_F(WidgetSync, APictureShowsItsBitmapAndEveryWidgetTheDialogFont) {
   Model<CStatic>(101)->SetBitmap(0);
   DeleteObject(bitmap);
   fixture_.Sync(101, kContent);
-  EXPECT_TRUE(fixture_.As<QLabel>(101)->pixmap().isNull());
+  EXPECT_NE(fixture_.As<QLabel>(101)->pixmap().size(), QSize(2, 1)) << "the bitmap is gone";
+  // Without an image it shows what the program paints on it (the plane path's view).
+  CWnd* picture = Model<CStatic>(101);
+  CDC* dc = picture->GetDC();
+  ASSERT_NE(dc, nullptr);
+  RECT client{};
+  picture->GetClientRect(&client);
+  const HBRUSH red = CreateSolidBrush(RGB(200, 0, 0));
+  FillRect(dc->GetSafeHdc(), &client, red);
+  picture->ReleaseDC(dc);
+  DeleteObject(red);
+  fixture_.Sync(101, win::display::kPainted);
+  const QImage painted = fixture_.As<QLabel>(101)->pixmap().toImage();
+  ASSERT_FALSE(painted.isNull());
+  EXPECT_EQ(painted.pixelColor(client.right / 2, client.bottom / 2), QColor(200, 0, 0));
   // The dialog font: 11 pixels high, as the controls paint with it.
   for (int id : {100, 102, 105, 110, 113}) EXPECT_EQ(fixture_.WidgetOf(id)->font().pixelSize(), 11) << id;
 }

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <memory>
 
 #include "win/bitmap_resource.h"
 #include "win/display/widget_kinds.h"
@@ -10,6 +11,7 @@
 #include "win/module.h"
 #include "win/static_ctrl.h"
 #include "win/sys_colors.h"
+#include "win/window_surface.h"
 
 namespace win::display {
 
@@ -87,7 +89,7 @@ class PictureWidget : public ModelWidget {
   PictureWidget(HWND control, QLabel* label) : ModelWidget(control, label, ColourRoles::kLabel), label_(label) {}
 
  protected:
-  void SyncModel(unsigned) override {
+  void SyncModel(unsigned changes) override {
     auto* model = dynamic_cast<CStatic*>(CWnd::FromHandle(Control()));
     if (model == nullptr) return;
     HBITMAP bitmap = model->GetBitmap();
@@ -99,6 +101,17 @@ class PictureWidget : public ModelWidget {
     }
     const DWORD style = model->Style();
     label_->setAlignment((style & SS_CENTERIMAGE) != 0 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignTop);
+    if (bitmap == 0) {
+      // Without an image of its own it is a surface the program paints on.
+      shown_ = 0;
+      const std::shared_ptr<QImage> painted = win::detail::ExistingWindowSurface(Control());
+      if (painted == nullptr) {
+        label_->clear();
+      } else if ((changes & (kPainted | kCreated | kContent)) != 0) {
+        label_->setPixmap(QPixmap::fromImage(*painted));
+      }
+      return;
+    }
     if (bitmap == shown_) return;
     shown_ = bitmap;
     const QImage image = BitmapImage(bitmap);
