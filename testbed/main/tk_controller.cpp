@@ -64,13 +64,13 @@ int main(int argc, char** argv) {
   bool linked = false;
   if (connectPort >= 0) {
     linked = peer.Connect(static_cast<std::uint16_t>(connectPort)) && peer.SendLogin() &&
-             peer.WaitForCountOf(NCSUB_LOGIN_ACK, 1, 10'000);
+             peer.WaitForCountOf(NCSUB_LOGIN_ACK, 1, 60'000);
   } else {
     const std::uint16_t port = peer.Listen(static_cast<std::uint16_t>(listenPort));
     if (port == 0) return 1;
     std::printf("listening %u\n", port);
     std::fflush(stdout);
-    linked = peer.WaitForCall(60'000) && peer.WaitForCountOf(NCSUB_LOGIN, 1, 10'000);
+    linked = peer.WaitForCall(60'000) && peer.WaitForCountOf(NCSUB_LOGIN, 1, 60'000);
   }
   if (!linked) {
     std::fprintf(stderr, "tk_controller: no login\n");

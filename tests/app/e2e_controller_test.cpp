@@ -47,7 +47,7 @@ TEST_F(ControllerEndToEnd, AControllerLogsInInstructsAmendsAndLeavesAndHearsTheO
                           {"--connect", std::to_string(listeningPort_), "--callsign", "LFPG_TWR", "--pilot", "TEST01",
                            "--transition", "5000", "--step", "1500", "--end", "logout"});
   ASSERT_TRUE(controller.Started());
-  ASSERT_TRUE(Shows("Controller LFPG_TWR is in range.")) << client_->Stderr() << controller.Stdout();
+  ASSERT_TRUE(Shows("Controller LFPG_TWR is in range.")) << client_->Stderr() << controller.Stdout() << controller.Stderr();
   // Nine half-seconds at the default pace: three reports, whatever the real timer adds.
   Ask("timer 7055 556 9");
 
@@ -110,7 +110,7 @@ TEST_F(ControllerEndToEnd, ARefusedAmendmentSendsNoPlan) {
                           {"--connect", std::to_string(listeningPort_), "--callsign", "LFPG_TWR", "--pilot", "TEST01",
                            "--amended-speed", "2001", "--step", "2500", "--end", "logout"});
   ASSERT_TRUE(controller.Started());
-  ASSERT_TRUE(Shows("Controller LFPG_TWR is in range.")) << client_->Stderr() << controller.Stdout();
+  ASSERT_TRUE(Shows("Controller LFPG_TWR is in range.")) << client_->Stderr() << controller.Stdout() << controller.Stderr();
   ASSERT_TRUE(Shows("The flight plan amended by LFPG_TWR was refused : your flight plan is unchanged."))
       << client_->Stderr() << controller.Stdout();
   EXPECT_TRUE(Shows("Invalid flight plan : Please select a more realistic cruise speed and try again."));
