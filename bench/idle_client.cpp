@@ -199,6 +199,24 @@ bool ReadProcessFigures(pid_t pid, ProcessFigures& out) {
   return true;
 }
 
+std::map<std::string, std::uint64_t> ReadThreadWakeups(pid_t pid) {
+  std::map<std::string, std::uint64_t> wakeups;
+  const std::string base = "/proc/" + std::to_string(pid) + "/task/";
+  DIR* tasks = opendir(base.c_str());
+  if (!tasks) return wakeups;
+  while (const dirent* entry = readdir(tasks)) {
+    if (entry->d_name[0] == '.') continue;
+    std::ifstream comm(base + entry->d_name + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    // The threads take the program's name unless they name themselves.
+    if (std::to_string(pid) == entry->d_name) name = "(UI thread)";
+    wakeups[name] += StatusField(base + entry->d_name + "/status", "voluntary_ctxt_switches");
+  }
+  closedir(tasks);
+  return wakeups;
+}
+
 IdleClient::IdleClient() {
   char pattern[] = "/tmp/tk_bench_idle_XXXXXX";
   if (mkdtemp(pattern)) root_ = pattern;

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct ProcessFigures {
   std::uint64_t peakResidentKiB = 0;  // VmHWM
 };
 bool ReadProcessFigures(pid_t pid, ProcessFigures& out);
+// Voluntary context switches by thread name (threads of one name summed),
+// the main thread as "(UI thread)".
+std::map<std::string, std::uint64_t> ReadThreadWakeups(pid_t pid);
 
 // A virtual X screen of its own (Xvfb) on the first free display number.
 class VirtualScreen {

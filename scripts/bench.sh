@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the benchmarks under bench/ in Release and runs each of them; every
 # figure is printed beside its goal. The idle benchmark runs the real client
-# logged in to the stand-ins (10 s measured per case). Arguments go to every
-# program (Google Benchmark options, e.g. --benchmark_filter=login).
+# logged in to the stand-ins (10 s measured per case), also shown on a virtual
+# X screen (Xvfb). Arguments go to every program (Google Benchmark options,
+# e.g. --benchmark_filter=login).
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$top/scripts/setup.sh"
