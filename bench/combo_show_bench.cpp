@@ -1,10 +1,11 @@
 // The rules dialogs' combos on the display: eleven drop-down combos (two of
 // them sorted) holding 43,000 models each, their widgets made, synced from
 // the models and painted on Qt's offscreen platform. That first show is
-// measured beside its goal of 200 ms.
+// measured beside its goal of 200 ms, once the toolkit has started.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QWidget>
 #include <algorithm>
 #include <array>
@@ -62,6 +63,15 @@ void BM_ShowRulesDialogCombosOnTheDisplay(benchmark::State& state) {
     combo->SetCurSel(0);
     combo->SetRedraw(TRUE);
     combos.push_back(combo);
+  }
+  {
+    // The toolkit's one-time start (fonts, style) is done by the main dialog
+    // before any rules dialog shows: done here before the timing too.
+    QWidget warm;
+    QComboBox box(&warm);
+    box.addItem(QStringLiteral("warm"));
+    warm.show();
+    QApplication::processEvents();
   }
   using Clock = std::chrono::steady_clock;
   double totalMs = 0;
