@@ -28,6 +28,8 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 constexpr int kStepTimeoutMs = 60'000;
+constexpr const char* kXvfb = "/usr/bin/Xvfb";
+constexpr const char* kXdotool = "/usr/bin/xdotool";
 
 std::uint64_t StatusField(const std::string& path, const char* name) {
   std::ifstream file(path);
@@ -109,7 +111,54 @@ bool WaitForDump(const std::string& socketPath, const std::string& text, int tim
   return false;
 }
 
+// What a command printed; empty when it did not run.
+std::string Output(const std::string& command) {
+  std::string text;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return text;
+  char chunk[512];
+  while (std::fgets(chunk, sizeof chunk, pipe)) text += chunk;
+  pclose(pipe);
+  return text;
+}
+
+std::size_t VisibleWindows(const std::vector<std::string>& dump) {
+  std::size_t visible = 0;
+  for (const std::string& line : dump) {
+    if (line.rfind("window ", 0) == 0 && line.find(" visible=1") != std::string::npos) ++visible;
+  }
+  return visible;
+}
+
 }  // namespace
+
+VirtualScreen::VirtualScreen(const std::string& folder) {
+  if (access(kXvfb, X_OK) != 0) return;
+  // The server picks a free number itself and tells it through the pipe.
+  int ends[2];
+  if (pipe(ends) != 0) return;
+  server_ = Spawn({kXvfb, "-displayfd", std::to_string(ends[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+                  folder, {}, folder + "/xvfb.log");
+  close(ends[1]);
+  std::string told;
+  pollfd wait{ends[0], POLLIN, 0};
+  char byte = 0;
+  while (told.find('\n') == std::string::npos && poll(&wait, 1, 20'000) == 1 && read(ends[0], &byte, 1) == 1) told += byte;
+  close(ends[0]);
+  if (told.find('\n') == std::string::npos) return;
+  char name[16];
+  std::snprintf(name, sizeof name, ":%d", std::atoi(told.c_str()));
+  name_ = name;
+}
+
+VirtualScreen::~VirtualScreen() {
+  if (server_ <= 0) return;
+  kill(server_, SIGTERM);
+  if (!WaitForExit(server_, 10s)) {
+    kill(server_, SIGKILL);
+    WaitForExit(server_, 5s);
+  }
+}
 
 bool ReadProcessFigures(pid_t pid, ProcessFigures& out) {
   const std::string base = "/proc/" + std::to_string(pid);
@@ -140,12 +189,32 @@ bool ReadProcessFigures(pid_t pid, ProcessFigures& out) {
   while (const dirent* entry = readdir(tasks)) {
     if (entry->d_name[0] == '.') continue;
     const std::string status = base + "/task/" + entry->d_name + "/status";
-    f.contextSwitches += StatusField(status, "voluntary_ctxt_switches") + StatusField(status, "nonvoluntary_ctxt_switches");
+    const std::uint64_t voluntary = StatusField(status, "voluntary_ctxt_switches");
+    f.voluntarySwitches += voluntary;
+    f.contextSwitches += voluntary + StatusField(status, "nonvoluntary_ctxt_switches");
     ++f.threads;
   }
   closedir(tasks);
   out = f;
   return true;
+}
+
+std::map<std::string, std::uint64_t> ReadThreadWakeups(pid_t pid) {
+  std::map<std::string, std::uint64_t> wakeups;
+  const std::string base = "/proc/" + std::to_string(pid) + "/task/";
+  DIR* tasks = opendir(base.c_str());
+  if (!tasks) return wakeups;
+  while (const dirent* entry = readdir(tasks)) {
+    if (entry->d_name[0] == '.') continue;
+    std::ifstream comm(base + entry->d_name + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    // The threads take the program's name unless they name themselves.
+    if (std::to_string(pid) == entry->d_name) name = "(UI thread)";
+    wakeups[name] += StatusField(base + entry->d_name + "/status", "voluntary_ctxt_switches");
+  }
+  closedir(tasks);
+  return wakeups;
 }
 
 IdleClient::IdleClient() {
@@ -194,11 +263,16 @@ bool IdleClient::StartAndLogIn() {
 
   listenPort_ = FreePort();
   socket_ = root_ + "/automation.sock";
-  const std::vector<std::string> env = {
+  std::vector<std::string> env = {
       "TK_AUTOMATION=" + socket_,
       "TK_PORTMAP=80=" + std::to_string(web) + ",55007=" + std::to_string(pluginPort_ != 0 ? pluginPort_ : plugin) +
           ",55009=" +
           std::to_string(listenPort_)};
+  if (display_.empty()) {
+    env.emplace_back("TK_HEADLESS=1");
+  } else {
+    env.insert(env.end(), {"DISPLAY=" + display_, "TK_HEADLESS=0", "WAYLAND_DISPLAY="});
+  }
   client_ = Spawn({TK_CLIENT_BINARY}, program_, env, root_ + "/client.log");
 
   // As the demo: once the plug-in link has opened the session, server 1 and Connect.
@@ -209,8 +283,51 @@ bool IdleClient::StartAndLogIn() {
     client.Request("command 7055 33000");
     client.Request("click 7055 7212");
   }
+  if (!display_.empty() && !AnswerWelcomeBox()) return error_ = "the welcome box never showed", false;
   // The Connect button shows bitmap 7096 once logged in.
   if (!WaitForDump(socket_, "image 7096", kStepTimeoutMs)) return error_ = "no login", false;
+  return true;
+}
+
+bool IdleClient::AnswerWelcomeBox() {
+  const std::string xdotool = "DISPLAY='" + display_ + "' " + kXdotool;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStepTimeoutMs);
+  while (std::chrono::steady_clock::now() < end) {
+    const std::string found = Output(xdotool + " search --onlyvisible --name '^Information on ORVENA$' 2>/dev/null");
+    const std::string box = found.substr(0, found.find('\n'));
+    if (!box.empty()) {
+      Output(xdotool + " windowfocus --sync " + box + " key --clearmodifiers Return 2>/dev/null");
+      return true;
+    }
+    std::this_thread::sleep_for(250ms);
+  }
+  return false;
+}
+
+bool IdleClient::ShowEveryWindow() {
+  // Until the count of visible windows is no longer `from`.
+  auto changedFrom = [this](std::size_t from) {
+    std::size_t now = from;
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while ((now = VisibleWindows(Ask("dump"))) == from && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(100ms);
+    }
+    return now;
+  };
+  // The chat, dashboard, controller list and locate buttons: each toggles its window.
+  for (const char* button : {"7201", "7202", "7211", "7219"}) {
+    const std::string press = std::string("command 7055 ") + button;
+    const std::size_t before = VisibleWindows(Ask("dump"));
+    Ask(press);
+    const std::size_t now = changedFrom(before);
+    if (now > before) continue;
+    // It was shown already and is hidden now: shown again.
+    if (now < before) {
+      Ask(press);
+      if (changedFrom(now) == before) continue;
+    }
+    return error_ = std::string("button ") + button + " shows no window", false;
+  }
   return true;
 }
 

@@ -491,27 +491,46 @@ Lines Menu(const std::vector<std::string_view>& args, const RunOnUiThread& runOn
   return lines;
 }
 
+// "<template>" for a dialog, "<template> <id>" for one of its controls;
+// empty for a window automation cannot name.
+std::string AutomationName(const std::vector<WindowInfo>& windows, HWND hwnd) {
+  auto find = [&](HWND wanted) -> const WindowInfo* {
+    for (const WindowInfo& w : windows) {
+      if (w.hwnd == wanted) return &w;
+    }
+    return nullptr;
+  };
+  const WindowInfo* w = find(hwnd);
+  if (w == nullptr) return {};
+  if (w->templateId != 0) return std::to_string(w->templateId);
+  const WindowInfo* dialog = find(w->parent);
+  if (dialog == nullptr || dialog->templateId == 0) return {};
+  return std::to_string(dialog->templateId) + " " + std::to_string(w->controlId);
+}
+
 // Every window that painted since the last request, with its painted pixels.
 Lines Painted() {
   Lines lines;
   const std::vector<WindowInfo> windows = EnumerateWindows();
-  auto find = [&](HWND hwnd) -> const WindowInfo* {
-    for (const WindowInfo& w : windows) {
-      if (w.hwnd == hwnd) return &w;
-    }
-    return nullptr;
-  };
   for (const win::PaintedReport& report : win::TakePaintedSinceLastReport()) {
-    const WindowInfo* w = find(report.hwnd);
-    if (w == nullptr) continue;
-    const std::string pixels = std::to_string(report.pixels);
-    if (w->templateId != 0) {
-      lines.push_back("painted " + std::to_string(w->templateId) + " " + pixels);
-      continue;
+    const std::string name = AutomationName(windows, report.hwnd);
+    if (!name.empty()) lines.push_back("painted " + name + " " + std::to_string(report.pixels));
+  }
+  lines.emplace_back("ok");
+  return lines;
+}
+
+// Every window whose widgets the display repainted since the last request,
+// with how many times; nothing without a display on screen.
+Lines Repaints() {
+  Lines lines;
+  const win::display::Hooks* hooks = win::display::CurrentHooks();
+  if (hooks != nullptr && hooks->takeRepaints) {
+    const std::vector<WindowInfo> windows = EnumerateWindows();
+    for (const auto& [hwnd, count] : hooks->takeRepaints()) {
+      const std::string name = AutomationName(windows, hwnd);
+      if (!name.empty()) lines.push_back("repaints " + name + " " + std::to_string(count));
     }
-    const WindowInfo* dialog = find(w->parent);
-    if (dialog == nullptr || dialog->templateId == 0) continue;
-    lines.push_back("painted " + std::to_string(dialog->templateId) + " " + std::to_string(w->controlId) + " " + pixels);
   }
   lines.emplace_back("ok");
   return lines;
@@ -587,6 +606,7 @@ std::vector<std::string> AnswerAutomationRequest(std::string_view line, const Ru
   if (command == "boxes") return args.empty() ? Boxes() : Error("usage: boxes");
   if (command == "runs") return Runs(args, runOnUi);
   if (command == "painted") return args.empty() ? Painted() : Error("usage: painted");
+  if (command == "repaints") return args.empty() ? Repaints() : Error("usage: repaints");
   if (command == "snapshot") return Snapshot(rest, runOnUi);
   if (command == "focus") return args.empty() ? Focus() : Error("usage: focus");
   if (command == "filedialog") return FileDialog(rest);

@@ -4,9 +4,12 @@
 // none is set (headless, every test that does not ask for the display).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "win/types.h"
 
@@ -61,6 +64,9 @@ struct Hooks {
   // The whole top-level window as it shows (widgets and painted surfaces
   // together) written as PNG; runs on the UI thread. False on failure.
   std::function<bool(HWND window, const std::string& path)> snapshotWindow;
+  // Any thread: how many times the toolkit repainted each window's widgets
+  // since the last call (on screen only), by window handle.
+  std::function<std::vector<std::pair<HWND, std::uint64_t>>()> takeRepaints;
 };
 
 // Set once by the display at start, on the UI thread, before other threads

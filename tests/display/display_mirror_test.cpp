@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <future>
 #include <memory>
 #include <string>
@@ -174,6 +175,33 @@ TEST_F(DisplayMirror, ABurstFromAWayThreadIsSyncedAFewTimesWithoutWaitingForTheU
   ASSERT_TRUE(tk_test::PumpUntil(kBoundMs, [&] { return Widget(second_)->geometry() == QRect(0, 70, 106, 20); }));
   tk_test::PumpPending();
   EXPECT_LE(CurrentMirror()->SyncCount() - before, 5u) << "the burst was not coalesced";
+}
+
+// An idle screen draws again only the window whose model changed.
+TEST_F(DisplayMirror, RepaintsAreCountedForTheWindowWhoseWidgetWasDrawnAgain) {
+  const win::display::Hooks* hooks = win::display::CurrentHooks();
+  ASSERT_NE(hooks, nullptr);
+  ASSERT_TRUE(hooks->takeRepaints);
+  std::map<HWND, std::uint64_t> seen;
+  auto gather = [&] {
+    for (const auto& [hwnd, count] : hooks->takeRepaints()) seen[hwnd] += count;
+  };
+  // The first show draws both controls.
+  ASSERT_TRUE(tk_test::PumpUntil(kBoundMs, [&] {
+    gather();
+    return seen.count(first_.m_hWnd) != 0 && seen.count(second_.m_hWnd) != 0;
+  }));
+  tk_test::PumpPending();
+  hooks->takeRepaints();
+  seen.clear();
+  first_.SetWindowText("Changed");
+  ASSERT_TRUE(tk_test::PumpUntil(kBoundMs, [&] {
+    gather();
+    return seen.count(first_.m_hWnd) != 0;
+  }));
+  tk_test::PumpPending();
+  gather();
+  EXPECT_EQ(seen.count(second_.m_hWnd), 0u) << "the unchanged control is not drawn again";
 }
 
 }  // namespace

@@ -464,6 +464,8 @@ TEST_F(AutomationTest, SnapshotWritesAControlsPaintedSurfaceAndPaintedCountsIt) 
   ASSERT_EQ(client.Ask("settext 7055 7107 DEMO02"), Lines{"ok"});
   ASSERT_EQ(client.Ask("snapshot 7055 7107 " + again), Lines{"ok"});
   EXPECT_EQ(client.Ask("painted"), Lines{"ok"}) << "the same text again is no change";
+  EXPECT_EQ(client.Ask("repaints"), Lines{"ok"}) << "headless nothing is drawn on a screen";
+  EXPECT_EQ(client.Ask("repaints 7055"), Lines{"error usage: repaints"});
 
   ASSERT_EQ(client.Ask("snapshot 7055 " + folder_.Path() + "/dialog.png"), Lines{"ok"});
   EXPECT_NE(PngSize(FileBytes(folder_.Path() + "/dialog.png")).first, 0u);

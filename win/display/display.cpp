@@ -13,6 +13,7 @@
 #include "win/display/desktop_dialogs.h"
 #include "win/display/event_loop.h"
 #include "win/display/mirror.h"
+#include "win/display/repaint_count.h"
 #include "win/display/window_snapshot.h"
 #include "win/display_hooks.h"
 #include "win/os_thread.h"
@@ -27,6 +28,7 @@ struct Display {
   DWORD uiThread = 0;
   std::unique_ptr<Mirror> mirror;
   std::unique_ptr<EventLoop> loop;
+  std::unique_ptr<RepaintCount> repaints;
 };
 
 // Made and used on the UI thread alone; other threads reach it only through
@@ -125,6 +127,10 @@ bool Start(bool show) {
     hooks.wakeUiThread = [loop] { loop->Wake(); };
     AddDesktopDialogHooks(hooks);
     win::detail::SetQtWarningWatch(&WatchForTheDesktopGoing);
+    display->repaints = std::make_unique<RepaintCount>();
+    RepaintCount* repaints = display->repaints.get();
+    QCoreApplication::instance()->installEventFilter(repaints);
+    hooks.takeRepaints = [repaints] { return repaints->Take(); };
   } else {
     display->mirror = std::make_unique<Mirror>(false, nullptr);
     mirror = display->mirror.get();
@@ -146,6 +152,7 @@ void Stop() {
   // The hooks set stay readable for the process (win/display_hooks.h): what
   // they reach stays too, only its widgets go. A later Start finds it stopped.
   g_display->onScreen = false;
+  if (g_display->repaints) QCoreApplication::instance()->removeEventFilter(g_display->repaints.get());
   g_display->mirror->Clear();
 }
 

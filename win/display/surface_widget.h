@@ -28,6 +28,7 @@ bool ForwardKey(Mirror& mirror, const QKeyEvent& event, bool down);
 class SurfaceWidget : public QWidget {
  public:
   SurfaceWidget(HWND hwnd, Mirror& mirror, QWidget* parent);
+  HWND Window() const { return hwnd_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
