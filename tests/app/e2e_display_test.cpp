@@ -173,33 +173,34 @@ class DisplayEndToEnd : public ClientEndToEnd {
     screen_.reset();
   }
 
+  // The client started on the screen, in its session with the chooser closed;
+  // `window` is the main dialog's window id there.
+  void StartShown(std::string& window) {
+    environment_ = {"DISPLAY=" + screen_->Name(), "TK_HEADLESS=0"};
+    ASSERT_NO_FATAL_FAILURE(StartInSession());
+    ASSERT_NO_FATAL_FAILURE(CloseTypeChooser());
+    std::string shown;
+    ASSERT_TRUE(WaitUntil(kWaitMs, [&] {
+      shown = screen_->WindowsTitled(tree_.Path(), "Tavelkor");
+      return !shown.empty();
+    })) << client_->Stderr();
+    window = shown.substr(0, shown.find('\n'));
+  }
+
   std::unique_ptr<VirtualScreen> screen_;
 };
 
 TEST_F(DisplayEndToEnd, TheMainDialogShowsOnTheScreenAndTheScreenGoingEndsTheProgramInOrder) {
-  environment_ = {"DISPLAY=" + screen_->Name(), "TK_HEADLESS=0"};
-  ASSERT_NO_FATAL_FAILURE(StartInSession());
-  ASSERT_NO_FATAL_FAILURE(CloseTypeChooser());
-  std::string shown;
-  EXPECT_TRUE(WaitUntil(kWaitMs, [&] {
-    shown = screen_->WindowsTitled(tree_.Path(), "Tavelkor");
-    return !shown.empty();
-  })) << client_->Stderr();
+  std::string window;
+  ASSERT_NO_FATAL_FAILURE(StartShown(window));
   screen_->Kill();
   EXPECT_EQ(client_->WaitForExit(kWaitMs), 0) << client_->Stderr();
 }
 
 // The Connect button, a painted control, takes the user's click on the screen.
 TEST_F(DisplayEndToEnd, AClickOnTheConnectButtonOnTheScreenLogsIn) {
-  environment_ = {"DISPLAY=" + screen_->Name(), "TK_HEADLESS=0"};
-  ASSERT_NO_FATAL_FAILURE(StartInSession());
-  ASSERT_NO_FATAL_FAILURE(CloseTypeChooser());
-  std::string shown;
-  ASSERT_TRUE(WaitUntil(kWaitMs, [&] {
-    shown = screen_->WindowsTitled(tree_.Path(), "Tavelkor");
-    return !shown.empty();
-  })) << client_->Stderr();
-  const std::string window = shown.substr(0, shown.find('\n'));
+  std::string window;
+  ASSERT_NO_FATAL_FAILURE(StartShown(window));
   Ask("command 7055 33000");  // the first server of the "Servers ..." menu
   // The button stands at 2,2 and is 40 by 40: its middle.
   screen_->ClickIn(tree_.Path(), window, 22, 22);
@@ -258,15 +259,8 @@ std::string PicturePath(const std::string& name) {
 // line typed into the chat that a pilot on the frequency receives.
 TEST_F(DisplayEndToEnd, ThePilotPicksTheServerConnectsAndChatsWithTheMouseAndTheKeyboard) {
   if (access(kImport, X_OK) != 0) GTEST_SKIP() << "no import here for the screenshot";
-  environment_ = {"DISPLAY=" + screen_->Name(), "TK_HEADLESS=0"};
-  ASSERT_NO_FATAL_FAILURE(StartInSession());
-  ASSERT_NO_FATAL_FAILURE(CloseTypeChooser());
-  std::string shown;
-  ASSERT_TRUE(WaitUntil(kWaitMs, [&] {
-    shown = screen_->WindowsTitled(tree_.Path(), "Tavelkor");
-    return !shown.empty();
-  })) << client_->Stderr();
-  const std::string window = Lines(shown).front();
+  std::string window;
+  ASSERT_NO_FATAL_FAILURE(StartShown(window));
   std::vector<std::string> known = Lines(screen_->WindowsNamed(tree_.Path(), ""));
 
   // A right click on the "Transmit" label (206,16 and 60 by 12) opens the
@@ -331,15 +325,9 @@ TEST_F(DisplayEndToEnd, ThePilotPicksTheServerConnectsAndChatsWithTheMouseAndThe
 
 // Dragged on the desktop, the main dialog is where the program keeps its place.
 TEST_F(DisplayEndToEnd, TheMainDialogMovedOnTheScreenIsSavedWhereItWasPut) {
-  environment_ = {"DISPLAY=" + screen_->Name(), "TK_HEADLESS=0"};
-  ASSERT_NO_FATAL_FAILURE(StartInSession());
-  ASSERT_NO_FATAL_FAILURE(CloseTypeChooser());
-  std::string shown;
-  ASSERT_TRUE(WaitUntil(kWaitMs, [&] {
-    shown = screen_->WindowsTitled(tree_.Path(), "Tavelkor");
-    return !shown.empty();
-  })) << client_->Stderr();
-  screen_->Move(tree_.Path(), shown.substr(0, shown.find('\n')), 333, 222);
+  std::string window;
+  ASSERT_NO_FATAL_FAILURE(StartShown(window));
+  screen_->Move(tree_.Path(), window, 333, 222);
   Quit();
   std::ifstream ini(program_ + "/Tavelkor.ini", std::ios::binary);
   const std::string saved((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
